@@ -1,0 +1,47 @@
+# Quillon: the two commands that set everything up on a fresh Debian 12 machine.
+#   make run    installs what is needed, builds, and recognises the bundled sample page
+#   make test   installs what is needed, builds, and runs every test, then again under
+#               AddressSanitizer and UndefinedBehaviorSanitizer
+
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc)
+SAMPLE ?= samples/sample.png
+
+.PHONY: all setup build run test test-fast asan bench format clean
+
+all: build
+
+setup:
+	bash scripts/setup
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/quillon $(SAMPLE) -
+
+test-fast: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
+
+asan: setup $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j $(JOBS)
+
+test: test-fast asan
+
+bench: build
+	./$(BUILD)/bench/bench_pages
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,92 @@
+#include "app/HeadlessWindow.h"
+
+#include <ostream>
+
+HeadlessWindow::HeadlessWindow() = default;
+
+void HeadlessWindow::LogAdd(const std::string& line) {
+  log.push_back(line);
+  if (logSink) *logSink << line << std::endl;
+}
+
+std::string HeadlessWindow::LogLine(int32_t index) const {
+  return index >= 0 && index < LogCount() ? log[size_t(index)] : std::string();
+}
+
+void HeadlessWindow::LogSetLine(int32_t index, const std::string& line) {
+  if (index < 0 || index >= LogCount()) return;
+  log[size_t(index)] = line;
+  // The live text of the recognition run rewrites the last line character by character;
+  // a line sink only sees finished lines, so it gets nothing here.
+}
+
+std::string HeadlessWindow::OutputLine(int32_t index) const {
+  return index >= 0 && index < OutputCount() ? output[size_t(index)] : std::string();
+}
+
+void HeadlessWindow::OutputSetLine(int32_t index, const std::string& line) {
+  if (index >= 0 && index < OutputCount()) output[size_t(index)] = line;
+}
+
+void HeadlessWindow::SetPaintBox1Size(int32_t width, int32_t height) {
+  paintBox1.SetSize(width, height);
+  ++paintBox1Repaints;
+}
+
+MessageResult HeadlessWindow::MessageBox(const std::string& text, const std::string& title,
+                                         MessageIcon icon, MessageButtons buttons) {
+  messages.push_back({text, title, icon});
+  if (messageSink) *messageSink << (title.empty() ? "" : title + ": ") << text << std::endl;
+  if (buttons == MessageButtons::Ok) return MessageResult::Ok;
+  if (messageAnswers.empty()) return MessageResult::No;
+  MessageResult answer = messageAnswers.front();
+  messageAnswers.pop_front();
+  return answer;
+}
+
+bool HeadlessWindow::OpenFileDialog(const std::string&, std::string* fileName) {
+  if (openAnswers.empty()) return false;
+  *fileName = openAnswers.front();
+  openAnswers.pop_front();
+  return !fileName->empty();
+}
+
+bool HeadlessWindow::SaveFileDialog(const std::string&, std::string* fileName,
+                                    int32_t* filterIndex) {
+  if (saveAnswers.empty()) return false;
+  *fileName = saveAnswers.front().fileName;
+  *filterIndex = saveAnswers.front().filterIndex;
+  saveAnswers.pop_front();
+  return true;
+}
+
+bool HeadlessWindow::EnterCharDialog(std::string* text) {
+  if (enterCharAnswers.empty()) return false;
+  *text = enterCharAnswers.front();
+  enterCharAnswers.pop_front();
+  return true;
+}
+
+int32_t HeadlessWindow::ChooseScannerDialog(const std::vector<std::string>&) {
+  if (scannerAnswers.empty()) return -1;
+  int32_t answer = scannerAnswers.front();
+  scannerAnswers.pop_front();
+  return answer;
+}
+
+void HeadlessWindow::PostScanMessage(int32_t scanId) { postedScans.push_back(scanId); }
+
+void HeadlessWindow::ProcessMessages() {
+  if (onProcessMessages) onProcessMessages();
+  // Deliver posted scan messages as a window's event loop would.
+  while (!postedScans.empty() && onScanMessage) {
+    int32_t id = postedScans.front();
+    postedScans.erase(postedScans.begin());
+    onScanMessage(id);
+  }
+}
+
+bool HeadlessWindow::ShellOpen(const std::string& path) {
+  shellOpened.push_back(path);
+  return shellOpenSucceeds;
+}

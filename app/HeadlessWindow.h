@@ -1,0 +1,91 @@
+// HeadlessWindow: the window interface without a display, for the command line and the
+// tests. The log goes to a line sink (standard error with --log), message boxes to
+// standard error, dialogs answer as scripted, canvases draw into memory.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/WindowInterface.h"
+#include "platform/SoftwareCanvas.h"
+
+class HeadlessWindow : public WindowInterface {
+ public:
+  HeadlessWindow();
+
+  // ---- what the window holds, for callers and tests ----
+  std::vector<std::string> log;
+  std::vector<std::string> output;
+  SoftwareCanvas paintBox1;
+  SoftwareCanvas paintBox2{256, 256};
+  int32_t activePage = kPageScanDocument;
+  std::string caption;
+  bool closeRequested = false;
+  CursorKind cursor = CursorKind::Default;
+  bool mouseCaptured = false;
+  int32_t paintBox1Repaints = 0;
+  int32_t paintBox2Repaints = 0;
+  std::vector<std::string> shellOpened;
+  struct Message {
+    std::string text, title;
+    MessageIcon icon;
+  };
+  std::vector<Message> messages;
+
+  // ---- scripting ----
+  std::ostream* logSink = nullptr;      // every log line is also written here
+  std::ostream* messageSink = nullptr;  // message boxes are written here
+  std::deque<MessageResult> messageAnswers;  // answers to Yes/No boxes (default No)
+  std::deque<std::string> openAnswers;       // file names for open dialogs (empty: cancel)
+  struct SaveAnswer {
+    std::string fileName;
+    int32_t filterIndex;
+  };
+  std::deque<SaveAnswer> saveAnswers;          // answers for save dialogs (none: cancel)
+  std::deque<std::string> enterCharAnswers;    // answers for "Lernen" (none: Cancel)
+  std::deque<int32_t> scannerAnswers;          // answers for the scanner choice (none: -1)
+  std::function<void()> onProcessMessages;     // runs inside ProcessMessages
+  std::function<void(int32_t)> onScanMessage;  // delivers the scan message
+  std::vector<int32_t> postedScans;            // scan messages posted and not yet delivered
+  bool shellOpenSucceeds = true;
+
+  // ---- WindowInterface ----
+  void LogAdd(const std::string& line) override;
+  int32_t LogCount() const override { return int32_t(log.size()); }
+  std::string LogLine(int32_t index) const override;
+  void LogSetLine(int32_t index, const std::string& line) override;
+  void LogClear() override { log.clear(); }
+  void OutputBeginUpdate() override {}
+  void OutputEndUpdate() override {}
+  void OutputClear() override { output.clear(); }
+  void OutputAdd(const std::string& line) override { output.push_back(line); }
+  int32_t OutputCount() const override { return int32_t(output.size()); }
+  std::string OutputLine(int32_t index) const override;
+  void OutputSetLine(int32_t index, const std::string& line) override;
+  Canvas& PaintBox1Canvas() override { return paintBox1; }
+  int32_t PaintBox1Width() const override { return paintBox1.Width(); }
+  int32_t PaintBox1Height() const override { return paintBox1.Height(); }
+  void SetPaintBox1Size(int32_t width, int32_t height) override;
+  void RepaintPaintBox1() override { ++paintBox1Repaints; }
+  Canvas& PaintBox2Canvas() override { return paintBox2; }
+  void RepaintPaintBox2() override { ++paintBox2Repaints; }
+  void SetPageViewCursor(CursorKind c) override { cursor = c; }
+  void CaptureMouse(bool capture) override { mouseCaptured = capture; }
+  void SetActivePage(int32_t index) override { activePage = index; }
+  int32_t ActivePage() const override { return activePage; }
+  void SetCaption(const std::string& text) override { caption = text; }
+  void RequestClose() override { closeRequested = true; }
+  MessageResult MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                           MessageButtons buttons) override;
+  bool OpenFileDialog(const std::string& filter, std::string* fileName) override;
+  bool SaveFileDialog(const std::string& filter, std::string* fileName,
+                      int32_t* filterIndex) override;
+  bool EnterCharDialog(std::string* text) override;
+  int32_t ChooseScannerDialog(const std::vector<std::string>& devices) override;
+  void PostScanMessage(int32_t scanId) override;
+  void ProcessMessages() override;
+  bool ShellOpen(const std::string& path) override;
+};

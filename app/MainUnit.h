@@ -1,0 +1,179 @@
+// TMainForm: the program as one object. It owns every item of state (the page images,
+// all record lists, the settings of the window's controls) and its operations are
+// started by window events. Each folder adds its operations as member functions defined
+// in its own files; the blocks below name the defining file. The window itself is reached
+// only through WindowInterface, so everything here runs headless too.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/WindowInterface.h"
+#include "core/DynaArray.h"
+#include "core/RasterImage.h"
+#include "layout/LayoutTypes.h"
+#include "recognition/GlyphTypes.h"
+
+class PlatformFont;
+struct TemplateSet;
+
+constexpr const char* kProductCaption = "Quillon 1.0";
+constexpr const char* kApplicationTitle = "Quillon";
+
+// Values of the window's controls. The Qt window keeps them in step with its widgets;
+// the command line sets them from its options.
+struct Settings {
+  int32_t SchwellEd = 50;      // "Black/white separation value:" 1 ... 99 %
+  int32_t ZoomEd = 30;         // "Zoom:" 10 ... 300 %, step 5
+  int32_t MinObjSizeED = 3;    // "Minimal object size in pixels:" 1 ... 10
+  bool BildFilterCheck = true;  // "Exclude pictures"
+  int32_t TrackBar1 = 5;       // 0 ("More text") ... 10 ("Less pictures")
+  double KoorFakEd = 5.0;      // "Column width:" 0.1 ... 100; NaN when the field is unreadable
+  int32_t lineed = 0;          // developer panel: line whose objects the page view highlights
+};
+
+struct Rect32 {
+  int32_t left, top, right, bottom;
+};
+
+class TMainForm {
+ public:
+  // window: not owned, must outlive the form. args: the command line without the program
+  // name and without options; programFile: argument 0 (the program's own path).
+  TMainForm(WindowInterface& window, std::string programFile, std::vector<std::string> args);
+  ~TMainForm();  // FormDestroy
+  TMainForm(const TMainForm&) = delete;
+  TMainForm& operator=(const TMainForm&) = delete;
+
+  // ---- state, in its fixed order ----
+  RasterImage picture{};  // the page as opened or scanned; 24 bits once installed (app/Intake)
+  RasterImage bwImage{};  // the black/white page the search runs on (app/BlackWhite)
+  PlatformFont** curFontHandle = nullptr;
+  TDynaArray<PlatformFont*> fontHandles{&curFontHandle};  // 4 per typeface (recognition)
+  GlyphImage* curGlyphImage = nullptr;
+  TDynaArray<GlyphImage> glyphImages{&curGlyphImage};  // glyphs '0'...'z' (recognition)
+  PageObject* currentObject = nullptr;
+  TDynaArray<PageObject> objects{&currentObject};  // objects of the page (layout)
+  PageObject* currentDot = nullptr;
+  TDynaArray<PageObject> dots{&currentDot};  // round dots taken out of objects (layout)
+  std::string programPath;                   // directory of the program, ending in '/'
+  std::array<int32_t, 256> histogram{};      // brightness histogram of picture (app/BlackWhite)
+  std::array<std::array<int32_t, 2>, 256> peakTable{};  // (count, grey level) working table
+  int32_t histogramMax = 0;
+  GlyphGrid objectGrid{};       // the sampled object (recognition, devtools)
+  GlyphGrid templateScratch{};  // the template under comparison (recognition)
+  TDynaArray<char*> wordList{nullptr};  // words of "german.spe", owned (recognition/WordList)
+  TextLine* currentLine = nullptr;
+  TDynaArray<TextLine> lines{&currentLine};  // text lines of the page (layout)
+  bool cancelRequested = false;              // set by the cancel button, read by RegBtnClick
+  ValueCount* currentBottomCount = nullptr;
+  TDynaArray<ValueCount> bottomCounts{&currentBottomCount};  // line finding histograms
+  ValueCount* currentTopCount = nullptr;
+  TDynaArray<ValueCount> topCounts{&currentTopCount};
+  double correctionAngle = 0;  // skew of the page in degrees (layout)
+  int32_t stepStartTicks = 0;  // tick count at the start of a timed step
+  Rect32 searchArea{};         // picture pixels, inclusive (app/PageView, layout)
+  Rect32 viewArea{};           // searchArea in page-view pixels (app/PageView)
+  bool overEdge = false;
+  uint32_t dragging = 0;
+  std::array<bool, 4> dragEdges{};  // left, right, top, bottom
+  bool formShown = false;
+
+  Settings settings;
+  WindowInterface& window;
+  std::vector<std::string> args;
+  std::string programFile;
+  bool endRequested = false;  // the command line asked for the end of the program
+
+  // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  void TextErkennBtnClick();
+  void BitBtn1Click();
+  void Timer1Timer();
+  void endebtnClick();
+  void ImageBtn1Click();
+  void Log(const std::string& line) { window.LogAdd(line); }
+  void RequestEnd();
+  // Path of a data file of the program ("german.spe", the manual): beside the program
+  // file when it is there, else in the installed data directory.
+  std::string DataFilePath(const std::string& name) const;
+
+  // ---- app/Intake.cpp: picture intake ----
+  // Returns false when the picture could not be opened (the message box has been shown).
+  bool OpenPic(const std::string& name);
+  void OpenPicsBtnClick();
+  void SavePicBtnClick();
+  void SourceBtnClick();
+  void ScanBtnClick();
+  void WMUser2(int32_t scanId);
+  void NewPicture();
+  void InstallPicture(RasterImage& image);
+  void Rotation901Click();            // DIBRotLeft
+  void Rotation90nachrechts1Click();  // DIBRotRight
+  void DIBRotLeft();
+  void DIBRotRight();
+
+  // ---- app/BlackWhite.cpp: black/white conversion and histogram ----
+  void ToBlackWhiteBtnClick();
+  void RenderBlackWhiteBtnClick();
+  void PaintBox2Paint();
+
+  // ---- app/PageView.cpp: page view and search area ----
+  void PaintBox1Paint();
+  void ZoomEdChange();
+  void lineedChange();
+  void PaintBox1MouseDown(int32_t x, int32_t y);
+  void PaintBox1MouseMove(int32_t x, int32_t y);
+  void PaintBox1MouseUp(int32_t x, int32_t y);
+  void setcursor(CursorKind cursor);
+  CursorKind pageViewCursor = CursorKind::Default;
+
+  // ---- layout/FindChars.cpp: object search ----
+  void FindCharsBtnClick();
+  void ClearChars();
+
+  // ---- layout/FindLines.cpp: text line finding ----
+  void findlinesoftext();
+
+  // ---- layout/Accents.cpp: accents and dots ----
+  int32_t findaccentabove(Box character);
+  int32_t findaccentpoint(Box character);
+
+  // ---- recognition/Templates.cpp: fonts and glyph templates ----
+  void EnumerateFonts();
+  void ReleaseFonts();  // deletes every font of fontHandles (the list itself stays)
+  void GenerateDibs();
+  void BitBtn2Click();
+  void savedibs() {}
+
+  // ---- recognition/WordListForm.cpp: word list ----
+  void LoadWordsBtnClick();
+  void LoadWordsIn() {}
+
+  // ---- recognition/RecognitionRun.cpp: recognition run ----
+  void RegBtnClick();
+
+  // ---- output/TextField.cpp: fitting lines into the text field, saves ----
+  void Lines2Textfield();
+  void KoorFakEdChange();
+  void SaveTextBtnClick();
+  void SaveWordBtnClick();
+  bool openWordFileAfterCreation = true;  // "Open word file after creation"
+  // Writes the output field's text as UTF-8 (OUTPUT of the automatic run; "-" is stdout).
+  bool WriteOutputText(const std::string& fileName, std::string* error);
+
+  // ---- devtools/: developer recognisers and learning ----
+  void RecogBtnClick();
+  void Rec2BtnClick();
+  void AutolearnClick();
+  void BitBtn3Click();
+  std::string label2Caption;  // the developer label Label2
+
+ private:
+  bool created_ = false;
+  bool destroyed_ = false;
+};

@@ -1,0 +1,13 @@
+// Opening and saving picture files. (Being built.)
+#include "core/RasterImage.h"
+#include <cstring>
+
+void OpenDib(RasterImage* out, const char*, int32_t, void*) {
+  std::memset(out, 0, sizeof(*out));
+  DIBSetErrorText(*out, "Picture files cannot be read yet.");
+}
+bool SaveDib(const RasterImage&, const char*, int32_t, void*, std::string* error) {
+  if (error) *error = "not yet";
+  return false;
+}
+const char* GetDIBSaveFilter() { return ""; }
