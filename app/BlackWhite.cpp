@@ -2,5 +2,7 @@
 #include "app/MainUnit.h"
 
 void TMainForm::ToBlackWhiteBtnClick() {}
-void TMainForm::RenderBlackWhiteBtnClick() { ToBlackWhiteBtnClick(); }
+void TMainForm::RenderBlackWhiteBtnClick() {
+  ToBlackWhiteBtnClick();
+}
 void TMainForm::PaintBox2Paint() {}

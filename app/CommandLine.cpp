@@ -95,7 +95,9 @@ std::string UsageText() {
          "  --version                show the version\n";
 }
 
-std::string VersionText() { return std::string(kProductCaption) + "\n"; }
+std::string VersionText() {
+  return std::string(kProductCaption) + "\n";
+}
 
 int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   HeadlessWindow window;

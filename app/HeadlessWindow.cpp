@@ -74,7 +74,9 @@ int32_t HeadlessWindow::ChooseScannerDialog(const std::vector<std::string>&) {
   return answer;
 }
 
-void HeadlessWindow::PostScanMessage(int32_t scanId) { postedScans.push_back(scanId); }
+void HeadlessWindow::PostScanMessage(int32_t scanId) {
+  postedScans.push_back(scanId);
+}
 
 void HeadlessWindow::ProcessMessages() {
   if (onProcessMessages) onProcessMessages();

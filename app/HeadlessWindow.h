@@ -36,8 +36,8 @@ class HeadlessWindow : public WindowInterface {
   std::vector<Message> messages;
 
   // ---- scripting ----
-  std::ostream* logSink = nullptr;      // every log line is also written here
-  std::ostream* messageSink = nullptr;  // message boxes are written here
+  std::ostream* logSink = nullptr;           // every log line is also written here
+  std::ostream* messageSink = nullptr;       // message boxes are written here
   std::deque<MessageResult> messageAnswers;  // answers to Yes/No boxes (default No)
   std::deque<std::string> openAnswers;       // file names for open dialogs (empty: cancel)
   struct SaveAnswer {

@@ -29,7 +29,11 @@ void TMainForm::SavePicBtnClick() {}
 void TMainForm::SourceBtnClick() {}
 void TMainForm::ScanBtnClick() {}
 void TMainForm::WMUser2(int32_t) {}
-void TMainForm::Rotation901Click() { DIBRotLeft(); }
-void TMainForm::Rotation90nachrechts1Click() { DIBRotRight(); }
+void TMainForm::Rotation901Click() {
+  DIBRotLeft();
+}
+void TMainForm::Rotation90nachrechts1Click() {
+  DIBRotRight();
+}
 void TMainForm::DIBRotLeft() {}
 void TMainForm::DIBRotRight() {}

@@ -14,7 +14,9 @@ TMainForm::TMainForm(WindowInterface& window_, std::string programFile_,
                      std::vector<std::string> args_)
     : window(window_), args(std::move(args_)), programFile(std::move(programFile_)) {}
 
-TMainForm::~TMainForm() { FormDestroy(); }
+TMainForm::~TMainForm() {
+  FormDestroy();
+}
 
 std::string TMainForm::DataFilePath(const std::string& name) const {
   // Beside the program (a build tree), else where an installed program keeps its data.
@@ -87,16 +89,22 @@ void TMainForm::TextErkennBtnClick() {
   if (!cancelRequested) window.SetActivePage(kPageOutputText);
 }
 
-void TMainForm::BitBtn1Click() { cancelRequested = true; }
+void TMainForm::BitBtn1Click() {
+  cancelRequested = true;
+}
 
 void TMainForm::Timer1Timer() {
   TextErkennBtnClick();
   if (args.size() >= 3 && args[2] == "-exit") RequestEnd();
 }
 
-void TMainForm::endebtnClick() { RequestEnd(); }
+void TMainForm::endebtnClick() {
+  RequestEnd();
+}
 
-void TMainForm::ImageBtn1Click() { window.ShellOpen(DataFilePath("quillon-manual.html")); }
+void TMainForm::ImageBtn1Click() {
+  window.ShellOpen(DataFilePath("quillon-manual.html"));
+}
 
 void ReleaseTextLine(TextLine& line) {
   std::free(line.text);

@@ -17,6 +17,7 @@
 #include "recognition/GlyphTypes.h"
 
 class PlatformFont;
+class SoftwareCanvas;
 struct TemplateSet;
 
 constexpr const char* kProductCaption = "Quillon 1.0";
@@ -25,13 +26,13 @@ constexpr const char* kApplicationTitle = "Quillon";
 // Values of the window's controls. The Qt window keeps them in step with its widgets;
 // the command line sets them from its options.
 struct Settings {
-  int32_t SchwellEd = 50;      // "Black/white separation value:" 1 ... 99 %
-  int32_t ZoomEd = 30;         // "Zoom:" 10 ... 300 %, step 5
-  int32_t MinObjSizeED = 3;    // "Minimal object size in pixels:" 1 ... 10
+  int32_t SchwellEd = 50;       // "Black/white separation value:" 1 ... 99 %
+  int32_t ZoomEd = 30;          // "Zoom:" 10 ... 300 %, step 5
+  int32_t MinObjSizeED = 3;     // "Minimal object size in pixels:" 1 ... 10
   bool BildFilterCheck = true;  // "Exclude pictures"
-  int32_t TrackBar1 = 5;       // 0 ("More text") ... 10 ("Less pictures")
-  double KoorFakEd = 5.0;      // "Column width:" 0.1 ... 100; NaN when the field is unreadable
-  int32_t lineed = 0;          // developer panel: line whose objects the page view highlights
+  int32_t TrackBar1 = 5;        // 0 ("More text") ... 10 ("Less pictures")
+  double KoorFakEd = 5.0;       // "Column width:" 0.1 ... 100; NaN when the field is unreadable
+  int32_t lineed = 0;           // developer panel: line whose objects the page view highlights
 };
 
 struct Rect32 {
@@ -62,8 +63,8 @@ class TMainForm {
   std::array<int32_t, 256> histogram{};      // brightness histogram of picture (app/BlackWhite)
   std::array<std::array<int32_t, 2>, 256> peakTable{};  // (count, grey level) working table
   int32_t histogramMax = 0;
-  GlyphGrid objectGrid{};       // the sampled object (recognition, devtools)
-  GlyphGrid templateScratch{};  // the template under comparison (recognition)
+  GlyphGrid objectGrid{};               // the sampled object (recognition, devtools)
+  GlyphGrid templateScratch{};          // the template under comparison (recognition)
   TDynaArray<char*> wordList{nullptr};  // words of "german.spe", owned (recognition/WordList)
   TextLine* currentLine = nullptr;
   TDynaArray<TextLine> lines{&currentLine};  // text lines of the page (layout)
@@ -149,6 +150,14 @@ class TMainForm {
   void GenerateDibs();
   void BitBtn2Click();
   void savedibs() {}
+
+  // ---- recognition/Classify.cpp: character classification ----
+  // Classifies *currentObject (its TextLine current in `lines`) against *templateSet:
+  // fills its candidates and recognisedChar and returns the character code.
+  int32_t ClassifyObject();
+  // Renders the 70 x 4 templates into *templateSet on the given off-screen bitmap.
+  void BuildTemplateSet(SoftwareCanvas& bitmap);
+  TemplateSet* templateSet = nullptr;  // exists only during a recognition run
 
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();

@@ -3,8 +3,12 @@
 #include "app/MainUnit.h"
 
 void TMainForm::PaintBox1Paint() {}
-void TMainForm::ZoomEdChange() { PaintBox1Paint(); }
-void TMainForm::lineedChange() { window.RepaintPaintBox1(); }
+void TMainForm::ZoomEdChange() {
+  PaintBox1Paint();
+}
+void TMainForm::lineedChange() {
+  window.RepaintPaintBox1();
+}
 void TMainForm::PaintBox1MouseDown(int32_t, int32_t) {}
 void TMainForm::PaintBox1MouseMove(int32_t, int32_t) {}
 void TMainForm::PaintBox1MouseUp(int32_t, int32_t) {}

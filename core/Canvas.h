@@ -53,7 +53,7 @@ class Canvas {
   // Scales the source rectangle (srcY counted from the bottom row, DIB style) into the
   // destination rectangle. Returns false when the device cannot do it.
   virtual bool StretchDIBits(int32_t destX, int32_t destY, int32_t destWidth, int32_t destHeight,
-                             const RasterImage& image, int32_t srcX, int32_t srcY,
-                             int32_t srcWidth, int32_t srcHeight) = 0;
+                             const RasterImage& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
+                             int32_t srcHeight) = 0;
   virtual bool IsRasterPrinter() const { return false; }
 };

@@ -1,6 +1,6 @@
 // Opening and saving picture files. (Being built.)
-#include "core/RasterImage.h"
 #include <cstring>
+#include "core/RasterImage.h"
 
 void OpenDib(RasterImage* out, const char*, int32_t, void*) {
   std::memset(out, 0, sizeof(*out));
@@ -10,4 +10,6 @@ bool SaveDib(const RasterImage&, const char*, int32_t, void*, std::string* error
   if (error) *error = "not yet";
   return false;
 }
-const char* GetDIBSaveFilter() { return ""; }
+const char* GetDIBSaveFilter() {
+  return "";
+}

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-int32_t DIBWidth(const RasterImage& image) { return image.header ? DIBInfo(image)->biWidth : 0; }
+int32_t DIBWidth(const RasterImage& image) {
+  return image.header ? DIBInfo(image)->biWidth : 0;
+}
 
 int32_t DIBHeight(const RasterImage& image) {
   return image.header ? DIBInfo(image)->biHeight : 0;
@@ -22,7 +24,9 @@ int64_t PowerOfTwo(int32_t n) {
   return result;
 }
 
-int64_t DIBColorCount(const RasterImage& image) { return PowerOfTwo(DIBBitCount(image)); }
+int64_t DIBColorCount(const RasterImage& image) {
+  return PowerOfTwo(DIBBitCount(image));
+}
 
 RgbQuad* DIBColorTable(const RasterImage& image) {
   return reinterpret_cast<RgbQuad*>(image.header + sizeof(BitmapInfoHeader));

@@ -110,8 +110,8 @@ void OpenDib(RasterImage* out, const char* fileName, int32_t reserved, void* own
 // Writes the image in the format of `formatCode` (3 + the index in the save filter, see
 // GetDIBSaveFilter). Writes a temporary file beside the target and renames it, so an
 // existing file is never left half-written. Returns false (with `error` set) on failure.
-bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode,
-             void* ownerWindow, std::string* error = nullptr);
+bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode, void* ownerWindow,
+             std::string* error = nullptr);
 // File-dialog filter of the savable formats: BMP, DIB, GIF, IFF, JIF, JPG, LBM, PCX, RLE,
 // TGA, TIF; entry k (from 1) has format code k + 2.
 const char* GetDIBSaveFilter();

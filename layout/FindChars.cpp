@@ -9,5 +9,9 @@ void TMainForm::ClearChars() {
   dots.Clear();
 }
 void TMainForm::findlinesoftext() {}
-int32_t TMainForm::findaccentabove(Box) { return 0; }
-int32_t TMainForm::findaccentpoint(Box) { return 0; }
+int32_t TMainForm::findaccentabove(Box) {
+  return 0;
+}
+int32_t TMainForm::findaccentpoint(Box) {
+  return 0;
+}

@@ -60,5 +60,7 @@ struct ValueCount {
   int32_t count;
 };
 
-inline void ReleasePageObject(PageObject& object) { deldib(&object.image); }
+inline void ReleasePageObject(PageObject& object) {
+  deldib(&object.image);
+}
 void ReleaseTextLine(TextLine& line);

@@ -5,7 +5,9 @@
 #include "app/MainUnit.h"
 
 void TMainForm::Lines2Textfield() {}
-void TMainForm::KoorFakEdChange() { Lines2Textfield(); }
+void TMainForm::KoorFakEdChange() {
+  Lines2Textfield();
+}
 void TMainForm::SaveTextBtnClick() {}
 void TMainForm::SaveWordBtnClick() {}
 bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {

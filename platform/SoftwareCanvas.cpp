@@ -4,13 +4,9 @@
 #include <cstdlib>
 
 #include "core/RasterImage.h"
+#include "platform/Fonts.h"
 
 namespace {
-SoftwareCanvas::TextPainter& GlobalTextPainter() {
-  static SoftwareCanvas::TextPainter painter;
-  return painter;
-}
-
 // Colour of pixel (x, memory row) of a 24- or 8-bit image as a canvas pixel.
 uint32_t ImagePixel(const RasterImage& image, int32_t x, int32_t memoryRow) {
   const uint8_t* row = DIBRow(image, memoryRow);
@@ -31,15 +27,15 @@ uint32_t ImagePixel(const RasterImage& image, int32_t x, int32_t memoryRow) {
 }
 }  // namespace
 
-SoftwareCanvas::SoftwareCanvas(int32_t width, int32_t height) { SetSize(width, height); }
+SoftwareCanvas::SoftwareCanvas(int32_t width, int32_t height) {
+  SetSize(width, height);
+}
 
 void SoftwareCanvas::SetSize(int32_t width, int32_t height) {
   width_ = std::max(0, width);
   height_ = std::max(0, height);
   buffer_.assign(size_t(width_) * size_t(height_), 0xFFFFFFFFu);
 }
-
-void SoftwareCanvas::SetTextPainter(TextPainter painter) { GlobalTextPainter() = std::move(painter); }
 
 void SoftwareCanvas::MoveTo(int32_t x, int32_t y) {
   penX_ = x;
@@ -103,7 +99,7 @@ void SoftwareCanvas::FillRect(int32_t left, int32_t top, int32_t right, int32_t 
 }
 
 void SoftwareCanvas::TextOut(int32_t x, int32_t y, const std::string& text) {
-  if (GlobalTextPainter()) GlobalTextPainter()(*this, x, y, text, fontColor);
+  if (font) font->TextOut(*this, x, y, text, fontColor);
 }
 
 TColor SoftwareCanvas::GetPixel(int32_t x, int32_t y) const {
@@ -111,7 +107,9 @@ TColor SoftwareCanvas::GetPixel(int32_t x, int32_t y) const {
   return FromPixel(buffer_[size_t(y) * width_ + x]);
 }
 
-void SoftwareCanvas::SetPixel(int32_t x, int32_t y, TColor color) { Plot(x, y, ToPixel(color)); }
+void SoftwareCanvas::SetPixel(int32_t x, int32_t y, TColor color) {
+  Plot(x, y, ToPixel(color));
+}
 
 void SoftwareCanvas::SetDIBitsToDevice(int32_t x, int32_t y, const RasterImage& image) {
   if (!image.pixels) return;
@@ -130,8 +128,7 @@ bool SoftwareCanvas::StretchDIBits(int32_t destX, int32_t destY, int32_t destWid
   if (!image.pixels || destWidth <= 0 || destHeight <= 0 || srcWidth <= 0 || srcHeight <= 0)
     return false;
   for (int32_t r = 0; r < destHeight; ++r) {
-    const int32_t memoryRow =
-        srcY + srcHeight - 1 - int32_t(int64_t(srcHeight) * r / destHeight);
+    const int32_t memoryRow = srcY + srcHeight - 1 - int32_t(int64_t(srcHeight) * r / destHeight);
     if (memoryRow < 0 || memoryRow >= DIBHeight(image)) continue;
     for (int32_t c = 0; c < destWidth; ++c) {
       const int32_t x = srcX + int32_t(int64_t(srcWidth) * c / destWidth);

@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/Canvas.h"
+
+class PlatformFont;
 
 class SoftwareCanvas : public Canvas {
  public:
@@ -32,10 +33,8 @@ class SoftwareCanvas : public Canvas {
                      const RasterImage& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
                      int32_t srcHeight) override;
 
-  // How TextOut draws text; set by the font module. Without it TextOut draws nothing.
-  using TextPainter = std::function<void(SoftwareCanvas&, int32_t x, int32_t y,
-                                         const std::string& text, TColor color)>;
-  static void SetTextPainter(TextPainter painter);
+  // The font TextOut draws with (not owned); without one TextOut draws nothing.
+  const PlatformFont* font = nullptr;
   TColor fontColor = clBlack;
 
   static uint32_t ToPixel(TColor color) {

@@ -20,3 +20,11 @@ struct GlyphImage {
   RasterImage image;  // 24 bits, black ink on white paper
   uint8_t charCode;   // Windows-1252 code, '0' ... 'z'
 };
+
+constexpr int kAlphabetSize = 70;
+constexpr int kTemplateFonts = 4;
+
+// The templates of one recognition run: [character index 1...70 - 1][font 1...4 - 1].
+struct TemplateSet {
+  GlyphGrid grids[kAlphabetSize][kTemplateFonts];
+};

@@ -6,6 +6,14 @@ void OpenWordList(const std::string&, TDynaArray<char*>&) {}
 void TMainForm::EnumerateFonts() {}
 void TMainForm::ReleaseFonts() {}
 void TMainForm::GenerateDibs() {}
-void TMainForm::BitBtn2Click() { GenerateDibs(); }
-void TMainForm::LoadWordsBtnClick() { LoadWordsIn(); }
+void TMainForm::BitBtn2Click() {
+  GenerateDibs();
+}
+void TMainForm::LoadWordsBtnClick() {
+  LoadWordsIn();
+}
 void TMainForm::RegBtnClick() {}
+int32_t TMainForm::ClassifyObject() {
+  return '?';
+}
+void TMainForm::BuildTemplateSet(SoftwareCanvas&) {}

@@ -12,10 +12,10 @@ bool Parse(std::vector<const char*> argv, CommandLine* cl, std::string* error) {
 TEST(CommandLine, OptionsDoNotCountAsArguments) {
   CommandLine cl;
   std::string error;
-  ASSERT_TRUE(Parse({"--log", "page.png", "--separation=60", "out.txt", "-exit",
-                     "--column-width=2.5", "--exclude-pictures=off", "--picture-filter=0",
-                     "--min-object-size=10"},
-                    &cl, &error))
+  ASSERT_TRUE(
+      Parse({"--log", "page.png", "--separation=60", "out.txt", "-exit", "--column-width=2.5",
+             "--exclude-pictures=off", "--picture-filter=0", "--min-object-size=10"},
+            &cl, &error))
       << error;
   EXPECT_EQ(cl.args, (std::vector<std::string>{"page.png", "out.txt", "-exit"}));
   EXPECT_TRUE(cl.log);
@@ -27,10 +27,10 @@ TEST(CommandLine, OptionsDoNotCountAsArguments) {
 }
 
 TEST(CommandLine, RefusesValuesOutOfRangeOrNotNumbers) {
-  for (const char* bad : {"--separation=0", "--separation=100", "--separation=5x",
-                          "--min-object-size=11", "--picture-filter=-1", "--column-width=0.05",
-                          "--column-width=abc", "--exclude-pictures=yes", "--frobnicate",
-                          "--separation="}) {
+  for (const char* bad :
+       {"--separation=0", "--separation=100", "--separation=5x", "--min-object-size=11",
+        "--picture-filter=-1", "--column-width=0.05", "--column-width=abc",
+        "--exclude-pictures=yes", "--frobnicate", "--separation="}) {
     CommandLine cl;
     std::string error;
     EXPECT_FALSE(Parse({bad}, &cl, &error)) << bad;

@@ -156,8 +156,7 @@ TEST(DynaArray, ByteLevelRecordSize) {
   array.Add();
   array.Add();
   EXPECT_EQ(array.Capacity(), 1200);
-  EXPECT_EQ(reinterpret_cast<uint8_t*>(array.At(1)) - reinterpret_cast<uint8_t*>(array.At(0)),
-            12);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(array.At(1)) - reinterpret_cast<uint8_t*>(array.At(0)), 12);
 }
 
 }  // namespace

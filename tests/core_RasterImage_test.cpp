@@ -11,7 +11,7 @@ TEST(RasterImage, NewdibMakesPaddedBottomUpImage) {
   EXPECT_EQ(DIBWidth(img), 5);
   EXPECT_EQ(DIBHeight(img), 3);
   EXPECT_EQ(DIBBitCount(img), 24);
-  EXPECT_EQ(img.stride, 16);  // 15 bytes padded to a multiple of 4
+  EXPECT_EQ(img.stride, 16);      // 15 bytes padded to a multiple of 4
   setpixel(img, 1, 0, 0x0000FF);  // red, top row
   // Top row is memory row H - 1; blue, green, red order.
   const uint8_t* p = img.pixels + 2 * img.stride + 3;
