@@ -1,0 +1,4 @@
+// Text line finding. (Being built.)
+#include "app/MainUnit.h"
+
+void TMainForm::findlinesoftext() {}

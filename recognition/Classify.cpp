@@ -1,0 +1,4 @@
+// Character classification. (Being built.)
+#include "app/MainUnit.h"
+
+int32_t TMainForm::ClassifyObject() { return '?'; }

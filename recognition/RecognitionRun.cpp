@@ -1,0 +1,4 @@
+// The recognition run. (Being built.)
+#include "app/MainUnit.h"
+
+void TMainForm::RegBtnClick() {}
