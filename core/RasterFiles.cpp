@@ -1,15 +1,506 @@
-// Opening and saving picture files. (Being built.)
-#include <cstring>
-#include "core/RasterImage.h"
+// Picture files of the raster library: OpenDib, SaveDib, GetDIBSaveFilter.
+//
+// How pictures arrive (OpenDib): indexed pictures keep their palette indexes and depth: 1
+// bit stays 1 bit, 2 and 4 bits become 4 bits, 8-bit colour-mapped stays 8 bits. Their true
+// colours stand in the colour table behind `header` and in `logPalette` (all 2, 16 or 256
+// entries filled; unused ones black), so colours must be taken from the palette, never
+// from the index value: a 1-bit picture from Leptonica (PNG, TIFF G4, PNM...) has index 0
+// white and index 1 black, while a 1-bit BMP or PCX keeps whatever palette it was written
+// with. Grey pictures (8 bits, or 16 bits cut to 8) are 8 bits with the grey ramp (entry i
+// = i, i, i). Direct-colour pictures of 15, 16, 24 or 32 bits arrive as 24 bits; alpha,
+// where a format declares it (PNG, WebP, TIFF, TGA, PCX), is laid over white paper, since
+// a transparent part of a page is paper; BMP alpha is ignored.
+//
+// Formats: Leptonica reads GIF, JPEG, PNG, PNM, TIFF, WebP and JPEG 2000 and writes GIF,
+// JPEG and TIFF; BMP/DIB (with RLE), PCX, TGA and IFF/LBM are the library's own codecs
+// (core/codecs). The format is told by the file's first bytes; PCX and TGA, which have
+// weak signatures, also by the extension. Windows metafiles are refused.
+#include <fcntl.h>
+#include <leptonica/allheaders.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-void OpenDib(RasterImage* out, const char*, int32_t, void*) {
-  std::memset(out, 0, sizeof(*out));
-  DIBSetErrorText(*out, "Picture files cannot be read yet.");
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <vector>
+
+#include "core/RasterImage.h"
+#include "core/codecs/Codec.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class FileKind { Unknown, Bmp, Pcx, Tga, Iff, Leptonica, Emf, Wmf };
+
+void QuietLeptonica() {
+  static const bool quiet = [] {
+    setMsgSeverity(L_SEVERITY_NONE);
+    return true;
+  }();
+  (void)quiet;
 }
-bool SaveDib(const RasterImage&, const char*, int32_t, void*, std::string* error) {
-  if (error) *error = "not yet";
+
+std::string UpperExtension(const std::string& name) {
+  std::string ext = fs::path(name).extension().string();
+  for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+bool StartsWith(const std::vector<uint8_t>& d, size_t at, const char* text) {
+  const size_t n = std::strlen(text);
+  return d.size() >= at + n && std::memcmp(d.data() + at, text, n) == 0;
+}
+
+FileKind Detect(const std::vector<uint8_t>& d, const std::string& ext) {
+  const size_t n = d.size();
+  if (StartsWith(d, 0, "BM")) return FileKind::Bmp;
+  if (StartsWith(d, 0, "FORM") && (StartsWith(d, 8, "ILBM") || StartsWith(d, 8, "PBM ")))
+    return FileKind::Iff;
+  if (n >= 44 && d[0] == 1 && d[1] == 0 && d[2] == 0 && d[3] == 0 && StartsWith(d, 40, " EMF"))
+    return FileKind::Emf;
+  if (n >= 4 && d[0] == 0xD7 && d[1] == 0xCD && d[2] == 0xC6 && d[3] == 0x9A) return FileKind::Wmf;
+  if (n >= 6 && (d[0] == 1 || d[0] == 2) && d[1] == 0 && d[2] == 9 && d[3] == 0 && d[4] == 0 &&
+      (d[5] == 1 || d[5] == 3))
+    return FileKind::Wmf;
+  int format = IFF_UNKNOWN;
+  if (n >= 12 && findFileFormatBuffer(d.data(), &format) == 0) {
+    switch (format) {
+      case IFF_JFIF_JPEG:
+      case IFF_PNG:
+      case IFF_PNM:
+      case IFF_GIF:
+      case IFF_JP2:
+      case IFF_WEBP:
+        return FileKind::Leptonica;
+      default:
+        if (L_FORMAT_IS_TIFF(format)) return FileKind::Leptonica;
+    }
+  }
+  // PCX: manufacturer 10, a known version, RLE or none, a known pixel size.
+  if (n >= 128 && d[0] == 0x0A && d[1] <= 5 && d[1] != 1 && d[2] <= 1 &&
+      (d[3] == 1 || d[3] == 2 || d[3] == 4 || d[3] == 8))
+    return FileKind::Pcx;
+  static const char kTgaFooter[] = "TRUEVISION-XFILE.";
+  if (n >= 44 && std::memcmp(d.data() + n - 18, kTgaFooter, 18) == 0) return FileKind::Tga;
+  if (ext == ".PCX") return FileKind::Pcx;
+  if (ext == ".TGA" || ext == ".VDA" || ext == ".ICB" || ext == ".VST") return FileKind::Tga;
+  if (ext == ".BMP" || ext == ".DIB" || ext == ".RLE") return FileKind::Bmp;  // DIB without file header
+  if (ext == ".IFF" || ext == ".LBM") return FileKind::Iff;
+  if (ext == ".EMF") return FileKind::Emf;
+  if (ext == ".WMF") return FileKind::Wmf;
+  return FileKind::Unknown;
+}
+
+bool ReadWholeFile(const std::string& name, std::vector<uint8_t>* data, std::string* error) {
+  std::error_code ec;
+  const fs::file_status st = fs::status(name, ec);
+  if (ec || !fs::exists(st)) {
+    *error = "The file does not exist.";
+    return false;
+  }
+  if (fs::is_directory(st)) {
+    *error = "This is a folder, not a picture file.";
+    return false;
+  }
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) {
+    *error = std::string("The file cannot be opened: ") + std::strerror(errno) + ".";
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fclose(f);
+    *error = "This is not a regular file.";
+    return false;
+  }
+  // A picture the library can hold has at most 2^28 pixels; no sane file of one is
+  // larger than 4 GiB.
+  if (uint64_t(info.st_size) > (uint64_t(4) << 30)) {
+    std::fclose(f);
+    *error = "The file is too large to be a picture.";
+    return false;
+  }
+  data->resize(size_t(info.st_size));
+  const size_t got = data->empty() ? 0 : std::fread(data->data(), 1, data->size(), f);
+  const bool failed = std::ferror(f);
+  std::fclose(f);
+  if (failed || got != data->size()) {
+    *error = "The file could not be read completely.";
+    return false;
+  }
+  if (data->empty()) {
+    *error = "The file is empty.";
+    return false;
+  }
+  return true;
+}
+
+int32_t DpiToPelsPerMeter(int32_t dpi) {
+  return dpi > 0 ? int32_t(std::lround(dpi / 0.0254)) : 11811;
+}
+
+int32_t PelsPerMeterToDpi(int32_t ppm) {
+  return ppm > 0 ? int32_t(std::lround(ppm * 0.0254)) : 300;
+}
+
+// Copies a Leptonica image into a new RasterImage, keeping depth and palette as the
+// comment at the top of the file says.
+bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
+  PIX* own = nullptr;
+  if (pixGetDepth(pix) == 16) pix = own = pixConvert16To8(pix, L_MS_BYTE);
+  if (!pix) {
+    *error = "Not enough memory for the picture.";
+    return false;
+  }
+  const int32_t w = pixGetWidth(pix), h = pixGetHeight(pix), d = pixGetDepth(pix);
+  const int32_t wpl = pixGetWpl(pix);
+  l_uint32* data = pixGetData(pix);
+  PIXCMAP* cmap = pixGetColormap(pix);
+  bool ok = false;
+  if (d == 32 || d == 24) {
+    const bool alpha = pixGetSpp(pix) == 4;
+    ok = codecs::MakeImage(out, w, h, 24, nullptr, 0, error);
+    for (int32_t y = 0; ok && y < h; ++y) {
+      const l_uint32* line = data + int64_t(y) * wpl;
+      uint8_t* dst = DIBRow(*out, h - 1 - y);
+      for (int32_t x = 0; x < w; ++x) {
+        const l_uint32 px = line[x];
+        uint8_t r = uint8_t(px >> 24), g = uint8_t(px >> 16), b = uint8_t(px >> 8);
+        if (alpha) {
+          const uint32_t a = px & 0xFF;
+          r = codecs::OverWhite(r, a), g = codecs::OverWhite(g, a), b = codecs::OverWhite(b, a);
+        }
+        dst[3 * x] = b, dst[3 * x + 1] = g, dst[3 * x + 2] = r;
+      }
+    }
+  } else if (d == 1 || d == 2 || d == 4 || d == 8) {
+    std::vector<RgbQuad> palette;
+    if (cmap) {
+      for (int32_t i = 0; i < pixcmapGetCount(cmap) && i < 256; ++i) {
+        l_int32 r = 0, g = 0, b = 0;
+        pixcmapGetColor(cmap, i, &r, &g, &b);
+        palette.push_back({uint8_t(b), uint8_t(g), uint8_t(r), 0});
+      }
+    } else if (d == 1) {
+      palette = {{255, 255, 255, 0}, {0, 0, 0, 0}};  // Leptonica: 1 is black
+    } else {
+      palette = codecs::GreyPalette(1 << d);
+    }
+    const int32_t bits = d == 2 ? 4 : d;
+    ok = codecs::MakeImage(out, w, h, bits, palette.data(), int32_t(palette.size()), error);
+    for (int32_t y = 0; ok && y < h; ++y) {
+      const l_uint32* line = data + int64_t(y) * wpl;
+      uint8_t* dst = DIBRow(*out, h - 1 - y);
+      if (d == 2) {
+        for (int32_t x = 0; x < w; ++x) codecs::SetRowIndex(dst, 4, x, GET_DATA_DIBIT(line, x));
+        continue;
+      }
+      // Leptonica keeps the first pixel in the most significant bits of each 32-bit word.
+      const int32_t bytes = std::min(out->stride, wpl * 4);
+      for (int32_t k = 0; k < bytes; ++k) dst[k] = uint8_t(line[k >> 2] >> (24 - 8 * (k & 3)));
+    }
+  } else {
+    *error = "Pictures of " + std::to_string(d) + " bits per pixel cannot be read.";
+  }
+  if (ok) {
+    auto* info = reinterpret_cast<BitmapInfoHeader*>(out->header);
+    info->biXPelsPerMeter = DpiToPelsPerMeter(pixGetXRes(pix));
+    info->biYPelsPerMeter = DpiToPelsPerMeter(pixGetYRes(pix));
+  }
+  pixDestroy(&own);
+  return ok;
+}
+
+bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::string* error) {
+  QuietLeptonica();
+  l_int32 format = 0, w = 0, h = 0, bps = 0, spp = 0, iscmap = 0;
+  if (pixReadHeaderMem(d.data(), d.size(), &format, &w, &h, &bps, &spp, &iscmap) != 0) {
+    *error = "The picture file is damaged or truncated.";
+    return false;
+  }
+  // Checked before decoding, so that a lying header cannot make Leptonica allocate.
+  if (w <= 0 || h <= 0) {
+    *error = "The picture has no pixels (width or height is 0).";
+    return false;
+  }
+  if (int64_t(w) * h > kMaxImagePixels) {
+    *error = "The picture is too large (" + std::to_string(w) + " x " + std::to_string(h) +
+             " pixels).";
+    return false;
+  }
+  PIX* pix = pixReadMem(d.data(), d.size());
+  if (!pix) {
+    *error = "The picture file is damaged or truncated.";
+    return false;
+  }
+  const bool ok = FromPix(pix, out, error);
+  pixDestroy(&pix);
+  return ok;
+}
+
+bool Decode(const std::string& name, RasterImage* out, std::string* error) {
+  std::vector<uint8_t> data;
+  if (!ReadWholeFile(name, &data, error)) return false;
+  switch (Detect(data, UpperExtension(name))) {
+    case FileKind::Bmp:
+      return codecs::DecodeBmp(data.data(), data.size(), out, error);
+    case FileKind::Pcx:
+      return codecs::DecodePcx(data.data(), data.size(), out, error);
+    case FileKind::Tga:
+      return codecs::DecodeTga(data.data(), data.size(), out, error);
+    case FileKind::Iff:
+      return codecs::DecodeIff(data.data(), data.size(), out, error);
+    case FileKind::Leptonica:
+      return DecodeWithLeptonica(data, out, error);
+    case FileKind::Emf:
+      *error = "EMF pictures (Windows metafiles) cannot be read on Linux.";
+      return false;
+    case FileKind::Wmf:
+      *error = "WMF pictures (Windows metafiles) cannot be read on Linux.";
+      return false;
+    case FileKind::Unknown:
+      break;
+  }
+  *error = "The file is not a picture in a known format.";
   return false;
 }
+
+// ---- saving ----
+
+struct PixHolder {
+  PIX* pix = nullptr;
+  ~PixHolder() { pixDestroy(&pix); }
+};
+
+// A Leptonica image of the same pixels. 1-bit pictures in black and white become Leptonica's
+// plain 1-bit form (1 = black), so that TIFF can use G4; other palettes become colour maps.
+PIX* ToPix(const RasterImage& image) {
+  const int32_t w = DIBWidth(image), h = DIBHeight(image), bits = DIBBitCount(image);
+  const RgbQuad* table = DIBColorTable(image);
+  auto is = [](const RgbQuad& c, uint8_t v) { return c.red == v && c.green == v && c.blue == v; };
+  bool invert = false, plain = false;
+  if (bits == 1) {
+    plain = (is(table[0], 255) && is(table[1], 0)) || (is(table[0], 0) && is(table[1], 255));
+    invert = plain && is(table[0], 0);
+  } else if (bits == 8) {
+    plain = codecs::IsGreyRamp(image);
+  }
+  PIX* pix = pixCreate(w, h, bits == 24 ? 32 : bits);
+  if (!pix) return nullptr;
+  pixSetResolution(pix, PelsPerMeterToDpi(DIBInfo(image)->biXPelsPerMeter),
+                   PelsPerMeterToDpi(DIBInfo(image)->biYPelsPerMeter));
+  if (bits <= 8 && !plain) {
+    PIXCMAP* cmap = pixcmapCreate(bits);
+    for (int32_t i = 0; i < (1 << bits); ++i)
+      pixcmapAddColor(cmap, table[i].red, table[i].green, table[i].blue);
+    pixSetColormap(pix, cmap);
+  }
+  const int32_t wpl = pixGetWpl(pix);
+  l_uint32* data = pixGetData(pix);
+  for (int32_t y = 0; y < h; ++y) {
+    l_uint32* line = data + int64_t(y) * wpl;
+    const uint8_t* src = DIBRow(image, h - 1 - y);
+    if (bits == 24) {
+      for (int32_t x = 0; x < w; ++x)
+        line[x] = l_uint32(src[3 * x + 2]) << 24 | l_uint32(src[3 * x + 1]) << 16 |
+                  l_uint32(src[3 * x]) << 8;
+      continue;
+    }
+    const int32_t bytes = std::min(image.stride, wpl * 4);
+    std::fill(line, line + wpl, 0);
+    for (int32_t k = 0; k < bytes; ++k)
+      line[k >> 2] |= l_uint32(invert ? uint8_t(~src[k]) : src[k]) << (24 - 8 * (k & 3));
+  }
+  if (bits == 24) pixSetSpp(pix, 3);
+  return pix;
+}
+
+// Runs a Leptonica writer into memory.
+template <typename Writer>
+bool EncodeWithLeptonica(const RasterImage& image, std::vector<uint8_t>* out, std::string* error,
+                         const char* what, Writer write) {
+  if (!codecs::CheckSavable(image, error)) return false;
+  QuietLeptonica();
+  PixHolder pix;
+  pix.pix = ToPix(image);
+  if (!pix.pix) {
+    *error = "Not enough memory to save the picture.";
+    return false;
+  }
+  l_uint8* bytes = nullptr;
+  size_t size = 0;
+  if (write(pix.pix, &bytes, &size) != 0 || !bytes) {
+    lept_free(bytes);
+    *error = std::string("The picture could not be written as ") + what + ".";
+    return false;
+  }
+  out->assign(bytes, bytes + size);
+  lept_free(bytes);
+  return true;
+}
+
+bool EncodeJpeg(const RasterImage& image, std::vector<uint8_t>* out, std::string* error) {
+  return EncodeWithLeptonica(image, out, error, "JPEG", [](PIX* pix, l_uint8** b, size_t* n) {
+    // JPEG has neither palettes nor 1 bit: grey or RGB first.
+    PixHolder flat;
+    if (pixGetColormap(pix))
+      flat.pix = pixRemoveColormap(pix, REMOVE_CMAP_BASED_ON_SRC);
+    else if (pixGetDepth(pix) == 1)
+      flat.pix = pixConvert1To8(nullptr, pix, 255, 0);
+    if (flat.pix) pixCopyResolution(flat.pix, pix);
+    return pixWriteMemJpeg(b, n, flat.pix ? flat.pix : pix, 90, 0);
+  });
+}
+
+bool EncodeGif(const RasterImage& image, std::vector<uint8_t>* out, std::string* error) {
+  // Leptonica keeps every colour of a picture with at most 256 of them and quantises
+  // richer 24-bit pictures with its octree (dithered) to 256 colours.
+  return EncodeWithLeptonica(image, out, error, "GIF", [](PIX* pix, l_uint8** b, size_t* n) {
+    return pixWriteMemGif(b, n, pix);
+  });
+}
+
+bool EncodeTiff(const RasterImage& image, std::vector<uint8_t>* out, std::string* error) {
+  return EncodeWithLeptonica(image, out, error, "TIFF", [](PIX* pix, l_uint8** b, size_t* n) {
+    const bool g4 = pixGetDepth(pix) == 1 && !pixGetColormap(pix);
+    return pixWriteMemTiff(b, n, pix, g4 ? IFF_TIFF_G4 : IFF_TIFF_LZW);
+  });
+}
+
+// Writes the bytes beside the target under a temporary name, then renames it over the
+// target: a failure leaves an existing file as it was and no temporary behind.
+bool WriteFileAtomically(const std::string& name, const std::vector<uint8_t>& bytes,
+                         std::string* error) {
+  std::error_code ec;
+  if (fs::is_directory(name, ec)) {
+    *error = "\"" + name + "\" is a folder.";
+    return false;
+  }
+  const fs::path target(name);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    *error = "Cannot write into \"" + dir.string() + "\": " + std::strerror(errno) + ".";
+    return false;
+  }
+  // Give the new file the mode of the one it replaces, else the usual mode under the umask.
+  struct stat old {};
+  mode_t mode;
+  if (stat(name.c_str(), &old) == 0) {
+    mode = old.st_mode & 07777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  bool ok = fchmod(fd, mode) == 0;
+  size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += size_t(n);
+  }
+  int savedErrno = ok ? 0 : errno;
+  if (ok && fsync(fd) != 0) ok = false, savedErrno = errno;
+  if (close(fd) != 0 && ok) ok = false, savedErrno = errno;
+  if (ok && std::rename(temp.c_str(), name.c_str()) != 0) ok = false, savedErrno = errno;
+  if (!ok) {
+    unlink(temp.c_str());
+    *error = "Could not write \"" + name + "\": " +
+             (savedErrno ? std::strerror(savedErrno) : "write failed") + ".";
+  }
+  return ok;
+}
+
+}  // namespace
+
+void OpenDib(RasterImage* out, const char* fileName, int32_t, void*) {
+  std::memset(out, 0, sizeof(*out));
+  std::string error;
+  bool ok = false;
+  try {
+    if (!fileName || !*fileName)
+      error = "No file name was given.";
+    else
+      ok = Decode(fileName, out, &error);
+  } catch (const std::bad_alloc&) {
+    error = "Not enough memory for the picture.";
+  }
+  if (!ok) {
+    deldib(out);
+    std::memset(out, 0, sizeof(*out));
+    DIBSetErrorText(*out, error.empty() ? "The picture could not be read." : error);
+  }
+}
+
+bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode, void*,
+             std::string* error) {
+  std::string message;
+  bool ok = false;
+  try {
+    std::vector<uint8_t> bytes;
+    bool encoded = false;
+    if (!fileName || !*fileName) {
+      message = "No file name was given.";
+    } else {
+      switch (formatCode) {
+        case 3:  // BMP
+        case 4:  // DIB
+          encoded = codecs::EncodeBmp(image, false, &bytes, &message);
+          break;
+        case 5:
+          encoded = EncodeGif(image, &bytes, &message);
+          break;
+        case 6:  // IFF
+        case 9:  // LBM
+          encoded = codecs::EncodeIff(image, &bytes, &message);
+          break;
+        case 7:  // JIF
+        case 8:  // JPG
+          encoded = EncodeJpeg(image, &bytes, &message);
+          break;
+        case 10:
+          encoded = codecs::EncodePcx(image, &bytes, &message);
+          break;
+        case 11:
+          encoded = codecs::EncodeBmp(image, true, &bytes, &message);
+          break;
+        case 12:
+          encoded = codecs::EncodeTga(image, true, &bytes, &message);
+          break;
+        case 13:
+          encoded = EncodeTiff(image, &bytes, &message);
+          break;
+        default:
+          message = "Unknown picture format " + std::to_string(formatCode) + ".";
+      }
+    }
+    ok = encoded && WriteFileAtomically(fileName, bytes, &message);
+  } catch (const std::bad_alloc&) {
+    message = "Not enough memory to save the picture.";
+    ok = false;
+  }
+  if (error) *error = ok ? std::string() : message;
+  return ok;
+}
+
 const char* GetDIBSaveFilter() {
-  return "";
+  return "BMP - Windows Bitmap|*.BMP|"
+         "DIB - Windows Device Independent Bitmap|*.DIB|"
+         "GIF - CompuServe Graphics Interchange|*.GIF|"
+         "IFF - Amiga Interchange File Format|*.IFF|"
+         "JIF - JPEG File Interchange Format|*.JIF|"
+         "JPG - JPEG File Interchange Format|*.JPG|"
+         "LBM - Deluxe Paint Bitmap|*.LBM|"
+         "PCX - ZSoft Paintbrush|*.PCX|"
+         "RLE - Windows Run-Length Encoded Bitmap|*.RLE|"
+         "TGA - Truevision Targa|*.TGA|"
+         "TIF - Tagged Image File Format|*.TIF";
 }

@@ -1,0 +1,78 @@
+// Helpers shared by the codecs: making images with palettes, grey ramps, depth checks.
+#include <algorithm>
+
+#include "core/codecs/Codec.h"
+
+namespace codecs {
+
+bool MakeImage(RasterImage* out, int64_t width, int64_t height, int32_t bits,
+               const RgbQuad* palette, int32_t count, std::string* error) {
+  std::memset(out, 0, sizeof(*out));
+  if (width <= 0 || height <= 0) {
+    *error = "The picture has no pixels (width or height is 0).";
+    return false;
+  }
+  // Checked here too, before the 32-bit arguments of newdib could wrap.
+  if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || width * height > kMaxImagePixels) {
+    *error = "The picture is too large (" + std::to_string(width) + " x " +
+             std::to_string(height) + " pixels).";
+    return false;
+  }
+  newdib(out, int32_t(width), int32_t(height), bits, nullptr, 0);
+  if (!out->pixels) {
+    *error = DIBErrorText(*out);
+    return false;
+  }
+  if (bits <= 8) SetPalette(*out, palette, palette ? count : 0);
+  return true;
+}
+
+void SetPalette(RasterImage& image, const RgbQuad* palette, int32_t count) {
+  const int32_t size = int32_t(PowerOfTwo(DIBBitCount(image)));
+  RgbQuad* table = DIBColorTable(image);
+  for (int32_t i = 0; i < size && i < 256; ++i) {
+    RgbQuad c = i < count ? palette[i] : RgbQuad{0, 0, 0, 0};
+    c.reserved = 0;
+    table[i] = c;
+    image.logPalette.entries[i] = {c.red, c.green, c.blue, 0};
+  }
+  image.logPalette.version = 0x300;
+  image.logPalette.count = uint16_t(std::min(size, 256));
+  image.paletteInUse = 1;
+}
+
+std::vector<RgbQuad> GreyPalette(int32_t count) {
+  std::vector<RgbQuad> grey(size_t(std::max(count, 1)));
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t v = uint8_t(count > 1 ? i * 255 / (count - 1) : 0);
+    grey[size_t(i)] = {v, v, v, 0};
+  }
+  return grey;
+}
+
+bool IsGreyRamp(const RasterImage& image) {
+  if (DIBBitCount(image) != 8) return false;
+  const RgbQuad* table = DIBColorTable(image);
+  for (int i = 0; i < 256; ++i)
+    if (table[i].red != i || table[i].green != i || table[i].blue != i) return false;
+  return true;
+}
+
+bool CheckSavable(const RasterImage& image, std::string* error) {
+  if (!image.pixels || !image.header) {
+    *error = "There is no picture to save.";
+    return false;
+  }
+  const int32_t bits = DIBBitCount(image);
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
+    *error = "Pictures of " + std::to_string(bits) + " bits per pixel cannot be saved.";
+    return false;
+  }
+  if (DIBWidth(image) <= 0 || DIBHeight(image) <= 0) {
+    *error = "The picture has no pixels.";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace codecs

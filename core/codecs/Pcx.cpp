@@ -1,0 +1,217 @@
+// ZSoft PCX: a 128-byte header, then every scan line as its colour planes one after
+// another, each plane line `bytesPerLine` bytes, run-length coded (a byte of the form
+// 11nnnnnn repeats the next byte n times). Read: 1 bit with 1 to 4 planes, 2 and 4 bits
+// packed, 8 bits with 1 (indexed or grey), 3 (RGB) or 4 (RGBA) planes. The 256-colour
+// palette of 8-bit pictures follows the data after a 0x0C byte.
+#include <algorithm>
+
+#include "core/codecs/Codec.h"
+
+namespace codecs {
+namespace {
+
+constexpr size_t kHeaderSize = 128;
+
+// The default EGA palette, used when a 16-colour picture's header palette is empty.
+constexpr uint8_t kEgaPalette[16][3] = {
+    {0, 0, 0},       {0, 0, 170},    {0, 170, 0},    {0, 170, 170},  {170, 0, 0},    {170, 0, 170},
+    {170, 85, 0},    {170, 170, 170}, {85, 85, 85},  {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
+    {255, 85, 85},   {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
+
+void EncodeLine(const uint8_t* line, size_t n, std::vector<uint8_t>& out) {
+  size_t i = 0;
+  while (i < n) {
+    size_t run = 1;
+    while (i + run < n && run < 63 && line[i + run] == line[i]) ++run;
+    if (run > 1 || line[i] >= 0xC0) PutU8(out, 0xC0 | uint32_t(run));
+    PutU8(out, line[i]);
+    i += run;
+  }
+}
+
+}  // namespace
+
+bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
+  std::memset(out, 0, sizeof(*out));
+  if (size < kHeaderSize || data[0] != 0x0A) {
+    *error = "The PCX file is truncated or not a PCX picture.";
+    return false;
+  }
+  ByteReader r(data, size);
+  r.Skip(1);
+  r.U8();  // version
+  const uint32_t encoding = r.U8(), bpp = r.U8();
+  const int64_t xmin = r.U16LE(), ymin = r.U16LE(), xmax = r.U16LE(), ymax = r.U16LE();
+  const uint8_t* headerPalette = data + 16;
+  r.Seek(65);
+  const uint32_t planes = r.U8(), bytesPerLine = r.U16LE();
+  const int64_t width = xmax - xmin + 1, height = ymax - ymin + 1;
+  const bool packed = planes == 1 && (bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8);
+  const bool bitPlanes = bpp == 1 && planes >= 2 && planes <= 4;
+  const bool truecolor = bpp == 8 && (planes == 3 || planes == 4);
+  if (encoding > 1 || !(packed || bitPlanes || truecolor)) {
+    *error = "PCX pictures of " + std::to_string(bpp) + " bits in " + std::to_string(planes) +
+             " planes cannot be read.";
+    return false;
+  }
+  if (width <= 0 || height <= 0 || int64_t(bytesPerLine) * 8 < width * bpp) {
+    *error = "The PCX file is corrupt (bad picture size).";
+    return false;
+  }
+
+  int32_t outBits = 24;
+  std::vector<RgbQuad> palette;
+  if (!truecolor) {
+    const uint32_t indexBits = bpp * planes;
+    outBits = indexBits == 1 ? 1 : indexBits <= 4 ? 4 : 8;
+    const uint32_t count = 1u << indexBits;
+    if (indexBits == 8) {
+      // Version 5 keeps the palette at the end; without it the picture is grey.
+      if (size >= kHeaderSize + 769 && data[size - 769] == 0x0C) {
+        const uint8_t* p = data + size - 768;
+        for (int i = 0; i < 256; ++i) palette.push_back({p[3 * i + 2], p[3 * i + 1], p[3 * i], 0});
+      } else {
+        palette = GreyPalette(256);
+      }
+    } else {
+      bool empty = true;
+      for (uint32_t i = 0; i < count * 3; ++i) empty = empty && headerPalette[i] == 0;
+      for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* c = headerPalette + 3 * i;
+        if (empty && count == 2) c = i ? kEgaPalette[15] : kEgaPalette[0];
+        else if (empty) c = kEgaPalette[count == 16 ? i : i * 5];
+        palette.push_back({c[2], c[1], c[0], 0});
+      }
+    }
+  }
+  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error))
+    return false;
+
+  // Decode scan line by scan line; runs may run on across plane and line ends.
+  const size_t lineBytes = size_t(bytesPerLine) * planes;
+  std::vector<uint8_t> line(lineBytes);
+  r.Seek(kHeaderSize);
+  uint32_t pending = 0;
+  uint8_t pendingValue = 0;
+  for (int64_t y = 0; y < height; ++y) {
+    size_t filled = 0;
+    while (filled < lineBytes) {
+      if (pending) {
+        const size_t n = std::min<size_t>(pending, lineBytes - filled);
+        std::memset(line.data() + filled, pendingValue, n);
+        filled += n;
+        pending -= uint32_t(n);
+        continue;
+      }
+      if (!r.remaining()) {
+        deldib(out);
+        *error = "The PCX file is truncated.";
+        return false;
+      }
+      const uint8_t b = r.U8();
+      if (encoding == 1 && (b & 0xC0) == 0xC0) {
+        pending = b & 0x3F;
+        pendingValue = r.U8();
+        if (!r.ok()) pending = 0;
+      } else {
+        line[filled++] = b;
+      }
+    }
+    uint8_t* dst = DIBRow(*out, int32_t(height - 1 - y));
+    for (int64_t x = 0; x < width; ++x) {
+      if (truecolor) {
+        dst[3 * x + 2] = line[size_t(x)];
+        dst[3 * x + 1] = line[bytesPerLine + size_t(x)];
+        dst[3 * x] = line[2 * size_t(bytesPerLine) + size_t(x)];
+        if (planes == 4) {
+          const uint32_t a = line[3 * size_t(bytesPerLine) + size_t(x)];
+          for (int k = 0; k < 3; ++k) dst[3 * x + k] = OverWhite(dst[3 * x + k], a);
+        }
+        continue;
+      }
+      uint32_t index = 0;
+      if (packed) {
+        index = bpp == 8 ? line[size_t(x)]
+                         : (line[size_t(x * bpp / 8)] >> (8 - bpp - (x * bpp) % 8)) & ((1u << bpp) - 1);
+      } else {
+        for (uint32_t p = 0; p < planes; ++p)
+          index |= ((line[p * bytesPerLine + size_t(x >> 3)] >> (7 - (x & 7))) & 1u) << p;
+      }
+      SetRowIndex(dst, outBits, x, index);
+    }
+  }
+  return true;
+}
+
+bool EncodePcx(const RasterImage& image, std::vector<uint8_t>* out, std::string* error) {
+  if (!CheckSavable(image, error)) return false;
+  const int32_t w = DIBWidth(image), h = DIBHeight(image), bits = DIBBitCount(image);
+  if (w > 65535 || h > 65535) {
+    *error = "PCX files hold at most 65535 x 65535 pixels.";
+    return false;
+  }
+  const uint32_t planes = bits == 24 ? 3 : bits == 4 ? 4 : 1;
+  const uint32_t bpp = bits == 24 || bits == 8 ? 8 : 1;
+  uint32_t bytesPerLine = uint32_t((int64_t(w) * bpp + 7) / 8);
+  bytesPerLine += bytesPerLine & 1;  // even, as the format asks
+  const RgbQuad* table = DIBColorTable(image);
+
+  out->assign(kHeaderSize, 0);
+  uint8_t* hd = out->data();
+  hd[0] = 0x0A;
+  hd[1] = 5;
+  hd[2] = 1;
+  hd[3] = uint8_t(bpp);
+  hd[8] = uint8_t(w - 1);
+  hd[9] = uint8_t((w - 1) >> 8);
+  hd[10] = uint8_t(h - 1);
+  hd[11] = uint8_t((h - 1) >> 8);
+  hd[12] = hd[14] = uint8_t(300 & 0xFF);
+  hd[13] = hd[15] = uint8_t(300 >> 8);
+  // Many readers take a one-plane 1-bit picture as 0 black, 1 white whatever the header
+  // palette says, so the darker colour goes to index 0.
+  auto luma = [](const RgbQuad& c) { return 299 * c.red + 587 * c.green + 114 * c.blue; };
+  const uint32_t flip = bits == 1 && luma(table[0]) > luma(table[1]) ? 1 : 0;
+  if (bits == 1 || bits == 4) {
+    for (uint32_t i = 0; i < (bits == 1 ? 2u : 16u); ++i) {
+      const RgbQuad& c = table[i ^ flip];
+      hd[16 + 3 * i] = c.red;
+      hd[17 + 3 * i] = c.green;
+      hd[18 + 3 * i] = c.blue;
+    }
+  }
+  hd[65] = uint8_t(planes);
+  hd[66] = uint8_t(bytesPerLine);
+  hd[67] = uint8_t(bytesPerLine >> 8);
+  hd[68] = bits == 8 && IsGreyRamp(image) ? 2 : 1;
+
+  std::vector<uint8_t> line(bytesPerLine);
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* row = DIBRow(image, h - 1 - y);
+    for (uint32_t p = 0; p < planes; ++p) {
+      std::fill(line.begin(), line.end(), 0);
+      for (int32_t x = 0; x < w; ++x) {
+        if (bits == 24) {
+          line[size_t(x)] = row[3 * x + 2 - p];
+        } else if (bits == 8) {
+          line[size_t(x)] = row[x];
+        } else {
+          const uint32_t bit = ((RowIndex(row, bits, x) ^ flip) >> p) & 1;
+          if (bit) line[size_t(x >> 3)] |= uint8_t(0x80 >> (x & 7));
+        }
+      }
+      EncodeLine(line.data(), line.size(), *out);
+    }
+  }
+  if (bits == 8) {
+    PutU8(*out, 0x0C);
+    for (int i = 0; i < 256; ++i) {
+      PutU8(*out, table[i].red);
+      PutU8(*out, table[i].green);
+      PutU8(*out, table[i].blue);
+    }
+  }
+  return true;
+}
+
+}  // namespace codecs
