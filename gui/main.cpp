@@ -1,8 +1,43 @@
 // quillon: the program. With two or more arguments it recognises a picture without any
-// window; otherwise it opens the window.
+// window (and without a display); otherwise it opens the window, which opens a picture
+// named on the command line when it is first shown.
 #include <iostream>
 
 #include "app/CommandLine.h"
+
+#ifdef QUILLON_WITH_WINDOW
+#include <QApplication>
+
+#include "app/MainUnit.h"
+#include "gui/QtWindow.h"
+
+namespace {
+
+int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(kApplicationTitle);
+  QApplication::setApplicationVersion("1.0");
+  int status = 0;
+  {
+    QtWindow window;
+    if (commandLine.log) window.logSink = &std::cerr;
+    // The program's own file, found through the system rather than argv[0], so that the
+    // data files beside it are found however the program was started.
+    const std::string programFile = QApplication::applicationFilePath().toStdString();
+    TMainForm form(window, programFile.empty() ? commandLine.programFile : programFile,
+                   commandLine.args);
+    form.settings = commandLine.settings;
+    window.Attach(&form);
+    form.FormCreate();
+    window.show();  // FormShow follows on the first showing
+    status = QApplication::exec();
+    window.Attach(nullptr);
+  }
+  return status;
+}
+
+}  // namespace
+#endif
 
 int main(int argc, char** argv) {
   CommandLine commandLine;
@@ -20,6 +55,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (commandLine.args.size() >= 2) return RunAutomatic(commandLine, std::cerr);
+#ifdef QUILLON_WITH_WINDOW
+  return RunWindow(argc, argv, commandLine);
+#else
   std::cerr << "quillon: the window is not available in this build" << std::endl;
   return 1;
+#endif
 }

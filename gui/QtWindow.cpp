@@ -1,0 +1,880 @@
+#include "gui/QtWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <climits>
+#include <cmath>
+#include <limits>
+#include <ostream>
+
+#include "app/MainUnit.h"
+#include "gui/Dialogs.h"
+#include "gui/Icons.h"
+#include "gui/PaintBoxWidget.h"
+
+namespace {
+
+// Pending events run at most this often: the object fill asks once per span, which must
+// cost nothing, while a click on the cancel button must still be handled promptly.
+constexpr auto kPumpInterval = std::chrono::milliseconds(30);
+
+QString Text(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// The log and output widgets show one block per line; a line break inside a line would
+// put the widget's block numbers out of step with the line numbers.
+QString OneLine(const std::string& s) {
+  QString text = Text(s);
+  text.replace('\n', ' ');
+  text.replace('\r', ' ');
+  return text;
+}
+
+QPushButton* Button(const QString& caption, const QString& name, const QIcon& icon,
+                    QWidget* parent) {
+  auto* button = new QPushButton(icon, caption, parent);
+  button->setObjectName(name);
+  button->setIconSize(QSize(20, 20));
+  button->setMinimumHeight(30);
+  return button;
+}
+
+QToolButton* PictureButton(const QIcon& icon, const QString& text, const QString& hint,
+                           const QString& name, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(name);
+  button->setIcon(icon);
+  button->setIconSize(QSize(28, 28));
+  button->setText(text);
+  button->setToolTip(hint);
+  button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  button->setAutoRaise(true);
+  return button;
+}
+
+QLabel* Title(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  QFont font = label->font();
+  font.setBold(true);
+  font.setPointSizeF(font.pointSizeF() * 1.25);
+  label->setFont(font);
+  return label;
+}
+
+// The decorative side panel of the output page: a column of blue with the page banner.
+QWidget* BannerPanel(const QString& caption, const QString& name, QWidget* parent) {
+  auto* panel = new QFrame(parent);
+  panel->setObjectName("BannerPanel");
+  panel->setFixedWidth(120);
+  panel->setStyleSheet(
+      "#BannerPanel { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+      "stop:0 #2f5f9e, stop:1 #16345c); border-radius: 4px; }");
+  auto* layout = new QVBoxLayout(panel);
+  auto* picture = new QLabel(panel);
+  picture->setPixmap(ApplicationIcon().pixmap(64, 64));
+  picture->setAlignment(Qt::AlignCenter);
+  layout->addWidget(picture);
+  auto* label = new QLabel(caption, panel);
+  label->setObjectName(name);
+  label->setStyleSheet("color: white; font-weight: bold;");
+  label->setAlignment(Qt::AlignCenter);
+  label->setWordWrap(true);
+  layout->addWidget(label);
+  layout->addStretch(1);
+  return panel;
+}
+
+}  // namespace
+
+QtWindow::QtWindow(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("MainForm");
+  setWindowTitle(kProductCaption);
+  setWindowIcon(ApplicationIcon());
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(6, 6, 6, 6);
+
+  PageControl1 = new QTabWidget(central);
+  PageControl1->setObjectName("PageControl1");
+  PageControl1->addTab(BuildScanPage(), "Scan document");
+  PageControl1->addTab(BuildOutputPage(), "Output text");
+  PageControl1->addTab(BuildSettingsPage(), "Other settings");
+  PageControl1->setCornerWidget(BuildBar(), Qt::TopRightCorner);
+  layout->addWidget(PageControl1, 1);
+
+  Panel1 = BuildDeveloperPanel();
+  Panel1->setParent(central);
+  Panel1->hide();
+  layout->addWidget(Panel1);
+  setCentralWidget(central);
+
+  EntercharForm = new TEntercharForm(this);
+  AboutBox = new TAboutBox(this);
+
+  auto* shortcut = new QShortcut(QKeySequence("Ctrl+Shift+D"), this);
+  connect(shortcut, &QShortcut::activated, this,
+          [this] { SetDeveloperPanelVisible(!Panel1->isVisible()); });
+
+  resize(1180, 780);
+}
+
+QtWindow::~QtWindow() = default;
+
+QWidget* QtWindow::BuildScanPage() {
+  auto* page = new QWidget;
+  auto* outer = new QHBoxLayout(page);
+
+  // Left: the work, from the picture to the text, top to bottom.
+  auto* column = new QWidget(page);
+  column->setFixedWidth(290);
+  auto* left = new QVBoxLayout(column);
+  left->setContentsMargins(0, 0, 0, 0);
+
+  auto* pictureBox = new QGroupBox("Picture", column);
+  auto* pictureGrid = new QGridLayout(pictureBox);
+  OpenPicsBtn = Button("Open picture...", "OpenPicsBtn", OpenIcon(), pictureBox);
+  SavePicBtn = Button("Save picture...", "SavePicBtn", SaveIcon(), pictureBox);
+  PicEditBtn = Button("Edit picture...", "PicEditBtn", RotateIcon(), pictureBox);
+  SourceBtn =
+      PictureButton(SourceIcon(), "Scanner...", "Choose the scanner", "SourceBtn", pictureBox);
+  ScanBtn = PictureButton(ScannerIcon(), "Scan", "Scan a page", "ScanBtn", pictureBox);
+  pictureGrid->addWidget(OpenPicsBtn, 0, 0);
+  pictureGrid->addWidget(SavePicBtn, 1, 0);
+  pictureGrid->addWidget(PicEditBtn, 2, 0);
+  pictureGrid->addWidget(SourceBtn, 0, 1, 2, 1);
+  pictureGrid->addWidget(ScanBtn, 2, 1, 1, 1);
+  left->addWidget(pictureBox);
+
+  PicEditMenu = new QMenu(PicEditBtn);
+  PicEditMenu->setObjectName("PopupMenu1");
+  QAction* rotateLeft = PicEditMenu->addAction("Rotation 90° to the left...");
+  rotateLeft->setObjectName("Rotation901");
+  QAction* rotateRight = PicEditMenu->addAction("Rotation 90° to the right...");
+  rotateRight->setObjectName("Rotation90nachrechts1");
+
+  auto* bwBox = new QGroupBox("Black and white", column);
+  auto* bw = new QGridLayout(bwBox);
+  bw->addWidget(new QLabel("Black/white separation value:", bwBox), 0, 0, 1, 3);
+  SchwellEd = new QSpinBox(bwBox);
+  SchwellEd->setObjectName("SchwellEd");
+  SchwellEd->setRange(1, 99);
+  SchwellEd->setValue(50);
+  bw->addWidget(SchwellEd, 1, 0);
+  bw->addWidget(new QLabel("%", bwBox), 1, 1);
+  RenderBlackWhiteBtn = Button("Render again", "RenderBlackWhiteBtn", RenderIcon(), bwBox);
+  bw->addWidget(RenderBlackWhiteBtn, 1, 2);
+  bw->addWidget(new QLabel("Histogram of brightness:", bwBox), 2, 0, 1, 3);
+  PaintBox2 = new PaintBoxWidget(256, 256, bwBox);
+  PaintBox2->setObjectName("PaintBox2");
+  PaintBox2->setMouseTracking(false);
+  bw->addWidget(PaintBox2, 3, 0, 1, 3, Qt::AlignHCenter);
+  bw->setColumnStretch(2, 1);
+  left->addWidget(bwBox);
+
+  auto* ocrBox = new QGroupBox("Recognition", column);
+  auto* ocr = new QGridLayout(ocrBox);
+  ocr->addWidget(new QLabel("Zoom:", ocrBox), 0, 0);
+  ZoomEd = new QSpinBox(ocrBox);
+  ZoomEd->setObjectName("ZoomEd");
+  ZoomEd->setRange(10, 300);
+  ZoomEd->setSingleStep(5);
+  ZoomEd->setValue(30);
+  ocr->addWidget(ZoomEd, 0, 1);
+  ocr->addWidget(new QLabel("%", ocrBox), 0, 2);
+  FindCharsBtn = Button("Only find lines", "FindCharsBtn", FindLinesIcon(), ocrBox);
+  ocr->addWidget(FindCharsBtn, 1, 0, 1, 4);
+  TextErkennBtn = Button("Start text OCR...", "TextErkennBtn", RecogniseIcon(), ocrBox);
+  QFont strong = TextErkennBtn->font();
+  strong.setBold(true);
+  TextErkennBtn->setFont(strong);
+  TextErkennBtn->setMinimumHeight(36);
+  ocr->addWidget(TextErkennBtn, 2, 0, 1, 4);
+  BreakBtn = Button("Cancel", "BreakBtn", CancelIcon(), ocrBox);
+  BreakBtn->setToolTip("Stops the recognition after the current character");
+  ocr->addWidget(BreakBtn, 3, 0, 1, 4);
+  ocr->setColumnStretch(3, 1);
+  left->addWidget(ocrBox);
+  left->addStretch(1);
+  outer->addWidget(column);
+
+  // Right: the page view above the log.
+  auto* splitter = new QSplitter(Qt::Vertical, page);
+  ScrollBox1 = new QScrollArea(splitter);
+  ScrollBox1->setObjectName("ScrollBox1");
+  ScrollBox1->setWidgetResizable(false);
+  ScrollBox1->setBackgroundRole(QPalette::Dark);
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PaintBox1 = new PaintBoxWidget(96, 60);
+  PaintBox1->setObjectName("PaintBox1");
+  ScrollBox1->setWidget(PaintBox1);
+  Memo1 = new QPlainTextEdit(splitter);
+  Memo1->setObjectName("Memo1");
+  Memo1->setReadOnly(true);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setFont(QFont("Liberation Mono", 9));
+  splitter->addWidget(ScrollBox1);
+  splitter->addWidget(Memo1);
+  splitter->setStretchFactor(0, 3);
+  splitter->setStretchFactor(1, 1);
+  outer->addWidget(splitter, 1);
+
+  connect(OpenPicsBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->OpenPicsBtnClick(); }); });
+  connect(SavePicBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->SavePicBtnClick(); }); });
+  connect(PicEditBtn, &QPushButton::clicked, this, [this] {
+    // The menu opens at the lower left corner of the button.
+    PicEditMenu->popup(PicEditBtn->mapToGlobal(PicEditBtn->rect().bottomLeft()));
+  });
+  connect(rotateLeft, &QAction::triggered, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->Rotation901Click(); }); });
+  connect(rotateRight, &QAction::triggered, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->Rotation90nachrechts1Click(); }); });
+  connect(SourceBtn, &QToolButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->SourceBtnClick(); }); });
+  connect(ScanBtn, &QToolButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->ScanBtnClick(); }); });
+  connect(RenderBlackWhiteBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->RenderBlackWhiteBtnClick(); }); });
+  connect(FindCharsBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->FindCharsBtnClick(); }); });
+  connect(TextErkennBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->TextErkennBtnClick(); }); });
+  connect(BreakBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->BitBtn1Click(); }); });
+  connect(SchwellEd, &QSpinBox::valueChanged, this, [this](int value) {
+    if (form_) form_->settings.SchwellEd = value;
+  });
+  connect(ZoomEd, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!form_) return;
+    form_->settings.ZoomEd = value;
+    Run(Kind::Plain, [this] { form_->ZoomEdChange(); });
+  });
+
+  PaintBox1->onPaint = [this] {
+    if (form_) form_->PaintBox1Paint();
+  };
+  // Editing the search area while a search runs over it would move the ground under it.
+  PaintBox1->onMouseDown = [this](int32_t x, int32_t y) {
+    if (form_ && !Busy()) Run(Kind::Plain, [=, this] { form_->PaintBox1MouseDown(x, y); });
+  };
+  PaintBox1->onMouseMove = [this](int32_t x, int32_t y) {
+    if (form_ && !Busy()) Run(Kind::Plain, [=, this] { form_->PaintBox1MouseMove(x, y); });
+  };
+  PaintBox1->onMouseUp = [this](int32_t x, int32_t y) {
+    if (form_ && !Busy()) Run(Kind::Plain, [=, this] { form_->PaintBox1MouseUp(x, y); });
+  };
+  PaintBox2->onPaint = [this] {
+    if (form_) form_->PaintBox2Paint();
+  };
+  return page;
+}
+
+QWidget* QtWindow::BuildOutputPage() {
+  auto* page = new QWidget;
+  auto* outer = new QVBoxLayout(page);
+  auto* title = Title("Output text - here you can save the recognized text as word file", page);
+  title->setObjectName("RxLabel2");
+  outer->addWidget(title);
+
+  auto* body = new QHBoxLayout;
+  body->addWidget(BannerPanel("Output text....", "RxLabel7", page));
+  auto* right = new QVBoxLayout;
+  auto* row = new QHBoxLayout;
+  SaveBtn = Button("Save text as...", "SaveBtn", SaveIcon(), page);
+  SaveRTFBtn = Button("Save word file as...", "SaveRTFBtn", SaveIcon(), page);
+  OpenWordCheck = new QCheckBox("Open word file after creation", page);
+  OpenWordCheck->setObjectName("OpenWordCheck");
+  OpenWordCheck->setChecked(true);
+  auto* label10 = new QLabel("Column width:", page);
+  label10->setObjectName("Label10");
+  KoorFakEd = new QDoubleSpinBox(page);
+  KoorFakEd->setObjectName("KoorFakEd");
+  KoorFakEd->setRange(0.1, 100.0);
+  KoorFakEd->setDecimals(1);
+  KoorFakEd->setSingleStep(0.5);
+  KoorFakEd->setValue(5.0);
+  KoorFakEd->setToolTip("Page pixels per pixel of indentation: smaller values spread columns");
+  label10->setBuddy(KoorFakEd);
+  row->addWidget(SaveBtn);
+  row->addWidget(SaveRTFBtn);
+  row->addWidget(OpenWordCheck);
+  row->addStretch(1);
+  row->addWidget(label10);
+  row->addWidget(KoorFakEd);
+  right->addLayout(row);
+
+  RichEdit1 = new QPlainTextEdit(page);
+  RichEdit1->setObjectName("RichEdit1");
+  RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->setTabChangesFocus(false);
+  // The fitting measures indentation in this font (Arial, 11 pixels).
+  QFont font("Arial");
+  font.setPixelSize(11);
+  RichEdit1->setFont(font);
+  right->addWidget(RichEdit1, 1);
+  body->addLayout(right, 1);
+  outer->addLayout(body, 1);
+
+  connect(SaveBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->SaveTextBtnClick(); }); });
+  connect(SaveRTFBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->SaveWordBtnClick(); }); });
+  connect(OpenWordCheck, &QCheckBox::toggled, this, [this](bool checked) {
+    if (form_) form_->openWordFileAfterCreation = checked;
+  });
+  connect(KoorFakEd, &QDoubleSpinBox::textChanged, this, &QtWindow::KoorFakEdTextChanged);
+  connect(RichEdit1->document(), &QTextDocument::contentsChanged, this, [this] {
+    if (!writingOutput_) outputStale_ = true;
+  });
+  return page;
+}
+
+QWidget* QtWindow::BuildSettingsPage() {
+  auto* page = new QWidget;
+  auto* outer = new QVBoxLayout(page);
+  outer->addWidget(Title("Other settings", page));
+
+  auto* objectsBox = new QGroupBox("Object search", page);
+  auto* grid = new QGridLayout(objectsBox);
+  grid->addWidget(new QLabel("Minimal object size in pixels:", objectsBox), 0, 0);
+  MinObjSizeED = new QSpinBox(objectsBox);
+  MinObjSizeED->setObjectName("MinObjSizeED");
+  MinObjSizeED->setRange(1, 10);
+  MinObjSizeED->setValue(3);
+  grid->addWidget(MinObjSizeED, 0, 1);
+  grid->setColumnStretch(2, 1);
+  outer->addWidget(objectsBox);
+
+  auto* picturesBox = new QGroupBox("Pictures on the page", page);
+  auto* pictures = new QGridLayout(picturesBox);
+  BildFilterCheck = new QCheckBox("Exclude pictures", picturesBox);
+  BildFilterCheck->setObjectName("BildFilterCheck");
+  BildFilterCheck->setChecked(true);
+  pictures->addWidget(BildFilterCheck, 0, 0, 1, 3);
+  TrackBar1 = new QSlider(Qt::Horizontal, picturesBox);
+  TrackBar1->setObjectName("TrackBar1");
+  TrackBar1->setRange(0, 10);
+  TrackBar1->setSingleStep(1);
+  TrackBar1->setPageStep(1);
+  TrackBar1->setValue(5);
+  TrackBar1->setTickPosition(QSlider::TicksBelow);
+  TrackBar1->setTickInterval(1);
+  TrackBar1->setMinimumWidth(220);
+  pictures->addWidget(new QLabel("More text", picturesBox), 1, 0);
+  pictures->addWidget(TrackBar1, 1, 1);
+  pictures->addWidget(new QLabel("Less pictures", picturesBox), 1, 2);
+  pictures->setColumnStretch(3, 1);
+  outer->addWidget(picturesBox);
+  outer->addStretch(1);
+
+  connect(MinObjSizeED, &QSpinBox::valueChanged, this, [this](int value) {
+    if (form_) form_->settings.MinObjSizeED = value;
+  });
+  connect(BildFilterCheck, &QCheckBox::toggled, this, [this](bool checked) {
+    if (form_) form_->settings.BildFilterCheck = checked;
+  });
+  connect(TrackBar1, &QSlider::valueChanged, this, [this](int value) {
+    if (form_) form_->settings.TrackBar1 = value;
+  });
+  return page;
+}
+
+QWidget* QtWindow::BuildDeveloperPanel() {
+  auto* panel = new QGroupBox("Developer");
+  panel->setObjectName("Panel1");
+  auto* row = new QHBoxLayout(panel);
+  struct Entry {
+    const char* caption;
+    const char* name;
+    void (TMainForm::*handler)();
+  };
+  const Entry entries[] = {
+      {"Recognize", "RecogBtn", &TMainForm::RecogBtnClick},
+      {"Recog V2", "Rec2Btn", &TMainForm::Rec2BtnClick},
+      {"auto learn", "Autolearn", &TMainForm::AutolearnClick},
+      {"BitBtn3", "BitBtn3", &TMainForm::BitBtn3Click},
+      {"Generate font", "BitBtn2", &TMainForm::BitBtn2Click},
+      {"Load Words", "LoadWordsBtn", &TMainForm::LoadWordsBtnClick},
+  };
+  for (const Entry& entry : entries) {
+    auto* button = new QPushButton(entry.caption, panel);
+    button->setObjectName(entry.name);
+    auto handler = entry.handler;
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { Run(Kind::Exclusive, [this, handler] { (form_->*handler)(); }); });
+    row->addWidget(button);
+  }
+  row->addWidget(new QLabel("Line:", panel));
+  lineed = new QSpinBox(panel);
+  lineed->setObjectName("lineed");
+  lineed->setRange(INT_MIN, INT_MAX);
+  lineed->setValue(0);
+  row->addWidget(lineed);
+  Label1 = new QLabel(panel);
+  Label1->setObjectName("Label1");
+  Label1->setMinimumWidth(60);
+  row->addWidget(Label1);
+  Label2 = new QLabel(panel);
+  Label2->setObjectName("Label2");
+  Label2->setMinimumWidth(40);
+  QFont big = Label2->font();
+  big.setBold(true);
+  big.setPointSizeF(big.pointSizeF() * 1.5);
+  Label2->setFont(big);
+  row->addWidget(Label2);
+  ProgressBar1 = new QProgressBar(panel);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  row->addWidget(ProgressBar1, 1);
+
+  connect(lineed, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!form_) return;
+    form_->settings.lineed = value;
+    Run(Kind::Plain, [this] { form_->lineedChange(); });
+  });
+  return panel;
+}
+
+QWidget* QtWindow::BuildBar() {
+  auto* bar = new QWidget;
+  auto* row = new QHBoxLayout(bar);
+  row->setContentsMargins(0, 0, 2, 2);
+  row->setSpacing(2);
+  InfoBtn = PictureButton(InfoIcon(), "Info", "Information about the program", "InfoBtn", bar);
+  ImageBtn1 = PictureButton(HelpIcon(), "Help", "Click here, if you need help", "ImageBtn1", bar);
+  endebtn = PictureButton(LeaveIcon(), "Leave", "Hereby you leave the program", "endebtn", bar);
+  for (QToolButton* button : {InfoBtn, ImageBtn1, endebtn}) {
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setIconSize(QSize(20, 20));
+    row->addWidget(button);
+  }
+  connect(InfoBtn, &QToolButton::clicked, this, [this] { AboutBox->exec(); });
+  connect(ImageBtn1, &QToolButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->ImageBtn1Click(); }); });
+  connect(endebtn, &QToolButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->endebtnClick(); }); });
+  return bar;
+}
+
+void QtWindow::Attach(TMainForm* form) {
+  form_ = form;
+  if (form_) SettingsToWidgets();
+}
+
+void QtWindow::SettingsToWidgets() {
+  const Settings& s = form_->settings;
+  const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
+      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck);
+  SchwellEd->setValue(s.SchwellEd);
+  ZoomEd->setValue(s.ZoomEd);
+  MinObjSizeED->setValue(s.MinObjSizeED);
+  BildFilterCheck->setChecked(s.BildFilterCheck);
+  TrackBar1->setValue(s.TrackBar1);
+  if (!std::isnan(s.KoorFakEd)) KoorFakEd->setValue(s.KoorFakEd);
+  lineed->setValue(s.lineed);
+  OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
+}
+
+void QtWindow::KoorFakEdTextChanged(const QString& text) {
+  if (!form_) return;
+  bool ok = false;
+  double value = KoorFakEd->locale().toDouble(text.trimmed(), &ok);
+  if (!ok) value = QLocale::c().toDouble(text.trimmed(), &ok);
+  form_->settings.KoorFakEd = ok ? value : std::numeric_limits<double>::quiet_NaN();
+  if (Busy()) {
+    // The fitting reorders the lines that a running recognition addresses by index; the
+    // run fits with the new value at its end, and any other operation is followed by one.
+    refitAfterRun_ = true;
+    return;
+  }
+  Run(Kind::Plain, [this] { form_->KoorFakEdChange(); });
+}
+
+void QtWindow::SetDeveloperPanelVisible(bool visible) {
+  Panel1->setVisible(visible);
+  if (visible) ShowDeveloperReadouts();
+}
+
+void QtWindow::Run(Kind kind, const std::function<void()>& operation) {
+  if (!form_) return;
+  if (kind == Kind::Exclusive && Busy()) {
+    QApplication::beep();
+    return;
+  }
+  ++busyDepth_;
+  operation();
+  --busyDepth_;
+  AfterOperation();
+}
+
+void QtWindow::AfterOperation() {
+  ShowDeveloperReadouts();
+  // What the operation drew straight onto the canvases becomes visible.
+  PaintBox1->ShowBuffer();
+  PaintBox2->ShowBuffer();
+  if (Busy()) return;
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    QTimer::singleShot(0, this, &QWidget::close);
+    return;
+  }
+  if (!pendingScans_.empty()) {
+    const std::vector<int32_t> scans = std::move(pendingScans_);
+    pendingScans_.clear();
+    for (int32_t id : scans) PostScanMessage(id);
+  }
+  if (refitAfterRun_) {
+    refitAfterRun_ = false;
+    Run(Kind::Plain, [this] { form_->KoorFakEdChange(); });
+  }
+}
+
+void QtWindow::ShowDeveloperReadouts() {
+  if (!form_) return;
+  const QString caption = Text(form_->label2Caption);
+  if (Label2->text() != caption) Label2->setText(caption);
+}
+
+void QtWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (event->spontaneous()) return;
+  // After the window is up, so that a message box of the opening has a window to sit on.
+  QTimer::singleShot(0, this, [this] { Run(Kind::Exclusive, [this] { form_->FormShow(); }); });
+}
+
+void QtWindow::closeEvent(QCloseEvent* event) {
+  if (Busy()) {
+    // The running operation still uses the form: stop it first, then close.
+    if (form_) form_->cancelRequested = true;
+    closeAfterRun_ = true;
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+// ---- log ----
+
+void QtWindow::LogAdd(const std::string& line) {
+  log_.push_back(line);
+  if (logSink) *logSink << line << std::endl;
+  QScrollBar* bar = Memo1->verticalScrollBar();
+  const bool atEnd = bar->value() >= bar->maximum() - 2;
+  Memo1->appendPlainText(OneLine(line));
+  if (atEnd) bar->setValue(bar->maximum());
+}
+
+std::string QtWindow::LogLine(int32_t index) const {
+  return index >= 0 && index < LogCount() ? log_[size_t(index)] : std::string();
+}
+
+void QtWindow::LogSetLine(int32_t index, const std::string& line) {
+  if (index < 0 || index >= LogCount()) return;
+  log_[size_t(index)] = line;
+  QTextBlock block = Memo1->document()->findBlockByNumber(index);
+  if (!block.isValid()) return;
+  QTextCursor cursor(block);
+  cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+  cursor.insertText(OneLine(line));
+}
+
+void QtWindow::LogClear() {
+  log_.clear();
+  Memo1->clear();
+}
+
+// ---- output field ----
+
+const std::vector<std::string>& QtWindow::OutputLines() const {
+  if (outputStale_) {
+    // The user edited the field: its text is the truth again.
+    output_.clear();
+    const QString text = RichEdit1->toPlainText();
+    if (!text.isEmpty())
+      for (const QString& line : text.split('\n')) output_.push_back(line.toStdString());
+    outputStale_ = false;
+  }
+  return output_;
+}
+
+void QtWindow::RewriteOutput() {
+  if (outputBatch_) return;
+  QStringList lines;
+  for (const std::string& line : output_) lines << OneLine(line);
+  writingOutput_ = true;
+  RichEdit1->setPlainText(lines.join('\n'));
+  writingOutput_ = false;
+}
+
+void QtWindow::OutputBeginUpdate() {
+  OutputLines();
+  outputBatch_ = true;
+  RichEdit1->setUpdatesEnabled(false);
+}
+
+void QtWindow::OutputEndUpdate() {
+  outputBatch_ = false;
+  RewriteOutput();
+  RichEdit1->setUpdatesEnabled(true);
+}
+
+void QtWindow::OutputClear() {
+  OutputLines();
+  output_.clear();
+  RewriteOutput();
+}
+
+void QtWindow::OutputAdd(const std::string& line) {
+  OutputLines();
+  output_.push_back(line);
+  RewriteOutput();
+}
+
+int32_t QtWindow::OutputCount() const {
+  return int32_t(OutputLines().size());
+}
+
+std::string QtWindow::OutputLine(int32_t index) const {
+  const std::vector<std::string>& lines = OutputLines();
+  return index >= 0 && size_t(index) < lines.size() ? lines[size_t(index)] : std::string();
+}
+
+void QtWindow::OutputSetLine(int32_t index, const std::string& line) {
+  OutputLines();
+  if (index < 0 || size_t(index) >= output_.size()) return;
+  output_[size_t(index)] = line;
+  RewriteOutput();
+}
+
+// ---- page view and histogram ----
+
+Canvas& QtWindow::PaintBox1Canvas() {
+  return PaintBox1->canvas;
+}
+
+int32_t QtWindow::PaintBox1Width() const {
+  return PaintBox1->canvas.Width();
+}
+
+int32_t QtWindow::PaintBox1Height() const {
+  return PaintBox1->canvas.Height();
+}
+
+void QtWindow::SetPaintBox1Size(int32_t width, int32_t height) {
+  PaintBox1->SetBoxSize(width, height);
+}
+
+void QtWindow::RepaintPaintBox1() {
+  PaintBox1->RequestRepaint();
+}
+
+Canvas& QtWindow::PaintBox2Canvas() {
+  return PaintBox2->canvas;
+}
+
+void QtWindow::RepaintPaintBox2() {
+  PaintBox2->RequestRepaint();
+}
+
+void QtWindow::SetPageViewCursor(CursorKind cursor) {
+  switch (cursor) {
+    case CursorKind::Default:
+      PaintBox1->unsetCursor();
+      break;
+    case CursorKind::SizeWE:
+      PaintBox1->setCursor(Qt::SizeHorCursor);
+      break;
+    case CursorKind::SizeNS:
+      PaintBox1->setCursor(Qt::SizeVerCursor);
+      break;
+    case CursorKind::SizeNWSE:
+      PaintBox1->setCursor(Qt::SizeFDiagCursor);
+      break;
+    case CursorKind::SizeNESW:
+      PaintBox1->setCursor(Qt::SizeBDiagCursor);
+      break;
+  }
+}
+
+void QtWindow::CaptureMouse(bool capture) {
+  // Moves outside the view keep arriving at the view while a button is held.
+  if (capture) {
+    if (PaintBox1->isVisible()) PaintBox1->grabMouse();
+  } else if (QWidget::mouseGrabber() == PaintBox1) {
+    PaintBox1->releaseMouse();
+  }
+}
+
+// ---- page control, caption, end ----
+
+void QtWindow::SetActivePage(int32_t index) {
+  if (index >= 0 && index < PageControl1->count()) PageControl1->setCurrentIndex(index);
+}
+
+int32_t QtWindow::ActivePage() const {
+  return PageControl1->currentIndex();
+}
+
+void QtWindow::SetCaption(const std::string& caption) {
+  setWindowTitle(Text(caption));
+}
+
+void QtWindow::RequestClose() {
+  QTimer::singleShot(0, this, &QWidget::close);
+}
+
+// ---- dialogs ----
+
+MessageResult QtWindow::MessageBox(const std::string& text, const std::string& title,
+                                   MessageIcon icon, MessageButtons buttons) {
+  if (closeAfterRun_) {
+    // The window is closing: a developer loop that asks after every object ends quickly.
+    return buttons == MessageButtons::Ok ? MessageResult::Ok : MessageResult::No;
+  }
+  ShowDeveloperReadouts();
+  PaintBox1->ShowBuffer();
+  QMessageBox::Icon qicon = QMessageBox::NoIcon;
+  switch (icon) {
+    case MessageIcon::None:
+      break;
+    case MessageIcon::Information:
+      qicon = QMessageBox::Information;
+      break;
+    case MessageIcon::Warning:
+      qicon = QMessageBox::Warning;
+      break;
+    case MessageIcon::Error:
+      qicon = QMessageBox::Critical;
+      break;
+    case MessageIcon::Question:
+      qicon = QMessageBox::Question;
+      break;
+  }
+  const QMessageBox::StandardButtons standard =
+      buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
+  QMessageBox box(qicon, title.empty() ? QString(kApplicationTitle) : Text(title), Text(text),
+                  standard, this);
+  box.setObjectName("MessageBox");
+  if (buttons == MessageButtons::YesNo) box.setDefaultButton(QMessageBox::Yes);
+  const int answer = box.exec();
+  if (buttons == MessageButtons::Ok) return MessageResult::Ok;
+  return answer == QMessageBox::Yes ? MessageResult::Yes : MessageResult::No;
+}
+
+bool QtWindow::OpenFileDialog(const std::string& filter, std::string* fileName) {
+  QFileDialog dialog(this, "Open");
+  dialog.setObjectName("OpenDialog");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(NameFiltersFromFilter(filter));
+  if (!fileName->empty()) dialog.selectFile(Text(*fileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  *fileName = dialog.selectedFiles().first().toStdString();
+  return true;
+}
+
+bool QtWindow::SaveFileDialog(const std::string& filter, std::string* fileName,
+                              int32_t* filterIndex) {
+  QFileDialog dialog(this, "Save as");
+  dialog.setObjectName("SaveDialog");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  const QStringList filters = NameFiltersFromFilter(filter);
+  dialog.setNameFilters(filters);
+  if (*filterIndex >= 1 && *filterIndex <= filters.size()) {
+    dialog.selectNameFilter(filters[*filterIndex - 1]);
+  }
+  // A name typed without extension gets the chosen type's, before the dialog checks
+  // whether the file exists, so the overwrite question is asked about the real file.
+  dialog.setDefaultSuffix(DefaultSuffixOfNameFilter(dialog.selectedNameFilter()));
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+    dialog.setDefaultSuffix(DefaultSuffixOfNameFilter(chosen));
+  });
+  if (!fileName->empty()) dialog.selectFile(Text(*fileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  *fileName = dialog.selectedFiles().first().toStdString();
+  *filterIndex = int32_t(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  if (*filterIndex < 1) *filterIndex = 1;
+  return true;
+}
+
+bool QtWindow::EnterCharDialog(std::string* text) {
+  EntercharForm->Edit1->setText(Text(*text));
+  EntercharForm->Edit1->selectAll();
+  EntercharForm->Edit1->setFocus();
+  if (EntercharForm->exec() != QDialog::Accepted) return false;
+  *text = EntercharForm->Edit1->text().toStdString();
+  return true;
+}
+
+int32_t QtWindow::ChooseScannerDialog(const std::vector<std::string>& devices) {
+  return RunScannerChoice(this, devices);
+}
+
+// ---- event loop and shell ----
+
+void QtWindow::PostScanMessage(int32_t scanId) {
+  // May be called from the scanning thread: the message is queued to the window's thread.
+  QMetaObject::invokeMethod(
+      this,
+      [this, scanId] {
+        if (!form_) return;
+        if (Busy()) {
+          pendingScans_.push_back(scanId);  // installed when the running operation ends
+          return;
+        }
+        Run(Kind::Exclusive, [this, scanId] { form_->WMUser2(scanId); });
+      },
+      Qt::QueuedConnection);
+}
+
+void QtWindow::ProcessMessages() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastPump_ < kPumpInterval) return;
+  ShowDeveloperReadouts();
+  PaintBox1->ShowBuffer();
+  PaintBox2->ShowBuffer();
+  if (closeAfterRun_ && form_) form_->cancelRequested = true;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  lastPump_ = std::chrono::steady_clock::now();
+}
+
+bool QtWindow::ShellOpen(const std::string& path) {
+  return QProcess::startDetached("xdg-open", {Text(path)});
+}

@@ -1,0 +1,170 @@
+// QtWindow: the main window of Quillon on a desktop. It implements the window interface
+// for TMainForm and only shows and forwards: every control keeps the form's settings in
+// step, every button calls the form's handler, and the page view and histogram box show
+// the canvases the logic draws into.
+//
+// Long operations (the OCR run, the object search, the developer recognisers) let events
+// run in the middle of their loops. While one is running, the cancel button and the view
+// controls work, but operations that would replace the lists or pictures the running one
+// is walking (opening, rotating, recognising again, ...) are refused with a beep, a scan
+// message waits for the end of the run, and closing the window cancels the run and closes
+// when it has stopped.
+#pragma once
+
+#include <QMainWindow>
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/WindowInterface.h"
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QToolButton;
+class QWidget;
+class PaintBoxWidget;
+class TAboutBox;
+class TEntercharForm;
+class TMainForm;
+
+class QtWindow : public QMainWindow, public WindowInterface {
+  Q_OBJECT
+
+ public:
+  explicit QtWindow(QWidget* parent = nullptr);
+  ~QtWindow() override;
+
+  // Connects the form (not owned; null detaches it). The widgets take the form's settings.
+  void Attach(TMainForm* form);
+  TMainForm* Form() const { return form_; }
+
+  // Every log line is also written here (the --log option).
+  std::ostream* logSink = nullptr;
+
+  // True while one of the form's operations runs.
+  bool Busy() const { return busyDepth_ > 0; }
+
+  // ---- the controls, named as the program names them ----
+  QTabWidget* PageControl1;
+  PaintBoxWidget* PaintBox1;
+  QScrollArea* ScrollBox1;
+  PaintBoxWidget* PaintBox2;
+  QPlainTextEdit* Memo1;
+  QPlainTextEdit* RichEdit1;
+  QSpinBox* SchwellEd;
+  QSpinBox* ZoomEd;
+  QSpinBox* MinObjSizeED;
+  QCheckBox* BildFilterCheck;
+  QSlider* TrackBar1;
+  QDoubleSpinBox* KoorFakEd;
+  QCheckBox* OpenWordCheck;
+  QPushButton* OpenPicsBtn;
+  QPushButton* SavePicBtn;
+  QPushButton* PicEditBtn;
+  QMenu* PicEditMenu;
+  QPushButton* RenderBlackWhiteBtn;
+  QPushButton* FindCharsBtn;
+  QPushButton* TextErkennBtn;
+  QPushButton* BreakBtn;
+  QToolButton* SourceBtn;
+  QToolButton* ScanBtn;
+  QPushButton* SaveBtn;
+  QPushButton* SaveRTFBtn;
+  QToolButton* InfoBtn;
+  QToolButton* ImageBtn1;
+  QToolButton* endebtn;
+  QWidget* Panel1;
+  QSpinBox* lineed;
+  QLabel* Label1;
+  QLabel* Label2;
+  QProgressBar* ProgressBar1;
+  TEntercharForm* EntercharForm;
+  TAboutBox* AboutBox;
+
+  // ---- WindowInterface ----
+  void LogAdd(const std::string& line) override;
+  int32_t LogCount() const override { return int32_t(log_.size()); }
+  std::string LogLine(int32_t index) const override;
+  void LogSetLine(int32_t index, const std::string& line) override;
+  void LogClear() override;
+  void OutputBeginUpdate() override;
+  void OutputEndUpdate() override;
+  void OutputClear() override;
+  void OutputAdd(const std::string& line) override;
+  int32_t OutputCount() const override;
+  std::string OutputLine(int32_t index) const override;
+  void OutputSetLine(int32_t index, const std::string& line) override;
+  Canvas& PaintBox1Canvas() override;
+  int32_t PaintBox1Width() const override;
+  int32_t PaintBox1Height() const override;
+  void SetPaintBox1Size(int32_t width, int32_t height) override;
+  void RepaintPaintBox1() override;
+  Canvas& PaintBox2Canvas() override;
+  void RepaintPaintBox2() override;
+  void SetPageViewCursor(CursorKind cursor) override;
+  void CaptureMouse(bool capture) override;
+  void SetActivePage(int32_t index) override;
+  int32_t ActivePage() const override;
+  void SetCaption(const std::string& caption) override;
+  void RequestClose() override;
+  MessageResult MessageBox(const std::string& text, const std::string& title, MessageIcon icon,
+                           MessageButtons buttons) override;
+  bool OpenFileDialog(const std::string& filter, std::string* fileName) override;
+  bool SaveFileDialog(const std::string& filter, std::string* fileName,
+                      int32_t* filterIndex) override;
+  bool EnterCharDialog(std::string* text) override;
+  int32_t ChooseScannerDialog(const std::vector<std::string>& devices) override;
+  void PostScanMessage(int32_t scanId) override;
+  void ProcessMessages() override;
+  bool ShellOpen(const std::string& path) override;
+
+  // Shows the developer panel (the key combination Ctrl+Shift+D toggles it).
+  void SetDeveloperPanelVisible(bool visible);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  enum class Kind { Plain, Exclusive };
+  // Runs one of the form's operations. An Exclusive one is refused while another runs.
+  void Run(Kind kind, const std::function<void()>& operation);
+  void AfterOperation();
+  void ShowDeveloperReadouts();
+  void SettingsToWidgets();
+  void KoorFakEdTextChanged(const QString& text);
+  void RewriteOutput();
+  const std::vector<std::string>& OutputLines() const;
+
+  QWidget* BuildScanPage();
+  QWidget* BuildOutputPage();
+  QWidget* BuildSettingsPage();
+  QWidget* BuildDeveloperPanel();
+  QWidget* BuildBar();
+
+  TMainForm* form_ = nullptr;
+  int busyDepth_ = 0;
+  bool closeAfterRun_ = false;
+  bool refitAfterRun_ = false;
+  std::vector<int32_t> pendingScans_;
+  std::chrono::steady_clock::time_point lastPump_{};
+
+  std::vector<std::string> log_;
+  // The output field's lines as the program last wrote them; rebuilt from the widget after
+  // the user edits it.
+  mutable std::vector<std::string> output_;
+  mutable bool outputStale_ = false;
+  bool outputBatch_ = false;
+  bool writingOutput_ = false;
+};
