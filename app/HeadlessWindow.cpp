@@ -75,15 +75,21 @@ int32_t HeadlessWindow::ChooseScannerDialog(const std::vector<std::string>&) {
 }
 
 void HeadlessWindow::PostScanMessage(int32_t scanId) {
+  std::lock_guard lock(scanMutex);
   postedScans.push_back(scanId);
 }
 
 void HeadlessWindow::ProcessMessages() {
   if (onProcessMessages) onProcessMessages();
   // Deliver posted scan messages as a window's event loop would.
-  while (!postedScans.empty() && onScanMessage) {
-    int32_t id = postedScans.front();
-    postedScans.erase(postedScans.begin());
+  while (onScanMessage) {
+    int32_t id;
+    {
+      std::lock_guard lock(scanMutex);
+      if (postedScans.empty()) break;
+      id = postedScans.front();
+      postedScans.erase(postedScans.begin());
+    }
     onScanMessage(id);
   }
 }

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <iosfwd>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ class HeadlessWindow : public WindowInterface {
   std::function<void()> onProcessMessages;     // runs inside ProcessMessages
   std::function<void(int32_t)> onScanMessage;  // delivers the scan message
   std::vector<int32_t> postedScans;            // scan messages posted and not yet delivered
+  std::mutex scanMutex;  // guards postedScans: a scan posts from its worker thread
   bool shellOpenSucceeds = true;
 
   // ---- WindowInterface ----

@@ -1,39 +1,183 @@
-// Picture intake: opening, scanning, rotating and saving pictures. (Being built.)
-#include "app/MainUnit.h"
+// Picture intake: opening, scanning, rotating and saving pictures, and installing a new
+// picture (NewPicture, the black/white page, the view).
+#include <cstring>
 
-bool TMainForm::OpenPic(const std::string& name) {
-  RasterImage img;
-  OpenDib(&img, name.c_str(), 0, nullptr);
-  if (!img.pixels) {
-    window.MessageBox(DIBErrorText(img), "Error while opening " + name + "!", MessageIcon::Error,
-                      MessageButtons::Ok);
-    deldib(&img);
-    return false;
-  }
-  InstallPicture(img);
-  return true;
+#include "app/DepthUp.h"
+#include "app/MainUnit.h"
+#include "app/PictureFiles.h"
+#include "platform/Scanner.h"
+
+namespace {
+
+RasterImage EmptyImage() {
+  RasterImage image;
+  std::memset(&image, 0, sizeof(image));
+  return image;
 }
+
+}  // namespace
+
+TMainForm::ScannerHandle::ScannerHandle() : link(new ScannerLink) {}
+
+TMainForm::ScannerHandle::~ScannerHandle() {
+  delete link;  // waits for a running scan, whose message goes to the window
+}
+
 void TMainForm::InstallPicture(RasterImage& image) {
   deldib(&picture);
   picture = image;
+  image = EmptyImage();  // the form owns it now
   NewPicture();
   ToBlackWhiteBtnClick();
 }
+
 void TMainForm::NewPicture() {
   searchArea = {0, 0, DIBWidth(picture) - 1, DIBHeight(picture) - 1};
   for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
   lines.Clear();
 }
-void TMainForm::OpenPicsBtnClick() {}
-void TMainForm::SavePicBtnClick() {}
-void TMainForm::SourceBtnClick() {}
-void TMainForm::ScanBtnClick() {}
-void TMainForm::WMUser2(int32_t) {}
+
+bool TMainForm::OpenPic(const std::string& name) {
+  const std::string title = "Error while opening " + name + "!";
+  RasterImage img = EmptyImage();
+  OpenDib(&img, name.c_str(), 0, nullptr);
+  if (!img.pixels) {
+    window.MessageBox(DIBErrorText(img), title, MessageIcon::Error, MessageButtons::Ok);
+    deldib(&img);
+    return false;
+  }
+  // Everything after intake reads the picture as 3 bytes per pixel, so a picture that
+  // cannot be brought to 24 bits (no memory for the copy) is refused, not installed.
+  if (DIBBitCount(img) != 24 && !DepthUpTo(24, img)) {
+    deldib(&img);
+    window.MessageBox("Not enough memory to convert the picture to 24 bits per pixel.", title,
+                      MessageIcon::Error, MessageButtons::Ok);
+    return false;
+  }
+  InstallPicture(img);
+  PaintBox1Paint();
+  return true;
+}
+
+void TMainForm::OpenPicsBtnClick() {
+  std::string name;
+  if (!window.OpenFileDialog(kOpenPictureFilter, &name)) return;
+  OpenPic(name);
+}
+
+void TMainForm::SavePicBtnClick() {
+  std::string name;
+  int32_t filterIndex = 1;
+  if (!window.SaveFileDialog(GetDIBSaveFilter(), &name, &filterIndex)) return;
+  name = SavePictureName(name, filterIndex);
+  std::string error;
+  if (!SaveDib(picture, name.c_str(), filterIndex + 2, nullptr, &error))
+    window.MessageBox(error, "Error while saving " + name + "!", MessageIcon::Error,
+                      MessageButtons::Ok);
+}
+
+void TMainForm::SourceBtnClick() {
+  std::string error;
+  const bool listed = scanner.link->TWAIN_SelectScanner(
+      [this](const std::vector<std::string>& devices) {
+        return window.ChooseScannerDialog(devices);
+      },
+      &error);
+  if (!listed) window.MessageBox(error, "Scanner", MessageIcon::Error, MessageButtons::Ok);
+}
+
+void TMainForm::ScanBtnClick() {
+  // The scan runs on a worker thread so that the window stays alive; its end arrives
+  // as the scan message (WMUser2) on the window's thread.
+  std::string error;
+  WindowInterface* target = &window;
+  if (!scanner.link->TWAIN_ScanImage([target](int32_t id) { target->PostScanMessage(id); }, &error))
+    window.MessageBox(error, "Scanner", MessageIcon::Warning, MessageButtons::Ok);
+}
+
+void TMainForm::WaitForScan() {
+  scanner.link->WaitForScan();
+}
+
+void TMainForm::WMUser2(int32_t scanId) {
+  RasterImage img = EmptyImage();
+  GetScanedDib(&img, scanId);
+  if (!img.pixels) {
+    // Nothing to install; a failed scan leaves its reason in the log.
+    const std::string reason = DIBErrorText(img);
+    if (!reason.empty()) Log("Scan: " + reason);
+    deldib(&img);
+    return;
+  }
+  if (DIBBitCount(img) != 24 && !DepthUpTo(24, img)) {
+    Log("Scan: not enough memory to convert the picture to 24 bits per pixel.");
+    deldib(&img);
+    return;
+  }
+  InstallPicture(img);
+  PaintBox1Paint();
+}
+
 void TMainForm::Rotation901Click() {
   DIBRotLeft();
 }
+
 void TMainForm::Rotation90nachrechts1Click() {
   DIBRotRight();
 }
-void TMainForm::DIBRotLeft() {}
-void TMainForm::DIBRotRight() {}
+
+namespace {
+
+// The picture turned by 90 degrees: counter-clockwise when `left`, else clockwise. Null
+// pixels when no image could be made.
+RasterImage RotatedPicture(const RasterImage& picture, bool left) {
+  const int32_t w = DIBWidth(picture), h = DIBHeight(picture), bits = DIBBitCount(picture);
+  const int32_t colours = bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
+  RasterImage turned = EmptyImage();
+  if (!picture.pixels) return turned;
+  newdib(&turned, h, w, bits, colours ? picture.header : nullptr, colours);
+  if (!turned.pixels) return turned;
+  if (bits == 24) {
+    // Direct copy of the 3 bytes of each pixel; same places as getpixel/setpixel.
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const uint8_t* p = DIBPixel24(picture, x, y);
+        uint8_t* q = left ? DIBPixel24(turned, y, w - 1 - x) : DIBPixel24(turned, h - 1 - y, x);
+        q[0] = p[0];
+        q[1] = p[1];
+        q[2] = p[2];
+      }
+    return turned;
+  }
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t value = getpixel(picture, x, y);
+      if (left)
+        setpixel(turned, y, w - 1 - x, value);
+      else
+        setpixel(turned, h - 1 - y, x, value);
+    }
+  return turned;
+}
+
+}  // namespace
+
+void TMainForm::DIBRotLeft() {
+  RasterImage turned = RotatedPicture(picture, true);
+  if (!turned.pixels) {
+    deldib(&turned);
+    return;
+  }
+  InstallPicture(turned);
+  window.RepaintPaintBox1();
+}
+
+void TMainForm::DIBRotRight() {
+  RasterImage turned = RotatedPicture(picture, false);
+  if (!turned.pixels) {
+    deldib(&turned);
+    return;
+  }
+  InstallPicture(turned);
+  window.RepaintPaintBox1();
+}

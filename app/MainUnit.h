@@ -117,6 +117,15 @@ class TMainForm {
   void Rotation90nachrechts1Click();  // DIBRotRight
   void DIBRotLeft();
   void DIBRotRight();
+  void WaitForScan();  // returns once no scan runs (the end, tests)
+  // The scanner connection; a running scan is waited for when the form goes.
+  struct ScannerHandle {
+    ScannerHandle();
+    ~ScannerHandle();
+    ScannerHandle(const ScannerHandle&) = delete;
+    ScannerHandle& operator=(const ScannerHandle&) = delete;
+    class ScannerLink* link;
+  } scanner;
 
   // ---- app/BlackWhite.cpp: black/white conversion and histogram ----
   void ToBlackWhiteBtnClick();

@@ -1,0 +1,313 @@
+// Picture intake: bringing pictures to 24 bits, opening and saving through the dialogs,
+// the rotations, and the scan through SANE's test backend.
+#include <gtest/gtest.h>
+#include <sane/sane.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "app/DepthUp.h"
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
+#include "app/PictureFiles.h"
+#include "platform/Scanner.h"
+
+namespace {
+
+// A BITMAPINFO block whose colour table holds the given colours (0xRRGGBB).
+std::vector<uint8_t> ColourTable(const std::vector<uint32_t>& colours) {
+  std::vector<uint8_t> info(kBitmapInfoSize, 0);
+  auto* table = reinterpret_cast<RgbQuad*>(info.data() + sizeof(BitmapInfoHeader));
+  for (size_t k = 0; k < colours.size(); ++k)
+    table[k] = {uint8_t(colours[k]), uint8_t(colours[k] >> 8), uint8_t(colours[k] >> 16), 0};
+  return info;
+}
+
+// 24-bit pixel (x, y) as 0xRRGGBB.
+uint32_t Rgb(const RasterImage& image, int32_t x, int32_t y) {
+  const uint8_t* p = DIBPixel24(image, x, y);
+  return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+TEST(DepthUpTo, OneBitTakesItsColoursFromThePalette) {
+  // Min-is-white, as scanners write 1-bit TIFFs: index 0 is white, 1 black.
+  std::vector<uint8_t> info = ColourTable({0xFFFFFF, 0x000000});
+  RasterImage image;
+  newdib(&image, 10, 2, 1, info.data(), 2);
+  setpixel(image, 3, 0, 1);
+  setpixel(image, 9, 1, 1);
+  ASSERT_TRUE(DepthUpTo(24, image));
+  ASSERT_EQ(DIBBitCount(image), 24);
+  EXPECT_EQ(Rgb(image, 0, 0), 0xFFFFFFu);
+  EXPECT_EQ(Rgb(image, 3, 0), 0x000000u);
+  EXPECT_EQ(Rgb(image, 9, 1), 0x000000u);
+  EXPECT_EQ(Rgb(image, 8, 1), 0xFFFFFFu);
+  deldib(&image);
+}
+
+TEST(DepthUpTo, OneBitWithoutPaletteReadsZeroAsBlack) {
+  RasterImage image;
+  newdib(&image, 9, 1, 1, nullptr, 0);
+  setpixel(image, 8, 0, 1);
+  ASSERT_TRUE(DepthUpTo(24, image));
+  EXPECT_EQ(Rgb(image, 0, 0), 0x000000u);
+  EXPECT_EQ(Rgb(image, 8, 0), 0xFFFFFFu);
+  deldib(&image);
+}
+
+TEST(DepthUpTo, FourBitOddWidthTakesLastPixelFromHighNibble) {
+  std::vector<uint32_t> colours(16);
+  for (uint32_t k = 0; k < 16; ++k) colours[k] = 0x010203 * k;
+  std::vector<uint8_t> info = ColourTable(colours);
+  RasterImage image;
+  newdib(&image, 5, 2, 4, info.data(), 16);
+  for (int32_t x = 0; x < 5; ++x) {
+    setpixel(image, x, 0, uint32_t(x + 1));
+    setpixel(image, x, 1, uint32_t(15 - x));
+  }
+  // Byte 2 of each row also holds a stray low nibble that must not show.
+  DIBRow(image, 0)[2] |= 0x0F;
+  DIBRow(image, 1)[2] |= 0x0F;
+  ASSERT_TRUE(DepthUpTo(24, image));
+  for (int32_t x = 0; x < 5; ++x) {
+    EXPECT_EQ(Rgb(image, x, 0), colours[size_t(x + 1)]) << x;
+    EXPECT_EQ(Rgb(image, x, 1), colours[size_t(15 - x)]) << x;
+  }
+  deldib(&image);
+}
+
+TEST(DepthUpTo, EightBitGreyAndSixteenThirtyTwoBit) {
+  std::vector<uint32_t> grey(256);
+  for (uint32_t g = 0; g < 256; ++g) grey[g] = g * 0x010101;
+  std::vector<uint8_t> info = ColourTable(grey);
+  RasterImage eight;
+  newdib(&eight, 3, 2, 8, info.data(), 256);
+  setpixel(eight, 2, 1, 77);
+  ASSERT_TRUE(DepthUpTo(24, eight));
+  EXPECT_EQ(Rgb(eight, 2, 1), 77u * 0x010101);
+  EXPECT_EQ(Rgb(eight, 0, 0), 0u);
+  deldib(&eight);
+
+  RasterImage thirtyTwo;
+  newdib(&thirtyTwo, 3, 2, 32, nullptr, 0);
+  uint8_t* p = DIBRow(thirtyTwo, 0) + 4;  // pixel (1, 1): blue, green, red, unused
+  p[0] = 10, p[1] = 20, p[2] = 30, p[3] = 99;
+  ASSERT_TRUE(DepthUpTo(24, thirtyTwo));
+  EXPECT_EQ(DIBBitCount(thirtyTwo), 24);
+  EXPECT_EQ(Rgb(thirtyTwo, 1, 1), 0x1E140Au);
+  deldib(&thirtyTwo);
+
+  RasterImage sixteen;
+  newdib(&sixteen, 2, 1, 16, nullptr, 0);
+  DIBRow(sixteen, 0)[2] = 0xFF;  // pixel (1, 0) = 0x7FFF: white in 5-5-5
+  DIBRow(sixteen, 0)[3] = 0x7F;
+  ASSERT_TRUE(DepthUpTo(24, sixteen));
+  EXPECT_EQ(Rgb(sixteen, 1, 0), 0xFFFFFFu);
+  EXPECT_EQ(Rgb(sixteen, 0, 0), 0u);
+  deldib(&sixteen);
+}
+
+struct Form {
+  HeadlessWindow window;
+  TMainForm form{window, "/x/quillon", {}};
+  Form() {
+    newdib(&form.picture, 320, 200, 24, nullptr, 0);
+    form.NewPicture();
+  }
+};
+
+TEST(OpenPic, FailureShowsMessageAndKeepsPicture) {
+  Form f;
+  const uint8_t* before = f.form.picture.pixels;
+  const std::string name = "/nonexistent/page.png";
+  EXPECT_FALSE(f.form.OpenPic(name));
+  ASSERT_EQ(f.window.messages.size(), 1u);
+  EXPECT_EQ(f.window.messages[0].title, "Error while opening " + name + "!");
+  EXPECT_FALSE(f.window.messages[0].text.empty()) << "the reason from OpenDib";
+  EXPECT_EQ(f.window.messages[0].icon, MessageIcon::Error);
+  EXPECT_EQ(f.form.picture.pixels, before);
+}
+
+TEST(OpenPic, CancelledDialogChangesNothing) {
+  Form f;
+  const uint8_t* before = f.form.picture.pixels;
+  f.form.OpenPicsBtnClick();  // no scripted answer: cancelled
+  EXPECT_TRUE(f.window.messages.empty());
+  EXPECT_TRUE(f.window.log.empty());
+  EXPECT_EQ(f.form.picture.pixels, before);
+}
+
+TEST(OpenPic, DirectoryIsRefusedWithMessage) {
+  Form f;
+  f.window.openAnswers.push_back(std::filesystem::temp_directory_path().string());
+  f.form.OpenPicsBtnClick();
+  ASSERT_EQ(f.window.messages.size(), 1u);
+  EXPECT_EQ(f.window.messages[0].title,
+            "Error while opening " + std::filesystem::temp_directory_path().string() + "!");
+  EXPECT_EQ(DIBWidth(f.form.picture), 320);
+}
+
+TEST(SavePicture, NameGetsExtensionOfFilterOnlyWhenItHasNone) {
+  EXPECT_EQ(SavePictureName("/tmp/page", 6), "/tmp/page.JPG");
+  EXPECT_EQ(SavePictureName("/tmp/page.tif", 11), "/tmp/page.tif");
+  EXPECT_EQ(SavePictureName("/tmp/v1.0/page", 1), "/tmp/v1.0/page.BMP") << "dot in a folder";
+  EXPECT_EQ(SavePictureName("page", 11), "page.TIF");
+}
+
+// A scratch folder of this test, removed afterwards.
+struct ScratchDir {
+  std::filesystem::path path;
+  ScratchDir() {
+    path =
+        std::filesystem::temp_directory_path() / ("quillon_intake_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+  }
+  ~ScratchDir() { std::filesystem::remove_all(path); }
+};
+
+TEST(SavePicture, CancelledDialogWritesNothing) {
+  ScratchDir dir;
+  Form f;
+  f.form.SavePicBtnClick();
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path));
+  EXPECT_TRUE(f.window.messages.empty());
+}
+
+TEST(SavePicture, FailedSaveIsReported) {
+  ScratchDir dir;
+  Form f;
+  const std::string name = (dir.path / "missing-folder" / "page").string();
+  f.window.saveAnswers.push_back({name, 1});
+  f.form.SavePicBtnClick();
+  ASSERT_EQ(f.window.messages.size(), 1u);
+  EXPECT_EQ(f.window.messages[0].title, "Error while saving " + name + ".BMP!");
+  EXPECT_FALSE(f.window.messages[0].text.empty());
+  EXPECT_FALSE(std::filesystem::exists(name + ".BMP"));
+}
+
+TEST(SavePicture, SavedPictureOpensAgainWithItsPixels) {
+  ScratchDir dir;
+  Form f;
+  setpixel(f.form.picture, 5, 7, 0x123456);
+  f.window.saveAnswers.push_back({(dir.path / "page").string(), 1});
+  f.form.SavePicBtnClick();
+  if (!f.window.messages.empty() && !std::filesystem::exists(dir.path / "page.BMP"))
+    GTEST_SKIP() << "picture files cannot be written yet: " << f.window.messages[0].text;
+  ASSERT_TRUE(f.window.messages.empty()) << f.window.messages[0].text;
+  ASSERT_TRUE(f.form.OpenPic((dir.path / "page.BMP").string()));
+  EXPECT_EQ(getpixel(f.form.picture, 5, 7), 0x123456u);
+  EXPECT_EQ(DIBWidth(f.form.picture), 320);
+}
+
+TEST(Rotation, LeftTwiceTurnsByHalfAndResetsState) {
+  Form f;
+  setpixel(f.form.picture, 0, 0, 0x0000FF);
+  setpixel(f.form.picture, 10, 20, 0x00FF00);
+  f.form.lines.Add();
+  f.form.searchArea = {5, 5, 50, 50};
+  f.form.DIBRotLeft();
+  EXPECT_EQ(DIBWidth(f.form.picture), 200);
+  EXPECT_EQ(DIBHeight(f.form.picture), 320);
+  // Counter-clockwise: (x, y) goes to (y, W - 1 - x).
+  EXPECT_EQ(getpixel(f.form.picture, 0, 319), 0x0000FFu);
+  EXPECT_EQ(getpixel(f.form.picture, 20, 309), 0x00FF00u);
+  EXPECT_EQ(f.form.searchArea.right, 199);
+  EXPECT_EQ(f.form.searchArea.bottom, 319);
+  EXPECT_EQ(f.form.lines.Count, 0);
+  ASSERT_NE(f.form.bwImage.pixels, nullptr);
+  EXPECT_EQ(DIBWidth(f.form.bwImage), 200) << "the black/white page follows";
+  f.form.DIBRotLeft();
+  EXPECT_EQ(DIBWidth(f.form.picture), 320);
+  EXPECT_EQ(DIBHeight(f.form.picture), 200);
+  EXPECT_EQ(getpixel(f.form.picture, 319, 199), 0x0000FFu);
+  EXPECT_EQ(getpixel(f.form.picture, 309, 179), 0x00FF00u);
+  EXPECT_EQ(f.form.searchArea.left, 0);
+  EXPECT_EQ(f.form.searchArea.top, 0);
+  EXPECT_EQ(f.form.searchArea.right, 319);
+  EXPECT_EQ(f.form.searchArea.bottom, 199);
+}
+
+TEST(Rotation, RightIsClockwiseAndUndoesLeft) {
+  Form f;
+  setpixel(f.form.picture, 10, 20, 0x00FF00);
+  f.form.DIBRotRight();
+  // Clockwise: (x, y) goes to (H - 1 - y, x).
+  EXPECT_EQ(getpixel(f.form.picture, 179, 10), 0x00FF00u);
+  f.form.Rotation901Click();
+  EXPECT_EQ(getpixel(f.form.picture, 10, 20), 0x00FF00u);
+  EXPECT_GT(f.window.paintBox1Repaints, 0);
+}
+
+TEST(Rotation, PalettePicturesKeepTheirDepthAndColours) {
+  Form f;
+  std::vector<uint8_t> info = ColourTable({0xFFFFFF, 0x000000});
+  RasterImage oneBit;
+  newdib(&oneBit, 9, 4, 1, info.data(), 2);
+  setpixel(oneBit, 8, 0, 1);
+  deldib(&f.form.picture);
+  f.form.picture = oneBit;
+  f.form.DIBRotRight();
+  EXPECT_EQ(DIBBitCount(f.form.picture), 1);
+  EXPECT_EQ(getpixel(f.form.picture, 3, 8), 1u);
+  EXPECT_EQ(f.form.picture.logPalette.entries[0].red, 255);
+}
+
+// The scan through SANE's test backend, configured by tests/data/sane.
+class Scan : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SANE_CONFIG_DIR", QUILLON_TEST_DATA "/sane", 1);
+    std::vector<ScannerDevice> devices;
+    std::string error;
+    if (!ScannerListDevices(&devices, &error)) GTEST_SKIP() << "SANE: " << error;
+    bool found = false;
+    for (const ScannerDevice& d : devices) found |= d.name == "test:0";
+    if (!found) GTEST_SKIP() << "SANE's test backend is not installed";
+  }
+};
+
+TEST_F(Scan, ChosenSourceScansAndScanMessageInstallsPicture) {
+  Form f;
+  f.window.onScanMessage = [&f](int32_t id) { f.form.WMUser2(id); };
+  f.window.scannerAnswers.push_back(0);
+  f.form.SourceBtnClick();
+  ASSERT_TRUE(f.window.messages.empty()) << f.window.messages[0].text;
+  f.form.ScanBtnClick();
+  f.form.WaitForScan();
+  ASSERT_EQ(f.window.postedScans.size(), 1u);
+  f.window.ProcessMessages();
+  ASSERT_TRUE(f.window.messages.empty()) << f.window.messages[0].text;
+  // 80 x 100 mm at the 300 dpi asked for.
+  EXPECT_NEAR(DIBWidth(f.form.picture), 80 / 25.4 * 300, 1.0);
+  EXPECT_NEAR(DIBHeight(f.form.picture), 100 / 25.4 * 300, 1.0);
+  EXPECT_EQ(DIBBitCount(f.form.picture), 24);
+  EXPECT_EQ(getpixel(f.form.picture, 5, 5), 0xFFFFFFu) << "the white test page, grey palette";
+  EXPECT_EQ(f.form.searchArea.right, DIBWidth(f.form.picture) - 1);
+  EXPECT_EQ(DIBWidth(f.form.bwImage), DIBWidth(f.form.picture));
+}
+
+TEST_F(Scan, MessageWithoutPageIsIgnored) {
+  Form f;
+  const uint8_t* before = f.form.picture.pixels;
+  f.form.WMUser2(987654);
+  EXPECT_EQ(f.form.picture.pixels, before);
+  EXPECT_TRUE(f.window.messages.empty());
+}
+
+TEST_F(Scan, UnknownSourceGivesNoPicture) {
+  Form f;
+  f.window.onScanMessage = [&f](int32_t id) { f.form.WMUser2(id); };
+  f.form.scanner.link->source = "test:99";
+  const uint8_t* before = f.form.picture.pixels;
+  f.form.ScanBtnClick();
+  f.form.WaitForScan();
+  f.window.ProcessMessages();
+  EXPECT_EQ(f.form.picture.pixels, before);
+  ASSERT_FALSE(f.window.log.empty());
+  EXPECT_NE(f.window.log.back().find("test:99"), std::string::npos) << f.window.log.back();
+}
+
+}  // namespace
