@@ -174,6 +174,12 @@ class TMainForm {
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();
+  // The run with the classification step given: RegBtnClick passes ClassifyObject; the
+  // text assembly can so be exercised on objects whose characters are known.
+  using ClassifyStep = int32_t (*)(TMainForm& form, void* context);
+  void RecognitionRun(ClassifyStep classify, void* context);
+  // Appends ch to the text of line `line` (1-based), which becomes current in `lines`.
+  void AppendToLineText(int32_t line, char ch);
 
   // ---- output/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();

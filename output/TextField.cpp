@@ -1,24 +1,88 @@
-// Fitting the recognised lines into the output field, and saving it. (Being built.)
-#include <fstream>
+// Fitting the recognised lines into the output field, and saving its text.
 #include <iostream>
+#include <memory>
 
 #include "app/MainUnit.h"
+#include "core/Cp1252.h"
+#include "output/LineFitting.h"
+#include "output/SaveFiles.h"
+#include "platform/Fonts.h"
 
-void TMainForm::Lines2Textfield() {}
+namespace {
+
+// The output field's font: Arial, 11 pixels character height, regular.
+LogFont OutputFieldFont() {
+  LogFont font;
+  font.height = -11;
+  font.weight = 400;
+  font.faceName = "Arial";
+  return font;
+}
+
+// Without the font, indentation still needs a width; 3 pixels is the font's blank.
+constexpr int32_t kFallbackCharWidth = 3;
+
+std::vector<std::string> OutputLines(const WindowInterface& window) {
+  std::vector<std::string> lines;
+  for (int32_t i = 0; i < window.OutputCount(); ++i) lines.push_back(window.OutputLine(i));
+  return lines;
+}
+
+}  // namespace
+
+void TMainForm::Lines2Textfield() {
+  Log("Fitting found texts to textfield...");
+  SortLinesIntoRows(lines);
+  window.OutputBeginUpdate();
+  window.OutputClear();
+  const double factor = ColumnWidthFactor(settings.KoorFakEd);
+  const std::unique_ptr<PlatformFont> font(PlatformFont::Create(OutputFieldFont()));
+  const MeasureText measure = [&font](std::string_view text) {
+    return font ? font->TextWidth(std::string(text)) : int32_t(text.size()) * kFallbackCharWidth;
+  };
+  for (const std::string& row : LayOutRows(lines, factor, measure))
+    window.OutputAdd(Cp1252ToUtf8(row));
+  window.OutputEndUpdate();
+  Log("done.");
+}
+
 void TMainForm::KoorFakEdChange() {
   Lines2Textfield();
 }
-void TMainForm::SaveTextBtnClick() {}
-void TMainForm::SaveWordBtnClick() {}
+
+void TMainForm::SaveTextBtnClick() {
+  std::string name;
+  int32_t filterIndex = 1;
+  if (!window.SaveFileDialog("Text files (*.txt)|*.txt", &name, &filterIndex)) return;
+  name = WithDefaultExtension(name, ".txt");
+  std::string error;
+  if (!WriteFileReplacing(name, JoinLines(OutputLines(window)), &error))
+    window.MessageBox(error, "Error while saving " + name + "!", MessageIcon::Error,
+                      MessageButtons::Ok);
+}
+
+void TMainForm::SaveWordBtnClick() {
+  std::string name;
+  int32_t filterIndex = 1;
+  if (!window.SaveFileDialog("Word files (*.doc)|*.doc", &name, &filterIndex)) return;
+  name = WithDefaultExtension(name, ".doc");
+  std::string error;
+  if (!WriteFileReplacing(name, LinesToRtf(OutputLines(window)), &error)) {
+    window.MessageBox(error, "Error while saving " + name + "!", MessageIcon::Error,
+                      MessageButtons::Ok);
+    return;
+  }
+  if (openWordFileAfterCreation && !window.ShellOpen(name))
+    window.MessageBox("No program could be started to open " + name + ".",
+                      "Error while opening " + name + "!", MessageIcon::Error, MessageButtons::Ok);
+}
+
 bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {
-  std::string text;
-  for (int32_t i = 0; i < window.OutputCount(); ++i) text += window.OutputLine(i) + "\n";
+  const std::string text = JoinLines(OutputLines(window));
   if (fileName == "-") {
     std::cout << text << std::flush;
+    if (!std::cout) *error = "cannot write to standard output";
     return bool(std::cout);
   }
-  std::ofstream out(fileName, std::ios::binary);
-  out << text;
-  if (!out) *error = "could not write " + fileName;
-  return bool(out);
+  return WriteFileReplacing(fileName, text, error);
 }

@@ -1,0 +1,306 @@
+// bench_pages: the automatic run on every page of a directory of cases with ground truth.
+// For each case NAME.txt with its picture NAME.(png|jpg|tif|bmp|...) it runs
+// `quillon PICTURE OUTPUT` as a child process and prints the character error rate
+// (edit distance over the reference length), the word error rate, wall time, CPU time and
+// peak memory, then the totals and the most frequent confusions. Texts are compared after
+// composing umlauts and accents (NFC for Latin text) and collapsing every run of white
+// space into one blank, so line breaks and paragraph gaps do not count.
+//
+//   bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR]
+//   (CASES_DIR also from $BENCH_CASES; the program also from $QUILLON)
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/Cp1252.h"
+
+namespace fs = std::filesystem;
+
+#ifndef QUILLON_PROGRAM
+#define QUILLON_PROGRAM "quillon"
+#endif
+#ifndef QUILLON_BENCH_CASES
+#define QUILLON_BENCH_CASES "/work/shared/bench/cases"
+#endif
+
+namespace {
+
+using Text = std::u32string;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Base letter + combining mark -> the precomposed Latin-1 letter.
+char32_t Compose(char32_t base, char32_t mark) {
+  static const struct {
+    char32_t mark;
+    const char* bases;
+    const char32_t* results;
+  } kTable[] = {
+      {0x0308, "aouAOUeiEIy", U"äöüÄÖÜëïËÏÿ"},
+      {0x0301, "aeiouAEIOUy", U"áéíóúÁÉÍÓÚý"},
+      {0x0300, "aeiouAEIOU", U"àèìòùÀÈÌÒÙ"},
+      {0x0302, "aeiouAEIOU", U"âêîôûÂÊÎÔÛ"},
+      {0x0303, "anoANO", U"ãñõÃÑÕ"},
+      {0x0327, "cC", U"çÇ"},
+      {0x030A, "aA", U"åÅ"},
+  };
+  for (const auto& entry : kTable) {
+    if (entry.mark != mark) continue;
+    for (size_t i = 0; entry.bases[i]; ++i)
+      if (char32_t(entry.bases[i]) == base) return entry.results[i];
+  }
+  return 0;
+}
+
+bool IsSpace(char32_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v' || c == 0xA0 ||
+         c == 0x2007 || c == 0x202F || c == 0x3000 || (c >= 0x2000 && c <= 0x200A);
+}
+
+Text Normalise(const std::string& utf8) {
+  Text out;
+  size_t pos = 0;
+  bool pendingSpace = false;
+  while (pos < utf8.size()) {
+    const char32_t c = Utf8Next(utf8, &pos);
+    if (IsSpace(c)) {
+      pendingSpace = !out.empty();
+      continue;
+    }
+    if (c >= 0x0300 && c <= 0x036F && !out.empty() && !pendingSpace) {
+      if (const char32_t composed = Compose(out.back(), c)) {
+        out.back() = composed;
+        continue;
+      }
+    }
+    if (pendingSpace) out.push_back(' ');
+    pendingSpace = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::vector<Text> Words(const Text& text) {
+  std::vector<Text> words;
+  Text word;
+  for (char32_t c : text) {
+    if (c == ' ') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word.push_back(c);
+    }
+  }
+  if (!word.empty()) words.push_back(word);
+  return words;
+}
+
+template <class Seq>
+size_t EditDistance(const Seq& a, const Seq& b) {
+  std::vector<size_t> row(b.size() + 1), next(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    next[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j)
+      next[j] =
+          std::min({row[j] + 1, next[j - 1] + 1, row[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+    std::swap(row, next);
+  }
+  return row[b.size()];
+}
+
+std::string Utf8(char32_t c) {
+  std::string s;
+  if (c == ' ') return "␣";
+  AppendUtf8(c, &s);
+  return s;
+}
+
+// Counts the edits of one optimal alignment of reference and output as "ref→out".
+void CountConfusions(const Text& ref, const Text& out, std::map<std::string, int>* counts) {
+  const size_t n = ref.size(), m = out.size();
+  if (n * m > 60'000'000) return;  // too big to trace; the distance is still reported
+  std::vector<uint32_t> d((n + 1) * (m + 1));
+  const auto at = [&](size_t i, size_t j) -> uint32_t& { return d[i * (m + 1) + j]; };
+  for (size_t i = 0; i <= n; ++i) at(i, 0) = uint32_t(i);
+  for (size_t j = 0; j <= m; ++j) at(0, j) = uint32_t(j);
+  for (size_t i = 1; i <= n; ++i)
+    for (size_t j = 1; j <= m; ++j)
+      at(i, j) = std::min({at(i - 1, j) + 1, at(i, j - 1) + 1,
+                           at(i - 1, j - 1) + (ref[i - 1] == out[j - 1] ? 0u : 1u)});
+  size_t i = n, j = m;
+  while (i > 0 || j > 0) {
+    if (i > 0 && j > 0 && at(i, j) == at(i - 1, j - 1) + (ref[i - 1] == out[j - 1] ? 0u : 1u)) {
+      if (ref[i - 1] != out[j - 1]) ++(*counts)[Utf8(ref[i - 1]) + "→" + Utf8(out[j - 1])];
+      --i, --j;
+    } else if (i > 0 && at(i, j) == at(i - 1, j) + 1) {
+      ++(*counts)[Utf8(ref[i - 1]) + "→∅"];
+      --i;
+    } else {
+      ++(*counts)[std::string("∅→") + Utf8(out[j - 1])];
+      --j;
+    }
+  }
+}
+
+struct RunResult {
+  bool started = false;
+  int status = -1;
+  double wallSeconds = 0, cpuSeconds = 0;
+  long maxRssKb = 0;
+  std::string errors;
+};
+
+RunResult RunQuillon(const std::string& program, const std::string& picture,
+                     const std::string& output, const std::string& errorFile) {
+  RunResult result;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid < 0) return result;
+  if (pid == 0) {
+    const int err = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err >= 0) dup2(err, 2);
+    const int null = open("/dev/null", O_RDWR);
+    if (null >= 0) dup2(null, 0), dup2(null, 1);
+    execl(program.c_str(), program.c_str(), picture.c_str(), output.c_str(), (char*)nullptr);
+    std::perror(program.c_str());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (wait4(pid, &status, 0, &usage) < 0) return result;
+  const auto end = std::chrono::steady_clock::now();
+  result.started = true;
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.wallSeconds = std::chrono::duration<double>(end - start).count();
+  result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  result.maxRssKb = usage.ru_maxrss;
+  result.errors = ReadFile(errorFile);
+  return result;
+}
+
+fs::path FindPicture(const fs::path& dir, const std::string& stem) {
+  static const char* kExtensions[] = {".png", ".jpg", ".jpeg", ".tif", ".tiff", ".bmp",
+                                      ".pnm", ".pbm", ".pgm",  ".ppm", ".gif",  ".webp"};
+  for (const char* ext : kExtensions) {
+    const fs::path p = dir / (stem + ext);
+    if (fs::exists(p)) return p;
+  }
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string casesDir = getenv("BENCH_CASES") ? getenv("BENCH_CASES") : QUILLON_BENCH_CASES;
+  std::string program = getenv("QUILLON") ? getenv("QUILLON") : QUILLON_PROGRAM;
+  std::string keepDir;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--quillon=", 0) == 0) {
+      program = arg.substr(10);
+    } else if (arg.rfind("--keep=", 0) == 0) {
+      keepDir = arg.substr(7);
+    } else if (arg == "--help") {
+      std::cout << "usage: bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR]\n";
+      return 0;
+    } else {
+      casesDir = arg;
+    }
+  }
+  std::error_code ec;
+  if (!fs::is_directory(casesDir, ec)) {
+    std::cerr << "bench_pages: no cases directory " << casesDir << "\n";
+    return 1;
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(casesDir))
+    if (entry.path().extension() == ".txt" && !FindPicture(casesDir, entry.path().stem()).empty())
+      names.push_back(entry.path().stem());
+  std::sort(names.begin(), names.end());
+  if (names.empty()) {
+    std::cerr << "bench_pages: no cases (NAME.txt with a picture) in " << casesDir << "\n";
+    return 1;
+  }
+  const fs::path work =
+      keepDir.empty() ? fs::temp_directory_path() / ("bench_pages." + std::to_string(getpid()))
+                      : fs::path(keepDir);
+  fs::create_directories(work);
+
+  std::printf("program %s\ncases   %s\n\n", program.c_str(), casesDir.c_str());
+  std::printf("%-18s %6s %8s %8s %8s %8s %8s  %s\n", "case", "chars", "CER %", "WER %", "wall s",
+              "cpu s", "peak MB", "status");
+  size_t totalChars = 0, totalCharErrors = 0, totalWords = 0, totalWordErrors = 0;
+  double totalWall = 0, totalCpu = 0;
+  long peakKb = 0;
+  int failures = 0;
+  std::map<std::string, int> confusions;
+  for (const std::string& name : names) {
+    const fs::path picture = FindPicture(casesDir, name);
+    const fs::path output = work / (name + ".out.txt");
+    fs::remove(output, ec);
+    const RunResult run =
+        RunQuillon(program, picture.string(), output.string(), (work / (name + ".err")).string());
+    const Text ref = Normalise(ReadFile(fs::path(casesDir) / (name + ".txt")));
+    const Text out = Normalise(ReadFile(output));
+    const size_t charErrors = EditDistance(ref, out);
+    const std::vector<Text> refWords = Words(ref), outWords = Words(out);
+    const size_t wordErrors = EditDistance(refWords, outWords);
+    std::map<std::string, int> caseConfusions;
+    CountConfusions(ref, out, &caseConfusions);
+    for (const auto& [k, v] : caseConfusions) confusions[k] += v;
+
+    std::string status = run.started
+                             ? (run.status == 0 ? "ok" : "exit " + std::to_string(run.status))
+                             : "not started";
+    if (!run.started || run.status != 0) ++failures;
+    std::printf("%-18s %6zu %8.2f %8.2f %8.3f %8.3f %8.1f  %s\n", name.c_str(), ref.size(),
+                ref.empty() ? 0.0 : 100.0 * double(charErrors) / double(ref.size()),
+                refWords.empty() ? 0.0 : 100.0 * double(wordErrors) / double(refWords.size()),
+                run.wallSeconds, run.cpuSeconds, double(run.maxRssKb) / 1024.0, status.c_str());
+    if (run.status != 0 && !run.errors.empty())
+      std::printf("    %s\n", run.errors.substr(0, 300).c_str());
+    totalChars += ref.size();
+    totalCharErrors += charErrors;
+    totalWords += refWords.size();
+    totalWordErrors += wordErrors;
+    totalWall += run.wallSeconds;
+    totalCpu += run.cpuSeconds;
+    peakKb = std::max(peakKb, run.maxRssKb);
+  }
+  std::printf("%-18s %6zu %8.2f %8.2f %8.3f %8.3f %8.1f  %d failed\n", "total", totalChars,
+              totalChars ? 100.0 * double(totalCharErrors) / double(totalChars) : 0.0,
+              totalWords ? 100.0 * double(totalWordErrors) / double(totalWords) : 0.0, totalWall,
+              totalCpu, double(peakKb) / 1024.0, failures);
+
+  std::vector<std::pair<int, std::string>> ranked;
+  for (const auto& [k, v] : confusions) ranked.emplace_back(v, k);
+  std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first > b.first : a.second < b.second;
+  });
+  std::printf("\nmost frequent confusions (reference→output, ∅ = nothing, ␣ = blank):\n");
+  for (size_t i = 0; i < ranked.size() && i < 25; ++i)
+    std::printf("  %-10s %5d\n", ranked[i].second.c_str(), ranked[i].first);
+  if (keepDir.empty()) fs::remove_all(work, ec);
+  return failures == 0 ? 0 : 1;
+}

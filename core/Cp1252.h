@@ -1,0 +1,26 @@
+// Windows-1252 <-> UTF-8. Inside the program characters are single Windows-1252 bytes; text
+// that crosses the window interface or goes to files and standard output is UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The Unicode code point of a Windows-1252 byte. The five codes that Windows-1252 leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same number.
+char32_t Cp1252ToCodePoint(uint8_t byte);
+
+// The Windows-1252 byte of a code point; false when Windows-1252 has no such character.
+bool CodePointToCp1252(char32_t codePoint, uint8_t* byte);
+
+std::string Cp1252ToUtf8(std::string_view text);
+
+// Converts UTF-8 to Windows-1252. Returns false (and leaves *out unspecified) when the text
+// is not valid UTF-8 or holds a character that Windows-1252 cannot represent.
+bool Utf8ToCp1252(std::string_view text, std::string* out);
+
+// Decodes one UTF-8 sequence at text[*pos] and advances *pos. Invalid or truncated
+// sequences yield U+FFFD and advance one byte, so every input makes progress.
+char32_t Utf8Next(std::string_view text, size_t* pos);
+
+void AppendUtf8(char32_t codePoint, std::string* out);

@@ -1,0 +1,68 @@
+#include "output/LineFitting.h"
+
+#include <cmath>
+
+void SortLinesIntoRows(TDynaArray<TextLine>& lines) {
+  const int32_t count = lines.Count;
+  for (int32_t i = 0; i < count - 1; ++i)
+    for (int32_t j = i + 1; j < count; ++j)
+      if (lines.At(j)->bottom < lines.At(i)->bottom) lines.Swap(i, j);
+
+  // Every line is compared with the row's first (topmost) line, the anchor.
+  int32_t row = 0;
+  double anchorBottom = 0, anchorHeight = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    TextLine& line = *lines.At(i);
+    const double b = line.bottom, h = line.maxHeight;
+    if (i == 0) {
+      anchorBottom = b;
+      anchorHeight = h;
+    } else if (!(b >= anchorBottom - kRowTolerance * anchorHeight &&
+                 anchorBottom >= b - kRowTolerance * h)) {
+      ++row;
+      anchorBottom = b;
+      anchorHeight = h;
+    }
+    line.row = row;
+  }
+
+  for (int32_t i = 0; i < count; ++i)
+    for (int32_t j = i + 1; j < count; ++j)
+      if (lines.At(j)->row == lines.At(i)->row && lines.At(j)->left < lines.At(i)->left)
+        lines.Swap(i, j);
+}
+
+double ColumnWidthFactor(double value) {
+  return std::isnan(value) || value <= 0 ? 0.1 : value;
+}
+
+std::vector<std::string> LayOutRows(const TDynaArray<TextLine>& lines, double factor,
+                                    const MeasureText& measure) {
+  factor = ColumnWidthFactor(factor);
+  int32_t smallestLeft = 999999999;
+  for (int32_t i = 0; i < lines.Count; ++i)
+    if (lines.At(i)->left < smallestLeft) smallestLeft = lines.At(i)->left;
+
+  const int32_t blankWidth = measure(" ");
+  std::vector<std::string> out;
+  int32_t previousRow = -1;
+  for (int32_t i = 0; i < lines.Count; ++i) {
+    const TextLine& line = *lines.At(i);
+    if (line.row != previousRow || out.empty()) out.emplace_back();
+    std::string& last = out.back();
+    const double target = std::trunc((double(line.left) - smallestLeft) / factor);
+    // Advances add up, so the grown line's width is its width plus one blank per blank;
+    // measuring once keeps a wide indentation (factor 0.1) linear. A font whose blank has
+    // no width cannot pad at all.
+    if (blankWidth > 0) {
+      double width = measure(last);
+      while (width < target) {
+        last.push_back(' ');
+        width += blankWidth;
+      }
+    }
+    if (line.text) last += line.text;
+    previousRow = line.row;
+  }
+  return out;
+}

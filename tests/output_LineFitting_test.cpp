@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "output/LineFitting.h"
+
+namespace {
+
+// Every character 3 pixels wide, as a blank of the output font is.
+int32_t ThreePixels(std::string_view text) {
+  return int32_t(text.size()) * 3;
+}
+
+struct LineSpec {
+  int32_t left, bottom, maxHeight;
+  const char* text;
+};
+
+class LineFittingTest : public ::testing::Test {
+ protected:
+  TextLine* currentLine = nullptr;
+  TDynaArray<TextLine> lines{&currentLine};
+
+  void Add(std::initializer_list<LineSpec> specs) {
+    for (const LineSpec& s : specs) {
+      TextLine* line = lines.Add();
+      line->left = s.left;
+      line->bottom = s.bottom;
+      line->maxHeight = s.maxHeight;
+      line->text = s.text ? strdup(s.text) : nullptr;
+    }
+  }
+  std::vector<std::string> Texts() {
+    std::vector<std::string> t;
+    for (int32_t i = 0; i < lines.Count; ++i)
+      t.push_back(lines.At(i)->text ? lines.At(i)->text : "");
+    return t;
+  }
+  std::vector<int32_t> Rows() {
+    std::vector<int32_t> r;
+    for (int32_t i = 0; i < lines.Count; ++i) r.push_back(lines.At(i)->row);
+    return r;
+  }
+  void TearDown() override {
+    for (int32_t i = 0; i < lines.Count; ++i) std::free(lines.At(i)->text);
+  }
+};
+
+TEST_F(LineFittingTest, SortsIntoRowsTopToBottomThenLeftToRight) {
+  Add({{500, 200, 20, "d"},
+       {100, 102, 20, "b"},
+       {50, 300, 20, "e"},
+       {10, 100, 20, "a"},
+       {300, 205, 20, "c"}});
+  SortLinesIntoRows(lines);
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 0, 1, 1, 2}));
+  // Lines of one row are ordered by left edge, so "c" (300) comes before "d" (500).
+  SortLinesIntoRows(lines);  // sorting again changes nothing
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
+
+TEST_F(LineFittingTest, RowHoldsLinesUpToExactlySixTenthsOfTheHeightBelow) {
+  Add({{0, 100, 10, "anchor"}, {50, 106, 10, "joins"}, {100, 113, 10, "opens"}});
+  SortLinesIntoRows(lines);
+  EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 0, 1}));
+  // Compared with the anchor, not with the line before: 106 joins 100, 112 does not.
+  TearDown();
+  lines.Clear();
+  Add({{0, 100, 10, "a"}, {50, 106, 10, "b"}, {100, 112, 10, "c"}});
+  SortLinesIntoRows(lines);
+  EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 0, 1}));
+  // Equal bottoms always share a row.
+  TearDown();
+  lines.Clear();
+  Add({{0, 100, 1, "a"}, {50, 100, 1, "b"}});
+  SortLinesIntoRows(lines);
+  EXPECT_EQ(Rows(), (std::vector<int32_t>{0, 0}));
+}
+
+TEST_F(LineFittingTest, IndentationExampleWithFactorFive) {
+  Add({{120, 100, 20, "abc"}, {620, 100, 20, "def"}, {120, 200, 20, "ghi"}});
+  SortLinesIntoRows(lines);
+  const std::vector<std::string> out = LayOutRows(lines, 5.0, ThreePixels);
+  ASSERT_EQ(out.size(), 2u);
+  // (620 - 120) / 5 = 100 pixels: blanks until the line is at least 100 pixels wide.
+  const size_t blanks = out[0].size() - 6;
+  EXPECT_EQ(out[0], "abc" + std::string(blanks, ' ') + "def");
+  EXPECT_GE(ThreePixels(out[0].substr(0, 3 + blanks)), 100);
+  EXPECT_LT(ThreePixels(out[0].substr(0, 3 + blanks - 1)), 100);
+  EXPECT_EQ(out[1], "ghi");
+}
+
+TEST_F(LineFittingTest, CloseLinesFollowWithoutBlankAndEmptyLinesPad) {
+  Add({{100, 100, 20, "wide text"},
+       {110, 100, 20, "next"},
+       {100, 200, 20, nullptr},
+       {160, 200, 20, nullptr}});
+  SortLinesIntoRows(lines);
+  const std::vector<std::string> out = LayOutRows(lines, 1.0, ThreePixels);
+  ASSERT_EQ(out.size(), 2u);
+  EXPECT_EQ(out[0], "wide textnext");
+  EXPECT_EQ(out[1], std::string(20, ' '));  // 60 pixels of blanks, no text
+}
+
+TEST_F(LineFittingTest, FactorZeroNegativeOrUnreadableCountsAsMinimum) {
+  EXPECT_EQ(ColumnWidthFactor(0), 0.1);
+  EXPECT_EQ(ColumnWidthFactor(-3), 0.1);
+  EXPECT_EQ(ColumnWidthFactor(std::numeric_limits<double>::quiet_NaN()), 0.1);
+  EXPECT_EQ(ColumnWidthFactor(100), 100);
+  Add({{0, 100, 20, "a"}, {30, 200, 20, "b"}});
+  SortLinesIntoRows(lines);
+  const std::vector<std::string> atMinimum = LayOutRows(lines, 0.1, ThreePixels);
+  EXPECT_EQ(LayOutRows(lines, 0, ThreePixels), atMinimum);
+  EXPECT_EQ(LayOutRows(lines, std::nan(""), ThreePixels), atMinimum);
+  EXPECT_EQ(atMinimum[1], std::string(100, ' ') + "b");    // 300 pixels
+  EXPECT_EQ(LayOutRows(lines, 100, ThreePixels)[1], "b");  // 0.3 pixels: no blank
+}
+
+TEST_F(LineFittingTest, NoLinesGiveNoRows) {
+  SortLinesIntoRows(lines);
+  EXPECT_TRUE(LayOutRows(lines, 5.0, ThreePixels).empty());
+}
+
+}  // namespace
