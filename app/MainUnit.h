@@ -195,7 +195,21 @@ class TMainForm {
   void Rec2BtnClick();
   void AutolearnClick();
   void BitBtn3Click();
-  std::string label2Caption;  // the developer label Label2
+  std::string label2Caption;  // the developer label Label2 (UTF-8, as the window shows it)
+  // Stroke classifier (devtools/StrokeClassifier): the direction table of the current
+  // "Recognize" run, and the profile means of the current glyph by region, direction, bin.
+  std::array<double, 8> directionSin{}, directionCos{};
+  std::array<double, 7 * 8 * 10> profileMeans{};
+  void ComputeProfiles(const RasterImage& image);  // also draws the graph on PaintBox2
+  void ClassifyStrokes();                          // logs the 31 features, sets Label2
+  // Learning recogniser (devtools/LearnedGrids, kept in the user's data directory):
+  // the character for objectGrid ('?' when nothing is learned), and objectGrid learned as
+  // an example of the Windows-1252 character c.
+  uint8_t getthechar();
+  void LearnTheChar(uint8_t c);
+  // Read-outs of auto learn: ProgressBar1's position and Label1's caption.
+  int32_t progressBar1Position = 0;
+  std::string label1Caption;
 
  private:
   bool created_ = false;
