@@ -145,9 +145,15 @@ class TMainForm {
   // ---- layout/FindChars.cpp: object search ----
   void FindCharsBtnClick();
   void ClearChars();
+  // Makes the page copy and the object images of the search (newdib; tests put a failing
+  // one here to see the search through a lack of memory).
+  void (*objectImageMaker)(RasterImage* out, int32_t width, int32_t height, int32_t bitsPerPixel,
+                           const uint8_t* colorSource, int32_t colorCount) = newdib;
+  bool findCharsRunning = false;  // a search is under way (its fill lets events run)
 
   // ---- layout/FindLines.cpp: text line finding ----
   void findlinesoftext();
+  void SortObjectsByLeft();  // the quicksort of `objects` by box.Left
 
   // ---- layout/Accents.cpp: accents and dots ----
   int32_t findaccentabove(Box character);

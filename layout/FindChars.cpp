@@ -1,17 +1,188 @@
-// Object search. (Being built.)
-#include "app/MainUnit.h"
+// Object search (FindCharsBtnClick): finds the 4-connected ink objects of the search area
+// of the black/white page, keeps those that reach the minimal size, takes round dots
+// aside into `dots`, drops hair-thin specks and hands the rest to the line finding.
+// ClearChars releases the objects and dots of the last search.
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <string>
 
-void TMainForm::FindCharsBtnClick() {}
+#include "app/MainUnit.h"
+#include "layout/ObjectSearch.h"
+#include "layout/RecordOrder.h"
+
+namespace {
+
+constexpr const char* kNoMemoryMessage = "Error: Not enough memory for this function!!!";
+
+// Milliseconds of a steady clock, as the timing lines of the log count them.
+int32_t GetTickCount() {
+  using namespace std::chrono;
+  return int32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Lets the window's pending events run once per span of the fill.
+class WindowPump final : public SpanListener {
+ public:
+  explicit WindowPump(WindowInterface& window) : window_(window) {}
+  void Span() override { window_.ProcessMessages(); }
+
+ private:
+  WindowInterface& window_;
+};
+
+}  // namespace
+
 void TMainForm::ClearChars() {
   for (int32_t i = 0; i < objects.Count; ++i) ReleasePageObject(*objects.At(i));
   for (int32_t i = 0; i < dots.Count; ++i) ReleasePageObject(*dots.At(i));
   objects.Clear();
   dots.Clear();
 }
-void TMainForm::findlinesoftext() {}
-int32_t TMainForm::findaccentabove(Box) {
-  return 0;
-}
-int32_t TMainForm::findaccentpoint(Box) {
-  return 0;
+
+void TMainForm::FindCharsBtnClick() {
+  // The fill lets window events run; a second search started from one of them would
+  // pull the lists away from under this one.
+  if (findCharsRunning) return;
+  findCharsRunning = true;
+  struct RunningFlag {
+    bool& flag;
+    ~RunningFlag() { flag = false; }
+  } running{findCharsRunning};
+
+  // 1. The search marks and erases the pixels of a page of its own, so that the page
+  // itself is never seen half-searched and stays exactly as it was, whatever happens.
+  const bool pageUsable = bwImage.pixels && DIBBitCount(bwImage) == 24;
+  RasterImage work{};
+  if (pageUsable) {
+    work = DuplicateImage(bwImage, objectImageMaker);
+    if (!work.pixels) {
+      deldib(&work);
+      window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
+                        MessageButtons::Ok);
+      return;  // page, lists and results of the last search stay as they were
+    }
+  }
+  struct PageCopy {
+    RasterImage& image;
+    ~PageCopy() { deldib(&image); }
+  } workOwner{work};
+
+  // 2. The results of the last search go.
+  ClearChars();
+  for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
+  lines.Clear();
+  bottomCounts.Clear();
+  objects.chunk = 10000;  // only while the lists are empty
+  dots.chunk = 10000;
+
+  // 3.
+  const int32_t width = DIBWidth(work), height = DIBHeight(work);
+  Log("Search for objects...");
+  Log(std::to_string(DIBWidth(bwImage)) + " x " + std::to_string(DIBHeight(bwImage)) +
+      " Pixel...");
+
+  // 4.
+  const int32_t minObjSize = settings.MinObjSizeED;
+  stepStartTicks = GetTickCount();
+
+  // 5. Clip the search area to the page (stored back).
+  if (pageUsable) {
+    if (searchArea.left < 0) searchArea.left = 0;
+    if (searchArea.top < 0) searchArea.top = 0;
+    if (searchArea.right > width - 1) searchArea.right = width - 1;
+    if (searchArea.bottom > height - 1) searchArea.bottom = height - 1;
+  }
+
+  // 6. Scan for unvisited ink; every object found is filled, then kept or left marked.
+  int64_t heightSum = 0;
+  int32_t keptCount = 0;
+  try {
+    std::vector<FillSeed> workList;
+    WindowPump pump(window);
+    for (int32_t y = searchArea.top; y <= searchArea.bottom && pageUsable; ++y) {
+      const uint8_t* row = DIBPixel24(work, 0, y);
+      for (int32_t x = searchArea.left; x <= searchArea.right; ++x) {
+        if (row[3 * int64_t(x)] != kInkUnvisited) continue;
+        FillBounds bounds{width, height, -1, -1};
+        FillObject(work, x, y, bounds, workList, &pump);
+        const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
+        // Too small: the pixels keep their mark and are neither ink nor paper from now on.
+        if (!(w >= minObjSize || h >= minObjSize)) continue;
+        RasterImage image{};
+        if (!CutOutObject(work, bounds, &image, objectImageMaker)) throw std::bad_alloc();
+        PageObject* object;
+        try {
+          object = objects.Add();
+        } catch (const std::bad_alloc&) {
+          deldib(&image);
+          throw;
+        }
+        object->image = image;
+        object->box = {bounds.minX, bounds.minY, bounds.maxX, bounds.maxY};
+        ++keptCount;
+        heightSum += h;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // No half result: the page copy goes with workOwner, the page itself was not touched.
+    ClearChars();
+    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
+                      MessageButtons::Ok);
+    return;
+  }
+
+  // 7.
+  Log("Objects found: " + std::to_string(objects.Count) +
+      "; Time:" + std::to_string(GetTickCount() - stepStartTicks) + "msek....");
+  stepStartTicks = GetTickCount();
+
+  // 8. Filter, visiting the objects from the last to the first: round dots go to `dots`,
+  // hair-thin specks are dropped; big objects (pictures, rules, initials) all stay.
+  if (keptCount > 0) {
+    const int64_t big = 10 * (heightSum / keptCount);
+    std::vector<int32_t> keep;
+    keep.reserve(size_t(objects.Count));
+    try {
+      for (int32_t i = objects.Count - 1; i >= 0; --i) {
+        PageObject* object = objects.At(i);
+        const int32_t w = object->box.Right - object->box.Left + 1;
+        const int32_t h = object->box.Bottom - object->box.Top + 1;
+        if (h < big && w < big) {
+          if (IsRoundDot(object->image)) {
+            PageObject* dot = dots.Add();
+            object = objects.At(i);
+            std::memcpy(static_cast<void*>(dot), object, sizeof(PageObject));
+            std::memset(&object->image, 0, sizeof object->image);  // now owned by `dots`
+            continue;
+          }
+          if (w == 1 || h == 1) {
+            ReleasePageObject(*object);
+            continue;
+          }
+        }
+        keep.push_back(i);
+      }
+      ArrangeRecords(objects, keep);
+    } catch (const std::bad_alloc&) {
+      ClearChars();
+      window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
+                        MessageButtons::Ok);
+      return;
+    }
+  }
+
+  // 9. - 11.
+  window.RepaintPaintBox1();
+  stepStartTicks = GetTickCount();
+  try {
+    findlinesoftext();
+  } catch (const std::bad_alloc&) {
+    ClearChars();
+    for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
+    lines.Clear();
+    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
+                      MessageButtons::Ok);
+  }
+  // 12. The page copy is released by workOwner; bwImage was never written.
 }

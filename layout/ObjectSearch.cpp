@@ -1,0 +1,119 @@
+#include "layout/ObjectSearch.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+inline uint8_t* PageRow(const RasterImage& page, int32_t height, int32_t y) {
+  return DIBRow(page, height - 1 - y);
+}
+
+inline bool IsInk(const uint8_t* row, int32_t x) {
+  const uint8_t* p = row + 3 * int64_t(x);
+  return (p[0] | p[1] | p[2]) == 0;
+}
+
+}  // namespace
+
+RasterImage DuplicateImage(const RasterImage& source, ImageMaker make) {
+  RasterImage copy{};
+  if (!source.pixels || !source.header) return copy;
+  const int32_t bits = DIBBitCount(source);
+  const int64_t colors = PowerOfTwo(bits);
+  make(&copy, DIBWidth(source), DIBHeight(source), bits, source.header,
+       colors <= 256 ? int32_t(colors) : 0);
+  if (!copy.pixels) return copy;
+  const int32_t height = DIBHeight(source);
+  if (copy.stride == source.stride) {
+    std::memcpy(copy.pixels, source.pixels, size_t(height) * size_t(source.stride));
+  } else {
+    const size_t rowBytes = size_t(std::min(copy.stride, source.stride));
+    for (int32_t row = 0; row < height; ++row)
+      std::memcpy(DIBRow(copy, row), DIBRow(source, row), rowBytes);
+  }
+  return copy;
+}
+
+void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
+                std::vector<FillSeed>& work, SpanListener* listener) {
+  const int32_t width = DIBWidth(page), height = DIBHeight(page);
+  if (x < 0 || y < 0 || x >= width || y >= height) return;
+  work.clear();
+  work.push_back({x, y});
+  // Each seed stands for the whole horizontal run of ink it lies in; a seed whose pixel
+  // has been marked meanwhile belongs to a run already walked.
+  while (!work.empty()) {
+    const FillSeed seed = work.back();
+    work.pop_back();
+    uint8_t* row = PageRow(page, height, seed.y);
+    if (!IsInk(row, seed.x)) continue;
+    if (listener) listener->Span();
+    int32_t left = seed.x;
+    while (left >= 0 && IsInk(row, left)) row[3 * int64_t(left--)] = kInkVisited;
+    ++left;
+    int32_t right = seed.x + 1;
+    while (right < width && IsInk(row, right)) row[3 * int64_t(right++)] = kInkVisited;
+    --right;
+    bounds.minX = std::min(bounds.minX, left);
+    bounds.maxX = std::max(bounds.maxX, right);
+    bounds.minY = std::min(bounds.minY, seed.y);
+    bounds.maxY = std::max(bounds.maxY, seed.y);
+    for (int32_t ny : {seed.y + 1, seed.y - 1}) {
+      if (ny < 0 || ny >= height) continue;
+      const uint8_t* next = PageRow(page, height, ny);
+      bool inRun = false;
+      for (int32_t c = left; c <= right; ++c) {
+        const bool ink = IsInk(next, c);
+        if (ink && !inRun) work.push_back({c, ny});
+        inRun = ink;
+      }
+    }
+  }
+}
+
+bool CutOutObject(RasterImage& page, const FillBounds& bounds, RasterImage* image,
+                  ImageMaker make) {
+  const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
+  make(image, w, h, 24, nullptr, 0);
+  if (!image->pixels) {
+    deldib(image);
+    return false;
+  }
+  const int32_t pageHeight = DIBHeight(page);
+  for (int32_t r = 0; r < h; ++r) {
+    uint8_t* source = PageRow(page, pageHeight, bounds.minY + r) + 3 * int64_t(bounds.minX);
+    uint8_t* dest = DIBPixel24(*image, 0, r);
+    for (int32_t c = 0; c < w; ++c, source += 3, dest += 3) {
+      if (source[0] == kInkVisited)
+        source[0] = kPaperOrTaken;  // the image pixel stays black
+      else
+        dest[0] = dest[1] = dest[2] = 255;
+    }
+  }
+  return true;
+}
+
+bool IsRoundDot(const RasterImage& image) {
+  if (!image.pixels) return false;
+  const int32_t w = DIBWidth(image), h = DIBHeight(image);
+  if (w <= 0 || h <= 0) return false;
+  const double ratio = double(w) / double(h);
+  if (ratio < 0.5 || ratio > 1.5) return false;
+  const int32_t cx = w / 2, cy = h / 2;
+  const int32_t radius = (2 * std::min(cx, cy)) / 3;
+  // Trunc(sqrt(d2)) <= radius exactly when d2 < (radius + 1)^2, d2 being an integer.
+  const int64_t limit = int64_t(radius + 1) * (radius + 1);
+  int64_t inside = 0, black = 0;
+  for (int32_t r = 0; r < h; ++r) {
+    const int64_t dy2 = int64_t(r - cy) * (r - cy);
+    if (dy2 >= limit) continue;
+    const uint8_t* p = DIBPixel24(image, 0, r);
+    for (int32_t c = 0; c < w; ++c) {
+      if (dy2 + int64_t(c - cx) * (c - cx) >= limit) continue;
+      ++inside;
+      if (p[3 * c] == 0) ++black;
+    }
+  }
+  return inside > 0 && double(black) / double(inside) > 0.9;
+}

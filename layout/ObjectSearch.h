@@ -1,0 +1,67 @@
+// The algorithms of the object search, as plain functions over raster images:
+// DuplicateImage (the page copy), FillObject (4-connected span fill with an explicit
+// work list), CutOutObject (an object's own image) and IsRoundDot (the dot test).
+// The handler that strings them together is TMainForm::FindCharsBtnClick.
+//
+// Marks in the first (blue) byte of a 24-bit page pixel while a search runs:
+//   0   ink not yet visited
+//   128 ink visited by the fill (the object being collected, or a speck too small to keep)
+//   255 white, or ink of an object already cut out
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/RasterImage.h"
+
+constexpr uint8_t kInkUnvisited = 0;
+constexpr uint8_t kInkVisited = 128;
+constexpr uint8_t kPaperOrTaken = 255;
+
+// The image factory of the search, newdib's signature. The handler holds one so that a
+// failed allocation can be staged; newdib is the one used in the program.
+using ImageMaker = void (*)(RasterImage* out, int32_t width, int32_t height, int32_t bitsPerPixel,
+                            const uint8_t* colorSource, int32_t colorCount);
+
+// A new image with the size, depth, colour table and pixel bytes of `source`. A source
+// without pixels, or a failed allocation, gives an image with null `pixels`.
+RasterImage DuplicateImage(const RasterImage& source, ImageMaker make = newdib);
+
+// Bounding box accumulators of one object, page coordinates, inclusive.
+struct FillBounds {
+  int32_t minX, minY, maxX, maxY;
+};
+
+// One pending span seed of the fill.
+struct FillSeed {
+  int32_t x, y;
+};
+
+// Called once per span the fill walks (the window lets its pending events run there).
+struct SpanListener {
+  virtual void Span() = 0;
+
+ protected:
+  ~SpanListener() = default;
+};
+
+// Marks the 4-connected component of ink pixels (all three bytes 0) of the 24-bit `page`
+// that contains page pixel (x, y), y counted from the top: each pixel's first byte becomes
+// kInkVisited and `bounds` is widened to include it. The page edges bound the fill, nothing
+// else. `work` is the explicit work list (its contents are discarded; passing the same
+// vector again avoids reallocations), so a page-sized object needs no call-stack depth.
+// When (x, y) is not ink, nothing is marked. `listener` may be null.
+void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
+                std::vector<FillSeed>& work, SpanListener* listener);
+
+// Cuts the object whose box is `bounds` out of `page`: a new 24-bit image of the box's
+// size whose pixels are black where the page carries kInkVisited and white elsewhere;
+// those page pixels become kPaperOrTaken. Returns false (page untouched, `image` null)
+// when the image cannot be made.
+bool CutOutObject(RasterImage& page, const FillBounds& bounds, RasterImage* image,
+                  ImageMaker make = newdib);
+
+// The dot test: a w x h 24-bit object image is a round dot when 0.5 <= w/h <= 1.5 and more
+// than 90 % of the pixels within the radius (2 * min(w div 2, h div 2)) div 3 of the
+// centre (w div 2, h div 2) are black (first byte 0). An image without pixels is no dot.
+bool IsRoundDot(const RasterImage& image);
