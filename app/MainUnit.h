@@ -160,6 +160,9 @@ class TMainForm {
   int32_t findaccentpoint(Box character);
 
   // ---- recognition/Templates.cpp: fonts and glyph templates ----
+  // Four fonts (height 24; regular, italic, bold, bold italic) per reported typeface.
+  // Returns 1 (go on) for every call; a call without a description does nothing.
+  int32_t FontEnumCallback(const struct LogFont* logFont);
   void EnumerateFonts();
   void ReleaseFonts();  // deletes every font of fontHandles (the list itself stays)
   void GenerateDibs();
@@ -170,9 +173,17 @@ class TMainForm {
   // Classifies *currentObject (its TextLine current in `lines`) against *templateSet:
   // fills its candidates and recognisedChar and returns the character code.
   int32_t ClassifyObject();
-  // Renders the 70 x 4 templates into *templateSet on the given off-screen bitmap.
+  // Renders the 70 x 4 templates into *templateSet on the given off-screen bitmap (does
+  // nothing while templateSet is null).
   void BuildTemplateSet(SoftwareCanvas& bitmap);
   TemplateSet* templateSet = nullptr;  // exists only during a recognition run
+  // The matcher keeps row masks of templateSet between objects. BuildTemplateSet calls
+  // this; whoever changes templateSet otherwise must call it before classifying again.
+  void TemplateSetChanged() {
+    static uint64_t lastGeneration = 0;  // unique across forms
+    templateGeneration = ++lastGeneration;
+  }
+  uint64_t templateGeneration = 0;  // 0: not yet announced
 
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();

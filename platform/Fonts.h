@@ -30,8 +30,10 @@ class PlatformFont {
   PlatformFont& operator=(const PlatformFont&) = delete;
 
   const LogFont& Description() const;
-  int32_t Ascent() const;   // from the font's Windows metrics (usWinAscent), scaled
-  int32_t Descent() const;  // usWinDescent, scaled
+  const std::string& FontFile() const;  // the file the name resolved to
+  int32_t PixelsPerEm() const;          // the size chosen for the height; 0 without a face
+  int32_t Ascent() const;               // from the font's Windows metrics (usWinAscent), scaled
+  int32_t Descent() const;              // usWinDescent, scaled
   int32_t TextHeight(const std::string& text) const;  // Ascent + Descent
   int32_t TextWidth(const std::string& text) const;   // sum of the hinted advances
   // Draws text with its cell's top-left corner at (x, y): the baseline at y + Ascent.
@@ -45,6 +47,9 @@ class PlatformFont {
   explicit PlatformFont(Impl* impl);
   Impl* impl_;
 };
+
+// The Unicode code point of a Windows-1252 byte.
+uint32_t Windows1252ToUnicode(uint8_t code);
 
 // One description per installed typeface (EnumFonts without a face name).
 std::vector<LogFont> EnumerateTypefaces();

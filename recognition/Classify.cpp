@@ -1,4 +1,226 @@
-// Character classification. (Being built.)
-#include "app/MainUnit.h"
+// Character classification: decides one character for the current object of the page by
+// matching its sample grid against the templates and applying the rules for dots, bars,
+// strokes and position on the line.
+#include "recognition/ClassifyRules.h"
 
-int32_t TMainForm::ClassifyObject() { return '?'; }
+#include <cstring>
+
+#include "app/MainUnit.h"
+#include "recognition/Alphabet.h"
+
+namespace {
+
+Candidate& Entry(Candidate candidates[], uint8_t ch) {
+  return candidates[AlphabetIndex(ch) - 1];
+}
+
+// Working memory of the classification, kept between objects so that an object costs no
+// allocation: the object under its 49 shifts and the packed templates of the run.
+struct MatcherState {
+  ShiftedObject object;
+  PackedTemplateSet templates;
+  const TemplateSet* packedSet = nullptr;
+  uint64_t packedGeneration = 0;
+};
+
+MatcherState& State() {
+  static MatcherState* state = new MatcherState;  // lives as long as the program
+  return *state;
+}
+
+}  // namespace
+
+PositionFeatures MeasurePosition(const Box& box, const TextLine& line, int32_t dotsAbove) {
+  PositionFeatures position;
+  position.tall = box.Top < line.xTopLimit;
+  position.midTall = position.tall && box.Top > line.upperLevel;
+  position.descends = box.Bottom > line.descenderLevel;
+  position.anyHeight = line.xTop == line.top;
+  position.dotsAbove = dotsAbove;
+  position.box = box;
+  position.lineMiddle = line.middle;
+  position.lineXMiddle = line.xMiddle;
+  return position;
+}
+
+bool IsAdmitted(int k, const PositionFeatures& position) {
+  const char height = kHeightClass[k - 1], descender = kDescenderClass[k - 1];
+  const bool heightFits = (height == 'h' && position.tall) || height == 'b' ||
+                          (height == 'n' && !position.tall) || position.anyHeight;
+  const bool descenderFits =
+      (descender == 'u' && position.descends) || (descender == 'n' && !position.descends);
+  return heightFits && descenderFits;
+}
+
+void PackTemplateSet(const TemplateSet& set, PackedTemplateSet* packed) {
+  for (int k = 1; k <= kMatchedCount; ++k)
+    for (int f = 0; f < kTemplateFonts; ++f)
+      PackTemplate(set.grids[k - 1][f], &packed->templates[k - 1][f]);
+}
+
+void ResetCandidates(Candidate candidates[kCandidateCount + 1]) {
+  for (int k = 1; k <= kCandidateCount + 1; ++k) {
+    candidates[k - 1].score = 0;
+    candidates[k - 1].charIndex = k <= 67 ? k : 0;
+  }
+}
+
+uint8_t ScoreCandidates(const ShiftedObject& object, const PackedTemplateSet& templates,
+                        const PositionFeatures& position, Candidate candidates[]) {
+  double runningBest = 0;
+  uint8_t provisional = 0;
+  for (int k = 1; k <= kMatchedCount; ++k) {
+    candidates[k - 1].charIndex = k;
+    candidates[k - 1].score = 0;
+    if (!IsAdmitted(k, position)) continue;
+    double best = -1;
+    for (int f = 0; f < kTemplateFonts; ++f)
+      best = MatchBestFast(templates.templates[k - 1][f], object, best);
+    // Only grids without any ink on either side leave no ratio at all; they share none.
+    if (best < 0) best = 0;
+    candidates[k - 1].score = best;
+    if (best > runningBest) {
+      runningBest = best;
+      provisional = AlphabetChar(k);
+    }
+  }
+  return provisional;
+}
+
+void SortCandidates(Candidate candidates[kCandidateCount + 1]) {
+  Candidate& spare = candidates[kCandidateCount];
+  for (int i = 0; i < kCandidateCount; ++i) {
+    for (int j = i; j < kCandidateCount; ++j) {
+      if (candidates[j].score > candidates[i].score) {
+        spare = candidates[i];
+        candidates[i] = candidates[j];
+        candidates[j] = spare;
+      }
+    }
+  }
+}
+
+int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provisional,
+                        const ObjectFeatures& features, const PositionFeatures& position) {
+  const int32_t d = position.dotsAbove;
+  const Box& box = position.box;
+  const int32_t boxWidth = box.Right - box.Left, boxHeight = box.Bottom - box.Top;
+
+  // First correction: dashes, commas and the j whose body matched a comma are final.
+  int32_t fixed = 0;
+  if (provisional == 'l') {
+    if (boxWidth > boxHeight)
+      fixed = '-';
+    else if (box.Top > position.lineMiddle && d == 0)
+      fixed = ',';
+  } else if (provisional == 'a') {
+    if (boxWidth / 2 > boxHeight) fixed = '-';
+  } else if (provisional == ',') {
+    fixed = d == 0 ? ',' : 'j';
+  }
+
+  // Dot rules: one dot above turns a stroke into an i, beating any template overlap.
+  if (!position.tall) Entry(candidates, 'l').score = 0;
+  if (d == 1) {
+    Candidate& i = Entry(candidates, 'i');
+    i.score = 3 * Entry(candidates, 'l').score + 1;
+    i.charIndex = AlphabetIndex('i');
+    Entry(candidates, 'l').score = 0;
+    Entry(candidates, 'a').score = 0;
+    Entry(candidates, 'I').score = 0;
+  }
+
+  // Structural vetoes.
+  auto veto = [&](uint8_t ch, bool when) {
+    if (when) Entry(candidates, ch).score = 0;
+  };
+  veto('L', !features.bottomBar || (d == 0 && features.topBar));
+  veto('I', d == 0 && features.aspect > 0.5);
+  veto('D', d == 0 && features.topGap);
+  veto('B', d == 0 && features.upperRightEmpty && features.lowerRightEmpty);
+  veto('o', (d == 0 && features.leftMid > 4 * features.rightMid) || features.topGap ||
+                !features.bottomFull);
+  veto('u', d == 0 && features.upperMid > features.lowerMid);
+  veto('n', (d == 0 && features.upperMid < features.lowerMid) || features.bottomFull);
+  veto('t', features.rightTop > features.rightBottom || features.strokes >= 2);
+  veto('b', !features.bottomFull);
+  veto('h', features.bottomFull);
+  veto('r', features.strokes >= 2);
+  if (position.midTall) Entry(candidates, 't').score *= 2;
+
+  SortCandidates(candidates);
+  if (fixed) return fixed;
+  const int top = candidates[0].charIndex;
+  int32_t r = top >= 1 && top <= kAlphabetSize ? AlphabetChar(top) : AlphabetChar(1);
+
+  // Final corrections.
+  if (r == 'l' && box.Bottom < position.lineXMiddle) r = '\'';
+  if ((r == 'c' || r == 'o') && features.midBar) r = 'e';
+  if (r == 'F' && features.bottomBar) r = 'E';
+  if (d == 2) {
+    switch (r) {
+      case 'a':
+        r = 0xE4;
+        break;
+      case 'u':
+        r = 0xFC;
+        break;
+      case 'o':
+        r = 0xF6;
+        break;
+      case 'A':
+        r = 0xC4;
+        break;
+      case 'U':
+        r = 0xDC;
+        break;
+      case 'O':
+        r = 0xD6;
+        break;
+      default:
+        break;
+    }
+  }
+  return r;
+}
+
+int32_t TMainForm::ClassifyObject() {
+  PageObject* object = currentObject;
+  if (!object) return 0;
+  ObjectFeatures features;
+  MeasureObject(object->image, &objectGrid, &features);
+
+  // The object's line supplies the levels. An object without a valid line is measured
+  // against a line made of its own box (no x-height, nothing tall or descending).
+  TextLine ownLine{};
+  const TextLine* line = &ownLine;
+  if (object->line >= 1 && object->line <= lines.Count) {
+    line = lines.Select(object->line - 1);
+  } else {
+    ownLine.top = ownLine.xTop = ownLine.xTopLimit = ownLine.upperLevel = object->box.Top;
+    ownLine.descenderLevel = ownLine.bottom = object->box.Bottom;
+    ownLine.middle = ownLine.xMiddle = (object->box.Top + object->box.Bottom) / 2;
+  }
+  // findaccentabove moves the dots' cursor only; currentObject stays.
+  const PositionFeatures position =
+      MeasurePosition(object->box, *line, findaccentabove(object->unskewedBox));
+
+  // A classification starts from fresh entries, so classifying an object again gives the
+  // same table as the first time.
+  ResetCandidates(object->candidates);
+  uint8_t provisional = 0;
+  if (templateSet) {
+    MatcherState& state = State();
+    if (templateGeneration == 0) TemplateSetChanged();
+    if (state.packedSet != templateSet || state.packedGeneration != templateGeneration) {
+      PackTemplateSet(*templateSet, &state.templates);
+      state.packedSet = templateSet;
+      state.packedGeneration = templateGeneration;
+    }
+    PrepareObject(objectGrid, &state.object);
+    provisional = ScoreCandidates(state.object, state.templates, position, object->candidates);
+  }
+  const int32_t c = DecideCharacter(object->candidates, provisional, features, position);
+  object->recognisedChar = c;
+  return c;
+}
