@@ -357,7 +357,13 @@ QWidget* QtWindow::BuildOutputPage() {
   connect(OpenWordCheck, &QCheckBox::toggled, this, [this](bool checked) {
     if (form_) form_->openWordFileAfterCreation = checked;
   });
-  connect(KoorFakEd, &QDoubleSpinBox::textChanged, this, &QtWindow::KoorFakEdTextChanged);
+  // Every change of the text counts, also text that is not (yet) a number. The spin box
+  // reports only acceptable values, and its line edit stays silent when the value is set
+  // (arrows, program): both are heard, and a text already handled is not fitted twice.
+  koorFakEdit_ = KoorFakEd->findChild<QLineEdit*>();
+  connect(koorFakEdit_, &QLineEdit::textChanged, this, &QtWindow::KoorFakEdTextChanged);
+  connect(KoorFakEd, &QDoubleSpinBox::valueChanged, this,
+          [this] { KoorFakEdTextChanged(koorFakEdit_->text()); });
   connect(RichEdit1->document(), &QTextDocument::contentsChanged, this, [this] {
     if (!writingOutput_) outputStale_ = true;
   });
@@ -500,19 +506,21 @@ void QtWindow::Attach(TMainForm* form) {
 void QtWindow::SettingsToWidgets() {
   const Settings& s = form_->settings;
   const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
-      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck);
+      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_);
   SchwellEd->setValue(s.SchwellEd);
   ZoomEd->setValue(s.ZoomEd);
   MinObjSizeED->setValue(s.MinObjSizeED);
   BildFilterCheck->setChecked(s.BildFilterCheck);
   TrackBar1->setValue(s.TrackBar1);
   if (!std::isnan(s.KoorFakEd)) KoorFakEd->setValue(s.KoorFakEd);
+  lastKoorFakText_ = koorFakEdit_->text();
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
 }
 
 void QtWindow::KoorFakEdTextChanged(const QString& text) {
-  if (!form_) return;
+  if (!form_ || text == lastKoorFakText_) return;
+  lastKoorFakText_ = text;
   bool ok = false;
   double value = KoorFakEd->locale().toDouble(text.trimmed(), &ok);
   if (!ok) value = QLocale::c().toDouble(text.trimmed(), &ok);
@@ -569,6 +577,10 @@ void QtWindow::ShowDeveloperReadouts() {
   if (!form_) return;
   const QString caption = Text(form_->label2Caption);
   if (Label2->text() != caption) Label2->setText(caption);
+  const QString label1 = Text(form_->label1Caption);
+  if (Label1->text() != label1) Label1->setText(label1);
+  if (ProgressBar1->value() != form_->progressBar1Position)
+    ProgressBar1->setValue(form_->progressBar1Position);
 }
 
 void QtWindow::showEvent(QShowEvent* event) {

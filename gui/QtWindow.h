@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
 #include <chrono>
 #include <functional>
 #include <iosfwd>
@@ -23,6 +24,7 @@
 class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -154,6 +156,8 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildBar();
 
   TMainForm* form_ = nullptr;
+  QLineEdit* koorFakEdit_ = nullptr;  // the text of KoorFakEd
+  QString lastKoorFakText_;           // the column width text last fitted with
   int busyDepth_ = 0;
   bool closeAfterRun_ = false;
   bool refitAfterRun_ = false;
