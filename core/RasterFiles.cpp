@@ -24,6 +24,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <vector>
@@ -37,12 +38,42 @@ namespace fs = std::filesystem;
 
 enum class FileKind { Unknown, Bmp, Pcx, Tga, Iff, Leptonica, Emf, Wmf };
 
+void DropMessage(const char*) {}
+
+// Leptonica's messages would land on standard error; failures reach the user as the
+// error text instead.
 void QuietLeptonica() {
   static const bool quiet = [] {
     setMsgSeverity(L_SEVERITY_NONE);
+    leptSetStderrHandler(DropMessage);
     return true;
   }();
   (void)quiet;
+}
+
+// libpng and libjpeg print their own complaints about a cut file before Leptonica gives
+// up on it; the commonest damage, a file cut short, is caught here first. A PNG must
+// reach its IEND chunk; a JPEG must end with its end-of-image marker (searched in the
+// last 4 KiB, as some writers append data after it; entropy-coded data never holds it).
+bool LooksComplete(const std::vector<uint8_t>& d) {
+  static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  if (d.size() >= 8 && std::memcmp(d.data(), kPng, 8) == 0) {
+    size_t pos = 8;
+    while (pos + 12 <= d.size()) {
+      const uint32_t length =
+          uint32_t(d[pos]) << 24 | d[pos + 1] << 16 | d[pos + 2] << 8 | d[pos + 3];
+      if (std::memcmp(d.data() + pos + 4, "IEND", 4) == 0) return true;
+      if (length > d.size() - pos - 12) return false;
+      pos += 12 + size_t(length);
+    }
+    return false;
+  }
+  if (d.size() >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) {
+    for (size_t i = d.size() - 1; i > 0 && i + 4096 >= d.size(); --i)
+      if (d[i - 1] == 0xFF && d[i] == 0xD9) return true;
+    return false;
+  }
+  return true;
 }
 
 std::string UpperExtension(const std::string& name) {
@@ -89,7 +120,8 @@ FileKind Detect(const std::vector<uint8_t>& d, const std::string& ext) {
   if (n >= 44 && std::memcmp(d.data() + n - 18, kTgaFooter, 18) == 0) return FileKind::Tga;
   if (ext == ".PCX") return FileKind::Pcx;
   if (ext == ".TGA" || ext == ".VDA" || ext == ".ICB" || ext == ".VST") return FileKind::Tga;
-  if (ext == ".BMP" || ext == ".DIB" || ext == ".RLE") return FileKind::Bmp;  // DIB without file header
+  if (ext == ".BMP" || ext == ".DIB" || ext == ".RLE")
+    return FileKind::Bmp;  // DIB without file header
   if (ext == ".IFF" || ext == ".LBM") return FileKind::Iff;
   if (ext == ".EMF") return FileKind::Emf;
   if (ext == ".WMF") return FileKind::Wmf;
@@ -200,9 +232,13 @@ bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
         for (int32_t x = 0; x < w; ++x) codecs::SetRowIndex(dst, 4, x, GET_DATA_DIBIT(line, x));
         continue;
       }
-      // Leptonica keeps the first pixel in the most significant bits of each 32-bit word.
-      const int32_t bytes = std::min(out->stride, wpl * 4);
-      for (int32_t k = 0; k < bytes; ++k) dst[k] = uint8_t(line[k >> 2] >> (24 - 8 * (k & 3)));
+      // Leptonica keeps the first pixel in the most significant bits of each 32-bit word;
+      // both strides are the row's bits rounded up to whole 32-bit words.
+      const int32_t words = std::min(out->stride / 4, wpl);
+      for (int32_t k = 0; k < words; ++k) {
+        const uint32_t word = __builtin_bswap32(line[k]);
+        std::memcpy(dst + 4 * k, &word, 4);
+      }
     }
   } else {
     *error = "Pictures of " + std::to_string(d) + " bits per pixel cannot be read.";
@@ -219,7 +255,8 @@ bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
 bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::string* error) {
   QuietLeptonica();
   l_int32 format = 0, w = 0, h = 0, bps = 0, spp = 0, iscmap = 0;
-  if (pixReadHeaderMem(d.data(), d.size(), &format, &w, &h, &bps, &spp, &iscmap) != 0) {
+  if (!LooksComplete(d) ||
+      pixReadHeaderMem(d.data(), d.size(), &format, &w, &h, &bps, &spp, &iscmap) != 0) {
     *error = "The picture file is damaged or truncated.";
     return false;
   }
@@ -229,8 +266,8 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::s
     return false;
   }
   if (int64_t(w) * h > kMaxImagePixels) {
-    *error = "The picture is too large (" + std::to_string(w) + " x " + std::to_string(h) +
-             " pixels).";
+    *error =
+        "The picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + " pixels).";
     return false;
   }
   PIX* pix = pixReadMem(d.data(), d.size());
@@ -311,10 +348,12 @@ PIX* ToPix(const RasterImage& image) {
                   l_uint32(src[3 * x]) << 8;
       continue;
     }
-    const int32_t bytes = std::min(image.stride, wpl * 4);
-    std::fill(line, line + wpl, 0);
-    for (int32_t k = 0; k < bytes; ++k)
-      line[k >> 2] |= l_uint32(invert ? uint8_t(~src[k]) : src[k]) << (24 - 8 * (k & 3));
+    const int32_t words = std::min(image.stride / 4, wpl);
+    for (int32_t k = 0; k < words; ++k) {
+      uint32_t word;
+      std::memcpy(&word, src + 4 * k, 4);
+      line[k] = __builtin_bswap32(invert ? ~word : word);
+    }
   }
   if (bits == 24) pixSetSpp(pix, 3);
   return pix;
@@ -413,8 +452,8 @@ bool WriteFileAtomically(const std::string& name, const std::vector<uint8_t>& by
   if (ok && std::rename(temp.c_str(), name.c_str()) != 0) ok = false, savedErrno = errno;
   if (!ok) {
     unlink(temp.c_str());
-    *error = "Could not write \"" + name + "\": " +
-             (savedErrno ? std::strerror(savedErrno) : "write failed") + ".";
+    *error = "Could not write \"" + name +
+             "\": " + (savedErrno ? std::strerror(savedErrno) : "write failed") + ".";
   }
   return ok;
 }

@@ -45,7 +45,8 @@ bool DecodeRle(ByteReader& r, RasterImage& img, int32_t bits, std::string* error
     }
     const uint32_t n = r.U8(), c = r.U8();
     if (n > 0) {
-      for (uint32_t k = 0; k < n && x < w; ++k) put(bits == 8 ? c : (k & 1) ? (c & 0x0F) : (c >> 4));
+      for (uint32_t k = 0; k < n && x < w; ++k)
+        put(bits == 8 ? c : (k & 1) ? (c & 0x0F) : (c >> 4));
     } else if (c == 0) {
       x = 0;
       ++y;
@@ -154,11 +155,10 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
   const bool topDown = height < 0;
   height = height < 0 ? -height : height;
   const bool bitsOk = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-  const bool compressionOk =
-      compression == kBiRgb || (compression == kBiRle8 && bits == 8) ||
-      (compression == kBiRle4 && bits == 4) ||
-      ((compression == kBiBitfields || compression == kBiAlphaBitfields) &&
-       (bits == 16 || bits == 32));
+  const bool compressionOk = compression == kBiRgb || (compression == kBiRle8 && bits == 8) ||
+                             (compression == kBiRle4 && bits == 4) ||
+                             ((compression == kBiBitfields || compression == kBiAlphaBitfields) &&
+                              (bits == 16 || bits == 32));
   if (!bitsOk || !compressionOk) {
     *error = "BMP pictures of " + std::to_string(bits) + " bits with compression " +
              std::to_string(compression) + " cannot be read.";
@@ -233,9 +233,10 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
       continue;
     }
     for (int64_t x = 0; x < width; ++x) {
-      const uint32_t px = bits == 16 ? uint32_t(src[2 * x] | src[2 * x + 1] << 8)
-                                     : uint32_t(src[4 * x] | src[4 * x + 1] << 8 |
-                                                src[4 * x + 2] << 16 | uint32_t(src[4 * x + 3]) << 24);
+      const uint32_t px = bits == 16
+                              ? uint32_t(src[2 * x] | src[2 * x + 1] << 8)
+                              : uint32_t(src[4 * x] | src[4 * x + 1] << 8 | src[4 * x + 2] << 16 |
+                                         uint32_t(src[4 * x + 3]) << 24);
       // Alpha is ignored: many writers leave it zero on opaque pictures.
       dst[3 * x] = blue.Get(px);
       dst[3 * x + 1] = green.Get(px);
@@ -245,8 +246,7 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
   return true;
 }
 
-bool EncodeBmp(const RasterImage& image, bool rle, std::vector<uint8_t>* out,
-               std::string* error) {
+bool EncodeBmp(const RasterImage& image, bool rle, std::vector<uint8_t>* out, std::string* error) {
   if (!CheckSavable(image, error)) return false;
   const int32_t w = DIBWidth(image), h = DIBHeight(image), bits = DIBBitCount(image);
   const bool rleUsed = rle && bits <= 8;

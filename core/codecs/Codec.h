@@ -98,7 +98,9 @@ class ByteReader {
   bool ok_ = true;
 };
 
-inline void PutU8(std::vector<uint8_t>& v, uint32_t x) { v.push_back(uint8_t(x)); }
+inline void PutU8(std::vector<uint8_t>& v, uint32_t x) {
+  v.push_back(uint8_t(x));
+}
 inline void PutU16LE(std::vector<uint8_t>& v, uint32_t x) {
   v.push_back(uint8_t(x));
   v.push_back(uint8_t(x >> 8));

@@ -14,8 +14,8 @@ bool MakeImage(RasterImage* out, int64_t width, int64_t height, int32_t bits,
   }
   // Checked here too, before the 32-bit arguments of newdib could wrap.
   if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || width * height > kMaxImagePixels) {
-    *error = "The picture is too large (" + std::to_string(width) + " x " +
-             std::to_string(height) + " pixels).";
+    *error = "The picture is too large (" + std::to_string(width) + " x " + std::to_string(height) +
+             " pixels).";
     return false;
   }
   newdib(out, int32_t(width), int32_t(height), bits, nullptr, 0);

@@ -184,10 +184,10 @@ bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* 
         dst[3 * x] = uint8_t(v >> 16);
       } else if (ham) {
         const uint32_t bits = planes - 2, control = v >> bits, value = v & ((1u << bits) - 1);
-        const uint8_t level =
-            uint8_t(bits == 4 ? value * 17 : (value << 2) | (value >> 4));
+        const uint8_t level = uint8_t(bits == 4 ? value * 17 : (value << 2) | (value >> 4));
         if (control == 0) {
-          ham_rgb[0] = cmap[value].red, ham_rgb[1] = cmap[value].green, ham_rgb[2] = cmap[value].blue;
+          ham_rgb[0] = cmap[value].red, ham_rgb[1] = cmap[value].green,
+          ham_rgb[2] = cmap[value].blue;
         } else {
           ham_rgb[control == 1 ? 2 : control == 2 ? 0 : 1] = level;  // blue, red, green
         }

@@ -14,9 +14,9 @@ constexpr size_t kHeaderSize = 128;
 
 // The default EGA palette, used when a 16-colour picture's header palette is empty.
 constexpr uint8_t kEgaPalette[16][3] = {
-    {0, 0, 0},       {0, 0, 170},    {0, 170, 0},    {0, 170, 170},  {170, 0, 0},    {170, 0, 170},
-    {170, 85, 0},    {170, 170, 170}, {85, 85, 85},  {85, 85, 255},  {85, 255, 85},  {85, 255, 255},
-    {255, 85, 85},   {255, 85, 255}, {255, 255, 85}, {255, 255, 255}};
+    {0, 0, 0},     {0, 0, 170},     {0, 170, 0},    {0, 170, 170},  {170, 0, 0},   {170, 0, 170},
+    {170, 85, 0},  {170, 170, 170}, {85, 85, 85},   {85, 85, 255},  {85, 255, 85}, {85, 255, 255},
+    {255, 85, 85}, {255, 85, 255},  {255, 255, 85}, {255, 255, 255}};
 
 void EncodeLine(const uint8_t* line, size_t n, std::vector<uint8_t>& out) {
   size_t i = 0;
@@ -78,8 +78,10 @@ bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* 
       for (uint32_t i = 0; i < count * 3; ++i) empty = empty && headerPalette[i] == 0;
       for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* c = headerPalette + 3 * i;
-        if (empty && count == 2) c = i ? kEgaPalette[15] : kEgaPalette[0];
-        else if (empty) c = kEgaPalette[count == 16 ? i : i * 5];
+        if (empty && count == 2)
+          c = i ? kEgaPalette[15] : kEgaPalette[0];
+        else if (empty)
+          c = kEgaPalette[count == 16 ? i : i * 5];
         palette.push_back({c[2], c[1], c[0], 0});
       }
     }
@@ -131,8 +133,9 @@ bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* 
       }
       uint32_t index = 0;
       if (packed) {
-        index = bpp == 8 ? line[size_t(x)]
-                         : (line[size_t(x * bpp / 8)] >> (8 - bpp - (x * bpp) % 8)) & ((1u << bpp) - 1);
+        index = bpp == 8
+                    ? line[size_t(x)]
+                    : (line[size_t(x * bpp / 8)] >> (8 - bpp - (x * bpp) % 8)) & ((1u << bpp) - 1);
       } else {
         for (uint32_t p = 0; p < planes; ++p)
           index |= ((line[p * bytesPerLine + size_t(x >> 3)] >> (7 - (x & 7))) & 1u) << p;

@@ -28,7 +28,9 @@ void EncodeRow(const uint8_t* px, size_t count, size_t bytes, bool rle, std::vec
     out.insert(out.end(), px, px + count * bytes);
     return;
   }
-  auto same = [&](size_t a, size_t b) { return std::memcmp(px + a * bytes, px + b * bytes, bytes) == 0; };
+  auto same = [&](size_t a, size_t b) {
+    return std::memcmp(px + a * bytes, px + b * bytes, bytes) == 0;
+  };
   size_t i = 0;
   while (i < count) {
     size_t run = 1;
