@@ -70,6 +70,15 @@ TEST_F(RecognisersTest, RecognizeWithoutObjectsDoesNothing) {
 TEST_F(RecognisersTest, RecognizeLogsFeaturesAndSummaryThenAsks) {
   AddObject(std::vector<std::string>(12, "#####"), {50, 60, 54, 71});
   AddObject(kSlash, {70, 60, 73, 63});
+  // The second object as a recognition run left it.
+  form->objects.At(1)->candidates[0] = {0.8125, 11};
+  form->objects.At(1)->recognisedChar = 'm';
+  // Glyph images are drawn one over the other at (100, 0), in the object's size.
+  for (uint8_t brightness : {uint8_t(255), uint8_t(0)}) {
+    GlyphImage* glyph = form->glyphImages.Add();
+    glyph->image = FlatImage(8, 9, brightness);
+    glyph->charCode = 'a';
+  }
   form->RecogBtnClick();
   ASSERT_EQ(window.log.size(), 64u);
   EXPECT_EQ(window.log[0].rfind("Strichlinks:", 0), 0u);
@@ -80,6 +89,11 @@ TEST_F(RecognisersTest, RecognizeLogsFeaturesAndSummaryThenAsks) {
   EXPECT_EQ(window.messages[0].text, "dd");
   EXPECT_EQ(window.messages[0].title, "dd");
   EXPECT_EQ(window.logAtMessage, (std::vector<size_t>{32, 64}));
+  EXPECT_NE(window.log[63].find(";0.8125;11;109"), std::string::npos) << window.log[63];
+  // The first object (5 x 12) left the last glyph stretched to its size.
+  EXPECT_EQ(window.paintBox1.GetPixel(104, 11), clBlack) << "the last glyph stands there";
+  EXPECT_EQ(window.paintBox1.GetPixel(105, 0), clWhite);
+  EXPECT_EQ(window.paintBox1.GetPixel(100, 12), clWhite);
   // The last object: its box in red on the page view, its image top left.
   EXPECT_EQ(window.paintBox1.GetPixel(71, 61), clRed);
   const std::string stroke = form->label2Caption.empty() ? "-" : form->label2Caption;
