@@ -20,8 +20,15 @@ void TMainForm::ToBlackWhiteBtnClick() {
   const int32_t markerLevel = threshold.paperLevel - threshold.separation;
   if (markerLevel >= 0 && markerLevel <= 255) histogram[markerLevel] = kHistogramMarker;
 
-  deldib(&bwImage);
-  newdib(&bwImage, DIBWidth(picture), DIBHeight(picture), 24, nullptr, 0);
+  // Every pixel is written below, so a page of the same size is written over in place:
+  // "Render again" and pages of equal size skip the allocation and its fresh pages.
+  const bool reuse = bwImage.pixels && DIBBitCount(bwImage) == 24 &&
+                     DIBWidth(bwImage) == DIBWidth(picture) &&
+                     DIBHeight(bwImage) == DIBHeight(picture);
+  if (!reuse) {
+    deldib(&bwImage);
+    newdib(&bwImage, DIBWidth(picture), DIBHeight(picture), 24, nullptr, 0);
+  }
   if (bwImage.pixels)
     RenderBlackWhite(picture, BlackWhiteTable(threshold.paperLevel, threshold.separation),
                      &bwImage);

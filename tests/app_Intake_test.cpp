@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/DepthUp.h"
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
@@ -200,6 +202,32 @@ TEST(SavePicture, SavedPictureOpensAgainWithItsPixels) {
   ASSERT_TRUE(f.form.OpenPic((dir.path / "page.BMP").string()));
   EXPECT_EQ(getpixel(f.form.picture, 5, 7), 0x123456u);
   EXPECT_EQ(DIBWidth(f.form.picture), 320);
+}
+
+TEST(AutomaticRun, LogsSeparationOfTheOpenedPicture) {
+  // quillon --log PICTURE - on a page with 5000 pixels of grey 220, 4000 of 200, 1000 of
+  // 30 and 500 of 60.
+  ScratchDir dir;
+  RasterImage page;
+  newdib(&page, 100, 105, 24, nullptr, 0);
+  const std::pair<int32_t, int32_t> counts[] = {{220, 5000}, {200, 4000}, {30, 1000}, {60, 500}};
+  int32_t i = 0;
+  for (auto [grey, count] : counts)
+    for (int32_t k = 0; k < count; ++k, ++i)
+      setpixel(page, i % 100, i / 100, uint32_t(grey) * 0x010101);
+  const std::string file = (dir.path / "page.bmp").string();
+  std::string error;
+  ASSERT_TRUE(SaveDib(page, file.c_str(), 3, nullptr, &error)) << error;
+  deldib(&page);
+
+  const char* argv[] = {"/x/quillon", "--log", file.c_str(), "-"};
+  CommandLine commandLine;
+  ASSERT_TRUE(ParseCommandLine(4, argv, &commandLine, &error)) << error;
+  std::ostringstream err;
+  EXPECT_EQ(RunAutomatic(commandLine, err), 0) << err.str();
+  const std::string log = err.str();
+  // The start-up page logs its own line first; the opened picture's line follows.
+  EXPECT_NE(log.find("Histogram broder away from maximum:95\n"), std::string::npos) << log;
 }
 
 TEST(Rotation, LeftTwiceTurnsByHalfAndResetsState) {
