@@ -1,5 +1,7 @@
 #include "recognition/WordList.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,47 +21,14 @@ bool IsAsciiLower(char c) {
 
 }  // namespace
 
-WordListDecodeResult DecodeWordList(const uint8_t* data, size_t size,
-                                    const std::function<void(std::string_view)>& add) {
-  WordListDecodeResult result;
-  char word[kMaxWordLength];
-  size_t length = 0;  // of the previous word, then of the word being built
-  size_t pos = 0;
-  while (pos < size) {
-    if (size - pos < 2) {
-      result.complete = false;
-      result.badOffset = pos;
-      break;
-    }
-    const uint8_t flag = data[pos];
-    const size_t keep = flag & kKeepMask;
-    const size_t fresh = data[pos + 1];
-    if (keep > length || keep + fresh > kMaxWordLength || size - pos - 2 < fresh) {
-      result.complete = false;
-      result.badOffset = pos;
-      break;
-    }
-    std::memcpy(word + keep, data + pos + 2, fresh);
-    length = keep + fresh;
-    if (length > 0) {
-      if (flag & kCapitalFlag) {
-        if (IsAsciiLower(word[0])) word[0] = char(word[0] - 'a' + 'A');
-      } else if (IsAsciiUpper(word[0])) {
-        word[0] = char(word[0] - 'A' + 'a');
-      }
-    }
-    add(std::string_view(word, length));
-    ++result.words;
-    pos += 2 + fresh;
-  }
-  return result;
-}
-
 WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list) {
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
   if (!file) return {0, true, 0};
+  // Read whole: one block of the file's size, filled in large reads.
   std::string buffer;
-  char chunk[65536];
+  struct stat info {};
+  if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0) buffer.reserve(size_t(info.st_size));
+  char chunk[1 << 16];
   size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) buffer.append(chunk, got);
   const bool readError = std::ferror(file) != 0;

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +23,9 @@ struct WordListDecodeResult {
 // (keep count beyond the previous word, word longer than 50 characters, entry cut off by
 // the end of the data) ends the decoding there: the words before it are kept, nothing
 // after it is trusted, and no byte outside `data` or the word buffer is touched.
-WordListDecodeResult DecodeWordList(const uint8_t* data, size_t size,
-                                    const std::function<void(std::string_view)>& add);
+// `add` is called as add(std::string_view word).
+template <class Add>
+WordListDecodeResult DecodeWordList(const uint8_t* data, size_t size, Add&& add);
 
 // Decodes the file and appends its words (malloc'd, NUL-terminated) to `list`. A missing
 // or unreadable file leaves the list unchanged; a malformed file gives the words before
@@ -35,3 +35,43 @@ WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>
 // Front-codes Windows-1252 words in the given order. Words longer than 50 characters
 // have no place in the format and are left out; so are empty words.
 std::string EncodeWordList(const std::vector<std::string>& words);
+
+// ---- implementation of the template ----
+
+template <class Add>
+WordListDecodeResult DecodeWordList(const uint8_t* data, size_t size, Add&& add) {
+  constexpr uint8_t kCapitalFlag = 0x80;
+  constexpr uint8_t kKeepMask = 0x7F;
+  WordListDecodeResult result;
+  char word[kMaxWordLength];
+  size_t length = 0;  // of the previous word, then of the word being built
+  size_t pos = 0;
+  while (pos < size) {
+    if (size - pos < 2) {
+      result.complete = false;
+      result.badOffset = pos;
+      break;
+    }
+    const uint8_t flag = data[pos];
+    const size_t keep = flag & kKeepMask;
+    const size_t fresh = data[pos + 1];
+    if (keep > length || keep + fresh > size_t(kMaxWordLength) || size - pos - 2 < fresh) {
+      result.complete = false;
+      result.badOffset = pos;
+      break;
+    }
+    for (size_t i = 0; i < fresh; ++i) word[keep + i] = char(data[pos + 2 + i]);
+    length = keep + fresh;
+    if (length > 0) {
+      if (flag & kCapitalFlag) {
+        if (word[0] >= 'a' && word[0] <= 'z') word[0] = char(word[0] - 'a' + 'A');
+      } else if (word[0] >= 'A' && word[0] <= 'Z') {
+        word[0] = char(word[0] - 'A' + 'a');
+      }
+    }
+    add(std::string_view(word, length));
+    ++result.words;
+    pos += 2 + fresh;
+  }
+  return result;
+}
