@@ -24,7 +24,7 @@ struct MatcherState {
 };
 
 MatcherState& State() {
-  static MatcherState* state = new MatcherState;  // lives as long as the program
+  static MatcherState* state = new MatcherState();  // lives as long as the program
   return *state;
 }
 
@@ -89,7 +89,12 @@ uint8_t ScoreCandidates(const ShiftedObject& object, const PackedTemplateSet& te
 
 void SortCandidates(Candidate candidates[kCandidateCount + 1]) {
   Candidate& spare = candidates[kCandidateCount];
-  for (int i = 0; i < kCandidateCount; ++i) {
+  // Scores are never negative. Position i receives the highest score left, so once the
+  // positions holding a positive score are filled, only zeros remain and no exchange can
+  // happen any more: stopping there gives the same table.
+  int positive = 0;
+  for (int i = 0; i < kCandidateCount; ++i) positive += candidates[i].score > 0;
+  for (int i = 0; i < positive; ++i) {
     for (int j = i; j < kCandidateCount; ++j) {
       if (candidates[j].score > candidates[i].score) {
         spare = candidates[i];

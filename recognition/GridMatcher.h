@@ -16,7 +16,6 @@
 
 constexpr int kMaxShift = 3;
 constexpr int kShiftCount = (2 * kMaxShift + 1) * (2 * kMaxShift + 1);  // 49
-constexpr int kPackedWords = 5;                                         // 289 bits
 
 // Shift number s = (dx + 3) * 7 + (dy + 3).
 constexpr int ShiftIndex(int dx, int dy) {
@@ -30,21 +29,30 @@ void MatchCountsReference(const GlyphGrid& templ, const GlyphGrid& object, int d
 double MatchBestReference(const GlyphGrid& templ, const GlyphGrid& object, double best);
 
 // ---- fast path ----
+// A grid as 289 bits in ten 32-bit words: row y at bits 17y ... 17y + 16 of the whole,
+// bit x of a row = cell (x, y) is ink. The shifts are padded to 56 (seven groups of
+// eight) for the vector kernel; padding lanes hold no ink and never count.
+constexpr int kPackedWords = 10;
+constexpr int kShiftLanes = 56;
+
 struct PackedTemplate {
-  uint64_t bits[kPackedWords];
-  uint16_t inkInShift[kShiftCount];  // template ink whose shifted cell stays in the grid
+  uint32_t words[kPackedWords];
+  int32_t inkInShift[kShiftLanes];  // template ink whose shifted cell stays in the grid
 };
 
-struct ShiftedObject {
-  // bits[s]: the object grid moved so that its cell (x + dx, y + dy) lies at (x, y);
-  // cells coming from outside the grid are paper. Its popcount is the object's ink count
-  // for that shift.
-  uint64_t bits[kShiftCount][kPackedWords];
-  uint16_t inkInShift[kShiftCount];
+struct alignas(32) ShiftedObject {
+  // words[w][s]: word w of the object grid moved so that its cell (x + dx, y + dy) lies at
+  // (x, y) for shift s; cells coming from outside the grid are paper. The popcount over
+  // the words of one shift is the object's ink count for that shift.
+  uint32_t words[kPackedWords][kShiftLanes];
+  int32_t inkInShift[kShiftLanes];
 };
 
 void PackTemplate(const GlyphGrid& templ, PackedTemplate* packed);
 void PrepareObject(const GlyphGrid& object, ShiftedObject* shifted);
 void MatchCountsFast(const PackedTemplate& templ, const ShiftedObject& object, int dx, int dy,
                      int32_t* both, int32_t* unionCount);
+// The same result as MatchBestReference. Uses AVX2 when the processor has it.
 double MatchBestFast(const PackedTemplate& templ, const ShiftedObject& object, double best);
+// The portable kernel alone (for the tests on machines with AVX2).
+double MatchBestFastScalar(const PackedTemplate& templ, const ShiftedObject& object, double best);

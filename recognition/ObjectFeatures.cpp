@@ -4,17 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Ink test on a pixel (x, y from the top). The object images are 24 bits; other depths
-// count palette index or colour 0 as ink.
-inline bool IsInk(const RasterImage& image, int32_t bitCount, int32_t x, int32_t y) {
-  if (bitCount == 24) return DIBPixel24(image, x, y)[0] == 0;
-  return getpixel(image, x, y) == 0;
-}
-
-}  // namespace
-
 void MeasureObject(const RasterImage& image, GlyphGrid* grid, ObjectFeatures* features) {
   *features = ObjectFeatures{};
   const bool valid = image.pixels && DIBWidth(image) > 0 && DIBHeight(image) > 0;
@@ -23,7 +12,14 @@ void MeasureObject(const RasterImage& image, GlyphGrid* grid, ObjectFeatures* fe
   features->width = w;
   features->height = h;
   features->aspect = double(w) / double(h);
-  auto ink = [&](int32_t x, int32_t y) { return valid && IsInk(image, bitCount, x, y); };
+  // A pixel is ink when its first byte is 0 (24 bits); other depths count palette index
+  // or colour 0 as ink. y counts from the top; memory rows run bottom-up.
+  const uint8_t* const top = valid ? DIBRow(image, h - 1) : nullptr;
+  const int64_t step = valid ? -int64_t(image.stride) : 0;
+  auto ink = [&](int32_t x, int32_t y) {
+    if (bitCount == 24) return top[y * step + 3 * int64_t(x)] == 0;
+    return valid && getpixel(image, x, y) == 0;
+  };
 
   // The grid and its zone counts.
   int32_t rowInk[kGridSize] = {};

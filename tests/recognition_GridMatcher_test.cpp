@@ -49,7 +49,9 @@ void ExpectSameScores(const GlyphGrid& templ, const GlyphGrid& object) {
     }
   }
   for (double start : {-1.0, 0.0, 0.5}) {
-    ASSERT_EQ(MatchBestReference(templ, object, start), MatchBestFast(packed, shifted, start))
+    const double reference = MatchBestReference(templ, object, start);
+    ASSERT_EQ(reference, MatchBestFast(packed, shifted, start)) << Dump(templ) << Dump(object);
+    ASSERT_EQ(reference, MatchBestFastScalar(packed, shifted, start))
         << Dump(templ) << Dump(object);
   }
 }
