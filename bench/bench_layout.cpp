@@ -132,8 +132,8 @@ std::vector<LineBox> Lines(TMainForm& form) {
 
 int main(int argc, char** argv) {
   const std::string cases = argc > 1 ? argv[1] : QUILLON_BENCH_CASES;
-  const char* pages[] = {"sans12", "serif12", "sans10bold", "twocol", "skew", "picture",
-                         "scan", "sans12_general", "serif12_general"};
+  const char* pages[] = {"sans12",  "serif12", "sans10bold",     "twocol",         "skew",
+                         "picture", "scan",    "sans12_general", "serif12_general"};
   std::printf("%-16s %7s %5s %5s %17s %17s  %s\n", "page", "objects", "dots", "lines",
               "search ms wall/cpu", "total ms wall/cpu", "angle");
   double worstSearch = 0, worstTotal = 0, worstSearchCpu = 0, worstTotalCpu = 0;
@@ -164,10 +164,11 @@ int main(int argc, char** argv) {
     DrawSyntheticPage(&form.bwImage);
     form.searchArea = {0, 0, 2479, 3507};
     const Timing t = TimeSearch(form, window, 3);
-    std::printf("synthetic page: %d objects, %d lines; search %.1f ms wall / %.1f cpu, whole step "
-                "%.1f ms wall / %.1f cpu (target < 2000); %s\n",
-                form.objects.Count, form.lines.Count, t.search, t.searchCpu, t.total, t.totalCpu,
-                window.Find("Correction angle:").c_str());
+    std::printf(
+        "synthetic page: %d objects, %d lines; search %.1f ms wall / %.1f cpu, whole step "
+        "%.1f ms wall / %.1f cpu (target < 2000); %s\n",
+        form.objects.Count, form.lines.Count, t.search, t.searchCpu, t.total, t.totalCpu,
+        window.Find("Correction angle:").c_str());
   }
 
   {

@@ -88,8 +88,7 @@ void TMainForm::FindCharsBtnClick() {
   // 3.
   const int32_t width = DIBWidth(work), height = DIBHeight(work);
   Log("Search for objects...");
-  Log(std::to_string(DIBWidth(bwImage)) + " x " + std::to_string(DIBHeight(bwImage)) +
-      " Pixel...");
+  Log(std::to_string(DIBWidth(bwImage)) + " x " + std::to_string(DIBHeight(bwImage)) + " Pixel...");
 
   // 4.
   const int32_t minObjSize = settings.MinObjSizeED;
@@ -143,8 +142,7 @@ void TMainForm::FindCharsBtnClick() {
   } catch (const std::bad_alloc&) {
     // No half result: the page copy goes with workOwner, the page itself was not touched.
     ClearChars();
-    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
-                      MessageButtons::Ok);
+    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error, MessageButtons::Ok);
     return;
   }
 
@@ -197,8 +195,7 @@ void TMainForm::FindCharsBtnClick() {
     ClearChars();
     for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
     lines.Clear();
-    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
-                      MessageButtons::Ok);
+    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error, MessageButtons::Ok);
   }
   // 12. The page copy is released by workOwner; bwImage was never written.
 }

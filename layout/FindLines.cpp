@@ -98,8 +98,8 @@ void TMainForm::findlinesoftext() {
     boxes = std::move(keptBoxes);
     lineOf = std::move(keptLines);
     lineCount -= invalidCount;
-    Log(std::to_string(invalidCount) + " lines marked as invalid. Remaining: " +
-        std::to_string(lineCount) + " Lines");
+    Log(std::to_string(invalidCount) +
+        " lines marked as invalid. Remaining: " + std::to_string(lineCount) + " Lines");
   }
 
   // 6.
@@ -175,8 +175,7 @@ void TMainForm::findlinesoftext() {
   Log("Sorting...");
   SortObjectsByLeft();
   std::vector<std::vector<int32_t>> byLine(size_t(lineCount) + 1);
-  for (int32_t i = 0; i < objects.Count; ++i)
-    byLine[size_t(objects.At(i)->line)].push_back(i);
+  for (int32_t i = 0; i < objects.Count; ++i) byLine[size_t(objects.At(i)->line)].push_back(i);
   std::vector<int32_t> order;
   order.reserve(size_t(objects.Count));
   for (int32_t p = 1; p <= lineCount; ++p)

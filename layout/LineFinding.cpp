@@ -161,9 +161,8 @@ SlantMeasure MeasureSlant(const std::vector<Box>& boxes, const std::vector<int32
     m.lineSlope[size_t(k - 1)] =
         3 * lineBestCount < lineHistogram[kSlantRange] ? 0.0 : double(-lineBest) / 1000.0;
   }
-  m.pageSlope = 3 * m.pageBestCount < m.pageHistogram[kSlantRange]
-                    ? 0.0
-                    : double(-m.pageBest) / 1000.0;
+  m.pageSlope =
+      3 * m.pageBestCount < m.pageHistogram[kSlantRange] ? 0.0 : double(-m.pageBest) / 1000.0;
   return m;
 }
 

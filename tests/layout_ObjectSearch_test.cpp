@@ -112,7 +112,9 @@ TEST(FillObject, MarksTheSameComponentAsAPixelFloodFill) {
       for (int32_t x = 0; x < w; ++x) {
         const uint8_t first = DIBPixel24(page, x, y)[0];
         const char expected = rows[size_t(y)][size_t(x)];
-        ASSERT_EQ(first, expected == 'v' ? kInkVisited : expected == '#' ? 0 : 255)
+        ASSERT_EQ(first, expected == 'v'   ? kInkVisited
+                         : expected == '#' ? 0
+                                           : 255)
             << "round " << round << " pixel " << x << "," << y;
       }
     ASSERT_EQ(fast.minX, slow.minX);
@@ -186,8 +188,8 @@ TEST_F(SearchFixture, SizeTestAndFilterTakeSpecksAndDotsOut) {
 TEST_F(SearchFixture, LongThinRuleStaysWhenTenTimesTheAverageHeight) {
   // Average height of the kept objects: (1 + 1 + 4 x 3) div 6 = 2, so 20 pixels is big.
   RasterImage page = BlankPage(40, 12);
-  FillRect(page, 0, 10, 19, 10);  // 20 x 1: big, stays
-  FillRect(page, 0, 0, 2, 0);     // 3 x 1: dropped
+  FillRect(page, 0, 10, 19, 10);       // 20 x 1: big, stays
+  FillRect(page, 0, 0, 2, 0);          // 3 x 1: dropped
   for (int32_t x : {6, 12, 18, 24}) {  // 3 x 3 rings, kept
     FillRect(page, x, 3, x + 2, 5);
     FillRect(page, x + 1, 4, x + 1, 4, 255);
