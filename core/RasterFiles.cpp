@@ -184,7 +184,10 @@ int32_t PelsPerMeterToDpi(int32_t ppm) {
 // comment at the top of the file says.
 bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
   PIX* own = nullptr;
-  if (pixGetDepth(pix) == 16) pix = own = pixConvert16To8(pix, L_MS_BYTE);
+  if (pixGetDepth(pix) == 16)
+    pix = own = pixConvert16To8(pix, L_MS_BYTE);
+  else if (pixGetDepth(pix) == 24)
+    pix = own = pixConvert24To32(pix);
   if (!pix) {
     *error = "Not enough memory for the picture.";
     return false;
@@ -194,7 +197,7 @@ bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
   l_uint32* data = pixGetData(pix);
   PIXCMAP* cmap = pixGetColormap(pix);
   bool ok = false;
-  if (d == 32 || d == 24) {
+  if (d == 32) {
     const bool alpha = pixGetSpp(pix) == 4;
     ok = codecs::MakeImage(out, w, h, 24, nullptr, 0, error);
     for (int32_t y = 0; ok && y < h; ++y) {

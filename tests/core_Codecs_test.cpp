@@ -145,6 +145,19 @@ TEST(Codecs, BmpTopDownAndBitFields) {
   deldib(&img);
 }
 
+TEST(Codecs, DibWithoutFileHeader) {
+  RasterImage img = testpic::Make(4, 13, 5);
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(codecs::EncodeBmp(img, false, &file, &error));
+  file.erase(file.begin(), file.begin() + 14);  // info header, colours, pixels
+  RasterImage back;
+  ASSERT_TRUE(codecs::DecodeBmp(file.data(), file.size(), &back, &error)) << error;
+  EXPECT_EQ(testpic::Compare(img, back).pixels, 0);
+  deldib(&back);
+  deldib(&img);
+}
+
 TEST(Codecs, BmpRle8WithDeltaAndAbsoluteRuns) {
   // 6 x 3, palette of 3. Bottom row: run of 4 x index 1, absolute (2, 1, 2) -- cut to
   // the 2 remaining pixels; end of line; a delta of (2, 1) to the top row; run of 2 x

@@ -205,6 +205,18 @@ TEST(RasterFiles, LeptonicaFormatsArriveAtTheirDepthAlphaOverWhite) {
   EXPECT_EQ(testpic::ColourAt(img, 2, 1), 77u * 0x010101);
   deldib(&img);
 
+  // 2-bit PNG: widened to 4 bits, the grey levels in the palette.
+  PIX* twoBit = pixCreate(4, 1, 2);
+  for (int x = 0; x < 4; ++x) pixSetPixel(twoBit, x, 0, l_uint32(x));
+  ASSERT_EQ(pixWriteMemPng(&bytes, &size, twoBit, 0), 0);
+  testpic::WriteBytes(dir + "/two.png", std::vector<uint8_t>(bytes, bytes + size));
+  lept_free(bytes);
+  pixDestroy(&twoBit);
+  ASSERT_EQ(Open(dir + "/two.png", &img), "");
+  EXPECT_EQ(DIBBitCount(img), 4);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(testpic::ColourAt(img, x, 0), uint32_t(x * 85) * 0x010101);
+  deldib(&img);
+
   // RGBA WebP (lossless): a transparent pixel is white paper, an opaque one keeps its colour.
   PIX* rgba = pixCreate(2, 1, 32);
   pixSetSpp(rgba, 4);
@@ -243,6 +255,18 @@ TEST(RasterFiles, UnreadableFilesGiveAClearMessage) {
   testpic::WriteBytes(dir + "/drawing.emf", std::vector<uint8_t>(64, 0));
   EXPECT_EQ(Open(dir + "/drawing.emf", &img),
             "EMF pictures (Windows metafiles) cannot be read on Linux.");
+
+  // Cut files of the formats Leptonica reads.
+  RasterImage saved = testpic::Make(24, 64, 48);
+  for (auto [code, ext] : {std::pair{5, ".gif"}, {8, ".jpg"}, {13, ".tif"}}) {
+    const std::string path = dir + "/whole" + ext;
+    ASSERT_TRUE(SaveDib(saved, path.c_str(), code, nullptr));
+    std::vector<uint8_t> whole = testpic::ReadBytes(path);
+    whole.resize(whole.size() * 6 / 10);
+    testpic::WriteBytes(path, whole);
+    EXPECT_EQ(Open(path, &img), "The picture file is damaged or truncated.") << ext;
+  }
+  deldib(&saved);
 
   // A PNG cut in half, and one whose header claims 70000 x 70000 pixels.
   PIX* pix = pixCreate(300, 200, 8);
