@@ -7,6 +7,7 @@
 
 #ifdef QUILLON_WITH_WINDOW
 #include <QApplication>
+#include <cstdlib>
 
 #include "app/MainUnit.h"
 #include "gui/QtWindow.h"
@@ -14,6 +15,14 @@
 namespace {
 
 int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+      !std::getenv("QT_QPA_PLATFORM")) {
+    // Qt would abort with a message about platform plugins; say what helps instead.
+    std::cerr << "quillon: no display for the window; to recognise a picture without one: "
+                 "quillon PICTURE OUTPUT"
+              << std::endl;
+    return 1;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setApplicationVersion("1.0");
