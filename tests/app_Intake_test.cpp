@@ -2,8 +2,10 @@
 // the rotations, and the scan through SANE's test backend.
 #include <gtest/gtest.h>
 #include <sane/sane.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -315,6 +317,30 @@ TEST_F(Scan, ChosenSourceScansAndScanMessageInstallsPicture) {
   EXPECT_EQ(getpixel(f.form.picture, 5, 5), 0xFFFFFFu) << "the white test page, grey palette";
   EXPECT_EQ(f.form.searchArea.right, DIBWidth(f.form.picture) - 1);
   EXPECT_EQ(DIBWidth(f.form.bwImage), DIBWidth(f.form.picture));
+}
+
+TEST(ScanLineArt, WhitePageKeepsItsColours) {
+  // SANE line art sets a bit for black: a white page arrives as zero bits and must not
+  // turn black on the way to 24 bits. SANE reads its configuration once per process, so
+  // the line-art device scans in a fresh process (exit 3: no test backend there).
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        setenv("SANE_CONFIG_DIR", QUILLON_TEST_DATA "/sane/lineart", 1);
+        RasterImage scanned;
+        ScannerAcquire("test:0", &scanned);
+        if (!scanned.pixels) {
+          std::fprintf(stderr, "%s\n", DIBErrorText(scanned).c_str());
+          std::exit(3);
+        }
+        const bool lineArt = DIBBitCount(scanned) == 1 && getpixel(scanned, 3, 3) == 0;
+        const bool white = DepthUpTo(24, scanned) && getpixel(scanned, 3, 3) == 0xFFFFFFu;
+        std::exit(lineArt && white ? 0 : 1);
+      },
+      [](int status) {
+        return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 3);
+      },
+      "");
 }
 
 TEST_F(Scan, MessageWithoutPageIsIgnored) {
