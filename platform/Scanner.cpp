@@ -196,7 +196,9 @@ bool ScanFrames(SANE_Handle handle, RasterImage* image, std::string* error) {
       *error = "The scanner sends a picture format that cannot be read.";
       return false;
     }
-    if (p.lines > 0 && int64_t(p.lines) * p.pixels_per_line > kMaxImagePixels) {
+    if ((p.lines > 0 && int64_t(p.lines) * p.pixels_per_line > kMaxImagePixels) ||
+        int64_t(p.bytes_per_line) > kMaxImagePixels ||
+        (p.lines > 0 && int64_t(p.lines) * p.bytes_per_line > kMaxImagePixels * 6)) {
       *error = "The scanned picture would be too large.";
       return false;
     }
