@@ -171,27 +171,41 @@ int main(int argc, char** argv) {
         window.Find("Correction angle:").c_str());
   }
 
-  {
+  // Which lines the picture exclusion takes out, at both ends of the slider and between.
+  for (const char* name : {"picture", "skew"}) {
     TimedWindow window;
     TMainForm form(window, argv[0], {});
-    if (form.OpenPic(cases + "/picture.png")) {
-      form.settings.BildFilterCheck = false;
+    if (!form.OpenPic(cases + "/" + name + ".png")) continue;
+    form.settings.BildFilterCheck = false;
+    form.FindCharsBtnClick();
+    const std::vector<LineBox> all = Lines(form);
+    std::printf("%s page: %zu lines without the exclusion\n", name, all.size());
+    for (int32_t position : {0, 5, 10}) {
+      form.settings.BildFilterCheck = true;
+      form.settings.TrackBar1 = position;
+      window.stamps.clear();
       form.FindCharsBtnClick();
-      const std::vector<LineBox> all = Lines(form);
-      std::printf("picture page: %zu lines without the exclusion\n", all.size());
-      for (int32_t position : {0, 5, 10}) {
-        form.settings.BildFilterCheck = true;
-        form.settings.TrackBar1 = position;
-        window.stamps.clear();
-        form.FindCharsBtnClick();
-        const std::vector<LineBox> kept = Lines(form);
-        std::printf("  TrackBar1 = %2d: %s\n", position,
-                    window.Find(std::to_string(all.size() - kept.size()) + " lines").c_str());
-        for (const LineBox& line : all)
-          if (std::find(kept.begin(), kept.end(), line) == kept.end())
-            std::printf("    removed (%d, %d)-(%d, %d), %d objects\n", line.left, line.top,
-                        line.right, line.bottom, line.objects);
-      }
+      const std::vector<LineBox> kept = Lines(form);
+      std::printf("  TrackBar1 = %2d: %s\n", position,
+                  window.Find(std::to_string(all.size() - kept.size()) + " lines").c_str());
+      LineBox biggest{0, 0, -1, -1, 0};
+      for (const LineBox& line : all)
+        if (std::find(kept.begin(), kept.end(), line) == kept.end()) {
+          std::printf("    removed (%d, %d)-(%d, %d), %d objects\n", line.left, line.top,
+                      line.right, line.bottom, line.objects);
+          if (line.objects > biggest.objects) biggest = line;
+        }
+      // Debris of a removed picture that stays among the text lines.
+      int32_t debris = 0, debrisObjects = 0;
+      for (const LineBox& line : kept)
+        if (line.left >= biggest.left && line.right <= biggest.right && line.top >= biggest.top &&
+            line.bottom <= biggest.bottom) {
+          ++debris;
+          debrisObjects += line.objects;
+        }
+      if (biggest.objects > 0)
+        std::printf("    kept inside (%d, %d)-(%d, %d): %d lines of %d objects\n", biggest.left,
+                    biggest.top, biggest.right, biggest.bottom, debris, debrisObjects);
     }
   }
   std::printf("peak resident memory %ld MB\n", PeakRssMB());
