@@ -360,3 +360,12 @@ std::vector<LogFont> EnumerateTypefaces() {
   }
   return result;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig loses a few bytes of its own while it parses its configuration files (once
+// per process); every program that uses fonts would otherwise fail the leak check. Weak, so
+// that a program with suppressions of its own keeps them.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
+#endif

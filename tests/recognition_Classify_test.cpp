@@ -372,3 +372,20 @@ TEST(ObjectFeatures, BarsStrokesAndZones) {
   MeasureObject(image, &grid, &f);
   for (int32_t cell : grid.cells) EXPECT_EQ(cell, 255);
 }
+
+TEST_F(ClassifyFixture, DegenerateObjectsStillGetACharacter) {
+  // No image and no valid line: measured as an empty picture on a line of its own box.
+  PageObject* object = form_.objects.Add();
+  object->box = {5, 5, 9, 20};
+  object->unskewedBox = object->box;
+  object->line = 7;  // there is no line 7
+  form_.objects.Select(0);
+  const int32_t c = form_.ClassifyObject();
+  EXPECT_EQ(c, object->recognisedChar);
+  EXPECT_NE(AlphabetIndex(uint8_t(c)), 0);
+  for (int i = 1; i < kCandidateCount; ++i)
+    EXPECT_GE(object->candidates[i - 1].score, object->candidates[i].score);
+  // Without a template set nothing is matched, and the rules still decide.
+  form_.templateSet = nullptr;
+  EXPECT_EQ(form_.ClassifyObject(), object->recognisedChar);
+}
