@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +22,7 @@
 
 #include "gui/Dialogs.h"
 #include "gui_TestWindow.h"
+#include "platform/Scanner.h"
 
 namespace {
 
@@ -461,6 +463,37 @@ TEST_F(WindowTest, DuringARunOperationsOnItsListsWaitAndClosingStopsIt) {
   EXPECT_EQ(window->ActivePage(), kPageScanDocument);
   Settle();
   EXPECT_FALSE(window->isVisible());  // closed once the run had stopped
+}
+
+TEST_F(WindowTest, ScannerButtonsChooseScanAndInstallThePage) {
+  setenv("SANE_CONFIG_DIR", QUILLON_TEST_DATA "/sane", 1);
+  std::vector<ScannerDevice> devices;
+  std::string error;
+  if (!ScannerListDevices(&devices, &error)) GTEST_SKIP() << "SANE: " << error;
+  bool found = false;
+  for (const ScannerDevice& d : devices) found |= d.name == "test:0";
+  if (!found) GTEST_SKIP() << "SANE's test backend is not installed";
+
+  StartWindow();
+  closeStrayBoxes = false;
+  QStringList offered;
+  ASSERT_TRUE(AnswerDialog<QInputDialog>(
+      [&](QInputDialog* dialog) {
+        offered = dialog->comboBoxItems();
+        dialog->setTextValue(offered.value(0));
+        static_cast<QDialog*>(dialog)->accept();
+      },
+      [&] { window->SourceBtn->click(); }));
+  ASSERT_FALSE(offered.isEmpty());
+  EXPECT_TRUE(offered[0].startsWith("test:0"));
+  closeStrayBoxes = true;
+  // The scan runs on its own thread; the window stays alive and gets the page by message.
+  window->ScanBtn->click();
+  form->WaitForScan();
+  Settle(100);
+  EXPECT_TRUE(strayMessages.empty()) << strayMessages.front();
+  EXPECT_NEAR(DIBWidth(form->picture), 80 / 25.4 * 300, 1.0);  // the test page, 80 mm
+  EXPECT_EQ(form->searchArea.right, DIBWidth(form->picture) - 1);
 }
 
 }  // namespace
