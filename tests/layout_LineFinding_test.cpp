@@ -224,6 +224,34 @@ TEST_F(LinesFixture, PageFallingTenOverAThousand) {
   EXPECT_NEAR(form.correctionAngle, 0.5729, 1e-4);
 }
 
+TEST_F(LinesFixture, FallingPageThroughTheWholeSearch) {
+  // The same eleven blocks drawn as 60 x 60 frames on a page and found by the search.
+  RasterImage page;
+  newdib(&page, 1300, 260, 24, nullptr, 0);
+  std::memset(page.pixels, 255, size_t(page.stride) * 260);
+  for (int32_t k = 0; k <= 10; ++k)
+    for (int32_t y = 100 + k; y < 160 + k; ++y)
+      for (int32_t x = 100 + 100 * k; x < 160 + 100 * k; ++x) {
+        const bool frame = y < 103 + k || y >= 157 + k || x < 103 + 100 * k || x >= 157 + 100 * k;
+        if (frame) std::memset(DIBPixel24(page, x, y), 0, 3);
+      }
+  form.bwImage = page;
+  form.searchArea = {0, 0, 1299, 259};
+  form.FindCharsBtnClick();
+  EXPECT_TRUE(Logged("Correction angle:0.57\xC2\xB0"));
+  ASSERT_EQ(form.objects.Count, 11);
+  EXPECT_EQ(form.objects.At(5)->unskewedBox.Top, 105);
+  EXPECT_EQ(form.objects.At(5)->box.Top, 100);
+}
+
+TEST_F(LinesFixture, AngleUsesTheLocalesDecimalSeparator) {
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "de_DE.utf8"))
+    GTEST_SKIP() << "no German locale installed";
+  const std::string line = CorrectionAngleLogLine(CorrectionAngle(-0.01));
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(line, "Correction angle:0,57\xC2\xB0");
+}
+
 TEST_F(LinesFixture, PictureExclusionFollowsTheSlider) {
   // The page falls at 10 per mille; a second line lies flat (slope 0), 0.01 off the page.
   for (int32_t position : {0, 3, 4, 10}) {
