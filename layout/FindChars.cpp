@@ -155,9 +155,9 @@ void TMainForm::FindCharsBtnClick() {
   // hair-thin specks are dropped; big objects (pictures, rules, initials) all stay.
   if (keptCount > 0) {
     const int64_t big = 10 * (heightSum / keptCount);
-    std::vector<int32_t> keep;
-    keep.reserve(size_t(objects.Count));
     try {
+      std::vector<int32_t> keep;
+      keep.reserve(size_t(objects.Count));
       for (int32_t i = objects.Count - 1; i >= 0; --i) {
         PageObject* object = objects.At(i);
         const int32_t w = object->box.Right - object->box.Left + 1;

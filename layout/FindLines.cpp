@@ -3,6 +3,7 @@
 // pictures"), corrects the boxes for skew, computes every line's levels and puts lines
 // and objects in reading order. The algorithms are in LineFinding.h; this file gathers
 // the boxes out of `objects`, calls them and writes the results back.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -32,7 +33,9 @@ void DrawSlantChart(Canvas& canvas, const SlantMeasure& slant) {
   canvas.brushStyle = BrushStyle::Solid;
   for (int32_t v = -20; v <= 20; ++v) {
     const int32_t count = slant.pageHistogram[size_t(v + kSlantRange)];
-    const double top = 100.0 - 100.0 * double(count) / double(slant.pageBestCount);
+    // The pairs at slant 0 can outnumber the best many times over; the part of such a bar
+    // above the box is not drawn.
+    const double top = std::max(-1.0, 100.0 - 100.0 * double(count) / double(slant.pageBestCount));
     const int32_t x = 5 * (v + 20);
     canvas.Rectangle(x, 100, x + 9, int32_t(std::trunc(top)));
   }
