@@ -76,6 +76,23 @@ TEST(PageView, EmptyPageLeavesViewUntouched) {
   EXPECT_EQ(window.paintBox1.GetPixel(3, 3), clRed);
 }
 
+TEST(PageView, PageSmallerThanOnePixelAtZoomIsSafe) {
+  HeadlessWindow window;
+  TMainForm form(window, "/x/quillon", {});
+  newdib(&form.picture, 5, 3, 24, nullptr, 0);
+  newdib(&form.bwImage, 5, 3, 24, nullptr, 0);
+  form.NewPicture();
+  form.settings.ZoomEd = 10;
+  form.PaintBox1Paint();
+  form.PaintBox1Paint();
+  EXPECT_EQ(window.paintBox1.Width(), 0);
+  ExpectRect(form.viewArea, 0, 0, -1, -1);
+  form.PaintBox1MouseMove(0, 0);
+  form.PaintBox1MouseDown(0, 0);
+  form.PaintBox1MouseMove(3, 3);
+  ExpectRect(form.searchArea, 0, 0, 0, 0);
+}
+
 TEST(PageView, ZoomChangeKeepsSearchAreaInPicturePixels) {
   View v;
   v.Area({100, 50, 199, 149});
