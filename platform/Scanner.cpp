@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <system_error>
 
 namespace {
 
@@ -337,19 +338,25 @@ bool ScannerLink::TWAIN_ScanImage(std::function<void(int32_t)> done, std::string
   }
   if (worker_.joinable()) worker_.join();
   busy_ = true;
-  worker_ = std::thread([this, device = source, done = std::move(done)] {
-    RasterImage image;
-    ScannerAcquire(device, &image);
-    int32_t id;
-    {
-      ScanStore& store = Store();
-      std::lock_guard lock(store.mutex);
-      id = store.nextId++;
-      store.pages[id] = image;
-    }
+  try {
+    worker_ = std::thread([this, device = source, done = std::move(done)] {
+      RasterImage image;
+      ScannerAcquire(device, &image);
+      int32_t id;
+      {
+        ScanStore& store = Store();
+        std::lock_guard lock(store.mutex);
+        id = store.nextId++;
+        store.pages[id] = image;
+      }
+      busy_ = false;
+      done(id);
+    });
+  } catch (const std::system_error&) {
     busy_ = false;
-    done(id);
-  });
+    *error = "The scan could not start: no thread for it.";
+    return false;
+  }
   return true;
 }
 
