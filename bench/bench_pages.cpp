@@ -299,8 +299,14 @@ int main(int argc, char** argv) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
   });
   std::printf("\nmost frequent confusions (reference→output, ∅ = nothing, ␣ = blank):\n");
-  for (size_t i = 0; i < ranked.size() && i < 25; ++i)
-    std::printf("  %-10s %5d\n", ranked[i].second.c_str(), ranked[i].first);
+  for (size_t i = 0; i < ranked.size() && i < 25; ++i) {
+    // Pad by characters, not bytes: the labels hold multi-byte symbols.
+    const std::string& label = ranked[i].second;
+    size_t width = 0;
+    for (char ch : label) width += (uint8_t(ch) & 0xC0) != 0x80;
+    std::printf("  %s%s %5d\n", label.c_str(),
+                std::string(width < 10 ? 10 - width : 0, ' ').c_str(), ranked[i].first);
+  }
   if (keepDir.empty()) fs::remove_all(work, ec);
   return failures == 0 ? 0 : 1;
 }
