@@ -11,12 +11,6 @@
 #include "app/MainUnit.h"
 #include "layout/LineFinding.h"
 
-// The line labels load a font, and fontconfig keeps a block of its parsed configuration
-// for the life of the process; the leak checker of the sanitizer build is told so.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
-
 namespace {
 
 TEST(SortOrderByLeft, FollowsTheExchangeRuleOnEqualKeys) {
