@@ -18,6 +18,7 @@ LogFont GlyphImageFontDescription() {
   LogFont description;
   description.faceName = "Arial";
   description.height = -16;
+  description.charSet = 0;  // ANSI
   return description;
 }
 
@@ -26,6 +27,7 @@ LogFont TemplateFontDescription(int f) {
   description.faceName = (f == 1 || f == 3) ? "Times New Roman" : "Arial";
   description.height = -37;
   description.weight = f >= 3 ? 700 : 400;
+  description.charSet = (f == 1 || f == 3) ? 0 : 1;  // ANSI for Times, default for Arial
   return description;
 }
 
