@@ -92,10 +92,16 @@ void SortCandidates(Candidate candidates[kCandidateCount + 1]) {
   // Scores are never negative. Position i receives the highest score left, so once the
   // positions holding a positive score are filled, only zeros remain and no exchange can
   // happen any more: stopping there gives the same table.
-  int positive = 0;
-  for (int i = 0; i < kCandidateCount; ++i) positive += candidates[i].score > 0;
+  // Likewise nothing after the last positive score ever moves: an exchange only puts the
+  // smaller score further back.
+  int positive = 0, end = 0;
+  for (int i = 0; i < kCandidateCount; ++i) {
+    if (candidates[i].score <= 0) continue;
+    ++positive;
+    end = i + 1;
+  }
   for (int i = 0; i < positive; ++i) {
-    for (int j = i; j < kCandidateCount; ++j) {
+    for (int j = i; j < end; ++j) {
       if (candidates[j].score > candidates[i].score) {
         spare = candidates[i];
         candidates[i] = candidates[j];

@@ -51,11 +51,22 @@ void MeasureObject(const RasterImage& image, GlyphGrid* grid, ObjectFeatures* fe
   for (int32_t y = 0; y < h; ++y) {
     int32_t count = 0;
     bool previous = false;  // every row starts as paper
-    for (int32_t x = 0; x < w; ++x) {
-      const bool isInk = ink(x, y);
-      if (isInk) ++count;
-      if (isInk != previous) ++changes;
-      previous = isInk;
+    if (bitCount == 24) {
+      // The hot case, read straight from the row.
+      const uint8_t* p = top + y * step;
+      for (int32_t x = 0; x < w; ++x, p += 3) {
+        const bool isInk = *p == 0;
+        count += isInk;
+        changes += isInk != previous;
+        previous = isInk;
+      }
+    } else {
+      for (int32_t x = 0; x < w; ++x) {
+        const bool isInk = ink(x, y);
+        count += isInk;
+        changes += isInk != previous;
+        previous = isInk;
+      }
     }
     if (y > barLimit) widestBottom = std::max(widestBottom, count);
     if (h - 1 - y > barLimit) widestTop = std::max(widestTop, count);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
@@ -173,6 +174,34 @@ TEST(ClassifyRules, SortPutsTheEarliestOfTheHighestFirst) {
   Score(tie.entries, '8', 0.8);
   Score(tie.entries, 'e', 0.8);
   EXPECT_EQ(DecideCharacter(tie.entries, 'e', PlainFeatures(), PlainPosition()), 'e');
+}
+
+TEST(ClassifyRules, SortGivesTheTableOfTheFullExchangeSort) {
+  // The sort stops early once only zeros are left; the table must be the same as that of
+  // every exchange done in full, ties and order of equal entries included.
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> level(0, 6);
+  for (int trial = 0; trial < 300; ++trial) {
+    Table fast;
+    for (int k = 0; k < kCandidateCount; ++k) {
+      const int v = level(random);
+      fast.entries[k].score = v <= 3 ? 0 : v * 0.1;  // many zeros, many ties
+      if (trial % 3 == 0) fast.entries[k].score = level(random) * 0.25;
+    }
+    Table full = fast;
+    SortCandidates(fast.entries);
+    for (int i = 0; i < kCandidateCount; ++i)
+      for (int j = i; j < kCandidateCount; ++j)
+        if (full.entries[j].score > full.entries[i].score) {
+          full.entries[kCandidateCount] = full.entries[i];
+          full.entries[i] = full.entries[j];
+          full.entries[j] = full.entries[kCandidateCount];
+        }
+    for (int i = 0; i < kCandidateCount; ++i) {
+      ASSERT_EQ(fast.entries[i].charIndex, full.entries[i].charIndex) << trial << " " << i;
+      ASSERT_EQ(fast.entries[i].score, full.entries[i].score);
+    }
+  }
 }
 
 TEST(ClassifyRules, OneDotGivesI) {
