@@ -232,6 +232,23 @@ TEST(Codecs, PcxOneBitPutsTheDarkColourAtIndexZero) {
   deldib(&img);
 }
 
+TEST(Codecs, PcxWithoutHeaderPaletteUsesTheEgaColours) {
+  // 1 bit in 3 planes (8 colours), header palette left empty by the writer.
+  RasterImage img = testpic::Make(4, 16, 2);
+  std::vector<uint8_t> file;
+  std::string error;
+  ASSERT_TRUE(codecs::EncodePcx(img, &file, &error));
+  file[65] = 3;
+  std::fill(file.begin() + 16, file.begin() + 64, 0);
+  RasterImage back;
+  ASSERT_TRUE(codecs::DecodePcx(file.data(), file.size(), &back, &error)) << error;
+  EXPECT_EQ(DIBBitCount(back), 4);
+  EXPECT_EQ(back.logPalette.entries[0].red, 0);
+  EXPECT_EQ(back.logPalette.entries[7].red, 255);  // the last of 8 is white
+  deldib(&back);
+  deldib(&img);
+}
+
 std::vector<uint8_t> IffFile(const char* type, uint32_t w, uint32_t h, uint32_t planes,
                              uint32_t camg, const std::vector<uint8_t>& cmap,
                              const std::vector<uint8_t>& body) {

@@ -78,10 +78,7 @@ bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* 
       for (uint32_t i = 0; i < count * 3; ++i) empty = empty && headerPalette[i] == 0;
       for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* c = headerPalette + 3 * i;
-        if (empty && count == 2)
-          c = i ? kEgaPalette[15] : kEgaPalette[0];
-        else if (empty)
-          c = kEgaPalette[count == 16 ? i : i * 5];
+        if (empty) c = kEgaPalette[i * 15 / (count - 1)];  // 2 colours: black and white
         palette.push_back({c[2], c[1], c[0], 0});
       }
     }
