@@ -427,22 +427,22 @@ QWidget* QtWindow::BuildDeveloperPanel() {
   struct Entry {
     const char* caption;
     const char* name;
-    void (TMainForm::*handler)();
+    void (*handler)(TMainForm&);
   };
-  const Entry entries[] = {
-      {"Recognize", "RecogBtn", &TMainForm::RecogBtnClick},
-      {"Recog V2", "Rec2Btn", &TMainForm::Rec2BtnClick},
-      {"auto learn", "Autolearn", &TMainForm::AutolearnClick},
-      {"BitBtn3", "BitBtn3", &TMainForm::BitBtn3Click},
-      {"Generate font", "BitBtn2", &TMainForm::BitBtn2Click},
-      {"Load Words", "LoadWordsBtn", &TMainForm::LoadWordsBtnClick},
+  static const Entry entries[] = {
+      {"Recognize", "RecogBtn", [](TMainForm& f) { f.RecogBtnClick(); }},
+      {"Recog V2", "Rec2Btn", [](TMainForm& f) { f.Rec2BtnClick(); }},
+      {"auto learn", "Autolearn", [](TMainForm& f) { f.AutolearnClick(); }},
+      {"BitBtn3", "BitBtn3", [](TMainForm& f) { f.BitBtn3Click(); }},
+      {"Generate font", "BitBtn2", [](TMainForm& f) { f.BitBtn2Click(); }},
+      {"Load Words", "LoadWordsBtn", [](TMainForm& f) { f.LoadWordsBtnClick(); }},
   };
   for (const Entry& entry : entries) {
     auto* button = new QPushButton(entry.caption, panel);
     button->setObjectName(entry.name);
-    auto handler = entry.handler;
+    const auto handler = entry.handler;
     connect(button, &QPushButton::clicked, this,
-            [this, handler] { Run(Kind::Exclusive, [this, handler] { (form_->*handler)(); }); });
+            [this, handler] { Run(Kind::Exclusive, [this, handler] { handler(*form_); }); });
     row->addWidget(button);
   }
   row->addWidget(new QLabel("Line:", panel));
