@@ -370,6 +370,15 @@ std::vector<TextAt> Paragraph(int x, int y, int lines, int lineHeight) {
   return result;
 }
 
+// A page long enough that the recognition run lasts several pumps of the event loop
+// (some 3000 objects).
+std::vector<TextAt> LongPage() {
+  std::vector<TextAt> result;
+  for (int i = 0; i < 56; ++i)
+    result.push_back({30, 20 + i * 46, "Quillon liest die Seite mit Text und kleinen Zeilen"});
+  return result;
+}
+
 int Letters(const QString& text) {
   int count = 0;
   for (QChar c : text)
@@ -390,7 +399,7 @@ TEST_F(WindowTest, StartTextOcrFillsTheOutputAndShowsItsPage) {
 
 TEST_F(WindowTest, CancelDuringRecognitionKeepsTheScanPageWithTheLinesSoFar) {
   StartWindow();
-  ASSERT_TRUE(form->OpenPic(DrawText("long.png", 900, 1300, Paragraph(30, 20, 24, 52))));
+  ASSERT_TRUE(form->OpenPic(DrawText("long.png", 1000, 2620, LongPage(), 24)));
   // The full run, for comparison.
   window->TextErkennBtn->click();
   const int fullLetters = Letters(OutputText());
@@ -436,7 +445,7 @@ TEST_F(WindowTest, ColumnWidthChangeFitsTheTextAgain) {
 
 TEST_F(WindowTest, DuringARunOperationsOnItsListsWaitAndClosingStopsIt) {
   StartWindow();
-  ASSERT_TRUE(form->OpenPic(DrawText("busy.png", 900, 1300, Paragraph(30, 20, 24, 52))));
+  ASSERT_TRUE(form->OpenPic(DrawText("busy.png", 1000, 2620, LongPage(), 24)));
   auto histogramLines = [this] {
     int count = 0;
     for (int32_t i = 0; i < window->LogCount(); ++i)
