@@ -155,6 +155,9 @@ TEST_F(RecognitionRunTest, CancelStopsAfterTheCurrentObjectAndKeepsTheText) {
   EXPECT_EQ(Text(1), "abc");
   EXPECT_EQ(window.log.back(), "done.");
   EXPECT_TRUE(form.cancelRequested);
+  // The fitting that follows a cancelled run shows the text recognised so far.
+  form.Lines2Textfield();
+  EXPECT_EQ(window.output, (std::vector<std::string>{"abc"}));
 }
 
 TEST_F(RecognitionRunTest, RepaintWalkingTheObjectsDoesNotDisturbTheRun) {
