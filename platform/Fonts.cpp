@@ -4,9 +4,9 @@
 // fontconfig's cache. The file is opened when the font is first measured or drawn, and
 // each file is opened once per process (faces are shared; every font has its own size
 // object on the shared face). Glyphs are hinted with the TrueType bytecode interpreter in
-// its classic mode (version 35), which hints both directions and takes advances from the
-// device-metrics table, as the Windows rasteriser without ClearType does, and rendered
-// one bit per pixel.
+// its classic mode (version 35), which hints both directions (and takes advances from the
+// device-metrics table where a font has one), as the Windows rasteriser without ClearType
+// does, and rendered one bit per pixel.
 #include "platform/Fonts.h"
 
 #include <fontconfig/fontconfig.h>
@@ -211,7 +211,10 @@ struct PlatformFont::Impl {
     SharedFace& shared = FaceFor(resolved.file, resolved.index);
     if (!shared.face) return false;
     FT_Face f = shared.face;
-    if (FT_New_Size(f, &size) != 0) return false;
+    if (FT_New_Size(f, &size) != 0) {
+      size = nullptr;
+      return false;
+    }
     FT_Activate_Size(size);
 
     int32_t winAscent = 0, winDescent = 0;
@@ -230,7 +233,7 @@ struct PlatformFont::Impl {
     // exactly, so the size may be fractional, as it is for GDI.
     int64_t em64;
     if (description.height < 0) {
-      em64 = int64_t(-description.height) * 64;
+      em64 = -int64_t(description.height) * 64;
     } else if (description.height > 0) {
       em64 = (int64_t(description.height) * unitsPerEm * 64 + cell / 2) / cell;
     } else {

@@ -122,3 +122,13 @@ TEST(Fonts, EnumerationListsEachTypefaceOnce) {
   }
   EXPECT_TRUE(names.count("Liberation Sans"));
 }
+
+TEST(Fonts, ExtremeHeightsStayBounded) {
+  for (int32_t height : {INT32_MIN, -100000, 0, 100000, INT32_MAX}) {
+    auto font = MakeFont("Arial", height);
+    ASSERT_TRUE(font);
+    EXPECT_GT(font->PixelsPerEm(), 0) << height;
+    EXPECT_LE(font->PixelsPerEm(), 4000) << height;
+    EXPECT_GT(font->TextHeight("x"), 0) << height;
+  }
+}
