@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -503,6 +504,47 @@ TEST_F(WindowTest, ScannerButtonsChooseScanAndInstallThePage) {
   EXPECT_TRUE(strayMessages.empty()) << strayMessages.front();
   EXPECT_NEAR(DIBWidth(form->picture), 80 / 25.4 * 300, 1.0);  // the test page, 80 mm
   EXPECT_EQ(form->searchArea.right, DIBWidth(form->picture) - 1);
+}
+
+TEST_F(WindowTest, EditPictureMenuOpensBelowTheButtonAndRotates) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawBoxes("turn.png", 240, 100, {QRect(0, 0, 20, 20)})));
+  window->PicEditBtn->click();
+  Settle(20);
+  ASSERT_TRUE(window->PicEditMenu->isVisible());
+  EXPECT_EQ(window->PicEditMenu->pos(),
+            window->PicEditBtn->mapToGlobal(window->PicEditBtn->rect().bottomLeft()));
+  window->PicEditMenu->actions()[0]->trigger();  // "Rotation 90° to the left..."
+  window->PicEditMenu->hide();
+  EXPECT_EQ(DIBWidth(form->picture), 100);
+  EXPECT_EQ(DIBHeight(form->picture), 240);
+  EXPECT_EQ(form->searchArea.bottom, 239);
+  // The view follows with the next paint: 30 x 72 at 30 %.
+  window->PaintBox1->grab();
+  EXPECT_EQ(window->PaintBox1Width(), 30);
+  EXPECT_EQ(window->PaintBox1Height(), 72);
+}
+
+TEST_F(WindowTest, HelpButtonOpensTheManualThroughXdgOpen) {
+  StartWindow();
+  // A stand-in xdg-open that notes what it was asked to open.
+  const QString script = QString::fromStdString(Path("xdg-open"));
+  const QString note = QString::fromStdString(Path("opened.txt"));
+  QFile file(script);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QString("#!/bin/sh\necho \"$1\" > '%1'\n").arg(note).toUtf8());
+  file.close();
+  file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QFileInfo(script).absolutePath().toUtf8() + ":" + path);
+  window->ImageBtn1->click();
+  qputenv("PATH", path);
+  QElapsedTimer clock;
+  clock.start();
+  while (QFileInfo(note).size() == 0 && clock.elapsed() < 5000) Settle(20);
+  QFile opened(note);
+  ASSERT_TRUE(opened.open(QIODevice::ReadOnly)) << "xdg-open was not started";
+  EXPECT_TRUE(opened.readAll().trimmed().endsWith("/quillon-manual.html"));
 }
 
 }  // namespace
