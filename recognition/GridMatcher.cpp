@@ -155,9 +155,9 @@ __attribute__((target_clones("popcnt", "default"))) double MatchBestFastScalar(
 // table, add the bytes of each 32-bit lane. Each lane keeps its own best fraction; the
 // lanes are merged in shift order at the end, so ties go as in the scalar loop (only the
 // value matters for the result anyway).
-__attribute__((target("avx2"))) static double MatchBestAvx2(const PackedTemplate& templ,
-                                                            const ShiftedObject& object,
-                                                            double best) {
+__attribute__((target("avx2,popcnt"))) static double MatchBestAvx2(const PackedTemplate& templ,
+                                                                   const ShiftedObject& object,
+                                                                   double best) {
   const __m256i nibbleCounts = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0,
                                                 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
   const __m256i lowNibble = _mm256_set1_epi8(0x0F);
@@ -166,7 +166,10 @@ __attribute__((target("avx2"))) static double MatchBestAvx2(const PackedTemplate
   __m256i t[kPackedWords];
   for (int w = 0; w < kPackedWords; ++w) t[w] = _mm256_set1_epi32(int32_t(templ.words[w]));
   __m256i bestB = _mm256_setzero_si256(), bestU = _mm256_setzero_si256();
-  for (int g = 0; g < kShiftLanes; g += 8) {
+  // Six groups take shifts 0 ... 47; the 49th is counted on its own below rather than in
+  // a seventh group of seven empty lanes.
+  constexpr int kVectorShifts = kShiftCount / 8 * 8;
+  for (int g = 0; g < kVectorShifts; g += 8) {
     __m256i bytes = _mm256_setzero_si256();
     for (int w = 0; w < kPackedWords; ++w) {
       const __m256i v = _mm256_and_si256(
@@ -198,6 +201,16 @@ __attribute__((target("avx2"))) static double MatchBestAvx2(const PackedTemplate
   int32_t bestBoth = 0, bestUnion = 0;
   for (int lane = 0; lane < 8; ++lane) {
     const int32_t b = laneB[lane], u = laneU[lane];
+    if (u > 0 && (bestUnion == 0 || b * bestUnion > bestBoth * u)) {
+      bestBoth = b;
+      bestUnion = u;
+    }
+  }
+  for (int s = kVectorShifts; s < kShiftCount; ++s) {
+    int32_t b = 0;
+    for (int w = 0; w < kPackedWords; ++w)
+      b += __builtin_popcount(templ.words[w] & object.words[w][s]);
+    const int32_t u = templ.inkInShift[s] + object.inkInShift[s] - b;
     if (u > 0 && (bestUnion == 0 || b * bestUnion > bestBoth * u)) {
       bestBoth = b;
       bestUnion = u;
