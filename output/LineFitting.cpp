@@ -1,5 +1,6 @@
 #include "output/LineFitting.h"
 
+#include <algorithm>
 #include <cmath>
 
 void SortLinesIntoRows(TDynaArray<TextLine>& lines) {
@@ -61,7 +62,18 @@ std::vector<std::string> LayOutRows(const TDynaArray<TextLine>& lines, double fa
         width += blankWidth;
       }
     }
-    if (line.text) last += line.text;
+    // A line of the row that starts where the text before it has not yet ended would run
+    // into its last word ("stetsAuf" across two columns). When the page shows a word gap
+    // between the two (wider than a third of the text height, as between words), one blank
+    // keeps them apart; pieces of one text line that touch stay joined.
+    if (line.text && *line.text) {
+      if (i > 0 && !last.empty() && last.back() != ' ') {
+        const TextLine& before = *lines.At(i - 1);
+        const int32_t wordGap = std::max(before.thirdHeight, line.thirdHeight);
+        if (before.row == line.row && line.left - before.right > wordGap) last.push_back(' ');
+      }
+      last += line.text;
+    }
     previousRow = line.row;
   }
   return out;

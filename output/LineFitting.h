@@ -27,6 +27,8 @@ double ColumnWidthFactor(double value);
 using MeasureText = std::function<int32_t(std::string_view)>;
 
 // The output lines (Windows-1252) for `lines` in their current order: one per row, every
-// line padded with blanks up to (left - smallest left) / factor pixels, then its text.
+// line padded with blanks up to (left - smallest left) / factor pixels, then its text. A
+// text that would touch the text before it in the row gets one blank in between when the
+// page shows a word gap between the two lines (more than the larger `thirdHeight`).
 std::vector<std::string> LayOutRows(const TDynaArray<TextLine>& lines, double factor,
                                     const MeasureText& measure);

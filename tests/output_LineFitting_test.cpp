@@ -19,6 +19,7 @@ int32_t ThreePixels(std::string_view text) {
 struct LineSpec {
   int32_t left, bottom, maxHeight;
   const char* text;
+  int32_t right = -1;  // default: 10 page pixels per character
 };
 
 class LineFittingTest : public ::testing::Test {
@@ -32,6 +33,9 @@ class LineFittingTest : public ::testing::Test {
       line->left = s.left;
       line->bottom = s.bottom;
       line->maxHeight = s.maxHeight;
+      line->thirdHeight = s.maxHeight / 3;
+      line->right =
+          s.right >= 0 ? s.right : s.left + 10 * int32_t(s.text ? std::strlen(s.text) : 1) - 1;
       line->text = s.text ? strdup(s.text) : nullptr;
     }
   }
@@ -96,16 +100,32 @@ TEST_F(LineFittingTest, IndentationExampleWithFactorFive) {
   EXPECT_EQ(out[1], "ghi");
 }
 
-TEST_F(LineFittingTest, CloseLinesFollowWithoutBlankAndEmptyLinesPad) {
-  Add({{100, 100, 20, "wide text"},
-       {110, 100, 20, "next"},
+TEST_F(LineFittingTest, CloseLinesAreKeptApartByOneBlankAtAWordGap) {
+  // Columns: the second starts 60 page pixels after the first ends, but closer to the left
+  // than the first text is wide in the output font.
+  Add({{100, 100, 21, "wide text", 190},
+       {250, 100, 21, "next"},
        {100, 200, 20, nullptr},
        {160, 200, 20, nullptr}});
   SortLinesIntoRows(lines);
-  const std::vector<std::string> out = LayOutRows(lines, 1.0, ThreePixels);
+  std::vector<std::string> out = LayOutRows(lines, 10.0, ThreePixels);
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[0], "wide textnext");
-  EXPECT_EQ(out[1], std::string(20, ' '));  // 60 pixels of blanks, no text
+  EXPECT_EQ(out[0], "wide text next");
+  EXPECT_EQ(out[1], std::string(2, ' '));  // 6 pixels of blanks, no text
+
+  // Pieces of one text line within a word gap (7 = third of 21) stay joined.
+  TearDown();
+  lines.Clear();
+  Add({{100, 100, 21, "Stra", 139}, {146, 100, 21, "sse"}});
+  SortLinesIntoRows(lines);
+  EXPECT_EQ(LayOutRows(lines, 10.0, ThreePixels)[0], "Strasse");
+
+  // Padded lines get no second blank.
+  TearDown();
+  lines.Clear();
+  Add({{100, 100, 20, "ab", 110}, {190, 100, 20, "c"}});
+  SortLinesIntoRows(lines);
+  EXPECT_EQ(LayOutRows(lines, 10.0, ThreePixels)[0], "ab c");
 }
 
 TEST_F(LineFittingTest, FactorZeroNegativeOrUnreadableCountsAsMinimum) {
