@@ -22,7 +22,7 @@ build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/quillon $(SAMPLE) -
+	./$(BUILD)/gui/quillon $(SAMPLE) -
 
 test-fast: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
