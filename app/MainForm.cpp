@@ -31,7 +31,7 @@ void TMainForm::FormCreate() {
   if (programPath == "/" && programFile.find('/') == std::string::npos) programPath = "./";
 
   wordList.chunk = 50000;
-  OpenWordList(DataFilePath("german.spe"), wordList);
+  OpenWordList(DataFilePath("german.spe"), wordList, wordArena);
 
   newdib(&picture, 320, 200, 24, nullptr, 0);
   NewPicture();
@@ -64,7 +64,7 @@ void TMainForm::FormDestroy() {
   topCounts.Destroy();
   for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
   lines.Destroy();
-  for (int32_t i = 0; i < wordList.Count; ++i) std::free(*wordList.Select(i));
+  wordArena.Release();  // every word of wordList at once
   wordList.Destroy();
   ReleaseFonts();
   fontHandles.Destroy();

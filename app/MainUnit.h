@@ -15,6 +15,7 @@
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
 #include "recognition/GlyphTypes.h"
+#include "recognition/WordList.h"
 
 class PlatformFont;
 class SoftwareCanvas;
@@ -65,7 +66,8 @@ class TMainForm {
   int32_t histogramMax = 0;
   GlyphGrid objectGrid{};               // the sampled object (recognition, devtools)
   GlyphGrid templateScratch{};          // the template under comparison (recognition)
-  TDynaArray<char*> wordList{nullptr};  // words of "german.spe", owned (recognition/WordList)
+  TDynaArray<char*> wordList{nullptr};  // words of "german.spe", stored in wordArena
+  WordArena wordArena;                  // owns the words of wordList (recognition/WordList)
   TextLine* currentLine = nullptr;
   TDynaArray<TextLine> lines{&currentLine};  // text lines of the page (layout)
   bool cancelRequested = false;              // set by the cancel button, read by RegBtnClick

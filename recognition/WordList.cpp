@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +22,26 @@ bool IsAsciiLower(char c) {
 
 }  // namespace
 
-WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list) {
+char* WordArena::Store(std::string_view word) {
+  const size_t needed = word.size() + 1;
+  if (used_ + needed > kBlockSize) {
+    blocks_.push_back(std::make_unique<char[]>(std::max(kBlockSize, needed)));
+    used_ = 0;
+  }
+  char* block = blocks_.back().get() + used_;
+  std::memcpy(block, word.data(), word.size());
+  block[word.size()] = '\0';
+  used_ += needed;
+  return block;
+}
+
+void WordArena::Release() {
+  blocks_.clear();
+  used_ = kBlockSize;
+}
+
+WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list,
+                                  WordArena& arena) {
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
   if (!file) return {0, true, 0};
   // Read whole: one block of the file's size, filled in large reads.
@@ -34,14 +54,9 @@ WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>
   const bool readError = std::ferror(file) != 0;
   std::fclose(file);
   if (readError) return {0, false, 0};
-  return DecodeWordList(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size(),
-                        [&list](std::string_view word) {
-                          char* block = static_cast<char*>(std::malloc(word.size() + 1));
-                          if (!block) throw std::bad_alloc();
-                          std::memcpy(block, word.data(), word.size());
-                          block[word.size()] = '\0';
-                          *list.Add() = block;
-                        });
+  return DecodeWordList(
+      reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size(),
+      [&list, &arena](std::string_view word) { *list.Add() = arena.Store(word); });
 }
 
 std::string EncodeWordList(const std::vector<std::string>& words) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +28,30 @@ struct WordListDecodeResult {
 template <class Add>
 WordListDecodeResult DecodeWordList(const uint8_t* data, size_t size, Add&& add);
 
-// Decodes the file and appends its words (malloc'd, NUL-terminated) to `list`. A missing
-// or unreadable file leaves the list unchanged; a malformed file gives the words before
-// the first malformed entry.
-WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list);
+// Storage of the words of a word list: NUL-terminated copies packed into large blocks, so
+// that a list of several hundred thousand words costs a handful of allocations instead of
+// one each, and is released at once. The words live as long as the arena.
+class WordArena {
+ public:
+  WordArena() = default;
+  WordArena(const WordArena&) = delete;
+  WordArena& operator=(const WordArena&) = delete;
+  // Returns a NUL-terminated copy of `word`. Throws std::bad_alloc without memory.
+  char* Store(std::string_view word);
+  void Release();  // frees every word stored so far
+  size_t BlockCount() const { return blocks_.size(); }
+
+ private:
+  static constexpr size_t kBlockSize = size_t(1) << 20;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t used_ = kBlockSize;  // bytes used in the last block; full when there is none
+};
+
+// Decodes the file and appends its words, stored in `arena`, to `list`. A missing or
+// unreadable file leaves the list unchanged; a malformed file gives the words before the
+// first malformed entry.
+WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list,
+                                  WordArena& arena);
 
 // Front-codes Windows-1252 words in the given order. Words longer than 50 characters
 // have no place in the format and are left out; so are empty words.

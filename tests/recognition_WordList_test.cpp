@@ -122,7 +122,7 @@ TEST(WordList, EncoderRoundTripsAndLeavesOutOverlongWords) {
             std::string(kExample.begin(), kExample.end()));
 }
 
-TEST(WordList, OpenWordListAppendsMallocedWordsAndIgnoresMissingFile) {
+TEST(WordList, OpenWordListAppendsWordsAndIgnoresMissingFile) {
   const std::string path =
       (std::filesystem::temp_directory_path() / ("wordlist_test_" + std::to_string(getpid())))
           .string();
@@ -132,15 +132,31 @@ TEST(WordList, OpenWordListAppendsMallocedWordsAndIgnoresMissingFile) {
   }
   TDynaArray<char*> list;
   list.chunk = 50000;
-  OpenWordList(path, list);
+  WordArena arena;
+  OpenWordList(path, list, arena);
   ASSERT_EQ(list.Count, 3);
   EXPECT_STREQ(*list.At(0), "Haus");
   EXPECT_STREQ(*list.At(2), "hausen");
 
-  OpenWordList(path + ".missing", list);
+  OpenWordList(path + ".missing", list, arena);
   EXPECT_EQ(list.Count, 3);
-  for (int32_t i = 0; i < list.Count; ++i) std::free(*list.At(i));
   std::filesystem::remove(path);
+}
+
+TEST(WordList, ArenaKeepsEveryWordIntactAcrossBlocks) {
+  WordArena arena;
+  std::vector<std::pair<char*, std::string>> stored;
+  // Enough words of up to 50 characters to fill several 1 MiB blocks.
+  for (int i = 0; i < 120000; ++i) {
+    std::string word(size_t(1 + i % 50), char('a' + i % 26));
+    word += std::to_string(i);
+    stored.emplace_back(arena.Store(word), word);
+  }
+  EXPECT_GT(arena.BlockCount(), 3u);
+  for (const auto& [address, word] : stored) ASSERT_STREQ(address, word.c_str());
+  arena.Release();
+  EXPECT_EQ(arena.BlockCount(), 0u);
+  EXPECT_STREQ(arena.Store("Haus"), "Haus");
 }
 
 }  // namespace
