@@ -4,9 +4,25 @@
 
 HeadlessWindow::HeadlessWindow() = default;
 
+HeadlessWindow::~HeadlessWindow() {
+  FlushLog();
+}
+
+void HeadlessWindow::FlushLog() {
+  if (logSink && unwrittenLogLine_ >= 0 && unwrittenLogLine_ < LogCount())
+    *logSink << log[size_t(unwrittenLogLine_)] << std::endl;
+  unwrittenLogLine_ = -1;
+}
+
+void HeadlessWindow::LogClear() {
+  FlushLog();
+  log.clear();
+}
+
 void HeadlessWindow::LogAdd(const std::string& line) {
+  FlushLog();
   log.push_back(line);
-  if (logSink) *logSink << line << std::endl;
+  unwrittenLogLine_ = LogCount() - 1;
 }
 
 std::string HeadlessWindow::LogLine(int32_t index) const {
@@ -16,8 +32,6 @@ std::string HeadlessWindow::LogLine(int32_t index) const {
 void HeadlessWindow::LogSetLine(int32_t index, const std::string& line) {
   if (index < 0 || index >= LogCount()) return;
   log[size_t(index)] = line;
-  // The live text of the recognition run rewrites the last line character by character;
-  // a line sink only sees finished lines, so it gets nothing here.
 }
 
 std::string HeadlessWindow::OutputLine(int32_t index) const {
@@ -35,6 +49,7 @@ void HeadlessWindow::SetPaintBox1Size(int32_t width, int32_t height) {
 
 MessageResult HeadlessWindow::MessageBox(const std::string& text, const std::string& title,
                                          MessageIcon icon, MessageButtons buttons) {
+  FlushLog();  // keeps the sink's log and messages in the order they happened
   messages.push_back({text, title, icon});
   if (messageSink) *messageSink << (title.empty() ? "" : title + ": ") << text << std::endl;
   if (buttons == MessageButtons::Ok) return MessageResult::Ok;

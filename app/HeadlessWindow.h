@@ -16,6 +16,7 @@
 class HeadlessWindow : public WindowInterface {
  public:
   HeadlessWindow();
+  ~HeadlessWindow() override;
 
   // ---- what the window holds, for callers and tests ----
   std::vector<std::string> log;
@@ -37,7 +38,10 @@ class HeadlessWindow : public WindowInterface {
   std::vector<Message> messages;
 
   // ---- scripting ----
-  std::ostream* logSink = nullptr;           // every log line is also written here
+  // Every log line is also written here, once it is finished: the last line is held back
+  // until the next one starts (or FlushLog), because the recognition run grows its text
+  // in the last line.
+  std::ostream* logSink = nullptr;
   std::ostream* messageSink = nullptr;       // message boxes are written here
   std::deque<MessageResult> messageAnswers;  // answers to Yes/No boxes (default No)
   std::deque<std::string> openAnswers;       // file names for open dialogs (empty: cancel)
@@ -54,12 +58,17 @@ class HeadlessWindow : public WindowInterface {
   std::mutex scanMutex;  // guards postedScans: a scan posts from its worker thread
   bool shellOpenSucceeds = true;
 
+ private:
+  int32_t unwrittenLogLine_ = -1;  // index of the log line not yet given to logSink
+
+ public:
   // ---- WindowInterface ----
   void LogAdd(const std::string& line) override;
   int32_t LogCount() const override { return int32_t(log.size()); }
   std::string LogLine(int32_t index) const override;
   void LogSetLine(int32_t index, const std::string& line) override;
-  void LogClear() override { log.clear(); }
+  void LogClear() override;
+  void FlushLog();
   void OutputBeginUpdate() override {}
   void OutputEndUpdate() override {}
   void OutputClear() override { output.clear(); }

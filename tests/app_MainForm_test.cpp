@@ -109,3 +109,23 @@ TEST(AutomaticRun, UnreadablePictureFailsWithMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeadlessWindow, LogSinkGetsEachLineAsFinallyWritten) {
+  std::ostringstream sink;
+  {
+    HeadlessWindow window;
+    window.logSink = &sink;
+    window.LogAdd("Starting OCR process...");
+    window.LogAdd("");
+    window.LogSetLine(1, "D");
+    window.LogSetLine(1, "Der");
+    EXPECT_EQ(sink.str(), "Starting OCR process...\n");
+    window.MessageBox("text", "title", MessageIcon::Error, MessageButtons::Ok);
+    window.LogAdd("done.");
+  }
+  EXPECT_EQ(sink.str(), "Starting OCR process...\nDer\ndone.\n");
+}
+
+}  // namespace
