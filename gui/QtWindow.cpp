@@ -32,10 +32,13 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <ostream>
+#include <stdexcept>
 
 #include "app/MainUnit.h"
 #include "gui/Dialogs.h"
@@ -47,6 +50,10 @@ namespace {
 // Pending events run at most this often: the object fill asks once per span, which must
 // cost nothing, while a click on the cancel button must still be handled promptly.
 constexpr auto kPumpInterval = std::chrono::milliseconds(30);
+
+// The largest page view, in pixels (4 bytes each): an A4 page scanned at 600 dpi shown at
+// the highest zoom of 300 % needs about 313 million.
+constexpr int64_t kMaxViewPixels = int64_t(1) << 29;
 
 QString Text(const std::string& s) {
   return QString::fromStdString(s);
@@ -284,7 +291,7 @@ QWidget* QtWindow::BuildScanPage() {
   });
 
   PaintBox1->onPaint = [this] {
-    if (form_) form_->PaintBox1Paint();
+    if (form_) Guarded([this] { form_->PaintBox1Paint(); });
   };
   // Editing the search area while a search runs over it would move the ground under it.
   PaintBox1->onMouseDown = [this](int32_t x, int32_t y) {
@@ -297,7 +304,7 @@ QWidget* QtWindow::BuildScanPage() {
     if (form_ && !Busy()) Run(Kind::Plain, [=, this] { form_->PaintBox1MouseUp(x, y); });
   };
   PaintBox2->onPaint = [this] {
-    if (form_) form_->PaintBox2Paint();
+    if (form_) Guarded([this] { form_->PaintBox2Paint(); });
   };
   return page;
 }
@@ -546,9 +553,26 @@ void QtWindow::Run(Kind kind, const std::function<void()>& operation) {
     return;
   }
   ++busyDepth_;
-  operation();
+  Guarded(operation);
   --busyDepth_;
   AfterOperation();
+}
+
+void QtWindow::Guarded(const std::function<void()>& operation) {
+  // An exception must not cross Qt's event loop; the likely one is a page too large for
+  // memory (a huge picture at a high zoom). The state stays as the operation left it; the
+  // message waits for the event loop, as this may run inside a paint event.
+  QString message;
+  try {
+    operation();
+  } catch (const std::bad_alloc&) {
+    message = "There is not enough memory to show or work on this page. Try a smaller zoom.";
+  } catch (const std::exception& error) {
+    message = QString::fromStdString(error.what());
+  }
+  if (message.isEmpty()) return;
+  QTimer::singleShot(0, this,
+                     [this, message] { QMessageBox::warning(this, kApplicationTitle, message); });
 }
 
 void QtWindow::AfterOperation() {
@@ -709,6 +733,9 @@ int32_t QtWindow::PaintBox1Height() const {
 }
 
 void QtWindow::SetPaintBox1Size(int32_t width, int32_t height) {
+  // The view's buffer is filled when made: a size beyond what memory can hold is refused
+  // before the system has to kill the program for it.
+  if (int64_t(std::max(width, 0)) * std::max(height, 0) > kMaxViewPixels) throw std::bad_alloc();
   PaintBox1->SetBoxSize(width, height);
 }
 

@@ -143,6 +143,8 @@ class QtWindow : public QMainWindow, public WindowInterface {
   // Runs one of the form's operations. An Exclusive one is refused while another runs.
   void Run(Kind kind, const std::function<void()>& operation);
   void AfterOperation();
+  // Runs a handler of the form; a failure it throws becomes a message box.
+  void Guarded(const std::function<void()>& operation);
   void ShowDeveloperReadouts();
   void SettingsToWidgets();
   void KoorFakEdTextChanged(const QString& text);

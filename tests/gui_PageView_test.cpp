@@ -148,4 +148,24 @@ TEST_F(PageViewTest, DrawingBetweenRepaintsStaysUntilTheNextRepaint) {
   EXPECT_EQ(View().pixelColor(45, 25), QColor(Qt::white));
 }
 
+TEST_F(PageViewTest, ViewTooLargeForMemoryIsRefusedWithAMessage) {
+  StartWindow();
+  // 8000 x 8000 at 300 % would need 576 million view pixels (2.3 GB).
+  QImage page(8000, 8000, QImage::Format_Mono);
+  page.fill(1);
+  const QString name = directory.filePath("huge.png");
+  ASSERT_TRUE(page.save(name));
+  ASSERT_TRUE(form->OpenPic(name.toStdString()));
+  View();
+  if (window->PaintBox1->width() != 2400) GTEST_SKIP() << "the page view logic does not draw yet";
+  window->ZoomEd->setValue(300);
+  Settle(200);
+  ASSERT_EQ(strayMessages.size(), 1u);
+  EXPECT_NE(strayMessages[0].find("not enough memory"), std::string::npos);
+  EXPECT_EQ(window->PaintBox1->width(), 2400);  // the view as it was
+  window->ZoomEd->setValue(100);                // a size that fits works again
+  View();
+  EXPECT_EQ(window->PaintBox1->width(), 4000);
+}
+
 }  // namespace
