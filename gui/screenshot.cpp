@@ -1,7 +1,7 @@
 // quillon_screenshot PICTURE DIRECTORY: opens PICTURE in the window, recognises it and
 // writes what a user sees as PNG files: scan-document.png (before and after the run),
-// output-text.png, other-settings.png and developer-panel.png. Runs without a display
-// (the offscreen platform) unless one is set.
+// output-text.png, other-settings.png, developer-panel.png and the two dialogs. Runs without a
+// display (the offscreen platform) unless one is set.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -70,6 +70,15 @@ int main(int argc, char** argv) {
     window.PageControl1->setCurrentIndex(kPageScanDocument);
     window.SetDeveloperPanelVisible(true);
     ok &= Save(window, directory, "developer-panel.png");
+    for (QWidget* dialog :
+         {static_cast<QWidget*>(window.AboutBox), static_cast<QWidget*>(window.EntercharForm)}) {
+      dialog->show();
+      Settle();
+      const QString path = directory.filePath(dialog->objectName() + ".png");
+      ok &= dialog->grab().save(path);
+      std::cout << path.toStdString() << std::endl;
+      dialog->hide();
+    }
     window.Attach(nullptr);
   }
   return ok ? 0 : 1;
