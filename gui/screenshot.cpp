@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "app/MainUnit.h"
+#include "gui/Dialogs.h"
 #include "gui/QtWindow.h"
 
 namespace {
