@@ -60,6 +60,7 @@ QString DefaultSuffixOfNameFilter(const QString& nameFilter) {
 TEntercharForm::TEntercharForm(QWidget* parent) : QDialog(parent) {
   setObjectName("EntercharForm");
   setWindowTitle("Lernen");
+  setMinimumWidth(260);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   Edit1 = new QLineEdit(this);
