@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -21,10 +22,12 @@ bool ParseInt(const std::string& text, int32_t low, int32_t high, int32_t* value
 
 bool ParseReal(const std::string& text, double low, double high, double* value) {
   if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  double v = std::strtod(text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < low || v > high) return false;
+  // A point, whatever the locale: the same command line works for every user.
+  double v = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, status] = std::from_chars(text.data(), last, v);
+  if (status != std::errc() || end != last || !std::isfinite(v) || v < low || v > high)
+    return false;
   *value = v;
   return true;
 }

@@ -1,6 +1,8 @@
 // quillon: the program. With two or more arguments it recognises a picture without any
 // window (and without a display); otherwise it opens the window, which opens a picture
 // named on the command line when it is first shown.
+#include <clocale>
+#include <filesystem>
 #include <iostream>
 
 #include "app/CommandLine.h"
@@ -49,12 +51,18 @@ int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
 #endif
 
 int main(int argc, char** argv) {
+  // The log writes numbers with the user's decimal separator, as the window does.
+  std::setlocale(LC_ALL, "");
   CommandLine commandLine;
   std::string error;
   if (!ParseCommandLine(argc, argv, &commandLine, &error)) {
     std::cerr << "quillon: " << error << std::endl;
     return 2;
   }
+  // The data files lie beside the program file, however the program was started.
+  std::error_code noFile;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", noFile);
+  if (!noFile && !self.empty()) commandLine.programFile = self.string();
   if (commandLine.help) {
     std::cout << UsageText();
     return 0;
