@@ -21,15 +21,6 @@ int32_t GetTickCount() {
   return int32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// True when the 8 pixels (24 bytes) at `p` are all white paper.
-inline bool IsPaper8(const uint8_t* p) {
-  uint64_t a, b, c;
-  std::memcpy(&a, p, 8);
-  std::memcpy(&b, p + 8, 8);
-  std::memcpy(&c, p + 16, 8);
-  return (a & b & c) == ~uint64_t(0);
-}
-
 // Lets the window's pending events run once per span of the fill.
 class WindowPump final : public SpanListener {
  public:
@@ -59,12 +50,12 @@ void TMainForm::FindCharsBtnClick() {
     ~RunningFlag() { flag = false; }
   } running{findCharsRunning};
 
-  // 1. The search marks and erases the pixels of a page of its own, so that the page
-  // itself is never seen half-searched and stays exactly as it was, whatever happens.
+  // 1. The search keeps its marks in a map of its own, one byte per pixel, so that the page
+  // itself is never written and stays exactly as it was, whatever happens.
   const bool pageUsable = bwImage.pixels && DIBBitCount(bwImage) == 24;
   RasterImage work{};
   if (pageUsable) {
-    work = DuplicateImage(bwImage, objectImageMaker);
+    work = MakeSearchMap(bwImage, objectImageMaker);
     if (!work.pixels) {
       deldib(&work);
       window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
@@ -72,9 +63,9 @@ void TMainForm::FindCharsBtnClick() {
       return;  // page, lists and results of the last search stay as they were
     }
   }
-  struct PageCopy {
+  struct SearchMap {
     RasterImage& image;
-    ~PageCopy() { deldib(&image); }
+    ~SearchMap() { deldib(&image); }
   } workOwner{work};
 
   // 2. The results of the last search go.
@@ -111,14 +102,13 @@ void TMainForm::FindCharsBtnClick() {
     const int32_t left = searchArea.left, top = searchArea.top;
     const int32_t right = searchArea.right, bottom = searchArea.bottom;
     for (int32_t y = top; y <= bottom && pageUsable; ++y) {
-      const uint8_t* row = DIBPixel24(work, 0, y);
+      const uint8_t* row = DIBRow(work, height - 1 - y);
       for (int32_t x = left; x <= right; ++x) {
-        // Paper dominates a page: eight white pixels (24 bytes of 255) are passed at once.
-        if (x + 7 <= right && IsPaper8(row + 3 * int64_t(x))) {
-          x += 7;
-          continue;
-        }
-        if (row[3 * int64_t(x)] != kInkUnvisited) continue;
+        // Paper and visited ink dominate a row: jump to its next unvisited ink. Marks only
+        // ever leave kInkUnvisited, so nothing skipped can become a start later.
+        const void* next = std::memchr(row + x, kInkUnvisited, size_t(right - x + 1));
+        if (!next) break;
+        x = int32_t(static_cast<const uint8_t*>(next) - row);
         FillBounds bounds{width, height, -1, -1};
         FillObject(work, x, y, bounds, workList, &pump);
         const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
@@ -140,7 +130,7 @@ void TMainForm::FindCharsBtnClick() {
       }
     }
   } catch (const std::bad_alloc&) {
-    // No half result: the page copy goes with workOwner, the page itself was not touched.
+    // No half result: the map goes with workOwner, the page itself was not touched.
     ClearChars();
     window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error, MessageButtons::Ok);
     return;
@@ -197,5 +187,5 @@ void TMainForm::FindCharsBtnClick() {
     lines.Clear();
     window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error, MessageButtons::Ok);
   }
-  // 12. The page copy is released by workOwner; bwImage was never written.
+  // 12. The map is released by workOwner; bwImage was never written.
 }

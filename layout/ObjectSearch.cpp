@@ -5,13 +5,22 @@
 
 namespace {
 
-inline uint8_t* PageRow(const RasterImage& page, int32_t height, int32_t y) {
-  return DIBRow(page, height - 1 - y);
+// Row of page (or map) row y, y counted from the top.
+inline uint8_t* PageRow(const RasterImage& image, int32_t height, int32_t y) {
+  return DIBRow(image, height - 1 - y);
 }
 
-inline bool IsInk(const uint8_t* row, int32_t x) {
-  const uint8_t* p = row + 3 * int64_t(x);
-  return (p[0] | p[1] | p[2]) == 0;
+inline uint8_t MarkOfPixel(const uint8_t* p) {
+  return (p[0] | p[1] | p[2]) == 0 ? kInkUnvisited : kPaperOrTaken;
+}
+
+// True when the 8 pixels (24 bytes) at `p` are all white paper.
+inline bool IsPaper8(const uint8_t* p) {
+  uint64_t a, b, c;
+  std::memcpy(&a, p, 8);
+  std::memcpy(&b, p + 8, 8);
+  std::memcpy(&c, p + 16, 8);
+  return (a & b & c) == ~uint64_t(0);
 }
 
 }  // namespace
@@ -35,9 +44,32 @@ RasterImage DuplicateImage(const RasterImage& source, ImageMaker make) {
   return copy;
 }
 
-void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
-                std::vector<FillSeed>& work, SpanListener* listener) {
+RasterImage MakeSearchMap(const RasterImage& page, ImageMaker make) {
+  RasterImage map{};
+  if (!page.pixels || !page.header || DIBBitCount(page) != 24) return map;
   const int32_t width = DIBWidth(page), height = DIBHeight(page);
+  make(&map, width, height, 8, nullptr, 0);
+  if (!map.pixels) return map;
+  for (int32_t row = 0; row < height; ++row) {
+    const uint8_t* p = DIBRow(page, row);
+    uint8_t* mark = DIBRow(map, row);
+    int32_t x = 0;
+    // Paper dominates a page: eight white pixels are passed at once.
+    for (; x + 8 <= width; x += 8, p += 24) {
+      if (IsPaper8(p)) {
+        std::memset(mark + x, kPaperOrTaken, 8);
+        continue;
+      }
+      for (int32_t k = 0; k < 8; ++k) mark[x + k] = MarkOfPixel(p + 3 * k);
+    }
+    for (; x < width; ++x, p += 3) mark[x] = MarkOfPixel(p);
+  }
+  return map;
+}
+
+void FillObject(RasterImage& map, int32_t x, int32_t y, FillBounds& bounds,
+                std::vector<FillSeed>& work, SpanListener* listener) {
+  const int32_t width = DIBWidth(map), height = DIBHeight(map);
   if (x < 0 || y < 0 || x >= width || y >= height) return;
   work.clear();
   work.push_back({x, y});
@@ -46,14 +78,14 @@ void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
   while (!work.empty()) {
     const FillSeed seed = work.back();
     work.pop_back();
-    uint8_t* row = PageRow(page, height, seed.y);
-    if (!IsInk(row, seed.x)) continue;
+    uint8_t* row = PageRow(map, height, seed.y);
+    if (row[seed.x] != kInkUnvisited) continue;
     if (listener) listener->Span();
     int32_t left = seed.x;
-    while (left >= 0 && IsInk(row, left)) row[3 * int64_t(left--)] = kInkVisited;
+    while (left >= 0 && row[left] == kInkUnvisited) row[left--] = kInkVisited;
     ++left;
     int32_t right = seed.x + 1;
-    while (right < width && IsInk(row, right)) row[3 * int64_t(right++)] = kInkVisited;
+    while (right < width && row[right] == kInkUnvisited) row[right++] = kInkVisited;
     --right;
     bounds.minX = std::min(bounds.minX, left);
     bounds.maxX = std::max(bounds.maxX, right);
@@ -61,10 +93,10 @@ void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
     bounds.maxY = std::max(bounds.maxY, seed.y);
     for (int32_t ny : {seed.y + 1, seed.y - 1}) {
       if (ny < 0 || ny >= height) continue;
-      const uint8_t* next = PageRow(page, height, ny);
+      const uint8_t* next = PageRow(map, height, ny);
       bool inRun = false;
       for (int32_t c = left; c <= right; ++c) {
-        const bool ink = IsInk(next, c);
+        const bool ink = next[c] == kInkUnvisited;
         if (ink && !inRun) work.push_back({c, ny});
         inRun = ink;
       }
@@ -72,21 +104,20 @@ void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
   }
 }
 
-bool CutOutObject(RasterImage& page, const FillBounds& bounds, RasterImage* image,
-                  ImageMaker make) {
+bool CutOutObject(RasterImage& map, const FillBounds& bounds, RasterImage* image, ImageMaker make) {
   const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
   make(image, w, h, 24, nullptr, 0);
   if (!image->pixels) {
     deldib(image);
     return false;
   }
-  const int32_t pageHeight = DIBHeight(page);
+  const int32_t mapHeight = DIBHeight(map);
   for (int32_t r = 0; r < h; ++r) {
-    uint8_t* source = PageRow(page, pageHeight, bounds.minY + r) + 3 * int64_t(bounds.minX);
+    uint8_t* mark = PageRow(map, mapHeight, bounds.minY + r) + bounds.minX;
     uint8_t* dest = DIBPixel24(*image, 0, r);
-    for (int32_t c = 0; c < w; ++c, source += 3, dest += 3) {
-      if (source[0] == kInkVisited)
-        source[0] = kPaperOrTaken;  // the image pixel stays black
+    for (int32_t c = 0; c < w; ++c, ++mark, dest += 3) {
+      if (*mark == kInkVisited)
+        *mark = kPaperOrTaken;  // the image pixel stays black
       else
         dest[0] = dest[1] = dest[2] = 255;
     }

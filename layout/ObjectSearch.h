@@ -1,9 +1,11 @@
 // The algorithms of the object search, as plain functions over raster images:
-// DuplicateImage (the page copy), FillObject (4-connected span fill with an explicit
-// work list), CutOutObject (an object's own image) and IsRoundDot (the dot test).
-// The handler that strings them together is TMainForm::FindCharsBtnClick.
+// DuplicateImage (a page copy), MakeSearchMap (the visited map of a search), FillObject
+// (4-connected span fill with an explicit work list), CutOutObject (an object's own image)
+// and IsRoundDot (the dot test). The handler that strings them together is
+// TMainForm::FindCharsBtnClick.
 //
-// Marks in the first (blue) byte of a 24-bit page pixel while a search runs:
+// The search never writes the page. It keeps its marks in a map of one byte per page
+// pixel (an 8-bit image of the page's size, rows bottom-up like the page's):
 //   0   ink not yet visited
 //   128 ink visited by the fill (the object being collected, or a speck too small to keep)
 //   255 white, or ink of an object already cut out
@@ -27,6 +29,11 @@ using ImageMaker = void (*)(RasterImage* out, int32_t width, int32_t height, int
 // without pixels, or a failed allocation, gives an image with null `pixels`.
 RasterImage DuplicateImage(const RasterImage& source, ImageMaker make = newdib);
 
+// The visited map of a search over the 24-bit `page`: an 8-bit image of the page's size
+// holding kInkUnvisited where the pixel is ink (all three bytes 0) and kPaperOrTaken
+// everywhere else. A page without pixels, or a failed allocation, gives null `pixels`.
+RasterImage MakeSearchMap(const RasterImage& page, ImageMaker make = newdib);
+
 // Bounding box accumulators of one object, page coordinates, inclusive.
 struct FillBounds {
   int32_t minX, minY, maxX, maxY;
@@ -45,20 +52,20 @@ struct SpanListener {
   ~SpanListener() = default;
 };
 
-// Marks the 4-connected component of ink pixels (all three bytes 0) of the 24-bit `page`
-// that contains page pixel (x, y), y counted from the top: each pixel's first byte becomes
+// Marks the 4-connected component of unvisited ink of the search map `map` (kInkUnvisited
+// bytes) that contains page pixel (x, y), y counted from the top: each of its bytes becomes
 // kInkVisited and `bounds` is widened to include it. The page edges bound the fill, nothing
 // else. `work` is the explicit work list (its contents are discarded; passing the same
 // vector again avoids reallocations), so a page-sized object needs no call-stack depth.
 // When (x, y) is not ink, nothing is marked. `listener` may be null.
-void FillObject(RasterImage& page, int32_t x, int32_t y, FillBounds& bounds,
+void FillObject(RasterImage& map, int32_t x, int32_t y, FillBounds& bounds,
                 std::vector<FillSeed>& work, SpanListener* listener);
 
-// Cuts the object whose box is `bounds` out of `page`: a new 24-bit image of the box's
-// size whose pixels are black where the page carries kInkVisited and white elsewhere;
-// those page pixels become kPaperOrTaken. Returns false (page untouched, `image` null)
-// when the image cannot be made.
-bool CutOutObject(RasterImage& page, const FillBounds& bounds, RasterImage* image,
+// Cuts the object whose box is `bounds` out of the search map: a new 24-bit image of the
+// box's size whose pixels are black where the map holds kInkVisited and white elsewhere;
+// those map bytes become kPaperOrTaken. Returns false (map untouched, `image` null) when
+// the image cannot be made.
+bool CutOutObject(RasterImage& map, const FillBounds& bounds, RasterImage* image,
                   ImageMaker make = newdib);
 
 // The dot test: a w x h 24-bit object image is a round dot when 0.5 <= w/h <= 1.5 and more

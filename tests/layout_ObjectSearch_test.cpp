@@ -41,6 +41,11 @@ std::vector<uint8_t> PixelBytes(const RasterImage& image) {
   return {image.pixels, image.pixels + size_t(image.stride) * size_t(DIBHeight(image))};
 }
 
+// The search map's mark of page pixel (x, y), y counted from the top.
+uint8_t MapMark(const RasterImage& map, int32_t x, int32_t y) {
+  return DIBRow(map, DIBHeight(map) - 1 - y)[x];
+}
+
 // Rows of an object's image as '#' and '.'.
 std::vector<std::string> ImageRows(const RasterImage& image) {
   std::vector<std::string> rows;
@@ -104,25 +109,56 @@ TEST(FillObject, MarksTheSameComponentAsAPixelFloodFill) {
       for (auto& c : row) c = random() % 100 < 55 ? '#' : '.';
     const int32_t sx = int32_t(random() % uint32_t(w)), sy = int32_t(random() % uint32_t(h));
     RasterImage page = DrawPage(rows);
+    RasterImage map = MakeSearchMap(page);
+    ASSERT_NE(map.pixels, nullptr);
     FillBounds fast{w, h, -1, -1}, slow{w, h, -1, -1};
     std::vector<FillSeed> work;
-    FillObject(page, sx, sy, fast, work, nullptr);
+    FillObject(map, sx, sy, fast, work, nullptr);
     ReferenceFill(rows, sx, sy, slow);
     for (int32_t y = 0; y < h; ++y)
       for (int32_t x = 0; x < w; ++x) {
-        const uint8_t first = DIBPixel24(page, x, y)[0];
+        const uint8_t mark = MapMark(map, x, y);
         const char expected = rows[size_t(y)][size_t(x)];
-        ASSERT_EQ(first, expected == 'v'   ? kInkVisited
-                         : expected == '#' ? 0
-                                           : 255)
+        ASSERT_EQ(mark, expected == 'v'   ? kInkVisited
+                        : expected == '#' ? kInkUnvisited
+                                          : kPaperOrTaken)
             << "round " << round << " pixel " << x << "," << y;
       }
     ASSERT_EQ(fast.minX, slow.minX);
     ASSERT_EQ(fast.minY, slow.minY);
     ASSERT_EQ(fast.maxX, slow.maxX);
     ASSERT_EQ(fast.maxY, slow.maxY);
+    deldib(&map);
     deldib(&page);
   }
+}
+
+TEST(MakeSearchMap, InkOnlyWhereAllThreeBytesAreZeroAndThePageIsLeftAlone) {
+  // Widths around the eight-pixel steps of the paper test; one row of paper only.
+  const uint8_t kinds[4][3] = {{0, 0, 0}, {255, 255, 255}, {0, 0, 1}, {128, 0, 0}};
+  for (int32_t w = 1; w <= 19; ++w) {
+    RasterImage page = BlankPage(w, 3);
+    for (int32_t x = 0; x < w; ++x) {
+      std::memcpy(DIBPixel24(page, x, 0), kinds[x % 4], 3);
+      std::memcpy(DIBPixel24(page, x, 2), kinds[(x * 7 + 1) % 4], 3);
+    }
+    const std::vector<uint8_t> before = PixelBytes(page);
+    RasterImage map = MakeSearchMap(page);
+    ASSERT_NE(map.pixels, nullptr);
+    ASSERT_EQ(DIBWidth(map), w);
+    ASSERT_EQ(DIBHeight(map), 3);
+    for (int32_t x = 0; x < w; ++x) {
+      EXPECT_EQ(MapMark(map, x, 0), x % 4 == 0 ? kInkUnvisited : kPaperOrTaken) << w << " " << x;
+      EXPECT_EQ(MapMark(map, x, 1), kPaperOrTaken) << w << " " << x;
+      EXPECT_EQ(MapMark(map, x, 2), (x * 7 + 1) % 4 == 0 ? kInkUnvisited : kPaperOrTaken)
+          << w << " " << x;
+    }
+    EXPECT_EQ(PixelBytes(page), before);
+    deldib(&map);
+    deldib(&page);
+  }
+  RasterImage none{};
+  EXPECT_EQ(MakeSearchMap(none).pixels, nullptr);
 }
 
 TEST(IsRoundDot, WorkedExamples) {
@@ -314,7 +350,7 @@ TEST_F(SearchFixture, SecondSearchStartedWhileTheFillLetsEventsRunIsRefused) {
   EXPECT_EQ(searches, 1);
 }
 
-// Image factories that fail on their n-th call (the page copy is the first).
+// Image factories that fail on their n-th call (the search map is the first).
 int32_t gMakerCalls = 0;
 int32_t gMakerFailsAt = 0;
 void FailingMaker(RasterImage* out, int32_t w, int32_t h, int32_t bits, const uint8_t* colors,
@@ -326,7 +362,7 @@ void FailingMaker(RasterImage* out, int32_t w, int32_t h, int32_t bits, const ui
   newdib(out, w, h, bits, colors, colorCount);
 }
 
-TEST_F(SearchFixture, FailedPageCopyLeavesPageAndResultsAsTheyWere) {
+TEST_F(SearchFixture, FailedSearchMapLeavesPageAndResultsAsTheyWere) {
   SetPage(DrawPage({"###..###", "#.#..#.#", "###..###"}));
   form.settings.MinObjSizeED = 1;
   form.FindCharsBtnClick();
@@ -359,7 +395,7 @@ TEST_F(SearchFixture, FailedObjectImageRestoresThePageAndLeaksNothing) {
   form.settings.MinObjSizeED = 1;
   const std::vector<uint8_t> before = PixelBytes(form.bwImage);
   gMakerCalls = 0;
-  gMakerFailsAt = 3;  // page copy, first object, then the second object fails
+  gMakerFailsAt = 3;  // search map, first object, then the second object fails
   form.objectImageMaker = FailingMaker;
   form.FindCharsBtnClick();
   ASSERT_EQ(window.messages.size(), 1u);
