@@ -1,21 +1,20 @@
 // quillon: the program. With two or more arguments it recognises a picture without any
 // window (and without a display); otherwise it opens the window, which opens a picture
 // named on the command line when it is first shown.
+#include <dlfcn.h>
+
 #include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
 #include "app/CommandLine.h"
-
-#ifdef QUILLON_WITH_WINDOW
-#include <QApplication>
-#include <cstdlib>
-
-#include "app/MainUnit.h"
-#include "gui/QtWindow.h"
+#include "gui/WindowModule.h"
 
 namespace {
 
+// Loads the window module from beside the program (a build tree), else from where an
+// installed program keeps it, and runs the window.
 int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
       !std::getenv("QT_QPA_PLATFORM")) {
@@ -25,30 +24,24 @@ int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
               << std::endl;
     return 1;
   }
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(kApplicationTitle);
-  QApplication::setApplicationVersion("1.0");
-  int status = 0;
-  {
-    QtWindow window;
-    if (commandLine.log) window.logSink = &std::cerr;
-    // The program's own file, found through the system rather than argv[0], so that the
-    // data files beside it are found however the program was started.
-    const std::string programFile = QApplication::applicationFilePath().toStdString();
-    TMainForm form(window, programFile.empty() ? commandLine.programFile : programFile,
-                   commandLine.args);
-    form.settings = commandLine.settings;
-    window.Attach(&form);
-    form.FormCreate();
-    window.show();  // FormShow follows on the first showing
-    status = QApplication::exec();
-    window.Attach(nullptr);
+  const std::string besideProgram =
+      std::filesystem::path(commandLine.programFile).parent_path() / kWindowModuleFile;
+  void* module = dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) module = dlopen(QUILLON_WINDOW_MODULE, RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    std::cerr << "quillon: the window cannot be loaded (" << dlerror()
+              << "); to recognise a picture without it: quillon PICTURE OUTPUT" << std::endl;
+    return 1;
   }
-  return status;
+  auto run = reinterpret_cast<RunWindowFunction*>(dlsym(module, kRunWindowSymbol));
+  if (!run) {
+    std::cerr << "quillon: the window module is damaged: " << dlerror() << std::endl;
+    return 1;
+  }
+  return run(argc, argv, commandLine);  // the module stays loaded until the program ends
 }
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv) {
   // The log writes numbers with the user's decimal separator, as the window does.
@@ -72,10 +65,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (commandLine.args.size() >= 2) return RunAutomatic(commandLine, std::cerr);
-#ifdef QUILLON_WITH_WINDOW
   return RunWindow(argc, argv, commandLine);
-#else
-  std::cerr << "quillon: the window is not available in this build" << std::endl;
-  return 1;
-#endif
 }
