@@ -1,0 +1,57 @@
+// The program as a user runs it: the sample page from picture file to text, and the
+// window module that the program loads for its window.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Runs a shell command and returns its standard output and exit status.
+std::string RunCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return output;
+  std::array<char, 4096> buffer;
+  size_t got;
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    output.append(buffer.data(), got);
+  *status = pclose(pipe);
+  return output;
+}
+
+TEST(Program, RecognisesTheSamplePageExactly) {
+  int status = -1;
+  const std::string text = RunCommand(
+      std::string("'") + QUILLON_PROGRAM + "' '" + QUILLON_SAMPLES + "/sample.png' -", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(text, ReadFile(std::string(QUILLON_SAMPLES) + "/sample.txt"));
+}
+
+TEST(Program, UnreadablePictureEndsWithAnErrorStatus) {
+  int status = -1;
+  const std::string text =
+      RunCommand(std::string("'") + QUILLON_PROGRAM + "' /nonexistent.png - 2>/dev/null", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_EQ(text, "");
+}
+
+TEST(Program, WindowModuleExportsItsEntry) {
+  void* module = dlopen(QUILLON_WINDOW_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  EXPECT_NE(dlsym(module, "QuillonRunWindow"), nullptr);
+  dlclose(module);
+}
+
+}  // namespace
