@@ -266,12 +266,14 @@ TextLine MakeTextLine(int32_t number, const std::vector<Box>& members,
   t.bottom = bottom;
   t.avgHeight = heightSum / count;
   // The x-height: the commonest Top clearly below the line's top (capitals and ascenders
-  // reach the top itself).
+  // reach the top itself). A Top exactly on the floor counts: at 10 pt (42 px per em) the
+  // x-height of a sans serif lies right there, and leaving it out made every small letter
+  // of the page tall.
   const int32_t xTopFloor = top + (bottom - top) / 5;
   int32_t xTop = top + (bottom - top) / 3, xTopCount = 0;
   for (int32_t r = 0; r < topCounts.Count; ++r) {
     const ValueCount* record = topCounts.At(r);
-    if (record->value > xTopFloor && record->count > xTopCount) {
+    if (record->value >= xTopFloor && record->count > xTopCount) {
       xTop = record->value;
       xTopCount = record->count;
     }

@@ -148,6 +148,16 @@ TEST(MakeTextLine, LevelsFromTheBoxes) {
   EXPECT_EQ(desc.descenderLevel, 33);
 }
 
+TEST(MakeTextLine, XHeightExactlyOnTheFloorCounts) {
+  // A 10 pt bold line: ascenders at 304, the bottom of a descender at 339, so the floor is
+  // 304 + 35 div 5 = 311, where the small letters begin.
+  const std::vector<Box> boxes{{0, 304, 9, 332},   {10, 311, 19, 332}, {20, 311, 29, 332},
+                               {30, 311, 39, 332}, {40, 311, 49, 339}, {50, 328, 53, 335}};
+  TDynaArray<ValueCount> bottoms, tops;
+  const TextLine t = MakeTextLine(1, boxes, bottoms, tops);
+  EXPECT_EQ(t.xTop, 311);
+}
+
 TextLine LineAt(int32_t number, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   TextLine t{};
   t.number = number;
