@@ -12,17 +12,21 @@
 // a transparent part of a page is paper; BMP alpha is ignored.
 //
 // Formats: Leptonica reads GIF, JPEG, PNG, PNM, TIFF, WebP and JPEG 2000 and writes GIF,
-// JPEG and TIFF; BMP/DIB (with RLE), PCX, TGA and IFF/LBM are the library's own codecs
-// (core/codecs). The format is told by the file's first bytes; PCX and TGA, which have
-// weak signatures, also by the extension. Windows metafiles are refused.
+// JPEG and TIFF; the commonest page, a plain 8-bit grey PNG, is read with libpng straight
+// into the image's rows (the same pixels, without Leptonica's two intermediate copies).
+// BMP/DIB (with RLE), PCX, TGA and IFF/LBM are the library's own codecs (core/codecs).
+// The format is told by the file's first bytes; PCX and TGA, which have weak signatures,
+// also by the extension. Windows metafiles are refused.
 #include <fcntl.h>
 #include <leptonica/allheaders.h>
+#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -255,6 +259,97 @@ bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
   return ok;
 }
 
+// ---- plain grey PNG through libpng ----
+
+struct PngSource {
+  const uint8_t* data;
+  size_t size;
+  size_t pos;
+};
+
+void ReadPngBytes(png_structp png, png_bytep dest, png_size_t length) {
+  auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+  if (source->size - source->pos < length) png_error(png, "cut off");
+  std::memcpy(dest, source->data + source->pos, length);
+  source->pos += length;
+}
+
+void QuietPngWarning(png_structp, png_const_charp) {}
+// libpng's errors end in a longjmp to the setjmp of the stage that was running.
+void PngErrorJump(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
+
+struct PngHeader {
+  png_uint_32 width = 0, height = 0;
+  int depth = 0, colourType = 0, interlace = 0;
+  bool transparency = false;
+  png_uint_32 xPerMetre = 0, yPerMetre = 0;  // 0: no resolution in metres
+};
+
+// The stages that libpng may leave by longjmp hold no C++ object, so none is skipped.
+bool ReadPngHeader(png_structp png, png_infop info, PngHeader* header) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_info(png, info);
+  png_get_IHDR(png, info, &header->width, &header->height, &header->depth, &header->colourType,
+               &header->interlace, nullptr, nullptr);
+  header->transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  png_uint_32 x = 0, y = 0;
+  int unit = 0;
+  if (png_get_pHYs(png, info, &x, &y, &unit) && unit == PNG_RESOLUTION_METER)
+    header->xPerMetre = x, header->yPerMetre = y;
+  return true;
+}
+
+// Rows arrive top first; the image's memory rows run bottom-up.
+bool ReadPngRows(png_structp png, png_infop info, RasterImage* image) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  const int32_t h = DIBHeight(*image);
+  for (int32_t y = 0; y < h; ++y) png_read_row(png, DIBRow(*image, h - 1 - y), nullptr);
+  png_read_end(png, info);
+  return true;
+}
+
+// Leptonica's reading of a pHYs value: whole pixels per inch, rounded.
+int32_t PngDpi(png_uint_32 perMetre) {
+  return int32_t(float(perMetre) / 39.37f + 0.5f);
+}
+
+enum class PngResult { Done, NotPlain, Failed };
+
+// Reads an 8-bit grey, non-interlaced PNG without transparency into `out` as FromPix would
+// make it from Leptonica's reading (8 bits, grey ramp, Leptonica's resolution), straight
+// into the image's rows. Any other PNG answers NotPlain and is left to Leptonica.
+PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, RasterImage* out, std::string* error) {
+  struct Reader {
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorJump, QuietPngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+  } reader;
+  if (!reader.png || !reader.info) return PngResult::NotPlain;
+  PngSource source{d.data(), d.size(), 0};
+  png_set_read_fn(reader.png, &source, ReadPngBytes);
+  PngHeader header;
+  if (!ReadPngHeader(reader.png, reader.info, &header)) return PngResult::NotPlain;
+  if (header.depth != 8 || header.colourType != PNG_COLOR_TYPE_GRAY ||
+      header.interlace != PNG_INTERLACE_NONE || header.transparency)
+    return PngResult::NotPlain;
+  const std::vector<RgbQuad> ramp = codecs::GreyPalette(256);
+  if (!codecs::MakeImage(out, header.width, header.height, 8, ramp.data(), 256, error))
+    return PngResult::Failed;
+  if (!ReadPngRows(reader.png, reader.info, out)) {
+    deldib(out);
+    std::memset(out, 0, sizeof(*out));
+    *error = "The picture file is damaged or truncated.";
+    return PngResult::Failed;
+  }
+  auto* info = reinterpret_cast<BitmapInfoHeader*>(out->header);
+  info->biXPelsPerMeter = DpiToPelsPerMeter(PngDpi(header.xPerMetre));
+  info->biYPelsPerMeter = DpiToPelsPerMeter(PngDpi(header.yPerMetre));
+  return PngResult::Done;
+}
+
 bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::string* error) {
   QuietLeptonica();
   l_int32 format = 0, w = 0, h = 0, bps = 0, spp = 0, iscmap = 0;
@@ -272,6 +367,10 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::s
     *error =
         "The picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + " pixels).";
     return false;
+  }
+  if (format == IFF_PNG && bps == 8 && spp == 1 && !iscmap) {
+    const PngResult plain = DecodePlainGreyPng(d, out, error);
+    if (plain != PngResult::NotPlain) return plain == PngResult::Done;
   }
   PIX* pix = pixReadMem(d.data(), d.size());
   if (!pix) {

@@ -5,6 +5,7 @@
 #include <leptonica/allheaders.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -400,6 +401,115 @@ TEST(RasterFiles, LegacyFilesOthersWriteAreRead) {
   EXPECT_EQ(testpic::Compare(page, back).pixels, 0);
   deldib(&back);
   deldib(&page);
+  fs::remove_all(dir);
+}
+
+// Chunk checksum of PNG (CRC-32 over the chunk type and data).
+uint32_t PngCrc(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+// Position of the type field of the first chunk named `type`, or 0.
+size_t FindChunk(const std::vector<uint8_t>& png, const char* type) {
+  for (size_t pos = 8; pos + 12 <= png.size();) {
+    const uint32_t length =
+        uint32_t(png[pos]) << 24 | png[pos + 1] << 16 | png[pos + 2] << 8 | png[pos + 3];
+    if (std::memcmp(png.data() + pos + 4, type, 4) == 0) return pos + 4;
+    pos += 12 + length;
+  }
+  return 0;
+}
+
+void PutBigEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+  for (int k = 0; k < 4; ++k) bytes[at + size_t(k)] = uint8_t(v >> (24 - 8 * k));
+}
+
+// Rewrites the data of the chunk whose type field is at `type` and fixes its checksum.
+void PatchChunk(std::vector<uint8_t>& png, size_t type, size_t offset,
+                const std::vector<uint8_t>& data) {
+  std::copy(data.begin(), data.end(), png.begin() + long(type + 4 + offset));
+  const uint32_t length =
+      uint32_t(png[type - 4]) << 24 | png[type - 3] << 16 | png[type - 2] << 8 | png[type - 1];
+  PutBigEndian(png, type + 4 + length, PngCrc(png.data() + type, 4 + length));
+}
+
+TEST(RasterFiles, PlainGreyPngReadsExactlyAsLeptonicaReadsIt) {
+  // Such PNGs are read with libpng straight into the image; every other PNG goes through
+  // Leptonica. Both must give the same picture, resolution and verdict.
+  const std::string dir = testpic::TempDir();
+  const std::string path = dir + "/grey.png";
+  auto expectSame = [&](const std::vector<uint8_t>& png, const std::string& what) {
+    SCOPED_TRACE(what);
+    testpic::WriteBytes(path, png);
+    PIX* lept = pixReadMem(png.data(), png.size());
+    RasterImage img;
+    const std::string error = Open(path, &img);
+    ASSERT_EQ(error.empty(), lept != nullptr) << error;
+    if (lept) {
+      ASSERT_EQ(DIBBitCount(img), 8);
+      ASSERT_EQ(DIBWidth(img), pixGetWidth(lept));
+      ASSERT_EQ(DIBHeight(img), pixGetHeight(lept));
+      for (int i = 0; i < 256; ++i) ASSERT_EQ(DIBColorTable(img)[i].green, i);
+      for (int32_t y = 0; y < DIBHeight(img); ++y)
+        for (int32_t x = 0; x < DIBWidth(img); ++x) {
+          l_uint32 v = 0;
+          pixGetPixel(lept, x, y, &v);
+          ASSERT_EQ(getpixel(img, x, y), v) << x << "," << y;
+        }
+      auto perMetre = [](int dpi) { return dpi > 0 ? int32_t(std::lround(dpi / 0.0254)) : 11811; };
+      EXPECT_EQ(DIBInfo(img)->biXPelsPerMeter, perMetre(pixGetXRes(lept)));
+      EXPECT_EQ(DIBInfo(img)->biYPelsPerMeter, perMetre(pixGetYRes(lept)));
+    }
+    pixDestroy(&lept);
+    deldib(&img);
+  };
+
+  uint32_t seed = 99;
+  auto random = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
+  for (auto [w, h] : {std::pair{1, 1}, {5, 3}, {17, 9}, {64, 2}, {333, 7}}) {
+    PIX* pix = pixCreate(w, h, 8);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) pixSetPixel(pix, x, y, random() & 0xFF);
+    pixSetResolution(pix, 300, 300);
+    l_uint8* bytes = nullptr;
+    size_t size = 0;
+    ASSERT_EQ(pixWriteMemPng(&bytes, &size, pix, 0), 0);
+    std::vector<uint8_t> png(bytes, bytes + size);
+    lept_free(bytes);
+    pixDestroy(&pix);
+    expectSame(png, std::to_string(w) + " x " + std::to_string(h));
+
+    // Resolutions: unit metre and unknown, round values and ones near the halves.
+    const size_t phys = FindChunk(png, "pHYs");
+    ASSERT_NE(phys, 0u);
+    for (uint32_t perMetre : {0u, 1u, 20u, 59u, 2953u, 3937u, 11811u, 11812u, 23622u, 99999u}) {
+      std::vector<uint8_t> data(9, 0);
+      std::vector<uint8_t> patched = png;
+      PutBigEndian(data, 0, perMetre);
+      PutBigEndian(data, 4, perMetre * 3 + 7);
+      for (uint8_t unit : {0, 1}) {
+        data[8] = unit;
+        PatchChunk(patched, phys, 0, data);
+        expectSame(patched, "pHYs " + std::to_string(perMetre) + " unit " + std::to_string(unit));
+      }
+    }
+    // Damaged image data whose chunk checksum still fits.
+    const size_t idat = FindChunk(png, "IDAT");
+    ASSERT_NE(idat, 0u);
+    const uint32_t idatLength =
+        uint32_t(png[idat - 4]) << 24 | png[idat - 3] << 16 | png[idat - 2] << 8 | png[idat - 1];
+    for (uint32_t k = 0; k < 6; ++k) {
+      std::vector<uint8_t> damaged = png;
+      const size_t at = 2 + random() % (idatLength > 2 ? idatLength - 2 : 1);
+      PatchChunk(damaged, idat, at, {uint8_t(damaged[idat + 4 + at] ^ (1u << (k % 8)))});
+      expectSame(damaged, "IDAT byte " + std::to_string(at));
+    }
+  }
   fs::remove_all(dir);
 }
 
