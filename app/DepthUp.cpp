@@ -2,6 +2,7 @@
 #include "app/DepthUp.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -41,6 +42,9 @@ bool DepthUpTo(int32_t depth, RasterImage& image) {
     return false;
   }
   const std::array<Bgr, 256> colours = PaletteColours(image);
+  std::array<std::array<uint8_t, 4>, 256> wide;
+  for (int32_t k = 0; k < 256; ++k)
+    wide[k] = {colours[k].blue, colours[k].green, colours[k].red, 0};
   auto put = [](uint8_t* dst, const Bgr& c) {
     dst[0] = c.blue;
     dst[1] = c.green;
@@ -58,9 +62,14 @@ bool DepthUpTo(int32_t depth, RasterImage& image) {
         for (int32_t x = 0; x < w; ++x, dst += 3)
           put(dst, colours[(x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4)]);
         break;
-      case 8:
-        for (int32_t x = 0; x < w; ++x, dst += 3) put(dst, colours[src[x]]);
+      case 8: {
+        // One 4-byte store per pixel: its fourth byte is the next pixel's first and is
+        // written over by it. The row's last pixel gets exactly its 3 bytes.
+        int32_t x = 0;
+        for (; x + 1 < w; ++x, dst += 3) std::memcpy(dst, wide[src[x]].data(), 4);
+        put(dst, colours[src[x]]);
         break;
+      }
       default:  // 16 and 32 bits: the library's own reading of the pixel
         for (int32_t x = 0; x < w; ++x, dst += 3) {
           const uint32_t v = getpixel(image, x, h - 1 - i);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -15,6 +16,18 @@ int32_t GreyOfColor(uint8_t red, uint8_t green, uint8_t blue) {
   return (int32_t(blue) + green + red) / 3;
 }
 
+// Channel sums of a 24-bit pixel: 0 ... 765.
+constexpr int32_t kSumCount = 766;
+
+// True when the 8 pixels (24 bytes) at `p` are all the same grey: 24 equal bytes.
+inline bool IsGreyRun8(const uint8_t* p) {
+  uint64_t a, b, c;
+  std::memcpy(&a, p, 8);
+  std::memcpy(&b, p + 8, 8);
+  std::memcpy(&c, p + 16, 8);
+  return a == b && b == c && a == (a & 0xFF) * 0x0101010101010101u;
+}
+
 }  // namespace
 
 void HistogramOfPicture(const RasterImage& picture, GreyHistogram* histogram) {
@@ -22,22 +35,29 @@ void HistogramOfPicture(const RasterImage& picture, GreyHistogram* histogram) {
   if (!picture.pixels || !picture.header) return;
   const int32_t w = DIBWidth(picture), h = DIBHeight(picture);
   if (DIBBitCount(picture) == 24) {
-    // Four partial histograms let consecutive pixels of the same level count without
-    // waiting on each other's store.
-    std::array<std::array<uint32_t, 256>, 4> part{};
+    // Counted by channel sum (0 ... 765) and folded into levels at the end, level = sum
+    // div 3. Four partial tables let neighbouring pixels of the same level count without
+    // waiting on each other's store; eight equal grey pixels (most of a page) count at once.
+    std::array<std::array<uint32_t, kSumCount>, 4> part{};
     for (int32_t row = 0; row < h; ++row) {
       const uint8_t* p = DIBRow(picture, row);
       int32_t x = 0;
-      for (; x + 4 <= w; x += 4, p += 12) {
-        ++part[0][(p[0] + p[1] + p[2]) / 3u];
-        ++part[1][(p[3] + p[4] + p[5]) / 3u];
-        ++part[2][(p[6] + p[7] + p[8]) / 3u];
-        ++part[3][(p[9] + p[10] + p[11]) / 3u];
+      for (; x + 8 <= w; x += 8, p += 24) {
+        if (IsGreyRun8(p)) {
+          part[0][3 * p[0]] += 8;
+          continue;
+        }
+        for (int32_t k = 0; k < 24; k += 12) {
+          ++part[0][p[k] + p[k + 1] + p[k + 2]];
+          ++part[1][p[k + 3] + p[k + 4] + p[k + 5]];
+          ++part[2][p[k + 6] + p[k + 7] + p[k + 8]];
+          ++part[3][p[k + 9] + p[k + 10] + p[k + 11]];
+        }
       }
-      for (; x < w; ++x, p += 3) ++part[0][(p[0] + p[1] + p[2]) / 3u];
+      for (; x < w; ++x, p += 3) ++part[0][p[0] + p[1] + p[2]];
     }
-    for (int32_t i = 0; i < 256; ++i)
-      (*histogram)[i] = int32_t(part[0][i] + part[1][i] + part[2][i] + part[3][i]);
+    for (int32_t sum = 0; sum < kSumCount; ++sum)
+      (*histogram)[sum / 3] += int32_t(part[0][sum] + part[1][sum] + part[2][sum] + part[3][sum]);
     return;
   }
   const bool indexed = DIBBitCount(picture) <= 8;
@@ -114,14 +134,21 @@ void RenderBlackWhite(const RasterImage& picture, const std::array<uint8_t, 256>
       }
     return;
   }
+  // The table by channel sum, so that no pixel needs a division.
+  std::array<uint8_t, kSumCount> bySum;
+  for (int32_t sum = 0; sum < kSumCount; ++sum) bySum[sum] = table[sum / 3];
   for (int32_t row = 0; row < h; ++row) {
     const uint8_t* p = DIBRow(picture, row);
     uint8_t* q = DIBRow(*bw, row);
-    for (int32_t x = 0; x < w; ++x, p += 3, q += 3) {
-      const uint8_t v = table[(p[0] + p[1] + p[2]) / 3u];
-      q[0] = v;
-      q[1] = v;
-      q[2] = v;
+    int32_t x = 0;
+    for (; x + 8 <= w; x += 8, p += 24, q += 24) {
+      if (IsGreyRun8(p)) {
+        std::memset(q, table[p[0]], 24);
+        continue;
+      }
+      for (int32_t k = 0; k < 24; k += 3)
+        q[k] = q[k + 1] = q[k + 2] = bySum[p[k] + p[k + 1] + p[k + 2]];
     }
+    for (; x < w; ++x, p += 3, q += 3) q[0] = q[1] = q[2] = bySum[p[0] + p[1] + p[2]];
   }
 }

@@ -187,35 +187,52 @@ TEST(BlackWhite, RenderAgainRepeatsPageAndLogLine) {
 }
 
 TEST(BlackWhite, TableConversionMatchesPlainRule) {
-  // A random picture with an odd width (row padding) against the rule pixel by pixel.
+  // Random pictures of many widths (row padding, pixels left over after groups of eight)
+  // against the rule pixel by pixel: runs of one grey, as paper makes them, runs of one
+  // colour that is not grey, grey runs that differ in one channel, and noise.
   std::mt19937 random(7);
-  RasterImage picture;
-  newdib(&picture, 37, 23, 24, nullptr, 0);
-  for (int32_t y = 0; y < 23; ++y)
-    for (int32_t x = 0; x < 37; ++x) setpixel(picture, x, y, random() & 0xFFFFFF);
-  GreyHistogram histogram;
-  HistogramOfPicture(picture, &histogram);
-  GreyHistogram plain{};
-  for (int32_t y = 0; y < 23; ++y)
-    for (int32_t x = 0; x < 37; ++x) {
-      const uint32_t v = getpixel(picture, x, y);
-      ++plain[((v & 0xFF) + ((v >> 8) & 0xFF) + (v >> 16)) / 3];
+  for (int32_t w : {1, 7, 8, 9, 16, 23, 37, 64}) {
+    SCOPED_TRACE(w);
+    const int32_t h = 23;
+    RasterImage picture;
+    newdib(&picture, w, h, 24, nullptr, 0);
+    for (int32_t y = 0; y < h; ++y) {
+      int32_t x = 0;
+      while (x < w) {
+        const int32_t run = 1 + int32_t(random() % 20);
+        const uint32_t kind = random() % 4, g = random() & 0xFF;
+        const uint32_t colour = kind == 0   ? g * 0x010101u
+                                : kind == 1 ? random() & 0xFFFFFF
+                                            : g * 0x010101u ^ (1u << (random() % 24));
+        for (int32_t k = 0; k < run && x < w; ++k, ++x)
+          setpixel(picture, x, y, kind == 3 ? random() & 0xFFFFFF : colour);
+      }
     }
-  EXPECT_EQ(histogram, plain);
+    GreyHistogram histogram;
+    HistogramOfPicture(picture, &histogram);
+    GreyHistogram plain{};
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        const uint32_t v = getpixel(picture, x, y);
+        ++plain[((v & 0xFF) + ((v >> 8) & 0xFF) + (v >> 16)) / 3];
+      }
+    EXPECT_EQ(histogram, plain);
 
-  const int32_t paper = 128, t = 40;
-  RasterImage bw;
-  newdib(&bw, 37, 23, 24, nullptr, 0);
-  RenderBlackWhite(picture, BlackWhiteTable(paper, t), &bw);
-  for (int32_t y = 0; y < 23; ++y)
-    for (int32_t x = 0; x < 37; ++x) {
-      const uint32_t v = getpixel(picture, x, y);
-      const int32_t g = int32_t(((v & 0xFF) + ((v >> 8) & 0xFF) + (v >> 16)) / 3);
-      const bool white = g == paper || std::abs(g - paper) < t;
-      EXPECT_EQ(getpixel(bw, x, y), white ? 0xFFFFFFu : 0u) << x << "," << y;
+    for (auto [paper, t] : {std::pair{128, 40}, {255, 128}, {0, 1}}) {
+      RasterImage bw;
+      newdib(&bw, w, h, 24, nullptr, 0);
+      RenderBlackWhite(picture, BlackWhiteTable(paper, t), &bw);
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+          const uint32_t v = getpixel(picture, x, y);
+          const int32_t g = int32_t(((v & 0xFF) + ((v >> 8) & 0xFF) + (v >> 16)) / 3);
+          const bool white = g == paper || std::abs(g - paper) < t;
+          ASSERT_EQ(getpixel(bw, x, y), white ? 0xFFFFFFu : 0u) << x << "," << y;
+        }
+      deldib(&bw);
     }
-  deldib(&picture);
-  deldib(&bw);
+    deldib(&picture);
+  }
 }
 
 TEST(BlackWhite, PictureWithoutPixelsLeavesNoPage) {

@@ -114,6 +114,30 @@ TEST(DepthUpTo, EightBitGreyAndSixteenThirtyTwoBit) {
   deldib(&sixteen);
 }
 
+TEST(DepthUpTo, EightBitRowsOfEveryWidthTakeThePaletteColours) {
+  // Each row's last pixel is written on its own: widths around the row padding, and a
+  // picture whose last pixel ends exactly at the end of the pixel block.
+  std::vector<uint32_t> palette(256);
+  uint32_t seed = 5;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u, seed >> 8; };
+  for (uint32_t& c : palette) c = next() & 0xFFFFFF;
+  std::vector<uint8_t> info = ColourTable(palette);
+  for (int32_t w : {1, 2, 3, 4, 5, 8, 13, 4 * 7}) {
+    const int32_t h = 3;
+    RasterImage image;
+    newdib(&image, w, h, 8, info.data(), 256);
+    std::vector<uint8_t> index(size_t(w * h));
+    for (int32_t i = 0; i < w * h; ++i) {
+      index[size_t(i)] = uint8_t(next());
+      setpixel(image, i % w, i / w, index[size_t(i)]);
+    }
+    ASSERT_TRUE(DepthUpTo(24, image));
+    for (int32_t i = 0; i < w * h; ++i)
+      ASSERT_EQ(Rgb(image, i % w, i / w), palette[index[size_t(i)]]) << w << " " << i;
+    deldib(&image);
+  }
+}
+
 struct Form {
   HeadlessWindow window;
   TMainForm form{window, "/x/quillon", {}};
