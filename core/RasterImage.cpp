@@ -3,6 +3,7 @@
 #include "core/RasterImage.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -21,13 +22,24 @@ constexpr size_t kMappedPixelBytes = size_t(1) << 20;
 uint8_t* AllocatePixels(size_t bytes, uint32_t* mappedLength) {
   *mappedLength = 0;
   if (bytes < kMappedPixelBytes) return static_cast<uint8_t*>(std::calloc(bytes, 1));
-  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (block == MAP_FAILED) return nullptr;
   // Big images are written whole, row after row: a 2 MiB page takes one fault where 4 KiB
-  // pages take 512. Only a hint; without transparent huge pages nothing changes.
-  madvise(block, bytes, MADV_HUGEPAGE);
-  *mappedLength = uint32_t(bytes);
-  return static_cast<uint8_t*>(block);
+  // pages take 512. The block starts on a 2 MiB boundary (mapped with room to spare, the
+  // spare unmapped again), so only its last part can fall back to small pages. The huge
+  // pages are only a hint; without them nothing changes.
+  constexpr size_t kHugePage = size_t(2) << 20;
+  const size_t page = size_t(sysconf(_SC_PAGESIZE));
+  const size_t length = (bytes + page - 1) / page * page;
+  void* area =
+      mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (area == MAP_FAILED) return nullptr;
+  uint8_t* const first = static_cast<uint8_t*>(area);
+  const size_t head = (kHugePage - reinterpret_cast<uintptr_t>(first) % kHugePage) % kHugePage;
+  if (head) munmap(first, head);
+  munmap(first + head + length, kHugePage - head);
+  uint8_t* const block = first + head;
+  madvise(block, length, MADV_HUGEPAGE);
+  *mappedLength = uint32_t(length);
+  return block;
 }
 
 void FreePixels(uint8_t* pixels, uint32_t mappedLength) {

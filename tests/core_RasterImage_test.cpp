@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "core/RasterImage.h"
 
 namespace {
@@ -85,6 +88,44 @@ TEST(RasterImage, RefusesBadAndHugeSizes) {
   newdib(&img, 10, 10, 7, nullptr, 0);
   EXPECT_EQ(img.pixels, nullptr);
   deldib(&img);
+}
+
+// Virtual size of this process in KiB.
+long VirtualKiB() {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  long kb = -1;
+  char line[256];
+  while (f && std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmSize: %ld", &kb) == 1) break;
+  if (f) std::fclose(f);
+  return kb;
+}
+
+TEST(RasterImage, BigImagesAreZeroedWritableAndGiveTheirMemoryBack) {
+  // Page-sized images get pixel blocks of their own; releasing one must return all of it,
+  // the room to spare of its mapping included.
+  RasterImage first;
+  newdib(&first, 2480, 3508, 24, nullptr, 0);
+  ASSERT_NE(first.pixels, nullptr);
+  deldib(&first);
+  const long before = VirtualKiB();
+  for (int round = 0; round < 40; ++round) {
+    RasterImage image;
+    const int32_t w = 1000 + 37 * round, h = 700 + round;  // odd sizes, blocks of 2 to 4 MB
+    newdib(&image, w, h, 24, nullptr, 0);
+    ASSERT_NE(image.pixels, nullptr);
+    const size_t size = size_t(image.stride) * size_t(h);
+    for (size_t i = 0; i < size; i += 4093) ASSERT_EQ(image.pixels[i], 0) << i;
+    EXPECT_EQ(image.pixels[size - 1], 0);
+    setpixel(image, w - 1, 0, 0x123456);
+    setpixel(image, 0, h - 1, 0x654321);
+    EXPECT_EQ(getpixel(image, w - 1, 0), 0x123456u);
+    EXPECT_EQ(getpixel(image, 0, h - 1), 0x654321u);
+    std::memset(image.pixels, 0xAB, size);
+    deldib(&image);
+    EXPECT_EQ(image.pixels, nullptr);
+  }
+  EXPECT_LT(VirtualKiB() - before, 4096) << "mappings left behind";
 }
 
 }  // namespace
