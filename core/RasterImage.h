@@ -51,7 +51,7 @@ constexpr int kBitmapInfoSize = 40 + 256 * 4;
 
 struct RasterImage {
   uint8_t* header;  // BitmapInfoHeader followed by the colour table (RgbQuad) at header + 40
-  uint32_t libReserved1[2];
+  uint32_t libReserved1[2];  // [0]: length of a directly mapped pixel block, else 0
   uint8_t* pixels;  // first byte of memory row 0; null when there is no image
   int32_t stride;   // bytes from one memory row to the next
   uint8_t paletteInUse;

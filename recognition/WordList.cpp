@@ -25,7 +25,8 @@ bool IsAsciiLower(char c) {
 char* WordArena::Store(std::string_view word) {
   const size_t needed = word.size() + 1;
   if (used_ + needed > kBlockSize) {
-    blocks_.push_back(std::make_unique<char[]>(std::max(kBlockSize, needed)));
+    // Every byte is written before it is read: no need to zero the block first.
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(std::max(kBlockSize, needed)));
     used_ = 0;
   }
   char* block = blocks_.back().get() + used_;
