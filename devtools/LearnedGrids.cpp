@@ -127,7 +127,7 @@ LearnedGrids::LearnedGrids(std::string directory) : directory_(std::move(directo
 
 std::string LearnedGrids::DefaultDirectory() {
   const char* data = std::getenv("XDG_DATA_HOME");
-  // The base directory specification ignores relative paths.
+  // XDG base directories ignore relative paths.
   if (data && data[0] == '/') return std::string(data) + "/quillon";
   const char* home = std::getenv("HOME");
   if (home && home[0] == '/') return std::string(home) + "/.local/share/quillon";

@@ -134,6 +134,15 @@ void MatchCountsFast(const PackedTemplate& templ, const ShiftedObject& object, i
   *unionCount = templ.inkInShift[s] + object.inkInShift[s] - b;
 }
 
+// Keeps b / u when it beats the best fraction so far (compared exactly, without division);
+// a union of 0 has no fraction.
+static inline void KeepBetterRatio(int32_t b, int32_t u, int32_t* bestBoth, int32_t* bestUnion) {
+  if (u > 0 && (*bestUnion == 0 || b * *bestUnion > *bestBoth * u)) {
+    *bestBoth = b;
+    *bestUnion = u;
+  }
+}
+
 __attribute__((target_clones("popcnt", "default"))) double MatchBestFastScalar(
     const PackedTemplate& templ, const ShiftedObject& object, double best) {
   int32_t bestBoth = 0, bestUnion = 0;  // 0 / 0: no ratio yet
@@ -142,10 +151,7 @@ __attribute__((target_clones("popcnt", "default"))) double MatchBestFastScalar(
     for (int w = 0; w < kPackedWords; ++w)
       b += __builtin_popcount(templ.words[w] & object.words[w][s]);
     const int32_t u = templ.inkInShift[s] + object.inkInShift[s] - b;
-    if (u > 0 && (bestUnion == 0 || b * bestUnion > bestBoth * u)) {
-      bestBoth = b;
-      bestUnion = u;
-    }
+    KeepBetterRatio(b, u, &bestBoth, &bestUnion);
   }
   return RaiseBest(best, bestBoth, bestUnion);
 }
@@ -201,20 +207,14 @@ __attribute__((target("avx2,popcnt"))) static double MatchBestAvx2(const PackedT
   int32_t bestBoth = 0, bestUnion = 0;
   for (int lane = 0; lane < 8; ++lane) {
     const int32_t b = laneB[lane], u = laneU[lane];
-    if (u > 0 && (bestUnion == 0 || b * bestUnion > bestBoth * u)) {
-      bestBoth = b;
-      bestUnion = u;
-    }
+    KeepBetterRatio(b, u, &bestBoth, &bestUnion);
   }
   for (int s = kVectorShifts; s < kShiftCount; ++s) {
     int32_t b = 0;
     for (int w = 0; w < kPackedWords; ++w)
       b += __builtin_popcount(templ.words[w] & object.words[w][s]);
     const int32_t u = templ.inkInShift[s] + object.inkInShift[s] - b;
-    if (u > 0 && (bestUnion == 0 || b * bestUnion > bestBoth * u)) {
-      bestBoth = b;
-      bestUnion = u;
-    }
+    KeepBetterRatio(b, u, &bestBoth, &bestUnion);
   }
   return RaiseBest(best, bestBoth, bestUnion);
 }
