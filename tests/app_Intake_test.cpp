@@ -1,9 +1,11 @@
 // Picture intake: bringing pictures to 24 bits, opening and saving through the dialogs,
 // the rotations, and the scan through SANE's test backend.
 #include <gtest/gtest.h>
+
 #include <sane/sane.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "SaneTestBackend.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -313,13 +315,8 @@ TEST(Rotation, PalettePicturesKeepTheirDepthAndColours) {
 class Scan : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("SANE_CONFIG_DIR", QUILLON_TEST_DATA "/sane", 1);
-    std::vector<ScannerDevice> devices;
-    std::string error;
-    if (!ScannerListDevices(&devices, &error)) GTEST_SKIP() << "SANE: " << error;
-    bool found = false;
-    for (const ScannerDevice& d : devices) found |= d.name == "test:0";
-    if (!found) GTEST_SKIP() << "SANE's test backend is not installed";
+    const std::string missing = UseSaneTestBackend();
+    if (!missing.empty()) GTEST_SKIP() << missing;
   }
 };
 

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <thread>
 
+#include "SaneTestBackend.h"
 #include "gui/Dialogs.h"
 #include "gui_TestWindow.h"
 #include "platform/Scanner.h"
@@ -476,13 +477,8 @@ TEST_F(WindowTest, DuringARunOperationsOnItsListsWaitAndClosingStopsIt) {
 }
 
 TEST_F(WindowTest, ScannerButtonsChooseScanAndInstallThePage) {
-  setenv("SANE_CONFIG_DIR", QUILLON_TEST_DATA "/sane", 1);
-  std::vector<ScannerDevice> devices;
-  std::string error;
-  if (!ScannerListDevices(&devices, &error)) GTEST_SKIP() << "SANE: " << error;
-  bool found = false;
-  for (const ScannerDevice& d : devices) found |= d.name == "test:0";
-  if (!found) GTEST_SKIP() << "SANE's test backend is not installed";
+  const std::string missing = UseSaneTestBackend();
+  if (!missing.empty()) GTEST_SKIP() << missing;
 
   StartWindow();
   closeStrayBoxes = false;
