@@ -15,6 +15,7 @@
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
 #include "recognition/GlyphTypes.h"
+#include "recognition/PageText.h"
 #include "recognition/WordList.h"
 
 class PlatformFont;
@@ -24,8 +25,15 @@ struct TemplateSet;
 constexpr const char* kProductCaption = "Quillon 1.0";
 constexpr const char* kApplicationTitle = "Quillon";
 
+enum class RecogniserKind : uint8_t { Classic, Extended };
+// Auto follows the recogniser: page order and no word list with the classic one,
+// columns and the word list with the extended one.
+enum class ReadingOrder : uint8_t { Auto, Page, Columns };
+enum class Switch : uint8_t { Auto, Off, On };
+
 // Values of the window's controls. The Qt window keeps them in step with its widgets;
-// the command line sets them from its options.
+// the command line sets them from its options (ranges, defaults and captions: the option
+// table of app/Options.h).
 struct Settings {
   int32_t SchwellEd = 50;       // "Black/white separation value:" 1 ... 99 %
   int32_t ZoomEd = 30;          // "Zoom:" 10 ... 300 %, step 5
@@ -34,6 +42,18 @@ struct Settings {
   int32_t TrackBar1 = 5;        // 0 ("More text") ... 10 ("Less pictures")
   double KoorFakEd = 5.0;       // "Column width:" 0.1 ... 100; NaN when the field is unreadable
   int32_t lineed = 0;           // developer panel: line whose objects the page view highlights
+  RecogniserKind recogniser = RecogniserKind::Classic;  // "Recogniser:"
+  ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
+  Switch dictionary = Switch::Auto;  // "Settle doubtful characters with the word list"
+  int32_t maxMegapixels = 250;       // pictures larger than this are refused
+
+  bool Extended() const { return recogniser == RecogniserKind::Extended; }
+  bool ColumnsOrder() const {
+    return readingOrder == ReadingOrder::Auto ? Extended() : readingOrder == ReadingOrder::Columns;
+  }
+  bool UseDictionary() const {
+    return dictionary == Switch::Auto ? Extended() : dictionary == Switch::On;
+  }
 };
 
 struct Rect32 {
@@ -89,6 +109,7 @@ class TMainForm {
   std::vector<std::string> args;
   std::string programFile;
   bool endRequested = false;  // the command line asked for the end of the program
+  PageText pageText;          // the last run's page result, whichever recogniser made it
 
   // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
   void FormCreate();

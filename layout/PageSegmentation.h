@@ -1,0 +1,33 @@
+// Page segmentation of the extended recogniser: the page's ink components grouped into
+// blocks (columns, headings, paragraphs, address blocks, footnotes) in the order a person
+// reads them, and the components that are no text (pictures, rules, specks) set apart.
+// It knows nothing of recognition: boxes in, blocks out.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "layout/LayoutTypes.h"
+
+struct InkComponent {
+  Box box;            // page pixels, inclusive
+  int32_t inkPixels;  // how many pixels of the box are ink
+};
+
+enum class BlockKind : uint8_t { Text, Picture, Rule, Speck };
+
+struct PageRegion {
+  BlockKind kind = BlockKind::Text;
+  Box box{0, 0, -1, -1};
+  std::vector<int32_t> components;  // indices into the components given
+};
+
+struct SegmentedPage {
+  std::vector<PageRegion> textBlocks;  // in reading order
+  std::vector<PageRegion> nonText;     // pictures, rules and specks: no characters
+};
+
+// width, height: the page's size in pixels; textHeight: the typical height of a
+// lowercase letter on the page in pixels (0: unknown).
+SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t width,
+                          int32_t height, int32_t textHeight);
