@@ -201,8 +201,11 @@ std::string OptionsHelp() {
         left += (i ? "|" : "") + std::string(spec.choices[i]);
     }
     if (*spec.valueName) left += std::string("=") + spec.valueName;
-    std::string line = left;
-    line.resize(std::max<size_t>(line.size() + 1, 27), ' ');
+    // Help in one column: a long option name puts its help on the next line.
+    constexpr size_t kHelpColumn = 27;
+    std::string line = left.size() < kHelpColumn - 1
+                           ? left + std::string(kHelpColumn - left.size(), ' ')
+                           : left + "\n" + std::string(kHelpColumn, ' ');
     line += spec.help;
     if (*spec.defaultText) line += std::string(" (") + spec.defaultText + ")";
     help += line + "\n";
