@@ -28,10 +28,17 @@ struct PageBox {
   }
 };
 
+// Another reading of a character, for the word list to choose from.
+struct Alternative {
+  uint8_t code = 0;  // Windows-1252
+  double confidence = 0.0;
+};
+
 struct PageChar {
   uint8_t code = 0;         // Windows-1252
   PageBox box;              // the ink of the character
   double confidence = 0.0;  // 0 ... 1: the match score of the character chosen
+  std::vector<Alternative> alternatives;  // the next best readings, best first (may be empty)
 };
 
 struct PageWord {
