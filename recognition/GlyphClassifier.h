@@ -1,0 +1,55 @@
+// The extended recogniser's character classifier: a glyph's ink (one or several objects
+// already put together, such as the dots of "ä" or the two marks of "„") in, its possible
+// characters of the full alphabet out, best first. It compares with templates rendered from
+// several installed typefaces at the glyph's own size, and learns the page's own shapes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "recognition/PageText.h"
+
+// A glyph's pixels, row 0 at the top, row-major: 1 ink, 0 paper.
+struct GlyphBitmap {
+  int32_t width = 0, height = 0;
+  std::vector<uint8_t> ink;
+  uint8_t at(int32_t x, int32_t y) const { return ink[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// Where the glyph's line stands, in page rows: the classifier tells "o" from "O", "," from
+// "'" and "-" from "_" by the glyph's box against these.
+struct LineMetrics {
+  int32_t baseline = 0;  // the row the letters stand on
+  int32_t xHeight = 0;   // height of a lowercase "x" in pixels (> 0)
+  int32_t capHeight = 0; // height of a capital letter in pixels (0: unknown)
+};
+
+struct ScoredChar {
+  uint8_t code = 0;    // Windows-1252
+  double score = 0.0;  // 0 ... 1, higher is better
+};
+
+class GlyphClassifier {
+ public:
+  // Renders the templates from the installed template typefaces (fontconfig).
+  GlyphClassifier();
+  ~GlyphClassifier();
+  GlyphClassifier(const GlyphClassifier&) = delete;
+  GlyphClassifier& operator=(const GlyphClassifier&) = delete;
+
+  // The best `count` readings of the glyph whose ink lies in `box` (page pixels) on `line`.
+  // Safe to call from several threads at once (between Learn calls).
+  std::vector<ScoredChar> Classify(const GlyphBitmap& glyph, const PageBox& box,
+                                   const LineMetrics& line, size_t count = 5) const;
+
+  // Takes a confidently read glyph of this page as an example of `code` for later Classify
+  // calls; Forget drops every example (a new page).
+  void Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line, uint8_t code);
+  void Forget();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
