@@ -63,7 +63,7 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   if (!form.OpenPic(commandLine.args[0])) return 1;
   form.Timer1Timer();
   std::string error;
-  if (!form.WriteOutputText(commandLine.args[1], &error)) {
+  if (!form.WriteOutputDocument(commandLine.format, commandLine.args[1], &error)) {
     err << "quillon: " << error << std::endl;
     return 1;
   }

@@ -27,6 +27,7 @@ void TMainForm::InstallPicture(RasterImage& image) {
   deldib(&picture);
   picture = image;
   image = EmptyImage();  // the form owns it now
+  pictureName.clear();   // OpenPic names a picture from a file
   NewPicture();
   ToBlackWhiteBtnClick();
 }
@@ -35,6 +36,7 @@ void TMainForm::NewPicture() {
   searchArea = {0, 0, DIBWidth(picture) - 1, DIBHeight(picture) - 1};
   for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
   lines.Clear();
+  pageText = PageText();  // a result belongs to the picture it was read from
 }
 
 bool TMainForm::OpenPic(const std::string& name) {
@@ -55,6 +57,7 @@ bool TMainForm::OpenPic(const std::string& name) {
     return false;
   }
   InstallPicture(img);
+  pictureName = name;
   PaintBox1Paint();
   return true;
 }

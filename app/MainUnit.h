@@ -14,6 +14,7 @@
 #include "core/DynaArray.h"
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
+#include "output/Formats.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/PageText.h"
 #include "recognition/WordList.h"
@@ -110,6 +111,7 @@ class TMainForm {
   std::string programFile;
   bool endRequested = false;  // the command line asked for the end of the program
   PageText pageText;          // the last run's page result, whichever recogniser made it
+  std::string pictureName;    // the file of the picture shown; empty for a scanned one
 
   // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
   void FormCreate();
@@ -229,6 +231,9 @@ class TMainForm {
   bool openWordFileAfterCreation = true;  // "Open word file after creation"
   // Writes the output field's text as UTF-8 (OUTPUT of the automatic run; "-" is stdout).
   bool WriteOutputText(const std::string& fileName, std::string* error);
+  // Writes the page in `format` ("-" is stdout): the output field's text for text, else
+  // the page result (and the picture, for a PDF).
+  bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
 
   // ---- devtools/: developer recognisers and learning ----
   void RecogBtnClick();

@@ -48,7 +48,12 @@ std::string Fixed(double value, int decimals) {
 // A thin layer over the text writer: element and attribute calls with std::string.
 class Xml {
  public:
-  Xml() : buffer_(xmlBufferCreate(), &xmlBufferFree), writer_(nullptr, &xmlFreeTextWriter) {
+  // html: elements without content still get an end tag, as HTML readers of XHTML need
+  // (<div/> would open a div for them); only EndVoid closes an element in its start tag.
+  explicit Xml(bool html = false)
+      : html_(html),
+        buffer_(xmlBufferCreate(), &xmlBufferFree),
+        writer_(nullptr, &xmlFreeTextWriter) {
     writer_.reset(xmlNewTextWriterMemory(buffer_.get(), 0));
     xmlTextWriterSetIndent(writer_.get(), 1);
     xmlTextWriterSetIndentString(writer_.get(), BAD_CAST " ");
@@ -59,7 +64,13 @@ class Xml {
                           nullptr);
   }
   void Start(const char* name) { xmlTextWriterStartElement(writer_.get(), BAD_CAST name); }
-  void End() { xmlTextWriterEndElement(writer_.get()); }
+  void End() {
+    if (html_)
+      xmlTextWriterFullEndElement(writer_.get());
+    else
+      xmlTextWriterEndElement(writer_.get());
+  }
+  void EndVoid() { xmlTextWriterEndElement(writer_.get()); }
   void Attribute(const char* name, const std::string& value) {
     xmlTextWriterWriteAttribute(writer_.get(), BAD_CAST name, BAD_CAST value.c_str());
   }
@@ -80,6 +91,7 @@ class Xml {
   }
 
  private:
+  bool html_;
   XmlBufferPtr buffer_;
   XmlWriterPtr writer_;
 };
@@ -252,7 +264,7 @@ void AltoDescription(Xml& xml, const std::string& pictureName) {
 }  // namespace
 
 std::string HocrDocument(const std::vector<DocumentPage>& pages, const std::string& pictureName) {
-  Xml xml;
+  Xml xml(true);
   xml.Doctype("html", "-//W3C//DTD XHTML 1.0 Transitional//EN",
               "http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd");
   xml.Start("html");
@@ -262,15 +274,15 @@ std::string HocrDocument(const std::vector<DocumentPage>& pages, const std::stri
   xml.Start("meta");
   xml.Attribute("http-equiv", "Content-Type");
   xml.Attribute("content", "text/html;charset=utf-8");
-  xml.End();
+  xml.EndVoid();
   xml.Start("meta");
   xml.Attribute("name", "ocr-system");
   xml.Attribute("content", "quillon");
-  xml.End();
+  xml.EndVoid();
   xml.Start("meta");
   xml.Attribute("name", "ocr-capabilities");
   xml.Attribute("content", "ocr_page ocr_carea ocr_par ocr_line ocrx_word");
-  xml.End();
+  xml.EndVoid();
   xml.End();
   xml.Start("body");
   int wordNumber = 0;
