@@ -234,6 +234,8 @@ class TMainForm {
   // Writes the page in `format` ("-" is stdout): the output field's text for text, else
   // the page result (and the picture, for a PDF).
   bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
+  // Marks the words of pageText read with little confidence in the output field.
+  void MarkDoubtfulWords();
 
   // ---- devtools/: developer recognisers and learning ----
   void RecogBtnClick();
