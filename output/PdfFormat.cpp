@@ -25,6 +25,10 @@ double PictureDpi(const DocumentPage& page) {
 }
 
 RgbQuad PixelColour(const RasterImage& image, int32_t x, int32_t y) {
+  if (DIBBitCount(image) == 24) {  // the form's pictures: straight from the row
+    const uint8_t* bgr = DIBPixel24(image, x, y);
+    return RgbQuad{bgr[0], bgr[1], bgr[2], 0};
+  }
   const uint32_t value = getpixel(image, x, y);
   if (DIBBitCount(image) >= 16)
     return RgbQuad{uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value), 0};
@@ -42,17 +46,18 @@ struct PdfPixels {
 
 PdfPixels PictureToPdfPixels(const RasterImage& image) {
   const int32_t width = DIBWidth(image), height = DIBHeight(image);
-  std::string rgb;
-  rgb.reserve(size_t(width) * size_t(height) * 3);
+  const size_t count = size_t(width) * size_t(height);
+  std::string rgb(count * 3, '\0');
   bool grey = true, blackWhite = true;
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) {
       const RgbQuad c = PixelColour(image, x, y);
       grey = grey && c.red == c.green && c.green == c.blue;
       blackWhite = blackWhite && grey && (c.red == 0 || c.red == 255);
-      rgb += char(c.red);
-      rgb += char(c.green);
-      rgb += char(c.blue);
+      char* out = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+      out[0] = char(c.red);
+      out[1] = char(c.green);
+      out[2] = char(c.blue);
     }
   PdfPixels pixels;
   if (!grey) {
@@ -61,7 +66,8 @@ PdfPixels PictureToPdfPixels(const RasterImage& image) {
   }
   pixels.colourSpace = ePdfColorSpace_DeviceGray;
   if (!blackWhite) {
-    for (size_t i = 0; i < rgb.size(); i += 3) pixels.data += rgb[i];
+    pixels.data.resize(count);
+    for (size_t i = 0; i < count; ++i) pixels.data[i] = rgb[i * 3];
     return pixels;
   }
   // Rows of whole bytes, a set bit white (DeviceGray: 1 is white).
@@ -75,14 +81,13 @@ PdfPixels PictureToPdfPixels(const RasterImage& image) {
   return pixels;
 }
 
-PdfImage* AddPicture(PdfMemDocument& document, const RasterImage& picture) {
+// The picture's pixels into `image` (the document keeps the data; the wrapper is ours).
+void SetPicture(PdfImage& image, const RasterImage& picture) {
   const PdfPixels pixels = PictureToPdfPixels(picture);
-  auto* image = new PdfImage(&document);  // owned by the document's objects
-  image->SetImageColorSpace(pixels.colourSpace);
+  image.SetImageColorSpace(pixels.colourSpace);
   PdfMemoryInputStream stream(pixels.data.data(), pdf_long(pixels.data.size()));
-  image->SetImageData(unsigned(DIBWidth(picture)), unsigned(DIBHeight(picture)),
-                      pixels.bitsPerComponent, &stream);
-  return image;
+  image.SetImageData(unsigned(DIBWidth(picture)), unsigned(DIBHeight(picture)),
+                     pixels.bitsPerComponent, &stream);
 }
 
 // Lays one word at its box: the line's height gives the size, horizontal scaling makes
@@ -110,11 +115,12 @@ void AddPage(PdfMemDocument& document, PdfFont* font, const DocumentPage& page) 
   const double scale = 72.0 / PictureDpi(page);  // points per pixel
   const double width = DIBWidth(*page.picture) * scale;
   const double height = DIBHeight(*page.picture) * scale;
-  PdfImage* image = AddPicture(document, *page.picture);
+  PdfImage image(&document);
+  SetPicture(image, *page.picture);
   PdfPage* pdfPage = document.CreatePage(PdfRect(0, 0, width, height));
   PdfPainter painter;
   painter.SetPage(pdfPage);
-  painter.DrawImage(0, 0, image, scale, scale);
+  painter.DrawImage(0, 0, &image, scale, scale);
   painter.SetTextRenderingMode(ePdfTextRenderingMode_Invisible);
   for (const PageBlock& block : page.text.blocks)
     for (const PageLine& line : block.lines)
