@@ -130,6 +130,7 @@ const std::vector<OptionSpec> kOptions = {
      "text",
      "the output's format: text, hOCR, ALTO XML, TSV or a searchable PDF",
      nullptr,
+     // The choices stand in the order of OutputFormat.
      [](CommandLine& c, const OptionValue& v) { c.format = OutputFormat(v.choice); }},
     {"--log",
      OptionKind::Flag,

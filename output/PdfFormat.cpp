@@ -5,6 +5,7 @@
 #include <podofo/podofo.h>
 
 #include <algorithm>
+#include <new>
 
 #include "core/Cp1252.h"
 #include "output/FormatWriters.h"
@@ -161,6 +162,9 @@ bool PdfDocument(const std::vector<DocumentPage>& pages, std::string* pdf, std::
     return true;
   } catch (const PdfError& e) {
     *error = std::string("cannot make the PDF: ") + PdfError::ErrorMessage(e.GetError());
+    return false;
+  } catch (const std::bad_alloc&) {
+    *error = "not enough memory to make the PDF";
     return false;
   }
 }

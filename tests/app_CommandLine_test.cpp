@@ -59,8 +59,12 @@ TEST(CommandLine, DefaultsMatchTheWindow) {
 TEST(CommandLine, FormatChoosesTheOutputsFormat) {
   CommandLine cl;
   std::string error;
-  ASSERT_TRUE(Parse({"--format=alto"}, &cl, &error)) << error;
-  EXPECT_EQ(cl.format, OutputFormat::Alto);
+  for (const OutputFormat format : {OutputFormat::Text, OutputFormat::Hocr, OutputFormat::Alto,
+                                    OutputFormat::Tsv, OutputFormat::Pdf}) {
+    const std::string option = std::string("--format=") + FormatName(format);
+    ASSERT_TRUE(Parse({option.c_str()}, &cl, &error)) << error;
+    EXPECT_EQ(cl.format, format) << option;
+  }
   CommandLine defaults;
   ASSERT_TRUE(Parse({}, &defaults, &error));
   EXPECT_EQ(defaults.format, OutputFormat::Text);
