@@ -2,6 +2,7 @@
 // invisible text (render mode 3) at their place and size, so that a viewer finds and
 // copies them. Written with PoDoFo; the text uses a base font in WinAnsiEncoding, which
 // holds every character of Windows-1252.
+#include <leptonica/allheaders.h>
 #include <podofo/podofo.h>
 
 #include <algorithm>
@@ -82,9 +83,44 @@ PdfPixels PictureToPdfPixels(const RasterImage& image) {
   return pixels;
 }
 
+// A black-and-white page as CCITT group 4 data, the usual compression of scanned pages
+// (Leptonica encodes it); false when the encoding fails.
+bool SetG4Picture(PdfImage& image, const PdfPixels& pixels, int32_t width, int32_t height) {
+  PIX* pix = pixCreate(width, height, 1);  // Leptonica's 1 is black
+  if (!pix) return false;
+  const size_t rowBytes = (size_t(width) + 7) / 8;
+  for (int32_t y = 0; y < height; ++y) {
+    l_uint32* row = pixGetData(pix) + int64_t(y) * pixGetWpl(pix);
+    for (int32_t x = 0; x < width; ++x)
+      if (!(uint8_t(pixels.data[size_t(y) * rowBytes + size_t(x) / 8]) & (0x80 >> (x % 8))))
+        SET_DATA_BIT(row, x);
+  }
+  L_COMP_DATA* g4 = nullptr;
+  const bool encoded = pixGenerateCIData(pix, L_G4_ENCODE, 0, 0, &g4) == 0 && g4;
+  pixDestroy(&pix);
+  if (encoded) {
+    PdfDictionary parameters;
+    parameters.AddKey("K", PdfVariant(pdf_int64(-1)));
+    parameters.AddKey("Columns", PdfVariant(pdf_int64(width)));
+    parameters.AddKey("Rows", PdfVariant(pdf_int64(height)));
+    if (g4->minisblack) parameters.AddKey("BlackIs1", PdfVariant(true));
+    image.SetImageColorSpace(ePdfColorSpace_DeviceGray);
+    image.GetObject()->GetDictionary().AddKey(PdfName::KeyFilter, PdfName("CCITTFaxDecode"));
+    image.GetObject()->GetDictionary().AddKey("DecodeParms", parameters);
+    PdfMemoryInputStream stream(reinterpret_cast<const char*>(g4->datacomp),
+                                pdf_long(g4->nbytescomp));
+    image.SetImageDataRaw(unsigned(width), unsigned(height), 1, &stream);
+  }
+  l_CIDataDestroy(&g4);
+  return encoded;
+}
+
 // The picture's pixels into `image` (the document keeps the data; the wrapper is ours).
 void SetPicture(PdfImage& image, const RasterImage& picture) {
   const PdfPixels pixels = PictureToPdfPixels(picture);
+  if (pixels.bitsPerComponent == 1 &&
+      SetG4Picture(image, pixels, DIBWidth(picture), DIBHeight(picture)))
+    return;
   image.SetImageColorSpace(pixels.colourSpace);
   PdfMemoryInputStream stream(pixels.data.data(), pdf_long(pixels.data.size()));
   image.SetImageData(unsigned(DIBWidth(picture)), unsigned(DIBHeight(picture)),

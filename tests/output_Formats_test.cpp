@@ -415,7 +415,8 @@ TEST_F(FormatsTest, PdfShowsThePictureAndHidesTheTextAtEachWordsPlace) {
   EXPECT_EQ(DarkShare(rows, PageBox{0, 180, 799, 290}), 0.0);
 }
 
-// The colour space and bits per component of the one image that `pdfimages -list` lists.
+// The colour space, bits per component and encoding of the one image that
+// `pdfimages -list` lists.
 std::string ImageKind(const std::string& list) {
   std::istringstream in(list);
   std::string line;
@@ -423,7 +424,7 @@ std::string ImageKind(const std::string& list) {
   std::istringstream row(line);
   std::vector<std::string> cells;
   for (std::string cell; row >> cell;) cells.push_back(cell);
-  return cells.size() > 7 ? cells[5] + " " + cells[7] : "";
+  return cells.size() > 8 ? cells[5] + " " + cells[7] + " " + cells[8] : "";
 }
 
 TEST_F(FormatsTest, PdfKeepsBlackWhiteGreyAndColourPictures) {
@@ -435,7 +436,9 @@ TEST_F(FormatsTest, PdfKeepsBlackWhiteGreyAndColourPictures) {
     const std::string pdf = Write(OutputFormat::Pdf, {{page, &picture.image, ""}});
     std::string images;
     ASSERT_TRUE(RunCommand("pdfimages -list '" + pdf + "'", &images));
-    EXPECT_EQ(ImageKind(images), ink == 0 ? "gray 1" : ink == 0x404040u ? "gray 8" : "rgb 8");
+    EXPECT_EQ(ImageKind(images), ink == 0           ? "gray 1 ccitt"
+                                 : ink == 0x404040u ? "gray 8 image"
+                                                    : "rgb 8 image");
     const auto rows = RenderPage(pdf, 150);
     ASSERT_EQ(rows.size(), 600u);
     EXPECT_GT(DarkShare(rows, AllWords(page)[0].chars[0].box), 0.9) << std::hex << ink;
