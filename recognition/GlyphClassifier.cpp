@@ -24,7 +24,10 @@ constexpr float kLearnedWeight = 0.8f;
 // lies near 0.4 (score ~0.9), a typical wrong character near 0.75 and beyond.
 constexpr double kDoubtfulDistance = 0.68;
 constexpr double kScoreSlope = 0.11;
-constexpr size_t kMaxLearned = 4000;
+constexpr size_t kMaxLearned = 2000;
+// The coarse comparison's unit and the number of characters it hands to the fine one.
+constexpr float kCoarseUnit = 100.0f * kCoarseBytes;
+constexpr size_t kShortlist = 16;
 
 float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
   return std::abs(a.top - b.top) + std::abs(a.bottom - b.bottom) +
@@ -74,15 +77,38 @@ double Score(float distance) {
 
 using CodeDistances = std::array<float, 256>;
 
-void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff,
-                   CodeDistances& best) {
+// The characters whose templates come nearest on the coarse shape and the placement.
+std::vector<uint8_t> Shortlist(const GlyphShape& glyph, const TemplateSet& set, float cutoff) {
+  uint8_t coarse[kCoarseBytes];
+  CoarseShape(glyph.bytes.data(), coarse);
+  CodeDistances nearest;
+  nearest.fill(std::numeric_limits<float>::infinity());
   for (size_t i = 0; i < set.Size(); ++i) {
     float placement = PlacementDistance(glyph.placement, set.placements[i]);
     if (placement > cutoff) continue;
-    float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
-    float& slot = best[set.codes[i]];
+    float d = float(CoarseDistance(coarse, set.Coarse(i))) / kCoarseUnit + placement;
+    float& slot = nearest[set.codes[i]];
     slot = std::min(slot, d);
   }
+  std::vector<uint8_t> codes;
+  for (int code = 0; code < 256; ++code)
+    if (!std::isinf(nearest[size_t(code)])) codes.push_back(uint8_t(code));
+  size_t keep = std::min(kShortlist, codes.size());
+  std::partial_sort(codes.begin(), codes.begin() + ptrdiff_t(keep), codes.end(),
+                    [&](uint8_t a, uint8_t b) { return nearest[a] < nearest[b]; });
+  codes.resize(keep);
+  return codes;
+}
+
+void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff,
+                   CodeDistances& best) {
+  for (uint8_t code : Shortlist(glyph, set, cutoff))
+    for (size_t i = set.firstOfCode[code]; i < set.firstOfCode[code + 1u]; ++i) {
+      float placement = PlacementDistance(glyph.placement, set.placements[i]);
+      if (placement > cutoff) continue;
+      float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
+      best[code] = std::min(best[code], d);
+    }
 }
 
 }  // namespace

@@ -165,3 +165,23 @@ uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
   return sum;
 #endif
 }
+
+void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const uint8_t* cell = shape + 16 * y + 2 * x;
+      coarse[4 * y + x] = uint8_t((cell[0] + cell[1] + cell[8] + cell[9] + 2) / 4);
+    }
+}
+
+uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b) {
+#ifdef __SSE2__
+  __m128i sad = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
+  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4));
+#else
+  uint32_t sum = 0;
+  for (int i = 0; i < kCoarseBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
+  return sum;
+#endif
+}

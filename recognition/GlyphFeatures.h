@@ -44,3 +44,8 @@ bool DescribeShape(const uint8_t* ink, int32_t width, int32_t height,
 
 // Sum of absolute differences of two shapes' bytes.
 uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b);
+
+// A shape's coverage on 4x4 cells: a first, cheap comparison that shortlists characters.
+inline constexpr int kCoarseBytes = 16;
+void CoarseShape(const uint8_t* shape, uint8_t* coarse);
+uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b);

@@ -196,9 +196,40 @@ void TemplateStore::RenderBucket(TemplateSet& set) const {
       if (!DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
                          shape.bytes))
         continue;
-      set.shapes.insert(set.shapes.end(), shape.bytes.begin(), shape.bytes.end());
-      set.placements.push_back(PlaceOnLine(glyph.extent, line.xHeight, line.capHeight));
-      set.codes.push_back(code);
+      shape.placement = PlaceOnLine(glyph.extent, line.xHeight, line.capHeight);
+      set.Add(shape, code);
     }
+  }
+  set.SortByCode();
+}
+
+void TemplateSet::Add(const GlyphShape& shape, uint8_t code) {
+  shapes.insert(shapes.end(), shape.bytes.begin(), shape.bytes.end());
+  coarse.resize(coarse.size() + kCoarseBytes);
+  CoarseShape(shape.bytes.data(), coarse.data() + coarse.size() - kCoarseBytes);
+  placements.push_back(shape.placement);
+  codes.push_back(code);
+}
+
+void TemplateSet::SortByCode() {
+  std::vector<size_t> order(Size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return codes[a] < codes[b]; });
+  TemplateSet sorted;
+  for (size_t i : order) {
+    GlyphShape shape;
+    std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
+    shape.placement = placements[i];
+    sorted.Add(shape, codes[i]);
+  }
+  shapes = std::move(sorted.shapes);
+  coarse = std::move(sorted.coarse);
+  placements = std::move(sorted.placements);
+  codes = std::move(sorted.codes);
+  size_t next = 0;
+  for (int code = 0; code <= 256; ++code) {
+    while (next < codes.size() && codes[next] < code) ++next;
+    firstOfCode[size_t(code)] = uint32_t(next);
   }
 }

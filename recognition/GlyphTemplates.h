@@ -53,14 +53,19 @@ class GlyphFont {
 // installed): sans and serif, office, humanist and book faces.
 extern const std::vector<std::string> kTemplateFamilies;
 
-// The templates of one size bucket, one entry per character and face.
+// The templates of one size bucket, one entry per character and face, ordered by code.
 struct TemplateSet {
   double xHeight = 0;           // the bucket's x-height in pixels
   std::vector<uint8_t> shapes;  // kShapeBytes per template
+  std::vector<uint8_t> coarse;  // kCoarseBytes per template
   std::vector<GlyphPlacement> placements;
   std::vector<uint8_t> codes;
+  std::array<uint32_t, 257> firstOfCode{};  // code c: templates firstOfCode[c] ... [c + 1] - 1
   size_t Size() const { return codes.size(); }
   const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
+  const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
+  void Add(const GlyphShape& shape, uint8_t code);
+  void SortByCode();
 };
 
 // The process's templates, shared by every classifier. Thread-safe.
