@@ -2,14 +2,19 @@
 // alphabet, drawn from the template faces and from faces the templates do not use, at
 // x-heights of 7 to 60 pixels, clean and degraded (bolder, thinner, shifted).
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
 #include "recognition/GlyphClassifier.h"
 #include "recognition/GlyphTemplates.h"
@@ -62,9 +67,55 @@ std::string Show(uint8_t code) {
   return utf8;
 }
 
+// How often each character occurs in the bench pages' true texts (UTF-8), so that the
+// accuracy can be weighted as running text weights it.
+std::array<double, 256> TextFrequencies() {
+  std::array<double, 256> counts{};
+  std::map<uint32_t, uint8_t> toCode;
+  for (int code = 1; code < 256; ++code)
+    toCode[Windows1252ToUnicode(uint8_t(code))] = uint8_t(code);
+  for (const auto& entry : std::filesystem::directory_iterator(QUILLON_BENCH_CASES)) {
+    if (entry.path().extension() != ".txt") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t i = 0; i < text.size();) {
+      uint8_t lead = uint8_t(text[i]);
+      int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      uint32_t point = length == 1 ? lead : lead & (0x3F >> (length - 1));
+      for (int k = 1; k < length && i + size_t(k) < text.size(); ++k)
+        point = (point << 6) | (uint8_t(text[i + size_t(k)]) & 0x3F);
+      i += size_t(length);
+      if (auto it = toCode.find(point); it != toCode.end()) counts[it->second] += 1;
+    }
+  }
+  return counts;
+}
+
+// Accuracy per character, weighted by the character's frequency in running text.
+struct CharTally {
+  std::array<long, 256> total{}, right{};
+  void Add(uint8_t code, bool first) {
+    ++total[code];
+    right[code] += first;
+  }
+  double TextWeighted(const std::array<double, 256>& frequency) const {
+    double weight = 0, sum = 0;
+    for (int c = 0; c < 256; ++c)
+      if (total[size_t(c)] > 0 && frequency[size_t(c)] > 0) {
+        weight += frequency[size_t(c)];
+        sum += frequency[size_t(c)] * double(right[size_t(c)]) / double(total[size_t(c)]);
+      }
+    return weight > 0 ? 100.0 * sum / weight : 0.0;
+  }
+};
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // An optional x-height: measure that size only.
+  int onlyXHeight = argc > 1 ? std::atoi(argv[1]) : 0;
+  const std::array<double, 256> frequency = TextFrequencies();
+  CharTally templateChars, heldOutChars;
   // Template rendering per size bucket, first use.
   for (double x : TemplateStore::kBucketXHeights) {
     double start = ThreadSeconds();
@@ -79,6 +130,7 @@ int main() {
   GlyphClassifier classifier;
   std::map<std::pair<uint8_t, uint8_t>, long> confusions;
   std::map<int, Tally> bySize;
+  std::map<int, CharTally> bySizeChars;
   Tally templateFaces, heldOutFaces;
   std::vector<double> rightScores, wrongScores;
   double seconds = 0;
@@ -90,6 +142,7 @@ int main() {
       Tally tally;
       for (int xHeight : kXHeights)
         for (const Degradation& degradation : kDegradations) {
+          if (onlyXHeight > 0 && xHeight != onlyXHeight) continue;
           int32_t size = std::max(4, int32_t(std::lround(xHeight / font->XHeightPerEm())));
           LineMetrics line = font->Metrics(size, degradation.threshold);
           line.baseline = 1000;
@@ -109,7 +162,9 @@ int main() {
             bool inTwo = first || (read.size() > 1 && read[1].code == code);
             tally.Add(first, inTwo);
             bySize[xHeight].Add(first, inTwo);
+            bySizeChars[xHeight].Add(code, first);
             (heldOut ? heldOutFaces : templateFaces).Add(first, inTwo);
+            (heldOut ? heldOutChars : templateChars).Add(code, first);
             if (!read.empty()) (first ? rightScores : wrongScores).push_back(read[0].score);
             if (!first) ++confusions[{code, read.empty() ? uint8_t(0) : read[0].code}];
           }
@@ -122,8 +177,11 @@ int main() {
       "\ntemplate faces: %.2f %% (top 2 %.2f %%); held-out faces: %.2f %% (top 2 %.2f %%)\n",
       templateFaces.Percent(), templateFaces.PercentTwo(), heldOutFaces.Percent(),
       heldOutFaces.PercentTwo());
+  std::printf("weighted as running text: template faces %.2f %%, held-out faces %.2f %%\n",
+              templateChars.TextWeighted(frequency), heldOutChars.TextWeighted(frequency));
   for (const auto& [xHeight, tally] : bySize)
-    std::printf("x-height %2d px: %6.2f %%\n", xHeight, tally.Percent());
+    std::printf("x-height %2d px: %6.2f %%, weighted as running text %6.2f %%\n", xHeight,
+                tally.Percent(), bySizeChars[xHeight].TextWeighted(frequency));
   auto median = [](std::vector<double> v) {
     if (v.empty()) return 0.0;
     std::nth_element(v.begin(), v.begin() + ptrdiff_t(v.size() / 2), v.end());
@@ -138,5 +196,21 @@ int main() {
   for (size_t i = 0; i < std::min<size_t>(40, top.size()); ++i)
     std::printf("%s %s->%s %ld", i % 10 ? "," : "\n ", Show(top[i].second.first).c_str(),
                 Show(top[i].second.second).c_str(), top[i].first);
+  std::printf("\n");
+  // The same, weighted as running text: the share of a page's characters each confusion costs.
+  double allText = 0;
+  for (double f : frequency) allText += f;
+  std::vector<std::pair<double, std::pair<uint8_t, uint8_t>>> weighted;
+  for (const auto& [pair, n] : confusions) {
+    long total = templateChars.total[pair.first] + heldOutChars.total[pair.first];
+    if (total > 0 && allText > 0)
+      weighted.push_back(
+          {100.0 * frequency[pair.first] / allText * double(n) / double(total), pair});
+  }
+  std::sort(weighted.rbegin(), weighted.rend());
+  std::printf("top confusions weighted as running text (%% of characters):");
+  for (size_t i = 0; i < std::min<size_t>(30, weighted.size()); ++i)
+    std::printf("%s %s->%s %.3f", i % 10 ? "," : "\n ", Show(weighted[i].second.first).c_str(),
+                Show(weighted[i].second.second).c_str(), weighted[i].first);
   std::printf("\n");
 }

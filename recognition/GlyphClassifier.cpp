@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "recognition/ExtendedAlphabet.h"
 #include "recognition/GlyphFeatures.h"
 #include "recognition/GlyphTemplates.h"
 
@@ -28,6 +29,12 @@ constexpr size_t kMaxLearned = 2000;
 // The coarse comparison's unit and the number of characters it hands to the fine one.
 constexpr float kCoarseUnit = 100.0f * kCoarseBytes;
 constexpr size_t kShortlist = 16;
+// What a rare look-alike pays against its common twin (see kRareLookAlikes).
+constexpr float kRarePenalty = 0.04f;
+// "‚" is drawn as a comma in nearly every face; only its place in a word tells them apart,
+// so it never reads better than the comma (the word's reader may still choose it).
+constexpr uint8_t kLowQuote = 0x82;
+constexpr float kTwinGap = 0.05f;
 
 float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
   return std::abs(a.top - b.top) + std::abs(a.bottom - b.bottom) +
@@ -83,7 +90,7 @@ std::vector<uint8_t> Shortlist(const GlyphShape& glyph, const TemplateSet& set, 
   CoarseShape(glyph.bytes.data(), coarse);
   CodeDistances nearest;
   nearest.fill(std::numeric_limits<float>::infinity());
-  for (size_t i = 0; i < set.Size(); ++i) {
+  for (uint32_t i : set.plain) {
     float placement = PlacementDistance(glyph.placement, set.placements[i]);
     if (placement > cutoff) continue;
     float d = float(CoarseDistance(coarse, set.Coarse(i))) / kCoarseUnit + placement;
@@ -102,13 +109,15 @@ std::vector<uint8_t> Shortlist(const GlyphShape& glyph, const TemplateSet& set, 
 
 void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff,
                    CodeDistances& best) {
-  for (uint8_t code : Shortlist(glyph, set, cutoff))
+  for (uint8_t code : Shortlist(glyph, set, cutoff)) {
+    float rarity = kRareLookAlikes.find(char(code)) == std::string_view::npos ? 0.0f : kRarePenalty;
     for (size_t i = set.firstOfCode[code]; i < set.firstOfCode[code + 1u]; ++i) {
       float placement = PlacementDistance(glyph.placement, set.placements[i]);
       if (placement > cutoff) continue;
       float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
-      best[code] = std::min(best[code], d);
+      best[code] = std::min(best[code], d + rarity);
     }
+  }
 }
 
 }  // namespace
@@ -144,6 +153,8 @@ std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, cons
   // Nothing placed like it (a blob, a speck far off the line): compare with everything.
   if (std::all_of(best.begin(), best.end(), [](float d) { return std::isinf(d); }))
     ScanTemplates(shape, set, std::numeric_limits<float>::infinity(), best);
+
+  if (!std::isinf(best[','])) best[kLowQuote] = std::max(best[kLowQuote], best[','] + kTwinGap);
 
   std::vector<ScoredChar> result;
   for (int code = 0; code < 256; ++code)

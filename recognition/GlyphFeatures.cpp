@@ -75,17 +75,50 @@ void CoverGrid(const InkIntegral& integral, Grid& grid) {
   }
 }
 
+// Blurs the grid along one axis where one pixel of the glyph spans several cells, so that a
+// comma 3 pixels wide and one 4 pixels wide give alike grids rather than different stairs.
+void SmoothPixelSteps(Grid& grid, int32_t pixels, bool alongRows) {
+  double cellsPerPixel = double(kGrid) / std::max(1, pixels);
+  if (cellsPerPixel <= 1.0) return;
+  double sigma = 0.5 * cellsPerPixel;
+  int radius = std::min(kGrid - 1, int(std::ceil(2 * sigma)));
+  std::array<float, kGrid> weights{};
+  float total = 0;
+  for (int k = 0; k <= radius; ++k) {
+    weights[size_t(k)] = float(std::exp(-0.5 * k * k / (sigma * sigma)));
+    total += k == 0 ? weights[0] : 2 * weights[size_t(k)];
+  }
+  for (float& w : weights) w /= total;
+  Grid out{};
+  for (int a = 0; a < kGrid; ++a)
+    for (int b = 0; b < kGrid; ++b) {
+      float sum = 0;
+      for (int k = -radius; k <= radius; ++k) {
+        int c = b + k;
+        if (c < 0 || c >= kGrid) continue;  // paper beyond the box
+        sum += weights[size_t(std::abs(k))] * (alongRows ? grid[a][c] : grid[c][a]);
+      }
+      (alongRows ? out[a][b] : out[b][a]) = sum;
+    }
+  grid = out;
+}
+
 void PoolCoverage(const Grid& grid, uint8_t* out) {
-  for (int y = 0; y < kGrid / 2; ++y)
-    for (int x = 0; x < kGrid / 2; ++x) {
-      float sum = grid[2 * y][2 * x] + grid[2 * y][2 * x + 1] + grid[2 * y + 1][2 * x] +
-                  grid[2 * y + 1][2 * x + 1];
-      out[y * (kGrid / 2) + x] = uint8_t(std::lround(sum * 63.75f));
+  constexpr int kPool = kGrid / kCoverageSide;
+  constexpr float kScale = 255.0f / (kPool * kPool);
+  for (int y = 0; y < kCoverageSide; ++y)
+    for (int x = 0; x < kCoverageSide; ++x) {
+      float sum = 0;
+      for (int dy = 0; dy < kPool; ++dy)
+        for (int dx = 0; dx < kPool; ++dx) sum += grid[kPool * y + dy][kPool * x + dx];
+      out[y * kCoverageSide + x] = uint8_t(std::lround(sum * kScale));
     }
 }
 
 // Sobel gradients of the grid (paper around it), each spread over the two nearest of
 // eight directions and summed per 4x4 zone; normalised so that stroke weight matters less.
+constexpr float kDirectionMean = 60.0f;
+
 void PoolDirections(const Grid& grid, uint8_t* out) {
   auto at = [&](int y, int x) {
     return (x < 0 || y < 0 || x >= kGrid || y >= kGrid) ? 0.0f : grid[y][x];
@@ -112,7 +145,7 @@ void PoolDirections(const Grid& grid, uint8_t* out) {
         }
       }
     }
-  float scale = total > 0 ? 40.0f * kDirectionBytes / total : 0.0f;
+  float scale = total > 0 ? kDirectionMean * kDirectionBytes / total : 0.0f;
   for (int i = 0; i < kDirectionBytes; ++i)
     out[i] = uint8_t(std::min(255.0f, std::round(zones[size_t(i)] * scale)));
 }
@@ -145,6 +178,8 @@ bool DescribeShape(const uint8_t* ink, int32_t width, int32_t height,
   if (integral.At(integral.w, integral.h) == 0) return false;
   Grid grid;
   CoverGrid(integral, grid);
+  SmoothPixelSteps(grid, width, true);
+  SmoothPixelSteps(grid, height, false);
   PoolCoverage(grid, bytes.data());
   PoolDirections(grid, bytes.data() + kCoverageBytes);
   return true;
@@ -158,7 +193,7 @@ uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
     __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
     sum = _mm_add_epi64(sum, _mm_sad_epu8(va, vb));
   }
-  return uint32_t(_mm_cvtsi128_si32(sum) + _mm_extract_epi16(sum, 4));
+  return uint32_t(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
 #else
   uint32_t sum = 0;
   for (int i = 0; i < kShapeBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
@@ -167,10 +202,14 @@ uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
 }
 
 void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
+  constexpr int kPool = kCoverageSide / 4;
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) {
-      const uint8_t* cell = shape + 16 * y + 2 * x;
-      coarse[4 * y + x] = uint8_t((cell[0] + cell[1] + cell[8] + cell[9] + 2) / 4);
+      int sum = 0;
+      for (int dy = 0; dy < kPool; ++dy)
+        for (int dx = 0; dx < kPool; ++dx)
+          sum += shape[(kPool * y + dy) * kCoverageSide + kPool * x + dx];
+      coarse[4 * y + x] = uint8_t((sum + kPool * kPool / 2) / (kPool * kPool));
     }
 }
 
@@ -178,7 +217,7 @@ uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b) {
 #ifdef __SSE2__
   __m128i sad = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4));
+  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_cvtsi128_si32(_mm_srli_si128(sad, 8)));
 #else
   uint32_t sum = 0;
   for (int i = 0; i < kCoarseBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));

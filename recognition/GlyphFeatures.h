@@ -7,8 +7,9 @@
 #include <array>
 #include <cstdint>
 
-// Coverage on an 8x8 grid, then edge directions (8) on 4x4 zones.
-inline constexpr int kCoverageBytes = 64;
+// Coverage on a square grid, then edge directions (8) on 4x4 zones.
+inline constexpr int kCoverageSide = 8;
+inline constexpr int kCoverageBytes = kCoverageSide * kCoverageSide;
 inline constexpr int kDirectionBytes = 128;
 inline constexpr int kShapeBytes = kCoverageBytes + kDirectionBytes;
 

@@ -180,30 +180,44 @@ const TemplateSet& TemplateStore::ForXHeight(double xHeight) {
   return buckets_[nearest];
 }
 
+// Small marks change shape most from one print to the next (a comma's tail is one pixel or
+// none), so every bucket holds several prints of them; small buckets hold several prints of
+// every character (the bar of an "e" at 7 pixels comes and goes with the scan's darkness).
+struct Print {
+  uint8_t threshold;
+  double shift;
+};
+constexpr Print kPrints[] = {{128, 0.0}, {72, 0.0}, {184, 0.0}, {72, 0.5}, {184, 0.5}};
+constexpr std::string_view kSmallMarks = ".,:;'\"\x84\x93\x94\x82\x91\x92\xB7-\x96\x97!i";
+
 void TemplateStore::RenderBucket(TemplateSet& set) const {
   // The faces are shared by every bucket.
   static std::mutex renderMutex;
   std::lock_guard lock(renderMutex);
-  constexpr uint8_t kThreshold = 128;
+  size_t prints = set.xHeight <= kDarknessVariantsUpTo ? 3 : 1;
   RenderedGlyph glyph;
   GlyphShape shape;
-  for (const auto& face : faces_) {
-    int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
-    LineMetrics line = face->Metrics(size, kThreshold);
-    for (char c : kExtendedAlphabet) {
-      uint8_t code = uint8_t(c);
-      if (!face->Render(code, size, kThreshold, glyph)) continue;
-      if (!DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
-                         shape.bytes))
-        continue;
-      shape.placement = PlaceOnLine(glyph.extent, line.xHeight, line.capHeight);
-      set.Add(shape, code);
+  for (const auto& face : faces_)
+    for (size_t variant = 0; variant < std::size(kPrints); ++variant) {
+      const Print& print = kPrints[variant];
+      int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
+      LineMetrics line = face->Metrics(size, print.threshold);
+      const std::string_view codes = variant < prints ? kExtendedAlphabet : kSmallMarks;
+      for (char c : codes) {
+        uint8_t code = uint8_t(c);
+        if (!face->Render(code, size, print.threshold, glyph, print.shift, print.shift)) continue;
+        if (!DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
+                           shape.bytes))
+          continue;
+        shape.placement = PlaceOnLine(glyph.extent, line.xHeight, line.capHeight);
+        set.Add(shape, code, uint8_t(variant));
+      }
     }
-  }
   set.SortByCode();
 }
 
-void TemplateSet::Add(const GlyphShape& shape, uint8_t code) {
+void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber) {
+  variant.push_back(variantNumber);
   shapes.insert(shapes.end(), shape.bytes.begin(), shape.bytes.end());
   coarse.resize(coarse.size() + kCoarseBytes);
   CoarseShape(shape.bytes.data(), coarse.data() + coarse.size() - kCoarseBytes);
@@ -221,8 +235,12 @@ void TemplateSet::SortByCode() {
     GlyphShape shape;
     std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
     shape.placement = placements[i];
-    sorted.Add(shape, codes[i]);
+    sorted.Add(shape, codes[i], variant[i]);
   }
+  variant = std::move(sorted.variant);
+  plain.clear();
+  for (size_t i = 0; i < variant.size(); ++i)
+    if (variant[i] == 0) plain.push_back(uint32_t(i));
   shapes = std::move(sorted.shapes);
   coarse = std::move(sorted.coarse);
   placements = std::move(sorted.placements);

@@ -61,10 +61,12 @@ struct TemplateSet {
   std::vector<GlyphPlacement> placements;
   std::vector<uint8_t> codes;
   std::array<uint32_t, 257> firstOfCode{};  // code c: templates firstOfCode[c] ... [c + 1] - 1
+  std::vector<uint8_t> variant;             // 0: the face's plain print; else a darker or lighter
+  std::vector<uint32_t> plain;              // the templates of variant 0 (the coarse pass)
   size_t Size() const { return codes.size(); }
   const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
   const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
-  void Add(const GlyphShape& shape, uint8_t code);
+  void Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber = 0);
   void SortByCode();
 };
 
@@ -78,6 +80,7 @@ class TemplateStore {
   std::vector<std::string> FaceNames();
 
   static constexpr std::array<double, 4> kBucketXHeights = {8, 12, 18, 28};
+  static constexpr double kDarknessVariantsUpTo = 12;
 
  private:
   TemplateStore() = default;
