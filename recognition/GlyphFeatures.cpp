@@ -43,12 +43,17 @@ void BuildIntegral(const uint8_t* ink, int32_t width, int32_t height, InkIntegra
   integral.h = h;
   integral.block = block;
   integral.sum.assign(size_t(w + 1) * size_t(h + 1), 0);
-  std::vector<int32_t> row(size_t(w), 0);
+  thread_local std::vector<int32_t> row;
+  row.resize(size_t(w));
   for (int32_t sy = 0; sy < h; ++sy) {
     std::fill(row.begin(), row.end(), 0);
     for (int32_t y = sy * block; y < std::min(height, (sy + 1) * block); ++y) {
       const uint8_t* line = ink + size_t(y) * size_t(width);
-      for (int32_t x = 0; x < width; ++x) row[size_t(x / block)] += line[x] != 0;
+      if (block == 1) {
+        for (int32_t x = 0; x < width; ++x) row[size_t(x)] += line[x] != 0;
+      } else {
+        for (int32_t x = 0; x < width; ++x) row[size_t(x / block)] += line[x] != 0;
+      }
     }
     int32_t running = 0;
     for (int32_t sx = 0; sx < w; ++sx) {
@@ -64,15 +69,16 @@ using Grid = std::array<std::array<float, kGrid>, kGrid>;
 void CoverGrid(const InkIntegral& integral, Grid& grid) {
   double cellW = double(integral.w) / kGrid, cellH = double(integral.h) / kGrid;
   double full = cellW * cellH * integral.block * integral.block;
-  for (int gy = 0; gy < kGrid; ++gy) {
-    double y0 = gy * cellH, y1 = (gy + 1) * cellH;
+  // The ink above and left of every grid corner, then each cell from its four corners.
+  std::array<std::array<double, kGrid + 1>, kGrid + 1> corner;
+  for (int gy = 0; gy <= kGrid; ++gy)
+    for (int gx = 0; gx <= kGrid; ++gx) corner[gy][gx] = integral.Below(gx * cellW, gy * cellH);
+  for (int gy = 0; gy < kGrid; ++gy)
     for (int gx = 0; gx < kGrid; ++gx) {
-      double x0 = gx * cellW, x1 = (gx + 1) * cellW;
-      double ink = integral.Below(x1, y1) - integral.Below(x0, y1) - integral.Below(x1, y0) +
-                   integral.Below(x0, y0);
+      double ink =
+          corner[gy + 1][gx + 1] - corner[gy + 1][gx] - corner[gy][gx + 1] + corner[gy][gx];
       grid[gy][gx] = float(std::clamp(ink / full, 0.0, 1.0));
     }
-  }
 }
 
 // Blurs the grid along one axis where one pixel of the glyph spans several cells, so that a
@@ -119,6 +125,17 @@ void PoolCoverage(const Grid& grid, uint8_t* out) {
 // eight directions and summed per 4x4 zone; normalised so that stroke weight matters less.
 constexpr float kDirectionMean = 60.0f;
 
+// The 45-degree sector (0 ... 7, counted from +x towards +y) the vector (x, y) points into.
+int Octant(float x, float y) {
+  float ax = std::abs(x), ay = std::abs(y);
+  if (y >= 0) {
+    if (x > 0) return ay < ax ? 0 : 1;
+    return ay > ax ? 2 : 3;
+  }
+  if (x < 0) return ay < ax ? 4 : 5;
+  return ay > ax ? 6 : 7;
+}
+
 void PoolDirections(const Grid& grid, uint8_t* out) {
   auto at = [&](int y, int x) {
     return (x < 0 || y < 0 || x >= kGrid || y >= kGrid) ? 0.0f : grid[y][x];
@@ -137,11 +154,14 @@ void PoolDirections(const Grid& grid, uint8_t* out) {
       float magnitude = std::sqrt(gx * gx + gy * gy);
       if (magnitude < 1e-4f) continue;
       float* zone = &zones[size_t(((y / 4) * 4 + x / 4) * 8)];
-      for (int k = 0; k < 8; ++k) {
-        float part = (gx * kDirX[k] + gy * kDirY[k]) / magnitude - kDiagonal;
+      float within = kDiagonal * magnitude;  // directions less than 45 degrees away
+      // Only the two directions on either side of the gradient lie that near.
+      int octant = Octant(gx, gy);
+      for (int k : {octant, (octant + 1) & 7}) {
+        float part = gx * kDirX[k] + gy * kDirY[k] - within;
         if (part > 0) {
-          zone[k] += part * magnitude;
-          total += part * magnitude;
+          zone[k] += part;
+          total += part;
         }
       }
     }

@@ -101,6 +101,12 @@ std::unique_ptr<GlyphFont> GlyphFont::Open(const std::string& family, bool bold,
 
 bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
                        double shiftX, double shiftY) const {
+  GrayGlyph gray;
+  return RenderGray(code, pixelsPerEm, gray, shiftX, shiftY) && gray.Threshold(threshold, out);
+}
+
+bool GlyphFont::RenderGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX,
+                           double shiftY) const {
   FT_Face face = face_->face;
   if (pixelsPerEm < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelsPerEm)) != 0) return false;
   FT_Vector delta{FT_Pos(std::lround(shiftX * 64)), FT_Pos(std::lround(-shiftY * 64))};
@@ -110,11 +116,21 @@ bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, Ren
     return false;
   const FT_Bitmap& bitmap = face->glyph->bitmap;
   if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
-  int32_t rows = int32_t(bitmap.rows), cols = int32_t(bitmap.width);
-  int32_t left = cols, right = -1, top = rows, bottom = -1;
-  for (int32_t y = 0; y < rows; ++y)
-    for (int32_t x = 0; x < cols; ++x)
-      if (bitmap.buffer[y * bitmap.pitch + x] >= threshold) {
+  out.width = int32_t(bitmap.width);
+  out.height = int32_t(bitmap.rows);
+  out.top = face->glyph->bitmap_top;
+  out.coverage.resize(size_t(out.width) * size_t(out.height));
+  for (int32_t y = 0; y < out.height; ++y)
+    std::copy_n(bitmap.buffer + y * bitmap.pitch, out.width,
+                out.coverage.begin() + ptrdiff_t(y) * out.width);
+  return true;
+}
+
+bool GrayGlyph::Threshold(uint8_t threshold, RenderedGlyph& out) const {
+  int32_t left = width, right = -1, top = height, bottom = -1;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      if (At(x, y) >= threshold) {
         left = std::min(left, x), right = std::max(right, x);
         top = std::min(top, y), bottom = std::max(bottom, y);
       }
@@ -125,9 +141,8 @@ bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, Ren
   for (int32_t y = top; y <= bottom; ++y)
     for (int32_t x = left; x <= right; ++x)
       out.bitmap.ink[size_t(y - top) * size_t(out.bitmap.width) + size_t(x - left)] =
-          bitmap.buffer[y * bitmap.pitch + x] >= threshold;
-  out.extent = {out.bitmap.width, out.bitmap.height, face->glyph->bitmap_top - top,
-                face->glyph->bitmap_top - bottom - 1};
+          At(x, y) >= threshold;
+  out.extent = {out.bitmap.width, out.bitmap.height, this->top - top, this->top - bottom - 1};
   return true;
 }
 
@@ -195,24 +210,36 @@ void TemplateStore::RenderBucket(TemplateSet& set) const {
   static std::mutex renderMutex;
   std::lock_guard lock(renderMutex);
   size_t prints = set.xHeight <= kDarknessVariantsUpTo ? 3 : 1;
-  RenderedGlyph glyph;
-  GlyphShape shape;
-  for (const auto& face : faces_)
-    for (size_t variant = 0; variant < std::size(kPrints); ++variant) {
-      const Print& print = kPrints[variant];
-      int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
-      LineMetrics line = face->Metrics(size, print.threshold);
-      const std::string_view codes = variant < prints ? kExtendedAlphabet : kSmallMarks;
-      for (char c : codes) {
-        uint8_t code = uint8_t(c);
-        if (!face->Render(code, size, print.threshold, glyph, print.shift, print.shift)) continue;
-        if (!DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
+  for (const auto& face : faces_) {
+    int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
+    std::array<LineMetrics, std::size(kPrints)> lines;
+    for (size_t variant = 0; variant < std::size(kPrints); ++variant)
+      lines[variant] = face->Metrics(size, kPrints[variant].threshold);
+    GrayGlyph gray;
+    RenderedGlyph glyph;
+    GlyphShape shape;
+    for (char c : kExtendedAlphabet) {
+      uint8_t code = uint8_t(c);
+      bool mark = kSmallMarks.find(c) != std::string_view::npos;
+      double renderedShift = -1;
+      for (size_t variant = 0; variant < std::size(kPrints); ++variant) {
+        const Print& print = kPrints[variant];
+        if (variant >= prints && !mark) break;
+        // One drawing serves every darkness at the same shift.
+        if (print.shift != renderedShift) {
+          if (!face->RenderGray(code, size, gray, print.shift, print.shift)) break;
+          renderedShift = print.shift;
+        }
+        if (!gray.Threshold(print.threshold, glyph) ||
+            !DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
                            shape.bytes))
           continue;
-        shape.placement = PlaceOnLine(glyph.extent, line.xHeight, line.capHeight);
+        shape.placement =
+            PlaceOnLine(glyph.extent, lines[variant].xHeight, lines[variant].capHeight);
         set.Add(shape, code, uint8_t(variant));
       }
     }
+  }
   set.SortByCode();
 }
 

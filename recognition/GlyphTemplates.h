@@ -19,6 +19,16 @@ struct RenderedGlyph {
   InkExtent extent;    // the box against the baseline
 };
 
+// A character drawn anti-aliased: coverage 0 ... 255 per pixel.
+struct GrayGlyph {
+  int32_t width = 0, height = 0;
+  int32_t top = 0;  // rows above the baseline of row 0
+  std::vector<uint8_t> coverage;
+  uint8_t At(int32_t x, int32_t y) const { return coverage[size_t(y) * size_t(width) + size_t(x)]; }
+  // The pixels whose coverage reaches `threshold` as ink; false when none do.
+  bool Threshold(uint8_t threshold, RenderedGlyph& out) const;
+};
+
 // One typeface file opened for drawing single characters. Not safe to use from several
 // threads at once.
 class GlyphFont {
@@ -37,6 +47,8 @@ class GlyphFont {
   // False when the face lacks the character or nothing reaches the threshold.
   bool Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
               double shiftX = 0.0, double shiftY = 0.0) const;
+  bool RenderGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX = 0.0,
+                  double shiftY = 0.0) const;
   // The ink height of "x" and "H" at this size and threshold: the line's metrics.
   LineMetrics Metrics(int32_t pixelsPerEm, uint8_t threshold) const;
 
