@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
     double start = ThreadSeconds();
     const TemplateSet& set = TemplateStore::Instance().ForXHeight(x);
     double ms = 1e3 * (ThreadSeconds() - start);
-    std::printf("bucket x-height %2.0f: %zu templates rendered in %.1f ms\n", x, set.Size(), ms);
+    std::printf("bucket x-height %2.0f: %zu templates rendered in %.1f ms, typical distance %.3f\n",
+                x, set.Size(), ms, set.typicalDistance);
   }
   std::vector<std::pair<std::string, bool>> families;
   for (const auto& f : kTemplateFamilies) families.push_back({f, false});
@@ -188,6 +189,17 @@ int main(int argc, char** argv) {
     return v[v.size() / 2];
   };
   std::printf("median score: right %.3f, wrong %.3f\n", median(rightScores), median(wrongScores));
+  // Calibration: how often the first reading is right, by its score.
+  constexpr double kBins[] = {0.0, 0.3, 0.5, 0.7, 0.8, 0.9, 0.95, 1.01};
+  std::printf("share right by score:");
+  for (size_t b = 0; b + 1 < std::size(kBins); ++b) {
+    auto in = [&](double v) { return v >= kBins[b] && v < kBins[b + 1]; };
+    long right = std::count_if(rightScores.begin(), rightScores.end(), in);
+    long wrong = std::count_if(wrongScores.begin(), wrongScores.end(), in);
+    std::printf(" [%.2f,%.2f) %.0f %% of %ld;", kBins[b], std::min(1.0, kBins[b + 1]),
+                right + wrong ? 100.0 * double(right) / double(right + wrong) : 0.0, right + wrong);
+  }
+  std::printf("\n");
   std::printf("%.1f us per Classify (%ld calls)\n", 1e6 * seconds / double(calls), calls);
   std::vector<std::pair<long, std::pair<uint8_t, uint8_t>>> top;
   for (const auto& [pair, n] : confusions) top.push_back({n, pair});

@@ -16,15 +16,15 @@ namespace {
 // A template this far from the glyph's placement cannot be it (a comma is no apostrophe,
 // whatever its shape); skipping it also keeps the scan cheap.
 constexpr float kPlacementCutoff = 1.2f;
-// The shape distance's unit: the mean difference per byte that counts as much as a
-// mismatch of one x-height in placement.
-constexpr float kShapeUnit = 40.0f * kShapeBytes;
 // The page's own shapes are preferred to the templates at equal distance.
 constexpr float kLearnedWeight = 0.8f;
 // Scores fall along a logistic curve of the distance: a typical match of another typeface
 // lies near 0.4 (score ~0.9), a typical wrong character near 0.75 and beyond.
 constexpr double kDoubtfulDistance = 0.68;
 constexpr double kScoreSlope = 0.11;
+constexpr double kLargePrintTypicalDistance = 0.46;
+// How much nearer one character must be than another to take (1 - 1/e) of their share.
+constexpr double kShareScale = 0.05;
 constexpr size_t kMaxLearned = 2000;
 // The coarse comparison's unit and the number of characters it hands to the fine one.
 constexpr float kCoarseUnit = 100.0f * kCoarseBytes;
@@ -35,11 +35,6 @@ constexpr float kRarePenalty = 0.04f;
 // so it never reads better than the comma (the word's reader may still choose it).
 constexpr uint8_t kLowQuote = 0x82;
 constexpr float kTwinGap = 0.05f;
-
-float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
-  return std::abs(a.top - b.top) + std::abs(a.bottom - b.bottom) +
-         0.3f * std::abs(a.logAspect - b.logAspect) + 0.2f * std::abs(a.logWidth - b.logWidth);
-}
 
 // The glyph's tight ink box inside its bitmap, copied out when there is paper around it.
 // False when there is no ink.
@@ -78,8 +73,10 @@ bool DescribeGlyph(const GlyphBitmap& glyph, const PageBox& box, const LineMetri
   return true;
 }
 
-double Score(float distance) {
-  return 1.0 / (1.0 + std::exp((double(distance) - kDoubtfulDistance) / kScoreSlope));
+// Distances are first brought to the scale of large print, where faces differ least.
+double Score(float distance, const TemplateSet& set) {
+  double scaled = double(distance) * kLargePrintTypicalDistance / set.typicalDistance;
+  return 1.0 / (1.0 + std::exp((scaled - kDoubtfulDistance) / kScoreSlope));
 }
 
 using CodeDistances = std::array<float, 256>;
@@ -120,6 +117,27 @@ void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff
   }
 }
 
+// The `count` nearest characters, scored by how well each matches and by how clearly it
+// beats the others: two characters that match equally well (a sans "l" and "I") share.
+std::vector<ScoredChar> Ranked(const CodeDistances& best, const TemplateSet& set, size_t count) {
+  float nearest = *std::min_element(best.begin(), best.end());
+  double total = 0;
+  for (float d : best)
+    if (!std::isinf(d)) total += std::exp(-double(d - nearest) / kShareScale);
+  std::vector<ScoredChar> result;
+  for (int code = 0; code < 256; ++code) {
+    float d = best[size_t(code)];
+    if (std::isinf(d)) continue;
+    double share = std::exp(-double(d - nearest) / kShareScale) / total;
+    result.push_back({uint8_t(code), Score(d, set) * share});
+  }
+  size_t keep = std::min(count, result.size());
+  std::partial_sort(result.begin(), result.begin() + ptrdiff_t(keep), result.end(),
+                    [](const ScoredChar& a, const ScoredChar& b) { return a.score > b.score; });
+  result.resize(keep);
+  return result;
+}
+
 }  // namespace
 
 struct GlyphClassifier::Impl {
@@ -156,15 +174,7 @@ std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, cons
 
   if (!std::isinf(best[','])) best[kLowQuote] = std::max(best[kLowQuote], best[','] + kTwinGap);
 
-  std::vector<ScoredChar> result;
-  for (int code = 0; code < 256; ++code)
-    if (!std::isinf(best[size_t(code)]))
-      result.push_back({uint8_t(code), Score(best[size_t(code)])});
-  size_t keep = std::min(count, result.size());
-  std::partial_sort(result.begin(), result.begin() + ptrdiff_t(keep), result.end(),
-                    [](const ScoredChar& a, const ScoredChar& b) { return a.score > b.score; });
-  result.resize(keep);
-  return result;
+  return Ranked(best, set, count);
 }
 
 void GlyphClassifier::Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,

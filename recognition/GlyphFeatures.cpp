@@ -244,3 +244,8 @@ uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b) {
   return sum;
 #endif
 }
+
+float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
+  return std::abs(a.top - b.top) + std::abs(a.bottom - b.bottom) +
+         0.3f * std::abs(a.logAspect - b.logAspect) + 0.2f * std::abs(a.logWidth - b.logWidth);
+}

@@ -9,6 +9,7 @@
 #include <strings.h>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
@@ -210,7 +211,8 @@ void TemplateStore::RenderBucket(TemplateSet& set) const {
   static std::mutex renderMutex;
   std::lock_guard lock(renderMutex);
   size_t prints = set.xHeight <= kDarknessVariantsUpTo ? 3 : 1;
-  for (const auto& face : faces_) {
+  for (size_t faceNumber = 0; faceNumber < faces_.size(); ++faceNumber) {
+    const GlyphFont* face = faces_[faceNumber].get();
     int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
     std::array<LineMetrics, std::size(kPrints)> lines;
     for (size_t variant = 0; variant < std::size(kPrints); ++variant)
@@ -236,15 +238,34 @@ void TemplateStore::RenderBucket(TemplateSet& set) const {
           continue;
         shape.placement =
             PlaceOnLine(glyph.extent, lines[variant].xHeight, lines[variant].capHeight);
-        set.Add(shape, code, uint8_t(variant));
+        set.Add(shape, code, uint8_t(variant), uint8_t(faceNumber));
       }
     }
   }
   set.SortByCode();
+  set.MeasureTypicalDistance();
 }
 
-void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber) {
+void TemplateSet::MeasureTypicalDistance() {
+  std::vector<float> nearest;
+  GlyphShape shape;
+  for (uint32_t i : plain) {
+    std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
+    shape.placement = placements[i];
+    float best = std::numeric_limits<float>::infinity();
+    for (uint32_t j = firstOfCode[codes[i]]; j < firstOfCode[codes[i] + 1u]; ++j)
+      if (faces[j] != faces[i] && variant[j] == 0)
+        best = std::min(best, GlyphDistance(shape, Shape(j), placements[j]));
+    if (!std::isinf(best)) nearest.push_back(best);
+  }
+  if (nearest.empty()) return;
+  std::nth_element(nearest.begin(), nearest.begin() + ptrdiff_t(nearest.size() / 2), nearest.end());
+  typicalDistance = std::max(0.01f, nearest[nearest.size() / 2]);
+}
+
+void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber, uint8_t face) {
   variant.push_back(variantNumber);
+  faces.push_back(face);
   shapes.insert(shapes.end(), shape.bytes.begin(), shape.bytes.end());
   coarse.resize(coarse.size() + kCoarseBytes);
   CoarseShape(shape.bytes.data(), coarse.data() + coarse.size() - kCoarseBytes);
@@ -262,9 +283,10 @@ void TemplateSet::SortByCode() {
     GlyphShape shape;
     std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
     shape.placement = placements[i];
-    sorted.Add(shape, codes[i], variant[i]);
+    sorted.Add(shape, codes[i], variant[i], faces[i]);
   }
   variant = std::move(sorted.variant);
+  faces = std::move(sorted.faces);
   plain.clear();
   for (size_t i = 0; i < variant.size(); ++i)
     if (variant[i] == 0) plain.push_back(uint32_t(i));

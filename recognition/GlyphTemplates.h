@@ -75,11 +75,16 @@ struct TemplateSet {
   std::array<uint32_t, 257> firstOfCode{};  // code c: templates firstOfCode[c] ... [c + 1] - 1
   std::vector<uint8_t> variant;             // 0: the face's plain print; else a darker or lighter
   std::vector<uint32_t> plain;              // the templates of variant 0 (the coarse pass)
+  std::vector<uint8_t> faces;               // the face each template was drawn from
+  // The median distance of a template to the same character in the nearest other face: how
+  // far a good match lies at this size (small print differs more between faces).
+  float typicalDistance = 1.0f;
   size_t Size() const { return codes.size(); }
   const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
   const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
-  void Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber = 0);
+  void Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber = 0, uint8_t face = 0);
   void SortByCode();
+  void MeasureTypicalDistance();
 };
 
 // The process's templates, shared by every classifier. Thread-safe.
