@@ -25,7 +25,8 @@ constexpr double kScoreSlope = 0.11;
 constexpr double kLargePrintTypicalDistance = 0.46;
 // How much nearer one character must be than another to take (1 - 1/e) of their share.
 constexpr double kShareScale = 0.05;
-constexpr size_t kMaxLearned = 2000;
+// A few examples of each character carry a page's face; more would only slow every call.
+constexpr size_t kExamplesPerCode = 12;
 // The coarse comparison's unit and the number of characters it hands to the fine one.
 constexpr float kCoarseUnit = 100.0f * kCoarseBytes;
 constexpr size_t kShortlist = 16;
@@ -109,9 +110,8 @@ void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff
   for (uint8_t code : Shortlist(glyph, set, cutoff)) {
     float rarity = kRareLookAlikes.find(char(code)) == std::string_view::npos ? 0.0f : kRarePenalty;
     for (size_t i = set.firstOfCode[code]; i < set.firstOfCode[code + 1u]; ++i) {
-      float placement = PlacementDistance(glyph.placement, set.placements[i]);
-      if (placement > cutoff) continue;
-      float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
+      if (PlacementDistance(glyph.placement, set.placements[i]) > cutoff) continue;
+      float d = GlyphDistance(glyph, set.Shape(i), set.placements[i]);
       best[code] = std::min(best[code], d + rarity);
     }
   }
@@ -146,6 +146,7 @@ struct GlyphClassifier::Impl {
     uint8_t code = 0;
   };
   std::vector<Example> learned;
+  std::array<size_t, 256> examplesOf{};
 };
 
 GlyphClassifier::GlyphClassifier() : impl_(std::make_unique<Impl>()) {}
@@ -161,12 +162,9 @@ std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, cons
   best.fill(std::numeric_limits<float>::infinity());
   ScanTemplates(shape, set, kPlacementCutoff, best);
   for (const Impl::Example& example : impl_->learned) {
-    float placement = PlacementDistance(shape.placement, example.shape.placement);
-    if (placement > kPlacementCutoff) continue;
-    float d = float(ShapeDistance(shape.bytes.data(), example.shape.bytes.data())) / kShapeUnit +
-              placement;
-    float& slot = best[example.code];
-    slot = std::min(slot, d * kLearnedWeight);
+    if (PlacementDistance(shape.placement, example.shape.placement) > kPlacementCutoff) continue;
+    float d = GlyphDistance(shape, example.shape.bytes.data(), example.shape.placement);
+    best[example.code] = std::min(best[example.code], d * kLearnedWeight);
   }
   // Nothing placed like it (a blob, a speck far off the line): compare with everything.
   if (std::all_of(best.begin(), best.end(), [](float d) { return std::isinf(d); }))
@@ -181,11 +179,14 @@ void GlyphClassifier::Learn(const GlyphBitmap& glyph, const PageBox& box, const 
                             uint8_t code) {
   Impl::Example example;
   example.code = code;
-  if (impl_->learned.size() >= kMaxLearned || !DescribeGlyph(glyph, box, line, example.shape))
+  if (impl_->examplesOf[code] >= kExamplesPerCode ||
+      !DescribeGlyph(glyph, box, line, example.shape))
     return;
   impl_->learned.push_back(example);
+  ++impl_->examplesOf[code];
 }
 
 void GlyphClassifier::Forget() {
   impl_->learned.clear();
+  impl_->examplesOf.fill(0);
 }

@@ -83,28 +83,44 @@ void CoverGrid(const InkIntegral& integral, Grid& grid) {
 
 // Blurs the grid along one axis where one pixel of the glyph spans several cells, so that a
 // comma 3 pixels wide and one 4 pixels wide give alike grids rather than different stairs.
+// The blur's width is half a pixel; its kernels are made once per process.
+using Kernel = std::array<float, 2 * kGrid - 1>;  // taps -15 ... 15
+
+const Kernel& PixelStepKernel(int32_t pixels) {
+  static const std::array<Kernel, kGrid> kernels = [] {
+    std::array<Kernel, kGrid> made{};
+    for (int p = 1; p < kGrid; ++p) {
+      double sigma = 0.5 * kGrid / p;
+      float total = 0;
+      for (int k = -(kGrid - 1); k < kGrid; ++k) {
+        float w = std::abs(k) <= std::ceil(2 * sigma)
+                      ? float(std::exp(-0.5 * k * k / (sigma * sigma)))
+                      : 0.0f;
+        made[size_t(p)][size_t(k + kGrid - 1)] = w;
+        total += w;
+      }
+      for (float& w : made[size_t(p)]) w /= total;
+    }
+    return made;
+  }();
+  return kernels[size_t(pixels)];
+}
+
 void SmoothPixelSteps(Grid& grid, int32_t pixels, bool alongRows) {
-  double cellsPerPixel = double(kGrid) / std::max(1, pixels);
-  if (cellsPerPixel <= 1.0) return;
-  double sigma = 0.5 * cellsPerPixel;
-  int radius = std::min(kGrid - 1, int(std::ceil(2 * sigma)));
-  std::array<float, kGrid> weights{};
-  float total = 0;
-  for (int k = 0; k <= radius; ++k) {
-    weights[size_t(k)] = float(std::exp(-0.5 * k * k / (sigma * sigma)));
-    total += k == 0 ? weights[0] : 2 * weights[size_t(k)];
-  }
-  for (float& w : weights) w /= total;
+  if (pixels >= kGrid) return;
+  const Kernel& kernel = PixelStepKernel(std::max(1, pixels));
   Grid out{};
   for (int a = 0; a < kGrid; ++a)
-    for (int b = 0; b < kGrid; ++b) {
-      float sum = 0;
-      for (int k = -radius; k <= radius; ++k) {
-        int c = b + k;
-        if (c < 0 || c >= kGrid) continue;  // paper beyond the box
-        sum += weights[size_t(std::abs(k))] * (alongRows ? grid[a][c] : grid[c][a]);
+    for (int c = 0; c < kGrid; ++c) {
+      float value = alongRows ? grid[a][c] : grid[c][a];
+      if (value == 0.0f) continue;
+      // Spread the cell over its neighbours (paper beyond the box takes what falls outside).
+      const float* taps = &kernel[size_t(kGrid - 1 - c)];
+      if (alongRows) {
+        for (int b = 0; b < kGrid; ++b) out[a][b] += value * taps[b];
+      } else {
+        for (int b = 0; b < kGrid; ++b) out[b][a] += value * taps[b];
       }
-      (alongRows ? out[a][b] : out[b][a]) = sum;
     }
   grid = out;
 }
