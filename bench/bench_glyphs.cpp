@@ -109,6 +109,46 @@ struct CharTally {
   }
 };
 
+// Page learning: the held-out faces read once with the templates alone, then again after
+// learning each character from another print of the same page (clean, unshifted).
+void MeasureLearning(const std::vector<std::string>& families) {
+  std::printf("\npage learning (held-out faces, bolder and thinner prints, x-height 14 and 24):\n");
+  for (const std::string& family : families) {
+    auto font = GlyphFont::Open(family, false, false);
+    if (!font) continue;
+    Tally before, after;
+    for (int xHeight : {14, 24}) {
+      int32_t size = std::max(4, int32_t(std::lround(xHeight / font->XHeightPerEm())));
+      GlyphClassifier classifier;
+      auto sample = [&](uint8_t code, const Degradation& d, RenderedGlyph& glyph, PageBox& box,
+                        LineMetrics& line) {
+        line = font->Metrics(size, d.threshold);
+        line.baseline = 1000;
+        if (!font->Render(code, size, d.threshold, glyph, d.shift, d.shift)) return false;
+        box = {100, line.baseline + 1 - glyph.extent.topEdge, 100 + glyph.bitmap.width - 1,
+               line.baseline - glyph.extent.bottomEdge};
+        return true;
+      };
+      RenderedGlyph glyph;
+      PageBox box;
+      LineMetrics line;
+      for (Tally* tally : {&before, &after}) {
+        for (const Degradation& d : {kDegradations[1], kDegradations[2]})
+          for (char c : kExtendedAlphabet)
+            if (sample(uint8_t(c), d, glyph, box, line)) {
+              auto read = classifier.Classify(glyph.bitmap, box, line, 2);
+              tally->Add(!read.empty() && read[0].code == uint8_t(c), false);
+            }
+        for (char c : kExtendedAlphabet)
+          if (sample(uint8_t(c), kDegradations[0], glyph, box, line))
+            classifier.Learn(glyph.bitmap, box, line, uint8_t(c));
+      }
+    }
+    std::printf("  %-20s %6.2f %% -> %6.2f %%\n", family.c_str(), before.Percent(),
+                after.Percent());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,6 +241,7 @@ int main(int argc, char** argv) {
   }
   std::printf("\n");
   std::printf("%.1f us per Classify (%ld calls)\n", 1e6 * seconds / double(calls), calls);
+  MeasureLearning(kHeldOut);
   std::vector<std::pair<long, std::pair<uint8_t, uint8_t>>> top;
   for (const auto& [pair, n] : confusions) top.push_back({n, pair});
   std::sort(top.rbegin(), top.rend());
