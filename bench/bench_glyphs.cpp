@@ -34,9 +34,12 @@ struct Degradation {
   const char* name;
   uint8_t threshold;
   double shift;
+  bool lineOff = false;  // the line's x-height estimated 10 % high and its baseline a row low
 };
-constexpr Degradation kDegradations[] = {
-    {"clean", 128, 0.0}, {"bolder", 60, 0.3}, {"thinner", 190, 0.5}};
+constexpr Degradation kDegradations[] = {{"clean", 128, 0.0},
+                                         {"bolder", 60, 0.3},
+                                         {"thinner", 190, 0.5},
+                                         {"line estimate off", 128, 0.25, true}};
 constexpr int kXHeights[] = {7, 10, 14, 20, 30, 45, 60};
 
 const std::vector<std::string> kHeldOut = {"Open Sans",   "Linux Biolinum O", "Linux Libertine O",
@@ -187,14 +190,20 @@ int main(int argc, char** argv) {
           int32_t size = std::max(4, int32_t(std::lround(xHeight / font->XHeightPerEm())));
           LineMetrics line = font->Metrics(size, degradation.threshold);
           line.baseline = 1000;
+          if (degradation.lineOff) {
+            line.xHeight = int32_t(std::lround(line.xHeight * 1.1));
+            line.capHeight = int32_t(std::lround(line.capHeight * 1.1));
+            line.baseline += 1;
+          }
           RenderedGlyph glyph;
           for (char c : kExtendedAlphabet) {
             uint8_t code = uint8_t(c);
             if (!font->Render(code, size, degradation.threshold, glyph, degradation.shift,
                               degradation.shift))
               continue;
-            PageBox box{100, line.baseline + 1 - glyph.extent.topEdge, 100 + glyph.bitmap.width - 1,
-                        line.baseline - glyph.extent.bottomEdge};
+            int32_t baseline = degradation.lineOff ? line.baseline - 1 : line.baseline;
+            PageBox box{100, baseline + 1 - glyph.extent.topEdge, 100 + glyph.bitmap.width - 1,
+                        baseline - glyph.extent.bottomEdge};
             double start = ThreadSeconds();
             std::vector<ScoredChar> read = classifier.Classify(glyph.bitmap, box, line, 2);
             seconds += ThreadSeconds() - start;

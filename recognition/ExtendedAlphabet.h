@@ -16,8 +16,8 @@ inline constexpr std::string_view kExtendedAlphabet =
     "\xC9\xC8\xCA\xC0\xC2\xC1\xC7\xD1\xD3\xD4\xCD\xDA";  // accented letters of loan words
 
 // Characters that look like a commoner one and are rare in German text: at equal distance
-// the commoner reading wins (",", "i", "l", "-" and "e" over these).
+// the commoner reading wins (",", "i", "l", "-" and "e" over these; a sans "I" is an "l").
 inline constexpr std::string_view kRareLookAlikes =
-    "\x82\x91\xB7|[]_!\x97"  // ‚ ‘ · | [ ] _ ! —
+    "\x82\x91\xB7|[]_!\x97I"  // ‚ ‘ · | [ ] _ ! — I
     "\xE9\xE8\xEA\xEB\xE0\xE2\xE1\xE7\xF1\xF3\xF2\xF4\xED\xEC\xEE\xEF\xFA\xF9\xFB"  // é ... û
     "\xC9\xC8\xCA\xC0\xC2\xC1\xC7\xD1\xD3\xD4\xCD\xDA\xAB\xBB";  // É ... Ú « »
