@@ -83,26 +83,41 @@ double Score(float distance, const TemplateSet& set) {
 using CodeDistances = std::array<float, 256>;
 
 // The characters whose templates come nearest on the coarse shape and the placement.
-std::vector<uint8_t> Shortlist(const GlyphShape& glyph, const TemplateSet& set, float cutoff) {
+struct Shortlisted {
+  std::array<uint8_t, kShortlist> codes{};
+  size_t count = 0;
+  const uint8_t* begin() const { return codes.data(); }
+  const uint8_t* end() const { return codes.data() + count; }
+};
+
+Shortlisted Shortlist(const GlyphShape& glyph, const TemplateSet& set, float cutoff) {
   uint8_t coarse[kCoarseBytes];
   CoarseShape(glyph.bytes.data(), coarse);
   CodeDistances nearest;
   nearest.fill(std::numeric_limits<float>::infinity());
-  for (uint32_t i : set.plain) {
-    float placement = PlacementDistance(glyph.placement, set.placements[i]);
-    if (placement > cutoff) continue;
-    float d = float(CoarseDistance(coarse, set.Coarse(i))) / kCoarseUnit + placement;
-    float& slot = nearest[set.codes[i]];
+  const TemplateSet::Plain& plain = set.plain;
+  thread_local std::vector<float> placement;
+  placement.resize(plain.Size());
+  PlacementDistances(glyph.placement, plain.top.data(), plain.bottom.data(), plain.logAspect.data(),
+                     plain.logWidth.data(), plain.Size(), placement.data());
+  for (size_t i = 0; i < plain.Size(); ++i) {
+    if (placement[i] > cutoff) continue;
+    float d =
+        float(CoarseDistance(coarse, &plain.coarse[i * kCoarseBytes])) / kCoarseUnit + placement[i];
+    float& slot = nearest[plain.codes[i]];
     slot = std::min(slot, d);
   }
-  std::vector<uint8_t> codes;
+  std::array<uint8_t, 256> codes;
+  size_t found = 0;
   for (int code = 0; code < 256; ++code)
-    if (!std::isinf(nearest[size_t(code)])) codes.push_back(uint8_t(code));
-  size_t keep = std::min(kShortlist, codes.size());
-  std::partial_sort(codes.begin(), codes.begin() + ptrdiff_t(keep), codes.end(),
+    if (!std::isinf(nearest[size_t(code)])) codes[found++] = uint8_t(code);
+  Shortlisted list;
+  list.count = std::min(kShortlist, found);
+  std::partial_sort(codes.begin(), codes.begin() + ptrdiff_t(list.count),
+                    codes.begin() + ptrdiff_t(found),
                     [&](uint8_t a, uint8_t b) { return nearest[a] < nearest[b]; });
-  codes.resize(keep);
-  return codes;
+  std::copy_n(codes.begin(), list.count, list.codes.begin());
+  return list;
 }
 
 void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // Coverage on a square grid, then edge directions (8) on 4x4 zones.
@@ -54,7 +55,18 @@ uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b);
 // The distance of two glyphs: shape (in units of a mean difference of 40 per byte) plus
 // placement (in line units, mostly the difference of the top and bottom edges).
 inline constexpr float kShapeUnit = 40.0f * kShapeBytes;
-float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b);
+inline float PlacementDistance(const GlyphPlacement& a, float top, float bottom, float logAspect,
+                               float logWidth) {
+  auto difference = [](float x, float y) { return x > y ? x - y : y - x; };
+  return difference(a.top, top) + difference(a.bottom, bottom) +
+         0.3f * difference(a.logAspect, logAspect) + 0.2f * difference(a.logWidth, logWidth);
+}
+// The placement distances of `a` to `count` placements given one array per measure.
+void PlacementDistances(const GlyphPlacement& a, const float* top, const float* bottom,
+                        const float* logAspect, const float* logWidth, size_t count, float* out);
+inline float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
+  return PlacementDistance(a, b.top, b.bottom, b.logAspect, b.logWidth);
+}
 inline float GlyphDistance(const GlyphShape& a, const uint8_t* bShape, const GlyphPlacement& b) {
   return float(ShapeDistance(a.bytes.data(), bShape)) / kShapeUnit +
          PlacementDistance(a.placement, b);

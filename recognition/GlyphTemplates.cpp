@@ -249,7 +249,8 @@ void TemplateStore::RenderBucket(TemplateSet& set) const {
 void TemplateSet::MeasureTypicalDistance() {
   std::vector<float> nearest;
   GlyphShape shape;
-  for (uint32_t i : plain) {
+  for (uint32_t i = 0; i < Size(); ++i) {
+    if (variant[i] != 0) continue;
     std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
     shape.placement = placements[i];
     float best = std::numeric_limits<float>::infinity();
@@ -287,9 +288,16 @@ void TemplateSet::SortByCode() {
   }
   variant = std::move(sorted.variant);
   faces = std::move(sorted.faces);
-  plain.clear();
+  plain = {};
   for (size_t i = 0; i < variant.size(); ++i)
-    if (variant[i] == 0) plain.push_back(uint32_t(i));
+    if (variant[i] == 0) {
+      plain.top.push_back(placements[i].top);
+      plain.bottom.push_back(placements[i].bottom);
+      plain.logAspect.push_back(placements[i].logAspect);
+      plain.logWidth.push_back(placements[i].logWidth);
+      plain.coarse.insert(plain.coarse.end(), Coarse(i), Coarse(i) + kCoarseBytes);
+      plain.codes.push_back(codes[i]);
+    }
   shapes = std::move(sorted.shapes);
   coarse = std::move(sorted.coarse);
   placements = std::move(sorted.placements);

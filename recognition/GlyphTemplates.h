@@ -74,8 +74,14 @@ struct TemplateSet {
   std::vector<uint8_t> codes;
   std::array<uint32_t, 257> firstOfCode{};  // code c: templates firstOfCode[c] ... [c + 1] - 1
   std::vector<uint8_t> variant;             // 0: the face's plain print; else a darker or lighter
-  std::vector<uint32_t> plain;              // the templates of variant 0 (the coarse pass)
-  std::vector<uint8_t> faces;               // the face each template was drawn from
+  // The templates of variant 0, for the coarse pass: their placements one array per
+  // measure (so that the pass runs over them in vector registers), coarse shapes and codes.
+  struct Plain {
+    std::vector<float> top, bottom, logAspect, logWidth;
+    std::vector<uint8_t> coarse, codes;
+    size_t Size() const { return codes.size(); }
+  } plain;
+  std::vector<uint8_t> faces;  // the face each template was drawn from
   // The median distance of a template to the same character in the nearest other face: how
   // far a good match lies at this size (small print differs more between faces).
   float typicalDistance = 1.0f;
