@@ -54,7 +54,12 @@ std::pair<std::string, int> FindFaceFile(const std::string& family, bool bold, b
     FcPatternGetInteger(match, FC_SLANT, 0, &slant);
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
     // A substitute family, or a style made up by slanting or emboldening, is no template.
-    bool sameStyle = (weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic;
+    FcBool emboldened = FcFalse;
+    FcPatternGetBool(match, FC_EMBOLDEN, 0, &emboldened);
+    FcMatrix* slanted = nullptr;
+    bool madeUp = emboldened || FcPatternGetMatrix(match, FC_MATRIX, 0, &slanted) == FcResultMatch;
+    bool sameStyle =
+        !madeUp && (weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic;
     if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
         FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && sameStyle &&
         strcasecmp(reinterpret_cast<const char*>(name), family.c_str()) == 0)
