@@ -20,9 +20,9 @@ struct GlyphBitmap {
 // Where the glyph's line stands, in page rows: the classifier tells "o" from "O", "," from
 // "'" and "-" from "_" by the glyph's box against these.
 struct LineMetrics {
-  int32_t baseline = 0;  // the row the letters stand on
-  int32_t xHeight = 0;   // height of a lowercase "x" in pixels (> 0)
-  int32_t capHeight = 0; // height of a capital letter in pixels (0: unknown)
+  int32_t baseline = 0;   // the row the letters stand on
+  int32_t xHeight = 0;    // height of a lowercase "x" in pixels (> 0)
+  int32_t capHeight = 0;  // height of a capital letter in pixels (0: unknown)
 };
 
 struct ScoredChar {
@@ -39,12 +39,15 @@ class GlyphClassifier {
   GlyphClassifier& operator=(const GlyphClassifier&) = delete;
 
   // The best `count` readings of the glyph whose ink lies in `box` (page pixels) on `line`.
+  // Empty when the glyph has no ink or its bitmap is not width x height. The first call at a
+  // new size renders that size's templates (60 ... 160 ms, once per process).
   // Safe to call from several threads at once (between Learn calls).
   std::vector<ScoredChar> Classify(const GlyphBitmap& glyph, const PageBox& box,
                                    const LineMetrics& line, size_t count = 5) const;
 
   // Takes a confidently read glyph of this page as an example of `code` for later Classify
-  // calls; Forget drops every example (a new page).
+  // calls (the first dozen of each character are kept); Forget drops every example (a new
+  // page).
   void Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line, uint8_t code);
   void Forget();
 
