@@ -22,6 +22,7 @@
 #include "app/WindowInterface.h"
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -68,6 +69,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QSpinBox* ZoomEd;
   QSpinBox* MinObjSizeED;
   QCheckBox* BildFilterCheck;
+  QComboBox* RecogniserBox;  // "Recogniser:" classic / extended
   QSlider* TrackBar1;
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
@@ -154,6 +156,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildScanPage();
   QWidget* BuildOutputPage();
   QWidget* BuildSettingsPage();
+  QWidget* BuildRecogniserBox(QWidget* page);
   QWidget* BuildDeveloperPanel();
   QWidget* BuildBar();
 

@@ -27,8 +27,11 @@ int32_t InkThreshold(PIX* normalised) {
   return std::clamp<int32_t>(split + 1, 60, 160);
 }
 
-// Far more components than any page of text has: noise, a halftone or a photograph.
+// Far more ink or components than any page of text has: noise, a halftone or a photograph.
 bool TooManyComponents(PIX* binary, int32_t width, int32_t height) {
+  l_int32 inkPixels = 0;
+  if (pixCountPixels(binary, &inkPixels, nullptr) || inkPixels > int64_t(width) * height * 3 / 10)
+    return true;
   l_int32 count = 0;
   if (pixCountConnComp(binary, 8, &count)) return true;
   const int64_t limit = std::max<int64_t>(20000, int64_t(width) * height / 200);
@@ -66,6 +69,7 @@ bool TooLargeForText(BOX* box, int32_t width, int32_t height) {
 
 // The ink of a grey page (the Pix is taken over).
 InkPage InkOfGreyPix(PixPtr pixGrey) {
+  setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
   InkPage page;
   if (!pixGrey) return page;
   page.width = pixGetWidth(pixGrey.get());

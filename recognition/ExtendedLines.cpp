@@ -22,19 +22,23 @@ int32_t VerticalOverlap(const PageBox& a, const PageBox& b) {
 // A line while it grows: its members and the rows its last few letters cover.
 struct GrowingLine {
   std::vector<int32_t> members;
+  std::vector<int32_t> letters;  // members of the line's full height, which set its band
   PageBox band;  // vertical extent of the last letters (left/right: the line's x extent)
 };
 
-PageBox BandOfLast(const std::vector<InkPart>& parts, const std::vector<int32_t>& members) {
+PageBox BandOfLast(const std::vector<InkPart>& parts, const std::vector<int32_t>& letters) {
   PageBox band;
-  const size_t first = members.size() > 3 ? members.size() - 3 : 0;
-  for (size_t i = first; i < members.size(); ++i) band.Include(parts[size_t(members[i])].box);
+  const size_t first = letters.size() > 3 ? letters.size() - 3 : 0;
+  for (size_t i = first; i < letters.size(); ++i) band.Include(parts[size_t(letters[i])].box);
   return band;
 }
 
 // Lines from the given parts (sorted by left): each joins the line its band overlaps most.
+// Only parts of at least `startHeight` start a line; shorter ones that join none are left
+// in `rest`.
 std::vector<GrowingLine> GrowLines(const std::vector<InkPart>& parts,
-                                   const std::vector<int32_t>& sorted) {
+                                   const std::vector<int32_t>& sorted, int32_t startHeight,
+                                   std::vector<int32_t>* rest) {
   std::vector<GrowingLine> lines;
   for (int32_t index : sorted) {
     const PageBox& box = parts[size_t(index)].box;
@@ -44,15 +48,21 @@ std::vector<GrowingLine> GrowLines(const std::vector<InkPart>& parts,
       const int32_t overlap = VerticalOverlap(box, line.band);
       const double share = double(overlap) / std::min(box.Height(), line.band.Height());
       // Far to the right of the line's end is another column's line.
-      if (box.left - line.band.right > 6 * line.band.Height()) continue;
+      if (box.left - line.band.right > 12 * line.band.Height()) continue;
       if (share > bestShare) bestShare = share, best = &line;
     }
+    if (!best && box.Height() < startHeight) {
+      rest->push_back(index);
+      continue;
+    }
     if (!best) {
-      lines.push_back({{index}, box});
+      lines.push_back({{index}, {index}, box});
       continue;
     }
     best->members.push_back(index);
-    const PageBox band = BandOfLast(parts, best->members);
+    // Short members (a dash, a lone quote) must not narrow the band to their rows.
+    if (box.Height() >= 0.6 * best->band.Height()) best->letters.push_back(index);
+    const PageBox band = BandOfLast(parts, best->letters);
     best->band = {std::min(best->band.left, box.left), band.top,
                   std::max(best->band.right, box.right), band.bottom};
   }
@@ -70,23 +80,27 @@ void FitLine(const std::vector<std::pair<double, double>>& points, double* at0, 
   *at0 = (sy - *slope * sx) / n;
 }
 
-// The baseline through the bottoms of the line's letters, descenders left out.
+// The baseline through the bottoms of the line's letters: marks and descenders left out,
+// starting level at the most common bottom so that neither pulls the line.
 void FitBaseline(const std::vector<InkPart>& parts, InkLine* line, int32_t height) {
   std::vector<std::pair<double, double>> points;
+  std::vector<int32_t> bottoms;
   for (int32_t i : line->parts) {
     const PageBox& b = parts[size_t(i)].box;
+    if (b.Height() < 0.6 * height) continue;
     points.emplace_back((b.left + b.right) / 2.0, double(b.bottom));
+    bottoms.push_back(b.bottom);
   }
-  FitLine(points, &line->baselineAt0, &line->slope);
-  for (int pass = 0; pass < 3 && points.size() >= 2; ++pass) {
+  line->slope = 0;
+  line->baselineAt0 = bottoms.empty() ? 0 : Median(bottoms);
+  for (int pass = 0; pass < 3; ++pass) {
     std::vector<std::pair<double, double>> kept;
     for (const auto& p : points) {
       const double residual = p.second - (line->baselineAt0 + line->slope * p.first);
-      if (residual <= 0.08 * height + 1 && residual >= -0.35 * height) kept.push_back(p);
+      if (std::abs(residual) <= 0.1 * height + 1) kept.push_back(p);
     }
-    if (kept.empty() || kept.size() == points.size()) break;
-    points = kept;
-    FitLine(points, &line->baselineAt0, &line->slope);
+    if (kept.size() < 2) break;
+    FitLine(kept, &line->baselineAt0, &line->slope);
   }
 }
 
@@ -175,6 +189,16 @@ std::vector<int32_t> AttachSmallParts(const std::vector<InkPart>& parts,
   return homeless;
 }
 
+// The height that share numerator/denominator of the parts do not exceed.
+int32_t HeightAtShare(const std::vector<InkPart>& parts, const std::vector<int32_t>& members,
+                      size_t numerator, size_t denominator) {
+  std::vector<int32_t> heights;
+  for (int32_t i : members) heights.push_back(parts[size_t(i)].box.Height());
+  if (heights.empty()) return 0;
+  std::sort(heights.begin(), heights.end());
+  return heights[heights.size() * numerator / denominator];
+}
+
 PageBox BoxOf(const std::vector<InkPart>& parts, const std::vector<int32_t>& members) {
   PageBox box;
   for (int32_t i : members) box.Include(parts[size_t(i)].box);
@@ -196,22 +220,28 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
   std::sort(sorted.begin(), sorted.end(), [&parts](int32_t a, int32_t b) {
     return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
   });
-  std::vector<int32_t> heights;
-  for (int32_t i : sorted) heights.push_back(parts[size_t(i)].box.Height());
-  const int32_t typical = Median(heights);
+  // Letters are the taller part of the heights (whatever the share of dots and marks).
+  const int32_t typical = HeightAtShare(parts, sorted, 3, 4);
   std::vector<int32_t> letters, small;
   for (int32_t i : sorted)
-    (parts[size_t(i)].box.Height() >= 0.6 * typical ? letters : small).push_back(i);
+    (parts[size_t(i)].box.Height() >= 0.45 * typical ? letters : small).push_back(i);
 
   std::vector<InkLine> lines;
-  // Parts that fit no line of letters (a line of dashes or dots) make lines of their own.
+  // Parts that fit no line of letters (a line of dashes or dots, a footnote among larger
+  // text) make lines of their own in a second round.
   for (int round = 0; round < 2 && !letters.empty(); ++round) {
-    for (GrowingLine& grown : GrowLines(parts, letters)) {
+    // Lines start at letters of nearly the full height, never at a comma or a dash.
+    const int32_t startHeight = int32_t(0.6 * HeightAtShare(parts, letters, 9, 10));
+    for (GrowingLine& grown : GrowLines(parts, letters, startHeight, &small)) {
       lines.push_back(MeasuredLine(parts, std::move(grown.members)));
       lines.back().box = BoxOf(parts, lines.back().parts);
     }
     SettleLoneHeights(&lines);
+    std::sort(small.begin(), small.end());
     letters = AttachSmallParts(parts, small, &lines);
+    std::sort(letters.begin(), letters.end(), [&parts](int32_t a, int32_t b) {
+      return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
+    });
     small.clear();
   }
   for (InkLine& line : lines) {

@@ -24,7 +24,7 @@ struct Groups {
 bool PartsOfOneGlyph(const PageBox& a, const PageBox& b) {
   const int32_t overlap = std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
   const int32_t narrower = std::min(a.Width(), b.Width());
-  if (overlap >= 0.7 * narrower) return true;
+  if (overlap >= 0.45 * narrower) return true;
   const int32_t vertical = std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
   return overlap >= 0.3 * narrower && vertical <= 0.25 * std::min(a.Height(), b.Height());
 }
@@ -34,7 +34,9 @@ enum class Zone { Other, High, Low };
 // Where a narrow, upright mark stands: above the small letters (“ ") or on the baseline („).
 Zone MarkZone(const PageBox& box, const InkLine& line) {
   const int32_t xh = std::max(line.xHeight, 1);
-  if (box.Height() > 0.8 * xh || box.Height() < 1.15 * box.Width()) return Zone::Other;
+  // Upright and taller than a full stop.
+  if (box.Height() > 0.8 * xh || box.Height() < 1.3 * box.Width() || box.Height() < 0.3 * xh)
+    return Zone::Other;
   const int32_t base = line.Baseline((box.left + box.right) / 2);
   if (box.bottom < base - 0.45 * xh) return Zone::High;
   if (box.top > base - 0.35 * xh) return Zone::Low;
@@ -82,20 +84,30 @@ bool CutPiece(const GlyphBitmap& ink, const PageBox& box, int32_t from, int32_t 
   return true;
 }
 
-// Cut columns worth a try: the lowest local minima of the column ink counts, the pieces at
-// least a narrow letter wide.
+// Cut columns worth a try: both ends of each valley of the column ink counts (a thin
+// joining stroke is flat, and the letters meet at one of its ends), the lowest first, the
+// pieces at least a narrow letter wide.
 std::vector<int32_t> CutCandidates(const GlyphBitmap& ink, int32_t minPiece) {
   std::vector<int32_t> columns(size_t(ink.width), 0);
   for (int32_t y = 0; y < ink.height; ++y)
     for (int32_t x = 0; x < ink.width; ++x) columns[size_t(x)] += ink.at(x, y);
   std::vector<int32_t> cuts;
-  for (int32_t x = minPiece; x <= ink.width - minPiece; ++x)
-    if (columns[size_t(x)] <= columns[size_t(x - 1)] &&
-        (x + 1 >= ink.width || columns[size_t(x)] <= columns[size_t(x + 1)]))
+  for (int32_t x = minPiece; x <= ink.width - minPiece; ++x) {
+    int32_t end = x;
+    while (end + 1 <= ink.width - minPiece && columns[size_t(end + 1)] == columns[size_t(x)]) ++end;
+    const bool lowerThanLeft = columns[size_t(x - 1)] > columns[size_t(x)];
+    const bool lowerThanRight =
+        end + 1 >= ink.width || columns[size_t(end + 1)] > columns[size_t(x)];
+    if (lowerThanLeft && lowerThanRight) {
       cuts.push_back(x);
-  std::sort(cuts.begin(), cuts.end(),
-            [&columns](int32_t a, int32_t b) { return columns[size_t(a)] < columns[size_t(b)]; });
-  if (cuts.size() > 3) cuts.resize(3);
+      if (end != x) cuts.push_back(end + 1);
+    }
+    x = end;
+  }
+  std::stable_sort(cuts.begin(), cuts.end(), [&columns](int32_t a, int32_t b) {
+    return columns[size_t(a)] < columns[size_t(b)];
+  });
+  if (cuts.size() > 4) cuts.resize(4);
   return cuts;
 }
 
