@@ -87,3 +87,13 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
 // For each gap between neighbouring characters of a line (size chars - 1), whether it
 // separates words: judged against the line's own gaps, so any size and resolution works.
 std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight);
+// Comma or low single quote by its place in the word.
+void SettleCommas(PageWord* word);
+// Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,
+// from what was read with confidence (0: none seen).
+struct LetterHeights {
+  double ascender = 0, capital = 0;
+};
+// "I" and "l", one shape in many sans faces: by their neighbours in the word, at its start
+// by their height.
+void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight);

@@ -2,6 +2,7 @@
 // learned from what read confidently, words, and the page result in the output field.
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <thread>
 
 #include "app/MainUnit.h"
@@ -102,7 +103,30 @@ PageChar ToPageChar(const ReadGlyph& glyph) {
   return c;
 }
 
-PageLine ToPageLine(const LineWork& work) {
+double MedianOf(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+LetterHeights MeasureLetterHeights(const std::vector<LineWork>& lines) {
+  std::vector<double> ascenders, capitals;
+  for (const LineWork& work : lines) {
+    if (work.line.xHeight <= 0) continue;
+    for (const ReadGlyph& glyph : work.glyphs) {
+      if (!Confident(glyph)) continue;
+      const uint8_t code = glyph.readings.front().code;
+      const double h = double(glyph.box.Height()) / work.line.xHeight;
+      if (std::string_view("bdhk").find(char(code)) != std::string_view::npos)
+        ascenders.push_back(h);
+      if (std::string_view("BDEFHKLNPRT").find(char(code)) != std::string_view::npos)
+        capitals.push_back(h);
+    }
+  }
+  return {MedianOf(ascenders), MedianOf(capitals)};
+}
+
+PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   PageLine line;
   line.baseline = work.line.Baseline((work.line.box.left + work.line.box.right) / 2);
   std::vector<const ReadGlyph*> glyphs;
@@ -114,6 +138,10 @@ PageLine ToPageLine(const LineWork& work) {
   for (size_t i = 0; i < glyphs.size(); ++i) {
     if (i == 0 || breaks[i - 1]) line.words.emplace_back();
     line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
+  }
+  for (PageWord& word : line.words) {
+    SettleCommas(&word);
+    SettleIAndL(&word, heights, work.line.xHeight);
   }
   return line;
 }
@@ -154,7 +182,9 @@ void TMainForm::ExtendedRecognitionRun() {
   AdaptToPage(classifier, &lines);
 
   pageText.blocks.resize(segments.textBlocks.size());
-  for (const LineWork& work : lines) pageText.blocks[work.block].lines.push_back(ToPageLine(work));
+  const LetterHeights heights = MeasureLetterHeights(lines);
+  for (const LineWork& work : lines)
+    pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
   pageText.Summarise();
   ShowPageText();
   Log("done.");

@@ -2,6 +2,7 @@
 // size, resolution and justification, so each line's gaps are split into two groups where
 // they separate best; a line whose gaps are all of one kind is judged against its x-height.
 #include <algorithm>
+#include <cmath>
 
 #include "recognition/ExtendedPage.h"
 
@@ -47,4 +48,47 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight)
   std::vector<bool> breaks;
   for (int32_t gap : gaps) breaks.push_back(gap > threshold);
   return breaks;
+}
+
+namespace {
+
+bool Lower(uint8_t c) {
+  return (c >= 'a' && c <= 'z') || c == 0xDF || (c >= 0xE0 && c != 0xF7);
+}
+
+bool Upper(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+}
+
+}  // namespace
+
+void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) {
+  std::vector<PageChar>& chars = word->chars;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    uint8_t& c = chars[i].code;
+    if (c != 'I' && c != 'l') continue;
+    const bool lowerBefore = i > 0 && Lower(chars[i - 1].code);
+    const bool lowerAfter = i + 1 < chars.size() && Lower(chars[i + 1].code);
+    const bool upperAround =
+        (i > 0 && Upper(chars[i - 1].code)) && (i + 1 >= chars.size() || Upper(chars[i + 1].code));
+    if (lowerBefore || (i > 0 && lowerAfter)) {
+      c = 'l';
+    } else if (upperAround) {
+      c = 'I';
+    } else if (i == 0 && lowerAfter && heights.ascender > 0 && heights.capital > 0 && xHeight > 0) {
+      // At the start of a word only the height tells them apart.
+      const double h = double(chars[i].box.Height()) / xHeight;
+      c = std::abs(h - heights.ascender) < std::abs(h - heights.capital) ? 'l' : 'I';
+    }
+  }
+}
+
+void SettleCommas(PageWord* word) {
+  // The comma and the low single quote are one shape in most faces: the quote opens a
+  // word, the comma follows one.
+  for (size_t i = 0; i < word->chars.size(); ++i) {
+    PageChar& c = word->chars[i];
+    if (c.code == 0x82 && i > 0) c.code = ',';
+    if (c.code == ',' && i == 0 && word->chars.size() > 1) c.code = 0x82;
+  }
 }
