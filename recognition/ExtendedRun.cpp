@@ -16,6 +16,7 @@ namespace {
 constexpr double kLearnScore = 0.9;    // a reading this good teaches the page's shapes
 constexpr double kLearnMargin = 0.05;  // ... when the next reading is this far behind
 constexpr int32_t kExamplesPerChar = 6;
+constexpr double kNoText = 0.25;  // a line whose glyphs read this badly is a picture's ink
 
 // One line of a block and the characters read on it.
 struct LineWork {
@@ -126,6 +127,12 @@ LetterHeights MeasureLetterHeights(const std::vector<LineWork>& lines) {
   return {MedianOf(ascenders), MedianOf(capitals)};
 }
 
+bool LooksLikePicture(const LineWork& work) {
+  std::vector<double> scores;
+  for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
+  return MedianOf(scores) < kNoText;
+}
+
 PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   PageLine line;
   line.baseline = work.line.Baseline((work.line.box.left + work.line.box.right) / 2);
@@ -184,7 +191,8 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.blocks.resize(segments.textBlocks.size());
   const LetterHeights heights = MeasureLetterHeights(lines);
   for (const LineWork& work : lines)
-    pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
+    if (!LooksLikePicture(work))
+      pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
   pageText.Summarise();
   ShowPageText();
   Log("done.");
