@@ -140,14 +140,19 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   for (const ReadGlyph& g : work.glyphs)
     if (!g.readings.empty()) glyphs.push_back(&g);
   std::vector<PageBox> boxes;
-  for (const ReadGlyph* g : glyphs) boxes.push_back(g->box);
-  const std::vector<bool> breaks = WordBreaks(boxes, work.line.xHeight);
+  std::vector<uint8_t> codes;
+  for (const ReadGlyph* g : glyphs) {
+    boxes.push_back(g->box);
+    codes.push_back(g->readings.front().code);
+  }
+  const std::vector<bool> breaks = WordBreaks(boxes, work.line.xHeight, codes);
   for (size_t i = 0; i < glyphs.size(); ++i) {
     if (i == 0 || breaks[i - 1]) line.words.emplace_back();
     line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
   }
   for (PageWord& word : line.words) {
     SettleCommas(&word);
+    SettleDigits(&word);
     SettleIAndL(&word, heights, work.line.xHeight);
   }
   return line;
