@@ -152,7 +152,7 @@ TEST(ExtendedLines, SkewedLinesKeepAllTheirPartsAndMetrics) {
 void ExpectOneGlyphEach(const std::string& face, int32_t pixelsPerEm) {
   const auto font = Font(face, pixelsPerEm);
   ASSERT_TRUE(font) << face;
-  const std::string chars = "i\xE4:;!?%\x84\x93=\xF7\xE9\xDCjx";
+  const std::string chars = "i\xE4:;!?%\x84\x93=\xF7\xE9\xDCjx\xC4\xD6";
   const int32_t step = pixelsPerEm * 3 / 2, baseline = pixelsPerEm * 2;
   DrawnPage page(step * int32_t(chars.size() + 2), pixelsPerEm * 3);
   for (size_t i = 0; i < chars.size(); ++i)
@@ -178,6 +178,9 @@ TEST(GlyphAssembly, CharactersOfSeveralPartsAreOneGlyphEach) {
   ExpectOneGlyphEach("DejaVu Serif", 50);
   ExpectOneGlyphEach("Open Sans", 30);
   ExpectOneGlyphEach("Liberation Serif", 22);
+  ExpectOneGlyphEach("C059", 42);
+  ExpectOneGlyphEach("Linux Libertine O", 50);
+  ExpectOneGlyphEach("Nimbus Sans", 42);
 }
 
 TEST(GlyphAssembly, StopsCommasAndQuotesInRunningTextStayApart) {
