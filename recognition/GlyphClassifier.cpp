@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "recognition/ExtendedAlphabet.h"
 #include "recognition/GlyphFeatures.h"
 #include "recognition/GlyphTemplates.h"
 
@@ -15,24 +16,26 @@ namespace {
 // A template this far from the glyph's placement cannot be it (a comma is no apostrophe,
 // whatever its shape); skipping it also keeps the scan cheap.
 constexpr float kPlacementCutoff = 1.2f;
-// The shape distance's unit: the mean difference per byte that counts as much as a
-// mismatch of one x-height in placement.
-constexpr float kShapeUnit = 40.0f * kShapeBytes;
 // The page's own shapes are preferred to the templates at equal distance.
 constexpr float kLearnedWeight = 0.8f;
 // Scores fall along a logistic curve of the distance: a typical match of another typeface
 // lies near 0.4 (score ~0.9), a typical wrong character near 0.75 and beyond.
 constexpr double kDoubtfulDistance = 0.68;
 constexpr double kScoreSlope = 0.11;
-constexpr size_t kMaxLearned = 2000;
+constexpr double kLargePrintTypicalDistance = 0.46;
+// How much nearer one character must be than another to take (1 - 1/e) of their share.
+constexpr double kShareScale = 0.05;
+// A few examples of each character carry a page's face; more would only slow every call.
+constexpr size_t kExamplesPerCode = 12;
 // The coarse comparison's unit and the number of characters it hands to the fine one.
 constexpr float kCoarseUnit = 100.0f * kCoarseBytes;
 constexpr size_t kShortlist = 16;
-
-float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
-  return std::abs(a.top - b.top) + std::abs(a.bottom - b.bottom) +
-         0.3f * std::abs(a.logAspect - b.logAspect) + 0.2f * std::abs(a.logWidth - b.logWidth);
-}
+// What a rare look-alike pays against its common twin (see kRareLookAlikes).
+constexpr float kRarePenalty = 0.04f;
+// "‚" is drawn as a comma in nearly every face; only its place in a word tells them apart,
+// so it never reads better than the comma (the word's reader may still choose it).
+constexpr uint8_t kLowQuote = 0x82;
+constexpr float kTwinGap = 0.05f;
 
 // The glyph's tight ink box inside its bitmap, copied out when there is paper around it.
 // False when there is no ink.
@@ -71,8 +74,10 @@ bool DescribeGlyph(const GlyphBitmap& glyph, const PageBox& box, const LineMetri
   return true;
 }
 
-double Score(float distance) {
-  return 1.0 / (1.0 + std::exp((double(distance) - kDoubtfulDistance) / kScoreSlope));
+// Distances are first brought to the scale of large print, where faces differ least.
+double Score(float distance, const TemplateSet& set) {
+  double scaled = double(distance) * kLargePrintTypicalDistance / set.typicalDistance;
+  return 1.0 / (1.0 + std::exp((scaled - kDoubtfulDistance) / kScoreSlope));
 }
 
 using CodeDistances = std::array<float, 256>;
@@ -83,7 +88,7 @@ std::vector<uint8_t> Shortlist(const GlyphShape& glyph, const TemplateSet& set, 
   CoarseShape(glyph.bytes.data(), coarse);
   CodeDistances nearest;
   nearest.fill(std::numeric_limits<float>::infinity());
-  for (size_t i = 0; i < set.Size(); ++i) {
+  for (uint32_t i : set.plain) {
     float placement = PlacementDistance(glyph.placement, set.placements[i]);
     if (placement > cutoff) continue;
     float d = float(CoarseDistance(coarse, set.Coarse(i))) / kCoarseUnit + placement;
@@ -102,13 +107,35 @@ std::vector<uint8_t> Shortlist(const GlyphShape& glyph, const TemplateSet& set, 
 
 void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff,
                    CodeDistances& best) {
-  for (uint8_t code : Shortlist(glyph, set, cutoff))
+  for (uint8_t code : Shortlist(glyph, set, cutoff)) {
+    float rarity = kRareLookAlikes.find(char(code)) == std::string_view::npos ? 0.0f : kRarePenalty;
     for (size_t i = set.firstOfCode[code]; i < set.firstOfCode[code + 1u]; ++i) {
-      float placement = PlacementDistance(glyph.placement, set.placements[i]);
-      if (placement > cutoff) continue;
-      float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
-      best[code] = std::min(best[code], d);
+      if (PlacementDistance(glyph.placement, set.placements[i]) > cutoff) continue;
+      float d = GlyphDistance(glyph, set.Shape(i), set.placements[i]);
+      best[code] = std::min(best[code], d + rarity);
     }
+  }
+}
+
+// The `count` nearest characters, scored by how well each matches and by how clearly it
+// beats the others: two characters that match equally well (a sans "l" and "I") share.
+std::vector<ScoredChar> Ranked(const CodeDistances& best, const TemplateSet& set, size_t count) {
+  float nearest = *std::min_element(best.begin(), best.end());
+  double total = 0;
+  for (float d : best)
+    if (!std::isinf(d)) total += std::exp(-double(d - nearest) / kShareScale);
+  std::vector<ScoredChar> result;
+  for (int code = 0; code < 256; ++code) {
+    float d = best[size_t(code)];
+    if (std::isinf(d)) continue;
+    double share = std::exp(-double(d - nearest) / kShareScale) / total;
+    result.push_back({uint8_t(code), Score(d, set) * share});
+  }
+  size_t keep = std::min(count, result.size());
+  std::partial_sort(result.begin(), result.begin() + ptrdiff_t(keep), result.end(),
+                    [](const ScoredChar& a, const ScoredChar& b) { return a.score > b.score; });
+  result.resize(keep);
+  return result;
 }
 
 }  // namespace
@@ -119,6 +146,7 @@ struct GlyphClassifier::Impl {
     uint8_t code = 0;
   };
   std::vector<Example> learned;
+  std::array<size_t, 256> examplesOf{};
 };
 
 GlyphClassifier::GlyphClassifier() : impl_(std::make_unique<Impl>()) {}
@@ -134,37 +162,31 @@ std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, cons
   best.fill(std::numeric_limits<float>::infinity());
   ScanTemplates(shape, set, kPlacementCutoff, best);
   for (const Impl::Example& example : impl_->learned) {
-    float placement = PlacementDistance(shape.placement, example.shape.placement);
-    if (placement > kPlacementCutoff) continue;
-    float d = float(ShapeDistance(shape.bytes.data(), example.shape.bytes.data())) / kShapeUnit +
-              placement;
-    float& slot = best[example.code];
-    slot = std::min(slot, d * kLearnedWeight);
+    if (PlacementDistance(shape.placement, example.shape.placement) > kPlacementCutoff) continue;
+    float d = GlyphDistance(shape, example.shape.bytes.data(), example.shape.placement);
+    best[example.code] = std::min(best[example.code], d * kLearnedWeight);
   }
   // Nothing placed like it (a blob, a speck far off the line): compare with everything.
   if (std::all_of(best.begin(), best.end(), [](float d) { return std::isinf(d); }))
     ScanTemplates(shape, set, std::numeric_limits<float>::infinity(), best);
 
-  std::vector<ScoredChar> result;
-  for (int code = 0; code < 256; ++code)
-    if (!std::isinf(best[size_t(code)]))
-      result.push_back({uint8_t(code), Score(best[size_t(code)])});
-  size_t keep = std::min(count, result.size());
-  std::partial_sort(result.begin(), result.begin() + ptrdiff_t(keep), result.end(),
-                    [](const ScoredChar& a, const ScoredChar& b) { return a.score > b.score; });
-  result.resize(keep);
-  return result;
+  if (!std::isinf(best[','])) best[kLowQuote] = std::max(best[kLowQuote], best[','] + kTwinGap);
+
+  return Ranked(best, set, count);
 }
 
 void GlyphClassifier::Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,
                             uint8_t code) {
   Impl::Example example;
   example.code = code;
-  if (impl_->learned.size() >= kMaxLearned || !DescribeGlyph(glyph, box, line, example.shape))
+  if (impl_->examplesOf[code] >= kExamplesPerCode ||
+      !DescribeGlyph(glyph, box, line, example.shape))
     return;
   impl_->learned.push_back(example);
+  ++impl_->examplesOf[code];
 }
 
 void GlyphClassifier::Forget() {
   impl_->learned.clear();
+  impl_->examplesOf.fill(0);
 }

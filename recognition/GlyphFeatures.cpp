@@ -43,12 +43,17 @@ void BuildIntegral(const uint8_t* ink, int32_t width, int32_t height, InkIntegra
   integral.h = h;
   integral.block = block;
   integral.sum.assign(size_t(w + 1) * size_t(h + 1), 0);
-  std::vector<int32_t> row(size_t(w), 0);
+  thread_local std::vector<int32_t> row;
+  row.resize(size_t(w));
   for (int32_t sy = 0; sy < h; ++sy) {
     std::fill(row.begin(), row.end(), 0);
     for (int32_t y = sy * block; y < std::min(height, (sy + 1) * block); ++y) {
       const uint8_t* line = ink + size_t(y) * size_t(width);
-      for (int32_t x = 0; x < width; ++x) row[size_t(x / block)] += line[x] != 0;
+      if (block == 1) {
+        for (int32_t x = 0; x < width; ++x) row[size_t(x)] += line[x] != 0;
+      } else {
+        for (int32_t x = 0; x < width; ++x) row[size_t(x / block)] += line[x] != 0;
+      }
     }
     int32_t running = 0;
     for (int32_t sx = 0; sx < w; ++sx) {
@@ -64,28 +69,89 @@ using Grid = std::array<std::array<float, kGrid>, kGrid>;
 void CoverGrid(const InkIntegral& integral, Grid& grid) {
   double cellW = double(integral.w) / kGrid, cellH = double(integral.h) / kGrid;
   double full = cellW * cellH * integral.block * integral.block;
-  for (int gy = 0; gy < kGrid; ++gy) {
-    double y0 = gy * cellH, y1 = (gy + 1) * cellH;
+  // The ink above and left of every grid corner, then each cell from its four corners.
+  std::array<std::array<double, kGrid + 1>, kGrid + 1> corner;
+  for (int gy = 0; gy <= kGrid; ++gy)
+    for (int gx = 0; gx <= kGrid; ++gx) corner[gy][gx] = integral.Below(gx * cellW, gy * cellH);
+  for (int gy = 0; gy < kGrid; ++gy)
     for (int gx = 0; gx < kGrid; ++gx) {
-      double x0 = gx * cellW, x1 = (gx + 1) * cellW;
-      double ink = integral.Below(x1, y1) - integral.Below(x0, y1) - integral.Below(x1, y0) +
-                   integral.Below(x0, y0);
+      double ink =
+          corner[gy + 1][gx + 1] - corner[gy + 1][gx] - corner[gy][gx + 1] + corner[gy][gx];
       grid[gy][gx] = float(std::clamp(ink / full, 0.0, 1.0));
     }
-  }
+}
+
+// Blurs the grid along one axis where one pixel of the glyph spans several cells, so that a
+// comma 3 pixels wide and one 4 pixels wide give alike grids rather than different stairs.
+// The blur's width is half a pixel; its kernels are made once per process.
+using Kernel = std::array<float, 2 * kGrid - 1>;  // taps -15 ... 15
+
+const Kernel& PixelStepKernel(int32_t pixels) {
+  static const std::array<Kernel, kGrid> kernels = [] {
+    std::array<Kernel, kGrid> made{};
+    for (int p = 1; p < kGrid; ++p) {
+      double sigma = 0.5 * kGrid / p;
+      float total = 0;
+      for (int k = -(kGrid - 1); k < kGrid; ++k) {
+        float w = std::abs(k) <= std::ceil(2 * sigma)
+                      ? float(std::exp(-0.5 * k * k / (sigma * sigma)))
+                      : 0.0f;
+        made[size_t(p)][size_t(k + kGrid - 1)] = w;
+        total += w;
+      }
+      for (float& w : made[size_t(p)]) w /= total;
+    }
+    return made;
+  }();
+  return kernels[size_t(pixels)];
+}
+
+void SmoothPixelSteps(Grid& grid, int32_t pixels, bool alongRows) {
+  if (pixels >= kGrid) return;
+  const Kernel& kernel = PixelStepKernel(std::max(1, pixels));
+  Grid out{};
+  for (int a = 0; a < kGrid; ++a)
+    for (int c = 0; c < kGrid; ++c) {
+      float value = alongRows ? grid[a][c] : grid[c][a];
+      if (value == 0.0f) continue;
+      // Spread the cell over its neighbours (paper beyond the box takes what falls outside).
+      const float* taps = &kernel[size_t(kGrid - 1 - c)];
+      if (alongRows) {
+        for (int b = 0; b < kGrid; ++b) out[a][b] += value * taps[b];
+      } else {
+        for (int b = 0; b < kGrid; ++b) out[b][a] += value * taps[b];
+      }
+    }
+  grid = out;
 }
 
 void PoolCoverage(const Grid& grid, uint8_t* out) {
-  for (int y = 0; y < kGrid / 2; ++y)
-    for (int x = 0; x < kGrid / 2; ++x) {
-      float sum = grid[2 * y][2 * x] + grid[2 * y][2 * x + 1] + grid[2 * y + 1][2 * x] +
-                  grid[2 * y + 1][2 * x + 1];
-      out[y * (kGrid / 2) + x] = uint8_t(std::lround(sum * 63.75f));
+  constexpr int kPool = kGrid / kCoverageSide;
+  constexpr float kScale = 255.0f / (kPool * kPool);
+  for (int y = 0; y < kCoverageSide; ++y)
+    for (int x = 0; x < kCoverageSide; ++x) {
+      float sum = 0;
+      for (int dy = 0; dy < kPool; ++dy)
+        for (int dx = 0; dx < kPool; ++dx) sum += grid[kPool * y + dy][kPool * x + dx];
+      out[y * kCoverageSide + x] = uint8_t(std::lround(sum * kScale));
     }
 }
 
 // Sobel gradients of the grid (paper around it), each spread over the two nearest of
 // eight directions and summed per 4x4 zone; normalised so that stroke weight matters less.
+constexpr float kDirectionMean = 60.0f;
+
+// The 45-degree sector (0 ... 7, counted from +x towards +y) the vector (x, y) points into.
+int Octant(float x, float y) {
+  float ax = std::abs(x), ay = std::abs(y);
+  if (y >= 0) {
+    if (x > 0) return ay < ax ? 0 : 1;
+    return ay > ax ? 2 : 3;
+  }
+  if (x < 0) return ay < ax ? 4 : 5;
+  return ay > ax ? 6 : 7;
+}
+
 void PoolDirections(const Grid& grid, uint8_t* out) {
   auto at = [&](int y, int x) {
     return (x < 0 || y < 0 || x >= kGrid || y >= kGrid) ? 0.0f : grid[y][x];
@@ -104,15 +170,18 @@ void PoolDirections(const Grid& grid, uint8_t* out) {
       float magnitude = std::sqrt(gx * gx + gy * gy);
       if (magnitude < 1e-4f) continue;
       float* zone = &zones[size_t(((y / 4) * 4 + x / 4) * 8)];
-      for (int k = 0; k < 8; ++k) {
-        float part = (gx * kDirX[k] + gy * kDirY[k]) / magnitude - kDiagonal;
+      float within = kDiagonal * magnitude;  // directions less than 45 degrees away
+      // Only the two directions on either side of the gradient lie that near.
+      int octant = Octant(gx, gy);
+      for (int k : {octant, (octant + 1) & 7}) {
+        float part = gx * kDirX[k] + gy * kDirY[k] - within;
         if (part > 0) {
-          zone[k] += part * magnitude;
-          total += part * magnitude;
+          zone[k] += part;
+          total += part;
         }
       }
     }
-  float scale = total > 0 ? 40.0f * kDirectionBytes / total : 0.0f;
+  float scale = total > 0 ? kDirectionMean * kDirectionBytes / total : 0.0f;
   for (int i = 0; i < kDirectionBytes; ++i)
     out[i] = uint8_t(std::min(255.0f, std::round(zones[size_t(i)] * scale)));
 }
@@ -145,6 +214,8 @@ bool DescribeShape(const uint8_t* ink, int32_t width, int32_t height,
   if (integral.At(integral.w, integral.h) == 0) return false;
   Grid grid;
   CoverGrid(integral, grid);
+  SmoothPixelSteps(grid, width, true);
+  SmoothPixelSteps(grid, height, false);
   PoolCoverage(grid, bytes.data());
   PoolDirections(grid, bytes.data() + kCoverageBytes);
   return true;
@@ -158,7 +229,7 @@ uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
     __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
     sum = _mm_add_epi64(sum, _mm_sad_epu8(va, vb));
   }
-  return uint32_t(_mm_cvtsi128_si32(sum) + _mm_extract_epi16(sum, 4));
+  return uint32_t(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
 #else
   uint32_t sum = 0;
   for (int i = 0; i < kShapeBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
@@ -167,10 +238,14 @@ uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
 }
 
 void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
+  constexpr int kPool = kCoverageSide / 4;
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 4; ++x) {
-      const uint8_t* cell = shape + 16 * y + 2 * x;
-      coarse[4 * y + x] = uint8_t((cell[0] + cell[1] + cell[8] + cell[9] + 2) / 4);
+      int sum = 0;
+      for (int dy = 0; dy < kPool; ++dy)
+        for (int dx = 0; dx < kPool; ++dx)
+          sum += shape[(kPool * y + dy) * kCoverageSide + kPool * x + dx];
+      coarse[4 * y + x] = uint8_t((sum + kPool * kPool / 2) / (kPool * kPool));
     }
 }
 
@@ -178,10 +253,15 @@ uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b) {
 #ifdef __SSE2__
   __m128i sad = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_extract_epi16(sad, 4));
+  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_cvtsi128_si32(_mm_srli_si128(sad, 8)));
 #else
   uint32_t sum = 0;
   for (int i = 0; i < kCoarseBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
   return sum;
 #endif
+}
+
+float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b) {
+  return std::abs(a.top - b.top) + std::abs(a.bottom - b.bottom) +
+         0.3f * std::abs(a.logAspect - b.logAspect) + 0.2f * std::abs(a.logWidth - b.logWidth);
 }

@@ -7,8 +7,9 @@
 #include <array>
 #include <cstdint>
 
-// Coverage on an 8x8 grid, then edge directions (8) on 4x4 zones.
-inline constexpr int kCoverageBytes = 64;
+// Coverage on a square grid, then edge directions (8) on 4x4 zones.
+inline constexpr int kCoverageSide = 8;
+inline constexpr int kCoverageBytes = kCoverageSide * kCoverageSide;
 inline constexpr int kDirectionBytes = 128;
 inline constexpr int kShapeBytes = kCoverageBytes + kDirectionBytes;
 
@@ -49,3 +50,12 @@ uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b);
 inline constexpr int kCoarseBytes = 16;
 void CoarseShape(const uint8_t* shape, uint8_t* coarse);
 uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b);
+
+// The distance of two glyphs: shape (in units of a mean difference of 40 per byte) plus
+// placement (in line units, mostly the difference of the top and bottom edges).
+inline constexpr float kShapeUnit = 40.0f * kShapeBytes;
+float PlacementDistance(const GlyphPlacement& a, const GlyphPlacement& b);
+inline float GlyphDistance(const GlyphShape& a, const uint8_t* bShape, const GlyphPlacement& b) {
+  return float(ShapeDistance(a.bytes.data(), bShape)) / kShapeUnit +
+         PlacementDistance(a.placement, b);
+}

@@ -9,6 +9,7 @@
 #include <strings.h>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
@@ -101,6 +102,12 @@ std::unique_ptr<GlyphFont> GlyphFont::Open(const std::string& family, bool bold,
 
 bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
                        double shiftX, double shiftY) const {
+  GrayGlyph gray;
+  return RenderGray(code, pixelsPerEm, gray, shiftX, shiftY) && gray.Threshold(threshold, out);
+}
+
+bool GlyphFont::RenderGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX,
+                           double shiftY) const {
   FT_Face face = face_->face;
   if (pixelsPerEm < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelsPerEm)) != 0) return false;
   FT_Vector delta{FT_Pos(std::lround(shiftX * 64)), FT_Pos(std::lround(-shiftY * 64))};
@@ -110,11 +117,21 @@ bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, Ren
     return false;
   const FT_Bitmap& bitmap = face->glyph->bitmap;
   if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
-  int32_t rows = int32_t(bitmap.rows), cols = int32_t(bitmap.width);
-  int32_t left = cols, right = -1, top = rows, bottom = -1;
-  for (int32_t y = 0; y < rows; ++y)
-    for (int32_t x = 0; x < cols; ++x)
-      if (bitmap.buffer[y * bitmap.pitch + x] >= threshold) {
+  out.width = int32_t(bitmap.width);
+  out.height = int32_t(bitmap.rows);
+  out.top = face->glyph->bitmap_top;
+  out.coverage.resize(size_t(out.width) * size_t(out.height));
+  for (int32_t y = 0; y < out.height; ++y)
+    std::copy_n(bitmap.buffer + y * bitmap.pitch, out.width,
+                out.coverage.begin() + ptrdiff_t(y) * out.width);
+  return true;
+}
+
+bool GrayGlyph::Threshold(uint8_t threshold, RenderedGlyph& out) const {
+  int32_t left = width, right = -1, top = height, bottom = -1;
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      if (At(x, y) >= threshold) {
         left = std::min(left, x), right = std::max(right, x);
         top = std::min(top, y), bottom = std::max(bottom, y);
       }
@@ -125,9 +142,8 @@ bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, Ren
   for (int32_t y = top; y <= bottom; ++y)
     for (int32_t x = left; x <= right; ++x)
       out.bitmap.ink[size_t(y - top) * size_t(out.bitmap.width) + size_t(x - left)] =
-          bitmap.buffer[y * bitmap.pitch + x] >= threshold;
-  out.extent = {out.bitmap.width, out.bitmap.height, face->glyph->bitmap_top - top,
-                face->glyph->bitmap_top - bottom - 1};
+          At(x, y) >= threshold;
+  out.extent = {out.bitmap.width, out.bitmap.height, this->top - top, this->top - bottom - 1};
   return true;
 }
 
@@ -180,30 +196,76 @@ const TemplateSet& TemplateStore::ForXHeight(double xHeight) {
   return buckets_[nearest];
 }
 
+// Small marks change shape most from one print to the next (a comma's tail is one pixel or
+// none), so every bucket holds several prints of them; small buckets hold several prints of
+// every character (the bar of an "e" at 7 pixels comes and goes with the scan's darkness).
+struct Print {
+  uint8_t threshold;
+  double shift;
+};
+constexpr Print kPrints[] = {{128, 0.0}, {72, 0.0}, {184, 0.0}, {72, 0.5}, {184, 0.5}};
+constexpr std::string_view kSmallMarks = ".,:;'\"\x84\x93\x94\x82\x91\x92\xB7-\x96\x97!i";
+
 void TemplateStore::RenderBucket(TemplateSet& set) const {
   // The faces are shared by every bucket.
   static std::mutex renderMutex;
   std::lock_guard lock(renderMutex);
-  constexpr uint8_t kThreshold = 128;
-  RenderedGlyph glyph;
-  GlyphShape shape;
-  for (const auto& face : faces_) {
+  size_t prints = set.xHeight <= kDarknessVariantsUpTo ? 3 : 1;
+  for (size_t faceNumber = 0; faceNumber < faces_.size(); ++faceNumber) {
+    const GlyphFont* face = faces_[faceNumber].get();
     int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
-    LineMetrics line = face->Metrics(size, kThreshold);
+    std::array<LineMetrics, std::size(kPrints)> lines;
+    for (size_t variant = 0; variant < std::size(kPrints); ++variant)
+      lines[variant] = face->Metrics(size, kPrints[variant].threshold);
+    GrayGlyph gray;
+    RenderedGlyph glyph;
+    GlyphShape shape;
     for (char c : kExtendedAlphabet) {
       uint8_t code = uint8_t(c);
-      if (!face->Render(code, size, kThreshold, glyph)) continue;
-      if (!DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
-                         shape.bytes))
-        continue;
-      shape.placement = PlaceOnLine(glyph.extent, line.xHeight, line.capHeight);
-      set.Add(shape, code);
+      bool mark = kSmallMarks.find(c) != std::string_view::npos;
+      double renderedShift = -1;
+      for (size_t variant = 0; variant < std::size(kPrints); ++variant) {
+        const Print& print = kPrints[variant];
+        if (variant >= prints && !mark) break;
+        // One drawing serves every darkness at the same shift.
+        if (print.shift != renderedShift) {
+          if (!face->RenderGray(code, size, gray, print.shift, print.shift)) break;
+          renderedShift = print.shift;
+        }
+        if (!gray.Threshold(print.threshold, glyph) ||
+            !DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
+                           shape.bytes))
+          continue;
+        shape.placement =
+            PlaceOnLine(glyph.extent, lines[variant].xHeight, lines[variant].capHeight);
+        set.Add(shape, code, uint8_t(variant), uint8_t(faceNumber));
+      }
     }
   }
   set.SortByCode();
+  set.MeasureTypicalDistance();
 }
 
-void TemplateSet::Add(const GlyphShape& shape, uint8_t code) {
+void TemplateSet::MeasureTypicalDistance() {
+  std::vector<float> nearest;
+  GlyphShape shape;
+  for (uint32_t i : plain) {
+    std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
+    shape.placement = placements[i];
+    float best = std::numeric_limits<float>::infinity();
+    for (uint32_t j = firstOfCode[codes[i]]; j < firstOfCode[codes[i] + 1u]; ++j)
+      if (faces[j] != faces[i] && variant[j] == 0)
+        best = std::min(best, GlyphDistance(shape, Shape(j), placements[j]));
+    if (!std::isinf(best)) nearest.push_back(best);
+  }
+  if (nearest.empty()) return;
+  std::nth_element(nearest.begin(), nearest.begin() + ptrdiff_t(nearest.size() / 2), nearest.end());
+  typicalDistance = std::max(0.01f, nearest[nearest.size() / 2]);
+}
+
+void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber, uint8_t face) {
+  variant.push_back(variantNumber);
+  faces.push_back(face);
   shapes.insert(shapes.end(), shape.bytes.begin(), shape.bytes.end());
   coarse.resize(coarse.size() + kCoarseBytes);
   CoarseShape(shape.bytes.data(), coarse.data() + coarse.size() - kCoarseBytes);
@@ -221,8 +283,13 @@ void TemplateSet::SortByCode() {
     GlyphShape shape;
     std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
     shape.placement = placements[i];
-    sorted.Add(shape, codes[i]);
+    sorted.Add(shape, codes[i], variant[i], faces[i]);
   }
+  variant = std::move(sorted.variant);
+  faces = std::move(sorted.faces);
+  plain.clear();
+  for (size_t i = 0; i < variant.size(); ++i)
+    if (variant[i] == 0) plain.push_back(uint32_t(i));
   shapes = std::move(sorted.shapes);
   coarse = std::move(sorted.coarse);
   placements = std::move(sorted.placements);

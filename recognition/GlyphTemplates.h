@@ -19,6 +19,16 @@ struct RenderedGlyph {
   InkExtent extent;    // the box against the baseline
 };
 
+// A character drawn anti-aliased: coverage 0 ... 255 per pixel.
+struct GrayGlyph {
+  int32_t width = 0, height = 0;
+  int32_t top = 0;  // rows above the baseline of row 0
+  std::vector<uint8_t> coverage;
+  uint8_t At(int32_t x, int32_t y) const { return coverage[size_t(y) * size_t(width) + size_t(x)]; }
+  // The pixels whose coverage reaches `threshold` as ink; false when none do.
+  bool Threshold(uint8_t threshold, RenderedGlyph& out) const;
+};
+
 // One typeface file opened for drawing single characters. Not safe to use from several
 // threads at once.
 class GlyphFont {
@@ -37,6 +47,8 @@ class GlyphFont {
   // False when the face lacks the character or nothing reaches the threshold.
   bool Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
               double shiftX = 0.0, double shiftY = 0.0) const;
+  bool RenderGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX = 0.0,
+                  double shiftY = 0.0) const;
   // The ink height of "x" and "H" at this size and threshold: the line's metrics.
   LineMetrics Metrics(int32_t pixelsPerEm, uint8_t threshold) const;
 
@@ -61,11 +73,18 @@ struct TemplateSet {
   std::vector<GlyphPlacement> placements;
   std::vector<uint8_t> codes;
   std::array<uint32_t, 257> firstOfCode{};  // code c: templates firstOfCode[c] ... [c + 1] - 1
+  std::vector<uint8_t> variant;             // 0: the face's plain print; else a darker or lighter
+  std::vector<uint32_t> plain;              // the templates of variant 0 (the coarse pass)
+  std::vector<uint8_t> faces;               // the face each template was drawn from
+  // The median distance of a template to the same character in the nearest other face: how
+  // far a good match lies at this size (small print differs more between faces).
+  float typicalDistance = 1.0f;
   size_t Size() const { return codes.size(); }
   const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
   const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
-  void Add(const GlyphShape& shape, uint8_t code);
+  void Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber = 0, uint8_t face = 0);
   void SortByCode();
+  void MeasureTypicalDistance();
 };
 
 // The process's templates, shared by every classifier. Thread-safe.
@@ -78,6 +97,7 @@ class TemplateStore {
   std::vector<std::string> FaceNames();
 
   static constexpr std::array<double, 4> kBucketXHeights = {8, 12, 18, 28};
+  static constexpr double kDarknessVariantsUpTo = 12;
 
  private:
   TemplateStore() = default;

@@ -1,0 +1,201 @@
+// The extended classifier: the whole alphabet read in template faces and in a face the
+// templates do not use, at footnote to heading sizes; characters told apart by size and
+// position; page learning; bad glyphs; several threads at once.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "recognition/ExtendedAlphabet.h"
+#include "recognition/GlyphClassifier.h"
+#include "recognition/GlyphTemplates.h"
+
+namespace {
+
+struct Sample {
+  uint8_t code = 0;
+  GlyphBitmap bitmap;
+  PageBox box;
+  LineMetrics line;
+};
+
+// A character of `font` with an x-height of about `xHeight` pixels, standing on row 500.
+bool Draw(const GlyphFont& font, uint8_t code, int32_t xHeight, Sample& sample,
+          uint8_t threshold = 128, double shift = 0.0) {
+  int32_t size = std::max(4, int32_t(std::lround(xHeight / font.XHeightPerEm())));
+  sample.line = font.Metrics(size, threshold);
+  sample.line.baseline = 500;
+  RenderedGlyph glyph;
+  if (!font.Render(code, size, threshold, glyph, shift, shift)) return false;
+  sample.code = code;
+  sample.bitmap = glyph.bitmap;
+  sample.box = {40, sample.line.baseline + 1 - glyph.extent.topEdge, 40 + glyph.bitmap.width - 1,
+                sample.line.baseline - glyph.extent.bottomEdge};
+  return true;
+}
+
+std::vector<Sample> DrawAlphabet(const GlyphFont& font, int32_t xHeight, uint8_t threshold = 128,
+                                 double shift = 0.0) {
+  std::vector<Sample> samples;
+  Sample sample;
+  for (char c : kExtendedAlphabet)
+    if (Draw(font, uint8_t(c), xHeight, sample, threshold, shift)) samples.push_back(sample);
+  return samples;
+}
+
+// The share of samples read right, first choice.
+double Accuracy(const GlyphClassifier& classifier, const std::vector<Sample>& samples) {
+  size_t right = 0;
+  for (const Sample& s : samples) {
+    auto read = classifier.Classify(s.bitmap, s.box, s.line);
+    right += !read.empty() && read[0].code == s.code;
+  }
+  return samples.empty() ? 0.0 : double(right) / double(samples.size());
+}
+
+uint8_t Best(const GlyphClassifier& classifier, const Sample& s) {
+  auto read = classifier.Classify(s.bitmap, s.box, s.line);
+  return read.empty() ? 0 : read[0].code;
+}
+
+std::unique_ptr<GlyphFont> OpenOrNull(const char* family, bool bold = false, bool italic = false) {
+  return GlyphFont::Open(family, bold, italic);
+}
+
+}  // namespace
+
+TEST(GlyphClassifier, ReadsTheAlphabetInTemplateFacesAtEverySize) {
+  GlyphClassifier classifier;
+  // 7 pt at 150 dpi to 24 pt at 600 dpi.
+  for (const char* family : {"Liberation Sans", "Liberation Serif"})
+    for (bool bold : {false, true}) {
+      auto font = OpenOrNull(family, bold);
+      ASSERT_TRUE(font) << family;
+      for (int32_t xHeight : {8, 14, 26, 60}) {
+        auto samples = DrawAlphabet(*font, xHeight);
+        ASSERT_GT(samples.size(), kExtendedAlphabet.size() - 3);
+        double minimum = xHeight < 10 ? 0.80 : 0.92;
+        EXPECT_GE(Accuracy(classifier, samples), minimum)
+            << font->Name() << " x-height " << xHeight;
+      }
+    }
+}
+
+TEST(GlyphClassifier, ReadsAFaceTheTemplatesDoNotUse) {
+  auto mono = OpenOrNull("Liberation Mono");
+  ASSERT_TRUE(mono);
+  for (const std::string& name : TemplateStore::Instance().FaceNames())
+    ASSERT_NE(name.rfind("Liberation Mono", 0), 0u);
+  GlyphClassifier classifier;
+  for (int32_t xHeight : {12, 24, 40})
+    EXPECT_GE(Accuracy(classifier, DrawAlphabet(*mono, xHeight)), 0.85) << xHeight;
+  // Thickened and thinned as by a dark or light scan.
+  EXPECT_GE(Accuracy(classifier, DrawAlphabet(*mono, 20, 60, 0.3)), 0.80);
+  EXPECT_GE(Accuracy(classifier, DrawAlphabet(*mono, 20, 190, 0.5)), 0.80);
+}
+
+TEST(GlyphClassifier, TellsCharactersApartBySizeAndPosition) {
+  auto font = OpenOrNull("Liberation Sans");
+  ASSERT_TRUE(font);
+  GlyphClassifier classifier;
+  Sample sample;
+  for (int32_t xHeight : {14, 22, 50})
+    // "–" (0x96), "„" (0x84), "“" (0x93).
+    for (uint8_t code : std::string_view("oO,'-\x96"
+                                         "cCsSxXzZ._\x84\x93")) {
+      ASSERT_TRUE(Draw(*font, code, xHeight, sample));
+      EXPECT_EQ(Best(classifier, sample), code) << "'" << char(code) << "' at " << xHeight;
+    }
+  // Footnote size: a comma may pass for a full stop, never for a quote; and the reverse.
+  ASSERT_TRUE(Draw(*font, ',', 9, sample));
+  EXPECT_TRUE(std::string_view(",.").find(char(Best(classifier, sample))) != std::string::npos);
+  ASSERT_TRUE(Draw(*font, '\'', 9, sample));
+  EXPECT_TRUE(std::string_view("'\x92").find(char(Best(classifier, sample))) != std::string::npos);
+  ASSERT_TRUE(Draw(*font, 'O', 9, sample));
+  EXPECT_EQ(Best(classifier, sample), 'O');
+}
+
+TEST(GlyphClassifier, ScoresAreConfidences) {
+  auto font = OpenOrNull("DejaVu Sans");
+  ASSERT_TRUE(font);
+  GlyphClassifier classifier;
+  std::vector<double> best, gaps;
+  for (const Sample& s : DrawAlphabet(*font, 24)) {
+    auto read = classifier.Classify(s.bitmap, s.box, s.line, 3);
+    ASSERT_FALSE(read.empty());
+    ASSERT_LE(read.size(), 3u);
+    for (size_t i = 0; i < read.size(); ++i) {
+      EXPECT_GE(read[i].score, 0.0);
+      EXPECT_LE(read[i].score, 1.0);
+      if (i > 0) {
+        EXPECT_LE(read[i].score, read[i - 1].score);
+      }
+    }
+    if (read[0].code == s.code) best.push_back(read[0].score);
+  }
+  std::sort(best.begin(), best.end());
+  ASSERT_FALSE(best.empty());
+  EXPECT_GE(best[best.size() / 2], 0.9);  // a clear match of a template face
+}
+
+TEST(GlyphClassifier, LearningThePageImprovesADistortedFace) {
+  auto font = OpenOrNull("URW Gothic");
+  if (!font) font = OpenOrNull("DejaVu Sans Mono");
+  ASSERT_TRUE(font);
+  // A heavy, smeared print of a face unlike the templates: learned from one line of the
+  // page, read on another (shifted by a fraction of a pixel, so the pixels differ).
+  auto learnFrom = DrawAlphabet(*font, 16, 30, 0.0);
+  auto readBack = DrawAlphabet(*font, 16, 30, 0.5);
+  GlyphClassifier classifier;
+  double before = Accuracy(classifier, readBack);
+  for (const Sample& s : learnFrom) classifier.Learn(s.bitmap, s.box, s.line, s.code);
+  double after = Accuracy(classifier, readBack);
+  EXPECT_GE(after, before + 0.05);
+  EXPECT_GE(after, 0.90);
+  classifier.Forget();
+  EXPECT_DOUBLE_EQ(Accuracy(classifier, readBack), before);
+}
+
+TEST(GlyphClassifier, BadGlyphsGiveLowScoresAndNoCrash) {
+  GlyphClassifier classifier;
+  LineMetrics line{500, 20, 28};
+  GlyphBitmap empty;
+  EXPECT_TRUE(classifier.Classify(empty, {0, 0, -1, -1}, line).empty());
+  GlyphBitmap paper{10, 10, std::vector<uint8_t>(100, 0)};
+  EXPECT_TRUE(classifier.Classify(paper, {0, 491, 9, 500}, line).empty());
+  GlyphBitmap wrongSize{10, 10, std::vector<uint8_t>(7, 1)};
+  EXPECT_TRUE(classifier.Classify(wrongSize, {0, 491, 9, 500}, line).empty());
+
+  GlyphBitmap speck{1, 1, {1}};
+  for (const LineMetrics& l : {line, LineMetrics{}, LineMetrics{-5, -3, 0}}) {
+    auto read = classifier.Classify(speck, {10, 300, 10, 300}, l);
+    for (const ScoredChar& c : read) EXPECT_LE(c.score, 1.0);
+  }
+  GlyphBitmap blob{3000, 3000, std::vector<uint8_t>(9000000, 1)};
+  auto read = classifier.Classify(blob, {0, 0, 2999, 2999}, line, 5);
+  ASSERT_LE(read.size(), 5u);
+  for (const ScoredChar& c : read) EXPECT_LT(c.score, 0.5);
+  classifier.Learn(blob, {0, 0, 2999, 2999}, line, 'x');
+  classifier.Learn(empty, {0, 0, -1, -1}, line, 'x');
+  EXPECT_TRUE(classifier.Classify(speck, {10, 300, 10, 300}, line, 0).empty());
+}
+
+TEST(GlyphClassifier, ThreadsReadAlikeAtOnce) {
+  auto font = OpenOrNull("Liberation Serif");
+  ASSERT_TRUE(font);
+  auto samples = DrawAlphabet(*font, 11);  // a bucket no other test renders first
+  GlyphClassifier classifier;
+  std::vector<uint8_t> first(samples.size()), second(samples.size());
+  auto readAll = [&](std::vector<uint8_t>& out) {
+    for (size_t i = 0; i < samples.size(); ++i) out[i] = Best(classifier, samples[i]);
+  };
+  std::thread a(readAll, std::ref(first)), b(readAll, std::ref(second));
+  a.join();
+  b.join();
+  EXPECT_EQ(first, second);
+  EXPECT_GE(
+      std::count_if(samples.begin(), samples.end(),
+                    [&, i = size_t(0)](const Sample& s) mutable { return first[i++] == s.code; }),
+      long(samples.size() * 9 / 10));
+}
