@@ -159,7 +159,7 @@ InkLine MeasuredLine(const std::vector<InkPart>& parts, std::vector<int32_t> mem
 std::pair<double, double> ZoneDistance(const InkLine& line, const PageBox& box) {
   const int32_t x = (box.left + box.right) / 2;
   const double base = line.Baseline(x), xh = std::max(line.xHeight, 1);
-  const double top = base - 1.9 * xh, bottom = base + 0.7 * xh,
+  const double top = base - 2.0 * xh, bottom = base + 0.5 * xh,
                centre = (box.top + box.bottom) / 2.0;
   const double outside = centre < top ? top - centre : centre > bottom ? centre - bottom : 0.0;
   return {outside, std::abs(centre - (base - 0.6 * xh))};

@@ -87,13 +87,26 @@ void Recode(PageChar* c, uint8_t code) {
 
 void SettleDigits(PageWord* word) {
   std::vector<PageChar>& chars = word->chars;
-  bool letters = false, digits = false;
+  bool letters = false;
+  int32_t digits = 0;
   for (const PageChar& c : chars) {
-    digits |= c.code >= '0' && c.code <= '9';
+    digits += c.code >= '0' && c.code <= '9';
     letters |=
         (Lower(c.code) || Upper(c.code)) && !DigitLike(c.code) && c.code != 'O' && c.code != 'o';
   }
-  if (!digits || letters) return;
+  if (letters && digits == 1) {
+    // A word with one figure among its letters: a "0" or "1" there is the letter of that
+    // shape ("10er" keeps its figures).
+    for (size_t i = 0; i < chars.size(); ++i) {
+      const uint8_t c = chars[i].code;
+      const bool lowerNext =
+          (i > 0 && Lower(chars[i - 1].code)) || (i + 1 < chars.size() && Lower(chars[i + 1].code));
+      if (c == '0') Recode(&chars[i], lowerNext ? 'o' : 'O');
+      if (c == '1' && lowerNext) Recode(&chars[i], 'l');
+    }
+    return;
+  }
+  if (letters || digits == 0) return;
   // A number: what reads as a letter or a bracket among its figures is a figure.
   for (size_t i = 0; i < chars.size(); ++i) {
     const uint8_t c = chars[i].code;

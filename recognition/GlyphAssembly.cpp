@@ -29,6 +29,36 @@ bool PartsOfOneGlyph(const PageBox& a, const PageBox& b) {
   return overlap >= 0.3 * narrower && vertical <= 0.25 * std::min(a.Height(), b.Height());
 }
 
+int32_t ColumnsShared(const PageBox& a, const PageBox& b) {
+  return std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
+}
+
+// A dot or accent standing above or below a taller part and sharing its columns.
+bool IsMarkOn(const PageBox& mark, const PageBox& base) {
+  const int32_t vertical = std::min(mark.bottom, base.bottom) - std::max(mark.top, base.top) + 1;
+  return mark.Height() < 0.6 * base.Height() && vertical <= 0.25 * mark.Height() &&
+         ColumnsShared(mark, base) >= 0.3 * mark.Width();
+}
+
+// For each part of the line, the part it is a mark of (-1: none): of the parts it stands
+// on, the one whose columns it shares most, so that the dot of "i" after "f" or of "ä"
+// after "r" goes to its own letter alone.
+std::vector<int32_t> MarkBases(const std::vector<InkPart>& parts,
+                               const std::vector<int32_t>& members) {
+  std::vector<int32_t> base(members.size(), -1);
+  std::vector<int32_t> shared(members.size(), 0);
+  for (size_t i = 0; i < members.size(); ++i)
+    for (size_t j = 0; j < members.size(); ++j) {
+      const PageBox& mark = parts[size_t(members[i])].box;
+      const PageBox& under = parts[size_t(members[j])].box;
+      if (under.left > mark.right) break;  // the parts run left to right
+      if (i == j || under.right < mark.left) continue;
+      if (IsMarkOn(mark, under) && ColumnsShared(mark, under) > shared[i])
+        shared[i] = ColumnsShared(mark, under), base[i] = int32_t(j);
+    }
+  return base;
+}
+
 enum class Zone { Other, High, Low };
 
 // Where a narrow, upright mark stands: above the small letters (“ ") or on the baseline („).
@@ -147,13 +177,19 @@ std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const 
   const std::vector<int32_t>& members = line.parts;  // left to right
   const size_t n = members.size();
   Groups groups(n);
-  for (size_t i = 0; i < n; ++i)
+  const std::vector<int32_t> markBase = MarkBases(parts, members);
+  for (size_t i = 0; i < n; ++i) {
+    if (markBase[i] >= 0) groups.Join(int32_t(i), markBase[i]);
     for (size_t j = i + 1; j < n; ++j) {
       const PageBox& a = parts[size_t(members[i])].box;
       const PageBox& b = parts[size_t(members[j])].box;
       if (b.left > a.right) break;
-      if (PartsOfOneGlyph(a, b)) groups.Join(int32_t(i), int32_t(j));
+      // A mark joins its own base only.
+      const bool aMark = markBase[i] >= 0 && a.Height() <= b.Height();
+      const bool bMark = markBase[j] >= 0 && b.Height() <= a.Height();
+      if (!aMark && !bMark && PartsOfOneGlyph(a, b)) groups.Join(int32_t(i), int32_t(j));
     }
+  }
   std::vector<int32_t> size(n, 0);
   for (size_t i = 0; i < n; ++i) ++size[size_t(groups.Find(int32_t(i)))];
   for (size_t i = 0; i + 1 < n; ++i) {

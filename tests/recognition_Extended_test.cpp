@@ -330,9 +330,16 @@ TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {
   PageWord comma = WordOf("Wort\x82");
   SettleCommas(&comma);
   EXPECT_EQ(comma.Text(), "Wort,");
-  PageWord word = WordOf("WeIIe");
-  SettleDigits(&word);
-  EXPECT_EQ(word.Text(), "WeIIe");  // letters: no number
+  for (const auto& [read, settled] :
+       std::vector<std::pair<std::string, std::string>>{{"WeIIe", "WeIIe"},
+                                                        {"W0che", "Woche"},
+                                                        {"10er", "10er"},
+                                                        {"A4", "A4"},
+                                                        {"0TTO", "OTTO"}}) {
+    PageWord w = WordOf(read);
+    SettleDigits(&w);
+    EXPECT_EQ(w.Text(), settled);
+  }
 
   // "I" and "l": by their neighbours, at the start of a word by height.
   const LetterHeights heights{1.5, 1.35};  // in x-heights
