@@ -448,6 +448,11 @@ TEST_F(ExtendedRunTest, PageResultNestsItsBoxesAndScoresWithinRange) {
     }
   EXPECT_NE(std::find(window.log.begin(), window.log.end(), "Starting OCR process..."),
             window.log.end());
+  // A new column width keeps the extended run's text.
+  const std::vector<std::string> shown = window.output;
+  form.settings.KoorFakEd = 2.0;
+  form.KoorFakEdChange();
+  EXPECT_EQ(window.output, shown);
   EXPECT_EQ(window.log.back(), "done.");
 }
 
