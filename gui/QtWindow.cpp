@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -45,6 +46,7 @@
 #include <stdexcept>
 
 #include "app/MainUnit.h"
+#include "app/Options.h"
 #include "gui/Dialogs.h"
 #include "gui/Icons.h"
 #include "gui/PaintBoxWidget.h"
@@ -427,6 +429,7 @@ QWidget* QtWindow::BuildSettingsPage() {
   pictures->addWidget(new QLabel("Less pictures", picturesBox), 1, 2);
   pictures->setColumnStretch(3, 1);
   outer->addWidget(picturesBox);
+  outer->addWidget(BuildRecogniserBox(page));
   outer->addStretch(1);
 
   connect(MinObjSizeED, &QSpinBox::valueChanged, this, [this](int value) {
@@ -439,6 +442,25 @@ QWidget* QtWindow::BuildSettingsPage() {
     if (form_) form_->settings.TrackBar1 = value;
   });
   return page;
+}
+
+// The recogniser's choice, captioned and listed as in the option table.
+QWidget* QtWindow::BuildRecogniserBox(QWidget* page) {
+  const OptionSpec* option = FindOption("--recogniser");
+  auto* box = new QGroupBox("Recognition", page);
+  auto* grid = new QGridLayout(box);
+  grid->addWidget(new QLabel(option ? option->caption : "Recogniser:", box), 0, 0);
+  RecogniserBox = new QComboBox(box);
+  RecogniserBox->setObjectName("RecogniserBox");
+  if (option)
+    for (const char* choice : option->choices) RecogniserBox->addItem(choice);
+  grid->addWidget(RecogniserBox, 0, 1);
+  grid->setColumnStretch(2, 1);
+  connect(RecogniserBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (form_)
+      form_->settings.recogniser = index == 1 ? RecogniserKind::Extended : RecogniserKind::Classic;
+  });
+  return box;
 }
 
 QWidget* QtWindow::BuildDeveloperPanel() {
@@ -527,7 +549,8 @@ void QtWindow::Attach(TMainForm* form) {
 void QtWindow::SettingsToWidgets() {
   const Settings& s = form_->settings;
   const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
-      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_);
+      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_),
+      b10(RecogniserBox);
   SchwellEd->setValue(s.SchwellEd);
   ZoomEd->setValue(s.ZoomEd);
   MinObjSizeED->setValue(s.MinObjSizeED);
@@ -537,6 +560,7 @@ void QtWindow::SettingsToWidgets() {
   lastKoorFakText_ = koorFakEdit_->text();
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
+  RecogniserBox->setCurrentIndex(s.Extended() ? 1 : 0);
 }
 
 void QtWindow::KoorFakEdTextChanged(const QString& text) {

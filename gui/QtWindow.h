@@ -23,6 +23,7 @@
 #include "app/WindowInterface.h"
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -69,6 +70,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QSpinBox* ZoomEd;
   QSpinBox* MinObjSizeED;
   QCheckBox* BildFilterCheck;
+  QComboBox* RecogniserBox;  // "Recogniser:" classic / extended
   QSlider* TrackBar1;
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
@@ -164,6 +166,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildScanPage();
   QWidget* BuildOutputPage();
   QWidget* BuildSettingsPage();
+  QWidget* BuildRecogniserBox(QWidget* page);
   QWidget* BuildDeveloperPanel();
   QWidget* BuildBar();
 

@@ -59,7 +59,11 @@ void TMainForm::Lines2Textfield() {
 }
 
 void TMainForm::KoorFakEdChange() {
-  Lines2Textfield();
+  // The column width fits the classic run's lines; the extended run's text has no such lines.
+  if (settings.Extended())
+    ShowPageText();
+  else
+    Lines2Textfield();
 }
 
 void TMainForm::SaveTextBtnClick() {

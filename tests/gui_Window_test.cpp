@@ -2,6 +2,7 @@
 // dialogs, the event pump, and the OCR run seen from the window. Runs on the offscreen
 // platform; main() is at the end.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -166,6 +167,18 @@ TEST_F(WindowTest, SettingsGivenAtStartShowInTheControls) {
   EXPECT_DOUBLE_EQ(window->KoorFakEd->value(), 2.5);
   // Showing the values is no change of them: nothing was fitted or logged.
   EXPECT_EQ(window->LogCount(), 0);
+}
+
+TEST_F(WindowTest, RecogniserChoiceFollowsAndSetsTheSetting) {
+  window = std::make_unique<QtWindow>();
+  form = std::make_unique<TMainForm>(*window, "/nowhere/quillon", std::vector<std::string>{});
+  form->settings.recogniser = RecogniserKind::Extended;
+  window->Attach(form.get());
+  ASSERT_EQ(window->RecogniserBox->count(), 2);
+  EXPECT_EQ(window->RecogniserBox->itemText(0), "classic");
+  EXPECT_EQ(window->RecogniserBox->currentIndex(), 1);
+  window->RecogniserBox->setCurrentIndex(0);
+  EXPECT_FALSE(form->settings.Extended());
 }
 
 TEST_F(WindowTest, LogLinesAreNumberedAndReplaceable) {

@@ -1,0 +1,148 @@
+// Word breaks of a line. The gaps between letters and between words differ by typeface,
+// size, resolution and justification, so each line's gaps are split into two groups where
+// they separate best; a line whose gaps are all of one kind is judged against its x-height.
+#include <algorithm>
+#include <cmath>
+
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+// The threshold that splits sorted values into two groups of least spread within them,
+// or a negative value when the two groups are not clearly apart.
+double SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
+  const size_t n = sorted.size();
+  std::vector<double> prefix(n + 1, 0), prefixSquares(n + 1, 0);
+  for (size_t i = 0; i < n; ++i) {
+    prefix[i + 1] = prefix[i] + sorted[i];
+    prefixSquares[i + 1] = prefixSquares[i] + double(sorted[i]) * sorted[i];
+  }
+  auto spread = [&](size_t from, size_t to) {
+    const double count = double(to - from), sum = prefix[to] - prefix[from];
+    return prefixSquares[to] - prefixSquares[from] - sum * sum / count;
+  };
+  double best = -1, bestSpread = 1e300;
+  for (size_t k = 1; k < n; ++k) {
+    if (sorted[k] == sorted[k - 1]) continue;
+    const double s = spread(0, k) + spread(k, n);
+    const double lowMean = prefix[k] / double(k),
+                 highMean = (prefix[n] - prefix[k]) / double(n - k);
+    const bool apart = highMean >= 2 * lowMean + 0.1 * xHeight && sorted[k] >= 0.18 * xHeight;
+    if (apart && s < bestSpread) bestSpread = s, best = (sorted[k - 1] + sorted[k]) / 2.0;
+  }
+  return best;
+}
+
+}  // namespace
+
+namespace {
+
+// Digits, and the shapes a "1" is often read as.
+bool DigitLike(uint8_t c) {
+  return (c >= '0' && c <= '9') || c == 'I' || c == 'l' || c == ']' || c == '|';
+}
+
+}  // namespace
+
+std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
+                             const std::vector<uint8_t>& codes) {
+  if (chars.size() < 2) return {};
+  std::vector<int32_t> gaps;
+  for (size_t i = 0; i + 1 < chars.size(); ++i)
+    gaps.push_back(chars[i + 1].left - chars[i].right - 1);
+  std::vector<int32_t> sorted = gaps;
+  std::sort(sorted.begin(), sorted.end());
+  double threshold = SplitOfTwoGroups(sorted, std::max(xHeight, 1));
+  // All gaps alike: letters of one word, or single letters apart.
+  if (threshold < 0) threshold = 0.4 * xHeight;
+  std::vector<bool> breaks;
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
+    const bool figures =
+        codes.size() == chars.size() && DigitLike(codes[i]) && DigitLike(codes[i + 1]) &&
+        ((codes[i] >= '0' && codes[i] <= '9') || (codes[i + 1] >= '0' && codes[i + 1] <= '9'));
+    breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold));
+  }
+  return breaks;
+}
+
+namespace {
+
+bool Lower(uint8_t c) {
+  return (c >= 'a' && c <= 'z') || c == 0xDF || (c >= 0xE0 && c != 0xF7);
+}
+
+bool Upper(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+}
+
+}  // namespace
+
+void Recode(PageChar* c, uint8_t code) {
+  if (c->code == code) return;
+  std::erase_if(c->alternatives, [code](const Alternative& a) { return a.code == code; });
+  c->alternatives.insert(c->alternatives.begin(), {c->code, c->confidence});
+  c->code = code;
+}
+
+void SettleDigits(PageWord* word) {
+  std::vector<PageChar>& chars = word->chars;
+  bool letters = false;
+  int32_t digits = 0;
+  for (const PageChar& c : chars) {
+    digits += c.code >= '0' && c.code <= '9';
+    letters |=
+        (Lower(c.code) || Upper(c.code)) && !DigitLike(c.code) && c.code != 'O' && c.code != 'o';
+  }
+  if (letters && digits == 1) {
+    // A word with one figure among its letters: a "0" or "1" there is the letter of that
+    // shape ("10er" keeps its figures).
+    for (size_t i = 0; i < chars.size(); ++i) {
+      const uint8_t c = chars[i].code;
+      const bool lowerNext =
+          (i > 0 && Lower(chars[i - 1].code)) || (i + 1 < chars.size() && Lower(chars[i + 1].code));
+      if (c == '0') Recode(&chars[i], lowerNext ? 'o' : 'O');
+      if (c == '1' && lowerNext) Recode(&chars[i], 'l');
+    }
+    return;
+  }
+  if (letters || digits == 0) return;
+  // A number: what reads as a letter or a bracket among its figures is a figure.
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const uint8_t c = chars[i].code;
+    if (c == 'I' || c == 'l' || c == '|' || (c == ']' && i + 1 < chars.size()))
+      Recode(&chars[i], '1');
+    if (c == 'O' || c == 'o') Recode(&chars[i], '0');
+  }
+}
+
+void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) {
+  std::vector<PageChar>& chars = word->chars;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const uint8_t c = chars[i].code;
+    if (c != 'I' && c != 'l') continue;
+    const bool lowerBefore = i > 0 && Lower(chars[i - 1].code);
+    const bool lowerAfter = i + 1 < chars.size() && Lower(chars[i + 1].code);
+    const bool upperAround =
+        (i > 0 && Upper(chars[i - 1].code)) && (i + 1 >= chars.size() || Upper(chars[i + 1].code));
+    if (lowerBefore || (i > 0 && lowerAfter)) {
+      Recode(&chars[i], 'l');
+    } else if (upperAround) {
+      Recode(&chars[i], 'I');
+    } else if (i == 0 && lowerAfter && heights.ascender > 0 && heights.capital > 0 && xHeight > 0) {
+      // At the start of a word only the height tells them apart.
+      const double h = double(chars[i].box.Height()) / xHeight;
+      Recode(&chars[i], std::abs(h - heights.ascender) < std::abs(h - heights.capital) ? 'l' : 'I');
+    }
+  }
+}
+
+void SettleCommas(PageWord* word) {
+  // The comma and the low single quote are one shape in most faces: the quote opens a
+  // word, the comma follows one.
+  for (size_t i = 0; i < word->chars.size(); ++i) {
+    PageChar& c = word->chars[i];
+    if (c.code == 0x82 && i > 0) Recode(&c, ',');
+    if (c.code == ',' && i == 0 && word->chars.size() > 1) Recode(&c, 0x82);
+  }
+}
