@@ -215,4 +215,5 @@ void TMainForm::ShowPageText() {
     start = end + 1;
   }
   window.OutputEndUpdate();
+  MarkDoubtfulWords();
 }
