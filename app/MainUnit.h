@@ -16,6 +16,7 @@
 #include "layout/LayoutTypes.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/PageText.h"
+#include "recognition/WordCorrection.h"
 #include "recognition/WordList.h"
 
 class PlatformFont;
@@ -110,6 +111,8 @@ class TMainForm {
   std::string programFile;
   bool endRequested = false;  // the command line asked for the end of the program
   PageText pageText;          // the last run's page result, whichever recogniser made it
+  WordLookup wordLookup;      // wordList for lookups, made at its first use (WordCorrectionForm)
+  int32_t wordLookupSource = -1;  // wordList.Count when wordLookup was made
 
   // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
   void FormCreate();
@@ -211,6 +214,11 @@ class TMainForm {
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
   void LoadWordsIn() {}
+
+  // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
+  void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the word list
+  std::string PageTextForOutput();  // pageText as text in the reading order set
+  const WordLookup& CurrentWordLookup();
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFrame>
@@ -41,6 +42,7 @@
 #include <stdexcept>
 
 #include "app/MainUnit.h"
+#include "app/Options.h"
 #include "gui/Dialogs.h"
 #include "gui/Icons.h"
 #include "gui/PaintBoxWidget.h"
@@ -413,6 +415,7 @@ QWidget* QtWindow::BuildSettingsPage() {
   pictures->addWidget(new QLabel("Less pictures", picturesBox), 1, 2);
   pictures->setColumnStretch(3, 1);
   outer->addWidget(picturesBox);
+  outer->addWidget(BuildReadingBox(page));
   outer->addStretch(1);
 
   connect(MinObjSizeED, &QSpinBox::valueChanged, this, [this](int value) {
@@ -425,6 +428,32 @@ QWidget* QtWindow::BuildSettingsPage() {
     if (form_) form_->settings.TrackBar1 = value;
   });
   return page;
+}
+
+// Reading order and word list of the extended recogniser; captions and choices from the
+// option table.
+QWidget* QtWindow::BuildReadingBox(QWidget* page) {
+  auto* box = new QGroupBox("Reading", page);
+  auto* grid = new QGridLayout(box);
+  const OptionSpec* order = FindOption("--reading-order");
+  grid->addWidget(new QLabel(order->caption, box), 0, 0);
+  ReadingOrderCombo = new QComboBox(box);
+  ReadingOrderCombo->setObjectName("ReadingOrderCombo");
+  ReadingOrderCombo->addItem("Automatic");
+  for (const char* choice : order->choices) ReadingOrderCombo->addItem(choice);
+  grid->addWidget(ReadingOrderCombo, 0, 1);
+  DictionaryCheck = new QCheckBox(FindOption("--dictionary")->caption, box);
+  DictionaryCheck->setObjectName("DictionaryCheck");
+  grid->addWidget(DictionaryCheck, 1, 0, 1, 2);
+  grid->setColumnStretch(2, 1);
+  connect(ReadingOrderCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+    // The items follow the enumeration: Automatic, page, columns.
+    if (form_) form_->settings.readingOrder = ReadingOrder(std::clamp(index, 0, 2));
+  });
+  connect(DictionaryCheck, &QCheckBox::toggled, this, [this](bool checked) {
+    if (form_) form_->settings.dictionary = checked ? Switch::On : Switch::Off;
+  });
+  return box;
 }
 
 QWidget* QtWindow::BuildDeveloperPanel() {
@@ -513,7 +542,8 @@ void QtWindow::Attach(TMainForm* form) {
 void QtWindow::SettingsToWidgets() {
   const Settings& s = form_->settings;
   const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
-      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_);
+      b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_),
+      b10(ReadingOrderCombo), b11(DictionaryCheck);
   SchwellEd->setValue(s.SchwellEd);
   ZoomEd->setValue(s.ZoomEd);
   MinObjSizeED->setValue(s.MinObjSizeED);
@@ -523,6 +553,8 @@ void QtWindow::SettingsToWidgets() {
   lastKoorFakText_ = koorFakEdit_->text();
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
+  ReadingOrderCombo->setCurrentIndex(int(s.readingOrder));
+  DictionaryCheck->setChecked(s.UseDictionary());
 }
 
 void QtWindow::KoorFakEdTextChanged(const QString& text) {

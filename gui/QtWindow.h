@@ -22,6 +22,7 @@
 #include "app/WindowInterface.h"
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -71,6 +72,8 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QSlider* TrackBar1;
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
+  QComboBox* ReadingOrderCombo;  // "Reading order:" Automatic, page, columns
+  QCheckBox* DictionaryCheck;    // "Settle doubtful characters with the word list"
   QPushButton* OpenPicsBtn;
   QPushButton* SavePicBtn;
   QPushButton* PicEditBtn;
@@ -154,6 +157,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildScanPage();
   QWidget* BuildOutputPage();
   QWidget* BuildSettingsPage();
+  QWidget* BuildReadingBox(QWidget* page);
   QWidget* BuildDeveloperPanel();
   QWidget* BuildBar();
 
