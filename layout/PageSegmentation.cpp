@@ -28,6 +28,9 @@ struct Measures {
 // Columns are at least this many text heights tall (about two lines); shorter side by
 // side pieces are a gap in a line.
 constexpr int32_t kMinColumnLines = 4;
+// Letters' boxes cover a quarter or more of a text block; specks strewn over the page
+// cover next to nothing.
+constexpr double kMinTextCover = 0.06;
 
 int32_t BoxWidth(const Box& b) {
   return b.Right - b.Left + 1;
@@ -55,19 +58,52 @@ Box Grown(const Box& b, int32_t by) {
   return {b.Left - by, b.Top - by, b.Right + by, b.Bottom + by};
 }
 
-// The median height of letter-sized objects: specks and big objects left out.
-int32_t EstimateTextHeight(const std::vector<InkComponent>& components, int32_t pageHeight) {
-  std::vector<int32_t> heights;
-  heights.reserve(components.size());
+// Letters smaller than this cannot be read anyway; grain must not set the measure.
+constexpr int32_t kSmallestTextHeight = 8;
+constexpr size_t kFewestLetters = 3;
+
+// Letters stand side by side on a baseline: an object counts as one when two others of
+// like height end on the same row (within 2 pixels) less than two heights away.
+std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, int32_t pageHeight) {
   const int32_t tallest = std::max(8, pageHeight / 20);
-  for (const InkComponent& c : components) {
-    const int32_t h = BoxHeight(c.box), w = BoxWidth(c.box);
-    if (h >= 4 && h <= tallest && w <= 4 * h) heights.push_back(h);
+  std::vector<int32_t> order;
+  for (int32_t i = 0; i < int32_t(components.size()); ++i) {
+    const Box& b = components[size_t(i)].box;
+    if (BoxHeight(b) >= 4 && BoxHeight(b) <= tallest && BoxWidth(b) <= 4 * BoxHeight(b))
+      order.push_back(i);
   }
-  if (heights.empty()) return 10;
+  const auto box = [&components](int32_t i) -> const Box& { return components[size_t(i)].box; };
+  std::sort(order.begin(), order.end(),
+            [&box](int32_t a, int32_t b) { return box(a).Bottom < box(b).Bottom; });
+  std::vector<uint8_t> neighbours(components.size(), 0);
+  for (size_t k = 0; k < order.size(); ++k) {
+    const Box& a = box(order[k]);
+    for (size_t j = k + 1; j < order.size() && box(order[j]).Bottom <= a.Bottom + 2; ++j) {
+      const Box& b = box(order[j]);
+      const int32_t ha = BoxHeight(a), hb = BoxHeight(b);
+      const int32_t apart = std::max(b.Left - a.Right, a.Left - b.Right);
+      if (2 * ha < hb || 2 * hb < ha || apart > 2 * std::max(ha, hb)) continue;
+      uint8_t& first = neighbours[size_t(order[k])];
+      uint8_t& second = neighbours[size_t(order[j])];
+      first = uint8_t(std::min(first + 1, 2));
+      second = uint8_t(std::min(second + 1, 2));
+    }
+  }
+  std::vector<uint8_t> letter(components.size(), 0);
+  for (size_t i = 0; i < letter.size(); ++i) letter[i] = neighbours[i] >= 2;
+  return letter;
+}
+
+// The median height of the page's letters; 0 when nothing on the page stands like letters.
+int32_t EstimateTextHeight(const std::vector<InkComponent>& components,
+                           const std::vector<uint8_t>& letter) {
+  std::vector<int32_t> heights;
+  for (size_t i = 0; i < components.size(); ++i)
+    if (letter[i]) heights.push_back(BoxHeight(components[i].box));
+  if (heights.size() < kFewestLetters) return 0;
   auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
   std::nth_element(heights.begin(), middle, heights.end());
-  return std::max(4, *middle);
+  return std::max(kSmallestTextHeight, *middle);
 }
 
 double InkDensity(const InkComponent& c) {
@@ -82,12 +118,18 @@ bool IsRule(const Box& b, int32_t textHeight) {
   return (w >= 6 * textHeight && h <= thin) || (h >= 6 * textHeight && w <= thin);
 }
 
-// Big and dense: a photo's blob, a drawing. A big sparse object is a frame around text.
+bool IsBig(const Box& b, int32_t textHeight) {
+  const int32_t w = BoxWidth(b), h = BoxHeight(b);
+  return (w > 5 * textHeight && h > 5 * textHeight) || (h > 8 * textHeight && w > textHeight);
+}
+
+// Big and dense: a photo's blob, a drawing. A big sparse object is a frame or a table's
+// lines, drawn like rules.
 bool IsPictureObject(const InkComponent& c, int32_t textHeight) {
-  const int32_t w = BoxWidth(c.box), h = BoxHeight(c.box);
-  const bool big =
-      (w > 5 * textHeight && h > 5 * textHeight) || (h > 8 * textHeight && w > textHeight);
-  return big && InkDensity(c) >= 0.15;
+  return IsBig(c.box, textHeight) && InkDensity(c) >= 0.15;
+}
+bool IsFrame(const InkComponent& c, int32_t textHeight) {
+  return IsBig(c.box, textHeight) && InkDensity(c) < 0.15;
 }
 
 bool IsSpeck(const Box& b, int32_t textHeight) {
@@ -140,8 +182,9 @@ std::vector<PageRegion> GrowPictures(const std::vector<InkComponent>& components
 
 class Segmenter {
  public:
-  Segmenter(const std::vector<InkComponent>& components, Measures measures, SegmentedPage& page)
-      : components_(components), m_(measures), page_(page) {}
+  Segmenter(const std::vector<InkComponent>& components, const std::vector<uint8_t>& letter,
+            Measures measures, SegmentedPage& page)
+      : components_(components), letter_(letter), m_(measures), page_(page) {}
 
   // Appends the blocks of `members` in reading order.
   void Segment(std::vector<int32_t> members) {
@@ -309,23 +352,51 @@ class Segmenter {
     Emit(block);
   }
 
-  // A block of only specks is specks; grain and solid ink are a picture; the rest is text.
+  // Letters stand on baselines: most objects of a text block share their bottom row with
+  // two others. Grain and a drawing's pieces end anywhere.
+  bool StandsOnLines(const std::vector<int32_t>& block) const {
+    std::vector<int32_t> bottoms;
+    for (int32_t i : block)
+      if (2 * std::max(BoxWidth(BoxOf(i)), BoxHeight(BoxOf(i))) >= m_.textHeight)
+        bottoms.push_back(BoxOf(i).Bottom);
+    if (bottoms.size() < 8) return true;  // too few to tell
+    std::sort(bottoms.begin(), bottoms.end());
+    const int32_t tolerance = std::max(2, m_.textHeight / 8);
+    size_t aligned = 0;
+    for (size_t k = 0, from = 0, to = 0; k < bottoms.size(); ++k) {
+      while (bottoms[from] < bottoms[k] - tolerance) ++from;
+      while (to < bottoms.size() && bottoms[to] <= bottoms[k] + tolerance) ++to;
+      if (to - from >= 3) ++aligned;
+    }
+    return 2 * aligned >= bottoms.size();
+  }
+
+  // A block of only specks, or only of objects smaller than half a letter, is specks. Text
+  // is mostly letters and a few dots and commas: a block mostly of small objects is grain,
+  // one mostly of ink or of objects off any baseline a picture. Letters fill a good part
+  // of their block; a few objects scattered far apart are specks.
   void Emit(const std::vector<int32_t>& block) {
     PageRegion region;
     region.components = block;
-    int32_t specks = 0;
-    double ink = 0;
+    int32_t specks = 0, small = 0, letters = 0;
+    double ink = 0, covered = 0;
     for (size_t k = 0; k < block.size(); ++k) {
       const InkComponent& c = components_[size_t(block[k])];
       Include(region.box, c.box, k == 0);
       if (IsSpeck(c.box, m_.textHeight)) ++specks;
+      letters += letter_[size_t(block[k])];
+      if (2 * std::max(BoxWidth(c.box), BoxHeight(c.box)) < m_.textHeight) ++small;
+      covered += double(BoxWidth(c.box)) * double(BoxHeight(c.box));
       ink += double(BoxWidth(c.box)) * double(BoxHeight(c.box)) * InkDensity(c);
     }
     const double area = double(BoxWidth(region.box)) * double(BoxHeight(region.box));
     const int32_t n = int32_t(block.size());
-    if (specks == n) {
+    // Two letters side by side at least, or a lone object as tall as a capital (a page's
+    // number); anything else is grain.
+    const bool noLetters = n > 1 ? letters < 2 : 5 * BoxHeight(region.box) < 6 * m_.textHeight;
+    if (specks == n || small == n || (noLetters && n <= 5) || covered < kMinTextCover * area) {
       region.kind = BlockKind::Speck;
-    } else if ((n >= 8 && 2 * specks > n) ||
+    } else if ((n >= 8 && 2 * small > n) || noLetters || !StandsOnLines(block) ||
                (ink > 0.45 * area && BoxHeight(region.box) > 2 * m_.textHeight)) {
       region.kind = BlockKind::Picture;
     }
@@ -334,6 +405,7 @@ class Segmenter {
   }
 
   const std::vector<InkComponent>& components_;
+  const std::vector<uint8_t>& letter_;  // stands beside another like it on a baseline
   Measures m_;
   SegmentedPage& page_;
 };
@@ -362,7 +434,8 @@ int32_t EstimateLineGap(const std::vector<InkComponent>& components,
 // The lowest long horizontal rule of the lower half with text under it: what lies
 // below it is a footnote.
 int32_t FootnoteRuleBottom(const std::vector<InkComponent>& components,
-                           const std::vector<PageRegion>& rules, const std::vector<int32_t>& text) {
+                           const std::vector<PageRegion>& rules, const std::vector<int32_t>& text,
+                           int32_t textHeight) {
   if (text.empty()) return -1;
   int32_t top = INT32_MAX, bottom = INT32_MIN;
   for (int32_t i : text) {
@@ -372,7 +445,8 @@ int32_t FootnoteRuleBottom(const std::vector<InkComponent>& components,
   int32_t best = -1;
   for (const PageRegion& rule : rules) {
     const Box& b = rule.box;
-    if (BoxWidth(b) <= BoxHeight(b) || b.Top < top + (bottom - top) / 2) continue;
+    if (!IsRule(b, textHeight) || BoxWidth(b) <= BoxHeight(b)) continue;
+    if (b.Top < top + (bottom - top) / 2) continue;
     if (b.Bottom < bottom) best = std::max(best, b.Bottom);
   }
   return best;
@@ -384,7 +458,18 @@ SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t /
                           int32_t height, int32_t textHeight) {
   SegmentedPage page;
   if (components.empty()) return page;
-  const int32_t th = textHeight > 0 ? textHeight : EstimateTextHeight(components, height);
+  const std::vector<uint8_t> letter = LetterFlags(components, height);
+  const int32_t th = textHeight > 0 ? textHeight : EstimateTextHeight(components, letter);
+  if (th == 0) {
+    // Nothing stands like letters: the page is a picture (or empty paper with specks).
+    PageRegion picture{BlockKind::Picture, components.front().box, {}};
+    for (int32_t i = 0; i < int32_t(components.size()); ++i) {
+      Include(picture.box, components[size_t(i)].box, false);
+      picture.components.push_back(i);
+    }
+    page.nonText.push_back(std::move(picture));
+    return page;
+  }
 
   std::vector<uint8_t> taken(components.size(), 0);
   page.nonText = GrowPictures(components, taken, th);
@@ -392,7 +477,7 @@ SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t /
   std::vector<int32_t> text;
   for (int32_t i = 0; i < int32_t(components.size()); ++i) {
     if (taken[size_t(i)]) continue;
-    if (IsRule(components[size_t(i)].box, th)) {
+    if (IsRule(components[size_t(i)].box, th) || IsFrame(components[size_t(i)], th)) {
       rules.push_back({BlockKind::Rule, components[size_t(i)].box, {i}});
       continue;
     }
@@ -400,8 +485,8 @@ SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t /
   }
 
   const Measures measures{th, std::max(4, th * 11 / 5), EstimateLineGap(components, text, th)};
-  Segmenter segmenter(components, measures, page);
-  const int32_t ruleBottom = FootnoteRuleBottom(components, rules, text);
+  Segmenter segmenter(components, letter, measures, page);
+  const int32_t ruleBottom = FootnoteRuleBottom(components, rules, text, th);
   std::vector<int32_t> body, footnote;
   for (int32_t i : text)
     (ruleBottom >= 0 && components[size_t(i)].box.Top > ruleBottom ? footnote : body).push_back(i);
