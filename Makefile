@@ -41,6 +41,7 @@ test: test-fast asan
 
 bench: build
 	./$(BUILD)/bench/bench_pages
+	./$(BUILD)/bench/bench_pages --quillon-arg=--recogniser=extended
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

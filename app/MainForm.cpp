@@ -83,9 +83,13 @@ void TMainForm::RequestEnd() {
 }
 
 void TMainForm::TextErkennBtnClick() {
-  FindCharsBtnClick();
-  RegBtnClick();
-  Lines2Textfield();
+  if (settings.Extended()) {
+    ExtendedRecognitionRun();
+  } else {
+    FindCharsBtnClick();
+    RegBtnClick();
+    Lines2Textfield();
+  }
   if (!cancelRequested) window.SetActivePage(kPageOutputText);
 }
 

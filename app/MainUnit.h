@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "recognition/WordCorrection.h"
 #include "recognition/WordList.h"
 
+class GlyphClassifier;
 class PlatformFont;
 class SoftwareCanvas;
 struct TemplateSet;
@@ -228,6 +230,13 @@ class TMainForm {
   void RecognitionRun(ClassifyStep classify, void* context);
   // Appends ch to the text of line `line` (1-based), which becomes current in `lines`.
   void AppendToLineText(int32_t line, char ch);
+
+  // ---- recognition/ExtendedRun.cpp: the extended recogniser ----
+  // Reads the installed picture into pageText and shows its plain text in the output field.
+  void ExtendedRecognitionRun();
+  void ShowPageText();
+  // Its templates, rendered at the first extended run and kept for the next pages.
+  std::shared_ptr<GlyphClassifier> glyphClassifier;
 
   // ---- output/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();

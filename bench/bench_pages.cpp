@@ -6,7 +6,8 @@
 // composing umlauts and accents (NFC for Latin text) and collapsing every run of white
 // space into one blank, so line breaks and paragraph gaps do not count.
 //
-//   bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR]
+//   bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR] [--quillon-arg=ARG]...
+//   (--quillon-arg passes ARG to every run before the picture, e.g. --recogniser=extended)
 //   (CASES_DIR also from $BENCH_CASES; the program also from $QUILLON)
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -170,8 +171,14 @@ struct RunResult {
   std::string errors;
 };
 
-RunResult RunQuillon(const std::string& program, const std::string& picture,
-                     const std::string& output, const std::string& errorFile) {
+RunResult RunQuillon(const std::string& program, const std::vector<std::string>& extraArgs,
+                     const std::string& picture, const std::string& output,
+                     const std::string& errorFile) {
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : extraArgs) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(const_cast<char*>(picture.c_str()));
+  argv.push_back(const_cast<char*>(output.c_str()));
+  argv.push_back(nullptr);
   RunResult result;
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
@@ -181,7 +188,7 @@ RunResult RunQuillon(const std::string& program, const std::string& picture,
     if (err >= 0) dup2(err, 2);
     const int null = open("/dev/null", O_RDWR);
     if (null >= 0) dup2(null, 0), dup2(null, 1);
-    execl(program.c_str(), program.c_str(), picture.c_str(), output.c_str(), (char*)nullptr);
+    execv(program.c_str(), argv.data());
     std::perror(program.c_str());
     _exit(127);
   }
@@ -215,14 +222,18 @@ int main(int argc, char** argv) {
   std::string casesDir = getenv("BENCH_CASES") ? getenv("BENCH_CASES") : QUILLON_BENCH_CASES;
   std::string program = getenv("QUILLON") ? getenv("QUILLON") : QUILLON_PROGRAM;
   std::string keepDir;
+  std::vector<std::string> extraArgs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--quillon=", 0) == 0) {
       program = arg.substr(10);
+    } else if (arg.rfind("--quillon-arg=", 0) == 0) {
+      extraArgs.push_back(arg.substr(14));
     } else if (arg.rfind("--keep=", 0) == 0) {
       keepDir = arg.substr(7);
     } else if (arg == "--help") {
-      std::cout << "usage: bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR]\n";
+      std::cout << "usage: bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR]"
+                   " [--quillon-arg=ARG]...\n";
       return 0;
     } else {
       casesDir = arg;
@@ -247,7 +258,9 @@ int main(int argc, char** argv) {
                       : fs::path(keepDir);
   fs::create_directories(work);
 
-  std::printf("program %s\ncases   %s\n\n", program.c_str(), casesDir.c_str());
+  std::string shownArgs;
+  for (const std::string& arg : extraArgs) shownArgs += " " + arg;
+  std::printf("program %s%s\ncases   %s\n\n", program.c_str(), shownArgs.c_str(), casesDir.c_str());
   std::printf("%-18s %6s %8s %8s %8s %8s %8s  %s\n", "case", "chars", "CER %", "WER %", "wall s",
               "cpu s", "peak MB", "status");
   size_t totalChars = 0, totalCharErrors = 0, totalWords = 0, totalWordErrors = 0;
@@ -259,8 +272,8 @@ int main(int argc, char** argv) {
     const fs::path picture = FindPicture(casesDir, name);
     const fs::path output = work / (name + ".out.txt");
     fs::remove(output, ec);
-    const RunResult run =
-        RunQuillon(program, picture.string(), output.string(), (work / (name + ".err")).string());
+    const RunResult run = RunQuillon(program, extraArgs, picture.string(), output.string(),
+                                     (work / (name + ".err")).string());
     const Text ref = Normalise(ReadFile(fs::path(casesDir) / (name + ".txt")));
     const Text out = Normalise(ReadFile(output));
     const size_t charErrors = EditDistance(ref, out);

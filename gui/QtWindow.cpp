@@ -415,6 +415,7 @@ QWidget* QtWindow::BuildSettingsPage() {
   pictures->addWidget(new QLabel("Less pictures", picturesBox), 1, 2);
   pictures->setColumnStretch(3, 1);
   outer->addWidget(picturesBox);
+  outer->addWidget(BuildRecogniserBox(page));
   outer->addWidget(BuildReadingBox(page));
   outer->addStretch(1);
 
@@ -428,6 +429,25 @@ QWidget* QtWindow::BuildSettingsPage() {
     if (form_) form_->settings.TrackBar1 = value;
   });
   return page;
+}
+
+// The recogniser's choice, captioned and listed as in the option table.
+QWidget* QtWindow::BuildRecogniserBox(QWidget* page) {
+  const OptionSpec* option = FindOption("--recogniser");
+  auto* box = new QGroupBox("Recognition", page);
+  auto* grid = new QGridLayout(box);
+  grid->addWidget(new QLabel(option ? option->caption : "Recogniser:", box), 0, 0);
+  RecogniserBox = new QComboBox(box);
+  RecogniserBox->setObjectName("RecogniserBox");
+  if (option)
+    for (const char* choice : option->choices) RecogniserBox->addItem(choice);
+  grid->addWidget(RecogniserBox, 0, 1);
+  grid->setColumnStretch(2, 1);
+  connect(RecogniserBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (form_)
+      form_->settings.recogniser = index == 1 ? RecogniserKind::Extended : RecogniserKind::Classic;
+  });
+  return box;
 }
 
 // Reading order and word list of the extended recogniser; captions and choices from the
@@ -543,7 +563,7 @@ void QtWindow::SettingsToWidgets() {
   const Settings& s = form_->settings;
   const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
       b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_),
-      b10(ReadingOrderCombo), b11(DictionaryCheck);
+      b10(RecogniserBox), b11(ReadingOrderCombo), b12(DictionaryCheck);
   SchwellEd->setValue(s.SchwellEd);
   ZoomEd->setValue(s.ZoomEd);
   MinObjSizeED->setValue(s.MinObjSizeED);
@@ -553,6 +573,7 @@ void QtWindow::SettingsToWidgets() {
   lastKoorFakText_ = koorFakEdit_->text();
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
+  RecogniserBox->setCurrentIndex(s.Extended() ? 1 : 0);
   ReadingOrderCombo->setCurrentIndex(int(s.readingOrder));
   DictionaryCheck->setChecked(s.UseDictionary());
 }

@@ -69,6 +69,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QSpinBox* ZoomEd;
   QSpinBox* MinObjSizeED;
   QCheckBox* BildFilterCheck;
+  QComboBox* RecogniserBox;  // "Recogniser:" classic / extended
   QSlider* TrackBar1;
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
@@ -157,6 +158,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildScanPage();
   QWidget* BuildOutputPage();
   QWidget* BuildSettingsPage();
+  QWidget* BuildRecogniserBox(QWidget* page);
   QWidget* BuildReadingBox(QWidget* page);
   QWidget* BuildDeveloperPanel();
   QWidget* BuildBar();

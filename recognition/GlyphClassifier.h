@@ -20,9 +20,9 @@ struct GlyphBitmap {
 // Where the glyph's line stands, in page rows: the classifier tells "o" from "O", "," from
 // "'" and "-" from "_" by the glyph's box against these.
 struct LineMetrics {
-  int32_t baseline = 0;  // the row the letters stand on
-  int32_t xHeight = 0;   // height of a lowercase "x" in pixels (> 0)
-  int32_t capHeight = 0; // height of a capital letter in pixels (0: unknown)
+  int32_t baseline = 0;   // the row the letters stand on
+  int32_t xHeight = 0;    // height of a lowercase "x" in pixels (> 0)
+  int32_t capHeight = 0;  // height of a capital letter in pixels (0: unknown)
 };
 
 struct ScoredChar {

@@ -1,0 +1,135 @@
+// The extended recogniser's black/white page and its ink components, with Leptonica: its
+// background normalisation evens out uneven light and grey paper, and its component search
+// hands over each component's own pixels, so that a neighbour reaching into the box (kerned
+// or italic letters) does not become part of the character.
+#include <leptonica/allheaders.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+struct PixDeleter {
+  void operator()(PIX* pix) const { pixDestroy(&pix); }
+};
+using PixPtr = std::unique_ptr<PIX, PixDeleter>;
+
+// The grey level between ink and paper of a page whose paper has been brought to one level.
+int32_t InkThreshold(PIX* normalised) {
+  NUMA* histogram = pixGetGrayHistogram(normalised, 2);
+  l_int32 split = 128;
+  if (histogram)
+    numaSplitDistribution(histogram, 0.1f, &split, nullptr, nullptr, nullptr, nullptr, nullptr);
+  numaDestroy(&histogram);
+  // A page of paper alone splits somewhere in its noise; ink is well below the paper.
+  return std::clamp<int32_t>(split + 1, 60, 160);
+}
+
+// Far more ink or components than any page of text has: noise, a halftone or a photograph.
+bool TooManyComponents(PIX* binary, int32_t width, int32_t height) {
+  l_int32 inkPixels = 0;
+  if (pixCountPixels(binary, &inkPixels, nullptr) || inkPixels > int64_t(width) * height * 3 / 10)
+    return true;
+  l_int32 count = 0;
+  if (pixCountConnComp(binary, 8, &count)) return true;
+  const int64_t limit = std::max<int64_t>(20000, int64_t(width) * height / 200);
+  return count > limit;
+}
+
+InkPart PartOf(PIX* pix, BOX* box) {
+  InkPart part;
+  l_int32 x = 0, y = 0, w = 0, h = 0;
+  boxGetGeometry(box, &x, &y, &w, &h);
+  part.box = {x, y, x + w - 1, y + h - 1};
+  part.ink.width = w;
+  part.ink.height = h;
+  part.ink.ink.assign(size_t(w) * size_t(h), 0);
+  const int32_t wpl = pixGetWpl(pix);
+  const l_uint32* data = pixGetData(pix);
+  for (int32_t row = 0; row < h; ++row) {
+    const l_uint32* line = data + int64_t(row) * wpl;
+    uint8_t* out = part.ink.ink.data() + size_t(row) * size_t(w);
+    for (int32_t col = 0; col < w; ++col)
+      if (GET_DATA_BIT(line, col)) {
+        out[col] = 1;
+        ++part.inkPixels;
+      }
+  }
+  return part;
+}
+
+// Objects this large are rules, frames or pictures, never characters.
+bool TooLargeForText(BOX* box, int32_t width, int32_t height) {
+  l_int32 x = 0, y = 0, w = 0, h = 0;
+  boxGetGeometry(box, &x, &y, &w, &h);
+  return h > std::max(height / 6, 64) || w > std::max(width / 3, 64);
+}
+
+// The ink of a grey page (the Pix is taken over).
+InkPage InkOfGreyPix(PixPtr pixGrey) {
+  setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
+  InkPage page;
+  if (!pixGrey) return page;
+  page.width = pixGetWidth(pixGrey.get());
+  page.height = pixGetHeight(pixGrey.get());
+  const int32_t width = page.width, height = page.height;
+  // Small pictures are below the normalisation's tile size; their light is even anyway.
+  PixPtr normalised(width >= 100 && height >= 100
+                        ? pixBackgroundNormSimple(pixGrey.get(), nullptr, nullptr)
+                        : pixClone(pixGrey.get()));
+  pixGrey.reset();
+  if (!normalised) return page;
+  PixPtr binary(pixThresholdToBinary(normalised.get(), InkThreshold(normalised.get())));
+  normalised.reset();
+  if (!binary) return page;
+  if (TooManyComponents(binary.get(), width, height)) {
+    page.tooNoisy = true;
+    return page;
+  }
+  PIXA* pixa = nullptr;
+  BOXA* boxa = pixConnComp(binary.get(), &pixa, 8);
+  const int32_t count = boxa ? boxaGetCount(boxa) : 0;
+  page.parts.reserve(size_t(count));
+  for (int32_t i = 0; i < count; ++i) {
+    BOX* box = boxaGetBox(boxa, i, L_CLONE);
+    PIX* pix = pixaGetPix(pixa, i, L_CLONE);
+    if (box && pix && !TooLargeForText(box, width, height)) page.parts.push_back(PartOf(pix, box));
+    pixDestroy(&pix);
+    boxDestroy(&box);
+  }
+  pixaDestroy(&pixa);
+  boxaDestroy(&boxa);
+  return page;
+}
+
+}  // namespace
+
+InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || grey.size() < size_t(width) * size_t(height)) return {};
+  PixPtr pix(pixCreateNoInit(width, height, 8));
+  if (!pix) return {};
+  const int32_t wpl = pixGetWpl(pix.get());
+  for (int32_t y = 0; y < height; ++y) {
+    l_uint32* line = pixGetData(pix.get()) + int64_t(y) * wpl;
+    const uint8_t* src = grey.data() + int64_t(y) * width;
+    for (int32_t x = 0; x < width; ++x) SET_DATA_BYTE(line, x, src[x]);
+  }
+  return InkOfGreyPix(std::move(pix));
+}
+
+InkPage FindInk(const RasterImage& picture) {
+  const int32_t width = DIBWidth(picture), height = DIBHeight(picture);
+  if (!picture.pixels || DIBBitCount(picture) != 24 || width <= 0 || height <= 0) return {};
+  PixPtr pix(pixCreateNoInit(width, height, 8));
+  if (!pix) return {};
+  const int32_t wpl = pixGetWpl(pix.get());
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* p = DIBPixel24(picture, 0, y);
+    l_uint32* line = pixGetData(pix.get()) + int64_t(y) * wpl;
+    for (int32_t x = 0; x < width; ++x, p += 3)
+      SET_DATA_BYTE(line, x, (p[0] * 29 + p[1] * 150 + p[2] * 77) >> 8);
+  }
+  return InkOfGreyPix(std::move(pix));
+}

@@ -1,0 +1,256 @@
+// Text lines of a block. Letters of one line share a band of rows, and neighbours along the
+// line share it even on a skewed page, so lines grow from left to right, each part joining
+// the line whose band its last letters cover best. Small parts (dots, accents, commas,
+// quotes, dashes) join afterwards the line whose zone they lie in.
+#include <algorithm>
+#include <cmath>
+
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+int32_t Median(std::vector<int32_t> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+int32_t VerticalOverlap(const PageBox& a, const PageBox& b) {
+  return std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
+}
+
+// A line while it grows: its members and the rows its last few letters cover.
+struct GrowingLine {
+  std::vector<int32_t> members;
+  std::vector<int32_t> letters;  // members of the line's full height, which set its band
+  PageBox band;  // vertical extent of the last letters (left/right: the line's x extent)
+};
+
+PageBox BandOfLast(const std::vector<InkPart>& parts, const std::vector<int32_t>& letters) {
+  PageBox band;
+  const size_t first = letters.size() > 3 ? letters.size() - 3 : 0;
+  for (size_t i = first; i < letters.size(); ++i) band.Include(parts[size_t(letters[i])].box);
+  return band;
+}
+
+// Lines from the given parts (sorted by left): each joins the line its band overlaps most.
+// Only parts of at least `startHeight` start a line; shorter ones that join none are left
+// in `rest`.
+std::vector<GrowingLine> GrowLines(const std::vector<InkPart>& parts,
+                                   const std::vector<int32_t>& sorted, int32_t startHeight,
+                                   std::vector<int32_t>* rest) {
+  std::vector<GrowingLine> lines;
+  for (int32_t index : sorted) {
+    const PageBox& box = parts[size_t(index)].box;
+    GrowingLine* best = nullptr;
+    double bestShare = 0.5;
+    for (GrowingLine& line : lines) {
+      const int32_t overlap = VerticalOverlap(box, line.band);
+      const double share = double(overlap) / std::min(box.Height(), line.band.Height());
+      // Far to the right of the line's end is another column's line.
+      if (box.left - line.band.right > 12 * line.band.Height()) continue;
+      if (share > bestShare) bestShare = share, best = &line;
+    }
+    if (!best && box.Height() < startHeight) {
+      rest->push_back(index);
+      continue;
+    }
+    if (!best) {
+      lines.push_back({{index}, {index}, box});
+      continue;
+    }
+    best->members.push_back(index);
+    // Short members (a dash, a lone quote) must not narrow the band to their rows.
+    if (box.Height() >= 0.6 * best->band.Height()) best->letters.push_back(index);
+    const PageBox band = BandOfLast(parts, best->letters);
+    best->band = {std::min(best->band.left, box.left), band.top,
+                  std::max(best->band.right, box.right), band.bottom};
+  }
+  return lines;
+}
+
+// Least squares line through points, the slope kept within a few degrees.
+void FitLine(const std::vector<std::pair<double, double>>& points, double* at0, double* slope) {
+  double sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (const auto& [x, y] : points) sx += x, sy += y, sxx += x * x, sxy += x * y;
+  const double n = double(points.size());
+  const double denominator = n * sxx - sx * sx;
+  *slope = denominator > 1e-6 && n >= 4 ? (n * sxy - sx * sy) / denominator : 0.0;
+  *slope = std::clamp(*slope, -0.06, 0.06);
+  *at0 = (sy - *slope * sx) / n;
+}
+
+// The baseline through the bottoms of the line's letters: marks and descenders left out,
+// starting level at the most common bottom so that neither pulls the line.
+void FitBaseline(const std::vector<InkPart>& parts, InkLine* line, int32_t height) {
+  std::vector<std::pair<double, double>> points;
+  std::vector<int32_t> bottoms;
+  for (int32_t i : line->parts) {
+    const PageBox& b = parts[size_t(i)].box;
+    if (b.Height() < 0.6 * height) continue;
+    points.emplace_back((b.left + b.right) / 2.0, double(b.bottom));
+    bottoms.push_back(b.bottom);
+  }
+  line->slope = 0;
+  line->baselineAt0 = bottoms.empty() ? 0 : Median(bottoms);
+  for (int pass = 0; pass < 3; ++pass) {
+    std::vector<std::pair<double, double>> kept;
+    for (const auto& p : points) {
+      const double residual = p.second - (line->baselineAt0 + line->slope * p.first);
+      if (std::abs(residual) <= 0.1 * height + 1) kept.push_back(p);
+    }
+    if (kept.size() < 2) break;
+    FitLine(kept, &line->baselineAt0, &line->slope);
+  }
+}
+
+// x-height and cap height from the heights above the baseline of the letters on it.
+void MeasureHeights(const std::vector<InkPart>& parts, InkLine* line) {
+  std::vector<int32_t> heights;
+  for (int32_t i : line->parts) {
+    const PageBox& b = parts[size_t(i)].box;
+    const int32_t base = line->Baseline((b.left + b.right) / 2);
+    if (std::abs(b.bottom - base) <= std::max(2, b.Height() / 8))
+      heights.push_back(base - b.top + 1);
+  }
+  if (heights.empty())
+    for (int32_t i : line->parts) heights.push_back(parts[size_t(i)].box.Height());
+  std::sort(heights.begin(), heights.end());
+  const int32_t tall = heights[heights.size() * 9 / 10];
+  std::vector<int32_t> small, large;
+  for (int32_t h : heights) (h <= 0.82 * tall ? small : large).push_back(h);
+  line->capHeight = large.empty() ? 0 : Median(large);
+  line->xHeight = small.size() >= 2 && Median(small) >= 0.45 * tall ? Median(small) : 0;
+}
+
+// Lines with letters of one height alone: x-height or capitals, as the page's other lines
+// tell (their ratio, and whether the height is that of a neighbour's small letters).
+void SettleLoneHeights(std::vector<InkLine>* lines) {
+  std::vector<int32_t> ratios;
+  for (const InkLine& l : *lines)
+    if (l.xHeight > 0 && l.capHeight > 0) ratios.push_back(l.capHeight * 100 / l.xHeight);
+  const double ratio = ratios.empty() ? 1.4 : Median(ratios) / 100.0;
+  for (size_t i = 0; i < lines->size(); ++i) {
+    InkLine& l = (*lines)[i];
+    if (l.xHeight > 0 && l.capHeight > 0) continue;
+    const int32_t lone = std::max(l.xHeight, l.capHeight);
+    bool isSmall = false;
+    for (size_t j = i > 2 ? i - 2 : 0; j < std::min(lines->size(), i + 3); ++j) {
+      const InkLine& n = (*lines)[j];
+      if (j != i && n.xHeight > 0 && n.capHeight > 0 && std::abs(n.xHeight - lone) * 7 <= lone)
+        isSmall = true;
+    }
+    l.xHeight = isSmall ? lone : std::max(1, int32_t(lone / ratio + 0.5));
+    l.capHeight = isSmall ? int32_t(lone * ratio + 0.5) : lone;
+  }
+}
+
+InkLine MeasuredLine(const std::vector<InkPart>& parts, std::vector<int32_t> members) {
+  InkLine line;
+  line.parts = std::move(members);
+  std::vector<int32_t> heights;
+  for (int32_t i : line.parts) heights.push_back(parts[size_t(i)].box.Height());
+  FitBaseline(parts, &line, Median(heights));
+  MeasureHeights(parts, &line);
+  return line;
+}
+
+// How far a small part lies outside the line's zone (0 inside), and from its middle.
+std::pair<double, double> ZoneDistance(const InkLine& line, const PageBox& box) {
+  const int32_t x = (box.left + box.right) / 2;
+  const double base = line.Baseline(x), xh = std::max(line.xHeight, 1);
+  const double top = base - 1.9 * xh, bottom = base + 0.7 * xh,
+               centre = (box.top + box.bottom) / 2.0;
+  const double outside = centre < top ? top - centre : centre > bottom ? centre - bottom : 0.0;
+  return {outside, std::abs(centre - (base - 0.6 * xh))};
+}
+
+// Gives each small part to the line whose zone it lies in; returns those that fit nowhere.
+std::vector<int32_t> AttachSmallParts(const std::vector<InkPart>& parts,
+                                      const std::vector<int32_t>& small,
+                                      std::vector<InkLine>* lines) {
+  std::vector<int32_t> homeless;
+  for (int32_t index : small) {
+    const PageBox& box = parts[size_t(index)].box;
+    InkLine* best = nullptr;
+    std::pair<double, double> bestDistance{1e30, 1e30};
+    for (InkLine& line : *lines) {
+      const int32_t reach = 3 * std::max(line.xHeight, 1);
+      if (box.right < line.box.left - reach || box.left > line.box.right + reach) continue;
+      const auto distance = ZoneDistance(line, box);
+      if (distance.first > 0.5 * line.xHeight) continue;
+      if (distance < bestDistance) bestDistance = distance, best = &line;
+    }
+    if (best)
+      best->parts.push_back(index);
+    else
+      homeless.push_back(index);
+  }
+  return homeless;
+}
+
+// The height that share numerator/denominator of the parts do not exceed.
+int32_t HeightAtShare(const std::vector<InkPart>& parts, const std::vector<int32_t>& members,
+                      size_t numerator, size_t denominator) {
+  std::vector<int32_t> heights;
+  for (int32_t i : members) heights.push_back(parts[size_t(i)].box.Height());
+  if (heights.empty()) return 0;
+  std::sort(heights.begin(), heights.end());
+  return heights[heights.size() * numerator / denominator];
+}
+
+PageBox BoxOf(const std::vector<InkPart>& parts, const std::vector<int32_t>& members) {
+  PageBox box;
+  for (int32_t i : members) box.Include(parts[size_t(i)].box);
+  return box;
+}
+
+}  // namespace
+
+int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
+  std::vector<int32_t> heights;
+  for (const InkPart& p : parts)
+    if (p.box.Height() >= 4) heights.push_back(p.box.Height());
+  return Median(heights);
+}
+
+std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
+                               const std::vector<int32_t>& block) {
+  std::vector<int32_t> sorted = block;
+  std::sort(sorted.begin(), sorted.end(), [&parts](int32_t a, int32_t b) {
+    return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
+  });
+  // Letters are the taller part of the heights (whatever the share of dots and marks).
+  const int32_t typical = HeightAtShare(parts, sorted, 3, 4);
+  std::vector<int32_t> letters, small;
+  for (int32_t i : sorted)
+    (parts[size_t(i)].box.Height() >= 0.45 * typical ? letters : small).push_back(i);
+
+  std::vector<InkLine> lines;
+  // Parts that fit no line of letters (a line of dashes or dots, a footnote among larger
+  // text) make lines of their own in a second round.
+  for (int round = 0; round < 2 && !letters.empty(); ++round) {
+    // Lines start at letters of nearly the full height, never at a comma or a dash.
+    const int32_t startHeight = int32_t(0.6 * HeightAtShare(parts, letters, 9, 10));
+    for (GrowingLine& grown : GrowLines(parts, letters, startHeight, &small)) {
+      lines.push_back(MeasuredLine(parts, std::move(grown.members)));
+      lines.back().box = BoxOf(parts, lines.back().parts);
+    }
+    SettleLoneHeights(&lines);
+    std::sort(small.begin(), small.end());
+    letters = AttachSmallParts(parts, small, &lines);
+    std::sort(letters.begin(), letters.end(), [&parts](int32_t a, int32_t b) {
+      return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
+    });
+    small.clear();
+  }
+  for (InkLine& line : lines) {
+    std::sort(line.parts.begin(), line.parts.end(), [&parts](int32_t a, int32_t b) {
+      return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
+    });
+    line.box = BoxOf(parts, line.parts);
+  }
+  std::sort(lines.begin(), lines.end(),
+            [](const InkLine& a, const InkLine& b) { return a.box.top < b.box.top; });
+  return lines;
+}

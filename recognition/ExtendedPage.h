@@ -1,0 +1,89 @@
+// The extended recogniser's page steps as plain functions over plain data: the black/white
+// page and its ink components, the text lines of a block with their metrics, the characters
+// put together from their parts (and touching ones split), the words of a line. The run
+// that chains them lives in ExtendedRun.cpp.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/RasterImage.h"
+#include "recognition/GlyphClassifier.h"
+#include "recognition/PageText.h"
+
+// ---- ink (ExtendedInk.cpp) ----
+
+// One 8-connected ink component: its box in page pixels and its own pixels in the box.
+struct InkPart {
+  PageBox box;
+  int32_t inkPixels = 0;
+  GlyphBitmap ink;  // box-sized; 1 where the pixel belongs to this component
+};
+
+struct InkPage {
+  int32_t width = 0, height = 0;
+  std::vector<InkPart> parts;
+  bool tooNoisy = false;  // far more specks than any text page has: no parts given
+};
+
+// The page's ink: the 24-bit picture to grey, its uneven light evened out, then the
+// threshold between paper and ink, and the components of what is ink.
+InkPage FindInk(const RasterImage& picture);
+// The same from a page already in grey (row-major, 0 black ... 255 white).
+InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height);
+
+// ---- lines (ExtendedLines.cpp) ----
+
+struct InkLine {
+  std::vector<int32_t> parts;  // indices into InkPage::parts, left to right
+  double baselineAt0 = 0;      // baseline row = baselineAt0 + slope * x
+  double slope = 0;
+  int32_t xHeight = 0, capHeight = 0;
+  PageBox box;
+  int32_t Baseline(int32_t x) const { return int32_t(baselineAt0 + slope * x + 0.5); }
+  LineMetrics MetricsAt(int32_t x) const { return {Baseline(x), xHeight, capHeight}; }
+};
+
+// The typical height of the page's lowercase letters in pixels (0 without ink).
+int32_t TypicalTextHeight(const std::vector<InkPart>& parts);
+// The lines of one text block (its parts given by index), top to bottom.
+std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
+                               const std::vector<int32_t>& block);
+
+// ---- characters (GlyphAssembly.cpp) ----
+
+// The parts of one character, and its box.
+struct GlyphParts {
+  std::vector<int32_t> parts;
+  PageBox box;
+};
+
+// The line's parts grouped into characters, left to right: dots, accents and the marks of
+// ": ; ! ? % = „ “" joined to their character; specks too small to be a full stop dropped.
+std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const InkLine& line);
+// The pixels of the given parts inside `box`.
+GlyphBitmap GlyphInk(const std::vector<InkPart>& parts, const std::vector<int32_t>& members,
+                     const PageBox& box);
+
+// One recognised character: its box, its ink and its readings, best first.
+struct ReadGlyph {
+  PageBox box;
+  GlyphBitmap ink;
+  std::vector<ScoredChar> readings;
+  double Score() const { return readings.empty() ? 0.0 : readings.front().score; }
+};
+
+using ClassifyFunction =
+    std::function<std::vector<ScoredChar>(const GlyphBitmap&, const PageBox&, const LineMetrics&)>;
+
+// Reads one assembled character; an object that reads badly and is wide enough to be two or
+// more touching characters is cut at a column of little ink when its pieces read better.
+std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
+                                      const InkLine& line, const ClassifyFunction& classify);
+
+// ---- words (ExtendedWords.cpp) ----
+
+// For each gap between neighbouring characters of a line (size chars - 1), whether it
+// separates words: judged against the line's own gaps, so any size and resolution works.
+std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight);

@@ -1,0 +1,176 @@
+// The extended recogniser's run: ink, blocks, lines, characters, the page's own glyph shapes
+// learned from what read confidently, words, and the page result in the output field.
+#include <algorithm>
+#include <cmath>
+#include <thread>
+
+#include "app/MainUnit.h"
+#include "core/Cp1252.h"
+#include "layout/PageSegmentation.h"
+#include "output/PlainText.h"
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+constexpr double kLearnScore = 0.9;    // a reading this good teaches the page's shapes
+constexpr double kLearnMargin = 0.05;  // ... when the next reading is this far behind
+constexpr int32_t kExamplesPerChar = 6;
+
+// One line of a block and the characters read on it.
+struct LineWork {
+  size_t block = 0;
+  InkLine line;
+  std::vector<ReadGlyph> glyphs;
+};
+
+// Runs work(i) for i in [0, count) on both cores, every second item on each.
+template <typename Work>
+void OnAllCores(size_t count, const Work& work) {
+  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 2);
+  if (threads == 1 || count < 2) {
+    for (size_t i = 0; i < count; ++i) work(i);
+    return;
+  }
+  std::thread other([&] {
+    for (size_t i = 1; i < count; i += 2) work(i);
+  });
+  for (size_t i = 0; i < count; i += 2) work(i);
+  other.join();
+}
+
+std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segments) {
+  std::vector<LineWork> work;
+  for (size_t b = 0; b < segments.textBlocks.size(); ++b)
+    for (InkLine& line : FindLines(ink.parts, segments.textBlocks[b].components))
+      work.push_back({b, std::move(line), {}});
+  return work;
+}
+
+void ReadLine(const InkPage& ink, const GlyphClassifier& classifier, LineWork* work) {
+  const ClassifyFunction classify = [&classifier](const GlyphBitmap& glyph, const PageBox& box,
+                                                  const LineMetrics& metrics) {
+    return classifier.Classify(glyph, box, metrics);
+  };
+  for (const GlyphParts& glyph : AssembleGlyphs(ink.parts, work->line)) {
+    const GlyphBitmap bitmap = GlyphInk(ink.parts, glyph.parts, glyph.box);
+    for (ReadGlyph& read : ReadWithSplits(bitmap, glyph.box, work->line, classify))
+      work->glyphs.push_back(std::move(read));
+  }
+}
+
+bool Confident(const ReadGlyph& glyph) {
+  const double second = glyph.readings.size() > 1 ? glyph.readings[1].score : 0.0;
+  return glyph.Score() >= kLearnScore && glyph.Score() - second >= kLearnMargin;
+}
+
+// The page's own shapes: glyphs read with confidence become examples, then the doubtful
+// glyphs are read again with them.
+void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
+  classifier.Forget();
+  std::vector<int32_t> examples(256, 0);
+  bool learned = false;
+  for (const LineWork& work : *lines)
+    for (const ReadGlyph& glyph : work.glyphs) {
+      const uint8_t code = glyph.readings.empty() ? 0 : glyph.readings.front().code;
+      if (!Confident(glyph) || examples[code] >= kExamplesPerChar) continue;
+      ++examples[code];
+      classifier.Learn(glyph.ink, glyph.box, work.line.MetricsAt(glyph.box.left), code);
+      learned = true;
+    }
+  if (!learned) return;
+  OnAllCores(lines->size(), [&](size_t i) {
+    LineWork& work = (*lines)[i];
+    for (ReadGlyph& glyph : work.glyphs) {
+      if (Confident(glyph)) continue;
+      const LineMetrics metrics = work.line.MetricsAt((glyph.box.left + glyph.box.right) / 2);
+      std::vector<ScoredChar> again = classifier.Classify(glyph.ink, glyph.box, metrics);
+      if (!again.empty()) glyph.readings = std::move(again);
+    }
+  });
+}
+
+PageChar ToPageChar(const ReadGlyph& glyph) {
+  PageChar c;
+  c.box = glyph.box;
+  if (glyph.readings.empty()) return c;
+  c.code = glyph.readings.front().code;
+  c.confidence = std::clamp(glyph.readings.front().score, 0.0, 1.0);
+  for (size_t i = 1; i < glyph.readings.size(); ++i)
+    if (glyph.readings[i].code != c.code)
+      c.alternatives.push_back(
+          {glyph.readings[i].code, std::clamp(glyph.readings[i].score, 0.0, 1.0)});
+  return c;
+}
+
+PageLine ToPageLine(const LineWork& work) {
+  PageLine line;
+  line.baseline = work.line.Baseline((work.line.box.left + work.line.box.right) / 2);
+  std::vector<const ReadGlyph*> glyphs;
+  for (const ReadGlyph& g : work.glyphs)
+    if (!g.readings.empty()) glyphs.push_back(&g);
+  std::vector<PageBox> boxes;
+  for (const ReadGlyph* g : glyphs) boxes.push_back(g->box);
+  const std::vector<bool> breaks = WordBreaks(boxes, work.line.xHeight);
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    if (i == 0 || breaks[i - 1]) line.words.emplace_back();
+    line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
+  }
+  return line;
+}
+
+int32_t StatedDpi(const RasterImage& picture) {
+  const BitmapInfoHeader* info = DIBInfo(picture);
+  return info && info->biXPelsPerMeter > 0 ? int32_t(std::lround(info->biXPelsPerMeter * 0.0254))
+                                           : 0;
+}
+
+}  // namespace
+
+void TMainForm::ExtendedRecognitionRun() {
+  Log("Starting OCR process...");
+  pageText = PageText();
+  if (!picture.pixels) {
+    Log("done.");
+    return;
+  }
+  pageText.width = DIBWidth(picture);
+  pageText.height = DIBHeight(picture);
+  pageText.dpi = StatedDpi(picture);
+  const InkPage ink = FindInk(picture);
+  if (ink.tooNoisy) Log("The page holds too many specks to be text.");
+  std::vector<InkComponent> components;
+  for (const InkPart& part : ink.parts)
+    components.push_back(
+        {{part.box.left, part.box.top, part.box.right, part.box.bottom}, part.inkPixels});
+  const SegmentedPage segments =
+      SegmentPage(components, ink.width, ink.height, TypicalTextHeight(ink.parts));
+  std::vector<LineWork> lines = PageLines(ink, segments);
+  Log("Text lines found: " + std::to_string(lines.size()));
+
+  if (!glyphClassifier) glyphClassifier = std::make_shared<GlyphClassifier>();
+  GlyphClassifier& classifier = *glyphClassifier;
+  classifier.Forget();
+  OnAllCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
+  AdaptToPage(classifier, &lines);
+
+  pageText.blocks.resize(segments.textBlocks.size());
+  for (const LineWork& work : lines) pageText.blocks[work.block].lines.push_back(ToPageLine(work));
+  pageText.Summarise();
+  if (settings.UseDictionary()) SettleDoubtfulCharacters();
+  ShowPageText();
+  Log("done.");
+}
+
+void TMainForm::ShowPageText() {
+  const std::string text = PageTextForOutput();
+  window.OutputBeginUpdate();
+  window.OutputClear();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    window.OutputAdd(Cp1252ToUtf8(std::string_view(text).substr(start, end - start)));
+    start = end + 1;
+  }
+  window.OutputEndUpdate();
+}

@@ -1,0 +1,207 @@
+// Characters from the ink parts of a line. A character of several parts has them stacked
+// (i j ä é : ; ! ?) or nested in its width (% ÷); the two marks of a quote („ “ ") stand side
+// by side, close, of one size and in one zone of the line. Touching characters are one part;
+// they are cut where the vertical projection has little ink if the pieces read better.
+#include <algorithm>
+#include <numeric>
+
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+// Union-find over the parts of a line.
+struct Groups {
+  std::vector<int32_t> parent;
+  explicit Groups(size_t n) : parent(n) { std::iota(parent.begin(), parent.end(), 0); }
+  int32_t Find(int32_t i) {
+    while (parent[size_t(i)] != i) i = parent[size_t(i)] = parent[size_t(parent[size_t(i)])];
+    return i;
+  }
+  void Join(int32_t a, int32_t b) { parent[size_t(Find(a))] = Find(b); }
+};
+
+// Parts of one character: one within the other's columns, or stacked above each other.
+bool PartsOfOneGlyph(const PageBox& a, const PageBox& b) {
+  const int32_t overlap = std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
+  const int32_t narrower = std::min(a.Width(), b.Width());
+  if (overlap >= 0.45 * narrower) return true;
+  const int32_t vertical = std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
+  return overlap >= 0.3 * narrower && vertical <= 0.25 * std::min(a.Height(), b.Height());
+}
+
+enum class Zone { Other, High, Low };
+
+// Where a narrow, upright mark stands: above the small letters (“ ") or on the baseline („).
+Zone MarkZone(const PageBox& box, const InkLine& line) {
+  const int32_t xh = std::max(line.xHeight, 1);
+  // Upright and taller than a full stop.
+  if (box.Height() > 0.8 * xh || box.Height() < 1.3 * box.Width() || box.Height() < 0.3 * xh)
+    return Zone::Other;
+  const int32_t base = line.Baseline((box.left + box.right) / 2);
+  if (box.bottom < base - 0.45 * xh) return Zone::High;
+  if (box.top > base - 0.35 * xh) return Zone::Low;
+  return Zone::Other;
+}
+
+bool QuoteMarks(const PageBox& a, const PageBox& b, const InkLine& line) {
+  const Zone zone = MarkZone(a, line);
+  if (zone == Zone::Other || MarkZone(b, line) != zone) return false;
+  const int32_t gap = b.left - a.right - 1;
+  const int32_t taller = std::max(a.Height(), b.Height()),
+                shorter = std::min(a.Height(), b.Height());
+  return gap >= -1 && gap <= 0.45 * line.xHeight && taller <= 1.5 * shorter;
+}
+
+// Specks smaller than any full stop of the line's size.
+bool IsSpeck(const InkPart& part, const InkLine& line) {
+  return part.inkPixels < std::max(2.0, 0.015 * line.xHeight * line.xHeight);
+}
+
+double PiecesScore(const std::vector<ReadGlyph>& pieces) {
+  double score = 1.0;
+  for (const ReadGlyph& piece : pieces) score = std::min(score, piece.Score());
+  return pieces.empty() ? 0.0 : score;
+}
+
+// The columns [from, to) of the ink, cut to the rows and columns that hold ink.
+bool CutPiece(const GlyphBitmap& ink, const PageBox& box, int32_t from, int32_t to,
+              GlyphBitmap* piece, PageBox* pieceBox) {
+  int32_t left = to, right = from - 1, top = ink.height, bottom = -1;
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = from; x < to; ++x)
+      if (ink.at(x, y)) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+  if (right < left) return false;
+  piece->width = right - left + 1;
+  piece->height = bottom - top + 1;
+  piece->ink.assign(size_t(piece->width) * size_t(piece->height), 0);
+  for (int32_t y = top; y <= bottom; ++y)
+    for (int32_t x = left; x <= right; ++x)
+      piece->ink[size_t(y - top) * size_t(piece->width) + size_t(x - left)] = ink.at(x, y);
+  *pieceBox = {box.left + left, box.top + top, box.left + right, box.top + bottom};
+  return true;
+}
+
+// Cut columns worth a try: both ends of each valley of the column ink counts (a thin
+// joining stroke is flat, and the letters meet at one of its ends), the lowest first, the
+// pieces at least a narrow letter wide.
+std::vector<int32_t> CutCandidates(const GlyphBitmap& ink, int32_t minPiece) {
+  std::vector<int32_t> columns(size_t(ink.width), 0);
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x) columns[size_t(x)] += ink.at(x, y);
+  std::vector<int32_t> cuts;
+  for (int32_t x = minPiece; x <= ink.width - minPiece; ++x) {
+    int32_t end = x;
+    while (end + 1 <= ink.width - minPiece && columns[size_t(end + 1)] == columns[size_t(x)]) ++end;
+    const bool lowerThanLeft = columns[size_t(x - 1)] > columns[size_t(x)];
+    const bool lowerThanRight =
+        end + 1 >= ink.width || columns[size_t(end + 1)] > columns[size_t(x)];
+    if (lowerThanLeft && lowerThanRight) {
+      cuts.push_back(x);
+      if (end != x) cuts.push_back(end + 1);
+    }
+    x = end;
+  }
+  std::stable_sort(cuts.begin(), cuts.end(), [&columns](int32_t a, int32_t b) {
+    return columns[size_t(a)] < columns[size_t(b)];
+  });
+  if (cuts.size() > 4) cuts.resize(4);
+  return cuts;
+}
+
+constexpr double kConfident = 0.85;  // a reading this good is not questioned by cutting
+constexpr double kSplitGain = 0.03;  // the pieces must read this much better than the whole
+
+std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, const InkLine& line,
+                                 const ClassifyFunction& classify, int depth) {
+  std::vector<ReadGlyph> whole(1);
+  whole[0].box = box;
+  whole[0].ink = ink;
+  whole[0].readings = classify(ink, box, line.MetricsAt((box.left + box.right) / 2));
+  const int32_t xh = std::max(line.xHeight, 1);
+  const bool wide = ink.width >= 0.8 * xh && ink.width >= 0.5 * ink.height;
+  if (depth >= 2 || whole[0].Score() >= kConfident || !wide) return whole;
+
+  std::vector<ReadGlyph> best = whole;
+  double bestScore = whole[0].Score() + kSplitGain;
+  for (int32_t cut : CutCandidates(ink, std::max(2, int32_t(0.2 * xh)))) {
+    GlyphBitmap leftInk, rightInk;
+    PageBox leftBox, rightBox;
+    if (!CutPiece(ink, box, 0, cut, &leftInk, &leftBox) ||
+        !CutPiece(ink, box, cut, ink.width, &rightInk, &rightBox))
+      continue;
+    std::vector<ReadGlyph> pieces = ReadSplit(leftInk, leftBox, line, classify, depth + 1);
+    for (ReadGlyph& g : ReadSplit(rightInk, rightBox, line, classify, depth + 1))
+      pieces.push_back(std::move(g));
+    const double score = PiecesScore(pieces);
+    if (score > bestScore) bestScore = score, best = std::move(pieces);
+  }
+  return best;
+}
+
+}  // namespace
+
+std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const InkLine& line) {
+  const std::vector<int32_t>& members = line.parts;  // left to right
+  const size_t n = members.size();
+  Groups groups(n);
+  for (size_t i = 0; i < n; ++i)
+    for (size_t j = i + 1; j < n; ++j) {
+      const PageBox& a = parts[size_t(members[i])].box;
+      const PageBox& b = parts[size_t(members[j])].box;
+      if (b.left > a.right) break;
+      if (PartsOfOneGlyph(a, b)) groups.Join(int32_t(i), int32_t(j));
+    }
+  std::vector<int32_t> size(n, 0);
+  for (size_t i = 0; i < n; ++i) ++size[size_t(groups.Find(int32_t(i)))];
+  for (size_t i = 0; i + 1 < n; ++i) {
+    const int32_t a = groups.Find(int32_t(i)), b = groups.Find(int32_t(i + 1));
+    if (size[size_t(a)] == 1 && size[size_t(b)] == 1 &&
+        QuoteMarks(parts[size_t(members[i])].box, parts[size_t(members[i + 1])].box, line)) {
+      groups.Join(int32_t(i), int32_t(i + 1));
+      size[size_t(groups.Find(int32_t(i)))] = 2;
+    }
+  }
+  std::vector<GlyphParts> glyphs;
+  std::vector<int32_t> glyphOfRoot(n, -1);
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t root = groups.Find(int32_t(i));
+    if (glyphOfRoot[size_t(root)] < 0) {
+      glyphOfRoot[size_t(root)] = int32_t(glyphs.size());
+      glyphs.emplace_back();
+    }
+    GlyphParts& glyph = glyphs[size_t(glyphOfRoot[size_t(root)])];
+    glyph.parts.push_back(members[i]);
+    glyph.box.Include(parts[size_t(members[i])].box);
+  }
+  std::erase_if(glyphs, [&](const GlyphParts& g) {
+    return g.parts.size() == 1 && IsSpeck(parts[size_t(g.parts[0])], line);
+  });
+  std::sort(glyphs.begin(), glyphs.end(), [](const GlyphParts& a, const GlyphParts& b) {
+    return a.box.left + a.box.right < b.box.left + b.box.right;
+  });
+  return glyphs;
+}
+
+GlyphBitmap GlyphInk(const std::vector<InkPart>& parts, const std::vector<int32_t>& members,
+                     const PageBox& box) {
+  GlyphBitmap glyph;
+  glyph.width = box.Width();
+  glyph.height = box.Height();
+  glyph.ink.assign(size_t(glyph.width) * size_t(glyph.height), 0);
+  for (int32_t index : members) {
+    const InkPart& part = parts[size_t(index)];
+    const int32_t dx = part.box.left - box.left, dy = part.box.top - box.top;
+    for (int32_t y = 0; y < part.ink.height; ++y)
+      for (int32_t x = 0; x < part.ink.width; ++x)
+        if (part.ink.at(x, y)) glyph.ink[size_t(y + dy) * size_t(glyph.width) + size_t(x + dx)] = 1;
+  }
+  return glyph;
+}
+
+std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
+                                      const InkLine& line, const ClassifyFunction& classify) {
+  return ReadSplit(ink, box, line, classify, 0);
+}

@@ -1,0 +1,235 @@
+// Template rendering over FreeType (anti-aliased, unhinted, then thresholded: as a scanner
+// sees print) and fontconfig (to find each family's files).
+#include "recognition/GlyphTemplates.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <strings.h>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Fonts.h"
+#include "recognition/ExtendedAlphabet.h"
+
+const std::vector<std::string> kTemplateFamilies = {
+    "Liberation Sans", "Liberation Serif", "DejaVu Sans", "DejaVu Serif", "Carlito", "C059", "P052",
+    "EB Garamond"};
+
+namespace {
+
+// FreeType's library object; opening and closing faces must not overlap.
+std::mutex& LibraryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+FT_Library Library() {
+  static FT_Library library = [] {
+    FT_Library lib = nullptr;
+    return FT_Init_FreeType(&lib) == 0 ? lib : nullptr;
+  }();
+  return library;
+}
+
+// The file and face index of exactly this family and style, or an empty path.
+std::pair<std::string, int> FindFaceFile(const std::string& family, bool bold, bool italic) {
+  std::pair<std::string, int> found{"", 0};
+  if (!FcInit()) return found;
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+    FcChar8* name = nullptr;
+    FcChar8* file = nullptr;
+    int weight = 0, slant = 0, index = 0;
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    // A substitute family, or a style made up by slanting or emboldening, is no template.
+    bool sameStyle = (weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
+        FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && sameStyle &&
+        strcasecmp(reinterpret_cast<const char*>(name), family.c_str()) == 0)
+      found = {reinterpret_cast<const char*>(file), index};
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return found;
+}
+
+}  // namespace
+
+struct GlyphFont::Face {
+  FT_Face face = nullptr;
+  ~Face() {
+    std::lock_guard lock(LibraryMutex());
+    if (face) FT_Done_Face(face);
+  }
+};
+
+GlyphFont::GlyphFont(std::unique_ptr<Face> face, std::string name, std::string file)
+    : face_(std::move(face)), name_(std::move(name)), file_(std::move(file)) {
+  RenderedGlyph x;
+  constexpr int32_t kMeasureSize = 200;
+  if (Render('x', kMeasureSize, 128, x)) xHeightPerEm_ = double(x.extent.height) / kMeasureSize;
+}
+
+GlyphFont::~GlyphFont() = default;
+
+std::unique_ptr<GlyphFont> GlyphFont::Open(const std::string& family, bool bold, bool italic) {
+  auto [file, index] = FindFaceFile(family, bold, italic);
+  if (file.empty()) return nullptr;
+  auto face = std::make_unique<Face>();
+  {
+    std::lock_guard lock(LibraryMutex());
+    if (!Library() || FT_New_Face(Library(), file.c_str(), index, &face->face) != 0) {
+      face->face = nullptr;
+      return nullptr;
+    }
+  }
+  if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) return nullptr;
+  std::string name = family + (bold ? " Bold" : "") + (italic ? " Italic" : "");
+  return std::unique_ptr<GlyphFont>(new GlyphFont(std::move(face), std::move(name), file));
+}
+
+bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
+                       double shiftX, double shiftY) const {
+  FT_Face face = face_->face;
+  if (pixelsPerEm < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelsPerEm)) != 0) return false;
+  FT_Vector delta{FT_Pos(std::lround(shiftX * 64)), FT_Pos(std::lround(-shiftY * 64))};
+  FT_Set_Transform(face, nullptr, &delta);
+  FT_UInt index = FT_Get_Char_Index(face, Windows1252ToUnicode(code));
+  if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) != 0)
+    return false;
+  const FT_Bitmap& bitmap = face->glyph->bitmap;
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
+  int32_t rows = int32_t(bitmap.rows), cols = int32_t(bitmap.width);
+  int32_t left = cols, right = -1, top = rows, bottom = -1;
+  for (int32_t y = 0; y < rows; ++y)
+    for (int32_t x = 0; x < cols; ++x)
+      if (bitmap.buffer[y * bitmap.pitch + x] >= threshold) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+  if (right < 0) return false;
+  out.bitmap.width = right - left + 1;
+  out.bitmap.height = bottom - top + 1;
+  out.bitmap.ink.assign(size_t(out.bitmap.width) * size_t(out.bitmap.height), 0);
+  for (int32_t y = top; y <= bottom; ++y)
+    for (int32_t x = left; x <= right; ++x)
+      out.bitmap.ink[size_t(y - top) * size_t(out.bitmap.width) + size_t(x - left)] =
+          bitmap.buffer[y * bitmap.pitch + x] >= threshold;
+  out.extent = {out.bitmap.width, out.bitmap.height, face->glyph->bitmap_top - top,
+                face->glyph->bitmap_top - bottom - 1};
+  return true;
+}
+
+LineMetrics GlyphFont::Metrics(int32_t pixelsPerEm, uint8_t threshold) const {
+  LineMetrics line;
+  RenderedGlyph glyph;
+  if (Render('x', pixelsPerEm, threshold, glyph)) line.xHeight = glyph.extent.topEdge;
+  if (Render('H', pixelsPerEm, threshold, glyph)) line.capHeight = glyph.extent.topEdge;
+  line.xHeight = std::max(1, line.xHeight);
+  return line;
+}
+
+TemplateStore& TemplateStore::Instance() {
+  static TemplateStore store;
+  return store;
+}
+
+void TemplateStore::OpenFaces() {
+  std::call_once(facesOpened_, [this] {
+    for (const std::string& family : kTemplateFamilies)
+      for (int style = 0; style < 3; ++style)
+        if (auto font = GlyphFont::Open(family, style == 1, style == 2)) {
+          // A family without a bold or italic face may answer with its regular file.
+          bool known = std::any_of(faces_.begin(), faces_.end(),
+                                   [&](const auto& face) { return face->File() == font->File(); });
+          if (!known) faces_.push_back(std::move(font));
+        }
+  });
+}
+
+std::vector<std::string> TemplateStore::FaceNames() {
+  OpenFaces();
+  std::vector<std::string> names;
+  for (const auto& face : faces_) names.push_back(face->Name());
+  return names;
+}
+
+const TemplateSet& TemplateStore::ForXHeight(double xHeight) {
+  size_t nearest = 0;
+  double logX = std::log(std::max(1.0, xHeight));
+  for (size_t i = 1; i < kBucketXHeights.size(); ++i)
+    if (std::abs(std::log(kBucketXHeights[i]) - logX) <
+        std::abs(std::log(kBucketXHeights[nearest]) - logX))
+      nearest = i;
+  OpenFaces();
+  std::call_once(rendered_[nearest], [&] {
+    buckets_[nearest].xHeight = kBucketXHeights[nearest];
+    RenderBucket(buckets_[nearest]);
+  });
+  return buckets_[nearest];
+}
+
+void TemplateStore::RenderBucket(TemplateSet& set) const {
+  // The faces are shared by every bucket.
+  static std::mutex renderMutex;
+  std::lock_guard lock(renderMutex);
+  constexpr uint8_t kThreshold = 128;
+  RenderedGlyph glyph;
+  GlyphShape shape;
+  for (const auto& face : faces_) {
+    int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
+    LineMetrics line = face->Metrics(size, kThreshold);
+    for (char c : kExtendedAlphabet) {
+      uint8_t code = uint8_t(c);
+      if (!face->Render(code, size, kThreshold, glyph)) continue;
+      if (!DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
+                         shape.bytes))
+        continue;
+      shape.placement = PlaceOnLine(glyph.extent, line.xHeight, line.capHeight);
+      set.Add(shape, code);
+    }
+  }
+  set.SortByCode();
+}
+
+void TemplateSet::Add(const GlyphShape& shape, uint8_t code) {
+  shapes.insert(shapes.end(), shape.bytes.begin(), shape.bytes.end());
+  coarse.resize(coarse.size() + kCoarseBytes);
+  CoarseShape(shape.bytes.data(), coarse.data() + coarse.size() - kCoarseBytes);
+  placements.push_back(shape.placement);
+  codes.push_back(code);
+}
+
+void TemplateSet::SortByCode() {
+  std::vector<size_t> order(Size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return codes[a] < codes[b]; });
+  TemplateSet sorted;
+  for (size_t i : order) {
+    GlyphShape shape;
+    std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());
+    shape.placement = placements[i];
+    sorted.Add(shape, codes[i]);
+  }
+  shapes = std::move(sorted.shapes);
+  coarse = std::move(sorted.coarse);
+  placements = std::move(sorted.placements);
+  codes = std::move(sorted.codes);
+  size_t next = 0;
+  for (int code = 0; code <= 256; ++code) {
+    while (next < codes.size() && codes[next] < code) ++next;
+    firstOfCode[size_t(code)] = uint32_t(next);
+  }
+}

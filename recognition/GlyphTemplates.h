@@ -1,0 +1,91 @@
+// The extended classifier's templates: every character of the extended alphabet rendered
+// from several installed typefaces, described as glyph shapes, once per process and per
+// size bucket (a 7-pixel "e" is drawn differently from a 60-pixel one, so each bucket is
+// rendered at its own size, when it is first needed).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "recognition/GlyphClassifier.h"
+#include "recognition/GlyphFeatures.h"
+
+struct RenderedGlyph {
+  GlyphBitmap bitmap;  // the tight ink box
+  InkExtent extent;    // the box against the baseline
+};
+
+// One typeface file opened for drawing single characters. Not safe to use from several
+// threads at once.
+class GlyphFont {
+ public:
+  // Null when no installed face is exactly this family in this style.
+  static std::unique_ptr<GlyphFont> Open(const std::string& family, bool bold, bool italic);
+  ~GlyphFont();
+  GlyphFont(const GlyphFont&) = delete;
+  GlyphFont& operator=(const GlyphFont&) = delete;
+
+  const std::string& Name() const { return name_; }  // "Family Bold Italic"
+  const std::string& File() const { return file_; }
+  double XHeightPerEm() const { return xHeightPerEm_; }
+  // Draws a Windows-1252 character anti-aliased at `pixelsPerEm`, moved by a fraction of a
+  // pixel, and keeps the pixels whose coverage reaches `threshold` (1 ... 255) as ink.
+  // False when the face lacks the character or nothing reaches the threshold.
+  bool Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
+              double shiftX = 0.0, double shiftY = 0.0) const;
+  // The ink height of "x" and "H" at this size and threshold: the line's metrics.
+  LineMetrics Metrics(int32_t pixelsPerEm, uint8_t threshold) const;
+
+  struct Face;
+
+ private:
+  GlyphFont(std::unique_ptr<Face> face, std::string name, std::string file);
+  std::unique_ptr<Face> face_;
+  std::string name_, file_;
+  double xHeightPerEm_ = 0.5;
+};
+
+// The families the templates are rendered from (each in regular, bold and italic where
+// installed): sans and serif, office, humanist and book faces.
+extern const std::vector<std::string> kTemplateFamilies;
+
+// The templates of one size bucket, one entry per character and face, ordered by code.
+struct TemplateSet {
+  double xHeight = 0;           // the bucket's x-height in pixels
+  std::vector<uint8_t> shapes;  // kShapeBytes per template
+  std::vector<uint8_t> coarse;  // kCoarseBytes per template
+  std::vector<GlyphPlacement> placements;
+  std::vector<uint8_t> codes;
+  std::array<uint32_t, 257> firstOfCode{};  // code c: templates firstOfCode[c] ... [c + 1] - 1
+  size_t Size() const { return codes.size(); }
+  const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
+  const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
+  void Add(const GlyphShape& shape, uint8_t code);
+  void SortByCode();
+};
+
+// The process's templates, shared by every classifier. Thread-safe.
+class TemplateStore {
+ public:
+  static TemplateStore& Instance();
+  // The bucket nearest to this x-height, rendered on first use.
+  const TemplateSet& ForXHeight(double xHeight);
+  // The faces found (opened on first use of any bucket).
+  std::vector<std::string> FaceNames();
+
+  static constexpr std::array<double, 4> kBucketXHeights = {8, 12, 18, 28};
+
+ private:
+  TemplateStore() = default;
+  void OpenFaces();
+  void RenderBucket(TemplateSet& set) const;
+
+  std::once_flag facesOpened_;
+  std::vector<std::unique_ptr<GlyphFont>> faces_;
+  std::array<std::once_flag, kBucketXHeights.size()> rendered_;
+  std::array<TemplateSet, kBucketXHeights.size()> buckets_;
+};

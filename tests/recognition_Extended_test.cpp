@@ -1,0 +1,412 @@
+// The extended recogniser on pages drawn here: the ink, the lines, characters of several
+// parts, touching characters cut, word gaps at any scale, and the run from picture to page
+// result and output field, with bad pages and the classic run beside it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
+#include "core/Cp1252.h"
+#include "platform/Fonts.h"
+#include "platform/SoftwareCanvas.h"
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+std::unique_ptr<PlatformFont> Font(const std::string& face, int32_t pixelsPerEm) {
+  LogFont description;
+  description.height = -pixelsPerEm;
+  description.faceName = face;
+  return std::unique_ptr<PlatformFont>(PlatformFont::Create(description));
+}
+
+// A white page on which text is drawn; its grey levels (0 black ... 255 white).
+struct DrawnPage {
+  SoftwareCanvas canvas;
+  DrawnPage(int32_t width, int32_t height) : canvas(width, height) {}
+  // Draws Windows-1252 text with its baseline at row `baseline`, one character at a time
+  // when `rise` is given (pixels up per pixel right: a skewed line).
+  void Text(const PlatformFont& font, int32_t x, int32_t baseline, const std::string& text,
+            double rise = 0.0) {
+    canvas.brushStyle = BrushStyle::Clear;
+    canvas.font = &font;
+    int32_t pen = x;
+    for (char c : text) {
+      const int32_t y = baseline - font.Ascent() - int32_t(std::lround(rise * (pen - x)));
+      canvas.TextOut(pen, y, std::string(1, c));
+      pen += font.TextWidth(std::string(1, c));
+    }
+  }
+  std::vector<uint8_t> Grey() const {
+    std::vector<uint8_t> grey(size_t(canvas.Width()) * size_t(canvas.Height()));
+    for (int32_t y = 0; y < canvas.Height(); ++y)
+      for (int32_t x = 0; x < canvas.Width(); ++x)
+        grey[size_t(y) * size_t(canvas.Width()) + size_t(x)] =
+            uint8_t(canvas.GetPixel(x, y) & 0xFF);
+    return grey;
+  }
+  InkPage Ink() const { return FindInkInGrey(Grey(), canvas.Width(), canvas.Height()); }
+};
+
+// The union of all ink of a page.
+PageBox AllInk(const InkPage& page) {
+  PageBox box;
+  for (const InkPart& part : page.parts) box.Include(part.box);
+  return box;
+}
+
+std::vector<int32_t> AllParts(const InkPage& page) {
+  std::vector<int32_t> all;
+  for (size_t i = 0; i < page.parts.size(); ++i) all.push_back(int32_t(i));
+  return all;
+}
+
+bool Inside(const PageBox& inner, const PageBox& outer) {
+  return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
+         inner.bottom <= outer.bottom;
+}
+
+// ---- ink ----
+
+TEST(ExtendedInk, UnevenLightAndGreyPaperGiveTheLettersParts) {
+  const auto font = Font("Liberation Sans", 40);
+  ASSERT_TRUE(font);
+  DrawnPage page(400, 120);
+  page.Text(*font, 20, 70, "Hi \xE4");  // H, i and its dot, a and two dots
+  std::vector<uint8_t> grey = page.Grey();
+  // Light falling off from 250 to 120 across the page, ink lifted to 40.
+  for (int32_t y = 0; y < 120; ++y)
+    for (int32_t x = 0; x < 400; ++x) {
+      uint8_t& v = grey[size_t(y) * 400 + size_t(x)];
+      const double paper = 250 - 130.0 * x / 400;
+      v = uint8_t(40 + (paper - 40) * v / 255.0);
+    }
+  const InkPage even = page.Ink();
+  const InkPage uneven = FindInkInGrey(grey, 400, 120);
+  EXPECT_EQ(even.parts.size(), 6u);
+  ASSERT_EQ(uneven.parts.size(), even.parts.size());
+  for (size_t i = 0; i < even.parts.size(); ++i) {
+    EXPECT_NEAR(uneven.parts[i].box.left, even.parts[i].box.left, 1);
+    EXPECT_NEAR(uneven.parts[i].box.bottom, even.parts[i].box.bottom, 1);
+  }
+}
+
+TEST(ExtendedInk, NoiseAndOneHugeObjectGiveNoText) {
+  std::mt19937 random(5);
+  std::vector<uint8_t> noise(600 * 400);
+  for (uint8_t& v : noise) v = random() % 2 ? 0 : 255;
+  const InkPage noisy = FindInkInGrey(noise, 600, 400);
+  EXPECT_TRUE(noisy.tooNoisy || noisy.parts.size() < 50);
+
+  std::vector<uint8_t> block(600 * 400, 255);
+  for (int32_t y = 20; y < 380; ++y)
+    for (int32_t x = 20; x < 580; ++x) block[size_t(y) * 600 + size_t(x)] = 0;
+  EXPECT_TRUE(FindInkInGrey(block, 600, 400).parts.empty());
+
+  EXPECT_TRUE(FindInkInGrey(std::vector<uint8_t>(600 * 400, 255), 600, 400).parts.empty());
+  EXPECT_TRUE(FindInkInGrey({}, 0, 0).parts.empty());
+}
+
+// ---- lines ----
+
+TEST(ExtendedLines, SkewedLinesKeepAllTheirPartsAndMetrics) {
+  const auto font = Font("DejaVu Serif", 42);
+  ASSERT_TRUE(font);
+  DrawnPage page(1600, 300);
+  const double rise = std::tan(0.6 * M_PI / 180);
+  page.Text(*font, 20, 100,
+            "Gef\xE4hrliche Wege, j\xE4hrlich gepr\xFC"
+            "ft.",
+            rise);
+  page.Text(*font, 20, 160, "Im \xD6lbad quietscht nichts: gar nie!", rise);
+  const InkPage ink = page.Ink();
+  const std::vector<InkLine> lines = FindLines(ink.parts, AllParts(ink));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].parts.size() + lines[1].parts.size(), ink.parts.size());
+  for (const InkLine& line : lines)
+    for (int32_t i : line.parts) EXPECT_TRUE(Inside(ink.parts[size_t(i)].box, line.box));
+  // The drawn baselines, the x-height of the face's "x" and a capital's height.
+  DrawnPage x(200, 120), cap(200, 120);
+  x.Text(*font, 10, 80, "x");
+  cap.Text(*font, 10, 80, "H");
+  const int32_t xHeight = AllInk(x.Ink()).Height(), capHeight = AllInk(cap.Ink()).Height();
+  for (size_t l = 0; l < 2; ++l) {
+    const int32_t drawnBaseline = (l == 0 ? 100 : 160) - int32_t(std::lround(rise * 700));
+    EXPECT_NEAR(lines[l].Baseline(720), drawnBaseline, 2) << l;
+    EXPECT_NEAR(lines[l].xHeight, xHeight, 2) << l;
+    EXPECT_NEAR(lines[l].capHeight, capHeight, 3) << l;
+  }
+}
+
+// ---- characters ----
+
+// Characters drawn apart on one line: each must come out as one glyph holding its own ink.
+void ExpectOneGlyphEach(const std::string& face, int32_t pixelsPerEm) {
+  const auto font = Font(face, pixelsPerEm);
+  ASSERT_TRUE(font) << face;
+  const std::string chars = "i\xE4:;!?%\x84\x93=\xF7\xE9\xDCjx";
+  const int32_t step = pixelsPerEm * 3 / 2, baseline = pixelsPerEm * 2;
+  DrawnPage page(step * int32_t(chars.size() + 2), pixelsPerEm * 3);
+  for (size_t i = 0; i < chars.size(); ++i)
+    page.Text(*font, step * int32_t(i + 1), baseline, chars.substr(i, 1));
+  const InkPage ink = page.Ink();
+  const std::vector<InkLine> lines = FindLines(ink.parts, AllParts(ink));
+  ASSERT_EQ(lines.size(), 1u) << face << " " << pixelsPerEm;
+  const std::vector<GlyphParts> glyphs = AssembleGlyphs(ink.parts, lines[0]);
+  ASSERT_EQ(glyphs.size(), chars.size()) << face << " " << pixelsPerEm;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    DrawnPage alone(page.canvas.Width(), page.canvas.Height());
+    alone.Text(*font, step * int32_t(i + 1), baseline, chars.substr(i, 1));
+    const PageBox expected = AllInk(alone.Ink());
+    EXPECT_EQ(glyphs[i].box.left, expected.left) << face << " char " << i;
+    EXPECT_EQ(glyphs[i].box.top, expected.top) << face << " char " << i;
+    EXPECT_EQ(glyphs[i].box.right, expected.right) << face << " char " << i;
+    EXPECT_EQ(glyphs[i].box.bottom, expected.bottom) << face << " char " << i;
+  }
+}
+
+TEST(GlyphAssembly, CharactersOfSeveralPartsAreOneGlyphEach) {
+  ExpectOneGlyphEach("Liberation Sans", 50);
+  ExpectOneGlyphEach("DejaVu Serif", 50);
+  ExpectOneGlyphEach("Open Sans", 30);
+  ExpectOneGlyphEach("Liberation Serif", 22);
+}
+
+TEST(GlyphAssembly, StopsCommasAndQuotesInRunningTextStayApart) {
+  const auto font = Font("Liberation Sans", 50);
+  ASSERT_TRUE(font);
+  DrawnPage page(1400, 150);
+  page.Text(*font, 20, 90, "ja, in... \"Ort\" ist's.");
+  const InkPage ink = page.Ink();
+  const std::vector<InkLine> lines = FindLines(ink.parts, AllParts(ink));
+  ASSERT_EQ(lines.size(), 1u);
+  // j a , i n . . . " O r t " i s t ' s .
+  EXPECT_EQ(AssembleGlyphs(ink.parts, lines[0]).size(), 19u);
+}
+
+// Two letters drawn so close that they touch, read by a stand-in that knows the width of
+// each letter alone: the cut must find them again.
+TEST(GlyphAssembly, TouchingLettersAreCutWhereThePiecesReadBest) {
+  const auto font = Font("DejaVu Sans", 48);
+  ASSERT_TRUE(font);
+  for (const char* pair : {"rn", "tt", "re", "ff"}) {
+    // The second letter moved left until the two just touch.
+    DrawnPage first(400, 150);
+    first.Text(*font, 40, 100, std::string(1, pair[0]));
+    const PageBox a = AllInk(first.Ink());
+    PageBox b;
+    InkPage ink;
+    for (int32_t x = a.right + 1; x > a.left && ink.parts.size() != 1; --x) {
+      DrawnPage page(400, 150), second(400, 150);
+      page.Text(*font, 40, 100, std::string(1, pair[0]));
+      second.Text(*font, 40, 100, std::string(1, pair[1]));
+      const int32_t shift = x - AllInk(second.Ink()).left;
+      page.Text(*font, 40 + shift, 100, std::string(1, pair[1]));
+      DrawnPage moved(400, 150);
+      moved.Text(*font, 40 + shift, 100, std::string(1, pair[1]));
+      b = AllInk(moved.Ink());
+      ink = page.Ink();
+    }
+    ASSERT_EQ(ink.parts.size(), 1u) << pair << ": the letters must touch";
+    InkLine line;
+    line.parts = {0};
+    line.baselineAt0 = 100;
+    line.xHeight = 26;
+    line.capHeight = 35;
+    const ClassifyFunction byWidth = [&](const GlyphBitmap&, const PageBox& box,
+                                         const LineMetrics&) {
+      const bool likeA = std::abs(box.left - a.left) <= 2 && std::abs(box.right - a.right) <= 3;
+      const bool likeB = std::abs(box.left - b.left) <= 3 && std::abs(box.right - b.right) <= 2;
+      return std::vector<ScoredChar>{{uint8_t(likeA   ? pair[0]
+                                              : likeB ? pair[1]
+                                                      : '?'),
+                                      likeA || likeB ? 0.9 : 0.4}};
+    };
+    const std::vector<ReadGlyph> read =
+        ReadWithSplits(GlyphInk(ink.parts, {0}, ink.parts[0].box), ink.parts[0].box, line, byWidth);
+    ASSERT_EQ(read.size(), 2u) << pair;
+    EXPECT_EQ(read[0].readings[0].code, uint8_t(pair[0])) << pair;
+    EXPECT_EQ(read[1].readings[0].code, uint8_t(pair[1])) << pair;
+  }
+}
+
+TEST(GlyphAssembly, AWellReadObjectIsNotCut) {
+  GlyphBitmap ink;
+  ink.width = 60;
+  ink.height = 30;
+  ink.ink.assign(60 * 30, 1);
+  InkLine line;
+  line.xHeight = 30;
+  int32_t calls = 0;
+  const ClassifyFunction sure = [&](const GlyphBitmap&, const PageBox&, const LineMetrics&) {
+    ++calls;
+    return std::vector<ScoredChar>{{'m', 0.97}};
+  };
+  EXPECT_EQ(ReadWithSplits(ink, {0, 0, 59, 29}, line, sure).size(), 1u);
+  EXPECT_EQ(calls, 1);
+}
+
+// ---- words ----
+
+// Boxes of letters `width` wide, `gap` apart within words and `space` apart between them.
+std::vector<PageBox> Letters(const std::vector<int32_t>& wordLengths, int32_t width, int32_t gap,
+                             int32_t space) {
+  std::vector<PageBox> boxes;
+  int32_t x = 0;
+  for (int32_t length : wordLengths) {
+    for (int32_t i = 0; i < length; ++i) {
+      boxes.push_back({x, 0, x + width - 1, width});
+      x += width + (i + 1 < length ? gap + (i % 3) : 0);
+    }
+    x += space;
+  }
+  return boxes;
+}
+
+std::vector<bool> Expected(const std::vector<int32_t>& wordLengths) {
+  std::vector<bool> breaks;
+  for (size_t w = 0; w < wordLengths.size(); ++w)
+    for (int32_t i = 0; i < wordLengths[w]; ++i) breaks.push_back(i + 1 == wordLengths[w]);
+  breaks.pop_back();
+  return breaks;
+}
+
+TEST(ExtendedWords, GapsAreJudgedAgainstTheLineAtAnyScale) {
+  const std::vector<int32_t> words = {3, 5, 1, 7, 2, 4};
+  for (int32_t scale : {1, 2, 4}) {  // 150, 300, 600 dpi
+    EXPECT_EQ(WordBreaks(Letters(words, 10 * scale, 1 * scale, 7 * scale), 12 * scale),
+              Expected(words))
+        << scale;
+    // Justified: wide spaces.
+    EXPECT_EQ(WordBreaks(Letters(words, 10 * scale, 1 * scale, 16 * scale), 12 * scale),
+              Expected(words))
+        << scale;
+  }
+  EXPECT_EQ(WordBreaks(Letters({9}, 20, 3, 0), 24), Expected({9}));
+  EXPECT_EQ(WordBreaks(Letters({1, 1, 1, 1}, 20, 3, 14), 24), Expected({1, 1, 1, 1}));
+  EXPECT_TRUE(WordBreaks({}, 20).empty());
+}
+
+// ---- the run ----
+
+class ExtendedRunTest : public ::testing::Test {
+ protected:
+  HeadlessWindow window;
+  TMainForm form{window, "/nonexistent/quillon", {}};
+
+  void Install(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
+    RasterImage image{};
+    newdib(&image, width, height, 24, nullptr, 0);
+    ASSERT_TRUE(image.pixels);
+    for (int32_t y = 0; y < height; ++y)
+      for (int32_t x = 0; x < width; ++x) {
+        uint8_t* p = DIBPixel24(image, x, y);
+        p[0] = p[1] = p[2] = grey[size_t(y) * size_t(width) + size_t(x)];
+      }
+    form.InstallPicture(image);
+  }
+  // The output field's text, lines joined with line breaks (UTF-8).
+  std::string Read() {
+    form.settings.recogniser = RecogniserKind::Extended;
+    form.TextErkennBtnClick();
+    std::string text;
+    for (const std::string& line : window.output) text += line + "\n";
+    return text;
+  }
+};
+
+TEST_F(ExtendedRunTest, ReadsTextInSeveralFacesAndSizes) {
+  struct Case {
+    const char* face;
+    int32_t pixelsPerEm;
+  };
+  // Open Sans and EB Garamond are not among the template faces.
+  for (const Case& c : {Case{"Liberation Sans", 50}, Case{"Liberation Serif", 42},
+                        Case{"DejaVu Sans", 30}, Case{"Open Sans", 46}, Case{"EB Garamond", 50}}) {
+    const auto font = Font(c.face, c.pixelsPerEm);
+    ASSERT_TRUE(font) << c.face;
+    DrawnPage page(c.pixelsPerEm * 24, c.pixelsPerEm * 5);
+    const std::string first = "Der B\xE4r sa\xDF im Zug nach K\xF6ln.";
+    const std::string second = "\x84Wie sp\xE4t ist es?\x93 fragte er: 19,50 \x80!";
+    page.Text(*font, c.pixelsPerEm, c.pixelsPerEm * 2, first);
+    page.Text(*font, c.pixelsPerEm, c.pixelsPerEm * 2 + c.pixelsPerEm * 3 / 2, second);
+    Install(page.Grey(), page.canvas.Width(), page.canvas.Height());
+    EXPECT_EQ(Read(), Cp1252ToUtf8(first + "\n" + second + "\n")) << c.face;
+  }
+}
+
+TEST_F(ExtendedRunTest, PageResultNestsItsBoxesAndScoresWithinRange) {
+  const auto font = Font("DejaVu Serif", 40);
+  ASSERT_TRUE(font);
+  DrawnPage page(1200, 300);
+  page.Text(*font, 30, 80, "Zwei Zeilen, ein Block;");
+  page.Text(*font, 30, 150,
+            "\xFC"
+            "berall Punkte: i, j, \xE4.");
+  Install(page.Grey(), 1200, 300);
+  Read();
+  const PageText& result = form.pageText;
+  EXPECT_EQ(result.width, 1200);
+  ASSERT_EQ(result.blocks.size(), 1u);
+  ASSERT_EQ(result.blocks[0].lines.size(), 2u);
+  for (const PageBlock& block : result.blocks)
+    for (const PageLine& line : block.lines) {
+      EXPECT_TRUE(Inside(line.box, block.box));
+      EXPECT_GE(line.words.size(), 3u);
+      for (const PageWord& word : line.words) {
+        EXPECT_TRUE(Inside(word.box, line.box));
+        EXPECT_FALSE(word.chars.empty());
+        for (const PageChar& c : word.chars) {
+          EXPECT_TRUE(Inside(c.box, word.box));
+          EXPECT_GE(c.confidence, 0.0);
+          EXPECT_LE(c.confidence, 1.0);
+          for (const Alternative& a : c.alternatives) {
+            EXPECT_NE(a.code, c.code);
+            EXPECT_LE(a.confidence, 1.0);
+          }
+        }
+      }
+    }
+  EXPECT_NE(std::find(window.log.begin(), window.log.end(), "Starting OCR process..."),
+            window.log.end());
+  EXPECT_EQ(window.log.back(), "done.");
+}
+
+TEST_F(ExtendedRunTest, EmptyNoisyAndSolidPagesGiveLittleTextAndNoCrash) {
+  Install(std::vector<uint8_t>(800 * 600, 255), 800, 600);
+  EXPECT_EQ(Read(), "");
+  std::mt19937 random(11);
+  std::vector<uint8_t> noise(800 * 600);
+  for (uint8_t& v : noise) v = uint8_t(random() % 256);
+  Install(noise, 800, 600);
+  EXPECT_LT(Read().size(), 200u);
+  std::vector<uint8_t> solid(800 * 600, 0);
+  Install(solid, 800, 600);
+  EXPECT_EQ(Read(), "");
+}
+
+std::string ReadFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST_F(ExtendedRunTest, ClassicSettingKeepsTheClassicRun) {
+  ASSERT_TRUE(form.OpenPic(std::string(QUILLON_SAMPLES) + "/sample.png"));
+  form.settings.recogniser = RecogniserKind::Classic;
+  form.TextErkennBtnClick();
+  std::string text;
+  for (const std::string& line : window.output) text += line + "\n";
+  EXPECT_EQ(text, ReadFile(std::string(QUILLON_SAMPLES) + "/sample.txt"));
+}
+
+}  // namespace
