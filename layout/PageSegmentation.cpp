@@ -64,8 +64,9 @@ constexpr size_t kFewestLetters = 3;
 
 // Letters stand side by side on a baseline: an object counts as one when two others of
 // like height end on the same row (within 2 pixels) less than two heights away.
-std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, int32_t pageHeight) {
-  const int32_t tallest = std::max(8, pageHeight / 20);
+std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, int32_t pageSide) {
+  // A small picture may hold a single line of large letters.
+  const int32_t tallest = std::max(8, pageSide / 5);
   std::vector<int32_t> order;
   for (int32_t i = 0; i < int32_t(components.size()); ++i) {
     const Box& b = components[size_t(i)].box;
@@ -454,11 +455,11 @@ int32_t FootnoteRuleBottom(const std::vector<InkComponent>& components,
 
 }  // namespace
 
-SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t /*width*/,
+SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t width,
                           int32_t height, int32_t textHeight) {
   SegmentedPage page;
   if (components.empty()) return page;
-  const std::vector<uint8_t> letter = LetterFlags(components, height);
+  const std::vector<uint8_t> letter = LetterFlags(components, std::max(width, height));
   const int32_t th = textHeight > 0 ? textHeight : EstimateTextHeight(components, letter);
   if (th == 0) {
     // Nothing stands like letters: the page is a picture (or empty paper with specks).

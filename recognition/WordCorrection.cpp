@@ -69,54 +69,78 @@ struct Choice {
   double loss = INFINITY;
 };
 
-// The list words reachable by one or two changes, best and second best by loss.
-void FindReadings(const std::string& text, size_t offset, const std::vector<Option>& options,
-                  const WordLookup& words, const CorrectionLimits& limits, Choice& best,
-                  double& secondLoss) {
-  std::string candidate = text;
-  const auto consider = [&](std::vector<Option> changes, double loss) {
-    if (loss > limits.maxWordLoss || !words.Knows(candidate)) return;
+// The search for list words among the readings of the doubtful characters: up to
+// maxChanges changes within the loss budget; the best and the second best loss are kept.
+class ReadingSearch {
+ public:
+  ReadingSearch(const std::string& text, size_t offset, const std::vector<Option>& options,
+                const WordLookup& words, const CorrectionLimits& limits)
+      : text_(text),
+        candidate_(text),
+        offset_(offset),
+        options_(options),
+        words_(words),
+        limits_(limits) {}
+
+  void Run() { Extend(0, 0.0); }
+  Choice best;
+  double secondLoss = INFINITY;
+
+ private:
+  // Tries every further change from option `from` on, on top of the changes made.
+  void Extend(size_t from, double loss) {
+    if (int32_t(changes_.size()) >= limits_.maxChanges) return;
+    for (size_t k = from; k < options_.size(); ++k) {
+      const Option& option = options_[k];
+      const double total = loss + option.loss;
+      if (total > limits_.maxWordLoss) break;  // the options come sorted by loss
+      char& slot = candidate_[option.position - offset_];
+      if (slot != text_[option.position - offset_]) continue;  // this character changed already
+      slot = char(option.code);
+      changes_.push_back(option);
+      if (words_.Knows(candidate_)) Consider(total);
+      Extend(k + 1, total);
+      changes_.pop_back();
+      slot = text_[option.position - offset_];
+    }
+  }
+  void Consider(double loss) {
     if (loss < best.loss) {
       secondLoss = best.loss;
-      best = {std::move(changes), loss};
-    } else if (loss < secondLoss && candidate != text) {
+      best = {changes_, loss};
+    } else if (loss < secondLoss) {
       secondLoss = loss;
     }
-  };
-  for (size_t a = 0; a < options.size(); ++a) {
-    const Option& first = options[a];
-    candidate[first.position - offset] = char(first.code);
-    consider({first}, first.loss);
-    for (size_t b = a + 1; limits.maxChanges >= 2 && b < options.size(); ++b) {
-      const Option& second = options[b];
-      if (second.position == first.position) continue;
-      candidate[second.position - offset] = char(second.code);
-      consider({first, second}, first.loss + second.loss);
-      candidate[second.position - offset] = text[second.position - offset];
-    }
-    candidate[first.position - offset] = text[first.position - offset];
   }
-}
+
+  const std::string& text_;
+  std::string candidate_;
+  size_t offset_;
+  const std::vector<Option>& options_;
+  const WordLookup& words_;
+  const CorrectionLimits& limits_;
+  std::vector<Option> changes_;
+};
 
 bool SettleStretch(PageWord& word, Stretch s, const WordLookup& words,
                    const CorrectionLimits& limits) {
   std::string text;
   for (size_t i = s.begin; i < s.end; ++i) text += char(word.chars[i].code);
   if (words.Knows(text)) return false;
-  // A capitalised word the list lacks is most likely a name: only a clear single
-  // change to a word of the list is taken.
+  // A capitalised word the list lacks is most likely a name: only a close reading with
+  // few changes is taken.
   const bool capitalised = IsCapital1252(uint8_t(text[0]));
   CorrectionLimits used = limits;
   if (capitalised) {
-    used.maxChanges = 1;
+    used.maxChanges = std::min(limits.maxChanges, limits.capitalisedMaxChanges);
     used.maxWordLoss = std::min(limits.maxWordLoss, limits.capitalisedMaxLoss);
   }
   const std::vector<Option> options = DoubtfulOptions(word, s, used.maxWordLoss);
-  Choice best;
-  double secondLoss = INFINITY;
-  FindReadings(text, s.begin, options, words, used, best, secondLoss);
-  if (best.changes.empty() || secondLoss - best.loss < limits.tieMargin) return false;
-  for (const Option& change : best.changes) {
+  ReadingSearch search(text, s.begin, options, words, used);
+  search.Run();
+  if (search.best.changes.empty() || search.secondLoss - search.best.loss < limits.tieMargin)
+    return false;
+  for (const Option& change : search.best.changes) {
     PageChar& c = word.chars[change.position];
     // The reading given up becomes an alternative in its place.
     for (Alternative& a : c.alternatives)
@@ -186,6 +210,29 @@ bool WordLookup::Knows(std::string_view word) const {
   return !word.empty() && IsCapital1252(uint8_t(word[0])) && Contains(FirstSmall(word));
 }
 
+bool SettleMarks(PageWord& word, const CorrectionLimits& limits) {
+  bool changed = false;
+  for (size_t i = 0; i < word.chars.size(); ++i) {
+    PageChar& c = word.chars[i];
+    // A low quote opens a quotation and stands at a word's start; after a letter or a
+    // digit it is a comma. A comma never starts a word that goes on.
+    const bool lowQuoteInside = (c.code == 0x82 || c.code == 0x84) && i > 0 &&
+                                word.chars[i - 1].code != 0x82 && word.chars[i - 1].code != 0x84;
+    const bool commaFirst =
+        c.code == ',' && i == 0 && word.chars.size() > 1 && IsLetter1252(word.chars[1].code);
+    if (!lowQuoteInside && !commaFirst) continue;
+    const uint8_t wanted = commaFirst ? uint8_t(0x82) : uint8_t(',');
+    for (Alternative& a : c.alternatives) {
+      if (a.code != wanted || c.confidence - a.confidence > limits.maxMarkLoss) continue;
+      std::swap(c.code, a.code);
+      std::swap(c.confidence, a.confidence);
+      changed = true;
+      break;
+    }
+  }
+  return changed;
+}
+
 bool SettleWord(PageWord& word, const WordLookup& words, const CorrectionLimits& limits) {
   bool changed = false;
   for (const Stretch& s : LetterStretches(word)) changed |= SettleStretch(word, s, words, limits);
@@ -198,6 +245,7 @@ CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words
   for (PageBlock& block : page.blocks)
     for (PageLine& line : block.lines)
       for (PageWord& word : line.words) {
+        if (SettleMarks(word, limits)) ++count.marksChanged;
         bool unknown = false;
         for (const Stretch& s : LetterStretches(word)) {
           std::string text;

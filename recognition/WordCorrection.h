@@ -32,22 +32,29 @@ class WordLookup {
 };
 
 struct CorrectionLimits {
-  double maxCharLoss = 0.15;         // an alternative this much below the reading is doubtful
-  double maxWordLoss = 0.20;         // the readings given up together may lose this much
-  int32_t maxChanges = 2;            // characters changed in one word at most
-  double capitalisedMaxLoss = 0.08;  // capitalised words (names, nouns): one change, this much
-  double tieMargin = 0.02;           // two list words closer than this: the evidence is too weak
+  double maxCharLoss = 0.15;          // an alternative this much below the reading is doubtful
+  double maxWordLoss = 0.20;          // the readings given up together may lose this much
+  int32_t maxChanges = 3;             // characters changed in one word at most
+  double capitalisedMaxLoss = 0.08;   // capitalised words (names, nouns) lose this much at most
+  int32_t capitalisedMaxChanges = 2;  // and change this many characters
+  double maxMarkLoss = 0.35;          // a comma read as a low quote: the place is strong evidence
+  double tieMargin = 0.02;            // two list words closer than this: the evidence is too weak
 };
 
 struct CorrectionCount {
   int32_t wordsChecked = 0;  // words of letters the list did not know
   int32_t wordsChanged = 0;
+  int32_t marksChanged = 0;  // commas and low quotes set right by their place
 };
+
+// A low quote inside a word ("Wort‚" "1‚5") becomes the comma it is, a comma at a word's
+// start the low quote, when the character has that reading within maxMarkLoss.
+bool SettleMarks(PageWord& word, const CorrectionLimits& limits = {});
 
 // Settles the doubtful characters of one word's letters; true when it changed the word.
 bool SettleWord(PageWord& word, const WordLookup& words, const CorrectionLimits& limits = {});
 
-// The same for every word of the page; the page's summaries are brought up to date.
+// Both for every word of the page; the page's summaries are brought up to date.
 CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words,
                                          const CorrectionLimits& limits = {});
 

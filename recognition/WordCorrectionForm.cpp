@@ -22,7 +22,8 @@ void TMainForm::SettleDoubtfulCharacters() {
   }
   const CorrectionCount count = ::SettleDoubtfulCharacters(pageText, CurrentWordLookup());
   Log("Word list: " + std::to_string(count.wordsChanged) + " of " +
-      std::to_string(count.wordsChecked) + " unknown words settled");
+      std::to_string(count.wordsChecked) + " unknown words settled, " +
+      std::to_string(count.marksChanged) + " commas and quotes");
 }
 
 std::string TMainForm::PageTextForOutput() {
