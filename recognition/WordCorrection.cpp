@@ -28,7 +28,8 @@ struct Stretch {
 };
 
 // Stretches of letters (and digits among letters, which may be misread letters) between
-// punctuation; stretches with as many digits as letters are numbers and left out.
+// punctuation; stretches with more digits than letters, or as many and a digit first,
+// are numbers and left out.
 std::vector<Stretch> LetterStretches(const PageWord& word) {
   std::vector<Stretch> stretches;
   const size_t n = word.chars.size();
@@ -41,7 +42,9 @@ std::vector<Stretch> LetterStretches(const PageWord& word) {
     size_t end = i, letters = 0, digits = 0;
     for (; end < n && (IsLetter1252(word.chars[end].code) || IsDigit(word.chars[end].code)); ++end)
       IsDigit(word.chars[end].code) ? ++digits : ++letters;
-    if (letters > digits && end - i >= 2) stretches.push_back({i, end});
+    // "s0" is a word with a misread letter, "1O" a number.
+    const bool isWord = letters > digits || (letters == digits && IsLetter1252(word.chars[i].code));
+    if (isWord && end - i >= 2) stretches.push_back({i, end});
     i = end;
   }
   return stretches;

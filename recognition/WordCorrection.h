@@ -36,7 +36,7 @@ struct CorrectionLimits {
   double maxWordLoss = 0.20;          // the readings given up together may lose this much
   int32_t maxChanges = 3;             // characters changed in one word at most
   double capitalisedMaxLoss = 0.08;   // capitalised words (names, nouns) lose this much at most
-  int32_t capitalisedMaxChanges = 2;  // and change this many characters
+  int32_t capitalisedMaxChanges = 3;  // and change this many characters
   double maxMarkLoss = 0.35;          // a comma read as a low quote: the place is strong evidence
   double tieMargin = 0.02;            // two list words closer than this: the evidence is too weak
 };

@@ -91,6 +91,10 @@ TEST(SettleWord, NumbersAndUnknownNamesStay) {
   EXPECT_FALSE(SettleWord(number, German()));
   EXPECT_EQ(number.Text(), "2019");
 
+  PageWord mixed = Word("1O");  // a number with a letter-like digit: left alone
+  Doubt(mixed, 0, 'I', 0.89);
+  EXPECT_FALSE(SettleWord(mixed, Lookup({"IO"})));
+
   PageWord name = Word("\xD6zt\xFCrk");  // no reading of it is a list word
   Doubt(name, 0, 'O', 0.88);
   EXPECT_FALSE(SettleWord(name, German()));
@@ -124,6 +128,10 @@ TEST(SettleWord, SeveralNearTiesAreSettledTogether) {
   Doubt(word, 3, 'l', 0.896);
   EXPECT_TRUE(SettleWord(word, German()));
   EXPECT_EQ(word.Text(), "wollte");
+  PageWord so = Word("s0");  // as many digits as letters, a letter first: a word
+  Doubt(so, 1, 'o', 0.83);
+  EXPECT_TRUE(SettleWord(so, Lookup({"so"})));
+  EXPECT_EQ(so.Text(), "so");
   PageWord capitalised = Word("VieIIeicht");
   Doubt(capitalised, 3, 'l', 0.896);
   Doubt(capitalised, 4, 'l', 0.896);
