@@ -411,7 +411,7 @@ class Segmenter {
   SegmentedPage& page_;
 };
 
-// The usual white between two lines: the median gap between the page's bands.
+// The usual white between two lines: the median gap between the page's lines.
 int32_t EstimateLineGap(const std::vector<InkComponent>& components,
                         const std::vector<int32_t>& members, int32_t textHeight) {
   std::vector<Interval> rows;
@@ -420,13 +420,23 @@ int32_t EstimateLineGap(const std::vector<InkComponent>& components,
     rows.push_back({components[size_t(i)].box.Top, components[size_t(i)].box.Bottom});
   std::sort(rows.begin(), rows.end(),
             [](const Interval& a, const Interval& b) { return a.from < b.from; });
-  std::vector<int32_t> gaps;
-  int32_t bottom = INT32_MIN;
+  // Bands of rows, then the gaps between bands of line height (dots above a line and
+  // lone marks make bands of their own and gaps that say nothing of the leading).
+  std::vector<Interval> bands;
   for (const Interval& r : rows) {
-    if (bottom != INT32_MIN && r.from > bottom) gaps.push_back(r.from - bottom - 1);
-    bottom = std::max(bottom, r.to);
+    if (bands.empty() || r.from > bands.back().to)
+      bands.push_back(r);
+    else
+      bands.back().to = std::max(bands.back().to, r.to);
   }
-  if (gaps.size() < 2) return textHeight / 2;
+  std::vector<int32_t> gaps;
+  for (size_t b = 1; b < bands.size(); ++b) {
+    const bool lines = 5 * (bands[b - 1].to - bands[b - 1].from + 1) >= 4 * textHeight &&
+                       5 * (bands[b].to - bands[b].from + 1) >= 4 * textHeight;
+    if (lines) gaps.push_back(bands[b].from - bands[b - 1].to - 1);
+  }
+  // Too few lines to tell: the white between lines is seldom more than a letter's height.
+  if (gaps.size() < 3) return textHeight;
   auto middle = gaps.begin() + std::ptrdiff_t(gaps.size() / 2);
   std::nth_element(gaps.begin(), middle, gaps.end());
   return std::clamp(*middle, 1, 2 * textHeight);

@@ -249,6 +249,7 @@ CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words
     for (PageLine& line : block.lines)
       for (PageWord& word : line.words) {
         if (SettleMarks(word, limits)) ++count.marksChanged;
+        if (words.Size() == 0) continue;
         bool unknown = false;
         for (const Stretch& s : LetterStretches(word)) {
           std::string text;

@@ -16,10 +16,7 @@ const WordLookup& TMainForm::CurrentWordLookup() {
 }
 
 void TMainForm::SettleDoubtfulCharacters() {
-  if (wordList.Count == 0) {
-    Log("Word list: no words loaded, characters left as read");
-    return;
-  }
+  if (wordList.Count == 0) Log("Word list: no words loaded, only commas and quotes settled");
   const CorrectionCount count = ::SettleDoubtfulCharacters(pageText, CurrentWordLookup());
   Log("Word list: " + std::to_string(count.wordsChanged) + " of " +
       std::to_string(count.wordsChecked) + " unknown words settled, " +

@@ -204,6 +204,20 @@ TEST(SettleDoubtfulCharacters, CountsAndSummarisesThePage) {
   EXPECT_FALSE(page.blocks[0].box.Empty());
 }
 
+TEST(SettleDoubtfulCharacters, WithoutAListOnlyMarksAreSettled) {
+  PageText page;
+  page.blocks.resize(1);
+  page.blocks[0].lines.resize(1);
+  PageWord comma = Word("Maux\x82");
+  Doubt(comma, 3, 's', 0.89);
+  Doubt(comma, 4, ',', 0.8);
+  page.blocks[0].lines[0].words = {comma};
+  const CorrectionCount count = SettleDoubtfulCharacters(page, WordLookup());
+  EXPECT_EQ(count.marksChanged, 1);
+  EXPECT_EQ(count.wordsChanged, 0);
+  EXPECT_EQ(page.blocks[0].lines[0].words[0].Text(), "Maux,");
+}
+
 TEST(JoinsDividedWord, DividedWordsJoinCompoundHyphensStay) {
   const WordLookup& words = German();
   EXPECT_TRUE(JoinsDividedWord("Wet", "ter", &words));
