@@ -239,6 +239,11 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
     SettleLoneHeights(&lines);
     std::sort(small.begin(), small.end());
     letters = AttachSmallParts(parts, small, &lines);
+    // Specks that belong to no line are no text of their own.
+    std::erase_if(letters, [&](int32_t i) {
+      const PageBox& b = parts[size_t(i)].box;
+      return std::max(b.Width(), b.Height()) < 0.15 * typical;
+    });
     std::sort(letters.begin(), letters.end(), [&parts](int32_t a, int32_t b) {
       return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
     });

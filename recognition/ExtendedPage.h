@@ -86,4 +86,21 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
 
 // For each gap between neighbouring characters of a line (size chars - 1), whether it
 // separates words: judged against the line's own gaps, so any size and resolution works.
-std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight);
+// `codes`: the characters read (may be empty), so that the wide gaps around a narrow figure
+// in a number do not split it.
+std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
+                             const std::vector<uint8_t>& codes = {});
+// Gives the character another reading; the old one becomes its best alternative.
+void Recode(PageChar* c, uint8_t code);
+// In a word of figures alone, "I l | ]" are "1" and "O o" are "0".
+void SettleDigits(PageWord* word);
+// Comma or low single quote by its place in the word.
+void SettleCommas(PageWord* word);
+// Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,
+// from what was read with confidence (0: none seen).
+struct LetterHeights {
+  double ascender = 0, capital = 0;
+};
+// "I" and "l", one shape in many sans faces: by their neighbours in the word, at its start
+// by their height.
+void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight);

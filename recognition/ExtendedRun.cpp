@@ -2,6 +2,7 @@
 // learned from what read confidently, words, and the page result in the output field.
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <thread>
 
 #include "app/MainUnit.h"
@@ -15,6 +16,7 @@ namespace {
 constexpr double kLearnScore = 0.9;    // a reading this good teaches the page's shapes
 constexpr double kLearnMargin = 0.05;  // ... when the next reading is this far behind
 constexpr int32_t kExamplesPerChar = 6;
+constexpr double kNoText = 0.25;  // a line whose glyphs read this badly is a picture's ink
 
 // One line of a block and the characters read on it.
 struct LineWork {
@@ -102,18 +104,56 @@ PageChar ToPageChar(const ReadGlyph& glyph) {
   return c;
 }
 
-PageLine ToPageLine(const LineWork& work) {
+double MedianOf(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
+LetterHeights MeasureLetterHeights(const std::vector<LineWork>& lines) {
+  std::vector<double> ascenders, capitals;
+  for (const LineWork& work : lines) {
+    if (work.line.xHeight <= 0) continue;
+    for (const ReadGlyph& glyph : work.glyphs) {
+      if (!Confident(glyph)) continue;
+      const uint8_t code = glyph.readings.front().code;
+      const double h = double(glyph.box.Height()) / work.line.xHeight;
+      if (std::string_view("bdhk").find(char(code)) != std::string_view::npos)
+        ascenders.push_back(h);
+      if (std::string_view("BDEFHKLNPRT").find(char(code)) != std::string_view::npos)
+        capitals.push_back(h);
+    }
+  }
+  return {MedianOf(ascenders), MedianOf(capitals)};
+}
+
+bool LooksLikePicture(const LineWork& work) {
+  std::vector<double> scores;
+  for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
+  return MedianOf(scores) < kNoText;
+}
+
+PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   PageLine line;
   line.baseline = work.line.Baseline((work.line.box.left + work.line.box.right) / 2);
   std::vector<const ReadGlyph*> glyphs;
   for (const ReadGlyph& g : work.glyphs)
     if (!g.readings.empty()) glyphs.push_back(&g);
   std::vector<PageBox> boxes;
-  for (const ReadGlyph* g : glyphs) boxes.push_back(g->box);
-  const std::vector<bool> breaks = WordBreaks(boxes, work.line.xHeight);
+  std::vector<uint8_t> codes;
+  for (const ReadGlyph* g : glyphs) {
+    boxes.push_back(g->box);
+    codes.push_back(g->readings.front().code);
+  }
+  const std::vector<bool> breaks = WordBreaks(boxes, work.line.xHeight, codes);
   for (size_t i = 0; i < glyphs.size(); ++i) {
     if (i == 0 || breaks[i - 1]) line.words.emplace_back();
     line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
+  }
+  for (PageWord& word : line.words) {
+    SettleCommas(&word);
+    SettleDigits(&word);
+    SettleIAndL(&word, heights, work.line.xHeight);
   }
   return line;
 }
@@ -154,7 +194,10 @@ void TMainForm::ExtendedRecognitionRun() {
   AdaptToPage(classifier, &lines);
 
   pageText.blocks.resize(segments.textBlocks.size());
-  for (const LineWork& work : lines) pageText.blocks[work.block].lines.push_back(ToPageLine(work));
+  const LetterHeights heights = MeasureLetterHeights(lines);
+  for (const LineWork& work : lines)
+    if (!LooksLikePicture(work))
+      pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
   pageText.Summarise();
   if (settings.UseDictionary()) SettleDoubtfulCharacters();
   ShowPageText();

@@ -2,6 +2,7 @@
 // size, resolution and justification, so each line's gaps are split into two groups where
 // they separate best; a line whose gaps are all of one kind is judged against its x-height.
 #include <algorithm>
+#include <cmath>
 
 #include "recognition/ExtendedPage.h"
 
@@ -34,7 +35,17 @@ double SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
 
 }  // namespace
 
-std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight) {
+namespace {
+
+// Digits, and the shapes a "1" is often read as.
+bool DigitLike(uint8_t c) {
+  return (c >= '0' && c <= '9') || c == 'I' || c == 'l' || c == ']' || c == '|';
+}
+
+}  // namespace
+
+std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
+                             const std::vector<uint8_t>& codes) {
   if (chars.size() < 2) return {};
   std::vector<int32_t> gaps;
   for (size_t i = 0; i + 1 < chars.size(); ++i)
@@ -45,6 +56,80 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight)
   // All gaps alike: letters of one word, or single letters apart.
   if (threshold < 0) threshold = 0.4 * xHeight;
   std::vector<bool> breaks;
-  for (int32_t gap : gaps) breaks.push_back(gap > threshold);
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
+    const bool figures =
+        codes.size() == chars.size() && DigitLike(codes[i]) && DigitLike(codes[i + 1]) &&
+        ((codes[i] >= '0' && codes[i] <= '9') || (codes[i + 1] >= '0' && codes[i + 1] <= '9'));
+    breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold));
+  }
   return breaks;
+}
+
+namespace {
+
+bool Lower(uint8_t c) {
+  return (c >= 'a' && c <= 'z') || c == 0xDF || (c >= 0xE0 && c != 0xF7);
+}
+
+bool Upper(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+}
+
+}  // namespace
+
+void Recode(PageChar* c, uint8_t code) {
+  if (c->code == code) return;
+  std::erase_if(c->alternatives, [code](const Alternative& a) { return a.code == code; });
+  c->alternatives.insert(c->alternatives.begin(), {c->code, c->confidence});
+  c->code = code;
+}
+
+void SettleDigits(PageWord* word) {
+  std::vector<PageChar>& chars = word->chars;
+  bool letters = false, digits = false;
+  for (const PageChar& c : chars) {
+    digits |= c.code >= '0' && c.code <= '9';
+    letters |=
+        (Lower(c.code) || Upper(c.code)) && !DigitLike(c.code) && c.code != 'O' && c.code != 'o';
+  }
+  if (!digits || letters) return;
+  // A number: what reads as a letter or a bracket among its figures is a figure.
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const uint8_t c = chars[i].code;
+    if (c == 'I' || c == 'l' || c == '|' || (c == ']' && i + 1 < chars.size()))
+      Recode(&chars[i], '1');
+    if (c == 'O' || c == 'o') Recode(&chars[i], '0');
+  }
+}
+
+void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) {
+  std::vector<PageChar>& chars = word->chars;
+  for (size_t i = 0; i < chars.size(); ++i) {
+    const uint8_t c = chars[i].code;
+    if (c != 'I' && c != 'l') continue;
+    const bool lowerBefore = i > 0 && Lower(chars[i - 1].code);
+    const bool lowerAfter = i + 1 < chars.size() && Lower(chars[i + 1].code);
+    const bool upperAround =
+        (i > 0 && Upper(chars[i - 1].code)) && (i + 1 >= chars.size() || Upper(chars[i + 1].code));
+    if (lowerBefore || (i > 0 && lowerAfter)) {
+      Recode(&chars[i], 'l');
+    } else if (upperAround) {
+      Recode(&chars[i], 'I');
+    } else if (i == 0 && lowerAfter && heights.ascender > 0 && heights.capital > 0 && xHeight > 0) {
+      // At the start of a word only the height tells them apart.
+      const double h = double(chars[i].box.Height()) / xHeight;
+      Recode(&chars[i], std::abs(h - heights.ascender) < std::abs(h - heights.capital) ? 'l' : 'I');
+    }
+  }
+}
+
+void SettleCommas(PageWord* word) {
+  // The comma and the low single quote are one shape in most faces: the quote opens a
+  // word, the comma follows one.
+  for (size_t i = 0; i < word->chars.size(); ++i) {
+    PageChar& c = word->chars[i];
+    if (c.code == 0x82 && i > 0) Recode(&c, ',');
+    if (c.code == ',' && i == 0 && word->chars.size() > 1) Recode(&c, 0x82);
+  }
 }

@@ -24,7 +24,7 @@ struct Groups {
 bool PartsOfOneGlyph(const PageBox& a, const PageBox& b) {
   const int32_t overlap = std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
   const int32_t narrower = std::min(a.Width(), b.Width());
-  if (overlap >= 0.45 * narrower) return true;
+  if (overlap >= 0.4 * narrower) return true;
   const int32_t vertical = std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
   return overlap >= 0.3 * narrower && vertical <= 0.25 * std::min(a.Height(), b.Height());
 }

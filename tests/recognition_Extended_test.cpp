@@ -152,7 +152,7 @@ TEST(ExtendedLines, SkewedLinesKeepAllTheirPartsAndMetrics) {
 void ExpectOneGlyphEach(const std::string& face, int32_t pixelsPerEm) {
   const auto font = Font(face, pixelsPerEm);
   ASSERT_TRUE(font) << face;
-  const std::string chars = "i\xE4:;!?%\x84\x93=\xF7\xE9\xDCjx";
+  const std::string chars = "i\xE4:;!?%\x84\x93=\xF7\xE9\xDCjx\xC4\xD6";
   const int32_t step = pixelsPerEm * 3 / 2, baseline = pixelsPerEm * 2;
   DrawnPage page(step * int32_t(chars.size() + 2), pixelsPerEm * 3);
   for (size_t i = 0; i < chars.size(); ++i)
@@ -178,6 +178,9 @@ TEST(GlyphAssembly, CharactersOfSeveralPartsAreOneGlyphEach) {
   ExpectOneGlyphEach("DejaVu Serif", 50);
   ExpectOneGlyphEach("Open Sans", 30);
   ExpectOneGlyphEach("Liberation Serif", 22);
+  ExpectOneGlyphEach("C059", 42);
+  ExpectOneGlyphEach("Linux Libertine O", 50);
+  ExpectOneGlyphEach("Nimbus Sans", 42);
 }
 
 TEST(GlyphAssembly, StopsCommasAndQuotesInRunningTextStayApart) {
@@ -293,6 +296,67 @@ TEST(ExtendedWords, GapsAreJudgedAgainstTheLineAtAnyScale) {
   EXPECT_EQ(WordBreaks(Letters({9}, 20, 3, 0), 24), Expected({9}));
   EXPECT_EQ(WordBreaks(Letters({1, 1, 1, 1}, 20, 3, 14), 24), Expected({1, 1, 1, 1}));
   EXPECT_TRUE(WordBreaks({}, 20).empty());
+}
+
+// A word of the given characters, each box `height` tall, with the reading it was read as
+// among its alternatives as a recogniser would leave it.
+PageWord WordOf(const std::string& text, int32_t height = 20) {
+  PageWord word;
+  for (size_t i = 0; i < text.size(); ++i) {
+    PageChar c;
+    c.code = uint8_t(text[i]);
+    c.box = {int32_t(i) * 12, 0, int32_t(i) * 12 + 9, height - 1};
+    c.confidence = 0.8;
+    c.alternatives = {{uint8_t(c.code == 'x' ? 'y' : 'x'), 0.5}};
+    word.chars.push_back(c);
+  }
+  return word;
+}
+
+TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {
+  PageWord number = WordOf("l9,5O");
+  SettleCommas(&number);
+  SettleDigits(&number);
+  EXPECT_EQ(number.Text(), "19,50");
+  // The reading replaced is kept as the best alternative, the new one is not repeated.
+  ASSERT_FALSE(number.chars[0].alternatives.empty());
+  EXPECT_EQ(number.chars[0].alternatives[0].code, 'l');
+  for (const PageChar& c : number.chars)
+    for (const Alternative& a : c.alternatives) EXPECT_NE(a.code, c.code);
+
+  PageWord quoted = WordOf("\x82Wort");
+  SettleCommas(&quoted);
+  EXPECT_EQ(quoted.Text(), "\x82Wort");
+  PageWord comma = WordOf("Wort\x82");
+  SettleCommas(&comma);
+  EXPECT_EQ(comma.Text(), "Wort,");
+  PageWord word = WordOf("WeIIe");
+  SettleDigits(&word);
+  EXPECT_EQ(word.Text(), "WeIIe");  // letters: no number
+
+  // "I" and "l": by their neighbours, at the start of a word by height.
+  const LetterHeights heights{1.5, 1.35};  // in x-heights
+  for (const auto& [read, settled] : std::vector<std::pair<std::string, std::string>>{
+           {"WeIIe", "Welle"}, {"BIatt", "Blatt"}, {"HOlZ", "HOIZ"}, {"IBM", "IBM"}}) {
+    PageWord w = WordOf(read);
+    SettleIAndL(&w, heights, 20);
+    EXPECT_EQ(w.Text(), settled);
+  }
+  PageWord tall = WordOf("Iang", 30), short_ = WordOf("lch", 27);
+  SettleIAndL(&tall, heights, 20);
+  SettleIAndL(&short_, heights, 20);
+  EXPECT_EQ(tall.Text(), "lang");
+  EXPECT_EQ(short_.Text(), "Ich");
+}
+
+TEST(ExtendedWords, TheWideGapsAroundANarrowFigureDoNotSplitANumber) {
+  // "ab 19 cd": letters 10 wide 2 apart, the "1" 8 from the "9", words 14 apart.
+  const std::vector<PageBox> boxes = {{0, 0, 9, 20},   {12, 0, 21, 20}, {36, 0, 39, 20},
+                                      {48, 0, 57, 20}, {72, 0, 81, 20}, {84, 0, 93, 20}};
+  EXPECT_EQ(WordBreaks(boxes, 20, {'a', 'b', '1', '9', 'c', 'd'}),
+            (std::vector<bool>{false, true, false, true, false}));
+  EXPECT_EQ(WordBreaks(boxes, 20, {'a', 'b', 'x', 'y', 'c', 'd'}),
+            (std::vector<bool>{false, true, true, true, false}));
 }
 
 // ---- the run ----
