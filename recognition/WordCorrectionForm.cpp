@@ -24,14 +24,17 @@ void TMainForm::SettleDoubtfulCharacters() {
 }
 
 std::string TMainForm::PageTextForOutput() {
-  if (pageText.blocks.empty()) {
-    Log("No text blocks on the page: nothing to read");
-    return {};
+  std::string text;
+  if (!settings.ColumnsOrder()) {
+    text = PlainText(pageText, TextOrder::Page);
+  } else {
+    const WordLookup* words = wordList.Count > 0 ? &CurrentWordLookup() : nullptr;
+    text = PlainText(pageText, TextOrder::Columns,
+                     [words](std::string_view head, std::string_view tail) {
+                       return JoinsDividedWord(head, tail, words);
+                     });
   }
-  if (!settings.ColumnsOrder()) return PlainText(pageText, TextOrder::Page);
-  const WordLookup* words = wordList.Count > 0 ? &CurrentWordLookup() : nullptr;
-  return PlainText(pageText, TextOrder::Columns,
-                   [words](std::string_view head, std::string_view tail) {
-                     return JoinsDividedWord(head, tail, words);
-                   });
+  // A page of pictures only, or of nothing: an empty text, and the log says why.
+  if (text.empty()) Log("No text blocks on the page: nothing to read");
+  return text;
 }
