@@ -18,6 +18,7 @@
 #include "output/Formats.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/PageText.h"
+#include "recognition/WordCorrection.h"
 #include "recognition/WordList.h"
 
 class GlyphClassifier;
@@ -114,6 +115,8 @@ class TMainForm {
   bool endRequested = false;  // the command line asked for the end of the program
   PageText pageText;          // the last run's page result, whichever recogniser made it
   std::string pictureName;    // the file of the picture shown; empty for a scanned one
+  WordLookup wordLookup;      // wordList for lookups, made at its first use (WordCorrectionForm)
+  int32_t wordLookupSource = -1;  // wordList.Count when wordLookup was made
 
   // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
   void FormCreate();
@@ -215,6 +218,11 @@ class TMainForm {
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
   void LoadWordsIn() {}
+
+  // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
+  void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the word list
+  std::string PageTextForOutput();  // pageText as text in the reading order set
+  const WordLookup& CurrentWordLookup();
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();

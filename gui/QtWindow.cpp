@@ -430,6 +430,7 @@ QWidget* QtWindow::BuildSettingsPage() {
   pictures->setColumnStretch(3, 1);
   outer->addWidget(picturesBox);
   outer->addWidget(BuildRecogniserBox(page));
+  outer->addWidget(BuildReadingBox(page));
   outer->addStretch(1);
 
   connect(MinObjSizeED, &QSpinBox::valueChanged, this, [this](int value) {
@@ -459,6 +460,32 @@ QWidget* QtWindow::BuildRecogniserBox(QWidget* page) {
   connect(RecogniserBox, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (form_)
       form_->settings.recogniser = index == 1 ? RecogniserKind::Extended : RecogniserKind::Classic;
+  });
+  return box;
+}
+
+// Reading order and word list of the extended recogniser; captions and choices from the
+// option table.
+QWidget* QtWindow::BuildReadingBox(QWidget* page) {
+  auto* box = new QGroupBox("Reading", page);
+  auto* grid = new QGridLayout(box);
+  const OptionSpec* order = FindOption("--reading-order");
+  grid->addWidget(new QLabel(order->caption, box), 0, 0);
+  ReadingOrderCombo = new QComboBox(box);
+  ReadingOrderCombo->setObjectName("ReadingOrderCombo");
+  ReadingOrderCombo->addItem("Automatic");
+  for (const char* choice : order->choices) ReadingOrderCombo->addItem(choice);
+  grid->addWidget(ReadingOrderCombo, 0, 1);
+  DictionaryCheck = new QCheckBox(FindOption("--dictionary")->caption, box);
+  DictionaryCheck->setObjectName("DictionaryCheck");
+  grid->addWidget(DictionaryCheck, 1, 0, 1, 2);
+  grid->setColumnStretch(2, 1);
+  connect(ReadingOrderCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
+    // The items follow the enumeration: Automatic, page, columns.
+    if (form_) form_->settings.readingOrder = ReadingOrder(std::clamp(index, 0, 2));
+  });
+  connect(DictionaryCheck, &QCheckBox::toggled, this, [this](bool checked) {
+    if (form_) form_->settings.dictionary = checked ? Switch::On : Switch::Off;
   });
   return box;
 }
@@ -550,7 +577,7 @@ void QtWindow::SettingsToWidgets() {
   const Settings& s = form_->settings;
   const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
       b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_),
-      b10(RecogniserBox);
+      b10(RecogniserBox), b11(ReadingOrderCombo), b12(DictionaryCheck);
   SchwellEd->setValue(s.SchwellEd);
   ZoomEd->setValue(s.ZoomEd);
   MinObjSizeED->setValue(s.MinObjSizeED);
@@ -561,6 +588,8 @@ void QtWindow::SettingsToWidgets() {
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
   RecogniserBox->setCurrentIndex(s.Extended() ? 1 : 0);
+  ReadingOrderCombo->setCurrentIndex(int(s.readingOrder));
+  DictionaryCheck->setChecked(s.UseDictionary());
 }
 
 void QtWindow::KoorFakEdTextChanged(const QString& text) {

@@ -75,6 +75,8 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
   QCheckBox* MarkWordsCheck;  // shows the doubtful words' colour
+  QComboBox* ReadingOrderCombo;  // "Reading order:" Automatic, page, columns
+  QCheckBox* DictionaryCheck;    // "Settle doubtful characters with the word list"
   QPushButton* OpenPicsBtn;
   QPushButton* SavePicBtn;
   QPushButton* PicEditBtn;
@@ -167,6 +169,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildOutputPage();
   QWidget* BuildSettingsPage();
   QWidget* BuildRecogniserBox(QWidget* page);
+  QWidget* BuildReadingBox(QWidget* page);
   QWidget* BuildDeveloperPanel();
   QWidget* BuildBar();
 

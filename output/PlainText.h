@@ -1,9 +1,23 @@
-// The page result as plain text (Windows-1252): the blocks one after another in reading
-// order with a blank line between them, a line break after each line, a blank between words.
+// The page result as plain text (Windows-1252).
+//  Columns: the blocks one after another in reading order with a blank line between them,
+//    a line break after each line, a blank between words; a word divided by a hyphen at a
+//    line's end is joined when `joins` says its halves are one word.
+//  Page: the lines as they stand on the page, rows across the columns: lines that share
+//    their rows are put on one output row, left to right, each indented by its distance
+//    from the page's leftmost line in character widths.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "recognition/PageText.h"
 
-std::string PlainText(const PageText& page);
+enum class TextOrder : uint8_t { Page, Columns };
+
+// head: the part before the hyphen (without it); tail: the next line's first word.
+using DividedWordTest = std::function<bool(std::string_view head, std::string_view tail)>;
+
+std::string PlainText(const PageText& page, TextOrder order = TextOrder::Columns,
+                      const DividedWordTest& joins = nullptr);

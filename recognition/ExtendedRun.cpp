@@ -199,12 +199,13 @@ void TMainForm::ExtendedRecognitionRun() {
     if (!LooksLikePicture(work))
       pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
   pageText.Summarise();
+  if (settings.UseDictionary()) SettleDoubtfulCharacters();
   ShowPageText();
   Log("done.");
 }
 
 void TMainForm::ShowPageText() {
-  const std::string text = PlainText(pageText);
+  const std::string text = PageTextForOutput();
   window.OutputBeginUpdate();
   window.OutputClear();
   size_t start = 0;

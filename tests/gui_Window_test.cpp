@@ -155,6 +155,24 @@ TEST_F(WindowTest, ControlsKeepTheSettingsInStep) {
   EXPECT_TRUE(std::isnan(form->settings.KoorFakEd));
 }
 
+TEST_F(WindowTest, ReadingOrderAndWordListChoicesSetTheSettings) {
+  window = std::make_unique<QtWindow>();
+  form = std::make_unique<TMainForm>(*window, "/nowhere/quillon", std::vector<std::string>{});
+  form->settings.readingOrder = ReadingOrder::Page;
+  form->settings.recogniser = RecogniserKind::Extended;
+  window->Attach(form.get());
+  ASSERT_EQ(window->ReadingOrderCombo->count(), 3);
+  EXPECT_EQ(window->ReadingOrderCombo->itemText(2), "columns");
+  EXPECT_EQ(window->ReadingOrderCombo->currentIndex(), 1);  // page
+  EXPECT_TRUE(window->DictionaryCheck->isChecked());        // on by default with the extended one
+  window->ReadingOrderCombo->setCurrentIndex(2);
+  EXPECT_EQ(form->settings.readingOrder, ReadingOrder::Columns);
+  window->ReadingOrderCombo->setCurrentIndex(0);
+  EXPECT_EQ(form->settings.readingOrder, ReadingOrder::Auto);
+  window->DictionaryCheck->setChecked(false);
+  EXPECT_FALSE(form->settings.UseDictionary());
+}
+
 TEST_F(WindowTest, SettingsGivenAtStartShowInTheControls) {
   window = std::make_unique<QtWindow>();
   form = std::make_unique<TMainForm>(*window, "/nowhere/quillon", std::vector<std::string>{});

@@ -1,0 +1,284 @@
+#include "recognition/WordCorrection.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+uint32_t HashOf(std::string_view word) {
+  uint32_t h = 2166136261u;  // FNV-1a
+  for (char c : word) h = (h ^ uint8_t(c)) * 16777619u;
+  return h;
+}
+
+bool IsDigit(uint8_t c) {
+  return c >= '0' && c <= '9';
+}
+
+// One doubtful character and a reading it could take instead.
+struct Option {
+  size_t position;  // in the word's chars
+  uint8_t code;
+  double loss;  // confidence given up
+};
+
+// The letters of a word in one piece: [begin, end) of its chars.
+struct Stretch {
+  size_t begin, end;
+};
+
+// Stretches of letters (and digits among letters, which may be misread letters) between
+// punctuation; stretches with more digits than letters, or as many and a digit first,
+// are numbers and left out.
+std::vector<Stretch> LetterStretches(const PageWord& word) {
+  std::vector<Stretch> stretches;
+  const size_t n = word.chars.size();
+  for (size_t i = 0; i < n;) {
+    const uint8_t c = word.chars[i].code;
+    if (!IsLetter1252(c) && !IsDigit(c)) {
+      ++i;
+      continue;
+    }
+    size_t end = i, letters = 0, digits = 0;
+    for (; end < n && (IsLetter1252(word.chars[end].code) || IsDigit(word.chars[end].code)); ++end)
+      IsDigit(word.chars[end].code) ? ++digits : ++letters;
+    // "s0" is a word with a misread letter, "1O" a number.
+    const bool isWord = letters > digits || (letters == digits && IsLetter1252(word.chars[i].code));
+    if (isWord && end - i >= 2) stretches.push_back({i, end});
+    i = end;
+  }
+  return stretches;
+}
+
+std::vector<Option> DoubtfulOptions(const PageWord& word, Stretch s, double maxLoss) {
+  std::vector<Option> options;
+  for (size_t i = s.begin; i < s.end; ++i) {
+    const PageChar& c = word.chars[i];
+    for (const Alternative& a : c.alternatives) {
+      const double loss = std::max(0.0, c.confidence - a.confidence);
+      if (a.code != c.code && a.code != 0 && loss <= maxLoss) options.push_back({i, a.code, loss});
+    }
+  }
+  // The closest readings first; a long word with many doubtful characters is cut short
+  // so that the pairs stay few.
+  std::sort(options.begin(), options.end(),
+            [](const Option& a, const Option& b) { return a.loss < b.loss; });
+  if (options.size() > 12) options.resize(12);
+  return options;
+}
+
+struct Choice {
+  std::vector<Option> changes;
+  double loss = INFINITY;
+};
+
+// The search for list words among the readings of the doubtful characters: up to
+// maxChanges changes within the loss budget; the best and the second best loss are kept.
+class ReadingSearch {
+ public:
+  ReadingSearch(const std::string& text, size_t offset, const std::vector<Option>& options,
+                const WordLookup& words, const CorrectionLimits& limits)
+      : text_(text),
+        candidate_(text),
+        offset_(offset),
+        options_(options),
+        words_(words),
+        limits_(limits) {}
+
+  void Run() { Extend(0, 0.0); }
+  Choice best;
+  double secondLoss = INFINITY;
+
+ private:
+  // Tries every further change from option `from` on, on top of the changes made.
+  void Extend(size_t from, double loss) {
+    if (int32_t(changes_.size()) >= limits_.maxChanges) return;
+    for (size_t k = from; k < options_.size(); ++k) {
+      const Option& option = options_[k];
+      const double total = loss + option.loss;
+      if (total > limits_.maxWordLoss) break;  // the options come sorted by loss
+      char& slot = candidate_[option.position - offset_];
+      if (slot != text_[option.position - offset_]) continue;  // this character changed already
+      slot = char(option.code);
+      changes_.push_back(option);
+      if (words_.Knows(candidate_)) Consider(total);
+      Extend(k + 1, total);
+      changes_.pop_back();
+      slot = text_[option.position - offset_];
+    }
+  }
+  void Consider(double loss) {
+    if (loss < best.loss) {
+      secondLoss = best.loss;
+      best = {changes_, loss};
+    } else if (loss < secondLoss) {
+      secondLoss = loss;
+    }
+  }
+
+  const std::string& text_;
+  std::string candidate_;
+  size_t offset_;
+  const std::vector<Option>& options_;
+  const WordLookup& words_;
+  const CorrectionLimits& limits_;
+  std::vector<Option> changes_;
+};
+
+bool SettleStretch(PageWord& word, Stretch s, const WordLookup& words,
+                   const CorrectionLimits& limits) {
+  std::string text;
+  for (size_t i = s.begin; i < s.end; ++i) text += char(word.chars[i].code);
+  if (words.Knows(text)) return false;
+  // A capitalised word the list lacks is most likely a name: only a close reading with
+  // few changes is taken.
+  const bool capitalised = IsCapital1252(uint8_t(text[0]));
+  CorrectionLimits used = limits;
+  if (capitalised) {
+    used.maxChanges = std::min(limits.maxChanges, limits.capitalisedMaxChanges);
+    used.maxWordLoss = std::min(limits.maxWordLoss, limits.capitalisedMaxLoss);
+  }
+  const std::vector<Option> options = DoubtfulOptions(word, s, used.maxWordLoss);
+  ReadingSearch search(text, s.begin, options, words, used);
+  search.Run();
+  if (search.best.changes.empty() || search.secondLoss - search.best.loss < limits.tieMargin)
+    return false;
+  for (const Option& change : search.best.changes) {
+    PageChar& c = word.chars[change.position];
+    // The reading given up becomes an alternative in its place.
+    for (Alternative& a : c.alternatives)
+      if (a.code == change.code) a = {c.code, c.confidence};
+    c.code = change.code;
+    c.confidence = std::max(0.0, c.confidence - change.loss);
+  }
+  return true;
+}
+
+// The small form of a word's first letter.
+std::string FirstSmall(std::string_view word) {
+  std::string small(word);
+  if (!small.empty()) small[0] = char(ToSmall1252(uint8_t(small[0])));
+  return small;
+}
+
+}  // namespace
+
+bool IsLetter1252(uint8_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+  if (c >= 0xC0) return c != 0xD7 && c != 0xF7;
+  return c == 0x8A || c == 0x8C || c == 0x8E || c == 0x9A || c == 0x9C || c == 0x9E || c == 0x9F;
+}
+
+bool IsCapital1252(uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || c == 0x8A ||
+         c == 0x8C || c == 0x8E || c == 0x9F;
+}
+
+uint8_t ToSmall1252(uint8_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return uint8_t(c + 0x20);
+  if (c == 0x8A || c == 0x8C || c == 0x8E) return uint8_t(c + 0x10);
+  if (c == 0x9F) return 0xFF;
+  return c;
+}
+
+void WordLookup::Add(std::string_view word) {
+  if (word.empty() || text_.size() + word.size() + 1 > UINT32_MAX) return;
+  offsets_.push_back(uint32_t(text_.size()));
+  text_.append(word);
+  text_.push_back('\0');
+}
+
+void WordLookup::Build() {
+  size_t size = 16;
+  while (size < 2 * offsets_.size()) size *= 2;
+  table_.assign(size, 0);
+  for (uint32_t k = 0; k < offsets_.size(); ++k) {
+    const std::string_view word(text_.data() + offsets_[k]);
+    size_t slot = HashOf(word) & (size - 1);
+    while (table_[slot] != 0) slot = (slot + 1) & (size - 1);
+    table_[slot] = k + 1;
+  }
+}
+
+bool WordLookup::Contains(std::string_view word) const {
+  if (table_.empty() || word.empty()) return false;
+  const size_t mask = table_.size() - 1;
+  for (size_t slot = HashOf(word) & mask; table_[slot] != 0; slot = (slot + 1) & mask)
+    if (std::string_view(text_.data() + offsets_[table_[slot] - 1]) == word) return true;
+  return false;
+}
+
+bool WordLookup::Knows(std::string_view word) const {
+  if (Contains(word)) return true;
+  return !word.empty() && IsCapital1252(uint8_t(word[0])) && Contains(FirstSmall(word));
+}
+
+bool SettleMarks(PageWord& word, const CorrectionLimits& limits) {
+  bool changed = false;
+  for (size_t i = 0; i < word.chars.size(); ++i) {
+    PageChar& c = word.chars[i];
+    // A low quote opens a quotation and stands at a word's start; after a letter or a
+    // digit it is a comma. A comma never starts a word that goes on.
+    const bool lowQuoteInside = (c.code == 0x82 || c.code == 0x84) && i > 0 &&
+                                word.chars[i - 1].code != 0x82 && word.chars[i - 1].code != 0x84;
+    const bool commaFirst =
+        c.code == ',' && i == 0 && word.chars.size() > 1 && IsLetter1252(word.chars[1].code);
+    if (!lowQuoteInside && !commaFirst) continue;
+    const uint8_t wanted = commaFirst ? uint8_t(0x82) : uint8_t(',');
+    for (Alternative& a : c.alternatives) {
+      if (a.code != wanted || c.confidence - a.confidence > limits.maxMarkLoss) continue;
+      std::swap(c.code, a.code);
+      std::swap(c.confidence, a.confidence);
+      changed = true;
+      break;
+    }
+  }
+  return changed;
+}
+
+bool SettleWord(PageWord& word, const WordLookup& words, const CorrectionLimits& limits) {
+  bool changed = false;
+  for (const Stretch& s : LetterStretches(word)) changed |= SettleStretch(word, s, words, limits);
+  return changed;
+}
+
+CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words,
+                                         const CorrectionLimits& limits) {
+  CorrectionCount count;
+  for (PageBlock& block : page.blocks)
+    for (PageLine& line : block.lines)
+      for (PageWord& word : line.words) {
+        if (SettleMarks(word, limits)) ++count.marksChanged;
+        if (words.Size() == 0) continue;
+        bool unknown = false;
+        for (const Stretch& s : LetterStretches(word)) {
+          std::string text;
+          for (size_t i = s.begin; i < s.end; ++i) text += char(word.chars[i].code);
+          unknown |= !words.Knows(text);
+        }
+        if (!unknown) continue;
+        ++count.wordsChecked;
+        if (SettleWord(word, words, limits)) ++count.wordsChanged;
+      }
+  page.Summarise();
+  return count;
+}
+
+bool JoinsDividedWord(std::string_view head, std::string_view tail, const WordLookup* words) {
+  if (head.empty() || tail.empty()) return false;
+  const uint8_t last = uint8_t(head.back()), next = uint8_t(tail.front());
+  // Only letters join, and a capital after the break begins a word of its own.
+  if (!IsLetter1252(last) || !IsLetter1252(next) || IsCapital1252(next)) return false;
+  std::string_view tailWord = tail;
+  while (!tailWord.empty() && !IsLetter1252(uint8_t(tailWord.back()))) tailWord.remove_suffix(1);
+  // "Bus- und Autofahrer": the hyphen stands for a word's second part.
+  static constexpr std::string_view kConjunctions[] = {"und", "oder", "bis",  "sowie",
+                                                       "bzw", "als",  "noch", "wie"};
+  for (std::string_view c : kConjunctions)
+    if (tailWord == c) return false;
+  if (!words) return true;
+  const std::string joined = std::string(head) + std::string(tailWord);
+  if (words->Knows(joined)) return true;
+  if (words->Knows(std::string(head) + "-" + std::string(tailWord))) return false;
+  return true;  // a word divided at the line's end is far commoner than a compound hyphen
+}

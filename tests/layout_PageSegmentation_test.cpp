@@ -1,0 +1,203 @@
+// Page segmentation on drawn pages: letter boxes set in lines, paragraphs and columns,
+// with pictures, rules and specks among them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "layout/PageSegmentation.h"
+
+namespace {
+
+constexpr int32_t kLetter = 24;  // height of a small letter, as on a 300-dpi page at 11 pt
+constexpr int32_t kPitch = 56;   // line pitch
+
+struct DrawnPage {
+  std::vector<InkComponent> components;
+
+  // A line of words of letter boxes from x to about x + width; returns the indices drawn.
+  std::vector<int32_t> Line(int32_t x, int32_t y, int32_t width) {
+    std::vector<int32_t> drawn;
+    int32_t left = x, k = 0;
+    while (left + 20 <= x + width) {
+      const bool tall = k % 3 == 0;  // ascenders now and then
+      const Box box{left, tall ? y - 10 : y, left + 13, y + kLetter - 1};
+      drawn.push_back(Add(box, (box.Right - box.Left + 1) * (box.Bottom - box.Top + 1) / 3));
+      left += (++k % 6 == 0) ? 30 : 17;  // a word gap after every sixth letter
+    }
+    return drawn;
+  }
+  // `lines` lines of a paragraph; the last one shorter.
+  std::vector<int32_t> Paragraph(int32_t x, int32_t y, int32_t width, int32_t lines) {
+    std::vector<int32_t> drawn;
+    for (int32_t l = 0; l < lines; ++l) {
+      const std::vector<int32_t> line = Line(x, y + l * kPitch, l + 1 == lines ? width / 2 : width);
+      drawn.insert(drawn.end(), line.begin(), line.end());
+    }
+    return drawn;
+  }
+  int32_t Add(Box box, int32_t ink) {
+    components.push_back({box, ink});
+    return int32_t(components.size()) - 1;
+  }
+  // A photo: solid blobs with grain and lighter patches around them.
+  std::vector<int32_t> Photo(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t seed) {
+    std::vector<int32_t> drawn;
+    std::mt19937 random(seed);
+    drawn.push_back(Add({x + w / 4, y + h / 4, x + 3 * w / 4, y + 3 * h / 4}, w * h / 6));
+    for (int32_t k = 0; k < 300; ++k) {
+      const int32_t px = x + int32_t(random() % uint32_t(w - 8));
+      const int32_t py = y + int32_t(random() % uint32_t(h - 8));
+      const int32_t size = 1 + int32_t(random() % 7);
+      drawn.push_back(Add({px, py, px + size, py + size}, (size + 1) * (size + 1)));
+    }
+    return drawn;
+  }
+};
+
+SegmentedPage Segment(const DrawnPage& page) {
+  return SegmentPage(page.components, 2480, 3508, kLetter);
+}
+
+// The index of the text block holding component i, -1 when none does.
+int32_t BlockOf(const SegmentedPage& page, int32_t i) {
+  for (size_t b = 0; b < page.textBlocks.size(); ++b) {
+    const auto& members = page.textBlocks[b].components;
+    if (std::find(members.begin(), members.end(), i) != members.end()) return int32_t(b);
+  }
+  return -1;
+}
+
+// Blocks of the given components (each wholly in one block) come in this order.
+void ExpectReadInOrder(const SegmentedPage& page,
+                       const std::vector<std::vector<int32_t>>& partsInOrder) {
+  int32_t previousLast = -1;
+  for (size_t p = 0; p < partsInOrder.size(); ++p) {
+    std::set<int32_t> blocks;
+    for (int32_t i : partsInOrder[p]) blocks.insert(BlockOf(page, i));
+    ASSERT_FALSE(blocks.count(-1)) << "part " << p << " has components in no text block";
+    EXPECT_GT(*blocks.begin(), previousLast) << "part " << p << " is read too early";
+    previousLast = *blocks.rbegin();
+  }
+}
+
+// Every component is given out exactly once.
+void ExpectEachComponentOnce(const SegmentedPage& page, size_t count) {
+  std::vector<int32_t> seen(count, 0);
+  for (const auto* regions : {&page.textBlocks, &page.nonText})
+    for (const PageRegion& r : *regions)
+      for (int32_t i : r.components) ++seen[size_t(i)];
+  for (size_t i = 0; i < count; ++i) EXPECT_EQ(seen[i], 1) << "component " << i;
+}
+
+TEST(PageSegmentation, EmptyPageOneComponentOneWord) {
+  EXPECT_TRUE(SegmentPage({}, 100, 100, 0).textBlocks.empty());
+  EXPECT_TRUE(SegmentPage({}, 0, 0, 0).nonText.empty());
+  const SegmentedPage one = SegmentPage({{{10, 10, 23, 33}, 120}}, 100, 100, 0);
+  ExpectEachComponentOnce(one, 1);
+  DrawnPage word;
+  word.Line(100, 100, 100);
+  const SegmentedPage segmented = SegmentPage(word.components, 1000, 1000, 0);
+  ASSERT_EQ(segmented.textBlocks.size(), 1u);
+  EXPECT_EQ(segmented.textBlocks[0].components.size(), word.components.size());
+}
+
+TEST(PageSegmentation, TwoColumnsAreReadOneAfterTheOther) {
+  DrawnPage page;
+  // Both columns have a paragraph gap at the same height: a cut across the page there
+  // would read the columns' halves in the wrong order.
+  const auto leftTop = page.Paragraph(300, 300, 880, 8);
+  const auto leftBottom = page.Paragraph(300, 300 + 9 * kPitch, 880, 8);
+  const auto rightTop = page.Paragraph(1300, 300, 880, 8);
+  const auto rightBottom = page.Paragraph(1300, 300 + 9 * kPitch, 880, 8);
+  const SegmentedPage segmented = Segment(page);
+  ExpectReadInOrder(segmented, {leftTop, leftBottom, rightTop, rightBottom});
+  ExpectEachComponentOnce(segmented, page.components.size());
+  for (const PageRegion& block : segmented.textBlocks)
+    EXPECT_TRUE(block.box.Right < 1240 || block.box.Left > 1240) << "a block spans the gutter";
+}
+
+TEST(PageSegmentation, HeadingSpanningThreeColumnsComesFirst) {
+  DrawnPage page;
+  const auto heading = page.Line(300, 250, 1500);
+  std::vector<std::vector<int32_t>> columns;
+  for (int32_t c = 0; c < 3; ++c) columns.push_back(page.Paragraph(300 + c * 640, 400, 560, 12));
+  const SegmentedPage segmented = Segment(page);
+  ExpectReadInOrder(segmented, {heading, columns[0], columns[1], columns[2]});
+  EXPECT_EQ(segmented.textBlocks.size(), 4u);
+  ExpectEachComponentOnce(segmented, page.components.size());
+}
+
+TEST(PageSegmentation, DateSetRightIsABlockWhereItStands) {
+  DrawnPage page;
+  const auto address = page.Paragraph(300, 400, 500, 3);
+  const auto date = page.Line(1600, 400 + 5 * kPitch, 550);
+  const auto body = page.Paragraph(300, 400 + 7 * kPitch, 1880, 5);
+  const SegmentedPage segmented = Segment(page);
+  ExpectReadInOrder(segmented, {address, date, body});
+  const int32_t dateBlock = BlockOf(segmented, date.front());
+  EXPECT_EQ(segmented.textBlocks[size_t(dateBlock)].components.size(), date.size());
+}
+
+TEST(PageSegmentation, FootnoteUnderARuleIsReadLast) {
+  DrawnPage page;
+  const auto left = page.Paragraph(300, 300, 880, 20);
+  const auto right = page.Paragraph(1300, 300, 880, 20);
+  // The rule and the footnote stand under the left column only.
+  const int32_t rule = page.Add({300, 3000, 900, 3002}, 600 * 3);
+  const auto footnote = page.Paragraph(300, 3040, 880, 2);
+  const SegmentedPage segmented = Segment(page);
+  ExpectReadInOrder(segmented, {left, right, footnote});
+  EXPECT_EQ(BlockOf(segmented, rule), -1);
+  ASSERT_FALSE(segmented.nonText.empty());
+  bool ruleFound = false;
+  for (const PageRegion& r : segmented.nonText) ruleFound |= r.kind == BlockKind::Rule;
+  EXPECT_TRUE(ruleFound);
+}
+
+TEST(PageSegmentation, PictureBetweenParagraphsGivesNoText) {
+  DrawnPage page;
+  const auto above = page.Paragraph(300, 300, 1880, 5);
+  const auto photo = page.Photo(800, 700, 800, 600, 7);
+  const auto below = page.Paragraph(300, 1400, 1880, 5);
+  const SegmentedPage segmented = Segment(page);
+  ExpectReadInOrder(segmented, {above, below});
+  for (int32_t i : photo) EXPECT_EQ(BlockOf(segmented, i), -1) << "photo component " << i;
+  ExpectEachComponentOnce(segmented, page.components.size());
+}
+
+TEST(PageSegmentation, GrainWithoutABlobIsNoText) {
+  // A light photo: only grain and small patches, none of them big.
+  DrawnPage page;
+  std::mt19937 random(3);
+  for (int32_t k = 0; k < 2000; ++k) {
+    const int32_t x = 500 + int32_t(random() % 900), y = 500 + int32_t(random() % 700);
+    const int32_t size = 1 + int32_t(random() % 5);
+    page.Add({x, y, x + size, y + size}, (size + 1) * (size + 1));
+  }
+  const SegmentedPage segmented = Segment(page);
+  EXPECT_TRUE(segmented.textBlocks.empty());
+  ExpectEachComponentOnce(segmented, page.components.size());
+}
+
+TEST(PageSegmentation, PageThatIsAllPictureHasNoTextBlocks) {
+  DrawnPage page;
+  for (int32_t y = 0; y + 877 <= 3508; y += 877)
+    for (int32_t x = 0; x + 620 <= 2480; x += 620) page.Photo(x, y, 620, 877, uint32_t(x + y));
+  const SegmentedPage segmented = SegmentPage(page.components, 2480, 3508, 0);
+  EXPECT_TRUE(segmented.textBlocks.empty());
+  EXPECT_FALSE(segmented.nonText.empty());
+}
+
+TEST(PageSegmentation, FrameAroundTextIsNoPicture) {
+  // A thin box drawn around a paragraph: big, but sparse.
+  DrawnPage page;
+  page.Add({250, 250, 2230, 800}, 2 * (1980 + 550) * 3);
+  const auto text = page.Paragraph(300, 320, 1880, 6);
+  const SegmentedPage segmented = Segment(page);
+  for (int32_t i : text) EXPECT_GE(BlockOf(segmented, i), 0);
+  EXPECT_EQ(BlockOf(segmented, 0), -1);
+}
+
+}  // namespace

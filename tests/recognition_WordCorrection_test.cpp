@@ -1,0 +1,233 @@
+// The word list settling doubtful characters, and the test for words divided at a line's end.
+#include <gtest/gtest.h>
+
+#include "recognition/WordCorrection.h"
+
+namespace {
+
+WordLookup Lookup(std::initializer_list<const char*> words) {
+  WordLookup lookup;
+  for (const char* w : words) lookup.Add(w);
+  lookup.Build();
+  return lookup;
+}
+
+// A word read as `text`, every character with confidence 0.9; doubts are added per test.
+PageWord Word(const std::string& text) {
+  PageWord word;
+  int32_t x = 0;
+  for (char c : text) {
+    PageChar pc;
+    pc.code = uint8_t(c);
+    pc.confidence = 0.9;
+    pc.box = {x, 0, x + 10, 20};
+    x += 12;
+    word.chars.push_back(pc);
+  }
+  return word;
+}
+
+void Doubt(PageWord& word, size_t position, char other, double confidence) {
+  word.chars[position].alternatives.push_back({uint8_t(other), confidence});
+}
+
+const WordLookup& German() {
+  static const WordLookup words =
+      Lookup({"wandert", "wandern", "Haus", "Maus", "sehr", "und", "Bahn", "Kinder", "Rinder",
+              "ihre", "Know-how", "Wetter", "Nordsee", "vielleicht", "wollte"});
+  return words;
+}
+
+TEST(WordLookup, FindsWordsAndSentenceInitialCapitals) {
+  const WordLookup& words = German();
+  EXPECT_TRUE(words.Contains("wandert"));
+  EXPECT_FALSE(words.Contains("wander"));
+  EXPECT_FALSE(words.Contains(""));
+  EXPECT_TRUE(words.Knows("Sehr"));   // "sehr" at a sentence's start
+  EXPECT_FALSE(words.Knows("hAUS"));  // a noun's capital is not optional the other way
+  EXPECT_FALSE(words.Contains("haus"));
+  WordLookup empty;
+  EXPECT_FALSE(empty.Contains("und"));
+  empty.Build();
+  EXPECT_FALSE(empty.Knows("und"));
+}
+
+TEST(WordLookup, ManyWordsAllFound) {
+  WordLookup words;
+  for (int i = 0; i < 20000; ++i) words.Add("w" + std::to_string(i));
+  words.Build();
+  for (int i = 0; i < 20000; i += 7) ASSERT_TRUE(words.Contains("w" + std::to_string(i)));
+  EXPECT_FALSE(words.Contains("w20000"));
+  EXPECT_EQ(words.Size(), 20000u);
+}
+
+TEST(SettleWord, DoubtfulLetterTakesTheListsReading) {
+  PageWord word = Word("wanbert");
+  Doubt(word, 3, 'd', 0.85);
+  Doubt(word, 3, 'h', 0.80);
+  EXPECT_TRUE(SettleWord(word, German()));
+  EXPECT_EQ(word.Text(), "wandert");
+  // The reading given up stays as an alternative.
+  EXPECT_EQ(word.chars[3].alternatives.front().code, 'b');
+}
+
+TEST(SettleWord, PunctuationAroundTheWordStays) {
+  PageWord word = Word("\x84wanbert,");
+  Doubt(word, 4, 'd', 0.86);
+  EXPECT_TRUE(SettleWord(word, German()));
+  EXPECT_EQ(word.Text(), "\x84wandert,");
+}
+
+TEST(SettleWord, WordOfTheListStaysEvenWithCloseAlternatives) {
+  PageWord word = Word("wandert");
+  Doubt(word, 6, 'n', 0.899);  // "wandern" is a word too
+  EXPECT_FALSE(SettleWord(word, German()));
+  EXPECT_EQ(word.Text(), "wandert");
+}
+
+TEST(SettleWord, NumbersAndUnknownNamesStay) {
+  PageWord number = Word("2019");
+  Doubt(number, 0, 'Z', 0.89);
+  EXPECT_FALSE(SettleWord(number, German()));
+  EXPECT_EQ(number.Text(), "2019");
+
+  PageWord mixed = Word("1O");  // a number with a letter-like digit: left alone
+  Doubt(mixed, 0, 'I', 0.89);
+  EXPECT_FALSE(SettleWord(mixed, Lookup({"IO"})));
+
+  PageWord name = Word("\xD6zt\xFCrk");  // no reading of it is a list word
+  Doubt(name, 0, 'O', 0.88);
+  EXPECT_FALSE(SettleWord(name, German()));
+
+  // A capitalised unknown word is taken only on close readings: two changes of 0.05 each
+  // are too far.
+  PageWord twoChanges = Word("Hoas");
+  Doubt(twoChanges, 1, 'a', 0.85);
+  Doubt(twoChanges, 2, 'u', 0.85);
+  EXPECT_FALSE(SettleWord(twoChanges, German()));
+  EXPECT_EQ(twoChanges.Text(), "Hoas");
+}
+
+TEST(SettleWord, CapitalisedNounWithOneClearDoubtIsSettled) {
+  PageWord word = Word("Bahm");
+  Doubt(word, 3, 'n', 0.86);
+  EXPECT_TRUE(SettleWord(word, German()));
+  EXPECT_EQ(word.Text(), "Bahn");
+  // "lhre" at a sentence's start: the capital I was doubtful.
+  PageWord start = Word("lhre");
+  Doubt(start, 0, 'I', 0.87);
+  EXPECT_TRUE(SettleWord(start, German()));
+  EXPECT_EQ(start.Text(), "Ihre");
+}
+
+TEST(SettleWord, SeveralNearTiesAreSettledTogether) {
+  // I and l, 0 and o: the classifier can hardly tell them apart.
+  PageWord word = Word("w0IIte");
+  Doubt(word, 1, 'o', 0.83);
+  Doubt(word, 2, 'l', 0.896);
+  Doubt(word, 3, 'l', 0.896);
+  EXPECT_TRUE(SettleWord(word, German()));
+  EXPECT_EQ(word.Text(), "wollte");
+  PageWord so = Word("s0");  // as many digits as letters, a letter first: a word
+  Doubt(so, 1, 'o', 0.83);
+  EXPECT_TRUE(SettleWord(so, Lookup({"so"})));
+  EXPECT_EQ(so.Text(), "so");
+  PageWord capitalised = Word("VieIIeicht");
+  Doubt(capitalised, 3, 'l', 0.896);
+  Doubt(capitalised, 4, 'l', 0.896);
+  EXPECT_TRUE(SettleWord(capitalised, German()));
+  EXPECT_EQ(capitalised.Text(), "Vielleicht");
+}
+
+TEST(SettleMarks, LowQuoteAfterALetterIsAComma) {
+  PageWord word = Word("Wetter\x82");
+  Doubt(word, 6, ',', 0.7);
+  EXPECT_TRUE(SettleMarks(word));
+  EXPECT_EQ(word.Text(), "Wetter,");
+  PageWord number = Word(
+      "1\x82"
+      "4");
+  Doubt(number, 1, ',', 0.8);
+  EXPECT_TRUE(SettleMarks(number));
+  EXPECT_EQ(number.Text(), "1,4");
+  // An opening quote at the word's start stays; so does one without a comma reading, or
+  // one whose comma reading is far below.
+  PageWord quoted = Word("\x82Wetter");
+  Doubt(quoted, 0, ',', 0.89);
+  EXPECT_FALSE(SettleMarks(quoted));
+  PageWord far = Word("Wetter\x82");
+  Doubt(far, 6, ',', 0.3);
+  Doubt(far, 6, '.', 0.89);
+  EXPECT_FALSE(SettleMarks(far));
+  EXPECT_EQ(far.Text(), "Wetter\x82");
+  // A comma in front of a word is the low quote.
+  PageWord opening = Word(",Wort");
+  Doubt(opening, 0, '\x82', 0.85);
+  EXPECT_TRUE(SettleMarks(opening));
+  EXPECT_EQ(opening.Text(), "\x82Wort");
+}
+
+TEST(SettleWord, WeakEvidenceStays) {
+  PageWord farBelow = Word("wanbert");
+  Doubt(farBelow, 3, 'd', 0.55);  // the alternative scored far below the reading
+  EXPECT_FALSE(SettleWord(farBelow, German()));
+  EXPECT_EQ(farBelow.Text(), "wanbert");
+
+  // Two list words equally close: nothing tells them apart.
+  PageWord tie = Word("Ninder");
+  Doubt(tie, 0, 'K', 0.87);
+  Doubt(tie, 0, 'R', 0.87);
+  EXPECT_FALSE(SettleWord(tie, German()));
+  EXPECT_EQ(tie.Text(), "Ninder");
+
+  // Four changes are too many even when each is close.
+  PageWord many = Word("xamdcrf");
+  Doubt(many, 0, 'w', 0.89);
+  Doubt(many, 2, 'n', 0.89);
+  Doubt(many, 5, 'e', 0.89);
+  Doubt(many, 6, 't', 0.89);
+  EXPECT_FALSE(SettleWord(many, German()));
+}
+
+TEST(SettleDoubtfulCharacters, CountsAndSummarisesThePage) {
+  PageText page;
+  page.blocks.resize(1);
+  page.blocks[0].lines.resize(1);
+  PageWord doubtful = Word("Maux");
+  Doubt(doubtful, 3, 's', 0.88);
+  page.blocks[0].lines[0].words = {Word("und"), doubtful, Word("Xyzzy")};
+  const CorrectionCount count = SettleDoubtfulCharacters(page, German());
+  EXPECT_EQ(count.wordsChecked, 2);
+  EXPECT_EQ(count.wordsChanged, 1);
+  EXPECT_EQ(page.blocks[0].lines[0].words[1].Text(), "Maus");
+  EXPECT_LT(page.blocks[0].lines[0].words[1].confidence, 0.9);
+  EXPECT_FALSE(page.blocks[0].box.Empty());
+}
+
+TEST(SettleDoubtfulCharacters, WithoutAListOnlyMarksAreSettled) {
+  PageText page;
+  page.blocks.resize(1);
+  page.blocks[0].lines.resize(1);
+  PageWord comma = Word("Maux\x82");
+  Doubt(comma, 3, 's', 0.89);
+  Doubt(comma, 4, ',', 0.8);
+  page.blocks[0].lines[0].words = {comma};
+  const CorrectionCount count = SettleDoubtfulCharacters(page, WordLookup());
+  EXPECT_EQ(count.marksChanged, 1);
+  EXPECT_EQ(count.wordsChanged, 0);
+  EXPECT_EQ(page.blocks[0].lines[0].words[0].Text(), "Maux,");
+}
+
+TEST(JoinsDividedWord, DividedWordsJoinCompoundHyphensStay) {
+  const WordLookup& words = German();
+  EXPECT_TRUE(JoinsDividedWord("Wet", "ter", &words));
+  EXPECT_TRUE(JoinsDividedWord("Wet", "ter,", nullptr));
+  EXPECT_TRUE(JoinsDividedWord("unbe", "kannt", &words));  // unknown: a division is likelier
+  EXPECT_FALSE(JoinsDividedWord("Nord", "Ostsee", &words));
+  EXPECT_FALSE(JoinsDividedWord("Bus", "und", &words));
+  EXPECT_FALSE(JoinsDividedWord("Know", "how", &words));  // the list knows "Know-how"
+  EXPECT_FALSE(JoinsDividedWord("19", "20", &words));
+  EXPECT_FALSE(JoinsDividedWord("", "ter", &words));
+}
+
+}  // namespace
