@@ -8,7 +8,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
 
-.PHONY: all setup build run test test-fast asan bench format clean
+.PHONY: all setup build run test test-fast asan bench bench-classic format clean
 
 all: build
 
@@ -39,7 +39,11 @@ asan: setup $(ASAN_BUILD)/build.ninja
 
 test: test-fast asan
 
-bench: build
+# The classic text of every bench page, byte for byte as kept in bench/classic/.
+bench-classic: build
+	bench/check_classic.sh ./$(BUILD)/gui/quillon
+
+bench: bench-classic
 	./$(BUILD)/bench/bench_pages
 
 format:
