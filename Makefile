@@ -24,13 +24,17 @@ build: setup $(BUILD)/build.ninja
 run: build
 	./$(BUILD)/gui/quillon $(SAMPLE) -
 
-test-fast: build
+# The tests build with warnings as errors (as CI does); make run does not.
+test-fast: setup $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DQUILLON_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
 
 asan: setup $(ASAN_BUILD)/build.ninja
+	cmake -S . -B $(ASAN_BUILD) -DQUILLON_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
