@@ -33,8 +33,7 @@ void TMainForm::InstallPicture(RasterImage& image) {
 
 void TMainForm::NewPicture() {
   searchArea = {0, 0, DIBWidth(picture) - 1, DIBHeight(picture) - 1};
-  for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
-  lines.Clear();
+  ClearLines();
 }
 
 bool TMainForm::OpenPic(const std::string& name) {

@@ -168,6 +168,7 @@ class TMainForm {
   // ---- layout/FindChars.cpp: object search ----
   void FindCharsBtnClick();
   void ClearChars();
+  void ClearLines();  // frees the text of every line and empties `lines`
   // Makes the page copy and the object images of the search (newdib; tests put a failing
   // one here to see the search through a lack of memory).
   void (*objectImageMaker)(RasterImage* out, int32_t width, int32_t height, int32_t bitsPerPixel,
