@@ -388,6 +388,28 @@ int Letters(const QString& text) {
   return count;
 }
 
+// The line boxes and their blue labels stay on the page view once "Only find lines" is
+// done: the view was painted during the search, not asked to repaint afterwards.
+TEST_F(WindowTest, OnlyFindLinesLeavesTheLabelledLineBoxesOnTheView) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawText("lines.png", 700, 220, Paragraph(30, 30, 3, 50))));
+  form->settings.ZoomEd = 100;
+  window->ZoomEd->setValue(100);
+  Settle();
+  window->FindCharsBtn->click();
+  Settle(200);
+  ASSERT_EQ(form->lines.Count, 3);
+  int blue = 0, red = 0;
+  const SoftwareCanvas& view = window->PaintBox1->canvas;
+  for (int32_t y = 0; y < view.Height(); ++y)
+    for (int32_t x = 0; x < view.Width(); ++x) {
+      blue += view.GetPixel(x, y) == clBlue;
+      red += view.GetPixel(x, y) == clRed;
+    }
+  EXPECT_GT(blue, 0) << "the labels";
+  EXPECT_GT(red, 0) << "the line boxes";
+}
+
 TEST_F(WindowTest, StartTextOcrFillsTheOutputAndShowsItsPage) {
   StartWindow();
   ASSERT_TRUE(form->OpenPic(DrawText("text.png", 700, 220, Paragraph(30, 30, 3, 50))));

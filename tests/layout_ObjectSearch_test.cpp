@@ -161,6 +161,12 @@ TEST(MakeSearchMap, InkOnlyWhereAllThreeBytesAreZeroAndThePageIsLeftAlone) {
   EXPECT_EQ(MakeSearchMap(none).pixels, nullptr);
 }
 
+TEST(TicksBetween, StaysRightAcrossTheCountersWrap) {
+  EXPECT_EQ(TicksBetween(1000u, 1250u), 250u);
+  EXPECT_EQ(TicksBetween(0xFFFFFF00u, 0x00000010u), 0x110u);
+  EXPECT_EQ(TicksBetween(uint32_t(INT32_MAX), uint32_t(INT32_MAX) + 5u), 5u);
+}
+
 TEST(IsRoundDot, WorkedExamples) {
   auto dot = [](const std::vector<std::string>& rows) {
     RasterImage image = DrawPage(rows);
@@ -295,6 +301,33 @@ TEST_F(SearchFixture, PageIsExactlyAsBeforeAndResultsReplaceTheLastSearch) {
   EXPECT_EQ(PixelBytes(form.bwImage), before);
   EXPECT_EQ(form.objects.Count, 2) << "a second search replaces the first one's results";
   EXPECT_EQ(form.lines.Count, 1);
+}
+
+// "Only find lines" paints the page view there and then and draws the red line boxes
+// with their blue labels over it; no later repaint is asked for that would wipe them.
+TEST_F(SearchFixture, ViewShowsThePageWithLineBoxesAndLabelsAfterTheSearch) {
+  RasterImage page = BlankPage(200, 60);
+  for (int32_t left : {20, 60, 100, 140}) {
+    FillRect(page, left, 10, left + 29, 49);
+    FillRect(page, left + 3, 13, left + 26, 46, 255);
+  }
+  SetPage(page);
+  form.settings.ZoomEd = 100;
+  form.PaintBox1Paint();  // sizes the view, as opening the page does
+  window.paintBox1.brushColor = clYellow;
+  window.paintBox1.FillRect(0, 0, 200, 60);  // whatever the view showed before
+  const int32_t repaintsBefore = window.paintBox1Repaints;
+  form.FindCharsBtnClick();
+  ASSERT_EQ(form.lines.Count, 1);
+  EXPECT_EQ(window.paintBox1Repaints, repaintsBefore);
+  const SoftwareCanvas& view = window.paintBox1;
+  EXPECT_EQ(view.GetPixel(150, 30), clWhite) << "the page, painted by the search";
+  EXPECT_EQ(view.GetPixel(141, 30), clBlack);
+  EXPECT_EQ(view.GetPixel(55, 10), clRed) << "the line box's top edge";
+  int32_t blue = 0;
+  for (int32_t y = 0; y < 30; ++y)
+    for (int32_t x = 20; x < 60; ++x) blue += view.GetPixel(x, y) == clBlue;
+  EXPECT_GT(blue, 0) << "the label \"1;1\" at the line's corner";
 }
 
 TEST_F(SearchFixture, EmptyPageAndEmptyAreaFindNothing) {
