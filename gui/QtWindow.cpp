@@ -439,6 +439,7 @@ QWidget* QtWindow::BuildDeveloperPanel() {
   static const Entry entries[] = {
       {"Recognize", "RecogBtn", [](TMainForm& f) { f.RecogBtnClick(); }},
       {"Recog V2", "Rec2Btn", [](TMainForm& f) { f.Rec2BtnClick(); }},
+      {"Regcog V3", "RegBtn", [](TMainForm& f) { f.RegBtnClick(); }},
       {"auto learn", "Autolearn", [](TMainForm& f) { f.AutolearnClick(); }},
       {"BitBtn3", "BitBtn3", [](TMainForm& f) { f.BitBtn3Click(); }},
       {"Generate font", "BitBtn2", [](TMainForm& f) { f.BitBtn2Click(); }},

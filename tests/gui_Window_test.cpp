@@ -106,6 +106,7 @@ TEST_F(WindowTest, CaptionPagesAndControlDefaults) {
       {"FindCharsBtn", "Only find lines"}, {"TextErkennBtn", "Start text OCR..."},
       {"SaveBtn", "Save text as..."},      {"SaveRTFBtn", "Save word file as..."},
       {"RecogBtn", "Recognize"},           {"Rec2Btn", "Recog V2"},
+      {"RegBtn", "Regcog V3"},
       {"Autolearn", "auto learn"},         {"BitBtn3", "BitBtn3"},
       {"BitBtn2", "Generate font"},        {"LoadWordsBtn", "Load Words"}};
   for (const auto& [name, caption] : buttons) {
@@ -408,6 +409,28 @@ TEST_F(WindowTest, OnlyFindLinesLeavesTheLabelledLineBoxesOnTheView) {
     }
   EXPECT_GT(blue, 0) << "the labels";
   EXPECT_GT(red, 0) << "the line boxes";
+}
+
+// "Regcog V3" runs the recognition again on the objects of the last search: no new search,
+// and the characters are appended to the lines' texts once more.
+TEST_F(WindowTest, RegcogV3RecognisesTheLastSearchAgain) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawText("again.png", 700, 120, Paragraph(30, 30, 1, 50))));
+  window->FindCharsBtn->click();
+  ASSERT_EQ(form->lines.Count, 1);
+  auto* regBtn = window->findChild<QPushButton*>("RegBtn");
+  ASSERT_NE(regBtn, nullptr);
+  regBtn->click();
+  ASSERT_NE(form->lines.At(0)->text, nullptr);
+  const std::string once = form->lines.At(0)->text;
+  ASSERT_FALSE(once.empty());
+  const int32_t searches = window->LogCount();
+  regBtn->click();
+  EXPECT_EQ(std::string(form->lines.At(0)->text), once + once);
+  bool searchedAgain = false;
+  for (int32_t i = searches; i < window->LogCount(); ++i)
+    searchedAgain |= window->LogLine(i) == "Search for objects...";
+  EXPECT_FALSE(searchedAgain);
 }
 
 TEST_F(WindowTest, StartTextOcrFillsTheOutputAndShowsItsPage) {
