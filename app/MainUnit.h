@@ -32,15 +32,15 @@ enum class ReadingOrder : uint8_t { Auto, Page, Columns };
 enum class Switch : uint8_t { Auto, Off, On };
 
 // Values of the window's controls. The Qt window keeps them in step with its widgets;
-// the command line sets them from its options (ranges, defaults and captions: the option
-// table of app/Options.h).
+// the command line sets them from its options. Their ranges and captions are the rows of
+// the option table (app/Options.h); the defaults here are those rows' defaults.
 struct Settings {
-  int32_t SchwellEd = 50;       // "Black/white separation value:" 1 ... 99 %
-  int32_t ZoomEd = 30;          // "Zoom:" 10 ... 300 %, step 5
-  int32_t MinObjSizeED = 3;     // "Minimal object size in pixels:" 1 ... 10
-  bool BildFilterCheck = true;  // "Exclude pictures"
-  int32_t TrackBar1 = 5;        // 0 ("More text") ... 10 ("Less pictures")
-  double KoorFakEd = 5.0;       // "Column width:" 0.1 ... 100; NaN when the field is unreadable
+  int32_t SchwellEd = 50;       // "Black/white separation value:" (--separation)
+  int32_t ZoomEd = 30;          // "Zoom:" 10 ... 300 %, step 5 (the window only)
+  int32_t MinObjSizeED = 3;     // "Minimal object size in pixels:" (--min-object-size)
+  bool BildFilterCheck = true;  // "Exclude pictures" (--exclude-pictures)
+  int32_t TrackBar1 = 5;        // slider "More text" ... "Less pictures" (--picture-filter)
+  double KoorFakEd = 5.0;       // "Column width:" (--column-width); NaN when unreadable
   int32_t lineed = 0;           // developer panel: line whose objects the page view highlights
   RecogniserKind recogniser = RecogniserKind::Classic;  // "Recogniser:"
   ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
@@ -54,6 +54,7 @@ struct Settings {
   bool UseDictionary() const {
     return dictionary == Switch::Auto ? Extended() : dictionary == Switch::On;
   }
+  bool operator==(const Settings&) const = default;
 };
 
 struct Rect32 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/CommandLine.h"
+#include "app/Options.h"
 
 namespace {
 
@@ -48,6 +49,32 @@ TEST(CommandLine, DefaultsMatchTheWindow) {
   EXPECT_TRUE(cl.settings.BildFilterCheck);
   EXPECT_EQ(cl.settings.TrackBar1, 5);
   EXPECT_DOUBLE_EQ(cl.settings.KoorFakEd, 5.0);
+}
+
+// Every row's stated default is what Settings starts with: storing it changes nothing. A
+// default that names no single value ("off with classic, on with extended") belongs to a
+// setting that starts on Auto, so that every value it can be given changes the settings.
+TEST(OptionTable, EveryDefaultIsTheSettingsDefault) {
+  for (const OptionSpec& spec : OptionTable()) {
+    if (spec.kind == OptionKind::Flag || spec.kind == OptionKind::Text) continue;
+    OptionValue value;
+    if (ParseOptionValue(spec, spec.defaultText, &value)) {
+      CommandLine cl;
+      spec.store(cl, value);
+      EXPECT_TRUE(cl.settings == Settings{}) << spec.name << " default " << spec.defaultText;
+      continue;
+    }
+    std::vector<std::string> values = {"on", "off"};
+    if (spec.kind == OptionKind::Choice) values.assign(spec.choices.begin(), spec.choices.end());
+    ASSERT_TRUE(spec.kind == OptionKind::OnOff || spec.kind == OptionKind::Choice)
+        << spec.name << ": the default " << spec.defaultText << " is no value of the row";
+    for (const std::string& text : values) {
+      ASSERT_TRUE(ParseOptionValue(spec, text, &value)) << spec.name;
+      CommandLine cl;
+      spec.store(cl, value);
+      EXPECT_FALSE(cl.settings == Settings{}) << spec.name << "=" << text;
+    }
+  }
 }
 
 }  // namespace

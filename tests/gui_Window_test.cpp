@@ -100,15 +100,21 @@ TEST_F(WindowTest, CaptionPagesAndControlDefaults) {
   EXPECT_EQ(window->findChild<QLabel*>("RxLabel7")->text(), "Output text....");
   EXPECT_EQ(window->findChild<QLabel*>("Label10")->text(), "Column width:");
 
-  const std::pair<const char*, const char*> buttons[] = {
-      {"OpenPicsBtn", "Open picture..."},  {"SavePicBtn", "Save picture..."},
-      {"PicEditBtn", "Edit picture..."},   {"RenderBlackWhiteBtn", "Render again"},
-      {"FindCharsBtn", "Only find lines"}, {"TextErkennBtn", "Start text OCR..."},
-      {"SaveBtn", "Save text as..."},      {"SaveRTFBtn", "Save word file as..."},
-      {"RecogBtn", "Recognize"},           {"Rec2Btn", "Recog V2"},
-      {"RegBtn", "Regcog V3"},
-      {"Autolearn", "auto learn"},         {"BitBtn3", "BitBtn3"},
-      {"BitBtn2", "Generate font"},        {"LoadWordsBtn", "Load Words"}};
+  const std::pair<const char*, const char*> buttons[] = {{"OpenPicsBtn", "Open picture..."},
+                                                         {"SavePicBtn", "Save picture..."},
+                                                         {"PicEditBtn", "Edit picture..."},
+                                                         {"RenderBlackWhiteBtn", "Render again"},
+                                                         {"FindCharsBtn", "Only find lines"},
+                                                         {"TextErkennBtn", "Start text OCR..."},
+                                                         {"SaveBtn", "Save text as..."},
+                                                         {"SaveRTFBtn", "Save word file as..."},
+                                                         {"RecogBtn", "Recognize"},
+                                                         {"Rec2Btn", "Recog V2"},
+                                                         {"RegBtn", "Regcog V3"},
+                                                         {"Autolearn", "auto learn"},
+                                                         {"BitBtn3", "BitBtn3"},
+                                                         {"BitBtn2", "Generate font"},
+                                                         {"LoadWordsBtn", "Load Words"}};
   for (const auto& [name, caption] : buttons) {
     auto* button = window->findChild<QPushButton*>(name);
     ASSERT_NE(button, nullptr) << name;
