@@ -84,7 +84,7 @@ class TMainForm {
   std::string programPath;                   // directory of the program, ending in '/'
   std::array<int32_t, 256> histogram{};      // brightness histogram of picture (app/BlackWhite)
   std::array<std::array<int32_t, 2>, 256> peakTable{};  // (count, grey level) working table
-  int32_t histogramMax = 0;
+  int32_t histogramMax = 0;             // largest count of `histogram`, the scale of its drawing
   GlyphGrid objectGrid{};               // the sampled object (recognition, devtools)
   GlyphGrid templateScratch{};          // the template under comparison (recognition)
   TDynaArray<char*> wordList{nullptr};  // words of "german.spe", stored in wordArena
@@ -96,14 +96,14 @@ class TMainForm {
   TDynaArray<ValueCount> bottomCounts{&currentBottomCount};  // line finding histograms
   ValueCount* currentTopCount = nullptr;
   TDynaArray<ValueCount> topCounts{&currentTopCount};
-  double correctionAngle = 0;  // skew of the page in degrees (layout)
-  int32_t stepStartTicks = 0;  // tick count at the start of a timed step
-  Rect32 searchArea{};         // picture pixels, inclusive (app/PageView, layout)
-  Rect32 viewArea{};           // searchArea in page-view pixels (app/PageView)
-  bool overEdge = false;
-  uint32_t dragging = 0;
+  double correctionAngle = 0;       // skew of the page in degrees (layout)
+  int32_t stepStartTicks = 0;       // tick count at the start of a timed step
+  Rect32 searchArea{};              // picture pixels, inclusive (app/PageView, layout)
+  Rect32 viewArea{};                // searchArea in page-view pixels (app/PageView)
+  bool overEdge = false;            // the mouse rests on an edge of viewArea (app/PageView)
+  uint32_t dragging = 0;            // 1 while a mouse button is held on the page view
   std::array<bool, 4> dragEdges{};  // left, right, top, bottom
-  bool formShown = false;
+  bool formShown = false;           // the window has been shown once (FormShow)
 
   Settings settings;
   WindowInterface& window;
@@ -117,10 +117,10 @@ class TMainForm {
   void FormShow();
   void FormDestroy();
   void TextErkennBtnClick();
-  void BitBtn1Click();
-  void Timer1Timer();
-  void endebtnClick();
-  void ImageBtn1Click();
+  void BitBtn1Click();    // "Cancel" (BreakBtn): asks the running recognition to stop
+  void Timer1Timer();     // the automatic run of the command line: OCR, then the end
+  void endebtnClick();    // "Hereby you leave the program": ends the program
+  void ImageBtn1Click();  // "Click here, if you need help": opens the manual
   void Log(const std::string& line) { window.LogAdd(line); }
   void RequestEnd();
   // Path of a data file of the program ("german.spe", the manual): beside the program
@@ -134,7 +134,7 @@ class TMainForm {
   void SavePicBtnClick();
   void SourceBtnClick();
   void ScanBtnClick();
-  void WMUser2(int32_t scanId);
+  void WMUser2(int32_t scanId);  // a scan has finished: installs its page
   void NewPicture();
   void InstallPicture(RasterImage& image);
   void Rotation901Click();            // DIBRotLeft
@@ -191,7 +191,7 @@ class TMainForm {
   void EnumerateFonts();
   void ReleaseFonts();  // deletes every font of fontHandles (the list itself stays)
   void GenerateDibs();
-  void BitBtn2Click();
+  void BitBtn2Click();  // "Generate font": renders the glyphs again
   void savedibs() {}
 
   // ---- recognition/Classify.cpp: character classification ----
@@ -236,7 +236,7 @@ class TMainForm {
   void RecogBtnClick();
   void Rec2BtnClick();
   void AutolearnClick();
-  void BitBtn3Click();
+  void BitBtn3Click();        // "BitBtn3": shows the last glyph's pixel count in the caption
   std::string label2Caption;  // the developer label Label2 (UTF-8, as the window shows it)
   // Stroke classifier (devtools/StrokeClassifier): the direction table of the current
   // "Recognize" run, and the profile means of the current glyph by region, direction, bin.
