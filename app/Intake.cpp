@@ -70,7 +70,7 @@ void TMainForm::SavePicBtnClick() {
   if (!window.SaveFileDialog(GetDIBSaveFilter(), &name, &filterIndex)) return;
   name = SavePictureName(name, filterIndex);
   std::string error;
-  if (!SaveDib(picture, name.c_str(), filterIndex + 2, nullptr, &error))
+  if (!SaveDib(picture, name.c_str(), SaveFormatCode(filterIndex), nullptr, &error))
     window.MessageBox(error, "Error while saving " + name + "!", MessageIcon::Error,
                       MessageButtons::Ok);
 }

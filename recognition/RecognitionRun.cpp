@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr uint8_t kSharpS = 223;  // 'ß' in Windows-1252
 constexpr size_t kMaxAlternatives = 3;
 
 std::string CharUtf8(char ch) {
