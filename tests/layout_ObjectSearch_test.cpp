@@ -10,19 +10,9 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "layout/ObjectSearch.h"
+#include "tests/TestHelpers.h"
 
 namespace {
-
-// A 24-bit page from rows of '#' (ink) and '.' (paper).
-RasterImage DrawPage(const std::vector<std::string>& rows) {
-  RasterImage page;
-  const int32_t h = int32_t(rows.size()), w = int32_t(rows[0].size());
-  newdib(&page, w, h, 24, nullptr, 0);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      std::memset(DIBPixel24(page, x, y), rows[size_t(y)][size_t(x)] == '#' ? 0 : 255, 3);
-  return page;
-}
 
 RasterImage BlankPage(int32_t w, int32_t h) {
   RasterImage page;
@@ -108,7 +98,7 @@ TEST(FillObject, MarksTheSameComponentAsAPixelFloodFill) {
     for (auto& row : rows)
       for (auto& c : row) c = random() % 100 < 55 ? '#' : '.';
     const int32_t sx = int32_t(random() % uint32_t(w)), sy = int32_t(random() % uint32_t(h));
-    RasterImage page = DrawPage(rows);
+    RasterImage page = DrawnImage(rows);
     RasterImage map = MakeSearchMap(page);
     ASSERT_NE(map.pixels, nullptr);
     FillBounds fast{w, h, -1, -1}, slow{w, h, -1, -1};
@@ -169,7 +159,7 @@ TEST(TicksBetween, StaysRightAcrossTheCountersWrap) {
 
 TEST(IsRoundDot, WorkedExamples) {
   auto dot = [](const std::vector<std::string>& rows) {
-    RasterImage image = DrawPage(rows);
+    RasterImage image = DrawnImage(rows);
     const bool result = IsRoundDot(image);
     deldib(&image);
     return result;
@@ -190,7 +180,7 @@ TEST(IsRoundDot, WorkedExamples) {
 }
 
 TEST_F(SearchFixture, DiagonalPixelsAreTwoObjectsAndBothDots) {
-  SetPage(DrawPage({"....", ".#..", "..#.", "...."}));
+  SetPage(DrawnImage({"....", ".#..", "..#.", "...."}));
   form.settings.MinObjSizeED = 1;
   form.FindCharsBtnClick();
   EXPECT_EQ(form.objects.Count, 0);
@@ -208,7 +198,7 @@ TEST_F(SearchFixture, DiagonalPixelsAreTwoObjectsAndBothDots) {
 TEST_F(SearchFixture, SizeTestAndFilterTakeSpecksAndDotsOut) {
   // A 2 x 2 speck (too small), a 1 x 3 and a 3 x 1 bar (pass the size test, then dropped),
   // a filled 3 x 3 square (a dot), a 3 x 3 ring (kept).
-  SetPage(DrawPage({
+  SetPage(DrawnImage({
       "##.........#.......",
       "##.###.....#..###..",
       "...#.#.....#..###..",
@@ -250,7 +240,7 @@ TEST_F(SearchFixture, LongThinRuleStaysWhenTenTimesTheAverageHeight) {
 }
 
 TEST_F(SearchFixture, SpeckInsideALaterObjectsBoxBecomesPartOfItsImage) {
-  SetPage(DrawPage({
+  SetPage(DrawnImage({
       "........",
       "..#..#..",
       ".....#..",
@@ -368,7 +358,7 @@ TEST_F(SearchFixture, AllBlackPageIsOneObjectWithOneWindowPumpPerSpan) {
 }
 
 TEST_F(SearchFixture, SecondSearchStartedWhileTheFillLetsEventsRunIsRefused) {
-  SetPage(DrawPage({"###..###", "#.#..#.#", "###..###"}));
+  SetPage(DrawnImage({"###..###", "#.#..#.#", "###..###"}));
   form.settings.MinObjSizeED = 1;
   int32_t pumps = 0;
   window.onProcessMessages = [&] {
@@ -396,7 +386,7 @@ void FailingMaker(RasterImage* out, int32_t w, int32_t h, int32_t bits, const ui
 }
 
 TEST_F(SearchFixture, FailedSearchMapLeavesPageAndResultsAsTheyWere) {
-  SetPage(DrawPage({"###..###", "#.#..#.#", "###..###"}));
+  SetPage(DrawnImage({"###..###", "#.#..#.#", "###..###"}));
   form.settings.MinObjSizeED = 1;
   form.FindCharsBtnClick();
   ASSERT_EQ(form.objects.Count, 2);
@@ -424,7 +414,7 @@ TEST_F(SearchFixture, FailedSearchMapLeavesPageAndResultsAsTheyWere) {
 }
 
 TEST_F(SearchFixture, FailedObjectImageRestoresThePageAndLeaksNothing) {
-  SetPage(DrawPage({"###..###..###", "#.#..#.#..#.#", "###..###..###"}));
+  SetPage(DrawnImage({"###..###..###", "#.#..#.#..#.#", "###..###..###"}));
   form.settings.MinObjSizeED = 1;
   const std::vector<uint8_t> before = PixelBytes(form.bwImage);
   gMakerCalls = 0;

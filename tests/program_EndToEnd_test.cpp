@@ -9,14 +9,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "tests/TestHelpers.h"
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+namespace {
 
 // Runs a shell command and returns its standard output and exit status.
 std::string RunCommand(const std::string& command, int* status) {
