@@ -162,17 +162,15 @@ RasterImage RotatedPicture(const RasterImage& picture, bool left) {
 }  // namespace
 
 void TMainForm::DIBRotLeft() {
-  RasterImage turned = RotatedPicture(picture, true);
-  if (!turned.pixels) {
-    deldib(&turned);
-    return;
-  }
-  InstallPicture(turned);
-  window.RepaintPaintBox1();
+  RotatePicture(true);
 }
 
 void TMainForm::DIBRotRight() {
-  RasterImage turned = RotatedPicture(picture, false);
+  RotatePicture(false);
+}
+
+void TMainForm::RotatePicture(bool left) {
+  RasterImage turned = RotatedPicture(picture, left);
   if (!turned.pixels) {
     deldib(&turned);
     return;

@@ -141,7 +141,8 @@ class TMainForm {
   void Rotation90nachrechts1Click();  // DIBRotRight
   void DIBRotLeft();
   void DIBRotRight();
-  void WaitForScan();  // returns once no scan runs (the end, tests)
+  void RotatePicture(bool left);  // a quarter turn; the picture stays when memory lacks
+  void WaitForScan();             // returns once no scan runs (the end, tests)
   // The scanner connection; a running scan is waited for when the form goes.
   struct ScannerHandle {
     ScannerHandle();

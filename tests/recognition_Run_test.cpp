@@ -2,6 +2,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/HeadlessWindow.h"
@@ -153,14 +154,12 @@ TEST_F(RecognitionRunTest, FullStopsGoAfterTheWordAtLineEndAndAtPageEnd) {
 // The page result holds what the text holds: a word per blank-separated part of a line
 // (the full stop in its word), a line per text line, the hyphen kept at the line's end.
 TEST_F(RecognitionRunTest, PageResultFollowsTheTextWordByWord) {
-  AddLine(4);
-  AddLine(4);
-  AddObject(1, 0, 9, 'a');
-  AddObject(1, 10, 19, 'b');
+  for (const auto& [line, left, c] :
+       {std::tuple{1, 0, 'a'}, {1, 10, 'b'}, {1, 40, 'c'}, {1, 50, '-'}, {2, 0, 'd'}})
+    AddObject(line, left, left + 9, c);
   AddStopAfter(1, 19);
-  AddObject(1, 40, 49, 'c');
-  AddObject(1, 50, 59, '-');
-  AddObject(2, 0, 9, 'd');
+  AddLine(4);
+  AddLine(4);
   Run();
   ASSERT_EQ(Text(1), "ab. c-");
   ASSERT_EQ(form.pageText.blocks.size(), 1u);
