@@ -8,7 +8,7 @@ ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
 
-.PHONY: all setup build run test test-fast asan bench format clean
+.PHONY: all setup build run test test-fast asan bench bench-classic format clean
 
 all: build
 
@@ -24,13 +24,17 @@ build: setup $(BUILD)/build.ninja
 run: build
 	./$(BUILD)/gui/quillon $(SAMPLE) -
 
-test-fast: build
+# The tests build with warnings as errors (as CI does); make run does not.
+test-fast: setup $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) -DQUILLON_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON
 
 asan: setup $(ASAN_BUILD)/build.ninja
+	cmake -S . -B $(ASAN_BUILD) -DQUILLON_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -39,7 +43,11 @@ asan: setup $(ASAN_BUILD)/build.ninja
 
 test: test-fast asan
 
-bench: build
+# The classic text of every bench page, byte for byte as kept in bench/classic/.
+bench-classic: build
+	bench/check_classic.sh ./$(BUILD)/gui/quillon
+
+bench: bench-classic
 	./$(BUILD)/bench/bench_pages
 	./$(BUILD)/bench/bench_pages --quillon-arg=--recogniser=extended
 

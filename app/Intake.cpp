@@ -34,8 +34,7 @@ void TMainForm::InstallPicture(RasterImage& image) {
 
 void TMainForm::NewPicture() {
   searchArea = {0, 0, DIBWidth(picture) - 1, DIBHeight(picture) - 1};
-  for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
-  lines.Clear();
+  ClearLines();
   pageText = PageText();  // a result belongs to the picture it was read from
 }
 
@@ -74,7 +73,7 @@ void TMainForm::SavePicBtnClick() {
   if (!window.SaveFileDialog(GetDIBSaveFilter(), &name, &filterIndex)) return;
   name = SavePictureName(name, filterIndex);
   std::string error;
-  if (!SaveDib(picture, name.c_str(), filterIndex + 2, nullptr, &error))
+  if (!SaveDib(picture, name.c_str(), SaveFormatCode(filterIndex), nullptr, &error))
     window.MessageBox(error, "Error while saving " + name + "!", MessageIcon::Error,
                       MessageButtons::Ok);
 }
@@ -166,17 +165,15 @@ RasterImage RotatedPicture(const RasterImage& picture, bool left) {
 }  // namespace
 
 void TMainForm::DIBRotLeft() {
-  RasterImage turned = RotatedPicture(picture, true);
-  if (!turned.pixels) {
-    deldib(&turned);
-    return;
-  }
-  InstallPicture(turned);
-  window.RepaintPaintBox1();
+  RotatePicture(true);
 }
 
 void TMainForm::DIBRotRight() {
-  RasterImage turned = RotatedPicture(picture, false);
+  RotatePicture(false);
+}
+
+void TMainForm::RotatePicture(bool left) {
+  RasterImage turned = RotatedPicture(picture, left);
   if (!turned.pixels) {
     deldib(&turned);
     return;

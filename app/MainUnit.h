@@ -36,15 +36,15 @@ enum class ReadingOrder : uint8_t { Auto, Page, Columns };
 enum class Switch : uint8_t { Auto, Off, On };
 
 // Values of the window's controls. The Qt window keeps them in step with its widgets;
-// the command line sets them from its options (ranges, defaults and captions: the option
-// table of app/Options.h).
+// the command line sets them from its options. Their ranges and captions are the rows of
+// the option table (app/Options.h); the defaults here are those rows' defaults.
 struct Settings {
-  int32_t SchwellEd = 50;       // "Black/white separation value:" 1 ... 99 %
-  int32_t ZoomEd = 30;          // "Zoom:" 10 ... 300 %, step 5
-  int32_t MinObjSizeED = 3;     // "Minimal object size in pixels:" 1 ... 10
-  bool BildFilterCheck = true;  // "Exclude pictures"
-  int32_t TrackBar1 = 5;        // 0 ("More text") ... 10 ("Less pictures")
-  double KoorFakEd = 5.0;       // "Column width:" 0.1 ... 100; NaN when the field is unreadable
+  int32_t SchwellEd = 50;       // "Black/white separation value:" (--separation)
+  int32_t ZoomEd = 30;          // "Zoom:" 10 ... 300 %, step 5 (the window only)
+  int32_t MinObjSizeED = 3;     // "Minimal object size in pixels:" (--min-object-size)
+  bool BildFilterCheck = true;  // "Exclude pictures" (--exclude-pictures)
+  int32_t TrackBar1 = 5;        // slider "More text" ... "Less pictures" (--picture-filter)
+  double KoorFakEd = 5.0;       // "Column width:" (--column-width); NaN when unreadable
   int32_t lineed = 0;           // developer panel: line whose objects the page view highlights
   RecogniserKind recogniser = RecogniserKind::Classic;  // "Recogniser:"
   ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
@@ -58,6 +58,7 @@ struct Settings {
   bool UseDictionary() const {
     return dictionary == Switch::Auto ? Extended() : dictionary == Switch::On;
   }
+  bool operator==(const Settings&) const = default;
 };
 
 struct Rect32 {
@@ -87,7 +88,7 @@ class TMainForm {
   std::string programPath;                   // directory of the program, ending in '/'
   std::array<int32_t, 256> histogram{};      // brightness histogram of picture (app/BlackWhite)
   std::array<std::array<int32_t, 2>, 256> peakTable{};  // (count, grey level) working table
-  int32_t histogramMax = 0;
+  int32_t histogramMax = 0;             // largest count of `histogram`, the scale of its drawing
   GlyphGrid objectGrid{};               // the sampled object (recognition, devtools)
   GlyphGrid templateScratch{};          // the template under comparison (recognition)
   TDynaArray<char*> wordList{nullptr};  // words of "german.spe", stored in wordArena
@@ -99,14 +100,14 @@ class TMainForm {
   TDynaArray<ValueCount> bottomCounts{&currentBottomCount};  // line finding histograms
   ValueCount* currentTopCount = nullptr;
   TDynaArray<ValueCount> topCounts{&currentTopCount};
-  double correctionAngle = 0;  // skew of the page in degrees (layout)
-  int32_t stepStartTicks = 0;  // tick count at the start of a timed step
-  Rect32 searchArea{};         // picture pixels, inclusive (app/PageView, layout)
-  Rect32 viewArea{};           // searchArea in page-view pixels (app/PageView)
-  bool overEdge = false;
-  uint32_t dragging = 0;
+  double correctionAngle = 0;       // skew of the page in degrees (layout)
+  int32_t stepStartTicks = 0;       // tick count at the start of a timed step
+  Rect32 searchArea{};              // picture pixels, inclusive (app/PageView, layout)
+  Rect32 viewArea{};                // searchArea in page-view pixels (app/PageView)
+  bool overEdge = false;            // the mouse rests on an edge of viewArea (app/PageView)
+  uint32_t dragging = 0;            // 1 while a mouse button is held on the page view
   std::array<bool, 4> dragEdges{};  // left, right, top, bottom
-  bool formShown = false;
+  bool formShown = false;           // the window has been shown once (FormShow)
 
   Settings settings;
   WindowInterface& window;
@@ -123,10 +124,10 @@ class TMainForm {
   void FormShow();
   void FormDestroy();
   void TextErkennBtnClick();
-  void BitBtn1Click();
-  void Timer1Timer();
-  void endebtnClick();
-  void ImageBtn1Click();
+  void BitBtn1Click();    // "Cancel" (BreakBtn): asks the running recognition to stop
+  void Timer1Timer();     // the automatic run of the command line: OCR, then the end
+  void endebtnClick();    // "Hereby you leave the program": ends the program
+  void ImageBtn1Click();  // "Click here, if you need help": opens the manual
   void Log(const std::string& line) { window.LogAdd(line); }
   void RequestEnd();
   // Path of a data file of the program ("german.spe", the manual): beside the program
@@ -140,14 +141,15 @@ class TMainForm {
   void SavePicBtnClick();
   void SourceBtnClick();
   void ScanBtnClick();
-  void WMUser2(int32_t scanId);
+  void WMUser2(int32_t scanId);  // a scan has finished: installs its page
   void NewPicture();
   void InstallPicture(RasterImage& image);
   void Rotation901Click();            // DIBRotLeft
   void Rotation90nachrechts1Click();  // DIBRotRight
   void DIBRotLeft();
   void DIBRotRight();
-  void WaitForScan();  // returns once no scan runs (the end, tests)
+  void RotatePicture(bool left);  // a quarter turn; the picture stays when memory lacks
+  void WaitForScan();             // returns once no scan runs (the end, tests)
   // The scanner connection; a running scan is waited for when the form goes.
   struct ScannerHandle {
     ScannerHandle();
@@ -175,6 +177,7 @@ class TMainForm {
   // ---- layout/FindChars.cpp: object search ----
   void FindCharsBtnClick();
   void ClearChars();
+  void ClearLines();  // frees the text of every line and empties `lines`
   // Makes the page copy and the object images of the search (newdib; tests put a failing
   // one here to see the search through a lack of memory).
   void (*objectImageMaker)(RasterImage* out, int32_t width, int32_t height, int32_t bitsPerPixel,
@@ -196,7 +199,7 @@ class TMainForm {
   void EnumerateFonts();
   void ReleaseFonts();  // deletes every font of fontHandles (the list itself stays)
   void GenerateDibs();
-  void BitBtn2Click();
+  void BitBtn2Click();  // "Generate font": renders the glyphs again
   void savedibs() {}
 
   // ---- recognition/Classify.cpp: character classification ----
@@ -258,7 +261,7 @@ class TMainForm {
   void RecogBtnClick();
   void Rec2BtnClick();
   void AutolearnClick();
-  void BitBtn3Click();
+  void BitBtn3Click();        // "BitBtn3": shows the last glyph's pixel count in the caption
   std::string label2Caption;  // the developer label Label2 (UTF-8, as the window shows it)
   // Stroke classifier (devtools/StrokeClassifier): the direction table of the current
   // "Recognize" run, and the profile means of the current glyph by region, direction, bin.

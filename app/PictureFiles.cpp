@@ -17,13 +17,13 @@ const char* const kOpenPictureFilter =
     "EMF - Windows Enhanced Metafile|*.EMF|"
     "All files (*.*)|*.*";
 
-const char* const kSaveExtensions[12] = {"",     ".BMP", ".DIB", ".GIF", ".IFF", ".JIF",
-                                         ".JPG", ".LBM", ".PCX", ".RLE", ".TGA", ".TIF"};
+const char* const kSaveExtensions[kSaveFilterEntries + 1] = {
+    "", ".BMP", ".DIB", ".GIF", ".IFF", ".JIF", ".JPG", ".LBM", ".PCX", ".RLE", ".TGA", ".TIF"};
 
 std::string SavePictureName(const std::string& name, int32_t filterIndex) {
   const size_t slash = name.rfind('/');
   const size_t dot = name.rfind('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  if (hasExtension || filterIndex < 1 || filterIndex > 11) return name;
+  if (hasExtension || filterIndex < 1 || filterIndex > kSaveFilterEntries) return name;
   return name + kSaveExtensions[filterIndex];
 }

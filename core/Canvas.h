@@ -9,6 +9,7 @@
 #include <string>
 
 struct RasterImage;
+class PlatformFont;
 
 using TColor = uint32_t;
 constexpr TColor clBlack = 0x000000;
@@ -30,6 +31,9 @@ class Canvas {
   PenStyle penStyle = PenStyle::Solid;
   TColor brushColor = clWhite;
   BrushStyle brushStyle = BrushStyle::Solid;
+  // The font TextOut draws with (not owned); without one TextOut draws nothing.
+  const PlatformFont* font = nullptr;
+  TColor fontColor = clBlack;
 
   virtual int32_t Width() const = 0;
   virtual int32_t Height() const = 0;
@@ -41,14 +45,13 @@ class Canvas {
   virtual void Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
   // Fills with the brush colour, no outline; right and bottom are exclusive.
   virtual void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
-  // Text in the canvas font (see SoftwareCanvas), top-left corner at (x, y); the text is
-  // Windows-1252.
+  // Text in `font` and `fontColor`, top-left corner at (x, y); the text is Windows-1252.
   virtual void TextOut(int32_t x, int32_t y, const std::string& text) = 0;
   virtual TColor GetPixel(int32_t x, int32_t y) const = 0;
   virtual void SetPixel(int32_t x, int32_t y, TColor color) = 0;
 
-  // Copies the rows of a 24- or 8-bit image (whole width, `rows` memory rows from the
-  // bottom row 0 up) to the device with its top-left corner at (x, y), unscaled.
+  // Copies a whole 24- or 8-bit image to the device with its top-left corner at (x, y),
+  // unscaled.
   virtual void SetDIBitsToDevice(int32_t x, int32_t y, const RasterImage& image) = 0;
   // Scales the source rectangle (srcY counted from the bottom row, DIB style) into the
   // destination rectangle. Returns false when the device cannot do it.

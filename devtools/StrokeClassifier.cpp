@@ -9,39 +9,41 @@ namespace {
 
 enum Region { R1, R2, R3, R4, R5, R6, R7 };
 
-// Features by their log labels, in log order.
+// Features by their log labels, in log order. "Strich" is a stroke (dark bins of a
+// direction's profile), "links"/"rechts"/"oben"/"unten"/"mitte" left/right/top/bottom/
+// middle, "ganz" the far edge, "halb" half as dark, over the whole glyph.
 enum Feature {
-  Strichlinks,
-  Strichlinksmitte,
-  striktlinks,
-  Strichlinksoben,
-  Strichlinksunten,
-  ganzlinksoben,
-  ganzlinksunten,
-  strichlinkhalb,
-  Strichrechts,
-  Strichrechtsmitter,
-  Strichrechtsoben,
-  Strichrechtsunten,
-  ganzrechtsoben,
-  ganzrechtsunten,
-  strichrechtshalb,
-  Strichmitte,
-  Middle,
-  Strichunten,
-  Strichuntenmitte,
-  Strichuntenhalb,
-  Strichoben,
-  Tstrich,
-  Strichobenmitte,
-  Strichobenhalb,
-  Strichmittey,
-  Strichmitteyhalb,
-  KSlash,
-  Slash,
-  Slashhalb,
-  Backslash,
-  Backslashhalb,
+  Strichlinks,         // stroke at the left (darkest across the columns in the left bins)
+  Strichlinksmitte,    // stroke at the left in the middle region
+  striktlinks,         // stroke at the very left edge (leftmost bin darkest)
+  Strichlinksoben,     // stroke at the left in the upper region
+  Strichlinksunten,    // stroke at the left in the lower region
+  ganzlinksoben,       // ink at the far left, upper region
+  ganzlinksunten,      // ink at the far left, lower region
+  strichlinkhalb,      // half-dark stroke at the left over the whole glyph
+  Strichrechts,        // stroke at the right
+  Strichrechtsmitter,  // stroke at the right in the middle region
+  Strichrechtsoben,    // stroke at the right in the upper region
+  Strichrechtsunten,   // stroke at the right in the lower region
+  ganzrechtsoben,      // ink at the far right, upper region
+  ganzrechtsunten,     // ink at the far right, lower region
+  strichrechtshalb,    // half-dark stroke at the right over the whole glyph
+  Strichmitte,         // vertical stroke in the middle columns
+  Middle,              // ink in the middle rows of the middle region
+  Strichunten,         // bar along the bottom
+  Strichuntenmitte,    // bar along the bottom in the middle region
+  Strichuntenhalb,     // half-dark bar along the bottom
+  Strichoben,          // bar along the top
+  Tstrich,             // the cross-bar of a t, just above the middle
+  Strichobenmitte,     // bar along the top in the middle region
+  Strichobenhalb,      // half-dark bar along the top
+  Strichmittey,        // horizontal bar in the middle rows
+  Strichmitteyhalb,    // half-dark horizontal bar in the middle rows
+  KSlash,              // the arms of a k: a rising diagonal at the right
+  Slash,               // rising diagonal through the centre (/)
+  Slashhalb,           // half-dark rising diagonal
+  Backslash,           // falling diagonal through the centre (\\)
+  Backslashhalb,       // half-dark falling diagonal
 };
 
 // Ink thresholds, as fractions of white.

@@ -77,6 +77,23 @@ QString OneLine(const std::string& s) {
   return text;
 }
 
+// The row of a setting in the option table: its range and caption are the window's too.
+const OptionSpec& Option(const char* name) {
+  const OptionSpec* spec = FindOption(name);
+  if (!spec) throw std::logic_error(std::string("no option row ") + name);
+  return *spec;
+}
+
+QString Caption(const char* option) {
+  return Option(option).caption;
+}
+
+template <typename SpinBox>
+void SetRangeOf(SpinBox* box, const char* option) {
+  const OptionSpec& spec = Option(option);
+  box->setRange(spec.low, spec.high);
+}
+
 QPushButton* Button(const QString& caption, const QString& name, const QIcon& icon,
                     QWidget* parent) {
   auto* button = new QPushButton(icon, caption, parent);
@@ -203,11 +220,11 @@ QWidget* QtWindow::BuildScanPage() {
 
   auto* bwBox = new QGroupBox("Black and white", column);
   auto* bw = new QGridLayout(bwBox);
-  bw->addWidget(new QLabel("Black/white separation value:", bwBox), 0, 0, 1, 3);
+  bw->addWidget(new QLabel(Caption("--separation"), bwBox), 0, 0, 1, 3);
   SchwellEd = new QSpinBox(bwBox);
   SchwellEd->setObjectName("SchwellEd");
-  SchwellEd->setRange(1, 99);
-  SchwellEd->setValue(50);
+  SetRangeOf(SchwellEd, "--separation");
+  SchwellEd->setValue(Settings{}.SchwellEd);
   bw->addWidget(SchwellEd, 1, 0);
   bw->addWidget(new QLabel("%", bwBox), 1, 1);
   RenderBlackWhiteBtn = Button("Render again", "RenderBlackWhiteBtn", RenderIcon(), bwBox);
@@ -227,7 +244,7 @@ QWidget* QtWindow::BuildScanPage() {
   ZoomEd->setObjectName("ZoomEd");
   ZoomEd->setRange(10, 300);
   ZoomEd->setSingleStep(5);
-  ZoomEd->setValue(30);
+  ZoomEd->setValue(Settings{}.ZoomEd);
   ocr->addWidget(ZoomEd, 0, 1);
   ocr->addWidget(new QLabel("%", ocrBox), 0, 2);
   FindCharsBtn = Button("Only find lines", "FindCharsBtn", FindLinesIcon(), ocrBox);
@@ -339,14 +356,14 @@ QWidget* QtWindow::BuildOutputPage() {
   MarkWordsCheck->setObjectName("MarkWordsCheck");
   MarkWordsCheck->setChecked(true);
   MarkWordsCheck->setToolTip("Words read with little confidence get a coloured background");
-  auto* label10 = new QLabel("Column width:", page);
+  auto* label10 = new QLabel(Caption("--column-width"), page);
   label10->setObjectName("Label10");
   KoorFakEd = new QDoubleSpinBox(page);
   KoorFakEd->setObjectName("KoorFakEd");
-  KoorFakEd->setRange(0.1, 100.0);
+  SetRangeOf(KoorFakEd, "--column-width");
   KoorFakEd->setDecimals(1);
   KoorFakEd->setSingleStep(0.5);
-  KoorFakEd->setValue(5.0);
+  KoorFakEd->setValue(Settings{}.KoorFakEd);
   KoorFakEd->setToolTip("Page pixels per pixel of indentation: smaller values spread columns");
   label10->setBuddy(KoorFakEd);
   row->addWidget(SaveBtn);
@@ -400,27 +417,27 @@ QWidget* QtWindow::BuildSettingsPage() {
 
   auto* objectsBox = new QGroupBox("Object search", page);
   auto* grid = new QGridLayout(objectsBox);
-  grid->addWidget(new QLabel("Minimal object size in pixels:", objectsBox), 0, 0);
+  grid->addWidget(new QLabel(Caption("--min-object-size"), objectsBox), 0, 0);
   MinObjSizeED = new QSpinBox(objectsBox);
   MinObjSizeED->setObjectName("MinObjSizeED");
-  MinObjSizeED->setRange(1, 10);
-  MinObjSizeED->setValue(3);
+  SetRangeOf(MinObjSizeED, "--min-object-size");
+  MinObjSizeED->setValue(Settings{}.MinObjSizeED);
   grid->addWidget(MinObjSizeED, 0, 1);
   grid->setColumnStretch(2, 1);
   outer->addWidget(objectsBox);
 
   auto* picturesBox = new QGroupBox("Pictures on the page", page);
   auto* pictures = new QGridLayout(picturesBox);
-  BildFilterCheck = new QCheckBox("Exclude pictures", picturesBox);
+  BildFilterCheck = new QCheckBox(Caption("--exclude-pictures"), picturesBox);
   BildFilterCheck->setObjectName("BildFilterCheck");
-  BildFilterCheck->setChecked(true);
+  BildFilterCheck->setChecked(Settings{}.BildFilterCheck);
   pictures->addWidget(BildFilterCheck, 0, 0, 1, 3);
   TrackBar1 = new QSlider(Qt::Horizontal, picturesBox);
   TrackBar1->setObjectName("TrackBar1");
-  TrackBar1->setRange(0, 10);
+  SetRangeOf(TrackBar1, "--picture-filter");
   TrackBar1->setSingleStep(1);
   TrackBar1->setPageStep(1);
-  TrackBar1->setValue(5);
+  TrackBar1->setValue(Settings{}.TrackBar1);
   TrackBar1->setTickPosition(QSlider::TicksBelow);
   TrackBar1->setTickInterval(1);
   TrackBar1->setMinimumWidth(220);
@@ -502,6 +519,7 @@ QWidget* QtWindow::BuildDeveloperPanel() {
   static const Entry entries[] = {
       {"Recognize", "RecogBtn", [](TMainForm& f) { f.RecogBtnClick(); }},
       {"Recog V2", "Rec2Btn", [](TMainForm& f) { f.Rec2BtnClick(); }},
+      {"Regcog V3", "RegBtn", [](TMainForm& f) { f.RegBtnClick(); }},
       {"auto learn", "Autolearn", [](TMainForm& f) { f.AutolearnClick(); }},
       {"BitBtn3", "BitBtn3", [](TMainForm& f) { f.BitBtn3Click(); }},
       {"Generate font", "BitBtn2", [](TMainForm& f) { f.BitBtn2Click(); }},

@@ -3,18 +3,22 @@
 #include "app/MainUnit.h"
 #include "layout/DotTests.h"
 
-int32_t TMainForm::findaccentabove(Box character) {
+namespace {
+
+int32_t CountDots(TMainForm& form, const Box& character, bool (*placed)(const Box&, const Box&)) {
   int32_t count = 0;
-  dots.First();
-  while (dots.Next())
-    if (IsDotAbove(currentDot->box, character)) ++count;
+  form.dots.First();
+  while (form.dots.Next())
+    if (placed(form.currentDot->box, character)) ++count;
   return count;
 }
 
+}  // namespace
+
+int32_t TMainForm::findaccentabove(Box character) {
+  return CountDots(*this, character, IsDotAbove);
+}
+
 int32_t TMainForm::findaccentpoint(Box character) {
-  int32_t count = 0;
-  dots.First();
-  while (dots.Next())
-    if (IsPointBeside(currentDot->box, character)) ++count;
-  return count;
+  return CountDots(*this, character, IsPointBeside);
 }

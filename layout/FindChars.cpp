@@ -14,11 +14,12 @@
 namespace {
 
 constexpr const char* kNoMemoryMessage = "Error: Not enough memory for this function!!!";
+constexpr int32_t kObjectListChunk = 10000;
 
-// Milliseconds of a steady clock, as the timing lines of the log count them.
-int32_t GetTickCount() {
+// Milliseconds of a steady clock in 32 bits, as the timing lines of the log count them.
+uint32_t GetTickCount() {
   using namespace std::chrono;
-  return int32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 // Lets the window's pending events run once per span of the fill.
@@ -31,6 +32,120 @@ class WindowPump final : public SpanListener {
   WindowInterface& window_;
 };
 
+void ReportNoMemory(TMainForm& form) {
+  form.window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
+                         MessageButtons::Ok);
+}
+
+void ClearLastSearch(TMainForm& form) {
+  form.ClearChars();
+  form.ClearLines();
+  form.bottomCounts.Clear();
+  form.objects.chunk = kObjectListChunk;  // only while the lists are empty
+  form.dots.chunk = kObjectListChunk;
+}
+
+void LogSearchStart(TMainForm& form) {
+  form.Log("Search for objects...");
+  form.Log(std::to_string(DIBWidth(form.bwImage)) + " x " +
+           std::to_string(DIBHeight(form.bwImage)) + " Pixel...");
+}
+
+// Clips the search area to a width x height page (stored back).
+void ClipSearchArea(Rect32& area, int32_t width, int32_t height) {
+  if (area.left < 0) area.left = 0;
+  if (area.top < 0) area.top = 0;
+  if (area.right > width - 1) area.right = width - 1;
+  if (area.bottom > height - 1) area.bottom = height - 1;
+}
+
+struct KeptObjects {
+  int32_t count = 0;
+  int64_t heightSum = 0;
+};
+
+// Appends the object `bounds` of the map to `objects` with its cut-out image.
+void KeepObject(TMainForm& form, RasterImage& work, const FillBounds& bounds) {
+  RasterImage image{};
+  if (!CutOutObject(work, bounds, &image, form.objectImageMaker)) throw std::bad_alloc();
+  PageObject* object;
+  try {
+    object = form.objects.Add();
+  } catch (const std::bad_alloc&) {
+    deldib(&image);
+    throw;
+  }
+  object->image = image;
+  object->box = {bounds.minX, bounds.minY, bounds.maxX, bounds.maxY};
+}
+
+// Scans the search area for unvisited ink; every object found is filled, then kept when
+// it reaches the minimal size, or left marked. Throws std::bad_alloc.
+KeptObjects CollectObjects(TMainForm& form, RasterImage& work) {
+  const int32_t width = DIBWidth(work), height = DIBHeight(work);
+  const int32_t minObjSize = form.settings.MinObjSizeED;
+  const Rect32 area = form.searchArea;
+  KeptObjects kept;
+  std::vector<FillSeed> workList;
+  WindowPump pump(form.window);
+  for (int32_t y = area.top; y <= area.bottom; ++y) {
+    const uint8_t* row = DIBRow(work, height - 1 - y);
+    for (int32_t x = area.left; x <= area.right; ++x) {
+      // Paper and visited ink dominate a row: jump to its next unvisited ink. Marks only
+      // ever leave kInkUnvisited, so nothing skipped can become a start later.
+      const void* next = std::memchr(row + x, kInkUnvisited, size_t(area.right - x + 1));
+      if (!next) break;
+      x = int32_t(static_cast<const uint8_t*>(next) - row);
+      FillBounds bounds{width, height, -1, -1};
+      FillObject(work, x, y, bounds, workList, &pump);
+      const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
+      // Too small: the pixels keep their mark and are neither ink nor paper from now on.
+      if (!(w >= minObjSize || h >= minObjSize)) continue;
+      KeepObject(form, work, bounds);
+      ++kept.count;
+      kept.heightSum += h;
+    }
+  }
+  return kept;
+}
+
+void LogObjectsFound(TMainForm& form) {
+  const uint32_t now = GetTickCount();
+  form.Log("Objects found: " + std::to_string(form.objects.Count) + "; Time:" +
+           std::to_string(TicksBetween(uint32_t(form.stepStartTicks), now)) + "msek....");
+  form.stepStartTicks = int32_t(GetTickCount());
+}
+
+// Visits the objects from the last to the first: round dots go to `dots`, hair-thin
+// specks are dropped; big objects (pictures, rules, initials) all stay. Throws
+// std::bad_alloc.
+void SetDotsAndSpecksAside(TMainForm& form, const KeptObjects& kept) {
+  if (kept.count == 0) return;
+  const int64_t big = 10 * (kept.heightSum / kept.count);
+  std::vector<int32_t> keep;
+  keep.reserve(size_t(form.objects.Count));
+  for (int32_t i = form.objects.Count - 1; i >= 0; --i) {
+    PageObject* object = form.objects.At(i);
+    const int32_t w = object->box.Right - object->box.Left + 1;
+    const int32_t h = object->box.Bottom - object->box.Top + 1;
+    if (h < big && w < big) {
+      if (IsRoundDot(object->image)) {
+        PageObject* dot = form.dots.Add();
+        object = form.objects.At(i);
+        std::memcpy(static_cast<void*>(dot), object, sizeof(PageObject));
+        std::memset(&object->image, 0, sizeof object->image);  // now owned by `dots`
+        continue;
+      }
+      if (w == 1 || h == 1) {
+        ReleasePageObject(*object);
+        continue;
+      }
+    }
+    keep.push_back(i);
+  }
+  ArrangeRecords(form.objects, keep);
+}
+
 }  // namespace
 
 void TMainForm::ClearChars() {
@@ -38,6 +153,11 @@ void TMainForm::ClearChars() {
   for (int32_t i = 0; i < dots.Count; ++i) ReleasePageObject(*dots.At(i));
   objects.Clear();
   dots.Clear();
+}
+
+void TMainForm::ClearLines() {
+  for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
+  lines.Clear();
 }
 
 void TMainForm::FindCharsBtnClick() {
@@ -50,7 +170,7 @@ void TMainForm::FindCharsBtnClick() {
     ~RunningFlag() { flag = false; }
   } running{findCharsRunning};
 
-  // 1. The search keeps its marks in a map of its own, one byte per pixel, so that the page
+  // The search keeps its marks in a map of its own, one byte per pixel, so that the page
   // itself is never written and stays exactly as it was, whatever happens.
   const bool pageUsable = bwImage.pixels && DIBBitCount(bwImage) == 24;
   RasterImage work{};
@@ -58,8 +178,7 @@ void TMainForm::FindCharsBtnClick() {
     work = MakeSearchMap(bwImage, objectImageMaker);
     if (!work.pixels) {
       deldib(&work);
-      window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
-                        MessageButtons::Ok);
+      ReportNoMemory(*this);
       return;  // page, lists and results of the last search stay as they were
     }
   }
@@ -68,124 +187,32 @@ void TMainForm::FindCharsBtnClick() {
     ~SearchMap() { deldib(&image); }
   } workOwner{work};
 
-  // 2. The results of the last search go.
-  ClearChars();
-  for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
-  lines.Clear();
-  bottomCounts.Clear();
-  objects.chunk = 10000;  // only while the lists are empty
-  dots.chunk = 10000;
-
-  // 3.
-  const int32_t width = DIBWidth(work), height = DIBHeight(work);
-  Log("Search for objects...");
-  Log(std::to_string(DIBWidth(bwImage)) + " x " + std::to_string(DIBHeight(bwImage)) + " Pixel...");
-
-  // 4.
-  const int32_t minObjSize = settings.MinObjSizeED;
-  stepStartTicks = GetTickCount();
-
-  // 5. Clip the search area to the page (stored back).
-  if (pageUsable) {
-    if (searchArea.left < 0) searchArea.left = 0;
-    if (searchArea.top < 0) searchArea.top = 0;
-    if (searchArea.right > width - 1) searchArea.right = width - 1;
-    if (searchArea.bottom > height - 1) searchArea.bottom = height - 1;
-  }
-
-  // 6. Scan for unvisited ink; every object found is filled, then kept or left marked.
-  int64_t heightSum = 0;
-  int32_t keptCount = 0;
+  ClearLastSearch(*this);
+  LogSearchStart(*this);
+  stepStartTicks = int32_t(GetTickCount());
+  KeptObjects kept;
   try {
-    std::vector<FillSeed> workList;
-    WindowPump pump(window);
-    const int32_t left = searchArea.left, top = searchArea.top;
-    const int32_t right = searchArea.right, bottom = searchArea.bottom;
-    for (int32_t y = top; y <= bottom && pageUsable; ++y) {
-      const uint8_t* row = DIBRow(work, height - 1 - y);
-      for (int32_t x = left; x <= right; ++x) {
-        // Paper and visited ink dominate a row: jump to its next unvisited ink. Marks only
-        // ever leave kInkUnvisited, so nothing skipped can become a start later.
-        const void* next = std::memchr(row + x, kInkUnvisited, size_t(right - x + 1));
-        if (!next) break;
-        x = int32_t(static_cast<const uint8_t*>(next) - row);
-        FillBounds bounds{width, height, -1, -1};
-        FillObject(work, x, y, bounds, workList, &pump);
-        const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
-        // Too small: the pixels keep their mark and are neither ink nor paper from now on.
-        if (!(w >= minObjSize || h >= minObjSize)) continue;
-        RasterImage image{};
-        if (!CutOutObject(work, bounds, &image, objectImageMaker)) throw std::bad_alloc();
-        PageObject* object;
-        try {
-          object = objects.Add();
-        } catch (const std::bad_alloc&) {
-          deldib(&image);
-          throw;
-        }
-        object->image = image;
-        object->box = {bounds.minX, bounds.minY, bounds.maxX, bounds.maxY};
-        ++keptCount;
-        heightSum += h;
-      }
+    if (pageUsable) {
+      ClipSearchArea(searchArea, DIBWidth(work), DIBHeight(work));
+      kept = CollectObjects(*this, work);
     }
+    LogObjectsFound(*this);
+    SetDotsAndSpecksAside(*this, kept);
   } catch (const std::bad_alloc&) {
     // No half result: the map goes with workOwner, the page itself was not touched.
     ClearChars();
-    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error, MessageButtons::Ok);
+    ReportNoMemory(*this);
     return;
   }
 
-  // 7.
-  Log("Objects found: " + std::to_string(objects.Count) +
-      "; Time:" + std::to_string(GetTickCount() - stepStartTicks) + "msek....");
-  stepStartTicks = GetTickCount();
-
-  // 8. Filter, visiting the objects from the last to the first: round dots go to `dots`,
-  // hair-thin specks are dropped; big objects (pictures, rules, initials) all stay.
-  if (keptCount > 0) {
-    const int64_t big = 10 * (heightSum / keptCount);
-    try {
-      std::vector<int32_t> keep;
-      keep.reserve(size_t(objects.Count));
-      for (int32_t i = objects.Count - 1; i >= 0; --i) {
-        PageObject* object = objects.At(i);
-        const int32_t w = object->box.Right - object->box.Left + 1;
-        const int32_t h = object->box.Bottom - object->box.Top + 1;
-        if (h < big && w < big) {
-          if (IsRoundDot(object->image)) {
-            PageObject* dot = dots.Add();
-            object = objects.At(i);
-            std::memcpy(static_cast<void*>(dot), object, sizeof(PageObject));
-            std::memset(&object->image, 0, sizeof object->image);  // now owned by `dots`
-            continue;
-          }
-          if (w == 1 || h == 1) {
-            ReleasePageObject(*object);
-            continue;
-          }
-        }
-        keep.push_back(i);
-      }
-      ArrangeRecords(objects, keep);
-    } catch (const std::bad_alloc&) {
-      ClearChars();
-      window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error,
-                        MessageButtons::Ok);
-      return;
-    }
-  }
-
-  // 9. - 11.
-  window.RepaintPaintBox1();
-  stepStartTicks = GetTickCount();
+  // The objects show at once, under the line boxes that the line finding draws next.
+  PaintBox1Paint();
+  stepStartTicks = int32_t(GetTickCount());
   try {
     findlinesoftext();
   } catch (const std::bad_alloc&) {
     ClearChars();
-    for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
-    lines.Clear();
-    window.MessageBox(kNoMemoryMessage, kApplicationTitle, MessageIcon::Error, MessageButtons::Ok);
+    ClearLines();
+    ReportNoMemory(*this);
   }
-  // 12. The map is released by workOwner; bwImage was never written.
 }

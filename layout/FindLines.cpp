@@ -12,7 +12,6 @@
 #include "layout/LineFinding.h"
 #include "layout/RecordOrder.h"
 #include "platform/Fonts.h"
-#include "platform/SoftwareCanvas.h"
 
 namespace {
 
@@ -41,6 +40,131 @@ void DrawSlantChart(Canvas& canvas, const SlantMeasure& slant) {
   }
 }
 
+// The temporary line records: record k - 1 holds line k with its slope.
+void AddTemporaryLines(TMainForm& form, const SlantMeasure& slant, int32_t lineCount) {
+  for (int32_t k = 1; k <= lineCount; ++k) {
+    TextLine* temporary = form.lines.Add();
+    temporary->number = k;
+    temporary->slope = slant.lineSlope[size_t(k - 1)];
+  }
+}
+
+// Lines whose slant disagrees with the page's are pictures (or their debris): their
+// objects go, and the lines after them move up. Returns the number of lines left.
+int32_t ExcludePictureLines(TMainForm& form, const SlantMeasure& slant, std::vector<Box>& boxes,
+                            std::vector<int32_t>& lineOf, int32_t lineCount) {
+  const double tolerance = PictureTolerance(form.settings.TrackBar1);
+  // removedBefore[k]: invalid lines among 1 ... k - 1, the amount line k moves up by.
+  std::vector<int32_t> removedBefore(size_t(lineCount) + 1, 0);
+  int32_t invalidCount = 0;
+  for (int32_t t = 0; t < lineCount; ++t) {
+    TextLine* temporary = form.lines.At(t);
+    temporary->invalid = std::fabs(temporary->slope - slant.pageSlope) > tolerance ? 1 : 0;
+    removedBefore[size_t(t) + 1] = invalidCount;
+    invalidCount += temporary->invalid;
+  }
+  std::vector<int32_t> keep;
+  keep.reserve(size_t(form.objects.Count));
+  std::vector<Box> keptBoxes;
+  std::vector<int32_t> keptLines;
+  for (int32_t i = 0; i < form.objects.Count; ++i) {
+    const int32_t k = lineOf[size_t(i)];
+    if (form.lines.At(k - 1)->invalid) {
+      ReleasePageObject(*form.objects.At(i));
+      continue;
+    }
+    keep.push_back(i);
+    keptBoxes.push_back(boxes[size_t(i)]);
+    keptLines.push_back(k - removedBefore[size_t(k)]);
+  }
+  ArrangeRecords(form.objects, keep);
+  boxes = std::move(keptBoxes);
+  lineOf = std::move(keptLines);
+  lineCount -= invalidCount;
+  form.Log(std::to_string(invalidCount) +
+           " lines marked as invalid. Remaining: " + std::to_string(lineCount) + " Lines");
+  return lineCount;
+}
+
+// The corrected boxes go to the objects; the boxes as found stay in unskewedBox.
+void StoreCorrectedBoxes(TMainForm& form, const std::vector<Box>& boxes,
+                         const std::vector<int32_t>& lineOf) {
+  for (int32_t i = 0; i < form.objects.Count; ++i) {
+    PageObject* object = form.objects.At(i);
+    object->unskewedBox = object->box;
+    object->box = boxes[size_t(i)];
+    object->line = lineOf[size_t(i)];
+  }
+}
+
+// One record per line, from the corrected boxes of its objects in list order, put into
+// `lines` in reading order.
+void MakeLineRecords(TMainForm& form, const std::vector<Box>& boxes,
+                     const std::vector<int32_t>& lineOf, int32_t lineCount) {
+  std::vector<std::vector<Box>> members(static_cast<size_t>(lineCount));
+  for (size_t i = 0; i < boxes.size(); ++i) members[size_t(lineOf[i] - 1)].push_back(boxes[i]);
+  std::vector<TextLine> records;
+  records.reserve(size_t(lineCount));
+  for (int32_t k = 1; k <= lineCount; ++k)
+    records.push_back(MakeTextLine(k, members[size_t(k - 1)], form.bottomCounts, form.topCounts));
+  members.clear();
+  SortLinesReadingOrder(records);
+  for (const TextLine& record : records) *form.lines.Add() = record;
+}
+
+// Line boxes with their labels "number;position" on the page view, until its next
+// repaint.
+void DrawLineBoxes(TMainForm& form) {
+  Canvas& view = form.window.PaintBox1Canvas();
+  LogFont description;
+  description.height = -11;
+  description.faceName = "Arial";
+  const std::unique_ptr<PlatformFont> labelFont(PlatformFont::Create(description));
+  const PlatformFont* previousFont = view.font;
+  const TColor previousFontColor = view.fontColor;
+  view.font = labelFont.get();  // may be null: labels are then left out
+  view.fontColor = clBlue;
+  view.brushStyle = BrushStyle::Clear;
+  view.penColor = clRed;
+  view.penStyle = PenStyle::Solid;
+  const int64_t zoom = form.settings.ZoomEd;
+  auto scaled = [zoom](int32_t v) { return int32_t(int64_t(v) * zoom / 100); };
+  for (int32_t p = 0; p < form.lines.Count; ++p) {
+    const TextLine* line = form.lines.At(p);
+    view.Rectangle(scaled(line->left), scaled(line->top), scaled(line->right),
+                   scaled(line->bottom));
+    if (view.font)
+      view.TextOut(scaled(line->left), scaled(line->top),
+                   std::to_string(line->number) + ";" + std::to_string(p + 1));
+  }
+  view.font = previousFont;
+  view.fontColor = previousFontColor;
+}
+
+// Objects refer to their line by its place in the sorted `lines`.
+void NumberObjectsByLinePosition(TMainForm& form, int32_t lineCount) {
+  std::vector<int32_t> position(size_t(lineCount) + 1, 0);
+  for (int32_t p = 0; p < form.lines.Count; ++p) position[size_t(form.lines.At(p)->number)] = p + 1;
+  for (int32_t i = 0; i < form.objects.Count; ++i) {
+    PageObject* object = form.objects.At(i);
+    object->line = position[size_t(object->line)];
+  }
+}
+
+// Objects in reading order: line by line, by Left within a line.
+void SortObjectsReadingOrder(TMainForm& form, int32_t lineCount) {
+  form.Log("Sorting...");
+  form.SortObjectsByLeft();
+  std::vector<std::vector<int32_t>> byLine(size_t(lineCount) + 1);
+  for (int32_t i = 0; i < form.objects.Count; ++i)
+    byLine[size_t(form.objects.At(i)->line)].push_back(i);
+  std::vector<int32_t> order;
+  order.reserve(size_t(form.objects.Count));
+  for (int32_t p = 1; p <= lineCount; ++p)
+    order.insert(order.end(), byLine[size_t(p)].begin(), byLine[size_t(p)].end());
+  ArrangeRecords(form.objects, order);
+}
+
 }  // namespace
 
 void TMainForm::SortObjectsByLeft() {
@@ -54,134 +178,23 @@ void TMainForm::findlinesoftext() {
   Log("Search lines...");
   if (objects.Count == 0) return;
 
-  // 1. - 2.
   SortObjectsByLeft();
   std::vector<Box> boxes = ObjectBoxes(objects);
   std::vector<int32_t> lineOf;
   int32_t lineCount = GroupLines(boxes, lineOf);
-
-  // 3. Slant of every line and of the page; temporary record k - 1 belongs to line k.
   const SlantMeasure slant = MeasureSlant(boxes, lineOf, lineCount);
-  for (int32_t k = 1; k <= lineCount; ++k) {
-    TextLine* temporary = lines.Add();
-    temporary->number = k;
-    temporary->slope = slant.lineSlope[size_t(k - 1)];
-  }
-
-  // 4.
+  AddTemporaryLines(*this, slant, lineCount);
   DrawSlantChart(window.PaintBox2Canvas(), slant);
+  if (settings.BildFilterCheck)
+    lineCount = ExcludePictureLines(*this, slant, boxes, lineOf, lineCount);
 
-  // 5. Lines whose slant disagrees with the page's are pictures (or their debris).
-  if (settings.BildFilterCheck) {
-    const double tolerance = PictureTolerance(settings.TrackBar1);
-    // removedBefore[k]: invalid lines among 1 ... k - 1, the amount line k moves up by.
-    std::vector<int32_t> removedBefore(size_t(lineCount) + 1, 0);
-    int32_t invalidCount = 0;
-    for (int32_t t = 0; t < lineCount; ++t) {
-      TextLine* temporary = lines.At(t);
-      temporary->invalid = std::fabs(temporary->slope - slant.pageSlope) > tolerance ? 1 : 0;
-      removedBefore[size_t(t) + 1] = invalidCount;
-      invalidCount += temporary->invalid;
-    }
-    std::vector<int32_t> keep;
-    keep.reserve(size_t(objects.Count));
-    std::vector<Box> keptBoxes;
-    std::vector<int32_t> keptLines;
-    for (int32_t i = 0; i < objects.Count; ++i) {
-      const int32_t k = lineOf[size_t(i)];
-      if (lines.At(k - 1)->invalid) {
-        ReleasePageObject(*objects.At(i));
-        continue;
-      }
-      keep.push_back(i);
-      keptBoxes.push_back(boxes[size_t(i)]);
-      keptLines.push_back(k - removedBefore[size_t(k)]);
-    }
-    ArrangeRecords(objects, keep);
-    boxes = std::move(keptBoxes);
-    lineOf = std::move(keptLines);
-    lineCount -= invalidCount;
-    Log(std::to_string(invalidCount) +
-        " lines marked as invalid. Remaining: " + std::to_string(lineCount) + " Lines");
-  }
-
-  // 6.
-  for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
-  lines.Clear();
+  ClearLines();
   correctionAngle = CorrectionAngle(slant.pageSlope);
   Log(CorrectionAngleLogLine(correctionAngle));
-
-  // 7. Skew correction; the boxes as found stay in unskewedBox.
   CorrectSkew(boxes, lineOf, lineCount, slant.pageSlope);
-  for (int32_t i = 0; i < objects.Count; ++i) {
-    PageObject* object = objects.At(i);
-    object->unskewedBox = object->box;
-    object->box = boxes[size_t(i)];
-    object->line = lineOf[size_t(i)];
-  }
-
-  // 8. One record per line, from the corrected boxes of its objects in list order.
-  std::vector<std::vector<Box>> members(static_cast<size_t>(lineCount));
-  for (size_t i = 0; i < boxes.size(); ++i) members[size_t(lineOf[i] - 1)].push_back(boxes[i]);
-  std::vector<TextLine> records;
-  records.reserve(size_t(lineCount));
-  for (int32_t k = 1; k <= lineCount; ++k)
-    records.push_back(MakeTextLine(k, members[size_t(k - 1)], bottomCounts, topCounts));
-  members.clear();
-
-  // 9.
-  SortLinesReadingOrder(records);
-  for (const TextLine& record : records) *lines.Add() = record;
-
-  // 10. Line boxes with their labels "number;position" on the page view, until its next
-  // repaint.
-  Canvas& view = window.PaintBox1Canvas();
-  auto* softwareView = dynamic_cast<SoftwareCanvas*>(&view);
-  std::unique_ptr<PlatformFont> labelFont;
-  const PlatformFont* previousFont = softwareView ? softwareView->font : nullptr;
-  const TColor previousFontColor = softwareView ? softwareView->fontColor : clBlack;
-  if (softwareView) {
-    LogFont description;
-    description.height = -11;
-    description.faceName = "Arial";
-    labelFont.reset(PlatformFont::Create(description));
-    softwareView->font = labelFont.get();  // may be null: labels are then left out
-    softwareView->fontColor = clBlue;
-  }
-  view.brushStyle = BrushStyle::Clear;
-  view.penColor = clRed;
-  view.penStyle = PenStyle::Solid;
-  const int64_t zoom = settings.ZoomEd;
-  auto scaled = [zoom](int32_t v) { return int32_t(int64_t(v) * zoom / 100); };
-  for (int32_t p = 0; p < lines.Count; ++p) {
-    const TextLine* line = lines.At(p);
-    view.Rectangle(scaled(line->left), scaled(line->top), scaled(line->right),
-                   scaled(line->bottom));
-    if (!softwareView || softwareView->font)
-      view.TextOut(scaled(line->left), scaled(line->top),
-                   std::to_string(line->number) + ";" + std::to_string(p + 1));
-  }
-  if (softwareView) {
-    softwareView->font = previousFont;
-    softwareView->fontColor = previousFontColor;
-  }
-
-  // 11. Objects refer to their line by its place in the sorted `lines`.
-  std::vector<int32_t> position(size_t(lineCount) + 1, 0);
-  for (int32_t p = 0; p < lines.Count; ++p) position[size_t(lines.At(p)->number)] = p + 1;
-  for (int32_t i = 0; i < objects.Count; ++i) {
-    PageObject* object = objects.At(i);
-    object->line = position[size_t(object->line)];
-  }
-
-  // 12. Objects in reading order: line by line, by Left within a line.
-  Log("Sorting...");
-  SortObjectsByLeft();
-  std::vector<std::vector<int32_t>> byLine(size_t(lineCount) + 1);
-  for (int32_t i = 0; i < objects.Count; ++i) byLine[size_t(objects.At(i)->line)].push_back(i);
-  std::vector<int32_t> order;
-  order.reserve(size_t(objects.Count));
-  for (int32_t p = 1; p <= lineCount; ++p)
-    order.insert(order.end(), byLine[size_t(p)].begin(), byLine[size_t(p)].end());
-  ArrangeRecords(objects, order);
+  StoreCorrectedBoxes(*this, boxes, lineOf);
+  MakeLineRecords(*this, boxes, lineOf, lineCount);
+  DrawLineBoxes(*this);
+  NumberObjectsByLinePosition(*this, lineCount);
+  SortObjectsReadingOrder(*this, lineCount);
 }

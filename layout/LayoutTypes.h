@@ -33,26 +33,26 @@ struct PageObject {
 };
 
 struct TextLine {
-  int32_t row;  // output row given by the text fitting
-  int32_t number;
-  int32_t maxHeight;
-  int32_t avgHeight;
-  int32_t minHeight;
-  int32_t thirdHeight;
-  int32_t xMiddle;
-  int32_t left;
-  int32_t right;
-  int32_t upperLevel;
-  int32_t middle;
-  int32_t bottom;
-  int32_t descenderLevel;
-  int32_t xTopLimit;
-  int32_t baseline;
-  int32_t xTop;
-  int32_t top;
-  double slope;     // temporary records of the slant pass only
-  uint8_t invalid;  // temporary records: the line disagrees with the page's slant
-  char* text;       // recognised text, owned; null when nothing was recognised
+  int32_t row;             // output row given by the text fitting
+  int32_t number;          // the line's number in the grouping order (the label's first part)
+  int32_t maxHeight;       // tallest object
+  int32_t avgHeight;       // mean object height
+  int32_t minHeight;       // smallest object
+  int32_t thirdHeight;     // avgHeight / 3, rounded: a wider gap starts a word
+  int32_t xMiddle;         // halfway between xTop and the baseline
+  int32_t left;            // the line's box: smallest Left of its objects
+  int32_t right;           // largest Right
+  int32_t upperLevel;      // a quarter of the way from top down to xTop
+  int32_t middle;          // halfway between top and bottom
+  int32_t bottom;          // largest Bottom (descenders included)
+  int32_t descenderLevel;  // objects reaching below it descend (g, p, q, y)
+  int32_t xTopLimit;       // objects starting above it are tall (capitals, ascenders)
+  int32_t baseline;        // the commonest Bottom: where the letters stand
+  int32_t xTop;            // the commonest Top below the line's top: the x-height
+  int32_t top;             // smallest Top (ascenders and capitals included)
+  double slope;            // temporary records of the slant pass only
+  uint8_t invalid;         // temporary records: the line disagrees with the page's slant
+  char* text;              // recognised text, owned; null when nothing was recognised
 };
 
 struct ValueCount {

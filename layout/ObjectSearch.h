@@ -72,3 +72,9 @@ bool CutOutObject(RasterImage& map, const FillBounds& bounds, RasterImage* image
 // than 90 % of the pixels within the radius (2 * min(w div 2, h div 2)) div 3 of the
 // centre (w div 2, h div 2) are black (first byte 0). An image without pixels is no dot.
 bool IsRoundDot(const RasterImage& image);
+
+// Milliseconds from the tick count `start` to `now`. The counter is 32 bits wide and wraps
+// after about 49 days; the difference taken modulo 2^32 stays right across the wrap.
+inline uint32_t TicksBetween(uint32_t start, uint32_t now) {
+  return now - start;
+}

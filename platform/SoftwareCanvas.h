@@ -33,10 +33,6 @@ class SoftwareCanvas : public Canvas {
                      const RasterImage& image, int32_t srcX, int32_t srcY, int32_t srcWidth,
                      int32_t srcHeight) override;
 
-  // The font TextOut draws with (not owned); without one TextOut draws nothing.
-  const PlatformFont* font = nullptr;
-  TColor fontColor = clBlack;
-
   static uint32_t ToPixel(TColor color) {
     return 0xFF000000u | ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
   }

@@ -14,6 +14,17 @@ inline constexpr char kAlphabet[] =
     "CKOPSUVWXYZ(),i\xE4\xF6\xFC\xC4\xD6\xDC"
     "j";
 inline constexpr int kMatchedCount = 62;
+// Entries up to this one start a classification with their own position as charIndex;
+// the later ones (the last umlauts and 'j') start without a character.
+inline constexpr int kIndexedCandidates = 67;
+
+// Characters the rules make, in Windows-1252.
+inline constexpr uint8_t kSharpS = 0xDF;  // ß
+inline constexpr uint8_t kSmallAUmlaut = 0xE4, kSmallOUmlaut = 0xF6, kSmallUUmlaut = 0xFC;
+inline constexpr uint8_t kCapitalAUmlaut = 0xC4, kCapitalOUmlaut = 0xD6, kCapitalUUmlaut = 0xDC;
+
+// The characters rendered for the developer recognisers: '0' ... 'z'.
+inline constexpr uint8_t kFirstGlyphChar = '0', kLastGlyphChar = 'z';
 
 // n: within the x-height; h: tall; b: either (only 'l').
 inline constexpr char kHeightClass[] =

@@ -61,7 +61,7 @@ void PackTemplateSet(const TemplateSet& set, PackedTemplateSet* packed) {
 void ResetCandidates(Candidate candidates[kCandidateCount + 1]) {
   for (int k = 1; k <= kCandidateCount + 1; ++k) {
     candidates[k - 1].score = 0;
-    candidates[k - 1].charIndex = k <= 67 ? k : 0;
+    candidates[k - 1].charIndex = k <= kIndexedCandidates ? k : 0;
   }
 }
 
@@ -171,22 +171,22 @@ int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provi
   if (d == 2) {
     switch (r) {
       case 'a':
-        r = 0xE4;
+        r = kSmallAUmlaut;
         break;
       case 'u':
-        r = 0xFC;
+        r = kSmallUUmlaut;
         break;
       case 'o':
-        r = 0xF6;
+        r = kSmallOUmlaut;
         break;
       case 'A':
-        r = 0xC4;
+        r = kCapitalAUmlaut;
         break;
       case 'U':
-        r = 0xDC;
+        r = kCapitalUUmlaut;
         break;
       case 'O':
-        r = 0xD6;
+        r = kCapitalOUmlaut;
         break;
       default:
         break;

@@ -1,6 +1,7 @@
 // The recognition run: every object of the page is classified in reading order and its
 // character appended to the text of its line, with word gaps, full stops, hyphen joins
-// and the sharp s.
+// and the sharp s. The run also records what it read as the page result (pageText).
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -8,14 +9,199 @@
 
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
+#include "layout/DotTests.h"
 #include "platform/SoftwareCanvas.h"
+#include "recognition/Alphabet.h"
 
 namespace {
 
-constexpr uint8_t kSharpS = 223;  // 'ß' in Windows-1252
+constexpr size_t kMaxAlternatives = 3;
 
 std::string CharUtf8(char ch) {
   return Cp1252ToUtf8(std::string_view(&ch, 1));
+}
+
+PageBox ToPageBox(const Box& box) {
+  return {box.Left, box.Top, box.Right, box.Bottom};
+}
+
+// The overlap ratio (0 ... 1) of a candidate; the rules that settle a character (the dot
+// over an i, a t between the levels) raise a score beyond 1, which is then certain.
+double Confidence(double score) {
+  return std::clamp(score, 0.0, 1.0);
+}
+
+// The object as the page result keeps it: its box on the page as found, its character
+// with the best candidate's score, and the next candidates as alternatives.
+PageChar MakePageChar(const PageObject& object, char c) {
+  const Box& found = object.unskewedBox;
+  const bool unskewed = found.Left || found.Top || found.Right || found.Bottom;
+  PageChar pageChar;
+  pageChar.code = uint8_t(c);
+  pageChar.box = ToPageBox(unskewed ? found : object.box);
+  pageChar.confidence = Confidence(object.candidates[0].score);
+  for (int i = 1; i < kCandidateCount && pageChar.alternatives.size() < kMaxAlternatives; ++i) {
+    const Candidate& candidate = object.candidates[i];
+    if (candidate.score <= 0) break;  // sorted: only zeros follow
+    if (candidate.charIndex < 1 || candidate.charIndex > kAlphabetSize) continue;
+    const uint8_t code = AlphabetChar(candidate.charIndex);
+    if (code == pageChar.code) continue;
+    pageChar.alternatives.push_back({code, Confidence(candidate.score)});
+  }
+  return pageChar;
+}
+
+// The text assembly of one run: appends each object's character to its line's text and to
+// the log's last line, with word gaps, full stops, hyphen joins and the sharp s, and keeps
+// the page result in step with the text.
+class TextAssembly {
+ public:
+  explicit TextAssembly(TMainForm& form) : form_(form), page_(form.pageText) {
+    page_ = PageText();
+    page_.width = DIBWidth(form.bwImage);
+    page_.height = DIBHeight(form.bwImage);
+    page_.blocks.emplace_back();  // the classic layout knows no blocks: one for the page
+  }
+
+  void Add(const PageObject& object, int32_t line, char c);
+  // The full stop still owed goes to the end of the last line's text.
+  void Finish() {
+    FlushFullStop(prevLine_);
+    wordLength_ = 0;
+    page_.Summarise();
+  }
+
+ private:
+  void LogAppend(const std::string& utf8) {
+    const int32_t last = form_.window.LogCount() - 1;
+    if (last >= 0) form_.window.LogSetLine(last, form_.window.LogLine(last) + utf8);
+  }
+  // A character with a dot beside its foot owes a full stop, written before whatever
+  // comes next: the next word, the next line or the end of the run.
+  void FlushFullStop(int32_t line) {
+    if (!pendingStop_) return;
+    LogAppend(".");
+    form_.AppendToLineText(line, '.');
+    AddToPage(pendingStopChar_, false);
+    pendingStop_ = false;
+  }
+  void ChangeLine();
+  void RemoveLineEndHyphen();
+  bool StartsWord(const Box& box, int32_t line, char c) const;
+  void Emit(int32_t line, char c, bool newWord);
+  void AddToPage(const PageChar& pageChar, bool newWord);
+  void NoteFullStop(const Box& unskewedBox);
+  void MarkDone(const Box& box);
+
+  TMainForm& form_;
+  PageText& page_;
+  int32_t prevLine_ = -1;
+  int32_t prevRight_ = -1;  // -1: no gap to measure
+  char prevChar_ = '\0';
+  int32_t wordLength_ = 0;
+  bool pendingStop_ = false;
+  PageChar pendingStopChar_;
+};
+
+void TextAssembly::Add(const PageObject& object, int32_t line, char c) {
+  // Taken first: removing a hyphen moves the records of `objects`.
+  const Box box = object.box, unskewedBox = object.unskewedBox;
+  PageChar pageChar = MakePageChar(object, c);
+  if (prevLine_ != -1 && line != prevLine_) ChangeLine();
+  if (line != prevLine_) {
+    page_.blocks[0].lines.emplace_back();
+    page_.blocks[0].lines.back().baseline = form_.lines.At(line - 1)->baseline;
+  }
+  const bool newWord = StartsWord(box, line, c);
+  if (!newWord && (c == 'B' || c == 'R') && wordLength_ > 0) c = char(kSharpS);
+  Emit(line, c, newWord);
+  pageChar.code = uint8_t(c);
+  AddToPage(pageChar, newWord);
+  ++wordLength_;
+  NoteFullStop(unskewedBox);
+  prevLine_ = line;
+  prevRight_ = box.Right;
+  prevChar_ = c;
+  MarkDone(box);
+}
+
+void TextAssembly::ChangeLine() {
+  if (prevChar_ == '-') {
+    RemoveLineEndHyphen();
+    return;
+  }
+  prevRight_ = -1;
+  FlushFullStop(prevLine_);
+  wordLength_ = 0;
+  form_.Log("");
+}
+
+// The hyphen that ended the previous line stands just before the current object: it goes,
+// and this line's first character joins its word (prevRight keeps the hyphen's edge).
+void TextAssembly::RemoveLineEndHyphen() {
+  TDynaArray<PageObject>& objects = form_.objects;
+  const int32_t index = objects.cursor - 1;
+  if (index >= 1) {
+    ReleasePageObject(*objects.At(index - 1));
+    objects.Delete(index - 1);
+    objects.Select(index - 1);
+    objects.cursor = index;
+  }
+  --wordLength_;
+}
+
+bool TextAssembly::StartsWord(const Box& box, int32_t line, char c) const {
+  if (prevRight_ == -1) return false;
+  const int32_t thirdHeight = form_.lines.Select(line - 1)->thirdHeight;
+  const int32_t gap = box.Left - prevRight_;
+  return gap > thirdHeight || (gap > thirdHeight / 2.0 && c == 'j');
+}
+
+void TextAssembly::Emit(int32_t line, char c, bool newWord) {
+  if (!newWord) {
+    if (c == ',') wordLength_ = 0;
+    LogAppend(CharUtf8(c));
+    form_.AppendToLineText(line, c);
+    return;
+  }
+  FlushFullStop(line);
+  wordLength_ = 0;
+  LogAppend(" " + CharUtf8(c));
+  form_.AppendToLineText(line, ' ');
+  form_.AppendToLineText(line, c);
+}
+
+// Words of the page result break where the text has a blank, and at every line's start.
+void TextAssembly::AddToPage(const PageChar& pageChar, bool newWord) {
+  PageLine& pageLine = page_.blocks[0].lines.back();
+  if (newWord || pageLine.words.empty()) pageLine.words.emplace_back();
+  pageLine.words.back().chars.push_back(pageChar);
+}
+
+void TextAssembly::NoteFullStop(const Box& unskewedBox) {
+  if (form_.findaccentpoint(unskewedBox) <= 0) return;
+  pendingStop_ = true;
+  pendingStopChar_ = PageChar();
+  pendingStopChar_.code = '.';
+  pendingStopChar_.confidence = 1.0;
+  for (int32_t i = 0; i < form_.dots.Count; ++i) {
+    const Box& dot = form_.dots.At(i)->box;
+    if (!IsPointBeside(dot, unskewedBox)) continue;
+    pendingStopChar_.box = ToPageBox(dot);
+    break;
+  }
+}
+
+// The object recognised: painted over in red on the page view.
+void TextAssembly::MarkDone(const Box& box) {
+  Canvas& view = form_.window.PaintBox1Canvas();
+  view.brushColor = clRed;
+  view.brushStyle = BrushStyle::Solid;
+  view.penColor = clRed;
+  view.penStyle = PenStyle::Solid;
+  const double zoom = form_.settings.ZoomEd;
+  view.Rectangle(int32_t(zoom * box.Left / 100), int32_t(zoom * box.Top / 100),
+                 int32_t(zoom * box.Right / 100), int32_t(zoom * box.Bottom / 100));
 }
 
 }  // namespace
@@ -38,20 +224,9 @@ void TMainForm::AppendToLineText(int32_t line, char ch) {
 }
 
 void TMainForm::RecognitionRun(ClassifyStep classify, void* context) {
-  // The live text grows on the log's last line.
-  const auto logAppend = [this](const std::string& utf8) {
-    const int32_t last = window.LogCount() - 1;
-    if (last >= 0) window.LogSetLine(last, window.LogLine(last) + utf8);
-  };
-
   Log("Starting OCR process...");
   Log("");
   cancelRequested = false;
-  int32_t prevLine = -1;
-  int32_t prevRight = -1;
-  char prevChar = '\0';
-  int32_t wordLength = 0;
-  bool pendingStop = false;
 
   // The templates live exactly as long as the run; so does the bitmap they are drawn on.
   SoftwareCanvas bitmap;
@@ -63,6 +238,7 @@ void TMainForm::RecognitionRun(ClassifyStep classify, void* context) {
   } release{this};
   BuildTemplateSet(bitmap);
 
+  TextAssembly assembly(*this);
   objects.First();
   while (objects.Next() && !cancelRequested) {
     // A repaint walks `objects` with the list's own cursor: keep ours across the pump.
@@ -75,83 +251,9 @@ void TMainForm::RecognitionRun(ClassifyStep classify, void* context) {
     const int32_t line = currentObject->line;
     if (line < 1 || line > lines.Count) continue;  // not placed on a line: nothing to append to
     lines.Select(line - 1);
-    const int32_t code = classify(*this, context);
-    char c = char(uint8_t(code));
-    const Box box = currentObject->box;
-    const Box unskewedBox = currentObject->unskewedBox;
-
-    if (prevLine != -1 && line != prevLine) {
-      if (prevChar == '-') {
-        // The hyphen that ended the previous line stands just before this object: it goes,
-        // and this line's first character joins its word.
-        const int32_t index = objects.cursor - 1;
-        if (index >= 1) {
-          ReleasePageObject(*objects.At(index - 1));
-          objects.Delete(index - 1);
-          objects.Select(index - 1);
-          objects.cursor = index;
-        }
-        --wordLength;
-      } else {
-        prevRight = -1;
-        if (pendingStop) {
-          logAppend(".");
-          AppendToLineText(prevLine, '.');
-          pendingStop = false;
-        }
-        wordLength = 0;
-        Log("");
-      }
-    }
-
-    const int32_t thirdHeight = lines.Select(line - 1)->thirdHeight;
-    bool newWord = false;
-    if (prevRight != -1) {
-      const int32_t gap = box.Left - prevRight;
-      newWord = gap > thirdHeight || (gap > thirdHeight / 2.0 && c == 'j');
-    }
-
-    if (!newWord) {
-      if (c == ',') {
-        wordLength = 0;
-      } else if ((c == 'B' || c == 'R') && wordLength > 0) {
-        c = char(kSharpS);
-      }
-      logAppend(CharUtf8(c));
-      AppendToLineText(line, c);
-    } else {
-      if (pendingStop) {
-        logAppend(".");
-        AppendToLineText(line, '.');
-        pendingStop = false;
-      }
-      wordLength = 0;
-      logAppend(" " + CharUtf8(c));
-      AppendToLineText(line, ' ');
-      AppendToLineText(line, c);
-    }
-
-    ++wordLength;
-    if (findaccentpoint(unskewedBox) > 0) pendingStop = true;
-    prevLine = line;
-    prevRight = box.Right;
-    prevChar = c;
-
-    Canvas& view = window.PaintBox1Canvas();
-    view.brushColor = clRed;
-    view.brushStyle = BrushStyle::Solid;
-    view.penColor = clRed;
-    view.penStyle = PenStyle::Solid;
-    const double zoom = settings.ZoomEd;
-    view.Rectangle(int32_t(zoom * box.Left / 100), int32_t(zoom * box.Top / 100),
-                   int32_t(zoom * box.Right / 100), int32_t(zoom * box.Bottom / 100));
+    const char c = char(uint8_t(classify(*this, context)));
+    assembly.Add(*currentObject, line, c);
   }
-
-  if (pendingStop) {
-    logAppend(".");
-    AppendToLineText(prevLine, '.');
-    pendingStop = false;
-  }
-  wordLength = 0;
+  assembly.Finish();
   Log("done.");
 }

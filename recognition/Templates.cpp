@@ -176,7 +176,7 @@ void TMainForm::GenerateDibs() {
   bitmap.brushColor = clWhite;
   bitmap.brushStyle = BrushStyle::Solid;
   bitmap.fontColor = clBlack;
-  for (int32_t c = 48; c <= 122; ++c) {
+  for (int32_t c = kFirstGlyphChar; c <= kLastGlyphChar; ++c) {
     const std::string text(1, char(c));
     bitmap.SetSize(0, 0);
     const int32_t w = bitmap.font ? bitmap.font->TextWidth(text) : 0;

@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "app/CommandLine.h"
+#include "app/Options.h"
 
 namespace {
 
@@ -48,12 +50,39 @@ TEST(CommandLine, DefaultsMatchTheWindow) {
   CommandLine cl;
   std::string error;
   ASSERT_TRUE(Parse({}, &cl, &error));
-  EXPECT_EQ(cl.settings.SchwellEd, 50);
-  EXPECT_EQ(cl.settings.ZoomEd, 30);
-  EXPECT_EQ(cl.settings.MinObjSizeED, 3);
-  EXPECT_TRUE(cl.settings.BildFilterCheck);
-  EXPECT_EQ(cl.settings.TrackBar1, 5);
-  EXPECT_DOUBLE_EQ(cl.settings.KoorFakEd, 5.0);
+  const Settings& s = cl.settings;
+  EXPECT_EQ(std::tuple(s.SchwellEd, s.ZoomEd, s.MinObjSizeED, s.BildFilterCheck, s.TrackBar1,
+                       s.KoorFakEd),
+            std::tuple(50, 30, 3, true, 5, 5.0));
+}
+
+Settings StoredSettings(const OptionSpec& spec, const OptionValue& value) {
+  CommandLine cl;
+  spec.store(cl, value);
+  return cl.settings;
+}
+
+// Every row's stated default is what Settings starts with: storing it changes nothing. A
+// default that names no single value ("off with classic, on with extended") belongs to a
+// setting that starts on Auto, so that every value it can be given changes the settings.
+TEST(OptionTable, EveryDefaultIsTheSettingsDefault) {
+  for (const OptionSpec& spec : OptionTable()) {
+    if (spec.kind == OptionKind::Flag || spec.kind == OptionKind::Text) continue;
+    OptionValue value;
+    if (ParseOptionValue(spec, spec.defaultText, &value)) {
+      EXPECT_TRUE(StoredSettings(spec, value) == Settings{})
+          << spec.name << " default " << spec.defaultText;
+      continue;
+    }
+    std::vector<std::string> values = {"on", "off"};
+    if (spec.kind == OptionKind::Choice) values.assign(spec.choices.begin(), spec.choices.end());
+    ASSERT_TRUE(spec.kind == OptionKind::OnOff || spec.kind == OptionKind::Choice)
+        << spec.name << ": the default " << spec.defaultText << " is no value of the row";
+    for (const std::string& text : values) {
+      ASSERT_TRUE(ParseOptionValue(spec, text, &value)) << spec.name;
+      EXPECT_FALSE(StoredSettings(spec, value) == Settings{}) << spec.name << "=" << text;
+    }
+  }
 }
 
 TEST(CommandLine, FormatChoosesTheOutputsFormat) {

@@ -72,27 +72,26 @@ TEST(MainForm, ExitIsCaseSensitiveInTheTimer) {
   }
 }
 
-TEST(MainForm, CancelButtonOnlySetsTheFlag) {
+// A form made and created as the program makes it, on a headless window.
+class CreatedMainForm : public ::testing::Test {
+ protected:
+  void SetUp() override { form.FormCreate(); }
   HeadlessWindow window;
-  TMainForm form(window, "/x/quillon", {});
-  form.FormCreate();
+  TMainForm form{window, "/x/quillon", {}};
+};
+
+TEST_F(CreatedMainForm, CancelButtonOnlySetsTheFlag) {
   form.BitBtn1Click();
   EXPECT_TRUE(form.cancelRequested);
   EXPECT_EQ(window.activePage, kPageScanDocument);
 }
 
-TEST(MainForm, OcrRunOnBlankPageShowsOutputPage) {
-  HeadlessWindow window;
-  TMainForm form(window, "/x/quillon", {});
-  form.FormCreate();
+TEST_F(CreatedMainForm, OcrRunOnBlankPageShowsOutputPage) {
   form.TextErkennBtnClick();
   EXPECT_EQ(window.activePage, kPageOutputText);
 }
 
-TEST(MainForm, HelpOpensTheManualThroughTheShell) {
-  HeadlessWindow window;
-  TMainForm form(window, "/x/quillon", {});
-  form.FormCreate();
+TEST_F(CreatedMainForm, HelpOpensTheManualThroughTheShell) {
   form.ImageBtn1Click();
   ASSERT_EQ(window.shellOpened.size(), 1u);
   EXPECT_NE(window.shellOpened[0].find("quillon-manual.html"), std::string::npos);

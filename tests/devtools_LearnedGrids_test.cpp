@@ -10,6 +10,7 @@
 #include "devtools/LearnedGrids.h"
 #include "devtools_TestImages.h"
 #include "platform/SoftwareCanvas.h"
+#include "tests/TestHelpers.h"
 
 namespace fs = std::filesystem;
 
@@ -29,13 +30,6 @@ GlyphGrid BarGrid(std::initializer_list<int> columns, std::initializer_list<int>
   for (int y : rows)
     for (int x = 0; x < kGridSize; ++x) grid.at(x, y) = 0;
   return grid;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 TEST(GridSampling, SeventeenPixelImageMapsOneToOne) {

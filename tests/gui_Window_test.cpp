@@ -101,14 +101,21 @@ TEST_F(WindowTest, CaptionPagesAndControlDefaults) {
   EXPECT_EQ(window->findChild<QLabel*>("RxLabel7")->text(), "Output text....");
   EXPECT_EQ(window->findChild<QLabel*>("Label10")->text(), "Column width:");
 
-  const std::pair<const char*, const char*> buttons[] = {
-      {"OpenPicsBtn", "Open picture..."},  {"SavePicBtn", "Save picture..."},
-      {"PicEditBtn", "Edit picture..."},   {"RenderBlackWhiteBtn", "Render again"},
-      {"FindCharsBtn", "Only find lines"}, {"TextErkennBtn", "Start text OCR..."},
-      {"SaveBtn", "Save text as..."},      {"SaveRTFBtn", "Save word file as..."},
-      {"RecogBtn", "Recognize"},           {"Rec2Btn", "Recog V2"},
-      {"Autolearn", "auto learn"},         {"BitBtn3", "BitBtn3"},
-      {"BitBtn2", "Generate font"},        {"LoadWordsBtn", "Load Words"}};
+  const std::pair<const char*, const char*> buttons[] = {{"OpenPicsBtn", "Open picture..."},
+                                                         {"SavePicBtn", "Save picture..."},
+                                                         {"PicEditBtn", "Edit picture..."},
+                                                         {"RenderBlackWhiteBtn", "Render again"},
+                                                         {"FindCharsBtn", "Only find lines"},
+                                                         {"TextErkennBtn", "Start text OCR..."},
+                                                         {"SaveBtn", "Save text as..."},
+                                                         {"SaveRTFBtn", "Save word file as..."},
+                                                         {"RecogBtn", "Recognize"},
+                                                         {"Rec2Btn", "Recog V2"},
+                                                         {"RegBtn", "Regcog V3"},
+                                                         {"Autolearn", "auto learn"},
+                                                         {"BitBtn3", "BitBtn3"},
+                                                         {"BitBtn2", "Generate font"},
+                                                         {"LoadWordsBtn", "Load Words"}};
   for (const auto& [name, caption] : buttons) {
     auto* button = window->findChild<QPushButton*>(name);
     ASSERT_NE(button, nullptr) << name;
@@ -417,6 +424,50 @@ int Letters(const QString& text) {
   for (QChar c : text)
     if (!c.isSpace()) ++count;
   return count;
+}
+
+// The line boxes and their blue labels stay on the page view once "Only find lines" is
+// done: the view was painted during the search, not asked to repaint afterwards.
+TEST_F(WindowTest, OnlyFindLinesLeavesTheLabelledLineBoxesOnTheView) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawText("lines.png", 700, 220, Paragraph(30, 30, 3, 50))));
+  form->settings.ZoomEd = 100;
+  window->ZoomEd->setValue(100);
+  Settle();
+  window->FindCharsBtn->click();
+  Settle(200);
+  ASSERT_EQ(form->lines.Count, 3);
+  int blue = 0, red = 0;
+  const SoftwareCanvas& view = window->PaintBox1->canvas;
+  for (int32_t y = 0; y < view.Height(); ++y)
+    for (int32_t x = 0; x < view.Width(); ++x) {
+      blue += view.GetPixel(x, y) == clBlue;
+      red += view.GetPixel(x, y) == clRed;
+    }
+  EXPECT_GT(blue, 0) << "the labels";
+  EXPECT_GT(red, 0) << "the line boxes";
+}
+
+// "Regcog V3" runs the recognition again on the objects of the last search: no new search,
+// and the characters are appended to the lines' texts once more.
+TEST_F(WindowTest, RegcogV3RecognisesTheLastSearchAgain) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawText("again.png", 700, 120, Paragraph(30, 30, 1, 50))));
+  window->FindCharsBtn->click();
+  ASSERT_EQ(form->lines.Count, 1);
+  auto* regBtn = window->findChild<QPushButton*>("RegBtn");
+  ASSERT_NE(regBtn, nullptr);
+  regBtn->click();
+  ASSERT_NE(form->lines.At(0)->text, nullptr);
+  const std::string once = form->lines.At(0)->text;
+  ASSERT_FALSE(once.empty());
+  const int32_t searches = window->LogCount();
+  regBtn->click();
+  EXPECT_EQ(std::string(form->lines.At(0)->text), once + once);
+  bool searchedAgain = false;
+  for (int32_t i = searches; i < window->LogCount(); ++i)
+    searchedAgain |= window->LogLine(i) == "Search for objects...";
+  EXPECT_FALSE(searchedAgain);
 }
 
 TEST_F(WindowTest, StartTextOcrFillsTheOutputAndShowsItsPage) {

@@ -10,19 +10,9 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "layout/ObjectSearch.h"
+#include "tests/TestHelpers.h"
 
 namespace {
-
-// A 24-bit page from rows of '#' (ink) and '.' (paper).
-RasterImage DrawPage(const std::vector<std::string>& rows) {
-  RasterImage page;
-  const int32_t h = int32_t(rows.size()), w = int32_t(rows[0].size());
-  newdib(&page, w, h, 24, nullptr, 0);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      std::memset(DIBPixel24(page, x, y), rows[size_t(y)][size_t(x)] == '#' ? 0 : 255, 3);
-  return page;
-}
 
 RasterImage BlankPage(int32_t w, int32_t h) {
   RasterImage page;
@@ -108,7 +98,7 @@ TEST(FillObject, MarksTheSameComponentAsAPixelFloodFill) {
     for (auto& row : rows)
       for (auto& c : row) c = random() % 100 < 55 ? '#' : '.';
     const int32_t sx = int32_t(random() % uint32_t(w)), sy = int32_t(random() % uint32_t(h));
-    RasterImage page = DrawPage(rows);
+    RasterImage page = DrawnImage(rows);
     RasterImage map = MakeSearchMap(page);
     ASSERT_NE(map.pixels, nullptr);
     FillBounds fast{w, h, -1, -1}, slow{w, h, -1, -1};
@@ -161,9 +151,15 @@ TEST(MakeSearchMap, InkOnlyWhereAllThreeBytesAreZeroAndThePageIsLeftAlone) {
   EXPECT_EQ(MakeSearchMap(none).pixels, nullptr);
 }
 
+TEST(TicksBetween, StaysRightAcrossTheCountersWrap) {
+  EXPECT_EQ(TicksBetween(1000u, 1250u), 250u);
+  EXPECT_EQ(TicksBetween(0xFFFFFF00u, 0x00000010u), 0x110u);
+  EXPECT_EQ(TicksBetween(uint32_t(INT32_MAX), uint32_t(INT32_MAX) + 5u), 5u);
+}
+
 TEST(IsRoundDot, WorkedExamples) {
   auto dot = [](const std::vector<std::string>& rows) {
-    RasterImage image = DrawPage(rows);
+    RasterImage image = DrawnImage(rows);
     const bool result = IsRoundDot(image);
     deldib(&image);
     return result;
@@ -184,7 +180,7 @@ TEST(IsRoundDot, WorkedExamples) {
 }
 
 TEST_F(SearchFixture, DiagonalPixelsAreTwoObjectsAndBothDots) {
-  SetPage(DrawPage({"....", ".#..", "..#.", "...."}));
+  SetPage(DrawnImage({"....", ".#..", "..#.", "...."}));
   form.settings.MinObjSizeED = 1;
   form.FindCharsBtnClick();
   EXPECT_EQ(form.objects.Count, 0);
@@ -202,7 +198,7 @@ TEST_F(SearchFixture, DiagonalPixelsAreTwoObjectsAndBothDots) {
 TEST_F(SearchFixture, SizeTestAndFilterTakeSpecksAndDotsOut) {
   // A 2 x 2 speck (too small), a 1 x 3 and a 3 x 1 bar (pass the size test, then dropped),
   // a filled 3 x 3 square (a dot), a 3 x 3 ring (kept).
-  SetPage(DrawPage({
+  SetPage(DrawnImage({
       "##.........#.......",
       "##.###.....#..###..",
       "...#.#.....#..###..",
@@ -244,7 +240,7 @@ TEST_F(SearchFixture, LongThinRuleStaysWhenTenTimesTheAverageHeight) {
 }
 
 TEST_F(SearchFixture, SpeckInsideALaterObjectsBoxBecomesPartOfItsImage) {
-  SetPage(DrawPage({
+  SetPage(DrawnImage({
       "........",
       "..#..#..",
       ".....#..",
@@ -297,6 +293,33 @@ TEST_F(SearchFixture, PageIsExactlyAsBeforeAndResultsReplaceTheLastSearch) {
   EXPECT_EQ(form.lines.Count, 1);
 }
 
+// "Only find lines" paints the page view there and then and draws the red line boxes
+// with their blue labels over it; no later repaint is asked for that would wipe them.
+TEST_F(SearchFixture, ViewShowsThePageWithLineBoxesAndLabelsAfterTheSearch) {
+  RasterImage page = BlankPage(200, 60);
+  for (int32_t left : {20, 60, 100, 140}) {
+    FillRect(page, left, 10, left + 29, 49);
+    FillRect(page, left + 3, 13, left + 26, 46, 255);
+  }
+  SetPage(page);
+  form.settings.ZoomEd = 100;
+  form.PaintBox1Paint();  // sizes the view, as opening the page does
+  window.paintBox1.brushColor = clYellow;
+  window.paintBox1.FillRect(0, 0, 200, 60);  // whatever the view showed before
+  const int32_t repaintsBefore = window.paintBox1Repaints;
+  form.FindCharsBtnClick();
+  ASSERT_EQ(form.lines.Count, 1);
+  EXPECT_EQ(window.paintBox1Repaints, repaintsBefore);
+  const SoftwareCanvas& view = window.paintBox1;
+  EXPECT_EQ(view.GetPixel(150, 30), clWhite) << "the page, painted by the search";
+  EXPECT_EQ(view.GetPixel(141, 30), clBlack);
+  EXPECT_EQ(view.GetPixel(55, 10), clRed) << "the line box's top edge";
+  int32_t blue = 0;
+  for (int32_t y = 0; y < 30; ++y)
+    for (int32_t x = 20; x < 60; ++x) blue += view.GetPixel(x, y) == clBlue;
+  EXPECT_GT(blue, 0) << "the label \"1;1\" at the line's corner";
+}
+
 TEST_F(SearchFixture, EmptyPageAndEmptyAreaFindNothing) {
   SetPage(BlankPage(30, 20));
   form.FindCharsBtnClick();
@@ -335,7 +358,7 @@ TEST_F(SearchFixture, AllBlackPageIsOneObjectWithOneWindowPumpPerSpan) {
 }
 
 TEST_F(SearchFixture, SecondSearchStartedWhileTheFillLetsEventsRunIsRefused) {
-  SetPage(DrawPage({"###..###", "#.#..#.#", "###..###"}));
+  SetPage(DrawnImage({"###..###", "#.#..#.#", "###..###"}));
   form.settings.MinObjSizeED = 1;
   int32_t pumps = 0;
   window.onProcessMessages = [&] {
@@ -363,7 +386,7 @@ void FailingMaker(RasterImage* out, int32_t w, int32_t h, int32_t bits, const ui
 }
 
 TEST_F(SearchFixture, FailedSearchMapLeavesPageAndResultsAsTheyWere) {
-  SetPage(DrawPage({"###..###", "#.#..#.#", "###..###"}));
+  SetPage(DrawnImage({"###..###", "#.#..#.#", "###..###"}));
   form.settings.MinObjSizeED = 1;
   form.FindCharsBtnClick();
   ASSERT_EQ(form.objects.Count, 2);
@@ -391,7 +414,7 @@ TEST_F(SearchFixture, FailedSearchMapLeavesPageAndResultsAsTheyWere) {
 }
 
 TEST_F(SearchFixture, FailedObjectImageRestoresThePageAndLeaksNothing) {
-  SetPage(DrawPage({"###..###..###", "#.#..#.#..#.#", "###..###..###"}));
+  SetPage(DrawnImage({"###..###..###", "#.#..#.#..#.#", "###..###..###"}));
   form.settings.MinObjSizeED = 1;
   const std::vector<uint8_t> before = PixelBytes(form.bwImage);
   gMakerCalls = 0;

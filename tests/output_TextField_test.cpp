@@ -16,17 +16,11 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "output/SaveFiles.h"
+#include "tests/TestHelpers.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 class TextFieldTest : public ::testing::Test {
  protected:

@@ -9,14 +9,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "tests/TestHelpers.h"
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+namespace {
 
 // Runs a shell command and returns its standard output and exit status.
 std::string RunCommand(const std::string& command, int* status) {
@@ -47,10 +42,17 @@ TEST(Program, UnreadablePictureEndsWithAnErrorStatus) {
   EXPECT_EQ(text, "");
 }
 
-TEST(Program, WindowModuleExportsItsEntry) {
+// The module holds the window only: it loads into a program that exports the logic (as
+// this test program does, like quillon) and binds to that one copy, so that statics such
+// as the scanner's lock and the scan store exist once.
+TEST(Program, WindowModuleUsesTheProgramsCopyOfTheLogic) {
   void* module = dlopen(QUILLON_WINDOW_MODULE_FILE, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(module, nullptr) << dlerror();
   EXPECT_NE(dlsym(module, "QuillonRunWindow"), nullptr);
+  for (const char* logic : {"_ZN9TMainForm10FormCreateEv", "_ZTV14SoftwareCanvas"}) {
+    EXPECT_EQ(dlsym(module, logic), nullptr) << logic << " has a second copy in the module";
+    EXPECT_NE(dlsym(RTLD_DEFAULT, logic), nullptr) << logic;
+  }
   dlclose(module);
 }
 

@@ -250,27 +250,26 @@ TEST(ClassifyRules, TwoDotsGiveUmlauts) {
 }
 
 TEST(ClassifyRules, StrokeCorrections) {
-  // Wider than high: a dash.
-  Table dash;
+  struct Case {
+    const char* what;
+    Box box;
+    uint8_t matched;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"wider than high: a dash", {100, 118, 112, 121}, 'l', '-'},
+      {"an 'a' twice as wide as high: a dash", {100, 118, 120, 122}, 'a', '-'},
+      {"top below the line's middle, no dot: a comma", {100, 125, 103, 135}, 'l', ','},
+      {"bottom above the x-middle: an apostrophe", {100, 100, 103, 110}, 'l', '\''},
+  };
   PositionFeatures position = PlainPosition();
-  position.box = {100, 118, 112, 121};
-  Score(dash.entries, 'l', 0.9);
-  EXPECT_EQ(DecideCharacter(dash.entries, 'l', PlainFeatures(), position), '-');
-  // A wide 'a' (twice as wide as high) is a dash too.
-  Table wideA;
-  position.box = {100, 118, 120, 122};
-  Score(wideA.entries, 'a', 0.9);
-  EXPECT_EQ(DecideCharacter(wideA.entries, 'a', PlainFeatures(), position), '-');
-  // Top below the line's middle, no dot: a comma.
-  Table comma;
-  position.box = {100, 125, 103, 135};
-  Score(comma.entries, 'l', 0.9);
-  EXPECT_EQ(DecideCharacter(comma.entries, 'l', PlainFeatures(), position), ',');
-  // Bottom above the x-middle: an apostrophe.
-  Table apostrophe;
-  position.box = {100, 100, 103, 110};
-  Score(apostrophe.entries, 'l', 0.9);
-  EXPECT_EQ(DecideCharacter(apostrophe.entries, 'l', PlainFeatures(), position), '\'');
+  for (const Case& c : cases) {
+    Table table;
+    position.box = c.box;
+    Score(table.entries, c.matched, 0.9);
+    EXPECT_EQ(DecideCharacter(table.entries, c.matched, PlainFeatures(), position), c.expected)
+        << c.what;
+  }
   // A matched comma with a dot above is the body of a j.
   Table j;
   position.dotsAbove = 1;

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
+#include "core/Cp1252.h"
 
 namespace {
+
+bool Holds(const PageBox& outer, const PageBox& inner) {
+  return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+         outer.bottom >= inner.bottom;
+}
 
 // The text assembly over objects whose characters are known: the classification step
 // hands out the scripted characters in order and records them as ClassifyObject would.
@@ -143,6 +151,32 @@ TEST_F(RecognitionRunTest, FullStopsGoAfterTheWordAtLineEndAndAtPageEnd) {
   EXPECT_EQ(window.log[2], "d.");
 }
 
+// The page result holds what the text holds: a word per blank-separated part of a line
+// (the full stop in its word), a line per text line, the hyphen kept at the line's end.
+TEST_F(RecognitionRunTest, PageResultFollowsTheTextWordByWord) {
+  for (const auto& [line, left, c] :
+       {std::tuple{1, 0, 'a'}, {1, 10, 'b'}, {1, 40, 'c'}, {1, 50, '-'}, {2, 0, 'd'}})
+    AddObject(line, left, left + 9, c);
+  AddStopAfter(1, 19);
+  AddLine(4);
+  AddLine(4);
+  Run();
+  ASSERT_EQ(Text(1), "ab. c-");
+  ASSERT_EQ(form.pageText.blocks.size(), 1u);
+  const std::vector<PageLine>& lines = form.pageText.blocks[0].lines;
+  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines[0].words.size(), 2u);
+  EXPECT_EQ(lines[0].words[0].Text(), "ab.");
+  EXPECT_EQ(lines[0].words[1].Text(), "c-");
+  ASSERT_EQ(lines[1].words.size(), 1u);
+  EXPECT_EQ(lines[1].words[0].Text(), "d");
+  // The full stop is boxed by its dot; the word's box holds it.
+  const PageChar& stop = lines[0].words[0].chars[2];
+  EXPECT_EQ(stop.box.left, 21);
+  EXPECT_EQ(lines[0].words[0].box.right, 23);
+  EXPECT_EQ(lines[0].box.right, 59);
+}
+
 TEST_F(RecognitionRunTest, CancelStopsAfterTheCurrentObjectAndKeepsTheText) {
   AddLine(4);
   for (int i = 0; i < 6; ++i) AddObject(1, i * 10, i * 10 + 9, char('a' + i));
@@ -192,6 +226,47 @@ TEST_F(RecognitionRunTest, ObjectWithoutALineIsLeftOut) {
   AddObject(1, 10, 19, 'b');
   Run();
   EXPECT_EQ(Text(1), "ab");
+}
+
+// The classic run on the sample page: every character boxed inside its word, every word
+// inside its line, confidences between 0 and 1, and the words those of the output text.
+TEST(ClassicPageResult, SamplePageWordsAreTheOutputTextsWords) {
+  HeadlessWindow window;
+  TMainForm form(window, "/nonexistent/quillon", {});
+  form.FormCreate();
+  ASSERT_TRUE(form.OpenPic(std::string(QUILLON_SAMPLES) + "/sample.png"));
+  form.TextErkennBtnClick();
+
+  std::vector<std::string> outputWords;
+  for (const std::string& line : window.output) {
+    std::istringstream words(line);
+    for (std::string word; words >> word;) outputWords.push_back(word);
+  }
+  ASSERT_FALSE(outputWords.empty());
+  std::vector<std::string> pageWords;
+  size_t alternatives = 0;
+  ASSERT_EQ(form.pageText.blocks.size(), 1u);
+  for (const PageLine& line : form.pageText.blocks[0].lines) {
+    for (const PageWord& word : line.words) {
+      pageWords.push_back(Cp1252ToUtf8(word.Text()));
+      EXPECT_TRUE(Holds(line.box, word.box)) << pageWords.back();
+      for (const PageChar& c : word.chars) {
+        EXPECT_FALSE(c.box.Empty()) << pageWords.back();
+        EXPECT_TRUE(Holds(word.box, c.box)) << pageWords.back();
+        EXPECT_GE(c.confidence, 0.0);
+        EXPECT_LE(c.confidence, 1.0);
+        for (const Alternative& a : c.alternatives) {
+          EXPECT_NE(a.code, c.code);
+          EXPECT_LE(a.confidence, c.confidence + 1e-9) << "alternatives come after the best";
+        }
+        alternatives += c.alternatives.size();
+      }
+    }
+  }
+  EXPECT_EQ(pageWords, outputWords);
+  EXPECT_GT(alternatives, 0u);
+  EXPECT_EQ(form.pageText.width, DIBWidth(form.bwImage));
+  EXPECT_GT(form.pageText.blocks[0].confidence, 0.0);
 }
 
 }  // namespace
