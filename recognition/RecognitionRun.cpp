@@ -9,6 +9,7 @@
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
 #include "platform/SoftwareCanvas.h"
+#include "recognition/ClassifyAll.h"
 
 namespace {
 
@@ -21,7 +22,9 @@ std::string CharUtf8(char ch) {
 }  // namespace
 
 void TMainForm::RegBtnClick() {
-  RecognitionRun([](TMainForm& form, void*) { return form.ClassifyObject(); }, nullptr);
+  // The objects are classified up front on all cores; the run takes the results in order.
+  ClassifiedPage page;
+  RecognitionRun(TakeClassifiedObject, &page);
 }
 
 void TMainForm::AppendToLineText(int32_t line, char ch) {

@@ -115,7 +115,8 @@ void EncodeRleRow(const std::vector<uint8_t>& px, int32_t bits, std::vector<uint
 
 }  // namespace
 
-bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
+bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
   std::memset(out, 0, sizeof(*out));
   ByteReader r(data, size);
   bool haveFileHeader = size >= 2 && data[0] == 'B' && data[1] == 'M';
@@ -207,7 +208,8 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
     return false;
   }
   const int32_t outBits = bits <= 8 ? int32_t(bits) : 24;
-  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error))
+  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error,
+                 maxPixels))
     return false;
 
   r.Seek(pixelStart);

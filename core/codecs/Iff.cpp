@@ -83,7 +83,8 @@ void PutChunk(std::vector<uint8_t>& out, const char* id, const std::vector<uint8
 
 }  // namespace
 
-bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
+bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
   std::memset(out, 0, sizeof(*out));
   if (size < 12 || std::memcmp(data, "FORM", 4) != 0 ||
       (std::memcmp(data + 8, "ILBM", 4) != 0 && std::memcmp(data + 8, "PBM ", 4) != 0)) {
@@ -153,7 +154,7 @@ bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* 
     cmap.resize(256, RgbQuad{0, 0, 0, 0});
   }
   const int32_t outBits = deep || ham ? 24 : planes == 1 ? 1 : planes <= 4 ? 4 : 8;
-  if (!MakeImage(out, width, height, outBits, cmap.data(), int32_t(cmap.size()), error))
+  if (!MakeImage(out, width, height, outBits, cmap.data(), int32_t(cmap.size()), error, maxPixels))
     return false;
 
   const size_t rowBytes = chunky ? width + (width & 1) : (size_t(width) + 15) / 16 * 2;

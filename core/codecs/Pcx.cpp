@@ -31,7 +31,8 @@ void EncodeLine(const uint8_t* line, size_t n, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
+bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
   std::memset(out, 0, sizeof(*out));
   if (size < kHeaderSize || data[0] != 0x0A) {
     *error = "The PCX file is truncated or not a PCX picture.";
@@ -83,7 +84,8 @@ bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* 
       }
     }
   }
-  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error))
+  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error,
+                 maxPixels))
     return false;
 
   // Decode scan line by scan line; runs may run on across plane and line ends.

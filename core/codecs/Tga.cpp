@@ -52,7 +52,8 @@ void EncodeRow(const uint8_t* px, size_t count, size_t bytes, bool rle, std::vec
 
 }  // namespace
 
-bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
+bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
   std::memset(out, 0, sizeof(*out));
   ByteReader r(data, size);
   const uint32_t idLength = r.U8(), mapType = r.U8(), type = r.U8();
@@ -103,7 +104,7 @@ bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* 
   const uint32_t bytes = (depth + 7) / 8;
   const bool alpha = (descriptor & 15) != 0;
   if (!MakeImage(out, width, height, mapped || grey ? 8 : 24, palette.data(),
-                 int32_t(palette.size()), error))
+                 int32_t(palette.size()), error, maxPixels))
     return false;
 
   // Pixels in file order; packets may run on across rows.
