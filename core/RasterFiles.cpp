@@ -435,6 +435,17 @@ void LayTransparencyOverWhite(const std::vector<uint8_t>& d, PIX* pix) {
     pixcmapResetColor(cmap, transparent, 255, 255, 255);
 }
 
+// A GIF whose screen or any frame is larger than the limit is refused before it is decoded.
+bool CheckGifSizes(const std::vector<uint8_t>& d, int64_t maxPixels, std::string* error) {
+  const codecs::GifFacts facts = codecs::ScanGif(d.data(), d.size());
+  const int64_t largest = std::max(facts.screenPixels, facts.largestFramePixels);
+  const int64_t limit = std::min(maxPixels, kMaxImagePixels);
+  if (largest <= limit) return true;
+  *error = "The picture is too large (a frame of " + std::to_string((largest + 999999) / 1000000) +
+           " megapixels; the limit is " + std::to_string(limit / 1000000) + " megapixels).";
+  return false;
+}
+
 // directColour: a plain grey PNG arrives as 24 bits (see OpenDibLimited).
 bool DecodeWithLeptonica(const std::vector<uint8_t>& given, int64_t maxPixels, bool directColour,
                          RasterImage* out, std::string* error) {
@@ -443,6 +454,8 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& given, int64_t maxPixels, b
       StartsWith(given, 0, "P1") ? PlainPbmWithBlanks(given) : std::vector<uint8_t>();
   const std::vector<uint8_t>& d = spaced.empty() ? given : spaced;
   StandardErrorCapture libraryMessages;
+  // Leptonica reads a whole GIF (every frame, each at its own size) even for its header.
+  if (StartsWith(d, 0, "GIF8") && !CheckGifSizes(d, maxPixels, error)) return false;
   l_int32 format = 0, w = 0, h = 0, bps = 0, spp = 0, iscmap = 0;
   if (!LooksComplete(d) ||
       pixReadHeaderMem(d.data(), d.size(), &format, &w, &h, &bps, &spp, &iscmap) != 0) {

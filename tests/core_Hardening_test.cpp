@@ -158,3 +158,21 @@ TEST_F(Hardening, PictureFilesAreToldFromTextByTheirFirstBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: a 300-byte GIF whose frame is far larger than its screen made the GIF
+// library allocate and clear a quarter of a gigabyte before any size was checked.
+TEST(HardeningFound, AGifFrameLargerThanTheLimitIsRefusedBeforeDecoding) {
+  const std::vector<uint8_t> gif = testpic::ReadBytes(
+      std::string(QUILLON_TEST_DATA) + "/fuzz-regressions/gif/frame-larger-than-screen.gif");
+  ASSERT_GT(gif.size(), 100u);
+  const codecs::GifFacts facts = codecs::ScanGif(gif.data(), gif.size());
+  EXPECT_GT(facts.largestFramePixels, int64_t(100) * 1000000);
+  RasterImage image{};
+  DecodeDib(&image, gif.data(), gif.size(), "frame.gif", int64_t(100) * 1000000);
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_NE(DIBErrorText(image).find("too large"), std::string::npos) << DIBErrorText(image);
+}
+
+}  // namespace

@@ -47,11 +47,14 @@ bool EncodeTga(const RasterImage& image, bool rle, std::vector<uint8_t>* out, st
 // IFF ILBM with ByteRun1: 1, 4 or 8 bit planes with CMAP; 24-bit pictures as 24 planes.
 bool EncodeIff(const RasterImage& image, std::vector<uint8_t>* out, std::string* error);
 
-// What the blocks of a GIF file tell without decoding it: the number of complete frames and
-// the transparent palette index of the first frame (-1: none).
+// What the blocks of a GIF file tell without decoding it: the number of complete frames,
+// the transparent palette index of the first frame (-1: none), and the sizes that a
+// decoder allocates: the logical screen and the largest frame (which may exceed it).
 struct GifFacts {
   int32_t frames = 0;
   int32_t transparentIndex = -1;
+  int64_t screenPixels = 0;
+  int64_t largestFramePixels = 0;
 };
 struct GifFacts ScanGif(const uint8_t* data, size_t size);
 

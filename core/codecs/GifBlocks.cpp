@@ -1,5 +1,7 @@
 // Walks the blocks of a GIF file without decoding its pixels: how many frames it holds and
 // which palette index of the first frame is transparent.
+#include <algorithm>
+
 #include "core/codecs/Codec.h"
 
 namespace codecs {
@@ -24,7 +26,8 @@ void SkipColourTable(ByteReader& r, uint8_t packed) {
 GifFacts ScanGif(const uint8_t* data, size_t size) {
   GifFacts facts;
   ByteReader r(data, size);
-  r.Skip(10);  // signature, version, screen width and height
+  r.Skip(6);  // signature, version
+  facts.screenPixels = int64_t(r.U16LE()) * r.U16LE();
   const uint8_t screen = r.U8();
   r.Skip(2);  // background colour, aspect ratio
   SkipColourTable(r, screen);
@@ -40,7 +43,9 @@ GifFacts ScanGif(const uint8_t* data, size_t size) {
       }
       SkipSubBlocks(r);
     } else if (introducer == 0x2C) {
-      r.Skip(8);  // position and size
+      r.Skip(4);  // position
+      const int64_t width = r.U16LE(), height = r.U16LE();
+      facts.largestFramePixels = std::max(facts.largestFramePixels, width * height);
       const uint8_t packed = r.U8();
       SkipColourTable(r, packed);
       r.Skip(1);  // LZW code size
