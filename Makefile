@@ -5,10 +5,15 @@
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+TSAN_BUILD ?= build-tsan
+FUZZ_SECONDS ?= 300
+# The fuzzing smoke of `make test`: a few seconds per target.
+FUZZ_SMOKE_SECONDS ?= 10
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
 
-.PHONY: all setup build run test test-fast asan bench bench-classic format clean
+.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic format clean
 
 all: build
 
@@ -41,7 +46,32 @@ asan: setup $(ASAN_BUILD)/build.ninja
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-test: test-fast asan
+# libFuzzer targets (clang), one per decoder, the word list, the learned-grid store and
+# the whole run: `make fuzz FUZZ_SECONDS=600` fuzzes each for that long.
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_FUZZ=ON -DQUILLON_GUI=OFF -DBUILD_TESTING=OFF
+
+fuzz: setup $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-smoke: setup $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
+	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
+# ThreadSanitizer over the tests that start threads (the scanner's worker, the
+# classification on all cores).
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON \
+	  -DQUILLON_GUI=OFF
+
+tsan: setup $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_app_intake test_recognition_run
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -R '^(Scan|ScanLineArt|ClassifyAll)\.'
+
+test: test-fast asan fuzz-smoke tsan
 
 # The classic text of every bench page, byte for byte as kept in bench/classic/.
 bench-classic: build
@@ -55,4 +85,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

@@ -43,7 +43,12 @@ void HeadlessWindow::OutputSetLine(int32_t index, const std::string& line) {
 }
 
 void HeadlessWindow::SetPaintBox1Size(int32_t width, int32_t height) {
-  paintBox1.SetSize(width, height);
+  if (drawsPageView) {
+    paintBox1.SetSize(width, height);
+  } else {
+    unseenPageView.width = width;
+    unseenPageView.height = height;
+  }
   ++paintBox1Repaints;
 }
 

@@ -13,6 +13,27 @@
 #include "app/WindowInterface.h"
 #include "platform/SoftwareCanvas.h"
 
+// A page view that no one sees (the command line's): it keeps its size and draws nothing,
+// so a run costs no page-sized canvas.
+class UnseenCanvas : public Canvas {
+ public:
+  int32_t Width() const override { return width; }
+  int32_t Height() const override { return height; }
+  void MoveTo(int32_t, int32_t) override {}
+  void LineTo(int32_t, int32_t) override {}
+  void Rectangle(int32_t, int32_t, int32_t, int32_t) override {}
+  void FillRect(int32_t, int32_t, int32_t, int32_t) override {}
+  void TextOut(int32_t, int32_t, const std::string&) override {}
+  TColor GetPixel(int32_t, int32_t) const override { return clWhite; }
+  void SetPixel(int32_t, int32_t, TColor) override {}
+  void SetDIBitsToDevice(int32_t, int32_t, const RasterImage&) override {}
+  bool StretchDIBits(int32_t, int32_t, int32_t, int32_t, const RasterImage&, int32_t, int32_t,
+                     int32_t, int32_t) override {
+    return true;
+  }
+  int32_t width = 0, height = 0;
+};
+
 class HeadlessWindow : public WindowInterface {
  public:
   HeadlessWindow();
@@ -23,6 +44,9 @@ class HeadlessWindow : public WindowInterface {
   std::vector<std::string> output;
   std::vector<OutputMark> outputMarks;  // the doubtful words marked in `output`
   SoftwareCanvas paintBox1;
+  // False: the page view is drawn on `unseenPageView` instead of paintBox1 (nothing shows it).
+  bool drawsPageView = true;
+  UnseenCanvas unseenPageView;
   SoftwareCanvas paintBox2{256, 256};
   int32_t activePage = kPageScanDocument;
   std::string caption;
@@ -81,9 +105,15 @@ class HeadlessWindow : public WindowInterface {
   std::string OutputLine(int32_t index) const override;
   void OutputSetLine(int32_t index, const std::string& line) override;
   void OutputMarkWords(const std::vector<OutputMark>& marks) override { outputMarks = marks; }
-  Canvas& PaintBox1Canvas() override { return paintBox1; }
-  int32_t PaintBox1Width() const override { return paintBox1.Width(); }
-  int32_t PaintBox1Height() const override { return paintBox1.Height(); }
+  Canvas& PaintBox1Canvas() override {
+    return drawsPageView ? static_cast<Canvas&>(paintBox1) : unseenPageView;
+  }
+  int32_t PaintBox1Width() const override {
+    return drawsPageView ? paintBox1.Width() : unseenPageView.width;
+  }
+  int32_t PaintBox1Height() const override {
+    return drawsPageView ? paintBox1.Height() : unseenPageView.height;
+  }
   void SetPaintBox1Size(int32_t width, int32_t height) override;
   void RepaintPaintBox1() override { ++paintBox1Repaints; }
   Canvas& PaintBox2Canvas() override { return paintBox2; }

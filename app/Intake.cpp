@@ -41,7 +41,7 @@ void TMainForm::NewPicture() {
 bool TMainForm::OpenPic(const std::string& name) {
   const std::string title = "Error while opening " + name + "!";
   RasterImage img = EmptyImage();
-  OpenDib(&img, name.c_str(), 0, nullptr);
+  OpenDibLimited(&img, name.c_str(), int64_t(settings.maxMegapixels) * 1000000, true);
   if (!img.pixels) {
     window.MessageBox(DIBErrorText(img), title, MessageIcon::Error, MessageButtons::Ok);
     deldib(&img);

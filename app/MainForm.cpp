@@ -31,7 +31,10 @@ void TMainForm::FormCreate() {
   if (programPath == "/" && programFile.find('/') == std::string::npos) programPath = "./";
 
   wordList.chunk = 50000;
-  OpenWordList(DataFilePath("german.spe"), wordList, wordArena);
+  // The list itself is loaded when a step first consults it (EnsureWordList); only a
+  // list that cannot serve is reported now, which costs no reading.
+  const std::string wordListProblem = WordListFileProblem(DataFilePath("german.spe"));
+  if (!wordListProblem.empty()) Log(wordListProblem);
 
   newdib(&picture, 320, 200, 24, nullptr, 0);
   NewPicture();

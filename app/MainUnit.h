@@ -49,7 +49,7 @@ struct Settings {
   RecogniserKind recogniser = RecogniserKind::Classic;  // "Recogniser:"
   ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
   Switch dictionary = Switch::Auto;  // "Settle doubtful characters with the word list"
-  int32_t maxMegapixels = 250;       // pictures larger than this are refused
+  int32_t maxMegapixels = 100;       // pictures larger than this are refused (about 1 GB a run)
 
   bool Extended() const { return recogniser == RecogniserKind::Extended; }
   bool ColumnsOrder() const {
@@ -221,6 +221,10 @@ class TMainForm {
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
   void LoadWordsIn() {}
+  // Loads "german.spe" into wordList the first time a step consults it (a classic run never
+  // does, so it never waits for the list); a damaged list is reported in the log.
+  void EnsureWordList();
+  bool wordListLoaded = false;
 
   // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
   void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the word list

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <csetjmp>
@@ -33,6 +34,7 @@
 #include <new>
 #include <vector>
 
+#include "core/AtomicFile.h"
 #include "core/RasterImage.h"
 #include "core/codecs/Codec.h"
 
@@ -301,9 +303,14 @@ bool ReadPngHeader(png_structp png, png_infop info, PngHeader* header) {
   return true;
 }
 
-// Rows arrive top first; the image's memory rows run bottom-up.
+// Rows arrive top first; the image's memory rows run bottom-up. Grey arrives as grey in
+// all three channels when the image has 24 bits.
 bool ReadPngRows(png_structp png, png_infop info, RasterImage* image) {
   if (setjmp(png_jmpbuf(png))) return false;
+  if (DIBBitCount(*image) == 24) {
+    png_set_gray_to_rgb(png);
+    png_read_update_info(png, info);
+  }
   const int32_t h = DIBHeight(*image);
   for (int32_t y = 0; y < h; ++y) png_read_row(png, DIBRow(*image, h - 1 - y), nullptr);
   png_read_end(png, info);
@@ -319,8 +326,10 @@ enum class PngResult { Done, NotPlain, Failed };
 
 // Reads an 8-bit grey, non-interlaced PNG without transparency into `out` as FromPix would
 // make it from Leptonica's reading (8 bits, grey ramp, Leptonica's resolution), straight
-// into the image's rows. Any other PNG answers NotPlain and is left to Leptonica.
-PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, RasterImage* out, std::string* error) {
+// into the image's rows; with `bits` 24, as 24 bits instead (each pixel the colour of its
+// grey). Any other PNG answers NotPlain and is left to Leptonica.
+PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, int32_t bits, RasterImage* out,
+                             std::string* error) {
   struct Reader {
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorJump, QuietPngWarning);
@@ -336,7 +345,7 @@ PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, RasterImage* out, st
       header.interlace != PNG_INTERLACE_NONE || header.transparency)
     return PngResult::NotPlain;
   const std::vector<RgbQuad> ramp = codecs::GreyPalette(256);
-  if (!codecs::MakeImage(out, header.width, header.height, 8, ramp.data(), 256, error))
+  if (!codecs::MakeImage(out, header.width, header.height, bits, ramp.data(), 256, error))
     return PngResult::Failed;
   if (!ReadPngRows(reader.png, reader.info, out)) {
     deldib(out);
@@ -350,8 +359,103 @@ PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, RasterImage* out, st
   return PngResult::Done;
 }
 
-bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::string* error) {
+// A plain PBM may write its bits without blanks between them ("0110"), as pnmtoplainpnm
+// does; Leptonica reads each bit as a number of its own. The copy has a blank after every
+// bit of the raster, which is the same picture.
+std::vector<uint8_t> PlainPbmWithBlanks(const std::vector<uint8_t>& d) {
+  size_t pos = 2;                                              // after "P1"
+  for (int token = 0; token < 2 && pos < d.size(); ++token) {  // width, height
+    while (pos < d.size() && (std::isspace(d[pos]) || d[pos] == '#')) {
+      if (d[pos] == '#')
+        while (pos < d.size() && d[pos] != '\n') ++pos;
+      else
+        ++pos;
+    }
+    while (pos < d.size() && std::isdigit(d[pos])) ++pos;
+  }
+  std::vector<uint8_t> spaced(d.begin(), d.begin() + std::ptrdiff_t(pos));
+  spaced.reserve(2 * d.size());
+  for (bool comment = false; pos < d.size(); ++pos) {
+    comment = d[pos] == '#' || (comment && d[pos] != '\n');
+    spaced.push_back(d[pos]);
+    if (!comment && (d[pos] == '0' || d[pos] == '1')) spaced.push_back(' ');
+  }
+  return spaced;
+}
+
+// libpng and libjpeg write their warnings and errors straight to standard error, where
+// they would stand before and apart from the program's own message. While a capture lives,
+// standard error goes to a temporary file; Text() gives what was written.
+class StandardErrorCapture {
+ public:
+  StandardErrorCapture() {
+    std::fflush(stderr);
+    file_ = std::tmpfile();
+    saved_ = file_ ? ::dup(STDERR_FILENO) : -1;
+    if (saved_ >= 0) ::dup2(fileno(file_), STDERR_FILENO);
+  }
+  ~StandardErrorCapture() {
+    Restore();
+    if (file_) std::fclose(file_);
+  }
+  StandardErrorCapture(const StandardErrorCapture&) = delete;
+  StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
+  // Ends the capture and returns its text, without line breaks at its end.
+  std::string Text() {
+    Restore();
+    std::string text;
+    if (!file_) return text;
+    std::rewind(file_);
+    char buffer[512];
+    size_t n;
+    while (text.size() < 4096 && (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
+      text.append(buffer, n);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return text;
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+  }
+  FILE* file_ = nullptr;
+  int saved_ = -1;
+};
+
+// Leptonica reads a GIF's transparent colour as the colour it stands for; a transparent
+// part of a page is paper, as with PNG alpha.
+void LayTransparencyOverWhite(const std::vector<uint8_t>& d, PIX* pix) {
+  const int32_t transparent = codecs::ScanGif(d.data(), d.size()).transparentIndex;
+  PIXCMAP* cmap = pixGetColormap(pix);
+  if (transparent >= 0 && cmap && transparent < pixcmapGetCount(cmap))
+    pixcmapResetColor(cmap, transparent, 255, 255, 255);
+}
+
+// A GIF whose screen or any frame is larger than the limit is refused before it is decoded.
+bool CheckGifSizes(const std::vector<uint8_t>& d, int64_t maxPixels, std::string* error) {
+  const codecs::GifFacts facts = codecs::ScanGif(d.data(), d.size());
+  const int64_t largest = std::max(facts.screenPixels, facts.largestFramePixels);
+  const int64_t limit = std::min(maxPixels, kMaxImagePixels);
+  if (largest <= limit) return true;
+  *error = "The picture is too large (a frame of " + std::to_string((largest + 999999) / 1000000) +
+           " megapixels; the limit is " + std::to_string(limit / 1000000) + " megapixels).";
+  return false;
+}
+
+// directColour: a plain grey PNG arrives as 24 bits (see OpenDibLimited).
+bool DecodeWithLeptonica(const std::vector<uint8_t>& given, int64_t maxPixels, bool directColour,
+                         RasterImage* out, std::string* error) {
   QuietLeptonica();
+  const std::vector<uint8_t> spaced =
+      StartsWith(given, 0, "P1") ? PlainPbmWithBlanks(given) : std::vector<uint8_t>();
+  const std::vector<uint8_t>& d = spaced.empty() ? given : spaced;
+  StandardErrorCapture libraryMessages;
+  // Leptonica reads a whole GIF (every frame, each at its own size) even for its header.
+  if (StartsWith(d, 0, "GIF8") && !CheckGifSizes(d, maxPixels, error)) return false;
   l_int32 format = 0, w = 0, h = 0, bps = 0, spp = 0, iscmap = 0;
   if (!LooksComplete(d) ||
       pixReadHeaderMem(d.data(), d.size(), &format, &w, &h, &bps, &spp, &iscmap) != 0) {
@@ -363,39 +467,37 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& d, RasterImage* out, std::s
     *error = "The picture has no pixels (width or height is 0).";
     return false;
   }
-  if (int64_t(w) * h > kMaxImagePixels) {
-    *error =
-        "The picture is too large (" + std::to_string(w) + " x " + std::to_string(h) + " pixels).";
-    return false;
-  }
+  if (!codecs::CheckPixelCount(w, h, maxPixels, error)) return false;
   if (format == IFF_PNG && bps == 8 && spp == 1 && !iscmap) {
-    const PngResult plain = DecodePlainGreyPng(d, out, error);
+    const PngResult plain = DecodePlainGreyPng(d, directColour ? 24 : 8, out, error);
     if (plain != PngResult::NotPlain) return plain == PngResult::Done;
   }
   PIX* pix = pixReadMem(d.data(), d.size());
+  const std::string said = libraryMessages.Text();
   if (!pix) {
     *error = "The picture file is damaged or truncated.";
+    if (!said.empty()) *error += " (" + said + ")";
     return false;
   }
+  if (format == IFF_GIF) LayTransparencyOverWhite(d, pix);
   const bool ok = FromPix(pix, out, error);
   pixDestroy(&pix);
   return ok;
 }
 
-bool Decode(const std::string& name, RasterImage* out, std::string* error) {
-  std::vector<uint8_t> data;
-  if (!ReadWholeFile(name, &data, error)) return false;
+bool DecodeBytes(const std::vector<uint8_t>& data, const std::string& name, int64_t maxPixels,
+                 bool directColour, RasterImage* out, std::string* error) {
   switch (Detect(data, UpperExtension(name))) {
     case FileKind::Bmp:
-      return codecs::DecodeBmp(data.data(), data.size(), out, error);
+      return codecs::DecodeBmp(data.data(), data.size(), out, error, maxPixels);
     case FileKind::Pcx:
-      return codecs::DecodePcx(data.data(), data.size(), out, error);
+      return codecs::DecodePcx(data.data(), data.size(), out, error, maxPixels);
     case FileKind::Tga:
-      return codecs::DecodeTga(data.data(), data.size(), out, error);
+      return codecs::DecodeTga(data.data(), data.size(), out, error, maxPixels);
     case FileKind::Iff:
-      return codecs::DecodeIff(data.data(), data.size(), out, error);
+      return codecs::DecodeIff(data.data(), data.size(), out, error, maxPixels);
     case FileKind::Leptonica:
-      return DecodeWithLeptonica(data, out, error);
+      return DecodeWithLeptonica(data, maxPixels, directColour, out, error);
     case FileKind::Emf:
       *error = "EMF pictures (Windows metafiles) cannot be read on Linux.";
       return false;
@@ -407,6 +509,13 @@ bool Decode(const std::string& name, RasterImage* out, std::string* error) {
   }
   *error = "The file is not a picture in a known format.";
   return false;
+}
+
+// Turns a failed decoding into the record OpenDib promises: null pixels, the reason inside.
+void SetFailure(RasterImage* out, const std::string& error) {
+  deldib(out);
+  std::memset(out, 0, sizeof(*out));
+  DIBSetErrorText(*out, error.empty() ? "The picture could not be read." : error);
 }
 
 // ---- saving ----
@@ -513,72 +622,77 @@ bool EncodeTiff(const RasterImage& image, std::vector<uint8_t>* out, std::string
   });
 }
 
-// Writes the bytes beside the target under a temporary name, then renames it over the
-// target: a failure leaves an existing file as it was and no temporary behind.
-bool WriteFileAtomically(const std::string& name, const std::vector<uint8_t>& bytes,
-                         std::string* error) {
-  std::error_code ec;
-  if (fs::is_directory(name, ec)) {
-    *error = "\"" + name + "\" is a folder.";
-    return false;
-  }
-  const fs::path target(name);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    *error = "Cannot write into \"" + dir.string() + "\": " + std::strerror(errno) + ".";
-    return false;
-  }
-  // Give the new file the mode of the one it replaces, else the usual mode under the umask.
-  struct stat old {};
-  mode_t mode;
-  if (stat(name.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  bool ok = fchmod(fd, mode) == 0;
-  size_t done = 0;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += size_t(n);
-  }
-  int savedErrno = ok ? 0 : errno;
-  if (ok && fsync(fd) != 0) ok = false, savedErrno = errno;
-  if (close(fd) != 0 && ok) ok = false, savedErrno = errno;
-  if (ok && std::rename(temp.c_str(), name.c_str()) != 0) ok = false, savedErrno = errno;
-  if (!ok) {
-    unlink(temp.c_str());
-    *error = "Could not write \"" + name +
-             "\": " + (savedErrno ? std::strerror(savedErrno) : "write failed") + ".";
-  }
-  return ok;
-}
-
 }  // namespace
 
+bool LooksLikePictureFile(const std::string& fileName) {
+  struct stat info {};
+  if (::stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  FILE* f = std::fopen(fileName.c_str(), "rb");
+  if (!f) return false;
+  std::vector<uint8_t> head(64);
+  head.resize(std::fread(head.data(), 1, head.size(), f));
+  std::fclose(f);
+  const FileKind kind = Detect(head, "");
+  // "BM" also begins ordinary words; a bitmap's info header size settles it.
+  if (kind == FileKind::Bmp)
+    return head.size() >= 18 && head[15] == 0 && head[16] == 0 && head[17] == 0 &&
+           (head[14] == 12 || head[14] == 40 || head[14] == 52 || head[14] == 56 ||
+            head[14] == 64 || head[14] == 108 || head[14] == 124);
+  return kind != FileKind::Unknown;
+}
+
+int32_t PictureFilePageCount(const std::string& fileName) {
+  std::vector<uint8_t> data;
+  std::string error;
+  if (!ReadWholeFile(fileName, &data, &error)) return 0;
+  if (StartsWith(data, 0, "GIF8"))
+    return std::max(1, codecs::ScanGif(data.data(), data.size()).frames);
+  int format = IFF_UNKNOWN;
+  if (data.size() < 12 || findFileFormatBuffer(data.data(), &format) != 0 ||
+      !L_FORMAT_IS_TIFF(format))
+    return 1;
+  FILE* f = fmemopen(data.data(), data.size(), "rb");
+  l_int32 pages = 1;
+  if (f) {
+    QuietLeptonica();
+    if (tiffGetCount(f, &pages) != 0 || pages < 1) pages = 1;
+    std::fclose(f);
+  }
+  return pages;
+}
+
 void OpenDib(RasterImage* out, const char* fileName, int32_t, void*) {
+  OpenDibLimited(out, fileName, kMaxImagePixels);
+}
+
+void OpenDibLimited(RasterImage* out, const char* fileName, int64_t maxPixels, bool directColour) {
   std::memset(out, 0, sizeof(*out));
   std::string error;
   bool ok = false;
   try {
+    std::vector<uint8_t> data;
     if (!fileName || !*fileName)
       error = "No file name was given.";
-    else
-      ok = Decode(fileName, out, &error);
+    else if (ReadWholeFile(fileName, &data, &error))
+      ok = DecodeBytes(data, fileName, maxPixels, directColour, out, &error);
   } catch (const std::bad_alloc&) {
     error = "Not enough memory for the picture.";
   }
-  if (!ok) {
-    deldib(out);
-    std::memset(out, 0, sizeof(*out));
-    DIBSetErrorText(*out, error.empty() ? "The picture could not be read." : error);
+  if (!ok) SetFailure(out, error);
+}
+
+void DecodeDib(RasterImage* out, const uint8_t* data, size_t size, const std::string& fileName,
+               int64_t maxPixels) {
+  std::memset(out, 0, sizeof(*out));
+  std::string error;
+  bool ok = false;
+  try {
+    ok = DecodeBytes(std::vector<uint8_t>(data, data + size), fileName, maxPixels, false, out,
+                     &error);
+  } catch (const std::bad_alloc&) {
+    error = "Not enough memory for the picture.";
   }
+  if (!ok) SetFailure(out, error);
 }
 
 bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode, void*,
@@ -623,7 +737,10 @@ bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode,
           message = "Unknown picture format " + std::to_string(formatCode) + ".";
       }
     }
-    ok = encoded && WriteFileAtomically(fileName, bytes, &message);
+    ok = encoded &&
+         WriteFileAtomically(
+             fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+             &message);
   } catch (const std::bad_alloc&) {
     message = "Not enough memory to save the picture.";
     ok = false;

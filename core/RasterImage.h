@@ -10,6 +10,7 @@
 // there is no image (a failed create, open or scan); deldib on such a record is harmless.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -52,8 +53,8 @@ constexpr int kBitmapInfoSize = 40 + 256 * 4;
 struct RasterImage {
   uint8_t* header;  // BitmapInfoHeader followed by the colour table (RgbQuad) at header + 40
   uint32_t libReserved1[2];  // [0]: length of a directly mapped pixel block, else 0
-  uint8_t* pixels;  // first byte of memory row 0; null when there is no image
-  int32_t stride;   // bytes from one memory row to the next
+  uint8_t* pixels;           // first byte of memory row 0; null when there is no image
+  int32_t stride;            // bytes from one memory row to the next
   uint8_t paletteInUse;
   uint8_t libReserved2;
   // Colours of palette indexes for 1-, 4- and 8-bit images. After a failed OpenDib the
@@ -107,6 +108,22 @@ void setpixel(RasterImage& image, int32_t x, int32_t y, uint32_t value);
 // Reads a picture file at its own depth (16- and 32-bit pictures arrive as 24 bits).
 // On failure `out.pixels` is null and DIBErrorText(out) describes the problem.
 void OpenDib(RasterImage* out, const char* fileName, int32_t reserved, void* ownerWindow);
+// OpenDib that refuses a picture of more than maxPixels pixels before allocating its pixels.
+// directColour: the commonest page, a plain 8-bit grey PNG, arrives as 24 bits (each pixel
+// the colour of its grey, as a conversion to 24 bits would make it), which spares the
+// caller that conversion; every other picture arrives at its own depth as with OpenDib.
+void OpenDibLimited(RasterImage* out, const char* fileName, int64_t maxPixels,
+                    bool directColour = false);
+// Reads a picture held in memory as OpenDibLimited reads a file; `fileName` only tells the
+// formats with weak signatures (PCX, TGA) by their extension.
+void DecodeDib(RasterImage* out, const uint8_t* data, size_t size, const std::string& fileName,
+               int64_t maxPixels);
+// Pages of a picture file: the frames of a GIF, the pages of a TIFF, else 1 (0 when the
+// file cannot be read). OpenDib reads the first page only.
+int32_t PictureFilePageCount(const std::string& fileName);
+// True when the file begins as a picture of a format the library reads (by its first
+// bytes, whatever its name); false for text and for files that cannot be read.
+bool LooksLikePictureFile(const std::string& fileName);
 // Writes the image in the format of `formatCode` (3 + the index in the save filter, see
 // GetDIBSaveFilter). Writes a temporary file beside the target and renames it, so an
 // existing file is never left half-written. Returns false (with `error` set) on failure.

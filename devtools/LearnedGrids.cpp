@@ -2,6 +2,8 @@
 // nearest-example recogniser.
 #include "devtools/LearnedGrids.h"
 
+#include "core/AtomicFile.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -24,9 +26,10 @@ std::string ErrnoText(int error) {
   return std::strerror(error);
 }
 
-// Parses the whole file; on failure *reason says where it broke.
-bool ParseStore(const std::string& content, std::vector<LearnedGrid>* examples,
-                std::string* reason) {
+}  // namespace
+
+bool ParseLearnedGrids(const std::string& content, std::vector<LearnedGrid>* examples,
+                       std::string* reason) {
   std::istringstream in(content);
   std::string line;
   if (!std::getline(in, line) || line != kHeader) {
@@ -64,7 +67,7 @@ bool ParseStore(const std::string& content, std::vector<LearnedGrid>* examples,
   return true;
 }
 
-std::string FormatStore(const std::vector<LearnedGrid>& examples) {
+std::string FormatLearnedGrids(const std::vector<LearnedGrid>& examples) {
   std::string out = std::string(kHeader) + "\n";
   out.reserve(out.size() + examples.size() * (5 + kGridCells));
   for (const LearnedGrid& example : examples) {
@@ -76,19 +79,7 @@ std::string FormatStore(const std::vector<LearnedGrid>& examples) {
   return out;
 }
 
-// Writes all of data to fd; false with errno set on failure.
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += size_t(n);
-  }
-  return true;
-}
+namespace {
 
 // Holds an exclusive lock on the store's lock file, so that two programs learning at the
 // same time do not lose each other's examples. Without a lock file the store still works.
@@ -173,7 +164,7 @@ LearnedGrids::LoadResult LearnedGrids::Load() {
       return LoadResult::Unreadable;
     }
     std::vector<LearnedGrid> parsed;
-    if (!content.empty() && ParseStore(content, &parsed, &reason)) {
+    if (!content.empty() && ParseLearnedGrids(content, &parsed, &reason)) {
       examples_ = std::move(parsed);
       return LoadResult::Loaded;
     }
@@ -231,36 +222,11 @@ bool LearnedGrids::Add(uint8_t charCode, const GlyphGrid& grid, std::string* err
 
 bool LearnedGrids::Save(std::string* error) const {
   const std::string path = FilePath();
-  const std::string temp = path + ".new." + std::to_string(::getpid());
-  const std::string content = FormatStore(examples_);
-  auto fail = [&](const std::string& what, int code) {
-    ::unlink(temp.c_str());
-    *error = "The learned characters could not be saved to " + path + " (" + what + ": " +
-             ErrnoText(code) + "); the file keeps what was learned before.";
-    return false;
-  };
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    int code = errno;
-    // Do not unlink: the name may belong to something that is not ours.
-    *error = "The learned characters could not be saved to " + path + " (creating " + temp + ": " +
-             ErrnoText(code) + "); the file keeps what was learned before.";
-    return false;
-  }
-  if (!WriteAll(fd, content) || ::fsync(fd) != 0) {
-    int code = errno;
-    ::close(fd);
-    return fail("writing", code);
-  }
-  if (::close(fd) != 0) return fail("writing", errno);
-  if (::rename(temp.c_str(), path.c_str()) != 0) return fail("renaming", errno);
-  // Make the rename itself durable.
-  int dir = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
-  return true;
+  std::string reason;
+  if (WriteFileAtomically(path, FormatLearnedGrids(examples_), &reason)) return true;
+  *error = "The learned characters could not be saved to " + path + " (" + reason +
+           "); the file keeps what was learned before.";
+  return false;
 }
 
 uint8_t LearnedGrids::Nearest(const GlyphGrid& grid, double* ratio) const {

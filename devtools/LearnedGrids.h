@@ -25,6 +25,11 @@ struct LearnedGrid {
 // ink is shared or neither grid has ink.
 double OverlapRatio(const GlyphGrid& a, const GlyphGrid& b);
 
+// The store file's text: parsing (false with *reason saying where it broke) and writing.
+bool ParseLearnedGrids(const std::string& content, std::vector<LearnedGrid>* examples,
+                       std::string* reason);
+std::string FormatLearnedGrids(const std::vector<LearnedGrid>& examples);
+
 class LearnedGrids {
  public:
   static constexpr const char* kFileName = "learned-grids.txt";

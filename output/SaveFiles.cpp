@@ -1,65 +1,13 @@
 #include "output/SaveFiles.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
+#include "core/AtomicFile.h"
 #include "core/Cp1252.h"
 
-namespace {
-
-std::string SystemError(const std::string& what, int code) {
-  return what + ": " + std::strerror(code);
-}
-
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-}  // namespace
-
 bool WriteFileReplacing(const std::string& path, std::string_view content, std::string* error) {
-  if (path.empty()) {
-    *error = "no file name";
-    return false;
-  }
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    *error = SystemError("cannot create a file beside " + path, errno);
-    return false;
-  }
-  struct stat existing {};
-  const mode_t mode =
-      ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : NewFileMode();
-  bool ok = ::fchmod(fd, mode) == 0;
-  int code = ok ? 0 : errno;
-  size_t done = 0;
-  while (ok && done < content.size()) {
-    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      code = n < 0 ? errno : EIO;
-    } else {
-      done += size_t(n);
-    }
-  }
-  if (ok && ::fsync(fd) != 0) ok = false, code = errno;
-  if (::close(fd) != 0 && ok) ok = false, code = errno;
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, code = errno;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    *error = SystemError("cannot write " + path, code);
-  }
-  return ok;
+  return WriteFileAtomically(path, content, error);
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {

@@ -6,10 +6,8 @@
 #include <string_view>
 #include <vector>
 
-// Writes `content` to a temporary file beside `path`, then renames it over `path`, so an
+// Writes `content` to `path` with the program's one atomic writer (core/AtomicFile.h): an
 // existing file is replaced only by a complete new one and stays untouched on failure.
-// A new file gets the usual permissions (0666 less the umask); a replaced one keeps its
-// own. On failure returns false with a description in *error.
 bool WriteFileReplacing(const std::string& path, std::string_view content, std::string* error);
 
 // The lines as text: each line followed by a line feed.

@@ -12,6 +12,7 @@
 #include "layout/DotTests.h"
 #include "platform/SoftwareCanvas.h"
 #include "recognition/Alphabet.h"
+#include "recognition/ClassifyAll.h"
 
 namespace {
 
@@ -207,7 +208,9 @@ void TextAssembly::MarkDone(const Box& box) {
 }  // namespace
 
 void TMainForm::RegBtnClick() {
-  RecognitionRun([](TMainForm& form, void*) { return form.ClassifyObject(); }, nullptr);
+  // The objects are classified up front on all cores; the run takes the results in order.
+  ClassifiedPage page;
+  RecognitionRun(TakeClassifiedObject, &page);
 }
 
 void TMainForm::AppendToLineText(int32_t line, char ch) {

@@ -6,6 +6,7 @@
 #include "output/PlainText.h"
 
 const WordLookup& TMainForm::CurrentWordLookup() {
+  EnsureWordList();  // loaded at its first use
   if (wordLookupSource != wordList.Count) {
     wordLookup = WordLookup();
     for (int32_t i = 0; i < wordList.Count; ++i) wordLookup.Add(*wordList.At(i));

@@ -1,6 +1,10 @@
 #include "recognition/WordList.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <cstdio>
@@ -41,23 +45,77 @@ void WordArena::Release() {
   used_ = kBlockSize;
 }
 
+namespace {
+
+// The file opened for reading when it can serve as the word list, else -1 with *problem
+// set. Opened without blocking, so that a FIFO cannot hold up the start of the program.
+int OpenPlainWordFile(const std::string& fileName, std::string* problem) {
+  const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *problem = "Word list " + fileName + " cannot be opened (" + std::strerror(errno) +
+               "); recognition goes on without it.";
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    *problem = "Word list " + fileName + " is not a plain file; recognition goes on without it.";
+  } else if (info.st_size > kMaxWordListBytes) {
+    *problem = "Word list " + fileName + " is larger than " +
+               std::to_string(kMaxWordListBytes >> 20) +
+               " MB, too large for a word list; recognition goes on without it.";
+  } else {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
+// Reads the whole file, at most kMaxWordListBytes (a file may grow while it is read).
+bool ReadAll(int fd, std::string* buffer) {
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) buffer->reserve(size_t(info.st_size));
+  char chunk[1 << 16];
+  while (int64_t(buffer->size()) <= kMaxWordListBytes) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    buffer->append(chunk, size_t(got));
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string WordListFileProblem(const std::string& fileName) {
+  std::string problem;
+  const int fd = OpenPlainWordFile(fileName, &problem);
+  if (fd >= 0) ::close(fd);
+  return problem;
+}
+
 WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list,
                                   WordArena& arena) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (!file) return {0, true, 0};
-  // Read whole: one block of the file's size, filled in large reads.
+  WordListDecodeResult result;
+  const int fd = OpenPlainWordFile(fileName, &result.problem);
+  if (fd < 0) return result;
   std::string buffer;
-  struct stat info {};
-  if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0) buffer.reserve(size_t(info.st_size));
-  char chunk[1 << 16];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) buffer.append(chunk, got);
-  const bool readError = std::ferror(file) != 0;
-  std::fclose(file);
-  if (readError) return {0, false, 0};
-  return DecodeWordList(
-      reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size(),
-      [&list, &arena](std::string_view word) { *list.Add() = arena.Store(word); });
+  const bool read = ReadAll(fd, &buffer);
+  ::close(fd);
+  if (!read) {
+    result.complete = false;
+    result.problem = "Word list " + fileName + " cannot be read; recognition goes on without it.";
+    return result;
+  }
+  result =
+      DecodeWordList(reinterpret_cast<const uint8_t*>(buffer.data()), buffer.size(),
+                     [&list, &arena](std::string_view word) { *list.Add() = arena.Store(word); });
+  if (!result.complete)
+    result.problem = "Word list " + fileName + " is damaged at byte " +
+                     std::to_string(result.badOffset) + "; the " + std::to_string(result.words) +
+                     " words before it are used.";
+  return result;
 }
 
 std::string EncodeWordList(const std::vector<std::string>& words) {

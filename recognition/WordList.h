@@ -18,7 +18,16 @@ struct WordListDecodeResult {
   int32_t words = 0;     // words delivered
   bool complete = true;  // false: decoding stopped at a malformed entry
   size_t badOffset = 0;  // offset of that entry when not complete
+  std::string problem;   // OpenWordList: a sentence for the log when not all went well
 };
+
+// Far beyond any real word list (the German one is about 5 MB); a larger file is not one.
+constexpr int64_t kMaxWordListBytes = int64_t(64) << 20;
+
+// Why `fileName` cannot serve as the word list: missing, not a plain file (a FIFO or a
+// device would block or never end), or larger than kMaxWordListBytes. Empty when it can be
+// read. Cheap: it looks at the file without reading it.
+std::string WordListFileProblem(const std::string& fileName);
 
 // Decodes the entries of `data` in order and hands each word to `add`. A malformed entry
 // (keep count beyond the previous word, word longer than 50 characters, entry cut off by
@@ -47,9 +56,10 @@ class WordArena {
   size_t used_ = kBlockSize;  // bytes used in the last block; full when there is none
 };
 
-// Decodes the file and appends its words, stored in `arena`, to `list`. A missing or
-// unreadable file leaves the list unchanged; a malformed file gives the words before the
-// first malformed entry.
+// Decodes the file and appends its words, stored in `arena`, to `list`. A missing,
+// unreadable or oversized file, or one that is not a plain file, leaves the list unchanged;
+// a malformed file gives the words before the first malformed entry. Either way `problem`
+// of the result says what happened.
 WordListDecodeResult OpenWordList(const std::string& fileName, TDynaArray<char*>& list,
                                   WordArena& arena);
 

@@ -11,7 +11,7 @@
 namespace {
 
 using Encoder = std::function<bool(const RasterImage&, std::vector<uint8_t>*, std::string*)>;
-using Decoder = bool (*)(const uint8_t*, size_t, RasterImage*, std::string*);
+using Decoder = bool (*)(const uint8_t*, size_t, RasterImage*, std::string*, int64_t);
 
 struct Codec {
   const char* name;
@@ -48,7 +48,8 @@ TEST(Codecs, RoundTripKeepsEveryColourAtEveryDepthAndWidth) {
         std::string error;
         ASSERT_TRUE(codec.encode(img, &file, &error)) << error;
         RasterImage back;
-        ASSERT_TRUE(codec.decode(file.data(), file.size(), &back, &error)) << error;
+        ASSERT_TRUE(codec.decode(file.data(), file.size(), &back, &error, kMaxImagePixels))
+            << error;
         EXPECT_EQ(DIBBitCount(back), codec.readBits(bits));
         EXPECT_EQ(testpic::Compare(img, back).pixels, 0);
         deldib(&back);
@@ -63,7 +64,8 @@ TEST(Codecs, GreyPicturesStayGrey) {
     std::string error;
     ASSERT_TRUE(codec.encode(img, &file, &error)) << codec.name << error;
     RasterImage back;
-    ASSERT_TRUE(codec.decode(file.data(), file.size(), &back, &error)) << codec.name << error;
+    ASSERT_TRUE(codec.decode(file.data(), file.size(), &back, &error, kMaxImagePixels))
+        << codec.name << error;
     EXPECT_TRUE(codecs::IsGreyRamp(back)) << codec.name;
     EXPECT_EQ(testpic::Compare(img, back).pixels, 0) << codec.name;
     deldib(&back);
@@ -316,7 +318,7 @@ TEST(Codecs, IffChunkyPbmAndHam6) {
 void ExpectNoCrash(Decoder decode, const std::vector<uint8_t>& bytes) {
   RasterImage img;
   std::string error;
-  if (decode(bytes.data(), bytes.size(), &img, &error)) {
+  if (decode(bytes.data(), bytes.size(), &img, &error, kMaxImagePixels)) {
     ASSERT_NE(img.pixels, nullptr);
     // Walk the picture: every row must be addressable.
     uint32_t sum = 0;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -185,9 +186,15 @@ TEST_F(LearnedGridsTest, FailedSaveKeepsWhatWasLearned) {
   std::string error;
   ASSERT_TRUE(store.Add('a', BarGrid({3}, {}), &error)) << error;
   const std::string before = ReadFile(file);
-  // The new file cannot be created: its name is taken by a directory.
-  fs::create_directories(file + ".new." + std::to_string(getpid()));
-  EXPECT_FALSE(store.Add('b', BarGrid({5}, {}), &error));
+  // A file size limit below the new store's size makes the write fail half way.
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = before.size();
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool added = store.Add('b', BarGrid({5}, {}), &error);
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_FALSE(added);
   EXPECT_NE(error.find("could not be saved"), std::string::npos) << error;
   EXPECT_EQ(ReadFile(file), before);
   LearnedGrids again(dir);

@@ -113,37 +113,43 @@ void EncodeRleRow(const std::vector<uint8_t>& px, int32_t bits, std::vector<uint
   }
 }
 
-}  // namespace
-
-bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
-  std::memset(out, 0, sizeof(*out));
-  ByteReader r(data, size);
-  bool haveFileHeader = size >= 2 && data[0] == 'B' && data[1] == 'M';
-  uint32_t pixelOffset = 0;
-  if (haveFileHeader) {
-    r.Skip(10);
-    pixelOffset = r.U32LE();
-  }
-  const size_t infoStart = r.pos();
-  const uint32_t headerSize = r.U32LE();
-  int64_t width = 0, height = 0;
+// What the file and info headers say.
+struct BmpHeader {
+  bool haveFileHeader = false;
+  uint32_t pixelOffset = 0;  // from the file header
+  size_t infoStart = 0;
+  uint32_t headerSize = 0;
+  int64_t width = 0, height = 0;  // height made positive; topDown tells the order
+  bool topDown = false;
   uint32_t bits = 0, compression = kBiRgb, colorsUsed = 0;
-  size_t entrySize = 4;
-  if (headerSize == 12) {
-    width = r.U16LE();
-    height = r.U16LE();
+  size_t entrySize = 4;  // bytes of a palette entry: 3 for OS/2 1.x
+};
+
+bool ReadBmpHeader(ByteReader& r, const uint8_t* data, size_t size, BmpHeader* h,
+                   std::string* error) {
+  h->haveFileHeader = size >= 2 && data[0] == 'B' && data[1] == 'M';
+  if (h->haveFileHeader) {
+    r.Skip(10);
+    h->pixelOffset = r.U32LE();
+  }
+  h->infoStart = r.pos();
+  h->headerSize = r.U32LE();
+  if (h->headerSize == 12) {
+    h->width = r.U16LE();
+    h->height = r.U16LE();
     r.U16LE();  // planes
-    bits = r.U16LE();
-    entrySize = 3;
-  } else if (headerSize >= 40 && headerSize <= 4096) {
-    width = int32_t(r.U32LE());
-    height = int32_t(r.U32LE());
+    h->bits = r.U16LE();
+    h->entrySize = 3;
+  } else if (h->headerSize >= 40 && h->headerSize <= 4096) {
+    h->width = int32_t(r.U32LE());
+    h->height = int32_t(r.U32LE());
     r.U16LE();
-    bits = r.U16LE();
-    compression = r.U32LE();
+    h->bits = r.U16LE();
+    h->compression = r.U32LE();
     r.Skip(12);  // image size, resolution
-    colorsUsed = r.U32LE();
-    if (headerSize == 64 && compression > kBiRle4) compression = 0xFFFF;  // OS/2 Huffman, RLE24
+    h->colorsUsed = r.U32LE();
+    if (h->headerSize == 64 && h->compression > kBiRle4)
+      h->compression = 0xFFFF;  // OS/2 Huffman, RLE24
   } else {
     *error = "The BMP file has an unknown header.";
     return false;
@@ -152,8 +158,13 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
     *error = "The BMP file is truncated.";
     return false;
   }
-  const bool topDown = height < 0;
-  height = height < 0 ? -height : height;
+  h->topDown = h->height < 0;
+  if (h->topDown) h->height = -h->height;
+  return true;
+}
+
+bool CheckBmpKind(const BmpHeader& h, std::string* error) {
+  const uint32_t bits = h.bits, compression = h.compression;
   const bool bitsOk = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
   const bool compressionOk = compression == kBiRgb || (compression == kBiRle8 && bits == 8) ||
                              (compression == kBiRle4 && bits == 4) ||
@@ -164,70 +175,61 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
              std::to_string(compression) + " cannot be read.";
     return false;
   }
-  if (topDown && (compression == kBiRle8 || compression == kBiRle4)) {
+  if (h.topDown && (compression == kBiRle8 || compression == kBiRle4)) {
     *error = "The BMP file is corrupt (top-down RLE picture).";
     return false;
   }
+  return true;
+}
 
-  // Colour masks of direct-colour pictures.
-  uint32_t masks[3] = {0x00FF0000, 0x0000FF00, 0x000000FF};
-  if (bits == 16) masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
-  size_t paletteStart = infoStart + headerSize;
-  if (compression == kBiBitfields || compression == kBiAlphaBitfields) {
-    r.Seek(infoStart + 40);
-    for (uint32_t& m : masks) m = r.U32LE();
-    if (headerSize == 40) paletteStart += compression == kBiBitfields ? 12 : 16;
+// Colour masks of direct-colour pictures; moves *paletteStart past masks that a 40-byte
+// header is followed by.
+void ReadBmpMasks(ByteReader& r, const BmpHeader& h, uint32_t masks[3], size_t* paletteStart) {
+  masks[0] = 0x00FF0000, masks[1] = 0x0000FF00, masks[2] = 0x000000FF;
+  if (h.bits == 16) masks[0] = 0x7C00, masks[1] = 0x03E0, masks[2] = 0x001F;
+  if (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields) {
+    r.Seek(h.infoStart + 40);
+    for (int i = 0; i < 3; ++i) masks[i] = r.U32LE();
+    if (h.headerSize == 40) *paletteStart += h.compression == kBiBitfields ? 12 : 16;
   }
+}
 
+// The colour table of an indexed picture: at most 2^bits entries, and no more than fit
+// before the pixels. Moves *paletteStart past it.
+std::vector<RgbQuad> ReadBmpPalette(ByteReader& r, const BmpHeader& h, size_t* paletteStart) {
   std::vector<RgbQuad> palette;
-  if (bits <= 8) {
-    size_t count = colorsUsed ? std::min<size_t>(colorsUsed, 256) : (size_t(1) << bits);
-    count = std::min<size_t>(count, size_t(1) << bits);
-    if (haveFileHeader && pixelOffset > paletteStart)
-      count = std::min(count, (pixelOffset - paletteStart) / entrySize);
-    r.Seek(paletteStart);
-    for (size_t i = 0; i < count; ++i) {
-      RgbQuad q;
-      q.blue = r.U8();
-      q.green = r.U8();
-      q.red = r.U8();
-      q.reserved = 0;
-      if (entrySize == 4) r.U8();
-      palette.push_back(q);
-    }
-    paletteStart += count * entrySize;
+  if (h.bits > 8) return palette;
+  size_t count = h.colorsUsed ? std::min<size_t>(h.colorsUsed, 256) : (size_t(1) << h.bits);
+  count = std::min<size_t>(count, size_t(1) << h.bits);
+  if (h.haveFileHeader && h.pixelOffset > *paletteStart)
+    count = std::min(count, (h.pixelOffset - *paletteStart) / h.entrySize);
+  r.Seek(*paletteStart);
+  for (size_t i = 0; i < count; ++i) {
+    RgbQuad q;
+    q.blue = r.U8();
+    q.green = r.U8();
+    q.red = r.U8();
+    q.reserved = 0;
+    if (h.entrySize == 4) r.U8();
+    palette.push_back(q);
   }
-  if (!r.ok()) {
-    *error = "The BMP file is truncated.";
-    return false;
-  }
-  const size_t pixelStart = haveFileHeader ? pixelOffset : paletteStart;
-  if (pixelStart > size) {
-    *error = "The BMP file is truncated.";
-    return false;
-  }
-  const int32_t outBits = bits <= 8 ? int32_t(bits) : 24;
-  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error))
-    return false;
+  *paletteStart += count * h.entrySize;
+  return palette;
+}
 
-  r.Seek(pixelStart);
-  if (compression == kBiRle8 || compression == kBiRle4) {
-    if (!DecodeRle(r, *out, int32_t(bits), error)) {
-      deldib(out);
-      return false;
-    }
-    return true;
-  }
+// Uncompressed rows: copied as they are, direct colour through the masks to 24 bits.
+bool CopyBmpRows(const BmpHeader& h, const uint8_t* pixels, size_t available,
+                 const uint32_t masks[3], RasterImage* out, std::string* error) {
+  const int64_t width = h.width, height = h.height, bits = h.bits;
   const int64_t srcStride = (width * bits + 31) / 32 * 4;
-  if (uint64_t(srcStride) * uint64_t(height) > r.remaining()) {
-    deldib(out);
+  if (uint64_t(srcStride) * uint64_t(height) > available) {
     *error = "The BMP file is truncated.";
     return false;
   }
   const Channel red(masks[0]), green(masks[1]), blue(masks[2]);
   for (int64_t i = 0; i < height; ++i) {
-    const uint8_t* src = data + pixelStart + i * srcStride;
-    uint8_t* dst = DIBRow(*out, int32_t(topDown ? height - 1 - i : i));
+    const uint8_t* src = pixels + i * srcStride;
+    uint8_t* dst = DIBRow(*out, int32_t(h.topDown ? height - 1 - i : i));
     if (bits <= 8 || bits == 24) {
       std::memcpy(dst, src, size_t(srcStride));
       continue;
@@ -244,6 +246,35 @@ bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* 
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
+  std::memset(out, 0, sizeof(*out));
+  ByteReader r(data, size);
+  BmpHeader h;
+  if (!ReadBmpHeader(r, data, size, &h, error) || !CheckBmpKind(h, error)) return false;
+  uint32_t masks[3];
+  size_t paletteStart = h.infoStart + h.headerSize;
+  ReadBmpMasks(r, h, masks, &paletteStart);
+  const std::vector<RgbQuad> palette = ReadBmpPalette(r, h, &paletteStart);
+  const size_t pixelStart = h.haveFileHeader ? h.pixelOffset : paletteStart;
+  if (!r.ok() || pixelStart > size) {
+    *error = "The BMP file is truncated.";
+    return false;
+  }
+  const int32_t outBits = h.bits <= 8 ? int32_t(h.bits) : 24;
+  if (!MakeImage(out, h.width, h.height, outBits, palette.data(), int32_t(palette.size()), error,
+                 maxPixels))
+    return false;
+  r.Seek(pixelStart);
+  const bool ok = h.compression == kBiRle8 || h.compression == kBiRle4
+                      ? DecodeRle(r, *out, int32_t(h.bits), error)
+                      : CopyBmpRows(h, data + pixelStart, r.remaining(), masks, out, error);
+  if (!ok) deldib(out);
+  return ok;
 }
 
 bool EncodeBmp(const RasterImage& image, bool rle, std::vector<uint8_t>* out, std::string* error) {

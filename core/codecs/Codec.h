@@ -5,7 +5,8 @@
 //
 // Decoders never read outside `data` and never write outside the image they made: every
 // length in a header is checked against what is left of the file before it is used. On
-// failure they return false with `out->pixels` null and a sentence in `error`.
+// failure they return false with `out->pixels` null and a sentence in `error`. A picture of
+// more than `maxPixels` pixels is refused before its pixel memory is allocated.
 //
 // Depth and palette of a decoded picture: indexed pictures keep their indexes, at 1, 4 or
 // 8 bits (2-bit pictures widen to 4), with the real colours in the colour table and
@@ -24,10 +25,14 @@
 
 namespace codecs {
 
-bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* error);
-bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error);
-bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* error);
-bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* error);
+bool DecodeBmp(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels = kMaxImagePixels);
+bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels = kMaxImagePixels);
+bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels = kMaxImagePixels);
+bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels = kMaxImagePixels);
 
 // BMP: uncompressed, or with rle = true RLE8 for 8-bit and RLE4 for 1- and 4-bit pictures
 // (a 1-bit picture is written as 4 bits with the same two colours); RLE has no 24-bit
@@ -41,6 +46,17 @@ bool EncodePcx(const RasterImage& image, std::vector<uint8_t>* out, std::string*
 bool EncodeTga(const RasterImage& image, bool rle, std::vector<uint8_t>* out, std::string* error);
 // IFF ILBM with ByteRun1: 1, 4 or 8 bit planes with CMAP; 24-bit pictures as 24 planes.
 bool EncodeIff(const RasterImage& image, std::vector<uint8_t>* out, std::string* error);
+
+// What the blocks of a GIF file tell without decoding it: the number of complete frames,
+// the transparent palette index of the first frame (-1: none), and the sizes that a
+// decoder allocates: the logical screen and the largest frame (which may exceed it).
+struct GifFacts {
+  int32_t frames = 0;
+  int32_t transparentIndex = -1;
+  int64_t screenPixels = 0;
+  int64_t largestFramePixels = 0;
+};
+struct GifFacts ScanGif(const uint8_t* data, size_t size);
 
 // ---- shared helpers of the codecs ----
 
@@ -121,7 +137,11 @@ inline void PutU32BE(std::vector<uint8_t>& v, uint32_t x) {
 // Makes an image with newdib and, for 1, 4 and 8 bits, installs `palette` (count entries,
 // the rest of the 2^bits entries black). False with `error` set when none was made.
 bool MakeImage(RasterImage* out, int64_t width, int64_t height, int32_t bits,
-               const RgbQuad* palette, int32_t count, std::string* error);
+               const RgbQuad* palette, int32_t count, std::string* error,
+               int64_t maxPixels = kMaxImagePixels);
+// False with a message when a picture of width x height has no pixels or more than
+// maxPixels (never more than kMaxImagePixels) of them.
+bool CheckPixelCount(int64_t width, int64_t height, int64_t maxPixels, std::string* error);
 // Installs a palette into an existing indexed image: colour table and logPalette.
 void SetPalette(RasterImage& image, const RgbQuad* palette, int32_t count);
 // A grey ramp of `count` entries from black to white.

@@ -5,19 +5,27 @@
 
 namespace codecs {
 
-bool MakeImage(RasterImage* out, int64_t width, int64_t height, int32_t bits,
-               const RgbQuad* palette, int32_t count, std::string* error) {
-  std::memset(out, 0, sizeof(*out));
+bool CheckPixelCount(int64_t width, int64_t height, int64_t maxPixels, std::string* error) {
   if (width <= 0 || height <= 0) {
     *error = "The picture has no pixels (width or height is 0).";
     return false;
   }
-  // Checked here too, before the 32-bit arguments of newdib could wrap.
-  if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || width * height > kMaxImagePixels) {
+  // Checked before the 32-bit arguments of newdib could wrap.
+  const int64_t limit = std::min(maxPixels, kMaxImagePixels);
+  if (width > 0x7FFFFFFF || height > 0x7FFFFFFF || width * height > limit) {
+    const int64_t mega = (width * height + 999999) / 1000000;
     *error = "The picture is too large (" + std::to_string(width) + " x " + std::to_string(height) +
-             " pixels).";
+             " pixels, " + std::to_string(mega) + " megapixels; the limit is " +
+             std::to_string(limit / 1000000) + " megapixels).";
     return false;
   }
+  return true;
+}
+
+bool MakeImage(RasterImage* out, int64_t width, int64_t height, int32_t bits,
+               const RgbQuad* palette, int32_t count, std::string* error, int64_t maxPixels) {
+  std::memset(out, 0, sizeof(*out));
+  if (!CheckPixelCount(width, height, maxPixels, error)) return false;
   newdib(out, int32_t(width), int32_t(height), bits, nullptr, 0);
   if (!out->pixels) {
     *error = DIBErrorText(*out);

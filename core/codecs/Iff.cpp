@@ -81,25 +81,24 @@ void PutChunk(std::vector<uint8_t>& out, const char* id, const std::vector<uint8
   if (body.size() & 1) PutU8(out, 0);
 }
 
-}  // namespace
-
-bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
-  std::memset(out, 0, sizeof(*out));
-  if (size < 12 || std::memcmp(data, "FORM", 4) != 0 ||
-      (std::memcmp(data + 8, "ILBM", 4) != 0 && std::memcmp(data + 8, "PBM ", 4) != 0)) {
-    *error = "The file is not an IFF picture (ILBM or PBM).";
-    return false;
-  }
-  const bool chunky = data[8] == 'P';
-  ByteReader r(data, size);
-  r.Seek(4);
-  const size_t end = std::min<size_t>(size, size_t(r.U32BE()) + 8);
-  r.Seek(12);
+// What the chunks of the FORM say.
+struct IffPicture {
+  bool chunky = false;  // PBM: one byte a pixel; ILBM: bit planes
   bool haveHeader = false;
   uint32_t width = 0, height = 0, planes = 0, masking = 0, compression = 0, camg = 0;
   std::vector<RgbQuad> cmap;
   const uint8_t* body = nullptr;
   size_t bodySize = 0;
+  bool Ham() const { return (camg & kCamgHam) && (planes == 6 || planes == 8); }
+  bool Deep() const { return planes == 24 || planes == 32; }
+};
+
+// Walks the chunks up to BODY: BMHD, CMAP and CAMG are read, others skipped.
+void ReadIffChunks(const uint8_t* data, size_t size, IffPicture* pic) {
+  ByteReader r(data, size);
+  r.Seek(4);
+  const size_t end = std::min<size_t>(size, size_t(r.U32BE()) + 8);
+  r.Seek(12);
   while (r.pos() + 8 <= end) {
     char id[4];
     r.Read(reinterpret_cast<uint8_t*>(id), 4);
@@ -107,95 +106,123 @@ bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* 
     const size_t start = r.pos();
     const size_t available = end - start;
     if (std::memcmp(id, "BODY", 4) == 0) {
-      body = data + start;
-      bodySize = std::min<size_t>(length, available);  // a short BODY shows as truncated rows
+      pic->body = data + start;
+      pic->bodySize = std::min<size_t>(length, available);  // a short BODY: truncated rows
     } else if (length > available) {
       break;
     } else if (std::memcmp(id, "BMHD", 4) == 0 && length >= 20) {
-      width = r.U16BE();
-      height = r.U16BE();
+      pic->width = r.U16BE();
+      pic->height = r.U16BE();
       r.Skip(4);
-      planes = r.U8();
-      masking = r.U8();
-      compression = r.U8();
-      haveHeader = true;
+      pic->planes = r.U8();
+      pic->masking = r.U8();
+      pic->compression = r.U8();
+      pic->haveHeader = true;
     } else if (std::memcmp(id, "CMAP", 4) == 0) {
       for (uint32_t i = 0; i < length / 3 && i < 256; ++i) {
         const uint8_t red = r.U8(), green = r.U8(), blue = r.U8();
-        cmap.push_back({blue, green, red, 0});
+        pic->cmap.push_back({blue, green, red, 0});
       }
     } else if (std::memcmp(id, "CAMG", 4) == 0 && length >= 4) {
-      camg = r.U32BE();
+      pic->camg = r.U32BE();
     }
-    if (body || start + length + (length & 1) > end) break;
+    if (pic->body || start + length + (length & 1) > end) break;
     r.Seek(start + length + (length & 1));
   }
-  if (!haveHeader || !body) {
+}
+
+// The palette of an indexed or HAM picture: CMAP (grey without it), with the half-bright
+// colours of EHB, filled up to 256 entries.
+void CompleteIffPalette(IffPicture* pic) {
+  if (pic->Deep()) return;
+  std::vector<RgbQuad>& cmap = pic->cmap;
+  const uint32_t colors = pic->Ham() ? 1u << (pic->planes - 2) : 1u << pic->planes;
+  if (cmap.empty()) cmap = GreyPalette(int32_t(colors));
+  if ((pic->camg & kCamgEhb) && pic->planes == 6) {  // extra half-brite: 32 more at half
+    cmap.resize(32, RgbQuad{0, 0, 0, 0});
+    for (int i = 0; i < 32; ++i)
+      cmap.push_back({uint8_t(cmap[size_t(i)].blue / 2), uint8_t(cmap[size_t(i)].green / 2),
+                      uint8_t(cmap[size_t(i)].red / 2), 0});
+  }
+  cmap.resize(256, RgbQuad{0, 0, 0, 0});
+}
+
+// One decoded row (all planes) into a memory row of the image.
+void StoreIffRow(const IffPicture& pic, const std::vector<uint8_t>& row, size_t rowBytes,
+                 int32_t outBits, uint8_t* dst) {
+  const bool ham = pic.Ham(), deep = pic.Deep();
+  const std::vector<RgbQuad>& cmap = pic.cmap;
+  uint8_t hamRgb[3] = {0, 0, 0};  // a HAM row starts from the background colour
+  if (ham) hamRgb[0] = cmap[0].red, hamRgb[1] = cmap[0].green, hamRgb[2] = cmap[0].blue;
+  for (uint32_t x = 0; x < pic.width; ++x) {
+    uint32_t v = 0;
+    if (pic.chunky) {
+      v = row[x];
+    } else {
+      for (uint32_t p = 0; p < pic.planes; ++p)
+        v |= uint32_t((row[p * rowBytes + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
+    }
+    if (deep) {
+      dst[3 * x + 2] = uint8_t(v);
+      dst[3 * x + 1] = uint8_t(v >> 8);
+      dst[3 * x] = uint8_t(v >> 16);
+    } else if (ham) {
+      const uint32_t bits = pic.planes - 2, control = v >> bits, value = v & ((1u << bits) - 1);
+      const uint8_t level = uint8_t(bits == 4 ? value * 17 : (value << 2) | (value >> 4));
+      if (control == 0) {
+        hamRgb[0] = cmap[value].red, hamRgb[1] = cmap[value].green, hamRgb[2] = cmap[value].blue;
+      } else {
+        hamRgb[control == 1 ? 2 : control == 2 ? 0 : 1] = level;  // blue, red, green
+      }
+      dst[3 * x + 2] = hamRgb[0], dst[3 * x + 1] = hamRgb[1], dst[3 * x] = hamRgb[2];
+    } else {
+      SetRowIndex(dst, outBits, x, v);
+    }
+  }
+}
+
+}  // namespace
+
+bool DecodeIff(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
+  std::memset(out, 0, sizeof(*out));
+  if (size < 12 || std::memcmp(data, "FORM", 4) != 0 ||
+      (std::memcmp(data + 8, "ILBM", 4) != 0 && std::memcmp(data + 8, "PBM ", 4) != 0)) {
+    *error = "The file is not an IFF picture (ILBM or PBM).";
+    return false;
+  }
+  IffPicture pic;
+  pic.chunky = data[8] == 'P';
+  ReadIffChunks(data, size, &pic);
+  if (!pic.haveHeader || !pic.body) {
     *error = "The IFF file is truncated or corrupt (no BMHD or BODY chunk).";
     return false;
   }
-  const bool ham = (camg & kCamgHam) && (planes == 6 || planes == 8);
-  const bool deep = planes == 24 || planes == 32;
-  if (compression > 1 || (chunky && planes != 8) || !(planes >= 1 && (planes <= 8 || deep))) {
+  const uint32_t planes = pic.planes;
+  if (pic.compression > 1 || (pic.chunky && planes != 8) ||
+      !(planes >= 1 && (planes <= 8 || pic.Deep()))) {
     *error = "IFF pictures with " + std::to_string(planes) + " planes and compression " +
-             std::to_string(compression) + " cannot be read.";
+             std::to_string(pic.compression) + " cannot be read.";
     return false;
   }
-  if (!deep) {
-    const uint32_t colors = ham ? 1u << (planes - 2) : 1u << planes;
-    if (cmap.empty()) cmap = GreyPalette(int32_t(colors));
-    if ((camg & kCamgEhb) && planes == 6) {  // extra half-brite: 32 more colours at half
-      cmap.resize(32, RgbQuad{0, 0, 0, 0});
-      for (int i = 0; i < 32; ++i)
-        cmap.push_back({uint8_t(cmap[size_t(i)].blue / 2), uint8_t(cmap[size_t(i)].green / 2),
-                        uint8_t(cmap[size_t(i)].red / 2), 0});
-    }
-    cmap.resize(256, RgbQuad{0, 0, 0, 0});
-  }
-  const int32_t outBits = deep || ham ? 24 : planes == 1 ? 1 : planes <= 4 ? 4 : 8;
-  if (!MakeImage(out, width, height, outBits, cmap.data(), int32_t(cmap.size()), error))
+  CompleteIffPalette(&pic);
+  const int32_t outBits = pic.Deep() || pic.Ham() ? 24 : planes == 1 ? 1 : planes <= 4 ? 4 : 8;
+  if (!MakeImage(out, pic.width, pic.height, outBits, pic.cmap.data(), int32_t(pic.cmap.size()),
+                 error, maxPixels))
     return false;
-
-  const size_t rowBytes = chunky ? width + (width & 1) : (size_t(width) + 15) / 16 * 2;
-  const size_t filePlanes = chunky ? 1 : planes + (masking == 1 ? 1 : 0);
+  const size_t rowBytes =
+      pic.chunky ? pic.width + (pic.width & 1) : (size_t(pic.width) + 15) / 16 * 2;
+  const size_t filePlanes = pic.chunky ? 1 : planes + (pic.masking == 1 ? 1 : 0);
   std::vector<uint8_t> row(rowBytes * filePlanes);
-  ByteReader br(body, bodySize);
-  ByteRun1Reader runs(br, compression == 1);
-  for (uint32_t y = 0; y < height; ++y) {
+  ByteReader br(pic.body, pic.bodySize);
+  ByteRun1Reader runs(br, pic.compression == 1);
+  for (uint32_t y = 0; y < pic.height; ++y) {
     if (!runs.Fill(row.data(), row.size())) {
       deldib(out);
       *error = "The IFF picture data end too early.";
       return false;
     }
-    uint8_t* dst = DIBRow(*out, int32_t(height - 1 - y));
-    uint8_t ham_rgb[3] = {0, 0, 0};  // a HAM row starts from the background colour
-    if (ham) ham_rgb[0] = cmap[0].red, ham_rgb[1] = cmap[0].green, ham_rgb[2] = cmap[0].blue;
-    for (uint32_t x = 0; x < width; ++x) {
-      uint32_t v = 0;
-      if (chunky) {
-        v = row[x];
-      } else {
-        for (uint32_t p = 0; p < planes; ++p)
-          v |= uint32_t((row[p * rowBytes + (x >> 3)] >> (7 - (x & 7))) & 1) << p;
-      }
-      if (deep) {
-        dst[3 * x + 2] = uint8_t(v);
-        dst[3 * x + 1] = uint8_t(v >> 8);
-        dst[3 * x] = uint8_t(v >> 16);
-      } else if (ham) {
-        const uint32_t bits = planes - 2, control = v >> bits, value = v & ((1u << bits) - 1);
-        const uint8_t level = uint8_t(bits == 4 ? value * 17 : (value << 2) | (value >> 4));
-        if (control == 0) {
-          ham_rgb[0] = cmap[value].red, ham_rgb[1] = cmap[value].green,
-          ham_rgb[2] = cmap[value].blue;
-        } else {
-          ham_rgb[control == 1 ? 2 : control == 2 ? 0 : 1] = level;  // blue, red, green
-        }
-        dst[3 * x + 2] = ham_rgb[0], dst[3 * x + 1] = ham_rgb[1], dst[3 * x] = ham_rgb[2];
-      } else {
-        SetRowIndex(dst, outBits, x, v);
-      }
-    }
+    StoreIffRow(pic, row, rowBytes, outBits, DIBRow(*out, int32_t(pic.height - 1 - y)));
   }
   return true;
 }

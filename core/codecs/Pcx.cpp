@@ -29,86 +29,88 @@ void EncodeLine(const uint8_t* line, size_t n, std::vector<uint8_t>& out) {
   }
 }
 
-}  // namespace
+struct PcxHeader {
+  uint32_t encoding = 0, bpp = 0, planes = 0, bytesPerLine = 0;
+  int64_t width = 0, height = 0;
+  bool packed = false;     // one plane of 1, 2, 4 or 8 bits
+  bool bitPlanes = false;  // 2 to 4 planes of 1 bit
+  bool truecolor = false;  // 3 or 4 planes of 8 bits
+};
 
-bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
-  std::memset(out, 0, sizeof(*out));
+bool ReadPcxHeader(const uint8_t* data, size_t size, PcxHeader* h, std::string* error) {
   if (size < kHeaderSize || data[0] != 0x0A) {
     *error = "The PCX file is truncated or not a PCX picture.";
     return false;
   }
   ByteReader r(data, size);
-  r.Skip(1);
-  r.U8();  // version
-  const uint32_t encoding = r.U8(), bpp = r.U8();
+  r.Skip(2);  // manufacturer, version
+  h->encoding = r.U8();
+  h->bpp = r.U8();
   const int64_t xmin = r.U16LE(), ymin = r.U16LE(), xmax = r.U16LE(), ymax = r.U16LE();
-  const uint8_t* headerPalette = data + 16;
   r.Seek(65);
-  const uint32_t planes = r.U8(), bytesPerLine = r.U16LE();
-  const int64_t width = xmax - xmin + 1, height = ymax - ymin + 1;
-  const bool packed = planes == 1 && (bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8);
-  const bool bitPlanes = bpp == 1 && planes >= 2 && planes <= 4;
-  const bool truecolor = bpp == 8 && (planes == 3 || planes == 4);
-  if (encoding > 1 || !(packed || bitPlanes || truecolor)) {
+  h->planes = r.U8();
+  h->bytesPerLine = r.U16LE();
+  h->width = xmax - xmin + 1;
+  h->height = ymax - ymin + 1;
+  const uint32_t bpp = h->bpp, planes = h->planes;
+  h->packed = planes == 1 && (bpp == 1 || bpp == 2 || bpp == 4 || bpp == 8);
+  h->bitPlanes = bpp == 1 && planes >= 2 && planes <= 4;
+  h->truecolor = bpp == 8 && (planes == 3 || planes == 4);
+  if (h->encoding > 1 || !(h->packed || h->bitPlanes || h->truecolor)) {
     *error = "PCX pictures of " + std::to_string(bpp) + " bits in " + std::to_string(planes) +
              " planes cannot be read.";
     return false;
   }
-  if (width <= 0 || height <= 0 || int64_t(bytesPerLine) * 8 < width * bpp) {
+  if (h->width <= 0 || h->height <= 0 || int64_t(h->bytesPerLine) * 8 < h->width * bpp) {
     *error = "The PCX file is corrupt (bad picture size).";
     return false;
   }
+  return true;
+}
 
-  int32_t outBits = 24;
+// The colours of an indexed picture: the 256-colour palette at the end of the file (grey
+// without it), else the header palette (the EGA colours when it is all zero).
+std::vector<RgbQuad> PcxPalette(const uint8_t* data, size_t size, uint32_t indexBits) {
   std::vector<RgbQuad> palette;
-  if (!truecolor) {
-    const uint32_t indexBits = bpp * planes;
-    outBits = indexBits == 1 ? 1 : indexBits <= 4 ? 4 : 8;
-    const uint32_t count = 1u << indexBits;
-    if (indexBits == 8) {
-      // Version 5 keeps the palette at the end; without it the picture is grey.
-      if (size >= kHeaderSize + 769 && data[size - 769] == 0x0C) {
-        const uint8_t* p = data + size - 768;
-        for (int i = 0; i < 256; ++i) palette.push_back({p[3 * i + 2], p[3 * i + 1], p[3 * i], 0});
-      } else {
-        palette = GreyPalette(256);
-      }
-    } else {
-      bool empty = true;
-      for (uint32_t i = 0; i < count * 3; ++i) empty = empty && headerPalette[i] == 0;
-      for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* c = headerPalette + 3 * i;
-        if (empty) c = kEgaPalette[i * 15 / (count - 1)];  // 2 colours: black and white
-        palette.push_back({c[2], c[1], c[0], 0});
-      }
-    }
+  if (indexBits == 8) {
+    if (size < kHeaderSize + 769 || data[size - 769] != 0x0C) return GreyPalette(256);
+    const uint8_t* p = data + size - 768;
+    for (int i = 0; i < 256; ++i) palette.push_back({p[3 * i + 2], p[3 * i + 1], p[3 * i], 0});
+    return palette;
   }
-  if (!MakeImage(out, width, height, outBits, palette.data(), int32_t(palette.size()), error))
-    return false;
+  const uint8_t* headerPalette = data + 16;
+  const uint32_t count = 1u << indexBits;
+  bool empty = true;
+  for (uint32_t i = 0; i < count * 3; ++i) empty = empty && headerPalette[i] == 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* c = headerPalette + 3 * i;
+    if (empty) c = kEgaPalette[i * 15 / (count - 1)];  // 2 colours: black and white
+    palette.push_back({c[2], c[1], c[0], 0});
+  }
+  return palette;
+}
 
-  // Decode scan line by scan line; runs may run on across plane and line ends.
-  const size_t lineBytes = size_t(bytesPerLine) * planes;
-  std::vector<uint8_t> line(lineBytes);
-  r.Seek(kHeaderSize);
+// The run-length decoder; a run may go on across plane and line ends.
+struct PcxRuns {
+  ByteReader& r;
+  bool rle;
   uint32_t pending = 0;
   uint8_t pendingValue = 0;
-  for (int64_t y = 0; y < height; ++y) {
+
+  // Fills `line` whole; false when the file ends first.
+  bool ReadLine(std::vector<uint8_t>& line) {
     size_t filled = 0;
-    while (filled < lineBytes) {
+    while (filled < line.size()) {
       if (pending) {
-        const size_t n = std::min<size_t>(pending, lineBytes - filled);
+        const size_t n = std::min<size_t>(pending, line.size() - filled);
         std::memset(line.data() + filled, pendingValue, n);
         filled += n;
         pending -= uint32_t(n);
         continue;
       }
-      if (!r.remaining()) {
-        deldib(out);
-        *error = "The PCX file is truncated.";
-        return false;
-      }
+      if (!r.remaining()) return false;
       const uint8_t b = r.U8();
-      if (encoding == 1 && (b & 0xC0) == 0xC0) {
+      if (rle && (b & 0xC0) == 0xC0) {
         pending = b & 0x3F;
         pendingValue = r.U8();
         if (!r.ok()) pending = 0;
@@ -116,29 +118,67 @@ bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* 
         line[filled++] = b;
       }
     }
-    uint8_t* dst = DIBRow(*out, int32_t(height - 1 - y));
-    for (int64_t x = 0; x < width; ++x) {
-      if (truecolor) {
-        dst[3 * x + 2] = line[size_t(x)];
-        dst[3 * x + 1] = line[bytesPerLine + size_t(x)];
-        dst[3 * x] = line[2 * size_t(bytesPerLine) + size_t(x)];
-        if (planes == 4) {
-          const uint32_t a = line[3 * size_t(bytesPerLine) + size_t(x)];
-          for (int k = 0; k < 3; ++k) dst[3 * x + k] = OverWhite(dst[3 * x + k], a);
-        }
-        continue;
+    return true;
+  }
+};
+
+// One decoded scan line (all planes) into a memory row of the image.
+void StorePcxRow(const PcxHeader& h, const std::vector<uint8_t>& line, int32_t outBits,
+                 uint8_t* dst) {
+  const size_t stride = h.bytesPerLine;
+  const uint32_t bpp = h.bpp;
+  for (int64_t x = 0; x < h.width; ++x) {
+    if (h.truecolor) {
+      dst[3 * x + 2] = line[size_t(x)];
+      dst[3 * x + 1] = line[stride + size_t(x)];
+      dst[3 * x] = line[2 * stride + size_t(x)];
+      if (h.planes == 4) {
+        const uint32_t a = line[3 * stride + size_t(x)];
+        for (int k = 0; k < 3; ++k) dst[3 * x + k] = OverWhite(dst[3 * x + k], a);
       }
-      uint32_t index = 0;
-      if (packed) {
-        index = bpp == 8
-                    ? line[size_t(x)]
-                    : (line[size_t(x * bpp / 8)] >> (8 - bpp - (x * bpp) % 8)) & ((1u << bpp) - 1);
-      } else {
-        for (uint32_t p = 0; p < planes; ++p)
-          index |= ((line[p * bytesPerLine + size_t(x >> 3)] >> (7 - (x & 7))) & 1u) << p;
-      }
-      SetRowIndex(dst, outBits, x, index);
+      continue;
     }
+    uint32_t index = 0;
+    if (h.packed) {
+      index = bpp == 8
+                  ? line[size_t(x)]
+                  : (line[size_t(x * bpp / 8)] >> (8 - bpp - (x * bpp) % 8)) & ((1u << bpp) - 1);
+    } else {
+      for (uint32_t p = 0; p < h.planes; ++p)
+        index |= ((line[p * stride + size_t(x >> 3)] >> (7 - (x & 7))) & 1u) << p;
+    }
+    SetRowIndex(dst, outBits, x, index);
+  }
+}
+
+}  // namespace
+
+bool DecodePcx(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
+  std::memset(out, 0, sizeof(*out));
+  PcxHeader h;
+  if (!ReadPcxHeader(data, size, &h, error)) return false;
+  int32_t outBits = 24;
+  std::vector<RgbQuad> palette;
+  if (!h.truecolor) {
+    const uint32_t indexBits = h.bpp * h.planes;
+    outBits = indexBits == 1 ? 1 : indexBits <= 4 ? 4 : 8;
+    palette = PcxPalette(data, size, indexBits);
+  }
+  if (!MakeImage(out, h.width, h.height, outBits, palette.data(), int32_t(palette.size()), error,
+                 maxPixels))
+    return false;
+  std::vector<uint8_t> line(size_t(h.bytesPerLine) * h.planes);
+  ByteReader r(data, size);
+  r.Seek(kHeaderSize);
+  PcxRuns runs{r, h.encoding == 1};
+  for (int64_t y = 0; y < h.height; ++y) {
+    if (!runs.ReadLine(line)) {
+      deldib(out);
+      *error = "The PCX file is truncated.";
+      return false;
+    }
+    StorePcxRow(h, line, outBits, DIBRow(*out, int32_t(h.height - 1 - y)));
   }
   return true;
 }

@@ -50,91 +50,123 @@ void EncodeRow(const uint8_t* px, size_t count, size_t bytes, bool rle, std::vec
   }
 }
 
-}  // namespace
+struct TgaHeader {
+  uint32_t idLength = 0, mapType = 0, type = 0;
+  uint32_t mapFirst = 0, mapLength = 0, mapEntryBits = 0;
+  int64_t width = 0, height = 0;
+  uint32_t depth = 0, descriptor = 0;
+  bool rle = false, mapped = false, grey = false;
+};
 
-bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* error) {
-  std::memset(out, 0, sizeof(*out));
-  ByteReader r(data, size);
-  const uint32_t idLength = r.U8(), mapType = r.U8(), type = r.U8();
-  const uint32_t mapFirst = r.U16LE(), mapLength = r.U16LE(), mapEntryBits = r.U8();
+bool ReadTgaHeader(ByteReader& r, TgaHeader* h, std::string* error) {
+  h->idLength = r.U8();
+  h->mapType = r.U8();
+  h->type = r.U8();
+  h->mapFirst = r.U16LE();
+  h->mapLength = r.U16LE();
+  h->mapEntryBits = r.U8();
   r.Skip(4);  // origin
-  const int64_t width = r.U16LE(), height = r.U16LE();
-  const uint32_t depth = r.U8(), descriptor = r.U8();
+  h->width = r.U16LE();
+  h->height = r.U16LE();
+  h->depth = r.U8();
+  h->descriptor = r.U8();
   if (!r.ok()) {
     *error = "The TGA file is truncated.";
     return false;
   }
-  const uint32_t base = type & ~8u;
-  const bool rle = type & 8;
-  const bool mapped = base == 1, grey = base == 3, truecolor = base == 2;
-  const bool depthOk = (mapped && depth == 8 && mapType == 1) || (grey && depth == 8) ||
+  const uint32_t base = h->type & ~8u, depth = h->depth;
+  h->rle = h->type & 8;
+  h->mapped = base == 1, h->grey = base == 3;
+  const bool truecolor = base == 2;
+  const bool depthOk = (h->mapped && depth == 8 && h->mapType == 1) || (h->grey && depth == 8) ||
                        (truecolor && (depth == 15 || depth == 16 || depth == 24 || depth == 32));
-  if (!(mapped || grey || truecolor) || type > 11 || mapType > 1) {
+  if (!(h->mapped || h->grey || truecolor) || h->type > 11 || h->mapType > 1) {
     *error = "The file is not a TGA picture of a known kind.";
     return false;
   }
   if (!depthOk) {
-    *error = "TGA pictures of type " + std::to_string(type) + " with " + std::to_string(depth) +
+    *error = "TGA pictures of type " + std::to_string(h->type) + " with " + std::to_string(depth) +
              " bits cannot be read.";
     return false;
   }
-  r.Skip(idLength);
-  std::vector<RgbQuad> palette;
-  if (mapType == 1) {
-    const uint32_t entryBytes = (mapEntryBits + 7) / 8;
+  r.Skip(h->idLength);
+  return true;
+}
+
+// The colour map (read past even when the picture does not use it) and the palette of the
+// picture: the map for a colour-mapped picture, a grey ramp for grey.
+bool ReadTgaPalette(ByteReader& r, const TgaHeader& h, std::vector<RgbQuad>* palette,
+                    std::string* error) {
+  if (h.mapType == 1) {
+    const uint32_t entryBytes = (h.mapEntryBits + 7) / 8;
     if (entryBytes < 2 || entryBytes > 4) {
-      *error = "The TGA file is corrupt (colour map entries of " + std::to_string(mapEntryBits) +
+      *error = "The TGA file is corrupt (colour map entries of " + std::to_string(h.mapEntryBits) +
                " bits).";
       return false;
     }
-    if (size_t(mapLength) * entryBytes > r.remaining()) {
+    if (size_t(h.mapLength) * entryBytes > r.remaining()) {
       *error = "The TGA file is truncated.";
       return false;
     }
-    if (mapped) palette.assign(256, RgbQuad{0, 0, 0, 0});
-    for (uint32_t i = 0; i < mapLength; ++i) {
+    if (h.mapped) palette->assign(256, RgbQuad{0, 0, 0, 0});
+    for (uint32_t i = 0; i < h.mapLength; ++i) {
       uint8_t bgr[3];
       ToBgr(r.here(), entryBytes, false, bgr);
       r.Skip(entryBytes);
-      if (mapped && mapFirst + i < 256) palette[mapFirst + i] = {bgr[0], bgr[1], bgr[2], 0};
+      if (h.mapped && h.mapFirst + i < 256)
+        (*palette)[h.mapFirst + i] = {bgr[0], bgr[1], bgr[2], 0};
     }
   }
-  if (grey) palette = GreyPalette(256);
-  const uint32_t bytes = (depth + 7) / 8;
-  const bool alpha = (descriptor & 15) != 0;
-  if (!MakeImage(out, width, height, mapped || grey ? 8 : 24, palette.data(),
-                 int32_t(palette.size()), error))
-    return false;
+  if (h.grey) *palette = GreyPalette(256);
+  return true;
+}
 
-  // Pixels in file order; packets may run on across rows.
-  const size_t total = size_t(width) * size_t(height);
-  std::vector<uint8_t> pixels;
-  if (!rle) {
-    if (total * bytes > r.remaining()) {
-      deldib(out);
-      *error = "The TGA file is truncated.";
-      return false;
-    }
-    pixels.assign(r.here(), r.here() + total * bytes);
-  } else {
-    pixels.reserve(std::min(total * bytes, r.remaining() * 128));
-    while (pixels.size() < total * bytes) {
-      const uint32_t head = r.U8();
-      const size_t n = std::min<size_t>((head & 0x7F) + 1, total - pixels.size() / bytes);
-      const size_t take = head & 0x80 ? bytes : n * bytes;
-      if (!r.ok() || take > r.remaining()) {
-        deldib(out);
-        *error = "The TGA file is truncated.";
-        return false;
-      }
-      if (head & 0x80)
-        for (size_t k = 0; k < n; ++k) pixels.insert(pixels.end(), r.here(), r.here() + bytes);
-      else
-        pixels.insert(pixels.end(), r.here(), r.here() + take);
-      r.Skip(take);
-    }
+// The pixels in file order, run-length packets undone (they may run on across rows).
+bool ReadTgaPixels(ByteReader& r, const TgaHeader& h, uint32_t bytes,
+                   std::vector<uint8_t>* pixels) {
+  const size_t total = size_t(h.width) * size_t(h.height);
+  if (!h.rle) {
+    if (total * bytes > r.remaining()) return false;
+    pixels->assign(r.here(), r.here() + total * bytes);
+    return true;
   }
-  const bool topDown = descriptor & 0x20, rightToLeft = descriptor & 0x10;
+  pixels->reserve(std::min(total * bytes, r.remaining() * 128));
+  while (pixels->size() < total * bytes) {
+    const uint32_t head = r.U8();
+    const size_t n = std::min<size_t>((head & 0x7F) + 1, total - pixels->size() / bytes);
+    const size_t take = head & 0x80 ? bytes : n * bytes;
+    if (!r.ok() || take > r.remaining()) return false;
+    if (head & 0x80)
+      for (size_t k = 0; k < n; ++k) pixels->insert(pixels->end(), r.here(), r.here() + bytes);
+    else
+      pixels->insert(pixels->end(), r.here(), r.here() + take);
+    r.Skip(take);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DecodeTga(const uint8_t* data, size_t size, RasterImage* out, std::string* error,
+               int64_t maxPixels) {
+  std::memset(out, 0, sizeof(*out));
+  ByteReader r(data, size);
+  TgaHeader h;
+  std::vector<RgbQuad> palette;
+  if (!ReadTgaHeader(r, &h, error) || !ReadTgaPalette(r, h, &palette, error)) return false;
+  const uint32_t bytes = (h.depth + 7) / 8;
+  const bool alpha = (h.descriptor & 15) != 0;
+  if (!MakeImage(out, h.width, h.height, h.mapped || h.grey ? 8 : 24, palette.data(),
+                 int32_t(palette.size()), error, maxPixels))
+    return false;
+  std::vector<uint8_t> pixels;
+  if (!ReadTgaPixels(r, h, bytes, &pixels)) {
+    deldib(out);
+    *error = "The TGA file is truncated.";
+    return false;
+  }
+  const bool topDown = h.descriptor & 0x20, rightToLeft = h.descriptor & 0x10;
+  const int64_t width = h.width, height = h.height;
   for (int64_t i = 0; i < height; ++i) {
     uint8_t* dst = DIBRow(*out, int32_t(topDown ? height - 1 - i : i));
     const uint8_t* src = pixels.data() + size_t(i) * size_t(width) * bytes;

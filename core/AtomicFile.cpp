@@ -1,0 +1,165 @@
+#include "core/AtomicFile.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::string Failure(const std::string& path, const std::string& what) {
+  return "Could not write \"" + path + "\": " + what + ".";
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Writes all of content to fd; false with errno set on failure.
+bool WriteAll(int fd, std::string_view content) {
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    done += size_t(n);
+  }
+  return true;
+}
+
+// While it lives, a write beyond the file size limit fails with EFBIG instead of ending
+// the program by SIGXFSZ, so that the temporary file can still be removed.
+class FileSizeSignalIgnored {
+ public:
+  FileSizeSignalIgnored() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    saved_ = ::sigaction(SIGXFSZ, &ignore, &old_) == 0;
+  }
+  ~FileSizeSignalIgnored() {
+    if (saved_) ::sigaction(SIGXFSZ, &old_, nullptr);
+  }
+  FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+  FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+ private:
+  struct sigaction old_ {};
+  bool saved_ = false;
+};
+
+// Writing into something that is not a plain file: a FIFO, a terminal, a device.
+bool WriteThrough(const std::string& path, std::string_view content, std::string* error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = Failure(path, std::strerror(errno));
+    return false;
+  }
+  bool ok = WriteAll(fd, content);
+  int code = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) ok = false, code = errno;
+  if (!ok) *error = Failure(path, std::strerror(code));
+  return ok;
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// Flushes the folder, so that a rename in it survives a crash. Not every file system
+// can; that costs durability, not data, so it is no failure.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Temporary file beside the target, then the rename. `existing` is the target's status
+// when it exists, else null.
+bool ReplacePlainFile(const std::string& path, const struct stat* existing,
+                      std::string_view content, std::string* error) {
+  const std::string folder = FolderOf(path);
+  std::string temp = folder + "/.quillon-XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = "Cannot write into the folder \"" + folder + "\": " + std::strerror(errno) + ".";
+    return false;
+  }
+  FileSizeSignalIgnored sizeSignal;
+  bool ok = ::fchmod(fd, existing ? existing->st_mode & 07777 : NewFileMode()) == 0;
+  int code = ok ? 0 : errno;
+  // Keeps the owner of a replaced file where the system allows it (as root); else the
+  // new file is the writer's, as with any editor that saves by rename.
+  if (ok && existing && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
+  if (ok && !WriteAll(fd, content)) ok = false, code = errno;
+  if (ok && ::fsync(fd) != 0) ok = false, code = errno;
+  if (::close(fd) != 0 && ok) ok = false, code = errno;
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, code = errno;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    *error = Failure(path, std::strerror(code));
+    return false;
+  }
+  SyncFolder(folder);
+  return true;
+}
+
+bool IsReadOnly(const std::string& path, const struct stat& status) {
+  // Root may write anything; a file without any write permission is still meant to stay.
+  return (status.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+}  // namespace
+
+std::string ResolveWriteTarget(const std::string& path) {
+  std::string current = path;
+  // As many links as the system itself follows before it gives up (ELOOP).
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat status {};
+    if (::lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return current;
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer - 1);
+    if (n <= 0) return current;
+    const std::string link(buffer, size_t(n));
+    current = link[0] == '/' ? link : FolderOf(current) + "/" + link;
+  }
+  return current;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+  if (path.empty()) {
+    *error = "No file name was given.";
+    return false;
+  }
+  const std::string target = ResolveWriteTarget(path);
+  struct stat status {};
+  if (::stat(target.c_str(), &status) != 0) {
+    if (errno != ENOENT) {
+      *error = Failure(path, std::strerror(errno));
+      return false;
+    }
+    return ReplacePlainFile(target, nullptr, content, error);
+  }
+  if (S_ISDIR(status.st_mode)) {
+    *error = Failure(path, "it is a folder");
+    return false;
+  }
+  if (!S_ISREG(status.st_mode)) return WriteThrough(target, content, error);
+  if (IsReadOnly(target, status)) {
+    *error = Failure(path, "the file is read-only");
+    return false;
+  }
+  return ReplacePlainFile(target, &status, content, error);
+}

@@ -1,0 +1,27 @@
+// The one way the program writes a file the user owns (texts, pictures, the learned-grid
+// store): the user's data is never lost, whatever fails on the way.
+//
+// A plain file is replaced whole or not at all: the content goes to a temporary file beside
+// it (a short name, so that a target of the longest allowed name still works), is flushed
+// to the disk, and is renamed over the target; the folder is flushed too, so that the rename
+// outlasts a crash. The new file keeps the permissions (and, where allowed, the owner) of
+// the one it replaces; a new file gets 0666 less the umask. On any failure, a full disk or
+// an exceeded file size limit (SIGXFSZ) included, the temporary file is removed and the
+// target is as it was.
+//
+// Other targets behave as users of Unix tools expect:
+// - a symbolic link is followed, and its target is replaced (the link stays a link);
+// - a FIFO, a terminal or a device such as /dev/null is written into, not replaced;
+// - a read-only file is refused, as an editor refuses it; so is a folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Writes `content` to `path` as described above. On failure returns false with a
+// sentence in *error that names the file.
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error);
+
+// The file that writing `path` would change: `path` with every symbolic link followed
+// (a link to a missing file names that file). Returns `path` itself when it is no link.
+std::string ResolveWriteTarget(const std::string& path);
