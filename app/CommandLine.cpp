@@ -4,6 +4,7 @@
 
 #include "app/HeadlessWindow.h"
 #include "app/Options.h"
+#include "app/PictureRun.h"
 
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLine,
                       std::string* error) {
@@ -35,6 +36,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLin
 
 std::string UsageText() {
   return "Usage: quillon [OPTIONS] [PICTURE [OUTPUT [-exit]]]\n"
+         "       quillon [OPTIONS] --output-dir=DIR PICTURE...\n"
          "\n"
          "Optical character recognition of printed pages.\n"
          "\n"
@@ -42,9 +44,19 @@ std::string UsageText() {
          "  quillon PICTURE          open the window with PICTURE\n"
          "  quillon PICTURE OUTPUT   recognise PICTURE without a window and write its text\n"
          "                           to OUTPUT as UTF-8 (\"-\" for standard output)\n"
+         "  quillon --output-dir=DIR PICTURE...\n"
+         "                           a batch: each picture's text to DIR/NAME.txt\n"
+         "\n"
+         "A multi-page picture (TIFF, GIF) gives every page, a form feed between pages.\n"
+         "PICTURE \"-\" reads the picture from standard input.\n"
          "\n"
          "Options:\n" +
-         OptionsHelp();
+         OptionsHelp() +
+         "\n"
+         "Exit status:\n"
+         "  0  every picture was read\n"
+         "  1  some pictures could not be read or written (the others were)\n"
+         "  2  the command line was wrong\n";
 }
 
 std::string VersionText() {
@@ -60,10 +72,19 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   form.FormCreate();
   // A picture that cannot be opened ends the run: recognising the blank start-up page
   // instead would report success with an empty text.
-  if (!form.OpenPic(commandLine.args[0])) return 1;
-  form.Timer1Timer();
-  std::string error;
-  if (!form.WriteOutputText(commandLine.args[1], &error)) {
+  std::string picture = commandLine.args[0], error;
+  StdinPicture stdinPicture;
+  if (picture == "-") {
+    if (!stdinPicture.Take(&error)) {
+      err << "quillon: " << error << std::endl;
+      return 1;
+    }
+    picture = stdinPicture.FileName();
+  }
+  // The page's message box has already told why it could not be opened.
+  std::vector<std::string> pageTexts;
+  if (!RecognisePicture(form, window, picture, nullptr, &pageTexts, &error)) return 1;
+  if (!WritePictureText(pageTexts, commandLine.args[1], &error)) {
     err << "quillon: " << error << std::endl;
     return 1;
   }

@@ -5,6 +5,7 @@
 #include "app/DepthUp.h"
 #include "app/MainUnit.h"
 #include "app/PictureFiles.h"
+#include "core/RasterPages.h"
 #include "platform/Scanner.h"
 
 namespace {
@@ -24,6 +25,9 @@ TMainForm::ScannerHandle::~ScannerHandle() {
 }
 
 void TMainForm::InstallPicture(RasterImage& image) {
+  pictureFile.clear();  // OpenPicPage names the file and page after installing
+  pageIndex = 0;
+  pageCount = 1;
   deldib(&picture);
   picture = image;
   image = EmptyImage();  // the form owns it now
@@ -38,9 +42,17 @@ void TMainForm::NewPicture() {
 }
 
 bool TMainForm::OpenPic(const std::string& name) {
+  const int32_t pages = DIBPageCount(name.c_str());
+  if (!OpenPicPage(name, 0)) return false;
+  pageCount = pages;
+  return true;
+}
+
+bool TMainForm::OpenPicPage(const std::string& name, int32_t page) {
   const std::string title = "Error while opening " + name + "!";
+  const int32_t pages = pageCount;  // another page of the same file: the count stays
   RasterImage img = EmptyImage();
-  OpenDib(&img, name.c_str(), 0, nullptr);
+  OpenDibPage(&img, name.c_str(), page);
   if (!img.pixels) {
     window.MessageBox(DIBErrorText(img), title, MessageIcon::Error, MessageButtons::Ok);
     deldib(&img);
@@ -55,6 +67,9 @@ bool TMainForm::OpenPic(const std::string& name) {
     return false;
   }
   InstallPicture(img);
+  pictureFile = name;
+  pageIndex = page;
+  pageCount = pages;
   PaintBox1Paint();
   return true;
 }

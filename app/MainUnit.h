@@ -141,6 +141,16 @@ class TMainForm {
   void DIBRotLeft();
   void DIBRotRight();
   void WaitForScan();  // returns once no scan runs (the end, tests)
+  // Pages of a multi-page picture (app/PicturePages.cpp): OpenPic opens the first page and
+  // counts them; OpenPicPage opens another page of the same file. A scanned, rotated or
+  // single-page picture has one page.
+  bool OpenPicPage(const std::string& name, int32_t page);
+  void PrevPageBtnClick();
+  void NextPageBtnClick();
+  std::string PageCaption() const;  // "Page 2 of 3"; empty for a single page
+  std::string pictureFile;          // the file the picture came from; empty when scanned
+  int32_t pageIndex = 0;            // the page shown, from 0
+  int32_t pageCount = 1;
   // The scanner connection; a running scan is waited for when the form goes.
   struct ScannerHandle {
     ScannerHandle();

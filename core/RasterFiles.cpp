@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "core/RasterImage.h"
+#include "core/RasterDecode.h"
 #include "core/codecs/Codec.h"
 
 namespace {
@@ -644,4 +645,18 @@ const char* GetDIBSaveFilter() {
          "RLE - Windows Run-Length Encoded Bitmap|*.RLE|"
          "TGA - Truevision Targa|*.TGA|"
          "TIF - Tagged Image File Format|*.TIF";
+}
+
+// ---- shared with the reading of single pages (core/RasterDecode.h) ----
+
+void QuietRasterLibrary() {
+  QuietLeptonica();
+}
+
+bool DecodeLeptonicaBytes(const std::vector<uint8_t>& bytes, RasterImage* out, std::string* error) {
+  return DecodeWithLeptonica(bytes, out, error);
+}
+
+bool RasterFromPix(Pix* pix, RasterImage* out, std::string* error) {
+  return FromPix(pix, out, error);
 }

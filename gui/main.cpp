@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/Batch.h"
 #include "app/CommandLine.h"
 #include "gui/WindowModule.h"
 
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     std::cout << VersionText();
     return 0;
   }
+  if (IsBatch(commandLine)) return RunBatch(commandLine, std::cerr);
   if (commandLine.args.size() >= 2) return RunAutomatic(commandLine, std::cerr);
   return RunWindow(argc, argv, commandLine);
 }
