@@ -168,12 +168,11 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
         const BatchPicture& picture = pictures[job];
         std::vector<std::string> pageTexts;
         std::string reason;
-        const bool ok =
-            RecognisePicture(
-                form, window, picture.file,
-                [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); }, &pageTexts,
-                &reason) &&
-            WritePictureText(pageTexts, picture.output, &reason);
+        const bool ok = RecognisePicture(
+                            form, window, picture.file,
+                            [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
+                            &pageTexts, &reason) &&
+                        WritePictureText(pageTexts, picture.output, &reason);
         window.FlushLog();
         if (!ok) ReportFailure(reportFd, reason);
         return ok;

@@ -78,6 +78,7 @@ bool StdinPicture::Take(std::string* error) {
   }
   const int code = errno;
   if (close(fd) != 0) ok = false;
-  if (!ok) *error = "cannot read the picture from standard input: " + std::string(std::strerror(code));
+  if (!ok)
+    *error = "cannot read the picture from standard input: " + std::string(std::strerror(code));
   return ok;
 }

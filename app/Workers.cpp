@@ -23,10 +23,10 @@ using Clock = std::chrono::steady_clock;
 struct Worker {
   size_t job = 0;
   pid_t pid = -1;
-  int fd = -1;              // the read end of the job's report pipe
-  std::string pending;      // a report line not yet complete
-  std::string reason;       // the job's own report of its failure
-  int32_t page = 0;         // the page under way, from 0
+  int fd = -1;          // the read end of the job's report pipe
+  std::string pending;  // a report line not yet complete
+  std::string reason;   // the job's own report of its failure
+  int32_t page = 0;     // the page under way, from 0
   Clock::time_point pageStart;
   bool timedOut = false;
 };

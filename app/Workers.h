@@ -8,7 +8,7 @@
 #include <string>
 
 // What a job says to the parent while it runs, one line each on `reportFd`.
-void ReportPageStart(int reportFd, int32_t page);          // restarts the page's clock
+void ReportPageStart(int reportFd, int32_t page);             // restarts the page's clock
 void ReportFailure(int reportFd, const std::string& reason);  // why the job failed
 
 struct JobOutcome {
@@ -19,8 +19,8 @@ struct JobOutcome {
 };
 
 struct WorkerLimits {
-  int32_t slots = 1;           // jobs running at once
-  int32_t pageSeconds = 60;    // a page that takes longer is given up
+  int32_t slots = 1;         // jobs running at once
+  int32_t pageSeconds = 60;  // a page that takes longer is given up
 };
 
 // Runs jobs 0 ... jobCount - 1, at most limits.slots at once, each in a child process that

@@ -14,8 +14,8 @@
 
 namespace {
 
-// Loads the window module from beside the program (a build tree), else from where an
-// installed program keeps it, and runs the window.
+// Loads the window module from beside the program (a build tree), else from the installed
+// tree the program is in, else from where it was meant to be installed, and runs the window.
 int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
       !std::getenv("QT_QPA_PLATFORM")) {
@@ -27,7 +27,10 @@ int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
   }
   const std::string besideProgram =
       std::filesystem::path(commandLine.programFile).parent_path() / kWindowModuleFile;
+  const std::string installedTree = std::filesystem::path(commandLine.programFile).parent_path() /
+                                    QUILLON_MODULE_FROM_BIN / kWindowModuleFile;
   void* module = dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) module = dlopen(installedTree.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) module = dlopen(QUILLON_WINDOW_MODULE, RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     std::cerr << "quillon: the window cannot be loaded (" << dlerror()
