@@ -48,7 +48,8 @@ bool TMainForm::OpenPic(const std::string& name) {
   return true;
 }
 
-bool TMainForm::OpenPicPage(const std::string& name, int32_t page) {
+bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
+  const std::string name = fileName;  // it may be pictureFile, which installing clears
   const std::string title = "Error while opening " + name + "!";
   const int32_t pages = pageCount;  // another page of the same file: the count stays
   RasterImage img = EmptyImage();

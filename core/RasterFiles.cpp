@@ -33,8 +33,8 @@
 #include <new>
 #include <vector>
 
-#include "core/RasterImage.h"
 #include "core/RasterDecode.h"
+#include "core/RasterImage.h"
 #include "core/codecs/Codec.h"
 
 namespace {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/PlainTiff.h"
+
 namespace multipage {
 
 // A TIFF of the pages in order (1-bit pages G4-compressed, others ZIP: both lossless).
@@ -49,39 +51,6 @@ inline std::vector<uint8_t> GifFrames(const std::vector<PIX*>& pages) {
   }
   gif.push_back(0x3B);
   return gif;
-}
-
-// A TIFF of `pages` small white 1-bit pages (uncompressed, all sharing one strip), written
-// directly: Leptonica appends a page by reading the file again, which takes long for a
-// thousand. Page `hugePage` (when in range) claims to be 100000 x 100000 pixels.
-inline std::vector<uint8_t> ManyPageTiff(int32_t pages, int32_t side, int32_t hugePage = -1) {
-  std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 0, 0, 0, 0};
-  auto put16 = [&tiff](size_t at, uint32_t v) {
-    tiff[at] = uint8_t(v), tiff[at + 1] = uint8_t(v >> 8);
-  };
-  auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
-  const uint32_t rowBytes = uint32_t(side + 7) / 8, strip = uint32_t(tiff.size());
-  tiff.resize(tiff.size() + rowBytes * uint32_t(side), 0);  // 0 is white (WhiteIsZero)
-  size_t link = 4;  // where the offset of the next directory goes
-  for (int32_t page = 0; page < pages; ++page) {
-    const uint32_t side32 = page == hugePage ? 100000 : uint32_t(side);
-    const uint32_t entries[8][2] = {
-        {256, side32}, {257, side32}, {258, 1},      {259, 1},
-        {262, 0},      {273, strip},  {278, side32}, {279, rowBytes * uint32_t(side)}};
-    const size_t at = tiff.size();
-    put32(link, uint32_t(at));
-    tiff.resize(at + 2 + 8 * 12 + 4, 0);
-    put16(at, 8);
-    for (size_t e = 0; e < 8; ++e) {
-      const size_t entry = at + 2 + 12 * e;
-      put16(entry, entries[e][0]);
-      put16(entry + 2, 4);  // LONG
-      put32(entry + 4, 1);
-      put32(entry + 8, entries[e][1]);
-    }
-    link = at + 2 + 8 * 12;
-  }
-  return tiff;
 }
 
 }  // namespace multipage

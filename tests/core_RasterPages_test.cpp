@@ -157,7 +157,7 @@ TEST_F(RasterPagesTest, AFifoIsNotOpenedToCountItsPages) {
 
 TEST_F(RasterPagesTest, AThousandPageTiffIsReadOnePageAtATime) {
   const std::string tiff = Path("thousand.tif");
-  WriteBytes(tiff, multipage::ManyPageTiff(1000, 48, 500));
+  WriteBytes(tiff, multipage::PlainTiff(std::vector<int32_t>(1000, 48), 48, 500));
   ASSERT_EQ(DIBPageCount(tiff.c_str()), 1000);
   for (int32_t page : {0, 1, 499, 999}) {
     RasterImage image;
