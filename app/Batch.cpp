@@ -158,6 +158,7 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   TMainForm form(window, commandLine.programFile, {});
   form.settings = commandLine.settings;
   form.FormCreate();
+  form.KeepTemplateSet();
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -217,6 +218,11 @@ class TMainForm {
     templateGeneration = ++lastGeneration;
   }
   uint64_t templateGeneration = 0;  // 0: not yet announced
+  // A template set rendered once and used by every run after (recognition/KeptTemplates):
+  // a batch renders it before its workers start, so that no page renders it again. The
+  // window keeps none: there a set exists only during a run.
+  void KeepTemplateSet();
+  std::unique_ptr<TemplateSet> keptTemplates;
 
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();

@@ -16,6 +16,7 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
                       std::vector<std::string>* pageTexts, std::string* error) {
   pageTexts->clear();
+  form.KeepTemplateSet();  // rendered once for all pages (a batch has done so already)
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
     if (onPage) onPage(page, form.pageCount);
     const size_t messages = window.messages.size();
