@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 #include <leptonica/allheaders.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
@@ -104,6 +108,46 @@ TEST_F(BatchTest, AHangingPageIsGivenUpAfterItsTimeoutAndTheBatchGoesOn) {
   EXPECT_EQ(Output("a.txt"), Single("a.png"));
   EXPECT_FALSE(Exists("hang.txt"));
   EXPECT_LT(seconds, 20);
+}
+
+// The processes whose parent is `parent`, from /proc.
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  std::vector<pid_t> children;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string stat = ReadFile(entry.path().string() + "/stat");
+    const size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int ppid = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &ppid) == 2 && ppid == parent)
+      children.push_back(pid_t(std::atoi(entry.path().filename().c_str())));
+  }
+  return children;
+}
+
+TEST_F(BatchTest, AWorkerThatCrashesCostsOnlyItsPicture) {
+  ASSERT_EQ(mkfifo((dir + "/hang.png").c_str(), 0600), 0);
+  const pid_t batch = fork();
+  ASSERT_GE(batch, 0);
+  if (batch == 0) {
+    if (chdir(dir.c_str()) != 0 || !freopen(".stderr", "w", stderr)) _exit(127);
+    execl(kProgram.c_str(), kProgram.c_str(), "--jobs=2", "--output-dir=out", "hang.png", "a.png",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Once a.png is done, the only worker left hangs on hang.png: it "crashes".
+  for (int i = 0; i < 600 && !Exists("a.txt"); ++i) usleep(100000);
+  std::vector<pid_t> workers;
+  for (int i = 0; i < 100 && workers.size() != 1; ++i, usleep(100000)) workers = ChildrenOf(batch);
+  ASSERT_EQ(workers.size(), 1u);
+  kill(workers[0], SIGSEGV);
+  int status = 0;
+  ASSERT_EQ(waitpid(batch, &status, 0), batch);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string err = ReadFile(dir + "/.stderr");
+  EXPECT_NE(err.find("hang.png: crashed on page 1 (Segmentation fault)"), std::string::npos) << err;
+  EXPECT_EQ(Output("a.txt"), Single("a.png"));
 }
 
 TEST_F(BatchTest, SkipExistingResumesAnInterruptedBatch) {
