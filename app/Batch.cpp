@@ -131,7 +131,9 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   std::set<std::string> outputs;
   StdinPicture stdinPicture;
   for (const std::string& name : names) {
-    BatchPicture picture{name, name, BatchOutputName(commandLine.outputDir, name, ".txt")};
+    BatchPicture picture{
+        name, name,
+        BatchOutputName(commandLine.outputDir, name, FormatExtension(commandLine.format))};
     if (!outputs.insert(picture.output).second) {
       fail(name, "its output " + picture.output + " is that of an earlier picture");
       continue;
@@ -167,13 +169,14 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
       pictures.size(), limits,
       [&](size_t job, int reportFd) {
         const BatchPicture& picture = pictures[job];
-        std::vector<std::string> pageTexts;
+        RecognisedDocument document;
         std::string reason;
         const bool ok = RecognisePicture(
-                            form, window, picture.file,
+                            form, window, picture.file, commandLine.format,
                             [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
-                            &pageTexts, &reason) &&
-                        WritePictureText(pageTexts, picture.output, &reason);
+                            &document, &reason) &&
+                        WriteRecognisedDocument(commandLine.format, document, picture.output,
+                                                picture.name, &reason);
         window.FlushLog();
         if (!ok) ReportFailure(reportFd, reason);
         return ok;

@@ -45,7 +45,8 @@ std::string UsageText() {
          "  quillon PICTURE OUTPUT   recognise PICTURE without a window and write its text\n"
          "                           to OUTPUT as UTF-8 (\"-\" for standard output)\n"
          "  quillon --output-dir=DIR PICTURE...\n"
-         "                           a batch: each picture's text to DIR/NAME.txt\n"
+         "                           a batch: each picture's output to DIR/NAME.txt\n"
+         "                           (.hocr, .xml, .tsv, .pdf with --format)\n"
          "\n"
          "A multi-page picture (TIFF, GIF) gives every page, a form feed between pages.\n"
          "PICTURE \"-\" reads the picture from standard input.\n"
@@ -82,9 +83,11 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
     picture = stdinPicture.FileName();
   }
   // The page's message box has already told why it could not be opened.
-  std::vector<std::string> pageTexts;
-  if (!RecognisePicture(form, window, picture, nullptr, &pageTexts, &error)) return 1;
-  if (!WritePictureText(pageTexts, commandLine.args[1], &error)) {
+  RecognisedDocument document;
+  if (!RecognisePicture(form, window, picture, commandLine.format, nullptr, &document, &error))
+    return 1;
+  if (!WriteRecognisedDocument(commandLine.format, document, commandLine.args[1],
+                               commandLine.args[0], &error)) {
     err << "quillon: " << error << std::endl;
     return 1;
   }

@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "output/Formats.h"
 
 struct CommandLine {
-  std::string programFile;        // argument 0
-  std::vector<std::string> args;  // the arguments that are not options
-  Settings settings;              // defaults changed by the options
-  bool log = false;               // --log: log lines to standard error
+  std::string programFile;                   // argument 0
+  std::vector<std::string> args;             // the arguments that are not options
+  Settings settings;                         // defaults changed by the options
+  OutputFormat format = OutputFormat::Text;  // --format: what OUTPUT gets
+  bool log = false;                          // --log: log lines to standard error
   bool help = false;
   bool version = false;
   // A batch (app/Batch.h).

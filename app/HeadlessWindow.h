@@ -21,6 +21,7 @@ class HeadlessWindow : public WindowInterface {
   // ---- what the window holds, for callers and tests ----
   std::vector<std::string> log;
   std::vector<std::string> output;
+  std::vector<OutputMark> outputMarks;  // the doubtful words marked in `output`
   SoftwareCanvas paintBox1;
   SoftwareCanvas paintBox2{256, 256};
   int32_t activePage = kPageScanDocument;
@@ -71,11 +72,15 @@ class HeadlessWindow : public WindowInterface {
   void FlushLog();
   void OutputBeginUpdate() override {}
   void OutputEndUpdate() override {}
-  void OutputClear() override { output.clear(); }
+  void OutputClear() override {
+    output.clear();
+    outputMarks.clear();
+  }
   void OutputAdd(const std::string& line) override { output.push_back(line); }
   int32_t OutputCount() const override { return int32_t(output.size()); }
   std::string OutputLine(int32_t index) const override;
   void OutputSetLine(int32_t index, const std::string& line) override;
+  void OutputMarkWords(const std::vector<OutputMark>& marks) override { outputMarks = marks; }
   Canvas& PaintBox1Canvas() override { return paintBox1; }
   int32_t PaintBox1Width() const override { return paintBox1.Width(); }
   int32_t PaintBox1Height() const override { return paintBox1.Height(); }

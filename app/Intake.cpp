@@ -25,12 +25,12 @@ TMainForm::ScannerHandle::~ScannerHandle() {
 }
 
 void TMainForm::InstallPicture(RasterImage& image) {
-  pictureFile.clear();  // OpenPicPage names the file and page after installing
   pageIndex = 0;
   pageCount = 1;
   deldib(&picture);
   picture = image;
   image = EmptyImage();  // the form owns it now
+  pictureName.clear();   // OpenPic names a picture from a file
   NewPicture();
   ToBlackWhiteBtnClick();
 }
@@ -39,6 +39,7 @@ void TMainForm::NewPicture() {
   searchArea = {0, 0, DIBWidth(picture) - 1, DIBHeight(picture) - 1};
   for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
   lines.Clear();
+  pageText = PageText();  // a result belongs to the picture it was read from
 }
 
 bool TMainForm::OpenPic(const std::string& name) {
@@ -49,7 +50,7 @@ bool TMainForm::OpenPic(const std::string& name) {
 }
 
 bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
-  const std::string name = fileName;  // it may be pictureFile, which installing clears
+  const std::string name = fileName;  // it may be pictureName, which installing clears
   const std::string title = "Error while opening " + name + "!";
   const int32_t pages = pageCount;  // another page of the same file: the count stays
   RasterImage img = EmptyImage();
@@ -68,7 +69,7 @@ bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
     return false;
   }
   InstallPicture(img);
-  pictureFile = name;
+  pictureName = name;
   pageIndex = page;
   pageCount = pages;
   PaintBox1Paint();

@@ -15,6 +15,7 @@
 #include "core/DynaArray.h"
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
+#include "output/Formats.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/PageText.h"
 #include "recognition/WordList.h"
@@ -111,6 +112,7 @@ class TMainForm {
   std::string programFile;
   bool endRequested = false;  // the command line asked for the end of the program
   PageText pageText;          // the last run's page result, whichever recogniser made it
+  std::string pictureName;    // the file of the picture shown; empty for a scanned one
 
   // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
   void FormCreate();
@@ -149,7 +151,6 @@ class TMainForm {
   void PrevPageBtnClick();
   void NextPageBtnClick();
   std::string PageCaption() const;  // "Page 2 of 3"; empty for a single page
-  std::string pictureFile;          // the file the picture came from; empty when scanned
   int32_t pageIndex = 0;            // the page shown, from 0
   int32_t pageCount = 1;
   // The scanner connection; a running scan is waited for when the form goes.
@@ -245,6 +246,13 @@ class TMainForm {
   bool openWordFileAfterCreation = true;  // "Open word file after creation"
   // Writes the output field's text as UTF-8 (OUTPUT of the automatic run; "-" is stdout).
   bool WriteOutputText(const std::string& fileName, std::string* error);
+  // Writes the page in `format` ("-" is stdout): the output field's text for text, else
+  // the page result (and the picture, for a PDF).
+  bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
+  // The page shown as the writers take it: its result, its picture, the output field's text.
+  DocumentPage OutputDocumentPage() const;
+  // Marks the words of pageText read with little confidence in the output field.
+  void MarkDoubtfulWords();
 
   // ---- devtools/: developer recognisers and learning ----
   void RecogBtnClick();

@@ -121,6 +121,16 @@ const std::vector<OptionSpec> kOptions = {
      [](CommandLine& c, const OptionValue& v) {
        S(c).dictionary = v.on ? Switch::On : Switch::Off;
      }},
+    {"--format",
+     OptionKind::Choice,
+     "",
+     0,
+     0,
+     {"text", "hocr", "alto", "tsv", "pdf"},
+     "text",
+     "the output's format: text, hOCR, ALTO XML, TSV or a searchable PDF",
+     nullptr,
+     [](CommandLine& c, const OptionValue& v) { c.format = OutputFormat(v.choice); }},
     {"--output-dir",
      OptionKind::Text,
      "DIR",

@@ -3,11 +3,11 @@
 #include "app/MainUnit.h"
 
 void TMainForm::PrevPageBtnClick() {
-  if (pageIndex > 0 && !pictureFile.empty()) OpenPicPage(pictureFile, pageIndex - 1);
+  if (pageIndex > 0 && !pictureName.empty()) OpenPicPage(pictureName, pageIndex - 1);
 }
 
 void TMainForm::NextPageBtnClick() {
-  if (pageIndex + 1 < pageCount && !pictureFile.empty()) OpenPicPage(pictureFile, pageIndex + 1);
+  if (pageIndex + 1 < pageCount && !pictureName.empty()) OpenPicPage(pictureName, pageIndex + 1);
 }
 
 std::string TMainForm::PageCaption() const {

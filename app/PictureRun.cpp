@@ -6,16 +6,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
+#include <new>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
-#include "output/SaveFiles.h"
+
+namespace {
+
+// A copy of the picture that outlives the form's next page.
+std::unique_ptr<RasterImage> CopyOfPicture(const RasterImage& picture) {
+  auto copy = std::make_unique<RasterImage>();
+  const int32_t bits = DIBBitCount(picture);
+  const int32_t colours = bits <= 8 ? 1 << bits : 0;
+  newdib(copy.get(), DIBWidth(picture), DIBHeight(picture), bits,
+         colours ? picture.header : nullptr, colours);
+  if (!copy->pixels) throw std::bad_alloc();
+  std::memcpy(copy->pixels, picture.pixels, size_t(picture.stride) * size_t(DIBHeight(picture)));
+  std::memcpy(copy->header, picture.header, sizeof(BitmapInfoHeader));  // resolution too
+  return copy;
+}
+
+}  // namespace
+
+RecognisedDocument::~RecognisedDocument() {
+  for (auto& picture : pictures) deldib(picture.get());
+}
 
 bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
+                      OutputFormat format,
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
-                      std::vector<std::string>* pageTexts, std::string* error) {
-  pageTexts->clear();
+                      RecognisedDocument* document, std::string* error) {
   form.KeepTemplateSet();  // rendered once for all pages (a batch has done so already)
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
     if (onPage) onPage(page, form.pageCount);
@@ -30,21 +50,22 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
       return false;
     }
     form.Timer1Timer();
-    pageTexts->push_back(JoinLines(window.output));
+    document->pages.push_back(form.OutputDocumentPage());
+    document->pages.back().picture = nullptr;  // the form's picture is the next page's soon
+    // Text takes the output field's text alone; a thousand pages keep no more than that.
+    if (format == OutputFormat::Text) document->pages.back().text = PageText{};
+    if (format == OutputFormat::Pdf) {
+      document->pictures.push_back(CopyOfPicture(form.picture));
+      document->pages.back().picture = document->pictures.back().get();
+    }
   }
   return true;
 }
 
-bool WritePictureText(const std::vector<std::string>& pageTexts, const std::string& fileName,
-                      std::string* error) {
-  std::string text;
-  for (size_t i = 0; i < pageTexts.size(); ++i) text += (i ? "\f" : "") + pageTexts[i];
-  if (fileName == "-") {
-    std::cout << text << std::flush;
-    if (!std::cout) *error = "cannot write to standard output";
-    return bool(std::cout);
-  }
-  return WriteFileReplacing(fileName, text, error);
+bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& document,
+                             const std::string& fileName, const std::string& pictureName,
+                             std::string* error) {
+  return WriteDocument(format, document.pages, fileName, pictureName, error);
 }
 
 StdinPicture::~StdinPicture() {

@@ -1,25 +1,42 @@
-// One picture from file to output without a window: every page in order, the text of
-// each, and the output written whole. The single run and each worker of a batch use it.
+// One picture from file to output without a window: every page in order, and the output
+// written whole. The single run and each worker of a batch use it.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "output/Formats.h"
 
 class HeadlessWindow;
 class TMainForm;
 
-// Recognises every page of `picture` with a created form whose window is `window`, and
-// gives each page's text (the output field's lines). onPage, when set, hears of each page
-// (from 0) before it is read. Returns false with the reason when a page cannot be opened.
-bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
-                      const std::function<void(int32_t page, int32_t pages)>& onPage,
-                      std::vector<std::string>* pageTexts, std::string* error);
+// The pages of a recognised picture as the writers take them. A format that shows the
+// pictures (the PDF) keeps a copy of each page's picture here.
+struct RecognisedDocument {
+  RecognisedDocument() = default;
+  ~RecognisedDocument();
+  RecognisedDocument(const RecognisedDocument&) = delete;
+  RecognisedDocument& operator=(const RecognisedDocument&) = delete;
 
-// Writes the pages' texts to `fileName` ("-": standard output), a form feed between two
-// pages, replacing an existing file only once the new one is complete.
-bool WritePictureText(const std::vector<std::string>& pageTexts, const std::string& fileName,
-                      std::string* error);
+  std::vector<DocumentPage> pages;
+  std::vector<std::unique_ptr<RasterImage>> pictures;
+};
+
+// Recognises every page of `picture` with a created form whose window is `window`, for an
+// output in `format`. onPage, when set, hears of each page (from 0) before it is read.
+// Returns false with the reason when a page cannot be opened.
+bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
+                      OutputFormat format,
+                      const std::function<void(int32_t page, int32_t pages)>& onPage,
+                      RecognisedDocument* document, std::string* error);
+
+// Writes the document in `format` to `fileName` ("-": standard output); `pictureName` is
+// the picture as the user named it. A file is replaced only by a complete new one.
+bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& document,
+                             const std::string& fileName, const std::string& pictureName,
+                             std::string* error);
 
 // A picture read from standard input ("-") waits in a temporary file while it is read;
 // the file goes when this goes.

@@ -20,6 +20,13 @@ constexpr int kPageScanDocument = 0;
 constexpr int kPageOutputText = 1;
 constexpr int kPageOtherSettings = 2;
 
+// A stretch of one output line: `length` characters from character `start` (characters,
+// not bytes of UTF-8).
+struct OutputMark {
+  int32_t line = 0, start = 0, length = 0;
+  bool operator==(const OutputMark&) const = default;
+};
+
 class WindowInterface {
  public:
   virtual ~WindowInterface() = default;
@@ -39,6 +46,9 @@ class WindowInterface {
   virtual int32_t OutputCount() const = 0;
   virtual std::string OutputLine(int32_t index) const = 0;
   virtual void OutputSetLine(int32_t index, const std::string& line) = 0;
+  // Marks doubtful words for proofreading: the field shows them in a colour (unless the
+  // user switched the marks off). New marks replace the old; clearing the field drops them.
+  virtual void OutputMarkWords(const std::vector<OutputMark>& marks) = 0;
 
   // ---- page view (PaintBox1) and histogram box (PaintBox2) ----
   virtual Canvas& PaintBox1Canvas() = 0;

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDoubleSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFrame>
 #include <QGridLayout>
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -31,6 +34,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -50,6 +54,9 @@ namespace {
 // Pending events run at most this often: the object fill asks once per span, which must
 // cost nothing, while a click on the cancel button must still be handled promptly.
 constexpr auto kPumpInterval = std::chrono::milliseconds(30);
+
+// The background of doubtful words in the output field: a light orange.
+const QColor kDoubtfulWordColour(255, 200, 120);
 
 // The largest page view, in pixels (4 bytes each): an A4 page scanned at 600 dpi shown at
 // the highest zoom of 300 % needs about 313 million.
@@ -154,6 +161,7 @@ QtWindow::QtWindow(QWidget* parent) : QMainWindow(parent) {
   connect(shortcut, &QShortcut::activated, this,
           [this] { SetDeveloperPanelVisible(!Panel1->isVisible()); });
 
+  setAcceptDrops(true);
   resize(1180, 780);
 }
 
@@ -346,6 +354,10 @@ QWidget* QtWindow::BuildOutputPage() {
   OpenWordCheck = new QCheckBox("Open word file after creation", page);
   OpenWordCheck->setObjectName("OpenWordCheck");
   OpenWordCheck->setChecked(true);
+  MarkWordsCheck = new QCheckBox("Mark doubtful words", page);
+  MarkWordsCheck->setObjectName("MarkWordsCheck");
+  MarkWordsCheck->setChecked(true);
+  MarkWordsCheck->setToolTip("Words read with little confidence get a coloured background");
   auto* label10 = new QLabel("Column width:", page);
   label10->setObjectName("Label10");
   KoorFakEd = new QDoubleSpinBox(page);
@@ -359,6 +371,7 @@ QWidget* QtWindow::BuildOutputPage() {
   row->addWidget(SaveBtn);
   row->addWidget(SaveRTFBtn);
   row->addWidget(OpenWordCheck);
+  row->addWidget(MarkWordsCheck);
   row->addStretch(1);
   row->addWidget(label10);
   row->addWidget(KoorFakEd);
@@ -382,6 +395,7 @@ QWidget* QtWindow::BuildOutputPage() {
           [this] { Run(Kind::Plain, [this] { form_->SaveTextBtnClick(); }); });
   connect(SaveRTFBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Plain, [this] { form_->SaveWordBtnClick(); }); });
+  connect(MarkWordsCheck, &QCheckBox::toggled, this, [this] { ShowMarks(); });
   connect(OpenWordCheck, &QCheckBox::toggled, this, [this](bool checked) {
     if (form_) form_->openWordFileAfterCreation = checked;
   });
@@ -645,6 +659,31 @@ void QtWindow::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, [this] { Run(Kind::Exclusive, [this] { form_->FormShow(); }); });
 }
 
+// The first local file of a drop, empty when it brings none.
+static QString DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls()) return QString();
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return QString();
+}
+
+void QtWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (form_ && !DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void QtWindow::dropEvent(QDropEvent* event) {
+  const QString file = DroppedFile(event->mimeData());
+  if (!form_ || file.isEmpty()) return;
+  event->acceptProposedAction();
+  const std::string name = file.toStdString();
+  // After the drop has ended, so that the source does not wait for a message box.
+  QTimer::singleShot(0, this, [this, name] {
+    Run(Kind::Exclusive, [this, name] {
+      if (form_->OpenPic(name)) SetActivePage(kPageScanDocument);
+    });
+  });
+}
+
 void QtWindow::closeEvent(QCloseEvent* event) {
   if (Busy()) {
     // The running operation still uses the form: stop it first, then close.
@@ -707,6 +746,36 @@ void QtWindow::RewriteOutput() {
   writingOutput_ = true;
   RichEdit1->setPlainText(lines.join('\n'));
   writingOutput_ = false;
+  SelectMarks();  // the new text needs its own cursors
+}
+
+void QtWindow::OutputMarkWords(const std::vector<OutputMark>& marks) {
+  marks_ = marks;
+  SelectMarks();
+}
+
+void QtWindow::SelectMarks() {
+  markSelections_.clear();
+  QTextCharFormat doubtful;
+  doubtful.setBackground(kDoubtfulWordColour);
+  for (const OutputMark& mark : marks_) {
+    const QTextBlock block = RichEdit1->document()->findBlockByNumber(mark.line);
+    if (!block.isValid() || mark.start < 0 || mark.length <= 0) continue;
+    const int end = std::min(mark.start + mark.length, block.length() - 1);
+    if (mark.start >= end) continue;
+    QTextEdit::ExtraSelection selection;
+    selection.format = doubtful;
+    selection.cursor = QTextCursor(block);
+    selection.cursor.setPosition(block.position() + mark.start);
+    selection.cursor.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+    markSelections_.push_back(selection);
+  }
+  ShowMarks();
+}
+
+void QtWindow::ShowMarks() {
+  RichEdit1->setExtraSelections(MarkWordsCheck->isChecked() ? markSelections_
+                                                            : QList<QTextEdit::ExtraSelection>());
 }
 
 void QtWindow::OutputBeginUpdate() {
@@ -724,6 +793,7 @@ void QtWindow::OutputEndUpdate() {
 void QtWindow::OutputClear() {
   OutputLines();
   output_.clear();
+  marks_.clear();
   RewriteOutput();
 }
 

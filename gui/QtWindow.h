@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTextEdit>
 #include <chrono>
 #include <functional>
 #include <iosfwd>
@@ -71,6 +72,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QSlider* TrackBar1;
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
+  QCheckBox* MarkWordsCheck;  // shows the doubtful words' colour
   QPushButton* OpenPicsBtn;
   QPushButton* SavePicBtn;
   QPushButton* PicEditBtn;
@@ -111,6 +113,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   int32_t OutputCount() const override;
   std::string OutputLine(int32_t index) const override;
   void OutputSetLine(int32_t index, const std::string& line) override;
+  void OutputMarkWords(const std::vector<OutputMark>& marks) override;
   Canvas& PaintBox1Canvas() override;
   int32_t PaintBox1Width() const override;
   int32_t PaintBox1Height() const override;
@@ -140,6 +143,9 @@ class QtWindow : public QMainWindow, public WindowInterface {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // A picture file dropped onto the window is opened.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -154,6 +160,10 @@ class QtWindow : public QMainWindow, public WindowInterface {
   void SettingsToWidgets();
   void KoorFakEdTextChanged(const QString& text);
   void RewriteOutput();
+  // Makes the field's stretches of marks_, then shows them.
+  void SelectMarks();
+  // Colours the marked words in the field, or none when MarkWordsCheck is off.
+  void ShowMarks();
   const std::vector<std::string>& OutputLines() const;
 
   QWidget* BuildScanPage();
@@ -178,4 +188,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   mutable bool outputStale_ = false;
   bool outputBatch_ = false;
   bool writingOutput_ = false;
+  std::vector<OutputMark> marks_;  // the doubtful words, as the program marked them
+  // Their stretches of the field; the cursors follow the user's edits.
+  QList<QTextEdit::ExtraSelection> markSelections_;
 };

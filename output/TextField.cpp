@@ -1,12 +1,18 @@
 // Fitting the recognised lines into the output field, and saving its text.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
+#include "output/DoubtfulWords.h"
 #include "output/LineFitting.h"
 #include "output/SaveFiles.h"
 #include "platform/Fonts.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -18,6 +24,12 @@ LogFont OutputFieldFont() {
   font.faceName = "Arial";
   return font;
 }
+
+// "Save text as...": the formats in the order of OutputFormat.
+constexpr const char* kSaveTextFilter =
+    "Text files (*.txt)|*.txt|hOCR files (*.hocr)|*.hocr|ALTO XML files (*.xml)|*.xml|"
+    "TSV files (*.tsv)|*.tsv|Searchable PDF files (*.pdf)|*.pdf";
+constexpr int32_t kFormatCount = 5;
 
 // Without the font, indentation still needs a width; 3 pixels is the font's blank.
 constexpr int32_t kFallbackCharWidth = 3;
@@ -53,10 +65,16 @@ void TMainForm::KoorFakEdChange() {
 void TMainForm::SaveTextBtnClick() {
   std::string name;
   int32_t filterIndex = 1;
-  if (!window.SaveFileDialog("Text files (*.txt)|*.txt", &name, &filterIndex)) return;
-  name = WithDefaultExtension(name, ".txt");
+  if (!window.SaveFileDialog(kSaveTextFilter, &name, &filterIndex)) return;
+  OutputFormat format = OutputFormat(std::clamp(filterIndex, 1, kFormatCount) - 1);
+  // A name ending in another format's extension asks for that format.
+  std::string extension = fs::path(name).extension().string();
+  for (char& c : extension) c = char(std::tolower(uint8_t(c)));
+  for (int32_t i = 0; i < kFormatCount; ++i)
+    if (extension == FormatExtension(OutputFormat(i))) format = OutputFormat(i);
+  name = WithDefaultExtension(name, FormatExtension(format));
   std::string error;
-  if (!WriteFileReplacing(name, JoinLines(OutputLines(window)), &error))
+  if (!WriteOutputDocument(format, name, &error))
     window.MessageBox(error, "Error while saving " + name + "!", MessageIcon::Error,
                       MessageButtons::Ok);
 }
@@ -75,6 +93,25 @@ void TMainForm::SaveWordBtnClick() {
   if (openWordFileAfterCreation && !window.ShellOpen(name))
     window.MessageBox("No program could be started to open " + name + ".",
                       "Error while opening " + name + "!", MessageIcon::Error, MessageButtons::Ok);
+}
+
+DocumentPage TMainForm::OutputDocumentPage() const {
+  DocumentPage page{pageText, &picture, JoinLines(OutputLines(window))};
+  // A page result without its size (a run that recorded nothing) takes the picture's.
+  if (page.text.width <= 0 || page.text.height <= 0) {
+    page.text.width = DIBWidth(picture);
+    page.text.height = DIBHeight(picture);
+  }
+  return page;
+}
+
+bool TMainForm::WriteOutputDocument(OutputFormat format, const std::string& fileName,
+                                    std::string* error) {
+  return WriteDocument(format, {OutputDocumentPage()}, fileName, pictureName, error);
+}
+
+void TMainForm::MarkDoubtfulWords() {
+  window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, kDoubtfulConfidence));
 }
 
 bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {

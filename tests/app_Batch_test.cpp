@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -197,6 +198,42 @@ TEST_F(BatchTest, EveryPageOfATiffInOrderWithFormFeeds) {
   EXPECT_EQ(batch.status, 0) << batch.err;
   EXPECT_EQ(Output("three.txt"), expected);
   EXPECT_EQ(Output("a.txt"), Single("a.png"));
+}
+
+// Each format of a batch is the single run's, byte for byte (the PDF, which records when
+// it was made, by its text); a multi-page picture gives a page element (hOCR, ALTO) or a
+// PDF page for each of its pages.
+TEST_F(BatchTest, EveryFormatOfABatchIsTheSingleRunsWithAPageForEachPage) {
+  ASSERT_TRUE(multipage::WriteTiff(dir + "/three.tif", {halves[0], whole, halves[1]}));
+  struct Format {
+    const char* name;
+    const char* extension;
+    const char* pageMark;  // what starts each page
+  };
+  for (const Format& format : {Format{"hocr", ".hocr", "class=\"ocr_page\""},
+                               Format{"alto", ".xml", "<Page "}, Format{"tsv", ".tsv", ""}}) {
+    const std::string option = std::string("--format=") + format.name;
+    const programrun::Result batch = Quillon(option + " --output-dir=out three.tif a.png");
+    ASSERT_EQ(batch.status, 0) << format.name << ": " << batch.err;
+    const std::string output = Output(std::string("three") + format.extension);
+    EXPECT_TRUE(output == Quillon(option + " three.tif -").out) << format.name;
+    EXPECT_TRUE(Output(std::string("a") + format.extension) == Quillon(option + " a.png -").out)
+        << format.name;
+    if (!*format.pageMark) continue;
+    size_t pages = 0;
+    for (size_t at = output.find(format.pageMark); at != std::string::npos;
+         at = output.find(format.pageMark, at + 1))
+      ++pages;
+    EXPECT_EQ(pages, 3u) << format.name;
+  }
+  if (programrun::Run(dir, "command -v pdftotext").status != 0)
+    GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  ASSERT_EQ(Quillon("--format=pdf --output-dir=out three.tif").status, 0);
+  ASSERT_EQ(Quillon("--format=pdf three.tif single.pdf").status, 0);
+  const programrun::Result batchText = programrun::Run(dir, "pdftotext out/three.pdf -");
+  EXPECT_EQ(batchText.out, programrun::Run(dir, "pdftotext single.pdf -").out);
+  EXPECT_EQ(std::count(batchText.out.begin(), batchText.out.end(), '\f'), 3);
+  EXPECT_NE(programrun::Run(dir, "pdfinfo out/three.pdf | grep -E '^Pages: +3$'").out, "");
 }
 
 TEST_F(BatchTest, EveryFrameOfAGifInOrder) {

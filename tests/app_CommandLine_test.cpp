@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "app/CommandLine.h"
 
 namespace {
@@ -48,6 +54,50 @@ TEST(CommandLine, DefaultsMatchTheWindow) {
   EXPECT_TRUE(cl.settings.BildFilterCheck);
   EXPECT_EQ(cl.settings.TrackBar1, 5);
   EXPECT_DOUBLE_EQ(cl.settings.KoorFakEd, 5.0);
+}
+
+TEST(CommandLine, FormatChoosesTheOutputsFormat) {
+  CommandLine cl;
+  std::string error;
+  ASSERT_TRUE(Parse({"--format=alto"}, &cl, &error)) << error;
+  EXPECT_EQ(cl.format, OutputFormat::Alto);
+  CommandLine defaults;
+  ASSERT_TRUE(Parse({}, &defaults, &error));
+  EXPECT_EQ(defaults.format, OutputFormat::Text);
+  CommandLine bad;
+  EXPECT_FALSE(Parse({"--format=docx"}, &bad, &error));
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The automatic run writes the format asked for; text stays the output field's text.
+TEST(CommandLine, AutomaticRunWritesTheChosenFormat) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("quillon_cl_format_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string picture = std::string(QUILLON_SAMPLES) + "/sample.png";
+  for (const char* format : {"text", "tsv", "alto", "pdf"}) {
+    const std::string output = (dir / format).string();
+    const std::string option = std::string("--format=") + format;
+    CommandLine cl;
+    std::string error;
+    ASSERT_TRUE(Parse({picture.c_str(), output.c_str(), option.c_str()}, &cl, &error));
+    std::ostringstream err;
+    EXPECT_EQ(RunAutomatic(cl, err), 0) << format << ": " << err.str();
+  }
+  EXPECT_EQ(ReadFile(dir / "text"), ReadFile(std::string(QUILLON_SAMPLES) + "/sample.txt"));
+  const std::string tsv = ReadFile(dir / "tsv");
+  EXPECT_EQ(tsv.rfind("level\tpage_num\t", 0), 0u);
+  EXPECT_NE(tsv.find("\n1\t1\t0\t0\t0\t0\t0\t0\t1200\t400\t-1\t\n"), std::string::npos);
+  EXPECT_NE(ReadFile(dir / "alto").find("<fileName>" + picture + "</fileName>"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "pdf").rfind("%PDF-", 0), 0u);
+  fs::remove_all(dir);
 }
 
 }  // namespace

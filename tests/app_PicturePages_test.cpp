@@ -64,7 +64,7 @@ TEST_F(PicturePagesTest, APageThatCannotBeOpenedLeavesThePageShown) {
   EXPECT_EQ(DIBWidth(form.picture), 100);
   EXPECT_EQ(form.PageCaption(), "Page 1 of 3");
   // The page after it can still be reached.
-  ASSERT_TRUE(form.OpenPicPage(form.pictureFile, 2));
+  ASSERT_TRUE(form.OpenPicPage(form.pictureName, 2));
   EXPECT_EQ(form.PageCaption(), "Page 3 of 3");
 }
 
@@ -82,7 +82,7 @@ TEST_F(PicturePagesTest, SinglePagesAndTurnedPagesHaveNoPageRow) {
   // A picture that cannot be opened changes nothing.
   EXPECT_FALSE(form.OpenPic((dir / "missing.tif").string()));
   EXPECT_EQ(DIBWidth(form.picture), 150);
-  EXPECT_EQ(form.pictureFile, (dir / "one.tif").string());
+  EXPECT_EQ(form.pictureName, (dir / "one.tif").string());
 }
 
 }  // namespace

@@ -1,0 +1,159 @@
+// Finding doubtful words in the output field, and saving the field's page in every format
+// from the window's "Save text as...".
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
+#include "output/DoubtfulWords.h"
+
+namespace fs = std::filesystem;
+
+void PrintTo(const OutputMark& m, std::ostream* os) {
+  *os << "{line " << m.line << ", start " << m.start << ", length " << m.length << "}";
+}
+
+namespace {
+
+// One line of words (Windows-1252) with the given confidences, boxes side by side.
+PageLine Line(const std::vector<std::pair<std::string, double>>& words, int32_t top = 0) {
+  PageLine line;
+  int32_t x = 0;
+  for (const auto& [text, confidence] : words) {
+    PageWord word;
+    for (const char c : text) {
+      PageChar pc;
+      pc.code = uint8_t(c);
+      pc.box = PageBox{x, top, x + 9, top + 19};
+      pc.confidence = confidence;
+      word.chars.push_back(pc);
+      x += 12;
+    }
+    line.words.push_back(word);
+    x += 20;
+  }
+  return line;
+}
+
+PageText Page(const std::vector<std::vector<PageLine>>& blocks) {
+  PageText page;
+  page.width = 400;
+  page.height = 300;
+  for (const auto& lines : blocks) page.blocks.push_back(PageBlock{lines, {}, 0});
+  page.Summarise();
+  return page;
+}
+
+TEST(DoubtfulWords, MarksTheRightOccurrenceOfRepeatedAndPartWords) {
+  // "Haus" stands three times: inside "Hausmaus", then twice as a word; the second word
+  // is the doubtful one.
+  const PageText page =
+      Page({{Line({{"Hausmaus", 0.9}, {"Haus", 0.9}}), Line({{"Haus", 0.3}, {"Ende", 0.95}})}});
+  const std::vector<std::string> field{"Hausmaus Haus", "  Haus  Ende"};
+  EXPECT_EQ(FindDoubtfulWords(field, page, 0.75), (std::vector<OutputMark>{{1, 2, 4}}));
+  EXPECT_TRUE(FindDoubtfulWords(field, page, 0.2).empty());
+  EXPECT_EQ(FindDoubtfulWords(field, page, 1.0).size(), 4u);
+}
+
+TEST(DoubtfulWords, CountsCharactersNotBytes) {
+  const PageText page = Page({{Line({{"Gr\xFC\xDF"
+                                      "e",
+                                      0.9},
+                                     {"\x80"
+                                      "5",
+                                      0.1}})}});
+  EXPECT_EQ(FindDoubtfulWords({"Grüße €5"}, page, 0.75), (std::vector<OutputMark>{{0, 6, 2}}));
+}
+
+TEST(DoubtfulWords, FindsWordsLaidOutInAnotherOrder) {
+  // Two columns in reading order, which the page layout puts side by side in rows.
+  const PageText page = Page({{Line({{"links", 0.9}}), Line({{"unten", 0.2}}, 30)},
+                              {Line({{"rechts", 0.2}}), Line({{"auch", 0.9}}, 30)}});
+  const std::vector<std::string> field{"links      rechts", "unten      auch"};
+  EXPECT_EQ(FindDoubtfulWords(field, page, 0.75), (std::vector<OutputMark>{{1, 0, 5}, {0, 11, 6}}));
+}
+
+TEST(DoubtfulWords, WordsEditedAwayAreNotMarked) {
+  const PageText page = Page({{Line({{"Fehler", 0.1}, {"bleibt", 0.1}})}});
+  EXPECT_EQ(FindDoubtfulWords({"Fehlerchen bleibt"}, page, 0.75),
+            (std::vector<OutputMark>{{0, 11, 6}}));
+  EXPECT_TRUE(FindDoubtfulWords({}, page, 0.75).empty());
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class SaveFormatsTest : public ::testing::Test {
+ protected:
+  HeadlessWindow window;
+  TMainForm form{window, "/nonexistent/quillon", {}};
+  fs::path dir;
+
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("quillon_saveformats_" + std::to_string(getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    newdib(&form.picture, 400, 300, 24, nullptr, 0);
+    form.pageText = Page({{Line({{"Seite", 0.9}, {"zwei", 0.4}})}});
+    window.output = {"Seite zwei"};
+  }
+  void TearDown() override {
+    deldib(&form.picture);
+    fs::remove_all(dir);
+  }
+  std::string Save(const std::string& name, int32_t filterIndex) {
+    window.saveAnswers.push_back({(dir / name).string(), filterIndex});
+    form.SaveTextBtnClick();
+    EXPECT_TRUE(window.messages.empty()) << window.messages.back().text;
+    return (dir / name).string();
+  }
+};
+
+TEST_F(SaveFormatsTest, EachFilterWritesItsFormatWithItsExtension) {
+  Save("page", 1);
+  EXPECT_EQ(ReadFile(dir / "page.txt"), "Seite zwei\n");
+  Save("page", 2);
+  EXPECT_NE(ReadFile(dir / "page.hocr").find("class=\"ocrx_word\""), std::string::npos);
+  Save("page", 3);
+  EXPECT_NE(ReadFile(dir / "page.xml").find("CONTENT=\"zwei\""), std::string::npos);
+  Save("page", 4);
+  EXPECT_NE(ReadFile(dir / "page.tsv").find("\tzwei\n"), std::string::npos);
+  Save("page", 5);
+  EXPECT_EQ(ReadFile(dir / "page.pdf").rfind("%PDF-", 0), 0u);
+}
+
+TEST_F(SaveFormatsTest, TypedExtensionOfAnotherFormatWins) {
+  Save("typed.PDF", 1);
+  EXPECT_EQ(ReadFile(dir / "typed.PDF").rfind("%PDF-", 0), 0u);
+  Save("notes.text", 4);  // not a format's extension: the filter's format, name kept
+  EXPECT_EQ(ReadFile(dir / "notes.text").rfind("level\t", 0), 0u);
+}
+
+TEST_F(SaveFormatsTest, FailureIsShownAndCancelWritesNothing) {
+  form.SaveTextBtnClick();  // no answer: cancelled
+  EXPECT_TRUE(fs::is_empty(dir));
+  window.saveAnswers.push_back({(dir / "no" / "page.hocr").string(), 2});
+  form.SaveTextBtnClick();
+  ASSERT_EQ(window.messages.size(), 1u);
+  EXPECT_EQ(window.messages[0].title,
+            "Error while saving " + (dir / "no" / "page.hocr").string() + "!");
+}
+
+TEST_F(SaveFormatsTest, FormMarksTheDoubtfulWordsInTheField) {
+  form.MarkDoubtfulWords();
+  EXPECT_EQ(window.outputMarks, (std::vector<OutputMark>{{0, 6, 4}}));
+  window.OutputClear();
+  EXPECT_TRUE(window.outputMarks.empty());
+}
+
+}  // namespace
