@@ -153,6 +153,11 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
     pictures.push_back(picture);
   }
 
+  if (pictures.empty()) {  // all done before: nothing to set up
+    progress.End();
+    return failures ? kExitSomeFailed : kExitAllRead;
+  }
+
   // Fonts, templates and the word list are set up once; each worker inherits them.
   HeadlessWindow window;
   if (commandLine.log) window.logSink = &err;
