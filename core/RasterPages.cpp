@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,41 @@ bool OneFrameGif(FILE* f, int32_t page, std::vector<uint8_t>* gif, std::string* 
 
 // ---- TIFF pages ----
 
+// Counts the directories of a TIFF (classic or BigTIFF) by walking their chain: each
+// directory ends with the offset of the next. Leptonica's counting through libtiff keeps
+// memory for every directory it passed. A chain that loops or leaves the file ends the
+// count there.
+int32_t CountTiffPages(FILE* f) {
+  uint8_t header[16] = {};
+  if (std::fread(header, 1, 16, f) < 8) return 0;
+  const bool little = header[0] == 'I', big = (little ? header[2] : header[3]) == 43;
+  auto number = [little](const uint8_t* bytes, int size) {
+    uint64_t value = 0;
+    for (int i = 0; i < size; ++i) value |= uint64_t(bytes[little ? i : size - 1 - i]) << (8 * i);
+    return value;
+  };
+  const int offsetSize = big ? 8 : 4, countSize = big ? 8 : 2, entrySize = big ? 20 : 12;
+  std::fseek(f, 0, SEEK_END);
+  const uint64_t fileSize = uint64_t(std::ftell(f));
+  uint64_t offset = number(header + (big ? 8 : 4), offsetSize);
+  int32_t pages = 0;
+  std::set<uint64_t> seen;
+  while (offset >= 8 && offset < fileSize && seen.insert(offset).second) {
+    uint8_t bytes[8];
+    if (std::fseek(f, long(offset), SEEK_SET) != 0 ||
+        std::fread(bytes, 1, countSize, f) != size_t(countSize))
+      break;
+    ++pages;
+    const uint64_t entries = number(bytes, countSize);
+    if (entries > fileSize) break;
+    if (std::fseek(f, long(offset + countSize + entries * entrySize), SEEK_SET) != 0 ||
+        std::fread(bytes, 1, offsetSize, f) != size_t(offsetSize))
+      break;
+    offset = number(bytes, offsetSize);
+  }
+  return pages;
+}
+
 bool ReadTiffPage(const char* fileName, int32_t page, RasterImage* out, std::string* error) {
   l_int32 w = 0, h = 0, bps = 0, spp = 0, res = 0, cmap = 0, format = 0;
   if (readHeaderTiff(fileName, page, &w, &h, &bps, &spp, &res, &cmap, &format) != 0) {
@@ -174,8 +210,7 @@ int32_t DIBPageCount(const char* fileName) {
   int32_t count = 1;
   switch (KindOf(f.get())) {
     case PagedKind::Tiff:
-      QuietRasterLibrary();
-      if (tiffGetCount(f.get(), &count) != 0) count = 1;
+      count = CountTiffPages(f.get());
       break;
     case PagedKind::Gif: {
       std::vector<uint8_t> head;

@@ -4,6 +4,7 @@
 #include <leptonica/allheaders.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -146,6 +147,19 @@ TEST_F(RasterPagesTest, ACutGifKeepsItsWholeFrames) {
   OpenDibPage(&image, gif.c_str(), 2);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_FALSE(DIBErrorText(image).empty());
+}
+
+TEST_F(RasterPagesTest, ATiffWhoseDirectoriesLoopIsCountedOnce) {
+  std::vector<uint8_t> bytes = multipage::PlainTiff({40, 50, 60}, 30);
+  // The last directory (at the file's end) points back to the first.
+  std::copy(bytes.begin() + 4, bytes.begin() + 8, bytes.end() - 4);
+  const std::string tiff = Path("loop.tif");
+  WriteBytes(tiff, bytes);
+  EXPECT_EQ(DIBPageCount(tiff.c_str()), 3);
+  // A chain that leaves the file ends there.
+  bytes[bytes.size() - 1] = 0x7F;
+  WriteBytes(tiff, bytes);
+  EXPECT_EQ(DIBPageCount(tiff.c_str()), 3);
 }
 
 TEST_F(RasterPagesTest, AFifoIsNotOpenedToCountItsPages) {
