@@ -189,7 +189,9 @@ bool ReadTiffPage(const char* fileName, int32_t page, RasterImage* out, std::str
 bool ReadPage(const char* fileName, int32_t page, RasterImage* out, std::string* error) {
   const File f = OpenRegularFile(fileName);
   const PagedKind kind = f ? KindOf(f.get()) : PagedKind::Single;
-  if (kind == PagedKind::Tiff) return ReadTiffPage(fileName, page, out, error);
+  // Leptonica's reading of a missing page leaves libtiff's memory behind: asked first.
+  if (kind == PagedKind::Tiff && page < CountTiffPages(f.get()))
+    return ReadTiffPage(fileName, page, out, error);
   if (kind == PagedKind::Gif) {
     std::vector<uint8_t> gif;
     if (!OneFrameGif(f.get(), page, &gif, error)) {
