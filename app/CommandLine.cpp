@@ -5,12 +5,13 @@
 #include "app/HeadlessWindow.h"
 #include "app/Options.h"
 #include "app/OutputGuard.h"
+#include "app/PictureRun.h"
 
 namespace {
 
-bool HasText(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines)
-    if (line.find_first_not_of(" \t") != std::string::npos) return true;
+bool HasText(const RecognisedDocument& document) {
+  for (const DocumentPage& page : document.pages)
+    if (page.textField.find_first_not_of(" \t\n\f") != std::string::npos) return true;
   return false;
 }
 
@@ -55,6 +56,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLin
 
 std::string UsageText() {
   return "Usage: quillon [OPTIONS] [--] [PICTURE [OUTPUT [-exit]]]\n"
+         "       quillon [OPTIONS] --output-dir=DIR [--] PICTURE...\n"
          "\n"
          "Optical character recognition of printed pages.\n"
          "\n"
@@ -62,9 +64,20 @@ std::string UsageText() {
          "  quillon PICTURE          open the window with PICTURE\n"
          "  quillon PICTURE OUTPUT   recognise PICTURE without a window and write its text\n"
          "                           to OUTPUT as UTF-8 (\"-\" for standard output)\n"
+         "  quillon --output-dir=DIR PICTURE...\n"
+         "                           a batch: each picture's output to DIR/NAME.txt\n"
+         "                           (.hocr, .xml, .tsv, .pdf with --format)\n"
+         "\n"
+         "A multi-page picture (TIFF, GIF) gives every page, a form feed between pages.\n"
+         "PICTURE \"-\" reads the picture from standard input.\n"
          "\n"
          "Options:\n" +
-         OptionsHelp();
+         OptionsHelp() +
+         "\n"
+         "Exit status:\n"
+         "  0  every picture was read\n"
+         "  1  some pictures could not be read or written (the others were)\n"
+         "  2  the command line was wrong\n";
 }
 
 std::string VersionText() {
@@ -72,10 +85,9 @@ std::string VersionText() {
 }
 
 int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
-  const std::string& picture = commandLine.args[0];
   const std::string& output = commandLine.args[1];
   // Checked before anything runs: the user's picture must survive a mistyped command line.
-  const std::string refusal = OutputRefusal(picture, output);
+  const std::string refusal = OutputRefusal(commandLine.args[0], output);
   if (!refusal.empty()) {
     err << "quillon: " << refusal << std::endl;
     return 1;
@@ -89,18 +101,25 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   form.FormCreate();
   // A picture that cannot be opened ends the run: recognising the blank start-up page
   // instead would report success with an empty text.
-  if (!form.OpenPic(picture)) return 1;
-  const int32_t pages = PictureFilePageCount(picture);
-  if (pages > 1)
-    err << "quillon: \"" << picture << "\" holds " << pages << " pages; only the first is read."
-        << std::endl;
-  form.Timer1Timer();
-  std::string error;
-  if (!form.WriteOutputDocument(commandLine.format, output, &error)) {
+  std::string picture = commandLine.args[0], error;
+  StdinPicture stdinPicture;
+  if (picture == "-") {
+    if (!stdinPicture.Take(&error)) {
+      err << "quillon: " << error << std::endl;
+      return 1;
+    }
+    picture = stdinPicture.FileName();
+  }
+  // The page's message box has already told why it could not be opened.
+  RecognisedDocument document;
+  if (!RecognisePicture(form, window, picture, commandLine.format, nullptr, &document, &error))
+    return 1;
+  if (!WriteRecognisedDocument(commandLine.format, document, output, commandLine.args[0],
+                               &error)) {
     err << "quillon: " << error << std::endl;
     return 1;
   }
-  if (!HasText(window.output))
-    err << "quillon: no text was found on \"" << picture << "\"; the output is empty." << std::endl;
+  if (!HasText(document))
+    err << "quillon: no text was found on \"" << commandLine.args[0] << "\"; the output is empty." << std::endl;
   return 0;
 }

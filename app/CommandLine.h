@@ -2,8 +2,10 @@
 //   quillon                       the window
 //   quillon PICTURE               the window, which opens PICTURE at its first showing
 //   quillon PICTURE OUTPUT [-exit] the automatic run without a window: OUTPUT gets the text
+//   quillon --output-dir=DIR PICTURE...  a batch (app/Batch.h)
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -19,6 +21,12 @@ struct CommandLine {
   bool log = false;                          // --log: log lines to standard error
   bool help = false;
   bool version = false;
+  // A batch (app/Batch.h).
+  std::string outputDir;      // --output-dir: each picture's output goes there
+  std::string listFile;       // --list: picture names one a line ("-": standard input)
+  int32_t jobs = 0;           // --jobs: pictures read at once; 0: one per core
+  bool skipExisting = false;  // --skip-existing: leave out pictures whose output exists
+  int32_t pageTimeout = 60;   // --page-timeout: seconds before a page is given up
 };
 
 // Parses argv. Returns false with a message in *error for an unknown option or a value
@@ -29,7 +37,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLin
 std::string UsageText();
 std::string VersionText();
 
-// The automatic run: opens args[0], recognises it and writes the output field's text to
-// args[1] ("-" is standard output). Returns the exit status: 0 on success, 1 when the
-// picture cannot be opened or the text cannot be written.
+// The automatic run: opens args[0] ("-": standard input), recognises every page of it and
+// writes the output field's text of each to args[1] ("-" is standard output), a form feed
+// between pages. Returns the exit status: 0 on success, 1 when the picture cannot be
+// opened or the text cannot be written.
 int RunAutomatic(const CommandLine& commandLine, std::ostream& err);

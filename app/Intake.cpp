@@ -5,6 +5,7 @@
 #include "app/DepthUp.h"
 #include "app/MainUnit.h"
 #include "app/PictureFiles.h"
+#include "core/RasterPages.h"
 #include "platform/Scanner.h"
 
 namespace {
@@ -24,6 +25,8 @@ TMainForm::ScannerHandle::~ScannerHandle() {
 }
 
 void TMainForm::InstallPicture(RasterImage& image) {
+  pageIndex = 0;
+  pageCount = 1;
   deldib(&picture);
   picture = image;
   image = EmptyImage();  // the form owns it now
@@ -39,9 +42,18 @@ void TMainForm::NewPicture() {
 }
 
 bool TMainForm::OpenPic(const std::string& name) {
+  const int32_t pages = DIBPageCount(name.c_str());
+  if (!OpenPicPage(name, 0)) return false;
+  pageCount = pages;
+  return true;
+}
+
+bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
+  const std::string name = fileName;  // it may be pictureName, which installing clears
   const std::string title = "Error while opening " + name + "!";
+  const int32_t pages = pageCount;  // another page of the same file: the count stays
   RasterImage img = EmptyImage();
-  OpenDibLimited(&img, name.c_str(), int64_t(settings.maxMegapixels) * 1000000, true);
+  OpenDibPage(&img, name.c_str(), page, int64_t(settings.maxMegapixels) * 1000000);
   if (!img.pixels) {
     window.MessageBox(DIBErrorText(img), title, MessageIcon::Error, MessageButtons::Ok);
     deldib(&img);
@@ -57,6 +69,8 @@ bool TMainForm::OpenPic(const std::string& name) {
   }
   InstallPicture(img);
   pictureName = name;
+  pageIndex = page;
+  pageCount = pages;
   PaintBox1Paint();
   return true;
 }

@@ -9,6 +9,9 @@
 #ifndef QUILLON_DATA_DIR
 #define QUILLON_DATA_DIR "/usr/local/share/quillon"
 #endif
+#ifndef QUILLON_DATA_FROM_BIN
+#define QUILLON_DATA_FROM_BIN "../share/quillon"
+#endif
 
 TMainForm::TMainForm(WindowInterface& window_, std::string programFile_,
                      std::vector<std::string> args_)
@@ -22,6 +25,9 @@ std::string TMainForm::DataFilePath(const std::string& name) const {
   // Beside the program (a build tree), else where an installed program keeps its data.
   std::error_code error;
   if (std::filesystem::exists(programPath + name, error)) return programPath + name;
+  // An installed tree, wherever it was put; else where it was meant to go.
+  const std::string installed = programPath + QUILLON_DATA_FROM_BIN + "/" + name;
+  if (std::filesystem::exists(installed, error)) return installed;
   return std::string(QUILLON_DATA_DIR) + "/" + name;
 }
 

@@ -150,6 +150,15 @@ class TMainForm {
   void DIBRotRight();
   void RotatePicture(bool left);  // a quarter turn; the picture stays when memory lacks
   void WaitForScan();             // returns once no scan runs (the end, tests)
+  // Pages of a multi-page picture (app/PicturePages.cpp): OpenPic opens the first page and
+  // counts them; OpenPicPage opens another page of the same file. A scanned, rotated or
+  // single-page picture has one page.
+  bool OpenPicPage(const std::string& name, int32_t page);
+  void PrevPageBtnClick();
+  void NextPageBtnClick();
+  std::string PageCaption() const;  // "Page 2 of 3"; empty for a single page
+  int32_t pageIndex = 0;            // the page shown, from 0
+  int32_t pageCount = 1;
   // The scanner connection; a running scan is waited for when the form goes.
   struct ScannerHandle {
     ScannerHandle();
@@ -217,6 +226,11 @@ class TMainForm {
     templateGeneration = ++lastGeneration;
   }
   uint64_t templateGeneration = 0;  // 0: not yet announced
+  // A template set rendered once and used by every run after (recognition/KeptTemplates):
+  // a batch renders it before its workers start, so that no page renders it again. The
+  // window keeps none: there a set exists only during a run.
+  void KeepTemplateSet();
+  std::unique_ptr<TemplateSet> keptTemplates;
 
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
@@ -258,6 +272,8 @@ class TMainForm {
   // Writes the page in `format` ("-" is stdout): the output field's text for text, else
   // the page result (and the picture, for a PDF).
   bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
+  // The page shown as the writers take it: its result, its picture, the output field's text.
+  DocumentPage OutputDocumentPage() const;
   // Marks the words of pageText read with little confidence in the output field.
   void MarkDoubtfulWords();
 

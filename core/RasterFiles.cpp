@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "core/AtomicFile.h"
+#include "core/RasterDecode.h"
 #include "core/RasterImage.h"
 #include "core/codecs/Codec.h"
 
@@ -641,26 +642,6 @@ bool LooksLikePictureFile(const std::string& fileName) {
   return kind != FileKind::Unknown;
 }
 
-int32_t PictureFilePageCount(const std::string& fileName) {
-  std::vector<uint8_t> data;
-  std::string error;
-  if (!ReadWholeFile(fileName, &data, &error)) return 0;
-  if (StartsWith(data, 0, "GIF8"))
-    return std::max(1, codecs::ScanGif(data.data(), data.size()).frames);
-  int format = IFF_UNKNOWN;
-  if (data.size() < 12 || findFileFormatBuffer(data.data(), &format) != 0 ||
-      !L_FORMAT_IS_TIFF(format))
-    return 1;
-  FILE* f = fmemopen(data.data(), data.size(), "rb");
-  l_int32 pages = 1;
-  if (f) {
-    QuietLeptonica();
-    if (tiffGetCount(f, &pages) != 0 || pages < 1) pages = 1;
-    std::fclose(f);
-  }
-  return pages;
-}
-
 void OpenDib(RasterImage* out, const char* fileName, int32_t, void*) {
   OpenDibLimited(out, fileName, kMaxImagePixels);
 }
@@ -761,4 +742,18 @@ const char* GetDIBSaveFilter() {
          "RLE - Windows Run-Length Encoded Bitmap|*.RLE|"
          "TGA - Truevision Targa|*.TGA|"
          "TIF - Tagged Image File Format|*.TIF";
+}
+
+// ---- shared with the reading of single pages (core/RasterDecode.h) ----
+
+void QuietRasterLibrary() {
+  QuietLeptonica();
+}
+
+bool DecodeLeptonicaBytes(const std::vector<uint8_t>& bytes, RasterImage* out, std::string* error) {
+  return DecodeWithLeptonica(bytes, out, error);
+}
+
+bool RasterFromPix(Pix* pix, RasterImage* out, std::string* error) {
+  return FromPix(pix, out, error);
 }

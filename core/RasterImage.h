@@ -118,9 +118,6 @@ void OpenDibLimited(RasterImage* out, const char* fileName, int64_t maxPixels,
 // formats with weak signatures (PCX, TGA) by their extension.
 void DecodeDib(RasterImage* out, const uint8_t* data, size_t size, const std::string& fileName,
                int64_t maxPixels);
-// Pages of a picture file: the frames of a GIF, the pages of a TIFF, else 1 (0 when the
-// file cannot be read). OpenDib reads the first page only.
-int32_t PictureFilePageCount(const std::string& fileName);
 // True when the file begins as a picture of a format the library reads (by its first
 // bytes, whatever its name); false for text and for files that cannot be read.
 bool LooksLikePictureFile(const std::string& fileName);

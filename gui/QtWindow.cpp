@@ -209,6 +209,23 @@ QWidget* QtWindow::BuildScanPage() {
   pictureGrid->addWidget(PicEditBtn, 2, 0);
   pictureGrid->addWidget(SourceBtn, 0, 1, 2, 1);
   pictureGrid->addWidget(ScanBtn, 2, 1, 1, 1);
+  PageRow = new QWidget(pictureBox);
+  auto* pageLayout = new QHBoxLayout(PageRow);
+  pageLayout->setContentsMargins(0, 0, 0, 0);
+  PrevPageBtn = new QPushButton("<", PageRow);
+  PrevPageBtn->setObjectName("PrevPageBtn");
+  PrevPageBtn->setToolTip("Previous page");
+  PageLabel = new QLabel(PageRow);
+  PageLabel->setObjectName("PageLabel");
+  PageLabel->setAlignment(Qt::AlignCenter);
+  NextPageBtn = new QPushButton(">", PageRow);
+  NextPageBtn->setObjectName("NextPageBtn");
+  NextPageBtn->setToolTip("Next page");
+  pageLayout->addWidget(PrevPageBtn);
+  pageLayout->addWidget(PageLabel, 1);
+  pageLayout->addWidget(NextPageBtn);
+  PageRow->hide();
+  pictureGrid->addWidget(PageRow, 3, 0, 1, 2);
   left->addWidget(pictureBox);
 
   PicEditMenu = new QMenu(PicEditBtn);
@@ -286,6 +303,10 @@ QWidget* QtWindow::BuildScanPage() {
 
   connect(OpenPicsBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Exclusive, [this] { form_->OpenPicsBtnClick(); }); });
+  connect(PrevPageBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->PrevPageBtnClick(); }); });
+  connect(NextPageBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->NextPageBtnClick(); }); });
   connect(SavePicBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Plain, [this] { form_->SavePicBtnClick(); }); });
   connect(PicEditBtn, &QPushButton::clicked, this, [this] {
@@ -662,6 +683,7 @@ void QtWindow::Guarded(const std::function<void()>& operation) {
 
 void QtWindow::AfterOperation() {
   ShowDeveloperReadouts();
+  ShowPageRow();
   // What the operation drew straight onto the canvases becomes visible.
   PaintBox1->ShowBuffer();
   PaintBox2->ShowBuffer();
@@ -690,6 +712,15 @@ void QtWindow::ShowDeveloperReadouts() {
   if (Label1->text() != label1) Label1->setText(label1);
   if (ProgressBar1->value() != form_->progressBar1Position)
     ProgressBar1->setValue(form_->progressBar1Position);
+}
+
+void QtWindow::ShowPageRow() {
+  if (!form_) return;
+  const QString caption = Text(form_->PageCaption());
+  PageRow->setVisible(!caption.isEmpty());
+  if (PageLabel->text() != caption) PageLabel->setText(caption);
+  PrevPageBtn->setEnabled(form_->pageIndex > 0);
+  NextPageBtn->setEnabled(form_->pageIndex + 1 < form_->pageCount);
 }
 
 void QtWindow::showEvent(QShowEvent* event) {

@@ -87,6 +87,10 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QPushButton* BreakBtn;
   QToolButton* SourceBtn;
   QToolButton* ScanBtn;
+  QWidget* PageRow;  // "Page 1 of 3" with previous and next; hidden for a single page
+  QLabel* PageLabel;
+  QPushButton* PrevPageBtn;
+  QPushButton* NextPageBtn;
   QPushButton* SaveBtn;
   QPushButton* SaveRTFBtn;
   QToolButton* InfoBtn;
@@ -156,6 +160,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   // Runs a handler of the form; a failure it throws becomes a message box.
   void Guarded(const std::function<void()>& operation);
   void ShowDeveloperReadouts();
+  void ShowPageRow();
   void SettingsToWidgets();
   void KoorFakEdTextChanged(const QString& text);
   void RewriteOutput();

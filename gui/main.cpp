@@ -8,13 +8,14 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/Batch.h"
 #include "app/CommandLine.h"
 #include "gui/WindowModule.h"
 
 namespace {
 
-// Loads the window module from beside the program (a build tree), else from where an
-// installed program keeps it, and runs the window.
+// Loads the window module from beside the program (a build tree), else from the installed
+// tree the program is in, else from where it was meant to be installed, and runs the window.
 int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
       !std::getenv("QT_QPA_PLATFORM")) {
@@ -26,7 +27,10 @@ int RunWindow(int argc, char** argv, const CommandLine& commandLine) {
   }
   const std::string besideProgram =
       std::filesystem::path(commandLine.programFile).parent_path() / kWindowModuleFile;
+  const std::string installedTree = std::filesystem::path(commandLine.programFile).parent_path() /
+                                    QUILLON_MODULE_FROM_BIN / kWindowModuleFile;
   void* module = dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) module = dlopen(installedTree.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) module = dlopen(QUILLON_WINDOW_MODULE, RTLD_NOW | RTLD_LOCAL);
   if (!module) {
     std::cerr << "quillon: the window cannot be loaded (" << dlerror()
@@ -64,6 +68,7 @@ int main(int argc, char** argv) {
     std::cout << VersionText();
     return 0;
   }
+  if (IsBatch(commandLine)) return RunBatch(commandLine, std::cerr);
   if (commandLine.args.size() >= 2) return RunAutomatic(commandLine, std::cerr);
   return RunWindow(argc, argv, commandLine);
 }

@@ -99,15 +99,19 @@ void TMainForm::SaveWordBtnClick() {
                       "Error while opening " + name + "!", MessageIcon::Error, MessageButtons::Ok);
 }
 
-bool TMainForm::WriteOutputDocument(OutputFormat format, const std::string& fileName,
-                                    std::string* error) {
+DocumentPage TMainForm::OutputDocumentPage() const {
   DocumentPage page{pageText, &picture, JoinLines(OutputLines(window))};
   // A page result without its size (a run that recorded nothing) takes the picture's.
   if (page.text.width <= 0 || page.text.height <= 0) {
     page.text.width = DIBWidth(picture);
     page.text.height = DIBHeight(picture);
   }
-  return WriteDocument(format, {page}, fileName, pictureName, error);
+  return page;
+}
+
+bool TMainForm::WriteOutputDocument(OutputFormat format, const std::string& fileName,
+                                    std::string* error) {
+  return WriteDocument(format, {OutputDocumentPage()}, fileName, pictureName, error);
 }
 
 void TMainForm::MarkDoubtfulWords() {

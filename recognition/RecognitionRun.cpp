@@ -231,15 +231,16 @@ void TMainForm::RecognitionRun(ClassifyStep classify, void* context) {
   Log("");
   cancelRequested = false;
 
-  // The templates live exactly as long as the run; so does the bitmap they are drawn on.
+  // The templates live exactly as long as the run (unless kept across runs); so does the
+  // bitmap they are drawn on.
   SoftwareCanvas bitmap;
-  std::unique_ptr<TemplateSet> templates(new TemplateSet());
-  templateSet = templates.get();
+  std::unique_ptr<TemplateSet> templates(keptTemplates ? nullptr : new TemplateSet());
+  templateSet = keptTemplates ? keptTemplates.get() : templates.get();
   struct TemplateRelease {
     TMainForm* form;
     ~TemplateRelease() { form->templateSet = nullptr; }
   } release{this};
-  BuildTemplateSet(bitmap);
+  if (!keptTemplates) BuildTemplateSet(bitmap);
 
   TextAssembly assembly(*this);
   objects.First();

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "core/RasterPages.h"
 #include "core/codecs/Codec.h"
 #include "core_PictureTestUtil.h"
 
@@ -93,8 +94,8 @@ TEST_F(Hardening, PagesOfAnAnimatedGifAndAMultiPageTiffAreCounted) {
                    kTransparentGif.end());
   WriteBytes(dir + "/two.gif", twoFrames);
   WriteBytes(dir + "/one.gif", kTransparentGif);
-  EXPECT_EQ(PictureFilePageCount(dir + "/two.gif"), 2);
-  EXPECT_EQ(PictureFilePageCount(dir + "/one.gif"), 1);
+  EXPECT_EQ(DIBPageCount((dir + "/two.gif").c_str()), 2);
+  EXPECT_EQ(DIBPageCount((dir + "/one.gif").c_str()), 1);
 
   PIX* page = pixCreate(16, 8, 1);
   const std::string tiff = dir + "/three.tif";
@@ -102,7 +103,7 @@ TEST_F(Hardening, PagesOfAnAnimatedGifAndAMultiPageTiffAreCounted) {
   ASSERT_EQ(pixWriteTiff(tiff.c_str(), page, IFF_TIFF_G4, "a"), 0);
   ASSERT_EQ(pixWriteTiff(tiff.c_str(), page, IFF_TIFF_G4, "a"), 0);
   pixDestroy(&page);
-  EXPECT_EQ(PictureFilePageCount(tiff), 3);
+  EXPECT_EQ(DIBPageCount(tiff.c_str()), 3);
   RasterImage first = Open("three.tif");
   EXPECT_NE(first.pixels, nullptr);
   deldib(&first);

@@ -20,12 +20,14 @@
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
+#include <fstream>
 #include <thread>
 
 #include "SaneTestBackend.h"
 #include "gui/Dialogs.h"
 #include "gui_TestWindow.h"
 #include "platform/Scanner.h"
+#include "tests/PlainTiff.h"
 
 namespace {
 
@@ -399,6 +401,35 @@ TEST_F(WindowTest, OpenPictureButtonOpensTheChosenFile) {
       [&] { window->OpenPicsBtn->click(); }));
   EXPECT_EQ(DIBWidth(form->picture), 300);
   EXPECT_EQ(DIBHeight(form->picture), 150);
+}
+
+TEST_F(WindowTest, AMultiPagePictureShowsItsPagesOneAfterAnother) {
+  const std::string path = Path("three.tif");
+  const std::vector<uint8_t> tiff = multipage::PlainTiff({200, 300, 250}, 80);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(tiff.data()), std::streamsize(tiff.size()));
+  StartWindow({path});
+  EXPECT_FALSE(window->PageRow->isHidden());
+  EXPECT_EQ(window->PageLabel->text(), "Page 1 of 3");
+  EXPECT_FALSE(window->PrevPageBtn->isEnabled());
+  window->NextPageBtn->click();
+  EXPECT_EQ(DIBWidth(form->picture), 300);
+  EXPECT_EQ(window->PageLabel->text(), "Page 2 of 3");
+  window->NextPageBtn->click();
+  EXPECT_EQ(DIBWidth(form->picture), 250);
+  EXPECT_FALSE(window->NextPageBtn->isEnabled());
+  window->PrevPageBtn->click();
+  EXPECT_EQ(DIBWidth(form->picture), 300);
+  EXPECT_EQ(form->pageIndex, 1);
+  // The run reads the page shown.
+  EXPECT_EQ(form->searchArea.right, 299);
+}
+
+TEST_F(WindowTest, ASinglePagePictureHasNoPageRow) {
+  StartWindow({DrawBoxes("one.png", 240, 180, {QRect(40, 40, 50, 20)})});
+  EXPECT_EQ(DIBWidth(form->picture), 240);
+  EXPECT_TRUE(window->PageRow->isHidden());
+  EXPECT_EQ(form->pageCount, 1);
 }
 
 // ---- the OCR run seen from the window ----

@@ -1,0 +1,199 @@
+#include "app/Batch.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+
+#include "app/CommandLine.h"
+#include "app/HeadlessWindow.h"
+#include "app/PictureRun.h"
+#include "app/Workers.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct BatchPicture {
+  std::string name;    // as given
+  std::string file;    // where it is read from (standard input waits in a temporary file)
+  std::string output;  // DIR/NAME.EXT
+};
+
+// Picture names, one a line; blank lines are left out and a line end of CR LF is taken
+// whole, so that a list written on Windows works too.
+bool ReadList(const std::string& listFile, std::vector<std::string>* names, std::string* error) {
+  std::ifstream file;
+  if (listFile != "-") {
+    file.open(listFile);
+    if (!file) {
+      *error = "cannot read the list " + listFile;
+      return false;
+    }
+  }
+  std::istream& in = listFile == "-" ? std::cin : file;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) names->push_back(line);
+  }
+  return true;
+}
+
+// A line that updates in place on a terminal; nothing at all otherwise. Reports of
+// failures are whole lines either way.
+class Progress {
+ public:
+  Progress(std::ostream& err, bool terminal, size_t total)
+      : err_(err), terminal_(terminal), total_(total) {}
+  void Done(const std::string& name) {
+    ++done_;
+    if (!terminal_) return;
+    std::string line = "[" + std::to_string(done_) + "/" + std::to_string(total_) + "] " + name;
+    if (line.size() > 78) line = line.substr(0, 75) + "...";
+    err_ << "\r\033[K" << line << std::flush;
+  }
+  void Report(const std::string& line) {
+    if (terminal_) err_ << "\r\033[K";
+    err_ << line << std::endl;
+  }
+  void End() {
+    if (terminal_ && done_ > 0) err_ << std::endl;
+  }
+
+ private:
+  std::ostream& err_;
+  bool terminal_;
+  size_t total_;
+  size_t done_ = 0;
+};
+
+int32_t Slots(const CommandLine& commandLine) {
+  if (commandLine.jobs > 0) return commandLine.jobs;
+  const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  return cores > 0 ? int32_t(cores) : 1;
+}
+
+// The pictures named on the command line and in the list; false (with the reason) when
+// the command line cannot work.
+bool CollectNames(const CommandLine& commandLine, std::vector<std::string>* names,
+                  std::string* error) {
+  *names = commandLine.args;
+  size_t readers = commandLine.listFile == "-" ? 1 : 0;
+  for (const std::string& name : *names) readers += name == "-" ? 1 : 0;
+  if (readers > 1) {
+    *error = "standard input (\"-\") can be read only once: by the list or by one picture";
+    return false;
+  }
+  if (commandLine.outputDir.empty()) {
+    *error = "a batch needs --output-dir=DIR";
+    return false;
+  }
+  if (!commandLine.listFile.empty()) return ReadList(commandLine.listFile, names, error);
+  if (names->empty()) *error = "no pictures given (see --help)";
+  return !names->empty();
+}
+
+}  // namespace
+
+bool IsBatch(const CommandLine& commandLine) {
+  return !commandLine.outputDir.empty() || !commandLine.listFile.empty();
+}
+
+std::string BatchOutputName(const std::string& outputDir, const std::string& picture,
+                            const std::string& extension) {
+  const std::string stem = picture == "-" ? "stdin" : fs::path(picture).stem().string();
+  return (fs::path(outputDir) / (stem + extension)).string();
+}
+
+int RunBatch(const CommandLine& commandLine, std::ostream& err) {
+  std::vector<std::string> names;
+  std::string error;
+  if (!CollectNames(commandLine, &names, &error)) {
+    err << "quillon: " << error << std::endl;
+    return kExitBadCommandLine;
+  }
+  std::error_code made;
+  fs::create_directories(commandLine.outputDir, made);
+  if (made || !fs::is_directory(commandLine.outputDir)) {
+    err << "quillon: cannot make the output folder " << commandLine.outputDir << std::endl;
+    return kExitSomeFailed;
+  }
+  Progress progress(err, isatty(STDERR_FILENO) && &err == &std::cerr, names.size());
+  size_t failures = 0;
+  auto fail = [&](const std::string& name, const std::string& reason) {
+    ++failures;
+    progress.Report("quillon: " + name + ": " + reason);
+  };
+
+  std::vector<BatchPicture> pictures;
+  std::set<std::string> outputs;
+  StdinPicture stdinPicture;
+  for (const std::string& name : names) {
+    BatchPicture picture{
+        name, name,
+        BatchOutputName(commandLine.outputDir, name, FormatExtension(commandLine.format))};
+    if (!outputs.insert(picture.output).second) {
+      fail(name, "its output " + picture.output + " is that of an earlier picture");
+      continue;
+    }
+    std::error_code noFile;
+    if (commandLine.skipExisting && fs::exists(picture.output, noFile)) {
+      progress.Done(name);
+      continue;
+    }
+    if (name == "-") {
+      if (!stdinPicture.Take(&error)) {
+        fail(name, error);
+        continue;
+      }
+      picture.file = stdinPicture.FileName();
+    }
+    pictures.push_back(picture);
+  }
+
+  if (pictures.empty()) {  // all done before: nothing to set up
+    progress.End();
+    return failures ? kExitSomeFailed : kExitAllRead;
+  }
+
+  // Fonts, templates and the word list are set up once; each worker inherits them.
+  HeadlessWindow window;
+  if (commandLine.log) window.logSink = &err;
+  window.messageSink = &err;
+  TMainForm form(window, commandLine.programFile, {});
+  form.settings = commandLine.settings;
+  form.FormCreate();
+  form.KeepTemplateSet();
+  window.FlushLog();
+  window.messageSink = nullptr;  // a worker's message boxes become its failure report
+
+  const WorkerLimits limits{Slots(commandLine), commandLine.pageTimeout};
+  RunInWorkers(
+      pictures.size(), limits,
+      [&](size_t job, int reportFd) {
+        const BatchPicture& picture = pictures[job];
+        RecognisedDocument document;
+        std::string reason;
+        const bool ok = RecognisePicture(
+                            form, window, picture.file, commandLine.format,
+                            [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
+                            &document, &reason) &&
+                        WriteRecognisedDocument(commandLine.format, document, picture.output,
+                                                picture.name, &reason);
+        window.FlushLog();
+        if (!ok) ReportFailure(reportFd, reason);
+        return ok;
+      },
+      [&](const JobOutcome& outcome) {
+        const BatchPicture& picture = pictures[outcome.job];
+        if (!outcome.ok) fail(picture.name, outcome.reason);
+        progress.Done(picture.name);
+        if (commandLine.log)
+          progress.Report("quillon: " + picture.name + ": worker peak memory " +
+                          std::to_string(outcome.peakKiB / 1024) + " MiB");
+      });
+  progress.End();
+  return failures ? kExitSomeFailed : kExitAllRead;
+}

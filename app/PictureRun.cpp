@@ -1,0 +1,106 @@
+#include "app/PictureRun.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
+
+namespace {
+
+// A copy of the picture that outlives the form's next page.
+std::unique_ptr<RasterImage> CopyOfPicture(const RasterImage& picture) {
+  auto copy = std::make_unique<RasterImage>();
+  const int32_t bits = DIBBitCount(picture);
+  const int32_t colours = bits <= 8 ? 1 << bits : 0;
+  newdib(copy.get(), DIBWidth(picture), DIBHeight(picture), bits,
+         colours ? picture.header : nullptr, colours);
+  if (!copy->pixels) throw std::bad_alloc();
+  std::memcpy(copy->pixels, picture.pixels, size_t(picture.stride) * size_t(DIBHeight(picture)));
+  std::memcpy(copy->header, picture.header, sizeof(BitmapInfoHeader));  // resolution too
+  return copy;
+}
+
+}  // namespace
+
+RecognisedDocument::~RecognisedDocument() {
+  for (auto& picture : pictures) deldib(picture.get());
+}
+
+bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
+                      OutputFormat format,
+                      const std::function<void(int32_t page, int32_t pages)>& onPage,
+                      RecognisedDocument* document, std::string* error) {
+  form.KeepTemplateSet();  // rendered once for all pages (a batch has done so already)
+  for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
+    if (onPage) onPage(page, form.pageCount);
+    const size_t messages = window.messages.size();
+    // A page that cannot be opened ends the picture: recognising the page before it
+    // again would report success with a wrong text.
+    const bool opened = page == 0 ? form.OpenPic(picture) : form.OpenPicPage(picture, page);
+    if (!opened) {
+      *error = window.messages.size() > messages ? window.messages.back().text
+                                                 : "The picture could not be opened.";
+      if (page > 0) *error = "page " + std::to_string(page + 1) + ": " + *error;
+      return false;
+    }
+    form.Timer1Timer();
+    document->pages.push_back(form.OutputDocumentPage());
+    document->pages.back().picture = nullptr;  // the form's picture is the next page's soon
+    // Text takes the output field's text alone; a thousand pages keep no more than that.
+    if (format == OutputFormat::Text) document->pages.back().text = PageText{};
+    if (format == OutputFormat::Pdf) {
+      document->pictures.push_back(CopyOfPicture(form.picture));
+      document->pages.back().picture = document->pictures.back().get();
+    }
+  }
+  return true;
+}
+
+bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& document,
+                             const std::string& fileName, const std::string& pictureName,
+                             std::string* error) {
+  return WriteDocument(format, document.pages, fileName, pictureName, error);
+}
+
+StdinPicture::~StdinPicture() {
+  if (!fileName_.empty()) unlink(fileName_.c_str());
+}
+
+bool StdinPicture::Take(std::string* error) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string name = std::string(dir && *dir ? dir : "/tmp") + "/quillon-stdin-XXXXXX";
+  const int fd = mkstemp(name.data());
+  if (fd < 0) {
+    *error = "cannot keep standard input in a temporary file: " + std::string(std::strerror(errno));
+    return false;
+  }
+  fileName_ = name;
+  char buffer[1 << 16];
+  bool ok = true;
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < got;) {
+      const ssize_t n = write(fd, buffer + done, size_t(got - done));
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      done += ok ? n : 0;
+    }
+    if (!ok) break;
+  }
+  const int code = errno;
+  if (close(fd) != 0) ok = false;
+  if (!ok)
+    *error = "cannot read the picture from standard input: " + std::string(std::strerror(code));
+  return ok;
+}

@@ -1,0 +1,88 @@
+// The installed program: `cmake --install` into a fresh prefix puts every file where a
+// Debian system expects it, and the program run from there reads the sample page and
+// finds its data beside its own folder.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
+#include "app/Options.h"
+#include "tests/ProgramRun.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using programrun::Quoted;
+using programrun::ReadFile;
+
+class InstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = (fs::temp_directory_path() / ("quillon_install_" + std::to_string(getpid()))).string();
+    fs::remove_all(root);
+    fs::create_directories(root);
+  }
+  void TearDown() override { fs::remove_all(root); }
+  std::string root;
+};
+
+TEST_F(InstallTest, TheInstalledTreeRunsFromAnyPrefix) {
+  const std::string prefix = root + "/usr";
+  const programrun::Result install = programrun::Run(
+      root, "cmake --install " + Quoted(QUILLON_BUILD_DIR) + " --prefix " + Quoted(prefix));
+  ASSERT_EQ(install.status, 0) << install.err;
+  for (const char* file :
+       {"bin/quillon", "share/quillon/german.spe", "share/quillon/quillon-manual.html",
+        "share/man/man1/quillon.1", "share/applications/quillon.desktop",
+        "share/icons/hicolor/scalable/apps/quillon.svg"})
+    EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
+  bool module = false;
+  for (const auto& entry : fs::recursive_directory_iterator(prefix + "/lib"))
+    module = module || entry.path().filename() == "libquillon_window.so";
+  EXPECT_TRUE(module);
+
+  // The program reads the sample page from its new home, nothing of the build tree beside it.
+  const programrun::Result run = programrun::Run(
+      root, Quoted(prefix + "/bin/quillon") + " " + Quoted(QUILLON_SAMPLES "/sample.png") + " -");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, ReadFile(QUILLON_SAMPLES "/sample.txt"));
+}
+
+TEST(InstalledData, TheDataIsFoundBesideTheProgramsFolder) {
+  const fs::path tree = fs::temp_directory_path() / ("quillon_tree_" + std::to_string(getpid()));
+  fs::create_directories(tree / "bin");
+  fs::create_directories(tree / "share/quillon");
+  programrun::WriteFile((tree / "share/quillon/german.spe").string(), "");
+  HeadlessWindow window;
+  TMainForm form(window, (tree / "bin/quillon").string(), {});
+  form.programPath = (tree / "bin").string() + "/";
+  EXPECT_EQ(fs::canonical(form.DataFilePath("german.spe")),
+            fs::canonical(tree / "share/quillon/german.spe"));
+  // Beside the program (a build tree) comes first.
+  programrun::WriteFile((tree / "bin/german.spe").string(), "");
+  EXPECT_EQ(form.DataFilePath("german.spe"), (tree / "bin/german.spe").string());
+  fs::remove_all(tree);
+}
+
+// The manual page is written by hand: it must not forget an option of the table.
+TEST(ManualPage, ListsEveryOptionAndTheExitStatuses) {
+  const std::string page = ReadFile(QUILLON_SOURCE_DIR "/data/quillon.1");
+  ASSERT_FALSE(page.empty());
+  auto troff = [](std::string name) {
+    std::string escaped;
+    for (char c : name) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+    return escaped;
+  };
+  for (const OptionSpec& spec : OptionTable())
+    EXPECT_NE(page.find(troff(spec.name)), std::string::npos) << spec.name;
+  EXPECT_NE(page.find(".SH EXIT STATUS"), std::string::npos);
+  const programrun::Result man =
+      programrun::Run("/", "man -l " + Quoted(QUILLON_SOURCE_DIR "/data/quillon.1") + " | cat");
+  EXPECT_EQ(man.status, 0);
+  EXPECT_NE(man.out.find("EXIT STATUS"), std::string::npos);
+  EXPECT_EQ(man.err.find("warning"), std::string::npos) << man.err;
+}
+
+}  // namespace
