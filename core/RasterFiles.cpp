@@ -750,8 +750,9 @@ void QuietRasterLibrary() {
   QuietLeptonica();
 }
 
-bool DecodeLeptonicaBytes(const std::vector<uint8_t>& bytes, RasterImage* out, std::string* error) {
-  return DecodeWithLeptonica(bytes, out, error);
+bool DecodeLeptonicaBytes(const std::vector<uint8_t>& bytes, int64_t maxPixels, RasterImage* out,
+                          std::string* error) {
+  return DecodeWithLeptonica(bytes, maxPixels, false, out, error);
 }
 
 bool RasterFromPix(Pix* pix, RasterImage* out, std::string* error) {

@@ -201,7 +201,7 @@ bool ReadPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage
       if (error->empty()) *error = "The picture file could not be read completely.";
       return false;
     }
-    return DecodeLeptonicaBytes(gif, out, error);
+    return DecodeLeptonicaBytes(gif, maxPixels, out, error);
   }
   *error = "The picture file has no page " + std::to_string(page + 1) + ".";
   return false;
