@@ -190,6 +190,9 @@ void TMainForm::ExtendedRecognitionRun() {
   if (!glyphClassifier) glyphClassifier = std::make_shared<GlyphClassifier>();
   GlyphClassifier& classifier = *glyphClassifier;
   classifier.Forget();
+  std::vector<int32_t> xHeights;
+  for (const LineWork& work : lines) xHeights.push_back(work.line.xHeight);
+  GlyphClassifier::PrepareFor(xHeights);
   OnAllCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
   AdaptToPage(classifier, &lines);
 

@@ -190,6 +190,16 @@ std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, cons
   return Ranked(best, set, count);
 }
 
+void GlyphClassifier::Prepare() {
+  for (double xHeight : TemplateStore::kBucketXHeights)
+    TemplateStore::Instance().ForXHeight(xHeight);
+}
+
+void GlyphClassifier::PrepareFor(const std::vector<int32_t>& xHeights) {
+  for (int32_t xHeight : xHeights)
+    if (xHeight > 0) TemplateStore::Instance().ForXHeight(xHeight);
+}
+
 void GlyphClassifier::Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,
                             uint8_t code) {
   Impl::Example example;

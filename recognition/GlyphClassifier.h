@@ -48,6 +48,13 @@ class GlyphClassifier {
   // Takes a confidently read glyph of this page as an example of `code` for later Classify
   // calls (the first dozen of each character are kept); Forget drops every example (a new
   // page).
+  // Renders the templates of every size now, each size's faces on both cores: a parent
+  // process calls this once before it forks a child per page, so that no child renders.
+  static void Prepare();
+  // Renders the templates of the sizes of these x-heights (pixels) now, so that threads
+  // reading lines later need not wait for each other's first call at a size.
+  static void PrepareFor(const std::vector<int32_t>& xHeights);
+
   void Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line, uint8_t code);
   void Forget();
 
