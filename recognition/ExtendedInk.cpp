@@ -142,8 +142,20 @@ InkPage FindInk(const RasterImage& picture) {
   for (int32_t y = 0; y < height; ++y) {
     const uint8_t* p = DIBPixel24(picture, 0, y);
     l_uint32* line = pixGetData(pix.get()) + int64_t(y) * wpl;
-    for (int32_t x = 0; x < width; ++x, p += 3)
-      SET_DATA_BYTE(line, x, (p[0] * 29 + p[1] * 150 + p[2] * 77) >> 8);
+    auto grey = [&p] {
+      const uint32_t g = uint32_t(p[0] * 29 + p[1] * 150 + p[2] * 77) >> 8;
+      p += 3;
+      return g;
+    };
+    // Four pixels to a word, the first in its highest byte (as SET_DATA_BYTE stores them).
+    int32_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+      uint32_t word = grey() << 24;
+      word |= grey() << 16;
+      word |= grey() << 8;
+      line[x / 4] = word | grey();
+    }
+    for (; x < width; ++x) SET_DATA_BYTE(line, x, grey());
   }
   return InkOfGreyPix(std::move(pix));
 }
