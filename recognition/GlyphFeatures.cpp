@@ -84,7 +84,10 @@ void CoverGrid(const InkIntegral& integral, Grid& grid) {
 // Blurs the grid along one axis where one pixel of the glyph spans several cells, so that a
 // comma 3 pixels wide and one 4 pixels wide give alike grids rather than different stairs.
 // The blur's width is half a pixel; its kernels are made once per process.
-using Kernel = std::array<float, 2 * kGrid - 1>;  // taps -15 ... 15
+struct Kernel {
+  std::array<float, 2 * kGrid - 1> taps{};  // -15 ... 15
+  int radius = 0;                           // the taps beyond are 0
+};
 
 const Kernel& PixelStepKernel(int32_t pixels) {
   static const std::array<Kernel, kGrid> kernels = [] {
@@ -92,14 +95,16 @@ const Kernel& PixelStepKernel(int32_t pixels) {
     for (int p = 1; p < kGrid; ++p) {
       double sigma = 0.5 * kGrid / p;
       float total = 0;
+      Kernel& kernel = made[size_t(p)];
+      kernel.radius = std::min(kGrid - 1, int(std::ceil(2 * sigma)));
       for (int k = -(kGrid - 1); k < kGrid; ++k) {
         float w = std::abs(k) <= std::ceil(2 * sigma)
                       ? float(std::exp(-0.5 * k * k / (sigma * sigma)))
                       : 0.0f;
-        made[size_t(p)][size_t(k + kGrid - 1)] = w;
+        kernel.taps[size_t(k + kGrid - 1)] = w;
         total += w;
       }
-      for (float& w : made[size_t(p)]) w /= total;
+      for (float& w : kernel.taps) w /= total;
     }
     return made;
   }();
@@ -114,15 +119,24 @@ void SmoothPixelSteps(Grid& grid, int32_t pixels, bool alongRows) {
     for (int c = 0; c < kGrid; ++c) {
       float value = alongRows ? grid[a][c] : grid[c][a];
       if (value == 0.0f) continue;
-      // Spread the cell over its neighbours (paper beyond the box takes what falls outside).
-      const float* taps = &kernel[size_t(kGrid - 1 - c)];
+      // Spread the cell over its neighbours (paper beyond the box takes what falls outside);
+      // the taps beyond the kernel's radius add nothing.
+      const float* taps = &kernel.taps[size_t(kGrid - 1 - c)];
+      const int from = std::max(0, c - kernel.radius), to = std::min(kGrid, c + kernel.radius + 1);
       if (alongRows) {
-        for (int b = 0; b < kGrid; ++b) out[a][b] += value * taps[b];
+        for (int b = from; b < to; ++b) out[a][b] += value * taps[b];
       } else {
-        for (int b = 0; b < kGrid; ++b) out[b][a] += value * taps[b];
+        for (int b = from; b < to; ++b) out[b][a] += value * taps[b];
       }
     }
   grid = out;
+}
+
+// std::lround of a value >= 0 without the library call: the fraction below the integer part
+// is exact in floats of this size, so halves round up as lround's do.
+int32_t RoundNonNegative(float value) {
+  const int32_t whole = int32_t(value);
+  return whole + (value - float(whole) >= 0.5f);
 }
 
 void PoolCoverage(const Grid& grid, uint8_t* out) {
@@ -133,7 +147,7 @@ void PoolCoverage(const Grid& grid, uint8_t* out) {
       float sum = 0;
       for (int dy = 0; dy < kPool; ++dy)
         for (int dx = 0; dx < kPool; ++dx) sum += grid[kPool * y + dy][kPool * x + dx];
-      out[y * kCoverageSide + x] = uint8_t(std::lround(sum * kScale));
+      out[y * kCoverageSide + x] = uint8_t(RoundNonNegative(sum * kScale));
     }
 }
 
@@ -153,9 +167,10 @@ int Octant(float x, float y) {
 }
 
 void PoolDirections(const Grid& grid, uint8_t* out) {
-  auto at = [&](int y, int x) {
-    return (x < 0 || y < 0 || x >= kGrid || y >= kGrid) ? 0.0f : grid[y][x];
-  };
+  // The grid with a border of paper, so that the neighbours need no checks.
+  std::array<std::array<float, kGrid + 2>, kGrid + 2> padded{};
+  for (int y = 0; y < kGrid; ++y) std::copy(grid[y].begin(), grid[y].end(), &padded[y + 1][1]);
+  auto at = [&](int y, int x) { return padded[size_t(y + 1)][size_t(x + 1)]; };
   constexpr float kDiagonal = 0.70710678f;
   static constexpr float kDirX[8] = {1, kDiagonal, 0, -kDiagonal, -1, -kDiagonal, 0, kDiagonal};
   static constexpr float kDirY[8] = {0, kDiagonal, 1, kDiagonal, 0, -kDiagonal, -1, -kDiagonal};
@@ -183,7 +198,7 @@ void PoolDirections(const Grid& grid, uint8_t* out) {
     }
   float scale = total > 0 ? kDirectionMean * kDirectionBytes / total : 0.0f;
   for (int i = 0; i < kDirectionBytes; ++i)
-    out[i] = uint8_t(std::min(255.0f, std::round(zones[size_t(i)] * scale)));
+    out[i] = uint8_t(std::min(255, RoundNonNegative(std::min(256.0f, zones[size_t(i)] * scale))));
 }
 
 float LineUnits(double pixels, double xHeight, double capHeight) {
