@@ -236,22 +236,6 @@ bool DescribeShape(const uint8_t* ink, int32_t width, int32_t height,
   return true;
 }
 
-uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
-#ifdef __SSE2__
-  __m128i sum = _mm_setzero_si128();
-  for (int i = 0; i < kShapeBytes; i += 16) {
-    __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    sum = _mm_add_epi64(sum, _mm_sad_epu8(va, vb));
-  }
-  return uint32_t(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
-#else
-  uint32_t sum = 0;
-  for (int i = 0; i < kShapeBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
-  return sum;
-#endif
-}
-
 void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
   constexpr int kPool = kCoverageSide / 4;
   for (int y = 0; y < 4; ++y)
@@ -262,18 +246,6 @@ void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
           sum += shape[(kPool * y + dy) * kCoverageSide + kPool * x + dx];
       coarse[4 * y + x] = uint8_t((sum + kPool * kPool / 2) / (kPool * kPool));
     }
-}
-
-uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b) {
-#ifdef __SSE2__
-  __m128i sad = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_cvtsi128_si32(_mm_srli_si128(sad, 8)));
-#else
-  uint32_t sum = 0;
-  for (int i = 0; i < kCoarseBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
-  return sum;
-#endif
 }
 
 void PlacementDistances(const GlyphPlacement& a, const float* top, const float* bottom,
