@@ -199,3 +199,28 @@ TEST(GlyphClassifier, ThreadsReadAlikeAtOnce) {
                     [&, i = size_t(0)](const Sample& s) mutable { return first[i++] == s.code; }),
       long(samples.size() * 9 / 10));
 }
+
+// The faces are rendered on two threads and joined afterwards: every size holds each face's
+// templates, a character's in the faces' order (as one thread rendering them would).
+TEST(GlyphClassifier, PreparedSizesHoldEveryFaceInOrder) {
+  GlyphClassifier::Prepare();
+  const size_t faceCount = TemplateStore::Instance().FaceNames().size();
+  ASSERT_GT(faceCount, 1u);
+  for (double xHeight : TemplateStore::kBucketXHeights) {
+    const TemplateSet& set = TemplateStore::Instance().ForXHeight(xHeight);
+    ASSERT_GT(set.Size(), 0u) << xHeight;
+    std::vector<bool> seen(faceCount, false);
+    for (size_t i = 0; i < set.Size(); ++i) {
+      seen[set.faces[i]] = true;
+      if (i > 0 && set.codes[i] == set.codes[i - 1]) {
+        EXPECT_LE(set.faces[i - 1], set.faces[i]) << xHeight << " code " << int(set.codes[i]);
+      }
+    }
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; })) << xHeight;
+    // One plain print of "e" per face: none lost or doubled in the joining.
+    size_t plainE = 0;
+    for (size_t i = set.firstOfCode['e']; i < set.firstOfCode['e' + 1u]; ++i)
+      plainE += set.variant[i] == 0;
+    EXPECT_EQ(plainE, faceCount) << xHeight;
+  }
+}
