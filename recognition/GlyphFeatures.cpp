@@ -25,15 +25,6 @@ struct InkIntegral {
   int32_t w = 0, h = 0, block = 1;
   std::vector<int32_t> sum;
   int32_t At(int32_t x, int32_t y) const { return sum[size_t(y) * size_t(w + 1) + size_t(x)]; }
-  // The ink in [0, fx) x [0, fy): exact for fractional edges, since the ink is constant
-  // within a sample.
-  double Below(double fx, double fy) const {
-    int32_t ix = std::min(int32_t(fx), w - 1), iy = std::min(int32_t(fy), h - 1);
-    double tx = fx - ix, ty = fy - iy;
-    double top = At(ix, iy) * (1 - tx) + At(ix + 1, iy) * tx;
-    double bottom = At(ix, iy + 1) * (1 - tx) + At(ix + 1, iy + 1) * tx;
-    return top * (1 - ty) + bottom * ty;
-  }
 };
 
 void BuildIntegral(const uint8_t* ink, int32_t width, int32_t height, InkIntegral& integral) {
@@ -69,10 +60,34 @@ using Grid = std::array<std::array<float, kGrid>, kGrid>;
 void CoverGrid(const InkIntegral& integral, Grid& grid) {
   double cellW = double(integral.w) / kGrid, cellH = double(integral.h) / kGrid;
   double full = cellW * cellH * integral.block * integral.block;
-  // The ink above and left of every grid corner, then each cell from its four corners.
+  // The ink above and left of every grid corner, then each cell from its four corners. A
+  // corner lies between samples: the ink up to it is interpolated from the four around it,
+  // exact since the ink is constant within a sample. Its columns and rows are found once.
+  struct Edge {
+    int32_t index = 0;
+    double fraction = 0;
+  };
+  std::array<Edge, kGrid + 1> columns, rows;
+  for (int g = 0; g <= kGrid; ++g) {
+    double fx = g * cellW, fy = g * cellH;
+    columns[size_t(g)].index = std::min(int32_t(fx), integral.w - 1);
+    columns[size_t(g)].fraction = fx - columns[size_t(g)].index;
+    rows[size_t(g)].index = std::min(int32_t(fy), integral.h - 1);
+    rows[size_t(g)].fraction = fy - rows[size_t(g)].index;
+  }
   std::array<std::array<double, kGrid + 1>, kGrid + 1> corner;
-  for (int gy = 0; gy <= kGrid; ++gy)
-    for (int gx = 0; gx <= kGrid; ++gx) corner[gy][gx] = integral.Below(gx * cellW, gy * cellH);
+  for (int gy = 0; gy <= kGrid; ++gy) {
+    const double ty = rows[size_t(gy)].fraction;
+    const int32_t* above = &integral.sum[size_t(rows[size_t(gy)].index) * size_t(integral.w + 1)];
+    const int32_t* below = above + integral.w + 1;
+    for (int gx = 0; gx <= kGrid; ++gx) {
+      const int32_t ix = columns[size_t(gx)].index;
+      const double tx = columns[size_t(gx)].fraction;
+      double top = above[ix] * (1 - tx) + above[ix + 1] * tx;
+      double bottom = below[ix] * (1 - tx) + below[ix + 1] * tx;
+      corner[size_t(gy)][size_t(gx)] = top * (1 - ty) + bottom * ty;
+    }
+  }
   for (int gy = 0; gy < kGrid; ++gy)
     for (int gx = 0; gx < kGrid; ++gx) {
       double ink =
