@@ -51,7 +51,7 @@ std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segment
 void ReadLine(const InkPage& ink, const GlyphClassifier& classifier, LineWork* work) {
   const ClassifyFunction classify = [&classifier](const GlyphBitmap& glyph, const PageBox& box,
                                                   const LineMetrics& metrics) {
-    return classifier.Classify(glyph, box, metrics);
+    return classifier.Read(glyph, box, metrics);
   };
   for (const GlyphParts& glyph : AssembleGlyphs(ink.parts, work->line)) {
     const GlyphBitmap bitmap = GlyphInk(ink.parts, glyph.parts, glyph.box);
@@ -83,9 +83,12 @@ void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
   OnAllCores(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     for (ReadGlyph& glyph : work.glyphs) {
+      // The templates' verdict is kept from the first reading; only the examples are new.
+      std::shared_ptr<const TemplateVerdict> verdict = std::move(glyph.verdict);
       if (Confident(glyph)) continue;
       const LineMetrics metrics = work.line.MetricsAt((glyph.box.left + glyph.box.right) / 2);
-      std::vector<ScoredChar> again = classifier.Classify(glyph.ink, glyph.box, metrics);
+      std::vector<ScoredChar> again = verdict ? classifier.ReadAgain(*verdict)
+                                              : classifier.Classify(glyph.ink, glyph.box, metrics);
       if (!again.empty()) glyph.readings = std::move(again);
     }
   });

@@ -224,3 +224,38 @@ TEST(GlyphClassifier, PreparedSizesHoldEveryFaceInOrder) {
     EXPECT_EQ(plainE, faceCount) << xHeight;
   }
 }
+
+// A glyph read before the page was learned and read again from its kept verdict reads
+// exactly as a fresh reading with the examples does; a glyph without ink keeps no verdict.
+TEST(GlyphClassifier, ReadingAgainFromTheVerdictEqualsAFreshReading) {
+  auto font = OpenOrNull("URW Gothic");
+  if (!font) font = OpenOrNull("DejaVu Sans Mono");
+  ASSERT_TRUE(font);
+  auto learnFrom = DrawAlphabet(*font, 16, 30, 0.0);
+  auto readBack = DrawAlphabet(*font, 16, 30, 0.5);
+  GlyphClassifier classifier;
+  std::vector<GlyphReading> first;
+  for (const Sample& s : readBack) {
+    first.push_back(classifier.Read(s.bitmap, s.box, s.line));
+    ASSERT_TRUE(first.back().verdict);
+    const auto fresh = classifier.Classify(s.bitmap, s.box, s.line);
+    ASSERT_EQ(first.back().readings.size(), fresh.size());
+    EXPECT_EQ(first.back().readings[0].code, fresh[0].code);
+  }
+  for (const Sample& s : learnFrom) classifier.Learn(s.bitmap, s.box, s.line, s.code);
+  size_t changed = 0;
+  for (size_t i = 0; i < readBack.size(); ++i) {
+    const Sample& s = readBack[i];
+    const auto again = classifier.ReadAgain(*first[i].verdict);
+    const auto fresh = classifier.Classify(s.bitmap, s.box, s.line);
+    ASSERT_EQ(again.size(), fresh.size());
+    for (size_t k = 0; k < again.size(); ++k) {
+      EXPECT_EQ(again[k].code, fresh[k].code);
+      EXPECT_DOUBLE_EQ(again[k].score, fresh[k].score);
+    }
+    changed += again[0].code != first[i].readings[0].code;
+  }
+  EXPECT_GT(changed, 0u);  // the examples did matter
+  GlyphBitmap empty{3, 3, std::vector<uint8_t>(9, 0)};
+  EXPECT_FALSE(classifier.Read(empty, {0, 0, 2, 2}, {10, 5, 7}).verdict);
+}
