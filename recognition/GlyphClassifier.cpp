@@ -125,8 +125,11 @@ void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff
   for (uint8_t code : Shortlist(glyph, set, cutoff)) {
     float rarity = kRareLookAlikes.find(char(code)) == std::string_view::npos ? 0.0f : kRarePenalty;
     for (size_t i = set.firstOfCode[code]; i < set.firstOfCode[code + 1u]; ++i) {
-      if (PlacementDistance(glyph.placement, set.placements[i]) > cutoff) continue;
-      float d = GlyphDistance(glyph, set.Shape(i), set.placements[i]);
+      // The shape only adds to the placement's distance: a template placed no nearer than
+      // the best so far need not be compared.
+      float placement = PlacementDistance(glyph.placement, set.placements[i]);
+      if (placement > cutoff || placement + rarity >= best[code]) continue;
+      float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
       best[code] = std::min(best[code], d + rarity);
     }
   }
