@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <string_view>
-#include <thread>
 
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
 #include "layout/PageSegmentation.h"
 #include "output/PlainText.h"
+#include "recognition/BothCores.h"
 #include "recognition/ExtendedPage.h"
 
 namespace {
@@ -24,21 +24,6 @@ struct LineWork {
   InkLine line;
   std::vector<ReadGlyph> glyphs;
 };
-
-// Runs work(i) for i in [0, count) on both cores, every second item on each.
-template <typename Work>
-void OnAllCores(size_t count, const Work& work) {
-  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 2);
-  if (threads == 1 || count < 2) {
-    for (size_t i = 0; i < count; ++i) work(i);
-    return;
-  }
-  std::thread other([&] {
-    for (size_t i = 1; i < count; i += 2) work(i);
-  });
-  for (size_t i = 0; i < count; i += 2) work(i);
-  other.join();
-}
 
 std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segments) {
   std::vector<LineWork> work;
@@ -80,7 +65,7 @@ void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
       learned = true;
     }
   if (!learned) return;
-  OnAllCores(lines->size(), [&](size_t i) {
+  OnBothCores(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     for (ReadGlyph& glyph : work.glyphs) {
       // The templates' verdict is kept from the first reading; only the examples are new.
@@ -196,7 +181,7 @@ void TMainForm::ExtendedRecognitionRun() {
   std::vector<int32_t> xHeights;
   for (const LineWork& work : lines) xHeights.push_back(work.line.xHeight);
   GlyphClassifier::PrepareFor(xHeights);
-  OnAllCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
+  OnBothCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
   AdaptToPage(classifier, &lines);
 
   pageText.blocks.resize(segments.textBlocks.size());

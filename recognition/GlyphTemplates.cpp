@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 #include "platform/Fonts.h"
+#include "recognition/BothCores.h"
 #include "recognition/ExtendedAlphabet.h"
 
 const std::vector<std::string> kTemplateFamilies = {
@@ -203,20 +203,6 @@ const TemplateSet& TemplateStore::ForXHeight(double xHeight) {
 }
 
 namespace {
-
-// Runs work(i) for i in [0, count) on both cores, every second item on each.
-template <typename Work>
-void OnBothCores(size_t count, const Work& work) {
-  if (std::thread::hardware_concurrency() < 2 || count < 2) {
-    for (size_t i = 0; i < count; ++i) work(i);
-    return;
-  }
-  std::thread other([&] {
-    for (size_t i = 1; i < count; i += 2) work(i);
-  });
-  for (size_t i = 0; i < count; i += 2) work(i);
-  other.join();
-}
 
 // Small marks change shape most from one print to the next (a comma's tail is one pixel or
 // none), so every bucket holds several prints of them; small buckets hold several prints of
