@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/RasterImage.h"
@@ -71,11 +72,12 @@ struct ReadGlyph {
   PageBox box;
   GlyphBitmap ink;
   std::vector<ScoredChar> readings;
+  std::shared_ptr<const TemplateVerdict> verdict;  // for reading it again (may be null)
   double Score() const { return readings.empty() ? 0.0 : readings.front().score; }
 };
 
 using ClassifyFunction =
-    std::function<std::vector<ScoredChar>(const GlyphBitmap&, const PageBox&, const LineMetrics&)>;
+    std::function<GlyphReading(const GlyphBitmap&, const PageBox&, const LineMetrics&)>;
 
 // Reads one assembled character; an object that reads badly and is wide enough to be two or
 // more touching characters is cut at a column of little ink when its pieces read better.

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <string_view>
-#include <thread>
 
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
 #include "layout/PageSegmentation.h"
 #include "output/PlainText.h"
+#include "recognition/BothCores.h"
 #include "recognition/ExtendedPage.h"
 
 namespace {
@@ -25,21 +25,6 @@ struct LineWork {
   std::vector<ReadGlyph> glyphs;
 };
 
-// Runs work(i) for i in [0, count) on both cores, every second item on each.
-template <typename Work>
-void OnAllCores(size_t count, const Work& work) {
-  const size_t threads = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 2);
-  if (threads == 1 || count < 2) {
-    for (size_t i = 0; i < count; ++i) work(i);
-    return;
-  }
-  std::thread other([&] {
-    for (size_t i = 1; i < count; i += 2) work(i);
-  });
-  for (size_t i = 0; i < count; i += 2) work(i);
-  other.join();
-}
-
 std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segments) {
   std::vector<LineWork> work;
   for (size_t b = 0; b < segments.textBlocks.size(); ++b)
@@ -51,7 +36,7 @@ std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segment
 void ReadLine(const InkPage& ink, const GlyphClassifier& classifier, LineWork* work) {
   const ClassifyFunction classify = [&classifier](const GlyphBitmap& glyph, const PageBox& box,
                                                   const LineMetrics& metrics) {
-    return classifier.Classify(glyph, box, metrics);
+    return classifier.Read(glyph, box, metrics);
   };
   for (const GlyphParts& glyph : AssembleGlyphs(ink.parts, work->line)) {
     const GlyphBitmap bitmap = GlyphInk(ink.parts, glyph.parts, glyph.box);
@@ -80,12 +65,15 @@ void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
       learned = true;
     }
   if (!learned) return;
-  OnAllCores(lines->size(), [&](size_t i) {
+  OnBothCores(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     for (ReadGlyph& glyph : work.glyphs) {
+      // The templates' verdict is kept from the first reading; only the examples are new.
+      std::shared_ptr<const TemplateVerdict> verdict = std::move(glyph.verdict);
       if (Confident(glyph)) continue;
       const LineMetrics metrics = work.line.MetricsAt((glyph.box.left + glyph.box.right) / 2);
-      std::vector<ScoredChar> again = classifier.Classify(glyph.ink, glyph.box, metrics);
+      std::vector<ScoredChar> again = verdict ? classifier.ReadAgain(*verdict)
+                                              : classifier.Classify(glyph.ink, glyph.box, metrics);
       if (!again.empty()) glyph.readings = std::move(again);
     }
   });
@@ -190,7 +178,10 @@ void TMainForm::ExtendedRecognitionRun() {
   if (!glyphClassifier) glyphClassifier = std::make_shared<GlyphClassifier>();
   GlyphClassifier& classifier = *glyphClassifier;
   classifier.Forget();
-  OnAllCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
+  std::vector<int32_t> xHeights;
+  for (const LineWork& work : lines) xHeights.push_back(work.line.xHeight);
+  GlyphClassifier::PrepareFor(xHeights);
+  OnBothCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
   AdaptToPage(classifier, &lines);
 
   pageText.blocks.resize(segments.textBlocks.size());

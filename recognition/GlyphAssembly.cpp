@@ -149,7 +149,9 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   std::vector<ReadGlyph> whole(1);
   whole[0].box = box;
   whole[0].ink = ink;
-  whole[0].readings = classify(ink, box, line.MetricsAt((box.left + box.right) / 2));
+  GlyphReading reading = classify(ink, box, line.MetricsAt((box.left + box.right) / 2));
+  whole[0].readings = std::move(reading.readings);
+  whole[0].verdict = std::move(reading.verdict);
   const int32_t xh = std::max(line.xHeight, 1);
   const bool wide = ink.width >= 0.8 * xh && ink.width >= 0.5 * ink.height;
   if (depth >= 2 || whole[0].Score() >= kConfident || !wide) return whole;

@@ -125,8 +125,11 @@ void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff
   for (uint8_t code : Shortlist(glyph, set, cutoff)) {
     float rarity = kRareLookAlikes.find(char(code)) == std::string_view::npos ? 0.0f : kRarePenalty;
     for (size_t i = set.firstOfCode[code]; i < set.firstOfCode[code + 1u]; ++i) {
-      if (PlacementDistance(glyph.placement, set.placements[i]) > cutoff) continue;
-      float d = GlyphDistance(glyph, set.Shape(i), set.placements[i]);
+      // The shape only adds to the placement's distance: a template placed no nearer than
+      // the best so far need not be compared.
+      float placement = PlacementDistance(glyph.placement, set.placements[i]);
+      if (placement > cutoff || placement + rarity >= best[code]) continue;
+      float d = float(ShapeDistance(glyph.bytes.data(), set.Shape(i))) / kShapeUnit + placement;
       best[code] = std::min(best[code], d + rarity);
     }
   }
@@ -167,15 +170,47 @@ struct GlyphClassifier::Impl {
 GlyphClassifier::GlyphClassifier() : impl_(std::make_unique<Impl>()) {}
 GlyphClassifier::~GlyphClassifier() = default;
 
+struct TemplateVerdict {
+  GlyphShape shape;
+  const TemplateSet* set = nullptr;
+  CodeDistances best;  // the templates' distances alone
+};
+
+namespace {
+
+// The glyph against its size's templates; false when it has no ink.
+bool JudgeByTemplates(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,
+                      TemplateVerdict& verdict) {
+  if (!DescribeGlyph(glyph, box, line, verdict.shape)) return false;
+  verdict.set =
+      &TemplateStore::Instance().ForXHeight(line.xHeight > 0 ? line.xHeight : glyph.height);
+  verdict.best.fill(std::numeric_limits<float>::infinity());
+  ScanTemplates(verdict.shape, *verdict.set, kPlacementCutoff, verdict.best);
+  return true;
+}
+
+}  // namespace
+
 std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, const PageBox& box,
                                                   const LineMetrics& line, size_t count) const {
-  GlyphShape shape;
-  if (count == 0 || !DescribeGlyph(glyph, box, line, shape)) return {};
-  const TemplateSet& set =
-      TemplateStore::Instance().ForXHeight(line.xHeight > 0 ? line.xHeight : glyph.height);
-  CodeDistances best;
-  best.fill(std::numeric_limits<float>::infinity());
-  ScanTemplates(shape, set, kPlacementCutoff, best);
+  thread_local TemplateVerdict verdict;
+  if (count == 0 || !JudgeByTemplates(glyph, box, line, verdict)) return {};
+  return ReadAgain(verdict, count);
+}
+
+GlyphReading GlyphClassifier::Read(const GlyphBitmap& glyph, const PageBox& box,
+                                   const LineMetrics& line, size_t count) const {
+  auto verdict = std::make_shared<TemplateVerdict>();
+  if (count == 0 || !JudgeByTemplates(glyph, box, line, *verdict)) return {};
+  std::vector<ScoredChar> readings = ReadAgain(*verdict, count);
+  return {std::move(readings), std::move(verdict)};
+}
+
+std::vector<ScoredChar> GlyphClassifier::ReadAgain(const TemplateVerdict& verdict,
+                                                   size_t count) const {
+  if (count == 0 || !verdict.set) return {};
+  const GlyphShape& shape = verdict.shape;
+  CodeDistances best = verdict.best;
   for (const Impl::Example& example : impl_->learned) {
     if (PlacementDistance(shape.placement, example.shape.placement) > kPlacementCutoff) continue;
     float d = GlyphDistance(shape, example.shape.bytes.data(), example.shape.placement);
@@ -183,11 +218,21 @@ std::vector<ScoredChar> GlyphClassifier::Classify(const GlyphBitmap& glyph, cons
   }
   // Nothing placed like it (a blob, a speck far off the line): compare with everything.
   if (std::all_of(best.begin(), best.end(), [](float d) { return std::isinf(d); }))
-    ScanTemplates(shape, set, std::numeric_limits<float>::infinity(), best);
+    ScanTemplates(shape, *verdict.set, std::numeric_limits<float>::infinity(), best);
 
   if (!std::isinf(best[','])) best[kLowQuote] = std::max(best[kLowQuote], best[','] + kTwinGap);
 
-  return Ranked(best, set, count);
+  return Ranked(best, *verdict.set, count);
+}
+
+void GlyphClassifier::Prepare() {
+  for (double xHeight : TemplateStore::kBucketXHeights)
+    TemplateStore::Instance().ForXHeight(xHeight);
+}
+
+void GlyphClassifier::PrepareFor(const std::vector<int32_t>& xHeights) {
+  for (int32_t xHeight : xHeights)
+    if (xHeight > 0) TemplateStore::Instance().ForXHeight(xHeight);
 }
 
 void GlyphClassifier::Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,

@@ -30,6 +30,20 @@ struct ScoredChar {
   double score = 0.0;  // 0 ... 1, higher is better
 };
 
+// What the templates alone say of one glyph (its shape and distances), kept so that the glyph
+// can be read again after the page's shapes are learned without comparing it with the
+// templates again.
+struct TemplateVerdict;
+
+// A glyph's readings, best first, and the verdict they came from (null: none kept).
+struct GlyphReading {
+  std::vector<ScoredChar> readings;
+  std::shared_ptr<const TemplateVerdict> verdict;
+  GlyphReading(std::vector<ScoredChar> scored = {},
+               std::shared_ptr<const TemplateVerdict> kept = nullptr)
+      : readings(std::move(scored)), verdict(std::move(kept)) {}
+};
+
 class GlyphClassifier {
  public:
   // Renders the templates from the installed template typefaces (fontconfig).
@@ -48,6 +62,20 @@ class GlyphClassifier {
   // Takes a confidently read glyph of this page as an example of `code` for later Classify
   // calls (the first dozen of each character are kept); Forget drops every example (a new
   // page).
+  // Classify, keeping the templates' verdict for ReadAgain.
+  GlyphReading Read(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,
+                    size_t count = 5) const;
+  // The readings Classify would give now (with the examples learned since) of the glyph
+  // that `verdict` was kept for.
+  std::vector<ScoredChar> ReadAgain(const TemplateVerdict& verdict, size_t count = 5) const;
+
+  // Renders the templates of every size now, each size's faces on both cores: a parent
+  // process calls this once before it forks a child per page, so that no child renders.
+  static void Prepare();
+  // Renders the templates of the sizes of these x-heights (pixels) now, so that threads
+  // reading lines later need not wait for each other's first call at a size.
+  static void PrepareFor(const std::vector<int32_t>& xHeights);
+
   void Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line, uint8_t code);
   void Forget();
 

@@ -25,15 +25,6 @@ struct InkIntegral {
   int32_t w = 0, h = 0, block = 1;
   std::vector<int32_t> sum;
   int32_t At(int32_t x, int32_t y) const { return sum[size_t(y) * size_t(w + 1) + size_t(x)]; }
-  // The ink in [0, fx) x [0, fy): exact for fractional edges, since the ink is constant
-  // within a sample.
-  double Below(double fx, double fy) const {
-    int32_t ix = std::min(int32_t(fx), w - 1), iy = std::min(int32_t(fy), h - 1);
-    double tx = fx - ix, ty = fy - iy;
-    double top = At(ix, iy) * (1 - tx) + At(ix + 1, iy) * tx;
-    double bottom = At(ix, iy + 1) * (1 - tx) + At(ix + 1, iy + 1) * tx;
-    return top * (1 - ty) + bottom * ty;
-  }
 };
 
 void BuildIntegral(const uint8_t* ink, int32_t width, int32_t height, InkIntegral& integral) {
@@ -69,10 +60,34 @@ using Grid = std::array<std::array<float, kGrid>, kGrid>;
 void CoverGrid(const InkIntegral& integral, Grid& grid) {
   double cellW = double(integral.w) / kGrid, cellH = double(integral.h) / kGrid;
   double full = cellW * cellH * integral.block * integral.block;
-  // The ink above and left of every grid corner, then each cell from its four corners.
+  // The ink above and left of every grid corner, then each cell from its four corners. A
+  // corner lies between samples: the ink up to it is interpolated from the four around it,
+  // exact since the ink is constant within a sample. Its columns and rows are found once.
+  struct Edge {
+    int32_t index = 0;
+    double fraction = 0;
+  };
+  std::array<Edge, kGrid + 1> columns, rows;
+  for (int g = 0; g <= kGrid; ++g) {
+    double fx = g * cellW, fy = g * cellH;
+    columns[size_t(g)].index = std::min(int32_t(fx), integral.w - 1);
+    columns[size_t(g)].fraction = fx - columns[size_t(g)].index;
+    rows[size_t(g)].index = std::min(int32_t(fy), integral.h - 1);
+    rows[size_t(g)].fraction = fy - rows[size_t(g)].index;
+  }
   std::array<std::array<double, kGrid + 1>, kGrid + 1> corner;
-  for (int gy = 0; gy <= kGrid; ++gy)
-    for (int gx = 0; gx <= kGrid; ++gx) corner[gy][gx] = integral.Below(gx * cellW, gy * cellH);
+  for (int gy = 0; gy <= kGrid; ++gy) {
+    const double ty = rows[size_t(gy)].fraction;
+    const int32_t* above = &integral.sum[size_t(rows[size_t(gy)].index) * size_t(integral.w + 1)];
+    const int32_t* below = above + integral.w + 1;
+    for (int gx = 0; gx <= kGrid; ++gx) {
+      const int32_t ix = columns[size_t(gx)].index;
+      const double tx = columns[size_t(gx)].fraction;
+      double top = above[ix] * (1 - tx) + above[ix + 1] * tx;
+      double bottom = below[ix] * (1 - tx) + below[ix + 1] * tx;
+      corner[size_t(gy)][size_t(gx)] = top * (1 - ty) + bottom * ty;
+    }
+  }
   for (int gy = 0; gy < kGrid; ++gy)
     for (int gx = 0; gx < kGrid; ++gx) {
       double ink =
@@ -84,7 +99,10 @@ void CoverGrid(const InkIntegral& integral, Grid& grid) {
 // Blurs the grid along one axis where one pixel of the glyph spans several cells, so that a
 // comma 3 pixels wide and one 4 pixels wide give alike grids rather than different stairs.
 // The blur's width is half a pixel; its kernels are made once per process.
-using Kernel = std::array<float, 2 * kGrid - 1>;  // taps -15 ... 15
+struct Kernel {
+  std::array<float, 2 * kGrid - 1> taps{};  // -15 ... 15
+  int radius = 0;                           // the taps beyond are 0
+};
 
 const Kernel& PixelStepKernel(int32_t pixels) {
   static const std::array<Kernel, kGrid> kernels = [] {
@@ -92,14 +110,16 @@ const Kernel& PixelStepKernel(int32_t pixels) {
     for (int p = 1; p < kGrid; ++p) {
       double sigma = 0.5 * kGrid / p;
       float total = 0;
+      Kernel& kernel = made[size_t(p)];
+      kernel.radius = std::min(kGrid - 1, int(std::ceil(2 * sigma)));
       for (int k = -(kGrid - 1); k < kGrid; ++k) {
         float w = std::abs(k) <= std::ceil(2 * sigma)
                       ? float(std::exp(-0.5 * k * k / (sigma * sigma)))
                       : 0.0f;
-        made[size_t(p)][size_t(k + kGrid - 1)] = w;
+        kernel.taps[size_t(k + kGrid - 1)] = w;
         total += w;
       }
-      for (float& w : made[size_t(p)]) w /= total;
+      for (float& w : kernel.taps) w /= total;
     }
     return made;
   }();
@@ -114,15 +134,24 @@ void SmoothPixelSteps(Grid& grid, int32_t pixels, bool alongRows) {
     for (int c = 0; c < kGrid; ++c) {
       float value = alongRows ? grid[a][c] : grid[c][a];
       if (value == 0.0f) continue;
-      // Spread the cell over its neighbours (paper beyond the box takes what falls outside).
-      const float* taps = &kernel[size_t(kGrid - 1 - c)];
+      // Spread the cell over its neighbours (paper beyond the box takes what falls outside);
+      // the taps beyond the kernel's radius add nothing.
+      const float* taps = &kernel.taps[size_t(kGrid - 1 - c)];
+      const int from = std::max(0, c - kernel.radius), to = std::min(kGrid, c + kernel.radius + 1);
       if (alongRows) {
-        for (int b = 0; b < kGrid; ++b) out[a][b] += value * taps[b];
+        for (int b = from; b < to; ++b) out[a][b] += value * taps[b];
       } else {
-        for (int b = 0; b < kGrid; ++b) out[b][a] += value * taps[b];
+        for (int b = from; b < to; ++b) out[b][a] += value * taps[b];
       }
     }
   grid = out;
+}
+
+// std::lround of a value >= 0 without the library call: the fraction below the integer part
+// is exact in floats of this size, so halves round up as lround's do.
+int32_t RoundNonNegative(float value) {
+  const int32_t whole = int32_t(value);
+  return whole + (value - float(whole) >= 0.5f);
 }
 
 void PoolCoverage(const Grid& grid, uint8_t* out) {
@@ -133,7 +162,7 @@ void PoolCoverage(const Grid& grid, uint8_t* out) {
       float sum = 0;
       for (int dy = 0; dy < kPool; ++dy)
         for (int dx = 0; dx < kPool; ++dx) sum += grid[kPool * y + dy][kPool * x + dx];
-      out[y * kCoverageSide + x] = uint8_t(std::lround(sum * kScale));
+      out[y * kCoverageSide + x] = uint8_t(RoundNonNegative(sum * kScale));
     }
 }
 
@@ -153,9 +182,10 @@ int Octant(float x, float y) {
 }
 
 void PoolDirections(const Grid& grid, uint8_t* out) {
-  auto at = [&](int y, int x) {
-    return (x < 0 || y < 0 || x >= kGrid || y >= kGrid) ? 0.0f : grid[y][x];
-  };
+  // The grid with a border of paper, so that the neighbours need no checks.
+  std::array<std::array<float, kGrid + 2>, kGrid + 2> padded{};
+  for (int y = 0; y < kGrid; ++y) std::copy(grid[y].begin(), grid[y].end(), &padded[y + 1][1]);
+  auto at = [&](int y, int x) { return padded[size_t(y + 1)][size_t(x + 1)]; };
   constexpr float kDiagonal = 0.70710678f;
   static constexpr float kDirX[8] = {1, kDiagonal, 0, -kDiagonal, -1, -kDiagonal, 0, kDiagonal};
   static constexpr float kDirY[8] = {0, kDiagonal, 1, kDiagonal, 0, -kDiagonal, -1, -kDiagonal};
@@ -183,7 +213,7 @@ void PoolDirections(const Grid& grid, uint8_t* out) {
     }
   float scale = total > 0 ? kDirectionMean * kDirectionBytes / total : 0.0f;
   for (int i = 0; i < kDirectionBytes; ++i)
-    out[i] = uint8_t(std::min(255.0f, std::round(zones[size_t(i)] * scale)));
+    out[i] = uint8_t(std::min(255, RoundNonNegative(std::min(256.0f, zones[size_t(i)] * scale))));
 }
 
 float LineUnits(double pixels, double xHeight, double capHeight) {
@@ -221,22 +251,6 @@ bool DescribeShape(const uint8_t* ink, int32_t width, int32_t height,
   return true;
 }
 
-uint32_t ShapeDistance(const uint8_t* a, const uint8_t* b) {
-#ifdef __SSE2__
-  __m128i sum = _mm_setzero_si128();
-  for (int i = 0; i < kShapeBytes; i += 16) {
-    __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
-    __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
-    sum = _mm_add_epi64(sum, _mm_sad_epu8(va, vb));
-  }
-  return uint32_t(_mm_cvtsi128_si32(sum) + _mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
-#else
-  uint32_t sum = 0;
-  for (int i = 0; i < kShapeBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
-  return sum;
-#endif
-}
-
 void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
   constexpr int kPool = kCoverageSide / 4;
   for (int y = 0; y < 4; ++y)
@@ -247,18 +261,6 @@ void CoarseShape(const uint8_t* shape, uint8_t* coarse) {
           sum += shape[(kPool * y + dy) * kCoverageSide + kPool * x + dx];
       coarse[4 * y + x] = uint8_t((sum + kPool * kPool / 2) / (kPool * kPool));
     }
-}
-
-uint32_t CoarseDistance(const uint8_t* a, const uint8_t* b) {
-#ifdef __SSE2__
-  __m128i sad = _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b)));
-  return uint32_t(_mm_cvtsi128_si32(sad) + _mm_cvtsi128_si32(_mm_srli_si128(sad, 8)));
-#else
-  uint32_t sum = 0;
-  for (int i = 0; i < kCoarseBytes; ++i) sum += uint32_t(std::abs(int(a[i]) - int(b[i])));
-  return sum;
-#endif
 }
 
 void PlacementDistances(const GlyphPlacement& a, const float* top, const float* bottom,

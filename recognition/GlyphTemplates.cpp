@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "platform/Fonts.h"
+#include "recognition/BothCores.h"
 #include "recognition/ExtendedAlphabet.h"
 
 const std::vector<std::string> kTemplateFamilies = {
@@ -201,6 +202,8 @@ const TemplateSet& TemplateStore::ForXHeight(double xHeight) {
   return buckets_[nearest];
 }
 
+namespace {
+
 // Small marks change shape most from one print to the next (a comma's tail is one pixel or
 // none), so every bucket holds several prints of them; small buckets hold several prints of
 // every character (the bar of an "e" at 7 pixels comes and goes with the scan's darkness).
@@ -211,42 +214,51 @@ struct Print {
 constexpr Print kPrints[] = {{128, 0.0}, {72, 0.0}, {184, 0.0}, {72, 0.5}, {184, 0.5}};
 constexpr std::string_view kSmallMarks = ".,:;'\"\x84\x93\x94\x82\x91\x92\xB7-\x96\x97!i";
 
-void TemplateStore::RenderBucket(TemplateSet& set) const {
-  // The faces are shared by every bucket.
-  static std::mutex renderMutex;
-  std::lock_guard lock(renderMutex);
-  size_t prints = set.xHeight <= kDarknessVariantsUpTo ? 3 : 1;
-  for (size_t faceNumber = 0; faceNumber < faces_.size(); ++faceNumber) {
-    const GlyphFont* face = faces_[faceNumber].get();
-    int32_t size = std::max<int32_t>(4, int32_t(std::lround(set.xHeight / face->XHeightPerEm())));
-    std::array<LineMetrics, std::size(kPrints)> lines;
-    for (size_t variant = 0; variant < std::size(kPrints); ++variant)
-      lines[variant] = face->Metrics(size, kPrints[variant].threshold);
-    GrayGlyph gray;
-    RenderedGlyph glyph;
-    GlyphShape shape;
-    for (char c : kExtendedAlphabet) {
-      uint8_t code = uint8_t(c);
-      bool mark = kSmallMarks.find(c) != std::string_view::npos;
-      double renderedShift = -1;
-      for (size_t variant = 0; variant < std::size(kPrints); ++variant) {
-        const Print& print = kPrints[variant];
-        if (variant >= prints && !mark) break;
-        // One drawing serves every darkness at the same shift.
-        if (print.shift != renderedShift) {
-          if (!face->RenderGray(code, size, gray, print.shift, print.shift)) break;
-          renderedShift = print.shift;
-        }
-        if (!gray.Threshold(print.threshold, glyph) ||
-            !DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
-                           shape.bytes))
-          continue;
-        shape.placement =
-            PlaceOnLine(glyph.extent, lines[variant].xHeight, lines[variant].capHeight);
-        set.Add(shape, code, uint8_t(variant), uint8_t(faceNumber));
+// One face's templates of a bucket, in the order of the alphabet.
+void RenderFace(const GlyphFont& face, uint8_t faceNumber, double xHeight, TemplateSet& set) {
+  size_t prints = xHeight <= TemplateStore::kDarknessVariantsUpTo ? 3 : 1;
+  int32_t size = std::max<int32_t>(4, int32_t(std::lround(xHeight / face.XHeightPerEm())));
+  std::array<LineMetrics, std::size(kPrints)> lines;
+  for (size_t variant = 0; variant < std::size(kPrints); ++variant)
+    lines[variant] = face.Metrics(size, kPrints[variant].threshold);
+  GrayGlyph gray;
+  RenderedGlyph glyph;
+  GlyphShape shape;
+  for (char c : kExtendedAlphabet) {
+    uint8_t code = uint8_t(c);
+    bool mark = kSmallMarks.find(c) != std::string_view::npos;
+    double renderedShift = -1;
+    for (size_t variant = 0; variant < std::size(kPrints); ++variant) {
+      const Print& print = kPrints[variant];
+      if (variant >= prints && !mark) break;
+      // One drawing serves every darkness at the same shift.
+      if (print.shift != renderedShift) {
+        if (!face.RenderGray(code, size, gray, print.shift, print.shift)) break;
+        renderedShift = print.shift;
       }
+      if (!gray.Threshold(print.threshold, glyph) ||
+          !DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
+                         shape.bytes))
+        continue;
+      shape.placement = PlaceOnLine(glyph.extent, lines[variant].xHeight, lines[variant].capHeight);
+      set.Add(shape, code, uint8_t(variant), faceNumber);
     }
   }
+}
+
+}  // namespace
+
+void TemplateStore::RenderBucket(TemplateSet& set) const {
+  // The faces are shared by every bucket, and each face draws on one thread at a time.
+  static std::mutex renderMutex;
+  std::lock_guard lock(renderMutex);
+  // Every face on its own: the faces are shared out between both cores, and their
+  // templates joined in the faces' order afterwards, so the set is the same either way.
+  std::vector<TemplateSet> ofFace(faces_.size());
+  OnBothCores(faces_.size(), [&](size_t faceNumber) {
+    RenderFace(*faces_[faceNumber], uint8_t(faceNumber), set.xHeight, ofFace[faceNumber]);
+  });
+  for (const TemplateSet& face : ofFace) set.Append(face);
   set.SortByCode();
   set.MeasureTypicalDistance();
 }
@@ -267,6 +279,15 @@ void TemplateSet::MeasureTypicalDistance() {
   if (nearest.empty()) return;
   std::nth_element(nearest.begin(), nearest.begin() + ptrdiff_t(nearest.size() / 2), nearest.end());
   typicalDistance = std::max(0.01f, nearest[nearest.size() / 2]);
+}
+
+void TemplateSet::Append(const TemplateSet& other) {
+  variant.insert(variant.end(), other.variant.begin(), other.variant.end());
+  faces.insert(faces.end(), other.faces.begin(), other.faces.end());
+  shapes.insert(shapes.end(), other.shapes.begin(), other.shapes.end());
+  coarse.insert(coarse.end(), other.coarse.begin(), other.coarse.end());
+  placements.insert(placements.end(), other.placements.begin(), other.placements.end());
+  codes.insert(codes.end(), other.codes.begin(), other.codes.end());
 }
 
 void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber, uint8_t face) {

@@ -89,6 +89,7 @@ struct TemplateSet {
   const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
   const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
   void Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber = 0, uint8_t face = 0);
+  void Append(const TemplateSet& other);  // other's templates after these
   void SortByCode();
   void MeasureTypicalDistance();
 };

@@ -199,3 +199,63 @@ TEST(GlyphClassifier, ThreadsReadAlikeAtOnce) {
                     [&, i = size_t(0)](const Sample& s) mutable { return first[i++] == s.code; }),
       long(samples.size() * 9 / 10));
 }
+
+// The faces are rendered on two threads and joined afterwards: every size holds each face's
+// templates, a character's in the faces' order (as one thread rendering them would).
+TEST(GlyphClassifier, PreparedSizesHoldEveryFaceInOrder) {
+  GlyphClassifier::Prepare();
+  const size_t faceCount = TemplateStore::Instance().FaceNames().size();
+  ASSERT_GT(faceCount, 1u);
+  for (double xHeight : TemplateStore::kBucketXHeights) {
+    const TemplateSet& set = TemplateStore::Instance().ForXHeight(xHeight);
+    ASSERT_GT(set.Size(), 0u) << xHeight;
+    std::vector<bool> seen(faceCount, false);
+    for (size_t i = 0; i < set.Size(); ++i) {
+      seen[set.faces[i]] = true;
+      if (i > 0 && set.codes[i] == set.codes[i - 1]) {
+        EXPECT_LE(set.faces[i - 1], set.faces[i]) << xHeight << " code " << int(set.codes[i]);
+      }
+    }
+    EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool s) { return s; })) << xHeight;
+    // One plain print of "e" per face: none lost or doubled in the joining.
+    size_t plainE = 0;
+    for (size_t i = set.firstOfCode['e']; i < set.firstOfCode['e' + 1u]; ++i)
+      plainE += set.variant[i] == 0;
+    EXPECT_EQ(plainE, faceCount) << xHeight;
+  }
+}
+
+// A glyph read before the page was learned and read again from its kept verdict reads
+// exactly as a fresh reading with the examples does; a glyph without ink keeps no verdict.
+TEST(GlyphClassifier, ReadingAgainFromTheVerdictEqualsAFreshReading) {
+  auto font = OpenOrNull("URW Gothic");
+  if (!font) font = OpenOrNull("DejaVu Sans Mono");
+  ASSERT_TRUE(font);
+  auto learnFrom = DrawAlphabet(*font, 16, 30, 0.0);
+  auto readBack = DrawAlphabet(*font, 16, 30, 0.5);
+  GlyphClassifier classifier;
+  std::vector<GlyphReading> first;
+  for (const Sample& s : readBack) {
+    first.push_back(classifier.Read(s.bitmap, s.box, s.line));
+    ASSERT_TRUE(first.back().verdict);
+    const auto fresh = classifier.Classify(s.bitmap, s.box, s.line);
+    ASSERT_EQ(first.back().readings.size(), fresh.size());
+    EXPECT_EQ(first.back().readings[0].code, fresh[0].code);
+  }
+  for (const Sample& s : learnFrom) classifier.Learn(s.bitmap, s.box, s.line, s.code);
+  size_t changed = 0;
+  for (size_t i = 0; i < readBack.size(); ++i) {
+    const Sample& s = readBack[i];
+    const auto again = classifier.ReadAgain(*first[i].verdict);
+    const auto fresh = classifier.Classify(s.bitmap, s.box, s.line);
+    ASSERT_EQ(again.size(), fresh.size());
+    for (size_t k = 0; k < again.size(); ++k) {
+      EXPECT_EQ(again[k].code, fresh[k].code);
+      EXPECT_DOUBLE_EQ(again[k].score, fresh[k].score);
+    }
+    changed += again[0].code != first[i].readings[0].code;
+  }
+  EXPECT_GT(changed, 0u);  // the examples did matter
+  GlyphBitmap empty{3, 3, std::vector<uint8_t>(9, 0)};
+  EXPECT_FALSE(classifier.Read(empty, {0, 0, 2, 2}, {10, 5, 7}).verdict);
+}
