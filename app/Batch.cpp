@@ -11,6 +11,7 @@
 #include "app/HeadlessWindow.h"
 #include "app/PictureRun.h"
 #include "app/Workers.h"
+#include "recognition/GlyphClassifier.h"
 
 namespace fs = std::filesystem;
 
@@ -166,6 +167,10 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   form.settings = commandLine.settings;
   form.FormCreate();
   form.KeepTemplateSet();
+  // The extended recogniser's templates and the word list it consults, once for every worker
+  // (Prepare's threads have ended when it returns, so forking stays safe).
+  if (form.settings.Extended()) GlyphClassifier::Prepare();
+  if (form.settings.UseDictionary()) form.EnsureWordList();
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report
 
