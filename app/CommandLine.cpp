@@ -114,12 +114,12 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   RecognisedDocument document;
   if (!RecognisePicture(form, window, picture, commandLine.format, nullptr, &document, &error))
     return 1;
-  if (!WriteRecognisedDocument(commandLine.format, document, output, commandLine.args[0],
-                               &error)) {
+  if (!WriteRecognisedDocument(commandLine.format, document, output, commandLine.args[0], &error)) {
     err << "quillon: " << error << std::endl;
     return 1;
   }
   if (!HasText(document))
-    err << "quillon: no text was found on \"" << commandLine.args[0] << "\"; the output is empty." << std::endl;
+    err << "quillon: no text was found on \"" << commandLine.args[0] << "\"; the output is empty."
+        << std::endl;
   return 0;
 }

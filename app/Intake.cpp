@@ -53,7 +53,7 @@ bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
   const std::string title = "Error while opening " + name + "!";
   const int32_t pages = pageCount;  // another page of the same file: the count stays
   RasterImage img = EmptyImage();
-  OpenDibPage(&img, name.c_str(), page, int64_t(settings.maxMegapixels) * 1000000);
+  OpenDibPage(&img, name.c_str(), page, int64_t(settings.maxMegapixels) * 1000000, true);
   if (!img.pixels) {
     window.MessageBox(DIBErrorText(img), title, MessageIcon::Error, MessageButtons::Ok);
     deldib(&img);

@@ -228,9 +228,10 @@ int32_t DIBPageCount(const char* fileName) {
   return count > 1 ? count : 1;
 }
 
-void OpenDibPage(RasterImage* out, const char* fileName, int32_t page, int64_t maxPixels) {
+void OpenDibPage(RasterImage* out, const char* fileName, int32_t page, int64_t maxPixels,
+                 bool directColour) {
   if (page == 0 && DIBPageCount(fileName) == 1) {
-    OpenDibLimited(out, fileName, maxPixels, true);
+    OpenDibLimited(out, fileName, maxPixels, directColour);
     return;
   }
   std::memset(out, 0, sizeof(*out));

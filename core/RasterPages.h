@@ -11,8 +11,8 @@
 int32_t DIBPageCount(const char* fileName);
 
 // Opens page `page` (0 = the first) of a picture file, as OpenDibLimited opens a whole one
-// (page 0 of a single-page file is exactly what it gives). A page of more than maxPixels
-// pixels is refused before its pixels are allocated. On failure `out.pixels` is null and
-// DIBErrorText(out) describes the problem.
+// (page 0 of a single-page file is exactly what it gives, directColour included). A page of
+// more than maxPixels pixels is refused before its pixels are allocated. On failure
+// `out.pixels` is null and DIBErrorText(out) describes the problem.
 void OpenDibPage(RasterImage* out, const char* fileName, int32_t page,
-                 int64_t maxPixels = kMaxImagePixels);
+                 int64_t maxPixels = kMaxImagePixels, bool directColour = false);

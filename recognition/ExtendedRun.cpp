@@ -115,6 +115,14 @@ LetterHeights MeasureLetterHeights(const std::vector<LineWork>& lines) {
   return {MedianOf(ascenders), MedianOf(capitals)};
 }
 
+// A lone object cut by the picture's edge is a scanner's border or the rest of a picture,
+// not a line of text.
+bool IsEdgeSliver(const LineWork& work, int32_t width, int32_t height) {
+  const PageBox& box = work.line.box;
+  return work.glyphs.size() == 1 &&
+         (box.left <= 0 || box.top <= 0 || box.right >= width - 1 || box.bottom >= height - 1);
+}
+
 bool LooksLikePicture(const LineWork& work) {
   std::vector<double> scores;
   for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
@@ -187,7 +195,7 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.blocks.resize(segments.textBlocks.size());
   const LetterHeights heights = MeasureLetterHeights(lines);
   for (const LineWork& work : lines)
-    if (!LooksLikePicture(work))
+    if (!LooksLikePicture(work) && !IsEdgeSliver(work, ink.width, ink.height))
       pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
   pageText.Summarise();
   if (settings.UseDictionary()) SettleDoubtfulCharacters();
