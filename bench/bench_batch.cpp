@@ -20,33 +20,18 @@
 #include <string>
 #include <vector>
 
+#include "BenchFiles.h"
+
 namespace fs = std::filesystem;
 
-#ifndef QUILLON_PROGRAM
-#define QUILLON_PROGRAM "quillon"
-#endif
-#ifndef QUILLON_BENCH_CASES
-#define QUILLON_BENCH_CASES "/work/shared/bench/cases"
-#endif
-
 namespace {
+
+using bench::Quoted;
+using bench::ReadFile;
 
 // A4 text pages of the bench, taken in turn.
 const char* const kPages[] = {"sans12",     "serif12", "sans12_general", "serif12_general",
                               "sans10bold", "letter",  "mixed",          "twocol"};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 // CPU seconds (user and system) of every child process ended so far.
 double ChildrenCpu() {

@@ -27,27 +27,16 @@
 #include <string>
 #include <vector>
 
+#include "BenchFiles.h"
 #include "core/Cp1252.h"
 
 namespace fs = std::filesystem;
 
-#ifndef QUILLON_PROGRAM
-#define QUILLON_PROGRAM "quillon"
-#endif
-#ifndef QUILLON_BENCH_CASES
-#define QUILLON_BENCH_CASES "/work/shared/bench/cases"
-#endif
-
 namespace {
 
-using Text = std::u32string;
+using bench::ReadFile;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using Text = std::u32string;
 
 // Base letter + combining mark -> the precomposed Latin-1 letter.
 char32_t Compose(char32_t base, char32_t mark) {

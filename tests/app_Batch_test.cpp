@@ -18,6 +18,7 @@
 
 #include "tests/MultiPageFiles.h"
 #include "tests/ProgramRun.h"
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -32,9 +33,7 @@ const std::string kSample = std::string(QUILLON_SAMPLES) + "/sample.png";
 class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = (fs::temp_directory_path() / ("quillon_batch_" + std::to_string(getpid()))).string();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = FreshTestDir("quillon_batch").string();
     fs::copy_file(kSample, dir + "/a.png");
     // Two more pages with texts of their own: the halves of the sample page.
     PIX* sample = pixRead(kSample.c_str());

@@ -14,17 +14,11 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "recognition/WordList.h"
+#include "tests/TestHelpers.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Content(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 bool Parse(std::vector<const char*> argv, CommandLine* cl, std::string* error) {
   argv.insert(argv.begin(), "/opt/q/quillon");
@@ -56,25 +50,25 @@ class Hardening : public ::testing::Test {
 
 TEST_F(Hardening, OutputThatIsThePictureItselfIsRefusedWhateverItsSpelling) {
   const fs::path picture = Sample("x.png");
-  const std::string before = Content(picture);
+  const std::string before = ReadFile(picture);
   std::string said;
   const std::string other = (dir / "." / ".." / dir.filename() / "x.png").string();
   EXPECT_EQ(Run({picture.string(), other}, &said), 1);
   EXPECT_NE(said.find("is the picture itself"), std::string::npos) << said;
-  EXPECT_EQ(Content(picture), before);
+  EXPECT_EQ(ReadFile(picture), before);
   // A hard link is the same file too.
   fs::create_hard_link(picture, dir / "alias.txt");
   EXPECT_EQ(Run({picture.string(), (dir / "alias.txt").string()}, &said), 1);
-  EXPECT_EQ(Content(picture), before);
+  EXPECT_EQ(ReadFile(picture), before);
 }
 
 TEST_F(Hardening, AnotherPictureAsOutputIsRefusedWithAWordAboutSeveralPictures) {
   const fs::path a = Sample("a.png"), b = Sample("b.png");
-  const std::string before = Content(b);
+  const std::string before = ReadFile(b);
   std::string said;
   EXPECT_EQ(Run({a.string(), b.string(), (dir / "c.txt").string()}, &said), 1);
   EXPECT_NE(said.find("--output-dir"), std::string::npos) << said;
-  EXPECT_EQ(Content(b), before);
+  EXPECT_EQ(ReadFile(b), before);
   EXPECT_FALSE(fs::exists(dir / "c.txt"));
 }
 
@@ -83,7 +77,7 @@ TEST_F(Hardening, ATextFileAsOutputIsReplacedAsBefore) {
   std::ofstream(dir / "out.txt") << "BM old text\n";
   std::string said;
   EXPECT_EQ(Run({a.string(), (dir / "out.txt").string()}, &said), 0) << said;
-  EXPECT_NE(Content(dir / "out.txt"), "BM old text\n");
+  EXPECT_NE(ReadFile(dir / "out.txt"), "BM old text\n");
   EXPECT_EQ(said, "");
 }
 
@@ -96,7 +90,7 @@ TEST_F(Hardening, BlankPageWritesAnEmptyOutputWithANote) {
   std::string said;
   EXPECT_EQ(Run({(dir / "blank.bmp").string(), (dir / "out.txt").string()}, &said), 0);
   EXPECT_TRUE(fs::exists(dir / "out.txt"));
-  EXPECT_EQ(Content(dir / "out.txt").find_first_not_of("\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "out.txt").find_first_not_of("\n"), std::string::npos);
   EXPECT_NE(said.find("no text was found"), std::string::npos) << said;
 }
 

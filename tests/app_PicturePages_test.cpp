@@ -9,6 +9,7 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "tests/PlainTiff.h"
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -17,8 +18,7 @@ namespace fs = std::filesystem;
 class PicturePagesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("quillon_form_pages_" + std::to_string(getpid()));
-    fs::create_directories(dir);
+    dir = FreshTestDir("quillon_form_pages");
     form.FormCreate();
   }
   void TearDown() override { fs::remove_all(dir); }

@@ -12,17 +12,11 @@
 
 #include "core/AtomicFile.h"
 #include "core_PictureTestUtil.h"
+#include "tests/TestHelpers.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Content(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 size_t EntriesIn(const fs::path& dir) {
   size_t n = 0;
@@ -42,7 +36,7 @@ TEST_F(AtomicFile, ReplacesAPlainFileKeepingItsPermissionsAndLeavesNoTemporary) 
   ASSERT_EQ(chmod(file.c_str(), 0640), 0);
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(file, "new text", &error)) << error;
-  EXPECT_EQ(Content(file), "new text");
+  EXPECT_EQ(ReadFile(file), "new text");
   struct stat st {};
   ASSERT_EQ(stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -57,19 +51,19 @@ TEST_F(AtomicFile, FollowsASymbolicLinkAndReplacesItsTarget) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(dir / "link.txt", "through the link", &error)) << error;
   EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
-  EXPECT_EQ(Content(target), "through the link");
+  EXPECT_EQ(ReadFile(target), "through the link");
   // A link to a file not yet there makes that file.
   fs::create_symlink("real/new.txt", dir / "dangling.txt");
   ASSERT_TRUE(WriteFileAtomically(dir / "dangling.txt", "made", &error)) << error;
   EXPECT_TRUE(fs::is_symlink(dir / "dangling.txt"));
-  EXPECT_EQ(Content(dir / "real" / "new.txt"), "made");
+  EXPECT_EQ(ReadFile(dir / "real" / "new.txt"), "made");
 }
 
 TEST_F(AtomicFile, WritesIntoAFifoAndADeviceInsteadOfReplacingThem) {
   const fs::path fifo = dir / "pipe";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::string received;
-  std::thread reader([&] { received = Content(fifo); });
+  std::thread reader([&] { received = ReadFile(fifo); });
   std::string error;
   EXPECT_TRUE(WriteFileAtomically(fifo, "down the pipe", &error)) << error;
   reader.join();
@@ -88,7 +82,7 @@ TEST_F(AtomicFile, RefusesAReadOnlyFileAndAFolder) {
   std::string error;
   EXPECT_FALSE(WriteFileAtomically(file, "new", &error));
   EXPECT_NE(error.find("read-only"), std::string::npos) << error;
-  EXPECT_EQ(Content(file), "precious");
+  EXPECT_EQ(ReadFile(file), "precious");
   fs::create_directories(dir / "folder");
   EXPECT_FALSE(WriteFileAtomically(dir / "folder", "new", &error));
   EXPECT_NE(error.find("folder"), std::string::npos) << error;
@@ -100,7 +94,7 @@ TEST_F(AtomicFile, TakesTheLongestFileNameTheSystemAllows) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(file, "long", &error)) << error;
   ASSERT_TRUE(WriteFileAtomically(file, "again", &error)) << error;
-  EXPECT_EQ(Content(file), "again");
+  EXPECT_EQ(ReadFile(file), "again");
   EXPECT_EQ(EntriesIn(dir), 1u);
 }
 
@@ -121,7 +115,7 @@ TEST_F(AtomicFile, FileSizeLimitFailsCleanlyWithoutKillingTheProgram) {
   std::signal(SIGXFSZ, previous);
   EXPECT_FALSE(ok);
   EXPECT_NE(error.find("existing.txt"), std::string::npos) << error;
-  EXPECT_EQ(Content(file), "old content");
+  EXPECT_EQ(ReadFile(file), "old content");
   EXPECT_EQ(EntriesIn(dir), 1u);
 }
 

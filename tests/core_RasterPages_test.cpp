@@ -12,6 +12,7 @@
 
 #include "core/RasterPages.h"
 #include "tests/MultiPageFiles.h"
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ namespace fs = std::filesystem;
 
 class RasterPagesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("quillon_pages_" + std::to_string(getpid()));
-    fs::create_directories(dir);
-  }
+  void SetUp() override { dir = FreshTestDir("quillon_pages"); }
   void TearDown() override {
     for (PIX*& pix : pages) pixDestroy(&pix);
     fs::remove_all(dir);

@@ -10,6 +10,8 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "output/DoubtfulWords.h"
+#include "tests/TempDir.h"
+#include "tests/TestHelpers.h"
 
 namespace fs = std::filesystem;
 
@@ -84,13 +86,6 @@ TEST(DoubtfulWords, WordsEditedAwayAreNotMarked) {
   EXPECT_TRUE(FindDoubtfulWords({}, page, 0.75).empty());
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class SaveFormatsTest : public ::testing::Test {
  protected:
   HeadlessWindow window;
@@ -98,11 +93,7 @@ class SaveFormatsTest : public ::testing::Test {
   fs::path dir;
 
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("quillon_saveformats_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    dir = FreshTestDir("quillon_saveformats");
     newdib(&form.picture, 400, 300, 24, nullptr, 0);
     form.pageText = Page({{Line({{"Seite", 0.9}, {"zwei", 0.4}})}});
     window.output = {"Seite zwei"};

@@ -22,6 +22,8 @@
 #include "core/Cp1252.h"
 #include "output/FormatWriters.h"
 #include "output/Formats.h"
+#include "tests/TempDir.h"
+#include "tests/TestHelpers.h"
 
 namespace fs = std::filesystem;
 
@@ -30,13 +32,6 @@ namespace {
 // The special characters that must survive every format, in Windows-1252:
 // € § „ “ ä ß & <
 const std::string kSpecial = "\x80\xA7\x84\x93\xE4\xDF&<";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // A word of `text` whose characters are 10 pixels wide with 2 between, from (left, top).
 PageWord MakeWord(const std::string& text, int32_t left, int32_t top, double confidence) {
@@ -110,13 +105,7 @@ std::vector<PageWord> AllWords(const PageText& page) {
 class FormatsTest : public ::testing::Test {
  protected:
   fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("quillon_formats_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
+  void SetUp() override { dir = FreshTestDir("quillon_formats"); }
   void TearDown() override { fs::remove_all(dir); }
 
   std::string Write(OutputFormat format, const std::vector<DocumentPage>& pages) {

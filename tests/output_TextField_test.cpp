@@ -16,6 +16,7 @@
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "output/SaveFiles.h"
+#include "tests/TempDir.h"
 #include "tests/TestHelpers.h"
 
 namespace fs = std::filesystem;
@@ -28,13 +29,7 @@ class TextFieldTest : public ::testing::Test {
   TMainForm form{window, "/nonexistent/quillon", {}};
   fs::path dir;
 
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("quillon_textfield_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
+  void SetUp() override { dir = FreshTestDir("quillon_textfield"); }
   void TearDown() override {
     for (int32_t i = 0; i < form.lines.Count; ++i) ReleaseTextLine(*form.lines.At(i));
     fs::remove_all(dir);

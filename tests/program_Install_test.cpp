@@ -10,6 +10,7 @@
 #include "app/MainUnit.h"
 #include "app/Options.h"
 #include "tests/ProgramRun.h"
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -19,11 +20,7 @@ using programrun::ReadFile;
 
 class InstallTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root = (fs::temp_directory_path() / ("quillon_install_" + std::to_string(getpid()))).string();
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
+  void SetUp() override { root = FreshTestDir("quillon_install").string(); }
   void TearDown() override { fs::remove_all(root); }
   std::string root;
 };
