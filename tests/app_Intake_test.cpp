@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -258,6 +259,20 @@ TEST(AutomaticRun, LogsSeparationOfTheOpenedPicture) {
   EXPECT_NE(log.find("Histogram broder away from maximum:95\n"), std::string::npos) << log;
 }
 
+// A turned page: its size, where the red and the green pixel went, the search area the whole
+// page.
+void ExpectTurned(const TMainForm& form, int32_t width, int32_t height, std::pair<int, int> red,
+                  std::pair<int, int> green) {
+  EXPECT_EQ(DIBWidth(form.picture), width);
+  EXPECT_EQ(DIBHeight(form.picture), height);
+  EXPECT_EQ(getpixel(form.picture, red.first, red.second), 0x0000FFu);
+  EXPECT_EQ(getpixel(form.picture, green.first, green.second), 0x00FF00u);
+  EXPECT_EQ(form.searchArea.left, 0);
+  EXPECT_EQ(form.searchArea.top, 0);
+  EXPECT_EQ(form.searchArea.right, width - 1);
+  EXPECT_EQ(form.searchArea.bottom, height - 1);
+}
+
 TEST(Rotation, LeftTwiceTurnsByHalfAndResetsState) {
   Form f;
   setpixel(f.form.picture, 0, 0, 0x0000FF);
@@ -265,25 +280,13 @@ TEST(Rotation, LeftTwiceTurnsByHalfAndResetsState) {
   f.form.lines.Add();
   f.form.searchArea = {5, 5, 50, 50};
   f.form.DIBRotLeft();
-  EXPECT_EQ(DIBWidth(f.form.picture), 200);
-  EXPECT_EQ(DIBHeight(f.form.picture), 320);
   // Counter-clockwise: (x, y) goes to (y, W - 1 - x).
-  EXPECT_EQ(getpixel(f.form.picture, 0, 319), 0x0000FFu);
-  EXPECT_EQ(getpixel(f.form.picture, 20, 309), 0x00FF00u);
-  EXPECT_EQ(f.form.searchArea.right, 199);
-  EXPECT_EQ(f.form.searchArea.bottom, 319);
+  ExpectTurned(f.form, 200, 320, {0, 319}, {20, 309});
   EXPECT_EQ(f.form.lines.Count, 0);
   ASSERT_NE(f.form.bwImage.pixels, nullptr);
   EXPECT_EQ(DIBWidth(f.form.bwImage), 200) << "the black/white page follows";
   f.form.DIBRotLeft();
-  EXPECT_EQ(DIBWidth(f.form.picture), 320);
-  EXPECT_EQ(DIBHeight(f.form.picture), 200);
-  EXPECT_EQ(getpixel(f.form.picture, 319, 199), 0x0000FFu);
-  EXPECT_EQ(getpixel(f.form.picture, 309, 179), 0x00FF00u);
-  EXPECT_EQ(f.form.searchArea.left, 0);
-  EXPECT_EQ(f.form.searchArea.top, 0);
-  EXPECT_EQ(f.form.searchArea.right, 319);
-  EXPECT_EQ(f.form.searchArea.bottom, 199);
+  ExpectTurned(f.form, 320, 200, {319, 199}, {309, 179});
 }
 
 TEST(Rotation, RightIsClockwiseAndUndoesLeft) {

@@ -101,6 +101,16 @@ void WritePpm(const std::string& path, const RasterImage& img) {
   testpic::WriteBytes(path, bytes);
 }
 
+// Saves `img` in the format `code` and reads it back: the same pixels.
+void ExpectSavedUnchanged(const RasterImage& img, const std::string& path, int32_t code) {
+  std::string error;
+  ASSERT_TRUE(SaveDib(img, path.c_str(), code, nullptr, &error)) << error;
+  RasterImage back;
+  ASSERT_EQ(Open(path, &back), "");
+  EXPECT_EQ(testpic::Compare(img, back).pixels, 0);
+  deldib(&back);
+}
+
 TEST(RasterFiles, SaveFilterListsTheElevenFormatsInOrder) {
   std::vector<std::string> parts;
   std::stringstream text(GetDIBSaveFilter());
@@ -150,12 +160,7 @@ TEST(RasterFiles, GifKeepsA24BitPictureOfFewColoursExactly) {
   RasterImage img = MakeSmooth(40, 30);
   for (int32_t y = 0; y < 30; ++y)
     for (int32_t x = 0; x < 40; ++x) setpixel(img, x, y, getpixel(img, x, y) & 0xC0C0C0);
-  std::string error;
-  ASSERT_TRUE(SaveDib(img, path.c_str(), 5, nullptr, &error)) << error;
-  RasterImage back;
-  ASSERT_EQ(Open(path, &back), "");
-  EXPECT_EQ(testpic::Compare(img, back).pixels, 0);
-  deldib(&back);
+  ASSERT_NO_FATAL_FAILURE(ExpectSavedUnchanged(img, path, 5));
   deldib(&img);
   fs::remove_all(dir);
 }
@@ -180,10 +185,7 @@ TEST(RasterFiles, OneBitPicturesKeepDepthAndStateTheirColoursInThePalette) {
   // The same page with the palette the other way round saves the same colours.
   std::swap(DIBColorTable(img)[0], DIBColorTable(img)[1]);
   std::swap(img.logPalette.entries[0], img.logPalette.entries[1]);
-  ASSERT_TRUE(SaveDib(img, path.c_str(), 13, nullptr, &error)) << error;
-  ASSERT_EQ(Open(path, &back), "");
-  EXPECT_EQ(testpic::Compare(img, back).pixels, 0);
-  deldib(&back);
+  ASSERT_NO_FATAL_FAILURE(ExpectSavedUnchanged(img, path, 13));
   deldib(&img);
   fs::remove_all(dir);
 }

@@ -139,14 +139,26 @@ TEST(GlyphClassifier, ScoresAreConfidences) {
   EXPECT_GE(best[best.size() / 2], 0.9);  // a clear match of a template face
 }
 
-TEST(GlyphClassifier, LearningThePageImprovesADistortedFace) {
+namespace {
+
+// A heavy, smeared print of a face unlike the templates, twice: the second shifted by a
+// fraction of a pixel, so the pixels differ. False when neither face is installed.
+bool TwoPrintsOfAnOddFace(std::vector<Sample>* learnFrom, std::vector<Sample>* readBack) {
   auto font = OpenOrNull("URW Gothic");
   if (!font) font = OpenOrNull("DejaVu Sans Mono");
-  ASSERT_TRUE(font);
+  if (!font) return false;
+  *learnFrom = DrawAlphabet(*font, 16, 30, 0.0);
+  *readBack = DrawAlphabet(*font, 16, 30, 0.5);
+  return true;
+}
+
+}  // namespace
+
+TEST(GlyphClassifier, LearningThePageImprovesADistortedFace) {
   // A heavy, smeared print of a face unlike the templates: learned from one line of the
   // page, read on another (shifted by a fraction of a pixel, so the pixels differ).
-  auto learnFrom = DrawAlphabet(*font, 16, 30, 0.0);
-  auto readBack = DrawAlphabet(*font, 16, 30, 0.5);
+  std::vector<Sample> learnFrom, readBack;
+  ASSERT_TRUE(TwoPrintsOfAnOddFace(&learnFrom, &readBack));
   GlyphClassifier classifier;
   double before = Accuracy(classifier, readBack);
   for (const Sample& s : learnFrom) classifier.Learn(s.bitmap, s.box, s.line, s.code);
@@ -228,11 +240,8 @@ TEST(GlyphClassifier, PreparedSizesHoldEveryFaceInOrder) {
 // A glyph read before the page was learned and read again from its kept verdict reads
 // exactly as a fresh reading with the examples does; a glyph without ink keeps no verdict.
 TEST(GlyphClassifier, ReadingAgainFromTheVerdictEqualsAFreshReading) {
-  auto font = OpenOrNull("URW Gothic");
-  if (!font) font = OpenOrNull("DejaVu Sans Mono");
-  ASSERT_TRUE(font);
-  auto learnFrom = DrawAlphabet(*font, 16, 30, 0.0);
-  auto readBack = DrawAlphabet(*font, 16, 30, 0.5);
+  std::vector<Sample> learnFrom, readBack;
+  ASSERT_TRUE(TwoPrintsOfAnOddFace(&learnFrom, &readBack));
   GlyphClassifier classifier;
   std::vector<GlyphReading> first;
   for (const Sample& s : readBack) {
