@@ -101,6 +101,18 @@ void WritePpm(const std::string& path, const RasterImage& img) {
   testpic::WriteBytes(path, bytes);
 }
 
+// The PNG file of `pix`, which it destroys; empty when Leptonica cannot write it.
+std::vector<uint8_t> PngOf(PIX* pix) {
+  l_uint8* bytes = nullptr;
+  size_t size = 0;
+  const bool written = pixWriteMemPng(&bytes, &size, pix, 0) == 0;
+  pixDestroy(&pix);
+  if (!written) return {};
+  std::vector<uint8_t> png(bytes, bytes + size);
+  lept_free(bytes);
+  return png;
+}
+
 // Saves `img` in the format `code` and reads it back: the same pixels.
 void ExpectSavedUnchanged(const RasterImage& img, const std::string& path, int32_t code) {
   std::string error;
@@ -273,12 +285,8 @@ TEST(RasterFiles, UnreadableFilesGiveAClearMessage) {
 
   // A PNG cut in half, and one whose header claims 70000 x 70000 pixels.
   PIX* pix = pixCreate(300, 200, 8);
-  l_uint8* bytes = nullptr;
-  size_t size = 0;
-  ASSERT_EQ(pixWriteMemPng(&bytes, &size, pix, 0), 0);
-  std::vector<uint8_t> png(bytes, bytes + size);
-  lept_free(bytes);
-  pixDestroy(&pix);
+  std::vector<uint8_t> png = PngOf(pix);
+  ASSERT_FALSE(png.empty());
   testpic::WriteBytes(dir + "/cut.png",
                       std::vector<uint8_t>(png.begin(), png.begin() + long(png.size() / 2)));
   EXPECT_EQ(Open(dir + "/cut.png", &img), "The picture file is damaged or truncated.");
@@ -478,12 +486,8 @@ TEST(RasterFiles, PlainGreyPngReadsExactlyAsLeptonicaReadsIt) {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) pixSetPixel(pix, x, y, random() & 0xFF);
     pixSetResolution(pix, 300, 300);
-    l_uint8* bytes = nullptr;
-    size_t size = 0;
-    ASSERT_EQ(pixWriteMemPng(&bytes, &size, pix, 0), 0);
-    std::vector<uint8_t> png(bytes, bytes + size);
-    lept_free(bytes);
-    pixDestroy(&pix);
+    std::vector<uint8_t> png = PngOf(pix);
+    ASSERT_FALSE(png.empty());
     expectSame(png, std::to_string(w) + " x " + std::to_string(h));
 
     // Resolutions: unit metre and unknown, round values and ones near the halves.

@@ -1,6 +1,10 @@
 // The word list settling doubtful characters, and the test for words divided at a line's end.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "recognition/WordCorrection.h"
 
 namespace {
@@ -38,6 +42,22 @@ const WordLookup& German() {
   return words;
 }
 
+struct Doubting {
+  size_t position;
+  char other;
+  double confidence;
+};
+using Outcome = std::pair<bool, std::string>;
+
+// `text` read with `doubts`, settled against `words`: whether it was settled, and its text.
+Outcome Settled(const std::string& text, const std::vector<Doubting>& doubts,
+                const WordLookup& words) {
+  PageWord word = Word(text);
+  for (const Doubting& d : doubts) Doubt(word, d.position, d.other, d.confidence);
+  const bool settled = SettleWord(word, words);
+  return {settled, word.Text()};
+}
+
 TEST(WordLookup, FindsWordsAndSentenceInitialCapitals) {
   const WordLookup& words = German();
   EXPECT_TRUE(words.Contains("wandert"));
@@ -72,24 +92,16 @@ TEST(SettleWord, DoubtfulLetterTakesTheListsReading) {
 }
 
 TEST(SettleWord, PunctuationAroundTheWordStays) {
-  PageWord word = Word("\x84wanbert,");
-  Doubt(word, 4, 'd', 0.86);
-  EXPECT_TRUE(SettleWord(word, German()));
-  EXPECT_EQ(word.Text(), "\x84wandert,");
+  EXPECT_EQ(Settled("\x84wanbert,", {{4, 'd', 0.86}}, German()), Outcome(true, "\x84wandert,"));
 }
 
 TEST(SettleWord, WordOfTheListStaysEvenWithCloseAlternatives) {
-  PageWord word = Word("wandert");
-  Doubt(word, 6, 'n', 0.899);  // "wandern" is a word too
-  EXPECT_FALSE(SettleWord(word, German()));
-  EXPECT_EQ(word.Text(), "wandert");
+  // "wandern" is a word too.
+  EXPECT_EQ(Settled("wandert", {{6, 'n', 0.899}}, German()), Outcome(false, "wandert"));
 }
 
 TEST(SettleWord, NumbersAndUnknownNamesStay) {
-  PageWord number = Word("2019");
-  Doubt(number, 0, 'Z', 0.89);
-  EXPECT_FALSE(SettleWord(number, German()));
-  EXPECT_EQ(number.Text(), "2019");
+  EXPECT_EQ(Settled("2019", {{0, 'Z', 0.89}}, German()), Outcome(false, "2019"));
 
   PageWord mixed = Word("1O");  // a number with a letter-like digit: left alone
   Doubt(mixed, 0, 'I', 0.89);
@@ -101,42 +113,23 @@ TEST(SettleWord, NumbersAndUnknownNamesStay) {
 
   // A capitalised unknown word is taken only on close readings: two changes of 0.05 each
   // are too far.
-  PageWord twoChanges = Word("Hoas");
-  Doubt(twoChanges, 1, 'a', 0.85);
-  Doubt(twoChanges, 2, 'u', 0.85);
-  EXPECT_FALSE(SettleWord(twoChanges, German()));
-  EXPECT_EQ(twoChanges.Text(), "Hoas");
+  EXPECT_EQ(Settled("Hoas", {{1, 'a', 0.85}, {2, 'u', 0.85}}, German()), Outcome(false, "Hoas"));
 }
 
 TEST(SettleWord, CapitalisedNounWithOneClearDoubtIsSettled) {
-  PageWord word = Word("Bahm");
-  Doubt(word, 3, 'n', 0.86);
-  EXPECT_TRUE(SettleWord(word, German()));
-  EXPECT_EQ(word.Text(), "Bahn");
+  EXPECT_EQ(Settled("Bahm", {{3, 'n', 0.86}}, German()), Outcome(true, "Bahn"));
   // "lhre" at a sentence's start: the capital I was doubtful.
-  PageWord start = Word("lhre");
-  Doubt(start, 0, 'I', 0.87);
-  EXPECT_TRUE(SettleWord(start, German()));
-  EXPECT_EQ(start.Text(), "Ihre");
+  EXPECT_EQ(Settled("lhre", {{0, 'I', 0.87}}, German()), Outcome(true, "Ihre"));
 }
 
 TEST(SettleWord, SeveralNearTiesAreSettledTogether) {
   // I and l, 0 and o: the classifier can hardly tell them apart.
-  PageWord word = Word("w0IIte");
-  Doubt(word, 1, 'o', 0.83);
-  Doubt(word, 2, 'l', 0.896);
-  Doubt(word, 3, 'l', 0.896);
-  EXPECT_TRUE(SettleWord(word, German()));
-  EXPECT_EQ(word.Text(), "wollte");
-  PageWord so = Word("s0");  // as many digits as letters, a letter first: a word
-  Doubt(so, 1, 'o', 0.83);
-  EXPECT_TRUE(SettleWord(so, Lookup({"so"})));
-  EXPECT_EQ(so.Text(), "so");
-  PageWord capitalised = Word("VieIIeicht");
-  Doubt(capitalised, 3, 'l', 0.896);
-  Doubt(capitalised, 4, 'l', 0.896);
-  EXPECT_TRUE(SettleWord(capitalised, German()));
-  EXPECT_EQ(capitalised.Text(), "Vielleicht");
+  EXPECT_EQ(Settled("w0IIte", {{1, 'o', 0.83}, {2, 'l', 0.896}, {3, 'l', 0.896}}, German()),
+            Outcome(true, "wollte"));
+  // As many digits as letters, a letter first: a word.
+  EXPECT_EQ(Settled("s0", {{1, 'o', 0.83}}, Lookup({"so"})), Outcome(true, "so"));
+  EXPECT_EQ(Settled("VieIIeicht", {{3, 'l', 0.896}, {4, 'l', 0.896}}, German()),
+            Outcome(true, "Vielleicht"));
 }
 
 TEST(SettleMarks, LowQuoteAfterALetterIsAComma) {
@@ -168,17 +161,12 @@ TEST(SettleMarks, LowQuoteAfterALetterIsAComma) {
 }
 
 TEST(SettleWord, WeakEvidenceStays) {
-  PageWord farBelow = Word("wanbert");
-  Doubt(farBelow, 3, 'd', 0.55);  // the alternative scored far below the reading
-  EXPECT_FALSE(SettleWord(farBelow, German()));
-  EXPECT_EQ(farBelow.Text(), "wanbert");
+  // The alternative scored far below the reading.
+  EXPECT_EQ(Settled("wanbert", {{3, 'd', 0.55}}, German()), Outcome(false, "wanbert"));
 
   // Two list words equally close: nothing tells them apart.
-  PageWord tie = Word("Ninder");
-  Doubt(tie, 0, 'K', 0.87);
-  Doubt(tie, 0, 'R', 0.87);
-  EXPECT_FALSE(SettleWord(tie, German()));
-  EXPECT_EQ(tie.Text(), "Ninder");
+  EXPECT_EQ(Settled("Ninder", {{0, 'K', 0.87}, {0, 'R', 0.87}}, German()),
+            Outcome(false, "Ninder"));
 
   // Four changes are too many even when each is close.
   PageWord many = Word("xamdcrf");
