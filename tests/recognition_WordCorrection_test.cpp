@@ -49,12 +49,34 @@ struct Doubting {
 };
 using Outcome = std::pair<bool, std::string>;
 
+// A word read as `text` with `doubts` added.
+PageWord Doubted(const std::string& text, const std::vector<Doubting>& doubts) {
+  PageWord word = Word(text);
+  for (const Doubting& d : doubts) Doubt(word, d.position, d.other, d.confidence);
+  return word;
+}
+
+// A page of one block holding one line of `words`.
+PageText OneLine(std::vector<PageWord> words) {
+  PageText page;
+  page.blocks.resize(1);
+  page.blocks[0].lines.resize(1);
+  page.blocks[0].lines[0].words = std::move(words);
+  return page;
+}
+
 // `text` read with `doubts`, settled against `words`: whether it was settled, and its text.
 Outcome Settled(const std::string& text, const std::vector<Doubting>& doubts,
                 const WordLookup& words) {
-  PageWord word = Word(text);
-  for (const Doubting& d : doubts) Doubt(word, d.position, d.other, d.confidence);
+  PageWord word = Doubted(text, doubts);
   const bool settled = SettleWord(word, words);
+  return {settled, word.Text()};
+}
+
+// The same for the marks of the word.
+Outcome MarksSettled(const std::string& text, const std::vector<Doubting>& doubts) {
+  PageWord word = Doubted(text, doubts);
+  const bool settled = SettleMarks(word);
   return {settled, word.Text()};
 }
 
@@ -133,31 +155,20 @@ TEST(SettleWord, SeveralNearTiesAreSettledTogether) {
 }
 
 TEST(SettleMarks, LowQuoteAfterALetterIsAComma) {
-  PageWord word = Word("Wetter\x82");
-  Doubt(word, 6, ',', 0.7);
-  EXPECT_TRUE(SettleMarks(word));
-  EXPECT_EQ(word.Text(), "Wetter,");
-  PageWord number = Word(
-      "1\x82"
-      "4");
-  Doubt(number, 1, ',', 0.8);
-  EXPECT_TRUE(SettleMarks(number));
-  EXPECT_EQ(number.Text(), "1,4");
+  EXPECT_EQ(MarksSettled("Wetter\x82", {{6, ',', 0.7}}), Outcome(true, "Wetter,"));
+  EXPECT_EQ(MarksSettled("1\x82"
+                         "4",
+                         {{1, ',', 0.8}}),
+            Outcome(true, "1,4"));
   // An opening quote at the word's start stays; so does one without a comma reading, or
   // one whose comma reading is far below.
   PageWord quoted = Word("\x82Wetter");
   Doubt(quoted, 0, ',', 0.89);
   EXPECT_FALSE(SettleMarks(quoted));
-  PageWord far = Word("Wetter\x82");
-  Doubt(far, 6, ',', 0.3);
-  Doubt(far, 6, '.', 0.89);
-  EXPECT_FALSE(SettleMarks(far));
-  EXPECT_EQ(far.Text(), "Wetter\x82");
+  EXPECT_EQ(MarksSettled("Wetter\x82", {{6, ',', 0.3}, {6, '.', 0.89}}),
+            Outcome(false, "Wetter\x82"));
   // A comma in front of a word is the low quote.
-  PageWord opening = Word(",Wort");
-  Doubt(opening, 0, '\x82', 0.85);
-  EXPECT_TRUE(SettleMarks(opening));
-  EXPECT_EQ(opening.Text(), "\x82Wort");
+  EXPECT_EQ(MarksSettled(",Wort", {{0, '\x82', 0.85}}), Outcome(true, "\x82Wort"));
 }
 
 TEST(SettleWord, WeakEvidenceStays) {
@@ -178,12 +189,7 @@ TEST(SettleWord, WeakEvidenceStays) {
 }
 
 TEST(SettleDoubtfulCharacters, CountsAndSummarisesThePage) {
-  PageText page;
-  page.blocks.resize(1);
-  page.blocks[0].lines.resize(1);
-  PageWord doubtful = Word("Maux");
-  Doubt(doubtful, 3, 's', 0.88);
-  page.blocks[0].lines[0].words = {Word("und"), doubtful, Word("Xyzzy")};
+  PageText page = OneLine({Word("und"), Doubted("Maux", {{3, 's', 0.88}}), Word("Xyzzy")});
   const CorrectionCount count = SettleDoubtfulCharacters(page, German());
   EXPECT_EQ(count.wordsChecked, 2);
   EXPECT_EQ(count.wordsChanged, 1);
@@ -193,13 +199,7 @@ TEST(SettleDoubtfulCharacters, CountsAndSummarisesThePage) {
 }
 
 TEST(SettleDoubtfulCharacters, WithoutAListOnlyMarksAreSettled) {
-  PageText page;
-  page.blocks.resize(1);
-  page.blocks[0].lines.resize(1);
-  PageWord comma = Word("Maux\x82");
-  Doubt(comma, 3, 's', 0.89);
-  Doubt(comma, 4, ',', 0.8);
-  page.blocks[0].lines[0].words = {comma};
+  PageText page = OneLine({Doubted("Maux\x82", {{3, 's', 0.89}, {4, ',', 0.8}})});
   const CorrectionCount count = SettleDoubtfulCharacters(page, WordLookup());
   EXPECT_EQ(count.marksChanged, 1);
   EXPECT_EQ(count.wordsChanged, 0);
