@@ -39,6 +39,19 @@ uint32_t Rgb(const RasterImage& image, int32_t x, int32_t y) {
   return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
 }
 
+struct Pixel {
+  int32_t x, y;
+  uint32_t rgb;
+};
+
+// Raises `image` to 24 bits, finds `pixels` there and frees it.
+void ExpectAt24Bits(RasterImage& image, std::initializer_list<Pixel> pixels) {
+  ASSERT_TRUE(DepthUpTo(24, image));
+  ASSERT_EQ(DIBBitCount(image), 24);
+  for (const Pixel& p : pixels) EXPECT_EQ(Rgb(image, p.x, p.y), p.rgb) << p.x << ", " << p.y;
+  deldib(&image);
+}
+
 TEST(DepthUpTo, OneBitTakesItsColoursFromThePalette) {
   // Min-is-white, as scanners write 1-bit TIFFs: index 0 is white, 1 black.
   std::vector<uint8_t> info = ColourTable({0xFFFFFF, 0x000000});
@@ -46,23 +59,15 @@ TEST(DepthUpTo, OneBitTakesItsColoursFromThePalette) {
   newdib(&image, 10, 2, 1, info.data(), 2);
   setpixel(image, 3, 0, 1);
   setpixel(image, 9, 1, 1);
-  ASSERT_TRUE(DepthUpTo(24, image));
-  ASSERT_EQ(DIBBitCount(image), 24);
-  EXPECT_EQ(Rgb(image, 0, 0), 0xFFFFFFu);
-  EXPECT_EQ(Rgb(image, 3, 0), 0x000000u);
-  EXPECT_EQ(Rgb(image, 9, 1), 0x000000u);
-  EXPECT_EQ(Rgb(image, 8, 1), 0xFFFFFFu);
-  deldib(&image);
+  ASSERT_NO_FATAL_FAILURE(ExpectAt24Bits(
+      image, {{0, 0, 0xFFFFFF}, {3, 0, 0x000000}, {9, 1, 0x000000}, {8, 1, 0xFFFFFF}}));
 }
 
 TEST(DepthUpTo, OneBitWithoutPaletteReadsZeroAsBlack) {
   RasterImage image;
   newdib(&image, 9, 1, 1, nullptr, 0);
   setpixel(image, 8, 0, 1);
-  ASSERT_TRUE(DepthUpTo(24, image));
-  EXPECT_EQ(Rgb(image, 0, 0), 0x000000u);
-  EXPECT_EQ(Rgb(image, 8, 0), 0xFFFFFFu);
-  deldib(&image);
+  ASSERT_NO_FATAL_FAILURE(ExpectAt24Bits(image, {{0, 0, 0x000000}, {8, 0, 0xFFFFFF}}));
 }
 
 TEST(DepthUpTo, FourBitOddWidthTakesLastPixelFromHighNibble) {
@@ -93,28 +98,19 @@ TEST(DepthUpTo, EightBitGreyAndSixteenThirtyTwoBit) {
   RasterImage eight;
   newdib(&eight, 3, 2, 8, info.data(), 256);
   setpixel(eight, 2, 1, 77);
-  ASSERT_TRUE(DepthUpTo(24, eight));
-  EXPECT_EQ(Rgb(eight, 2, 1), 77u * 0x010101);
-  EXPECT_EQ(Rgb(eight, 0, 0), 0u);
-  deldib(&eight);
+  ASSERT_NO_FATAL_FAILURE(ExpectAt24Bits(eight, {{2, 1, 77u * 0x010101}, {0, 0, 0}}));
 
   RasterImage thirtyTwo;
   newdib(&thirtyTwo, 3, 2, 32, nullptr, 0);
   uint8_t* p = DIBRow(thirtyTwo, 0) + 4;  // pixel (1, 1): blue, green, red, unused
   p[0] = 10, p[1] = 20, p[2] = 30, p[3] = 99;
-  ASSERT_TRUE(DepthUpTo(24, thirtyTwo));
-  EXPECT_EQ(DIBBitCount(thirtyTwo), 24);
-  EXPECT_EQ(Rgb(thirtyTwo, 1, 1), 0x1E140Au);
-  deldib(&thirtyTwo);
+  ASSERT_NO_FATAL_FAILURE(ExpectAt24Bits(thirtyTwo, {{1, 1, 0x1E140A}}));
 
   RasterImage sixteen;
   newdib(&sixteen, 2, 1, 16, nullptr, 0);
   DIBRow(sixteen, 0)[2] = 0xFF;  // pixel (1, 0) = 0x7FFF: white in 5-5-5
   DIBRow(sixteen, 0)[3] = 0x7F;
-  ASSERT_TRUE(DepthUpTo(24, sixteen));
-  EXPECT_EQ(Rgb(sixteen, 1, 0), 0xFFFFFFu);
-  EXPECT_EQ(Rgb(sixteen, 0, 0), 0u);
-  deldib(&sixteen);
+  ASSERT_NO_FATAL_FAILURE(ExpectAt24Bits(sixteen, {{1, 0, 0xFFFFFF}, {0, 0, 0}}));
 }
 
 TEST(DepthUpTo, EightBitRowsOfEveryWidthTakeThePaletteColours) {
