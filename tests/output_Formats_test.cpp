@@ -142,6 +142,11 @@ class XPath {
     xmlXPathFreeObject(result);
     return nodes;
   }
+  // The one node `expression` finds; null when it finds none or several.
+  xmlNode* One(const std::string& expression, xmlNode* from = nullptr) {
+    const std::vector<xmlNode*> nodes = Nodes(expression, from);
+    return nodes.size() == 1 ? nodes[0] : nullptr;
+  }
 
  private:
   xmlXPathContext* context_;
@@ -174,11 +179,11 @@ TEST_F(FormatsTest, HocrNestsPagesBlocksLinesAndWordsWithBoxesAndConfidence) {
   DocPtr doc = Parse(Write(OutputFormat::Hocr, {{page, nullptr, ""}}));
   ASSERT_TRUE(doc);
   XPath x(doc.get(), "h", kXhtml);
-  const auto pages = x.Nodes("/h:html/h:body/h:div[@class='ocr_page']");
-  ASSERT_EQ(pages.size(), 1u);
-  EXPECT_EQ(Attribute(pages[0], "title"),
+  xmlNode* onePage = x.One("/h:html/h:body/h:div[@class='ocr_page']");
+  ASSERT_TRUE(onePage);
+  EXPECT_EQ(Attribute(onePage, "title"),
             "image \"scan & <page>.png\"; bbox 0 0 800 600; ppageno 0");
-  EXPECT_EQ(x.Nodes("h:div[@class='ocr_carea']/h:p[@class='ocr_par']", pages[0]).size(), 2u);
+  EXPECT_EQ(x.Nodes("h:div[@class='ocr_carea']/h:p[@class='ocr_par']", onePage).size(), 2u);
   const auto lines = x.Nodes("//h:div[@class='ocr_carea']/h:p/h:span[@class='ocr_line']");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(Attribute(lines[0], "title"),
@@ -200,17 +205,17 @@ TEST_F(FormatsTest, AltoHasDescriptionLayoutAndStringsWithPositions) {
   DocPtr doc = Parse(Write(OutputFormat::Alto, {{page, nullptr, ""}}));
   ASSERT_TRUE(doc);
   XPath x(doc.get(), "a", kAlto);
-  const auto unit = x.Nodes("/a:alto/a:Description/a:MeasurementUnit");
-  ASSERT_EQ(unit.size(), 1u);
-  EXPECT_EQ(Content(unit[0]), "pixel");
-  const auto name = x.Nodes("/a:alto/a:Description/a:sourceImageInformation/a:fileName");
-  ASSERT_EQ(name.size(), 1u);
-  EXPECT_EQ(Content(name[0]), "scan & <page>.png");
-  const auto pages = x.Nodes("/a:alto/a:Layout/a:Page");
-  ASSERT_EQ(pages.size(), 1u);
-  EXPECT_EQ(Attribute(pages[0], "WIDTH"), "800");
-  EXPECT_EQ(Attribute(pages[0], "HEIGHT"), "600");
-  const auto blocks = x.Nodes("a:PrintSpace/a:TextBlock", pages[0]);
+  xmlNode* unit = x.One("/a:alto/a:Description/a:MeasurementUnit");
+  ASSERT_TRUE(unit);
+  EXPECT_EQ(Content(unit), "pixel");
+  xmlNode* name = x.One("/a:alto/a:Description/a:sourceImageInformation/a:fileName");
+  ASSERT_TRUE(name);
+  EXPECT_EQ(Content(name), "scan & <page>.png");
+  xmlNode* onePage = x.One("/a:alto/a:Layout/a:Page");
+  ASSERT_TRUE(onePage);
+  EXPECT_EQ(Attribute(onePage, "WIDTH"), "800");
+  EXPECT_EQ(Attribute(onePage, "HEIGHT"), "600");
+  const auto blocks = x.Nodes("a:PrintSpace/a:TextBlock", onePage);
   ASSERT_EQ(blocks.size(), 2u);
   EXPECT_EQ(Attribute(blocks[1], "VPOS"), std::to_string(page.blocks[1].box.top));
   EXPECT_EQ(x.Nodes("a:TextLine", blocks[0]).size(), 2u);
