@@ -74,7 +74,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QSlider* TrackBar1;
   QDoubleSpinBox* KoorFakEd;
   QCheckBox* OpenWordCheck;
-  QCheckBox* MarkWordsCheck;  // shows the doubtful words' colour
+  QCheckBox* MarkWordsCheck;     // shows the doubtful words' colour
   QComboBox* ReadingOrderCombo;  // "Reading order:" Automatic, page, columns
   QCheckBox* DictionaryCheck;    // "Settle doubtful characters with the word list"
   QPushButton* OpenPicsBtn;

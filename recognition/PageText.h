@@ -35,9 +35,9 @@ struct Alternative {
 };
 
 struct PageChar {
-  uint8_t code = 0;         // Windows-1252
-  PageBox box;              // the ink of the character
-  double confidence = 0.0;  // 0 ... 1: the match score of the character chosen
+  uint8_t code = 0;                       // Windows-1252
+  PageBox box;                            // the ink of the character
+  double confidence = 0.0;                // 0 ... 1: the match score of the character chosen
   std::vector<Alternative> alternatives;  // the next best readings, best first (may be empty)
 };
 
