@@ -1,6 +1,7 @@
 #include "output/Formats.h"
 
 #include <iostream>
+#include <iterator>
 
 #include "output/FormatWriters.h"
 #include "output/SaveFiles.h"
@@ -20,36 +21,29 @@ bool WriteOutputFile(const std::string& fileName, const std::string& content, st
 
 }  // namespace
 
+namespace {
+
+// Name and extension of each format, in the order of OutputFormat.
+struct FormatFacts {
+  const char* name;
+  const char* extension;
+};
+constexpr FormatFacts kFormats[] = {
+    {"text", ".txt"}, {"hocr", ".hocr"}, {"alto", ".xml"}, {"tsv", ".tsv"}, {"pdf", ".pdf"}};
+
+const FormatFacts& FactsOf(OutputFormat format) {
+  const size_t index = size_t(format);
+  return index < std::size(kFormats) ? kFormats[index] : kFormats[0];
+}
+
+}  // namespace
+
 const char* FormatExtension(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::Text:
-      return ".txt";
-    case OutputFormat::Hocr:
-      return ".hocr";
-    case OutputFormat::Alto:
-      return ".xml";
-    case OutputFormat::Tsv:
-      return ".tsv";
-    case OutputFormat::Pdf:
-      return ".pdf";
-  }
-  return ".txt";
+  return FactsOf(format).extension;
 }
 
 const char* FormatName(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::Text:
-      return "text";
-    case OutputFormat::Hocr:
-      return "hocr";
-    case OutputFormat::Alto:
-      return "alto";
-    case OutputFormat::Tsv:
-      return "tsv";
-    case OutputFormat::Pdf:
-      return "pdf";
-  }
-  return "text";
+  return FactsOf(format).name;
 }
 
 std::string TextDocument(const std::vector<DocumentPage>& pages) {
