@@ -17,6 +17,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// An output that a resumed batch may leave alone. An empty one is read again: outputs are
+// not flushed to the disk before their rename, so a crash of the machine may leave one
+// empty (a blank page's text costs little to read twice).
+bool IsFinishedOutput(const std::string& output) {
+  std::error_code noFile;
+  const auto size = fs::file_size(output, noFile);
+  return !noFile && size > 0;
+}
+
 struct BatchPicture {
   std::string name;    // as given
   std::string file;    // where it is read from (standard input waits in a temporary file)
@@ -139,8 +148,7 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
       fail(name, "its output " + picture.output + " is that of an earlier picture");
       continue;
     }
-    std::error_code noFile;
-    if (commandLine.skipExisting && fs::exists(picture.output, noFile)) {
+    if (commandLine.skipExisting && IsFinishedOutput(picture.output)) {
       progress.Done(name);
       continue;
     }

@@ -10,6 +10,7 @@
 
 #include "app/Batch.h"
 #include "app/CommandLine.h"
+#include "core/HugePageHeap.h"
 #include "gui/WindowModule.h"
 
 namespace {
@@ -68,7 +69,10 @@ int main(int argc, char** argv) {
     std::cout << VersionText();
     return 0;
   }
-  if (IsBatch(commandLine)) return RunBatch(commandLine, std::cerr);
-  if (commandLine.args.size() >= 2) return RunAutomatic(commandLine, std::cerr);
+  const bool batch = IsBatch(commandLine);
+  if (batch || commandLine.args.size() >= 2) {
+    BackTheHeapWithHugePages(size_t(256) << 20);
+    return batch ? RunBatch(commandLine, std::cerr) : RunAutomatic(commandLine, std::cerr);
+  }
   return RunWindow(argc, argv, commandLine);
 }

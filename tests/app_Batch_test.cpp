@@ -156,10 +156,13 @@ TEST_F(BatchTest, SkipExistingResumesAnInterruptedBatch) {
   WriteFile(dir + "/out/a.txt", "read earlier\n");
   // What an interrupted write leaves behind is not an output.
   WriteFile(dir + "/out/top.txt.Ab12Cd", "half");
-  programrun::Result batch = Quillon("--skip-existing --output-dir=out a.png top.png");
+  // Nor is an empty file, as a machine's crash may leave an output that was not flushed.
+  WriteFile(dir + "/out/bottom.txt", "");
+  programrun::Result batch = Quillon("--skip-existing --output-dir=out a.png top.png bottom.png");
   EXPECT_EQ(batch.status, 0) << batch.err;
   EXPECT_EQ(Output("a.txt"), "read earlier\n");
   EXPECT_EQ(Output("top.txt"), Single("top.png"));
+  EXPECT_EQ(Output("bottom.txt"), Single("bottom.png"));
   batch = Quillon("--output-dir=out a.png");
   EXPECT_EQ(batch.status, 0) << batch.err;
   EXPECT_EQ(Output("a.txt"), Single("a.png"));
