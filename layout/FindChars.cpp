@@ -174,26 +174,47 @@ int32_t MedianHeight(TDynaArray<PageObject>& objects) {
 
 // Objects whose width and height both reach kDrawingToLetterHeight times the height of
 // the page's letters leave `objects`: no glyph is that large beside the text of its page.
-// This comes after the line finding, which is left to see them: the picture exclusion
-// weighs the lines of a picture by the slant of all its objects. The log counts these
-// and the `drawings` that the search left out, when there are any.
-void SetDrawingsApart(TMainForm& form, int32_t drawings) {
+// Answers how many left.
+int32_t SetLargeObjectsApart(TMainForm& form) {
   const int64_t large = int64_t(kDrawingToLetterHeight) * MedianHeight(form.objects);
   std::vector<int32_t> keep;
   keep.reserve(size_t(form.objects.Count));
+  int32_t setApart = 0;
   for (int32_t i = 0; i < form.objects.Count; ++i) {
     PageObject* object = form.objects.At(i);
     const Box& b = object->box;
     if (large > 0 && b.Right - b.Left + 1 >= large && b.Bottom - b.Top + 1 >= large) {
       ReleasePageObject(*object);
-      ++drawings;
+      ++setApart;
       continue;
     }
     keep.push_back(i);
   }
-  if (drawings == 0) return;
-  ArrangeRecords(form.objects, keep);
-  form.Log("Drawings left out (not read as letters): " + std::to_string(drawings));
+  if (setApart > 0) ArrangeRecords(form.objects, keep);
+  return setApart;
+}
+
+// The line finding over the objects again, from the boxes as found: a large object pulls
+// the text beside it into its own line.
+void FindLinesAgain(TMainForm& form) {
+  for (int32_t i = 0; i < form.objects.Count; ++i) {
+    PageObject* object = form.objects.At(i);
+    object->box = object->unskewedBox;
+  }
+  form.ClearLines();
+  form.PaintBox1Paint();  // without the line boxes of the first pass
+  form.stepStartTicks = int32_t(GetTickCount());
+  form.findlinesoftext();
+}
+
+// Large objects are only told from letters once the line finding has run: it has to see
+// them, as the picture exclusion weighs the lines of a picture by the slant of all their
+// objects. The drawings that the search left out never reached it.
+void SetDrawingsApart(TMainForm& form, int32_t drawings) {
+  const int32_t large = SetLargeObjectsApart(form);
+  if (large == 0 && drawings == 0) return;
+  form.Log("Drawings left out (not read as letters): " + std::to_string(drawings + large));
+  if (large > 0) FindLinesAgain(form);
 }
 
 }  // namespace

@@ -213,6 +213,8 @@ TEST_F(DrawingSearch, ObjectFarLargerThanThePagesLettersIsLeftOutAfterTheLines) 
     EXPECT_NE(object.image.pixels, nullptr);
   }
   EXPECT_TRUE(Logged("Drawings left out (not read as letters): 1"));
+  // Grouped anew without the ring, which had taken the first letters into its line.
+  EXPECT_EQ(form.lines.Count, 1);
   // Without the ring the same letters make the same objects, and no drawing is logged.
   HeadlessWindow plainWindow;
   TMainForm plain{plainWindow, "/tmp/quillon", {}};
@@ -315,6 +317,17 @@ TEST_F(DrawingWithText, BrokenCircleBelowTheTextGivesNoLetters) {
   FillBox(page, 595, 400, 604, 1300, 255);  // broken into four quarter arcs
   FillBox(page, 200, 845, 1000, 854, 255);
   EXPECT_EQ(Read(page), SampleText());
+}
+
+TEST_F(DrawingWithText, ThickRingBesideTheTextGivesNoLettersAndTheTextItsLines) {
+  // Not thin for its size, but ten letters high and wide: it is told apart after the line
+  // finding, which had pulled the starts of the text lines into the ring's line.
+  RasterImage page = PageWithSample(2000, 900, 750, 250);
+  DrawRing(page, 350, 450, 300, 25);
+  EXPECT_EQ(Read(page), SampleText());
+  int32_t searches = 0;
+  for (const std::string& line : window.log) searches += line == "Search lines...";
+  EXPECT_EQ(searches, 2) << "the lines are found again without the ring";
 }
 
 TEST_F(DrawingWithText, TextInsideAFrameReads) {
