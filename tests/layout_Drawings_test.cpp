@@ -137,6 +137,16 @@ void CountingMaker(RasterImage* out, int32_t w, int32_t h, int32_t bits, const u
 struct DrawingSearch : ::testing::Test {
   HeadlessWindow window;
   TMainForm form{window, "/tmp/quillon", {}};
+  // A second form, for the same letters searched without the drawing.
+  HeadlessWindow plainWindow;
+  TMainForm plain{plainWindow, "/tmp/quillon", {}};
+
+  void SearchPlain(RasterImage letters) {
+    deldib(&plain.bwImage);
+    plain.bwImage = letters;
+    plain.searchArea = {0, 0, DIBWidth(letters) - 1, DIBHeight(letters) - 1};
+    plain.FindCharsBtnClick();
+  }
 
   // Searches `page` (taken over) and answers the bytes of the images the search made.
   int64_t Search(RasterImage page) {
@@ -216,14 +226,9 @@ TEST_F(DrawingSearch, ObjectFarLargerThanThePagesLettersIsLeftOutAfterTheLines) 
   // Grouped anew without the ring, which had taken the first letters into its line.
   EXPECT_EQ(form.lines.Count, 1);
   // Without the ring the same letters make the same objects, and no drawing is logged.
-  HeadlessWindow plainWindow;
-  TMainForm plain{plainWindow, "/tmp/quillon", {}};
   RasterImage letters = WhitePage(1000, 500);
   DrawLetters(letters, 500, 234, 12);
-  deldib(&plain.bwImage);
-  plain.bwImage = letters;
-  plain.searchArea = {0, 0, 999, 499};
-  plain.FindCharsBtnClick();
+  SearchPlain(letters);
   ASSERT_EQ(plain.objects.Count, 12);
   for (const std::string& line : plainWindow.log)
     EXPECT_EQ(line.find("Drawings"), std::string::npos);
@@ -234,14 +239,9 @@ TEST_F(DrawingSearch, ObjectsInsideAFrameKeepTheirBoxesAndImages) {
   DrawFrame(framed, 20, 20, 679, 279, 3);
   DrawLetters(framed, 100, 120, 10);
   Search(framed);
-  HeadlessWindow plainWindow;
-  TMainForm plain{plainWindow, "/tmp/quillon", {}};
   RasterImage letters = WhitePage(700, 300);
   DrawLetters(letters, 100, 120, 10);
-  deldib(&plain.bwImage);
-  plain.bwImage = letters;
-  plain.searchArea = {0, 0, 699, 299};
-  plain.FindCharsBtnClick();
+  SearchPlain(letters);
   ASSERT_EQ(form.objects.Count, 10);
   ASSERT_EQ(plain.objects.Count, 10);
   for (int32_t i = 0; i < 10; ++i) {
