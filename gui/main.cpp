@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   }
   const bool batch = IsBatch(commandLine);
   if (batch || commandLine.args.size() >= 2) {
-    if (!std::getenv("Q_NOHUGE")) BackTheHeapWithHugePages(size_t(256) << 20);
+    BackTheHeapWithHugePages(size_t(256) << 20);
     return batch ? RunBatch(commandLine, std::cerr) : RunAutomatic(commandLine, std::cerr);
   }
   return RunWindow(argc, argv, commandLine);
