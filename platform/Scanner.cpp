@@ -40,7 +40,8 @@ bool Bind(void* library, const char* name, Function* function) {
 // The library with every function bound, or null when it is missing or incomplete.
 const SaneLibrary* LoadSane() {
   static const SaneLibrary* const loaded = []() -> const SaneLibrary* {
-    void* library = dlopen("libsane.so.1", RTLD_NOW | RTLD_LOCAL);
+    // Global, as if linked: the backends SANE loads in turn expect its symbols there.
+    void* library = dlopen("libsane.so.1", RTLD_NOW | RTLD_GLOBAL);
     if (!library) return nullptr;
     static SaneLibrary sane;
     const bool complete =
