@@ -116,7 +116,7 @@ bool ReplacePlainFile(const std::string& path, const struct stat* existing,
     *error = Failure(path, std::strerror(code));
     return false;
   }
-  SyncFolder(folder);
+  if (existing) SyncFolder(folder);  // a new file was not flushed either (see above)
   return true;
 }
 
