@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -241,8 +242,13 @@ class TMainForm {
   bool wordListLoaded = false;
 
   // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
-  void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the word list
-  std::string PageTextForOutput();  // pageText as text in the reading order set
+  // Loads the word list and makes its lookup on another thread while the page is read; the
+  // next step that consults the list waits for it. Nothing else may touch the list meanwhile.
+  void LoadWordLookupMeanwhile();
+  void AwaitWordLookup();                   // the load started meanwhile, if any, finished
+  std::future<std::string> wordLookupLoad;  // its outcome: a problem for the log, or ""
+  void SettleDoubtfulCharacters();          // pageText's doubtful characters, by the word list
+  std::string PageTextForOutput();          // pageText as text in the reading order set
   const WordLookup& CurrentWordLookup();
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----

@@ -37,6 +37,8 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
                       RecognisedDocument* document, std::string* error) {
   form.KeepTemplateSet();  // rendered once for all pages (a batch has done so already)
+  // The word list loads while the first page is decoded.
+  if (form.settings.Extended() && form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
     if (onPage) onPage(page, form.pageCount);
     const size_t messages = window.messages.size();
