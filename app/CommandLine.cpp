@@ -98,6 +98,7 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   window.messageSink = &err;
   TMainForm form(window, commandLine.programFile, commandLine.args);
   form.settings = commandLine.settings;
+  form.pageUnseen = true;
   form.FormCreate();
   // A picture that cannot be opened ends the run: recognising the blank start-up page
   // instead would report success with an empty text.

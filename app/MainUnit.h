@@ -109,6 +109,7 @@ class TMainForm {
   uint32_t dragging = 0;            // 1 while a mouse button is held on the page view
   std::array<bool, 4> dragEdges{};  // left, right, top, bottom
   bool formShown = false;           // the window has been shown once (FormShow)
+  bool pageUnseen = false;          // no window shows the page (command line, batch)
 
   Settings settings;
   WindowInterface& window;

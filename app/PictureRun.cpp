@@ -36,7 +36,8 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       OutputFormat format,
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
                       RecognisedDocument* document, std::string* error) {
-  form.KeepTemplateSet();  // rendered once for all pages (a batch has done so already)
+  // The classic templates, rendered once for all pages (a batch has done so already).
+  if (!form.settings.Extended()) form.KeepTemplateSet();
   // The word list loads while the first page is decoded.
   if (form.settings.Extended() && form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
