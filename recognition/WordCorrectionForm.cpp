@@ -1,5 +1,6 @@
 // The word list applied to the extended recogniser's page result, and the page result as
 // the output field's text in the reading order set.
+#include <cstring>
 #include <string>
 
 #include "app/MainUnit.h"
@@ -9,6 +10,10 @@ namespace {
 
 void MakeLookup(const TDynaArray<char*>& list, WordLookup* lookup, int32_t* source) {
   *lookup = WordLookup();
+  // Room made at once: a growing copy of a list this long would touch twice its memory.
+  size_t bytes = 0;
+  for (int32_t i = 0; i < list.Count; ++i) bytes += std::strlen(*list.At(i));
+  lookup->Reserve(size_t(list.Count), bytes);
   for (int32_t i = 0; i < list.Count; ++i) lookup->Add(*list.At(i));
   lookup->Build();
   *source = list.Count;
