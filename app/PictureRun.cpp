@@ -44,7 +44,9 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
     if (onPage) onPage(page, form.pageCount);
     const size_t messages = window.messages.size();
     // A page that cannot be opened ends the picture: recognising the page before it
-    // again would report success with a wrong text.
+    // again would report success with a wrong text. So the page before, read already,
+    // gives its memory up before the next is decoded: two pages never take it at once.
+    if (page > 0) deldib(&form.picture);
     const bool opened = page == 0 ? form.OpenPic(picture) : form.OpenPicPage(picture, page);
     if (!opened) {
       *error = window.messages.size() > messages ? window.messages.back().text
