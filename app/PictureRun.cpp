@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <new>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
+#include "recognition/GlyphClassifier.h"
 
 namespace {
 
@@ -38,8 +40,12 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       RecognisedDocument* document, std::string* error) {
   // The classic templates, rendered once for all pages (a batch has done so already).
   if (!form.settings.Extended()) form.KeepTemplateSet();
-  // The word list loads while the first page is decoded.
-  if (form.settings.Extended() && form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
+  // The word list loads and the template faces open while the first page is decoded.
+  std::future<void> faces;
+  if (form.settings.Extended()) {
+    if (form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
+    faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
+  }
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
     if (onPage) onPage(page, form.pageCount);
     const size_t messages = window.messages.size();
