@@ -5,6 +5,7 @@
 #include "app/HeadlessWindow.h"
 #include "app/Options.h"
 #include "app/OutputGuard.h"
+#include "app/PageReadAhead.h"
 #include "app/PictureRun.h"
 
 namespace {
@@ -92,16 +93,7 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
     err << "quillon: " << refusal << std::endl;
     return 1;
   }
-  HeadlessWindow window;
-  window.drawsPageView = false;  // nothing shows it
-  if (commandLine.log) window.logSink = &err;
-  window.messageSink = &err;
-  TMainForm form(window, commandLine.programFile, commandLine.args);
-  form.settings = commandLine.settings;
-  form.pageUnseen = true;
-  form.FormCreate();
-  // A picture that cannot be opened ends the run: recognising the blank start-up page
-  // instead would report success with an empty text.
+  // A picture from standard input is kept in a file first, so that it can be read ahead.
   std::string picture = commandLine.args[0], error;
   StdinPicture stdinPicture;
   if (picture == "-") {
@@ -111,7 +103,21 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
     }
     picture = stdinPicture.FileName();
   }
-  // The page's message box has already told why it could not be opened.
+  // The first page is read while the form prepares its fonts and templates.
+  PageReadAhead firstPage;
+  firstPage.Start(picture, 0, int64_t(commandLine.settings.maxMegapixels) * 1000000);
+  HeadlessWindow window;
+  window.drawsPageView = false;  // nothing shows it
+  if (commandLine.log) window.logSink = &err;
+  window.messageSink = &err;
+  TMainForm form(window, commandLine.programFile, commandLine.args);
+  form.settings = commandLine.settings;
+  form.pageUnseen = true;
+  form.pageReadAhead = &firstPage;
+  form.FormCreate();
+  // A picture that cannot be opened ends the run: recognising the blank start-up page
+  // instead would report success with an empty text. The page's message box has already
+  // told why it could not be opened.
   RecognisedDocument document;
   if (!RecognisePicture(form, window, picture, commandLine.format, nullptr, &document, &error))
     return 1;

@@ -4,6 +4,7 @@
 
 #include "app/DepthUp.h"
 #include "app/MainUnit.h"
+#include "app/PageReadAhead.h"
 #include "app/PictureFiles.h"
 #include "core/RasterPages.h"
 #include "platform/Scanner.h"
@@ -55,7 +56,9 @@ bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
   const std::string title = "Error while opening " + name + "!";
   const int32_t pages = pageCount;  // another page of the same file: the count stays
   RasterImage img = EmptyImage();
-  OpenDibPage(&img, name.c_str(), page, int64_t(settings.maxMegapixels) * 1000000, true);
+  const int64_t maxPixels = int64_t(settings.maxMegapixels) * 1000000;
+  if (!pageReadAhead || !pageReadAhead->Take(name, page, maxPixels, &img))
+    OpenDibPage(&img, name.c_str(), page, maxPixels, true);
   if (!img.pixels) {
     window.MessageBox(DIBErrorText(img), title, MessageIcon::Error, MessageButtons::Ok);
     deldib(&img);

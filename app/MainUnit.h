@@ -23,6 +23,7 @@
 #include "recognition/WordList.h"
 
 class GlyphClassifier;
+class PageReadAhead;
 class PlatformFont;
 class SoftwareCanvas;
 struct TemplateSet;
@@ -156,6 +157,9 @@ class TMainForm {
   // counts them; OpenPicPage opens another page of the same file. A scanned, rotated or
   // single-page picture has one page.
   bool OpenPicPage(const std::string& name, int32_t page);
+  // A page that the command line has begun to read on another thread; OpenPicPage takes
+  // it instead of reading the file again. Null in the window.
+  PageReadAhead* pageReadAhead = nullptr;
   void PrevPageBtnClick();
   void NextPageBtnClick();
   std::string PageCaption() const;  // "Page 2 of 3"; empty for a single page

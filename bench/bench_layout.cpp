@@ -2,6 +2,9 @@
 //   object search (FindCharsBtnClick up to the line finding)   (target < 60 ms)
 //   whole FindCharsBtnClick with the line finding               (target < 150 ms)
 //   a synthetic page of 20 000 small objects, found and lined   (target < 2 s)
+//   a page that is one drawing, a spiral broken into nested arcs: the images the search
+//   makes (target: its map alone, a byte a pixel; the cut-outs of the arcs would cost
+//   three bytes for every pixel of their boxes, many pages in all)
 // Also reports the correction angle of every page and, on the picture page, the lines
 // the picture exclusion removes at slider positions 0, 5 and 10.
 // Usage: bench_layout [CASES_DIR]
@@ -10,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -110,6 +114,27 @@ void DrawSyntheticPage(RasterImage* page) {
     }
 }
 
+// A4 page with a spiral of 30 turns, 4 pixels wide, broken every half turn.
+void DrawBrokenSpiral(RasterImage* page) {
+  newdib(page, 2480, 3508, 24, nullptr, 0);
+  std::memset(page->pixels, 255, size_t(page->stride) * 3508);
+  const double radius = 1160, total = 30 * 2 * 3.14159265358979;
+  const int steps = int(total * radius);
+  for (int i = 0; i <= steps; ++i) {
+    const double angle = total * i / steps, r = radius * i / steps;
+    if (std::fmod(angle, 3.14159265358979) < 0.05) continue;
+    const int32_t x = int32_t(1240 + r * std::cos(angle)), y = int32_t(1754 + r * std::sin(angle));
+    for (int32_t dy = -2; dy < 2; ++dy) std::memset(DIBPixel24(*page, x - 2, y + dy), 0, 12);
+  }
+}
+
+int64_t gImageBytes = 0;
+void CountingMaker(RasterImage* out, int32_t w, int32_t h, int32_t bits, const uint8_t* colors,
+                   int32_t colorCount) {
+  newdib(out, w, h, bits, colors, colorCount);
+  if (out->pixels) gImageBytes += int64_t(out->stride) * h;
+}
+
 struct LineBox {
   int32_t left, top, right, bottom, objects;
   bool operator==(const LineBox& o) const {
@@ -169,6 +194,20 @@ int main(int argc, char** argv) {
         "%.1f ms wall / %.1f cpu (target < 2000); %s\n",
         form.objects.Count, form.lines.Count, t.search, t.searchCpu, t.total, t.totalCpu,
         window.Find("Correction angle:").c_str());
+  }
+
+  {
+    TimedWindow window;
+    TMainForm form(window, argv[0], {});
+    DrawBrokenSpiral(&form.bwImage);
+    form.searchArea = {0, 0, 2479, 3507};
+    form.objectImageMaker = CountingMaker;
+    const Timing t = TimeSearch(form, window, 1);
+    std::printf(
+        "drawing page: %d objects, %s; search %.1f ms wall, whole step %.1f ms wall; images "
+        "made %.1f MB (target: the map, %.1f MB)\n",
+        form.objects.Count, window.Find("Drawings left out").c_str(), t.search, t.total,
+        double(gImageBytes) / 1e6, 2480.0 * 3508 / 1e6);
   }
 
   // Which lines the picture exclusion takes out, at both ends of the slider and between.

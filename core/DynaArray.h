@@ -131,7 +131,9 @@ class TDynaArray {
     if (storage_ && wanted == capacity_) return;
     uint8_t* block = static_cast<uint8_t*>(std::malloc(size_t(wanted)));
     if (!block) throw std::bad_alloc();
-    if (storage_ && newCount > 1) std::memcpy(block, storage_, size_t(capacity_));
+    // Only the records in use move: the rest of a chunk was never written, and copying it
+    // would make the system hand out every page of the new block at once.
+    if (storage_ && Count > 0) std::memcpy(block, storage_, size_t(Count) * size_t(recordSize_));
     std::free(storage_);
     storage_ = block;
     capacity_ = wanted;

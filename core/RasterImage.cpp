@@ -24,11 +24,11 @@ uint8_t* AllocatePixels(size_t bytes, uint32_t* mappedLength) {
   if (bytes < kMappedPixelBytes) return static_cast<uint8_t*>(std::calloc(bytes, 1));
   // Big images are written whole, row after row: a 2 MiB page takes one fault where 4 KiB
   // pages take 512. The block starts on a 2 MiB boundary (mapped with room to spare, the
-  // spare unmapped again), so only its last part can fall back to small pages. The huge
-  // pages are only a hint; without them nothing changes.
+  // spare unmapped again) and ends on one, so that all of it can take huge pages: the
+  // unused end costs less than the faults of small pages would. The huge pages are only
+  // a hint; without them nothing changes.
   constexpr size_t kHugePage = size_t(2) << 20;
-  const size_t page = size_t(sysconf(_SC_PAGESIZE));
-  const size_t length = (bytes + page - 1) / page * page;
+  const size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* area =
       mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (area == MAP_FAILED) return nullptr;

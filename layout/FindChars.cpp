@@ -1,7 +1,9 @@
 // Object search (FindCharsBtnClick): finds the 4-connected ink objects of the search area
 // of the black/white page, keeps those that reach the minimal size, takes round dots
-// aside into `dots`, drops hair-thin specks and hands the rest to the line finding.
+// aside into `dots`, drops hair-thin specks and drawings and hands the rest to the line
+// finding.
 // ClearChars releases the objects and dots of the last search.
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -15,6 +17,8 @@ namespace {
 
 constexpr const char* kNoMemoryMessage = "Error: Not enough memory for this function!!!";
 constexpr int32_t kObjectListChunk = 10000;
+// An object this many times as wide and as high as the page's letters is a drawing.
+constexpr int32_t kDrawingToLetterHeight = 10;
 
 // Milliseconds of a steady clock in 32 bits, as the timing lines of the log count them.
 uint32_t GetTickCount() {
@@ -60,8 +64,9 @@ void ClipSearchArea(Rect32& area, int32_t width, int32_t height) {
 }
 
 struct KeptObjects {
-  int32_t count = 0;
+  int32_t count = 0;  // drawings included, as the size test counts them
   int64_t heightSum = 0;
+  int32_t drawings = 0;  // left out at once, never cut out
 };
 
 // Appends the object `bounds` of the map to `objects` with its cut-out image.
@@ -101,17 +106,24 @@ KeptObjects CollectObjects(TMainForm& form, RasterImage& work) {
       const int32_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
       // Too small: the pixels keep their mark and are neither ink nor paper from now on.
       if (!(w >= minObjSize || h >= minObjSize)) continue;
-      KeepObject(form, work, bounds);
       ++kept.count;
       kept.heightSum += h;
+      // A drawing would only be read as a letter of garbage, and its cut-out would cost
+      // three bytes for every pixel of its box, which may be most of the page.
+      if (IsDrawing(bounds)) {
+        TakeObjectMarks(work, bounds);
+        ++kept.drawings;
+        continue;
+      }
+      KeepObject(form, work, bounds);
     }
   }
   return kept;
 }
 
-void LogObjectsFound(TMainForm& form) {
+void LogObjectsFound(TMainForm& form, const KeptObjects& kept) {
   const uint32_t now = GetTickCount();
-  form.Log("Objects found: " + std::to_string(form.objects.Count) + "; Time:" +
+  form.Log("Objects found: " + std::to_string(form.objects.Count + kept.drawings) + "; Time:" +
            std::to_string(TicksBetween(uint32_t(form.stepStartTicks), now)) + "msek....");
   form.stepStartTicks = int32_t(GetTickCount());
 }
@@ -144,6 +156,65 @@ void SetDotsAndSpecksAside(TMainForm& form, const KeptObjects& kept) {
     keep.push_back(i);
   }
   ArrangeRecords(form.objects, keep);
+}
+
+// The height of the page's letters: the median height of its objects (0 for none).
+int32_t MedianHeight(TDynaArray<PageObject>& objects) {
+  std::vector<int32_t> heights;
+  heights.reserve(size_t(objects.Count));
+  for (int32_t i = 0; i < objects.Count; ++i) {
+    const Box& b = objects.At(i)->box;
+    heights.push_back(b.Bottom - b.Top + 1);
+  }
+  if (heights.empty()) return 0;
+  auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
+  std::nth_element(heights.begin(), middle, heights.end());
+  return *middle;
+}
+
+// Objects whose width and height both reach kDrawingToLetterHeight times the height of
+// the page's letters leave `objects`: no glyph is that large beside the text of its page.
+// Answers how many left.
+int32_t SetLargeObjectsApart(TMainForm& form) {
+  const int64_t large = int64_t(kDrawingToLetterHeight) * MedianHeight(form.objects);
+  std::vector<int32_t> keep;
+  keep.reserve(size_t(form.objects.Count));
+  int32_t setApart = 0;
+  for (int32_t i = 0; i < form.objects.Count; ++i) {
+    PageObject* object = form.objects.At(i);
+    const Box& b = object->box;
+    if (large > 0 && b.Right - b.Left + 1 >= large && b.Bottom - b.Top + 1 >= large) {
+      ReleasePageObject(*object);
+      ++setApart;
+      continue;
+    }
+    keep.push_back(i);
+  }
+  if (setApart > 0) ArrangeRecords(form.objects, keep);
+  return setApart;
+}
+
+// The line finding over the objects again, from the boxes as found: a large object pulls
+// the text beside it into its own line.
+void FindLinesAgain(TMainForm& form) {
+  for (int32_t i = 0; i < form.objects.Count; ++i) {
+    PageObject* object = form.objects.At(i);
+    object->box = object->unskewedBox;
+  }
+  form.ClearLines();
+  form.PaintBox1Paint();  // without the line boxes of the first pass
+  form.stepStartTicks = int32_t(GetTickCount());
+  form.findlinesoftext();
+}
+
+// Large objects are only told from letters once the line finding has run: it has to see
+// them, as the picture exclusion weighs the lines of a picture by the slant of all their
+// objects. The drawings that the search left out never reached it.
+void SetDrawingsApart(TMainForm& form, int32_t drawings) {
+  const int32_t large = SetLargeObjectsApart(form);
+  if (large == 0 && drawings == 0) return;
+  form.Log("Drawings left out (not read as letters): " + std::to_string(drawings + large));
+  if (large > 0) FindLinesAgain(form);
 }
 
 }  // namespace
@@ -196,7 +267,7 @@ void TMainForm::FindCharsBtnClick() {
       ClipSearchArea(searchArea, DIBWidth(work), DIBHeight(work));
       kept = CollectObjects(*this, work);
     }
-    LogObjectsFound(*this);
+    LogObjectsFound(*this, kept);
     SetDotsAndSpecksAside(*this, kept);
   } catch (const std::bad_alloc&) {
     // No half result: the map goes with workOwner, the page itself was not touched.
@@ -210,6 +281,7 @@ void TMainForm::FindCharsBtnClick() {
   stepStartTicks = int32_t(GetTickCount());
   try {
     findlinesoftext();
+    SetDrawingsApart(*this, kept.drawings);
   } catch (const std::bad_alloc&) {
     ClearChars();
     ClearLines();

@@ -91,6 +91,11 @@ void FillObject(RasterImage& map, int32_t x, int32_t y, FillBounds& bounds,
     bounds.maxX = std::max(bounds.maxX, right);
     bounds.minY = std::min(bounds.minY, seed.y);
     bounds.maxY = std::max(bounds.maxY, seed.y);
+    bounds.ink += right - left + 1;
+    ++bounds.rowRuns;
+    // A pixel starts a vertical run unless the pixel above it is ink; ink that touches
+    // this object belongs to it, so anything but paper (or taken ink) above counts.
+    int64_t inkAbove = 0;
     for (int32_t ny : {seed.y + 1, seed.y - 1}) {
       if (ny < 0 || ny >= height) continue;
       const uint8_t* next = PageRow(map, height, ny);
@@ -99,8 +104,26 @@ void FillObject(RasterImage& map, int32_t x, int32_t y, FillBounds& bounds,
         const bool ink = next[c] == kInkUnvisited;
         if (ink && !inRun) work.push_back({c, ny});
         inRun = ink;
+        if (ny < seed.y) inkAbove += next[c] != kPaperOrTaken;
       }
     }
+    bounds.columnRuns += right - left + 1 - inkAbove;
+  }
+}
+
+bool IsDrawing(const FillBounds& bounds) {
+  const int64_t w = bounds.maxX - bounds.minX + 1, h = bounds.maxY - bounds.minY + 1;
+  if (w < kDrawingMinSide || h < kDrawingMinSide) return false;
+  // size > ratio * ink / runs, without the division.
+  return std::max(w, h) * (bounds.rowRuns + bounds.columnRuns) > kDrawingStrokeRatio * bounds.ink;
+}
+
+void TakeObjectMarks(RasterImage& map, const FillBounds& bounds) {
+  const int32_t mapHeight = DIBHeight(map);
+  for (int32_t y = bounds.minY; y <= bounds.maxY; ++y) {
+    uint8_t* mark = PageRow(map, mapHeight, y);
+    for (int32_t x = bounds.minX; x <= bounds.maxX; ++x)
+      if (mark[x] == kInkVisited) mark[x] = kPaperOrTaken;
   }
 }
 

@@ -34,9 +34,13 @@ RasterImage DuplicateImage(const RasterImage& source, ImageMaker make = newdib);
 // everywhere else. A page without pixels, or a failed allocation, gives null `pixels`.
 RasterImage MakeSearchMap(const RasterImage& page, ImageMaker make = newdib);
 
-// Bounding box accumulators of one object, page coordinates, inclusive.
+// What the fill gathers of one object: its bounding box (page coordinates, inclusive) and
+// counts of its ink from which the width of its strokes can be told.
 struct FillBounds {
   int32_t minX, minY, maxX, maxY;
+  int64_t ink = 0;         // pixels
+  int64_t rowRuns = 0;     // horizontal runs of ink (the spans)
+  int64_t columnRuns = 0;  // vertical runs of ink
 };
 
 // One pending span seed of the fill.
@@ -54,12 +58,27 @@ struct SpanListener {
 
 // Marks the 4-connected component of unvisited ink of the search map `map` (kInkUnvisited
 // bytes) that contains page pixel (x, y), y counted from the top: each of its bytes becomes
-// kInkVisited and `bounds` is widened to include it. The page edges bound the fill, nothing
-// else. `work` is the explicit work list (its contents are discarded; passing the same
-// vector again avoids reallocations), so a page-sized object needs no call-stack depth.
-// When (x, y) is not ink, nothing is marked. `listener` may be null.
+// kInkVisited, `bounds` is widened to include it and its counts grow. The page edges bound the
+// fill, nothing else. `work` is the explicit work list (its contents are discarded; passing the
+// same vector again avoids reallocations), so a page-sized object needs no call-stack depth. When
+// (x, y) is not ink, nothing is marked. `listener` may be null.
 void FillObject(RasterImage& map, int32_t x, int32_t y, FillBounds& bounds,
                 std::vector<FillSeed>& work, SpanListener* listener);
+
+// A drawing rather than a glyph: both sides of the box at least kDrawingMinSide pixels and
+// the larger side more than kDrawingStrokeRatio times the mean width of its strokes
+// (ink / (rowRuns + columnRuns), which sits between 0.7 and 1 times the true width). The
+// letters of any text face have strokes of a tenth to a twenty-fifth of their size; the
+// lines of a spiral, a chart, a frame or a large circle are far thinner than that, and the
+// 17 x 17 sampling of the classification could not see them anyway.
+constexpr int32_t kDrawingMinSide = 64;
+constexpr int32_t kDrawingStrokeRatio = 40;
+bool IsDrawing(const FillBounds& bounds);
+
+// Takes the object whose box is `bounds` out of the search map without cutting out its
+// image: the map bytes holding kInkVisited within the box become kPaperOrTaken, exactly
+// as CutOutObject leaves them.
+void TakeObjectMarks(RasterImage& map, const FillBounds& bounds);
 
 // Cuts the object whose box is `bounds` out of the search map: a new 24-bit image of the
 // box's size whose pixels are black where the map holds kInkVisited and white elsewhere;

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "output/FormatModule.h"
 #include "output/FormatWriters.h"
 #include "output/SaveFiles.h"
 
@@ -59,21 +60,26 @@ bool WriteDocument(OutputFormat format, const std::vector<DocumentPage>& pages,
                    const std::string& fileName, const std::string& pictureName,
                    std::string* error) {
   std::string content;
+  const FormatModuleWriters* module = nullptr;
+  if (format == OutputFormat::Hocr || format == OutputFormat::Alto || format == OutputFormat::Pdf) {
+    module = LoadFormatWriters(error);
+    if (!module) return false;
+  }
   switch (format) {
     case OutputFormat::Text:
       content = TextDocument(pages);
       break;
     case OutputFormat::Hocr:
-      content = HocrDocument(pages, pictureName);
+      content = module->hocr(pages, pictureName);
       break;
     case OutputFormat::Alto:
-      content = AltoDocument(pages, pictureName);
+      content = module->alto(pages, pictureName);
       break;
     case OutputFormat::Tsv:
       content = TsvDocument(pages);
       break;
     case OutputFormat::Pdf:
-      if (!PdfDocument(pages, &content, error)) return false;
+      if (!module->pdf(pages, &content, error)) return false;
       break;
   }
   return WriteOutputFile(fileName, content, error);

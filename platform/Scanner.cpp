@@ -2,6 +2,7 @@
 // of scanned pages by number, and the worker thread of a scan.
 #include "platform/Scanner.h"
 
+#include <dlfcn.h>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
@@ -12,6 +13,56 @@
 #include <system_error>
 
 namespace {
+
+// SANE's library is loaded when the user first scans: it brings the USB and device
+// libraries with it, which a recognition from the command line would load for nothing.
+struct SaneLibrary {
+  decltype(&::sane_init) init = nullptr;
+  decltype(&::sane_exit) exit = nullptr;
+  decltype(&::sane_get_devices) get_devices = nullptr;
+  decltype(&::sane_open) open = nullptr;
+  decltype(&::sane_close) close = nullptr;
+  decltype(&::sane_get_option_descriptor) get_option_descriptor = nullptr;
+  decltype(&::sane_control_option) control_option = nullptr;
+  decltype(&::sane_get_parameters) get_parameters = nullptr;
+  decltype(&::sane_start) start = nullptr;
+  decltype(&::sane_read) read = nullptr;
+  decltype(&::sane_cancel) cancel = nullptr;
+  decltype(&::sane_strstatus) strstatus = nullptr;
+};
+
+template <typename Function>
+bool Bind(void* library, const char* name, Function* function) {
+  *function = reinterpret_cast<Function>(dlsym(library, name));
+  return *function != nullptr;
+}
+
+// The library with every function bound, or null when it is missing or incomplete.
+const SaneLibrary* LoadSane() {
+  static const SaneLibrary* const loaded = []() -> const SaneLibrary* {
+    // Global, as if linked: the backends SANE loads in turn expect its symbols there.
+    void* library = dlopen("libsane.so.1", RTLD_NOW | RTLD_GLOBAL);
+    if (!library) return nullptr;
+    static SaneLibrary sane;
+    const bool complete =
+        Bind(library, "sane_init", &sane.init) && Bind(library, "sane_exit", &sane.exit) &&
+        Bind(library, "sane_get_devices", &sane.get_devices) &&
+        Bind(library, "sane_open", &sane.open) && Bind(library, "sane_close", &sane.close) &&
+        Bind(library, "sane_get_option_descriptor", &sane.get_option_descriptor) &&
+        Bind(library, "sane_control_option", &sane.control_option) &&
+        Bind(library, "sane_get_parameters", &sane.get_parameters) &&
+        Bind(library, "sane_start", &sane.start) && Bind(library, "sane_read", &sane.read) &&
+        Bind(library, "sane_cancel", &sane.cancel) &&
+        Bind(library, "sane_strstatus", &sane.strstatus);
+    return complete ? &sane : nullptr;
+  }();
+  return loaded;
+}
+
+// Only called inside a session, which has loaded the library.
+const SaneLibrary& Sane() {
+  return *LoadSane();
+}
 
 // SANE keeps process-wide state between sane_init and sane_exit: one session at a time.
 std::mutex& SaneMutex() {
@@ -37,9 +88,13 @@ constexpr int32_t kScanResolution = 300;  // dpi asked of the device; the pages 
 
 class SaneSession {
  public:
-  SaneSession() { status = sane_init(nullptr, nullptr); }
+  SaneSession() : status(LoadSane() ? Sane().init(nullptr, nullptr) : SANE_STATUS_UNSUPPORTED) {}
   ~SaneSession() {
-    if (status == SANE_STATUS_GOOD) sane_exit();
+    if (status == SANE_STATUS_GOOD) Sane().exit();
+  }
+  // Why the session could not start.
+  std::string Problem() const {
+    return LoadSane() ? Sane().strstatus(status) : "the SANE library (libsane.so.1) is missing";
   }
   SaneSession(const SaneSession&) = delete;
   SaneSession& operator=(const SaneSession&) = delete;
@@ -52,9 +107,9 @@ std::string Text(const char* s) {
 
 bool ReadDevices(std::vector<ScannerDevice>* devices, std::string* error) {
   const SANE_Device** list = nullptr;
-  const SANE_Status st = sane_get_devices(&list, SANE_FALSE);
+  const SANE_Status st = Sane().get_devices(&list, SANE_FALSE);
   if (st != SANE_STATUS_GOOD) {
-    *error = std::string("The scanners cannot be listed: ") + sane_strstatus(st);
+    *error = std::string("The scanners cannot be listed: ") + Sane().strstatus(st);
     return false;
   }
   devices->clear();
@@ -67,7 +122,7 @@ bool ReadDevices(std::vector<ScannerDevice>* devices, std::string* error) {
 // Best effort: a device that refuses an option scans with its own setting.
 void SetOptions(SANE_Handle handle) {
   for (SANE_Int i = 1;; ++i) {
-    const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
+    const SANE_Option_Descriptor* d = Sane().get_option_descriptor(handle, i);
     if (!d) break;
     if (!d->name || !SANE_OPTION_IS_SETTABLE(d->cap) || !SANE_OPTION_IS_ACTIVE(d->cap)) continue;
     if (std::strcmp(d->name, SANE_NAME_SCAN_MODE) == 0 && d->type == SANE_TYPE_STRING &&
@@ -76,7 +131,7 @@ void SetOptions(SANE_Handle handle) {
         if (std::strcmp(*s, SANE_VALUE_SCAN_MODE_GRAY) == 0) {
           std::vector<char> value(size_t(std::max<SANE_Int>(d->size, 8)), 0);
           std::strncpy(value.data(), *s, value.size() - 1);
-          sane_control_option(handle, i, SANE_ACTION_SET_VALUE, value.data(), nullptr);
+          Sane().control_option(handle, i, SANE_ACTION_SET_VALUE, value.data(), nullptr);
           break;
         }
     } else if (std::strcmp(d->name, SANE_NAME_SCAN_RESOLUTION) == 0 &&
@@ -95,7 +150,7 @@ void SetOptions(SANE_Handle handle) {
           if (std::abs(toDpi(list[k]) - kScanResolution) < std::abs(toDpi(value) - kScanResolution))
             value = list[k];
       }
-      sane_control_option(handle, i, SANE_ACTION_SET_VALUE, &value, nullptr);
+      Sane().control_option(handle, i, SANE_ACTION_SET_VALUE, &value, nullptr);
     }
   }
 }
@@ -177,15 +232,15 @@ bool StoreFrame(const SANE_Parameters& p, const std::vector<uint8_t>& data, int3
 
 bool ScanFrames(SANE_Handle handle, RasterImage* image, std::string* error) {
   for (;;) {
-    SANE_Status st = sane_start(handle);
+    SANE_Status st = Sane().start(handle);
     if (st != SANE_STATUS_GOOD) {
-      *error = std::string("The scan could not start: ") + sane_strstatus(st);
+      *error = std::string("The scan could not start: ") + Sane().strstatus(st);
       return false;
     }
     SANE_Parameters p;
-    st = sane_get_parameters(handle, &p);
+    st = Sane().get_parameters(handle, &p);
     if (st != SANE_STATUS_GOOD) {
-      *error = std::string("The scanner gives no picture size: ") + sane_strstatus(st);
+      *error = std::string("The scanner gives no picture size: ") + Sane().strstatus(st);
       return false;
     }
     const bool formatOk = p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB ||
@@ -210,10 +265,10 @@ bool ScanFrames(SANE_Handle handle, RasterImage* image, std::string* error) {
     std::vector<uint8_t> chunk(64 * 1024);
     for (;;) {
       SANE_Int got = 0;
-      st = sane_read(handle, chunk.data(), SANE_Int(chunk.size()), &got);
+      st = Sane().read(handle, chunk.data(), SANE_Int(chunk.size()), &got);
       if (st == SANE_STATUS_EOF) break;
       if (st != SANE_STATUS_GOOD) {
-        *error = std::string("The scan failed: ") + sane_strstatus(st);
+        *error = std::string("The scan failed: ") + Sane().strstatus(st);
         return false;
       }
       const int64_t room = limit - int64_t(data.size());
@@ -244,8 +299,7 @@ bool ScannerListDevices(std::vector<ScannerDevice>* devices, std::string* error)
   }
   SaneSession session;
   if (session.status != SANE_STATUS_GOOD) {
-    *error =
-        std::string("The scanner access (SANE) cannot start: ") + sane_strstatus(session.status);
+    *error = std::string("The scanner access (SANE) cannot start: ") + session.Problem();
     return false;
   }
   return ReadDevices(devices, error);
@@ -257,8 +311,8 @@ void ScannerAcquire(const std::string& deviceName, RasterImage* out) {
   SaneSession session;
   std::string error;
   if (session.status != SANE_STATUS_GOOD) {
-    DIBSetErrorText(*out, std::string("The scanner access (SANE) cannot start: ") +
-                              sane_strstatus(session.status));
+    DIBSetErrorText(*out,
+                    std::string("The scanner access (SANE) cannot start: ") + session.Problem());
     return;
   }
   std::string name = deviceName;
@@ -275,9 +329,9 @@ void ScannerAcquire(const std::string& deviceName, RasterImage* out) {
     name = devices.front().name;
   }
   SANE_Handle handle = nullptr;
-  const SANE_Status st = sane_open(name.c_str(), &handle);
+  const SANE_Status st = Sane().open(name.c_str(), &handle);
   if (st != SANE_STATUS_GOOD) {
-    DIBSetErrorText(*out, "The scanner \"" + name + "\" cannot be opened: " + sane_strstatus(st));
+    DIBSetErrorText(*out, "The scanner \"" + name + "\" cannot be opened: " + Sane().strstatus(st));
     return;
   }
   SetOptions(handle);
@@ -289,8 +343,8 @@ void ScannerAcquire(const std::string& deviceName, RasterImage* out) {
   } catch (const std::bad_alloc&) {
     error = "Not enough memory for the scanned picture.";
   }
-  sane_cancel(handle);
-  sane_close(handle);
+  Sane().cancel(handle);
+  Sane().close(handle);
   if (!ok) {
     deldib(&image);
     DIBSetErrorText(*out, error);

@@ -8,6 +8,7 @@
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
+#include "app/PageReadAhead.h"
 #include "tests/PlainTiff.h"
 #include "tests/TempDir.h"
 
@@ -86,3 +87,36 @@ TEST_F(PicturePagesTest, SinglePagesAndTurnedPagesHaveNoPageRow) {
 }
 
 }  // namespace
+
+// The command line reads the first page on another thread while the form prepares itself.
+TEST_F(PicturePagesTest, APageReadAheadIsTheOneOpenedAndOnlyThatOne) {
+  const std::string three = Tiff("three.tif", {100, 200, 300});
+  const int64_t limit = int64_t(form.settings.maxMegapixels) * 1000000;
+  {
+    PageReadAhead ahead;
+    ahead.Start(three, 1, limit);
+    form.pageReadAhead = &ahead;
+    ASSERT_TRUE(form.OpenPicPage(three, 1));  // taken: the same page
+    EXPECT_EQ(DIBWidth(form.picture), 200);
+    ASSERT_TRUE(form.OpenPicPage(three, 2));  // read as before
+    EXPECT_EQ(DIBWidth(form.picture), 300);
+  }
+  {
+    PageReadAhead ahead;
+    ahead.Start(three, 0, limit);
+    form.pageReadAhead = &ahead;
+    ASSERT_TRUE(form.OpenPicPage(three, 2));  // another page: the one read ahead is dropped
+    EXPECT_EQ(DIBWidth(form.picture), 300);
+  }
+  {
+    PageReadAhead ahead;  // a reading nobody takes is freed (the leak checker would say)
+    ahead.Start(three, 0, limit);
+  }
+  PageReadAhead failing;
+  failing.Start((dir / "missing.png").string(), 0, limit);
+  form.pageReadAhead = &failing;
+  EXPECT_FALSE(form.OpenPicPage((dir / "missing.png").string(), 0));
+  ASSERT_FALSE(window.messages.empty());  // the reading's own error is told
+  EXPECT_EQ(DIBWidth(form.picture), 300);
+  form.pageReadAhead = nullptr;
+}

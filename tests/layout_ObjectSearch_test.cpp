@@ -118,6 +118,19 @@ TEST(FillObject, MarksTheSameComponentAsAPixelFloodFill) {
     ASSERT_EQ(fast.minY, slow.minY);
     ASSERT_EQ(fast.maxX, slow.maxX);
     ASSERT_EQ(fast.maxY, slow.maxY);
+    // The counts against the pixels the reference fill visited, run by run.
+    int64_t ink = 0, rowRuns = 0, columnRuns = 0;
+    auto visited = [&rows](int32_t x, int32_t y) { return rows[size_t(y)][size_t(x)] == 'v'; };
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x) {
+        if (!visited(x, y)) continue;
+        ++ink;
+        rowRuns += x == 0 || !visited(x - 1, y);
+        columnRuns += y == 0 || !visited(x, y - 1);
+      }
+    ASSERT_EQ(fast.ink, ink) << "round " << round;
+    ASSERT_EQ(fast.rowRuns, rowRuns) << "round " << round;
+    ASSERT_EQ(fast.columnRuns, columnRuns) << "round " << round;
     deldib(&map);
     deldib(&page);
   }

@@ -35,16 +35,41 @@ TEST_F(InstallTest, TheInstalledTreeRunsFromAnyPrefix) {
         "share/man/man1/quillon.1", "share/applications/quillon.desktop",
         "share/icons/hicolor/scalable/apps/quillon.svg"})
     EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
-  bool module = false;
-  for (const auto& entry : fs::recursive_directory_iterator(prefix + "/lib"))
-    module = module || entry.path().filename() == "libquillon_window.so";
-  EXPECT_TRUE(module);
+  bool window = false, formats = false;
+  for (const auto& entry : fs::recursive_directory_iterator(prefix + "/lib")) {
+    window = window || entry.path().filename() == "libquillon_window.so";
+    formats = formats || entry.path().filename() == "libquillon_formats.so";
+  }
+  EXPECT_TRUE(window);
+  EXPECT_TRUE(formats);
 
   // The program reads the sample page from its new home, nothing of the build tree beside it.
   const programrun::Result run = programrun::Run(
       root, Quoted(prefix + "/bin/quillon") + " " + Quoted(QUILLON_SAMPLES "/sample.png") + " -");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, ReadFile(QUILLON_SAMPLES "/sample.txt"));
+  // The writers of hOCR, ALTO and PDF come from the installed tree's module.
+  const programrun::Result hocr =
+      programrun::Run(root, Quoted(prefix + "/bin/quillon") + " --format=hocr " +
+                                Quoted(QUILLON_SAMPLES "/sample.png") + " -");
+  EXPECT_EQ(hocr.status, 0) << hocr.err;
+  EXPECT_NE(hocr.out.find("ocrx_word"), std::string::npos);
+}
+
+TEST_F(InstallTest, WithoutItsModuleOnlyTheFormatsThatNeedItFail) {
+  fs::create_directories(root + "/bin");
+  fs::copy_file(QUILLON_PROGRAM, root + "/bin/quillon");
+  const std::string program = Quoted(root + "/bin/quillon") + " ";
+  const std::string sample = Quoted(QUILLON_SAMPLES "/sample.png");
+  const programrun::Result text = programrun::Run(root, program + sample + " -");
+  EXPECT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(text.out, ReadFile(QUILLON_SAMPLES "/sample.txt"));
+  const programrun::Result alto =
+      programrun::Run(root, program + "--format=alto " + sample + " a.xml");
+  if (fs::exists(QUILLON_FORMAT_MODULE)) GTEST_SKIP() << "installed on this machine";
+  EXPECT_EQ(alto.status, 1);
+  EXPECT_NE(alto.err.find("writers cannot be loaded"), std::string::npos) << alto.err;
+  EXPECT_FALSE(fs::exists(root + "/a.xml"));
 }
 
 TEST(InstalledData, TheDataIsFoundBesideTheProgramsFolder) {

@@ -1,0 +1,8 @@
+#include "output/FormatModule.h"
+
+#include "output/FormatWriters.h"
+
+extern "C" const FormatModuleWriters* QuillonFormatWriters() {
+  static const FormatModuleWriters writers{&HocrDocument, &AltoDocument, &PdfDocument};
+  return &writers;
+}
