@@ -61,7 +61,8 @@ fuzz-smoke: setup $(FUZZ_BUILD)/build.ninja
 	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
 
 # ThreadSanitizer over the tests that start threads (the scanner's worker, the
-# classification on all cores, the extended recogniser's two readers and template painters).
+# classification on all cores, the extended recogniser's two readers, template painters and
+# ink bands, the word list and faces loaded meanwhile).
 # Not part of `make test`: a third full build would take CI past its time.
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON \
@@ -69,9 +70,9 @@ $(TSAN_BUILD)/build.ninja:
 
 tsan: setup $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_app_intake test_recognition_run \
-	  test_extended test_glyph_classifier
+	  test_extended test_glyph_classifier test_app
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --output-on-failure -j $(JOBS) -R '^(Scan|ScanLineArt|ClassifyAll|ExtendedRunTest)\.|PicturePagesTest\.APageReadAhead|GlyphClassifier\.(ThreadsReadAlikeAtOnce|PreparedSizes)'
+	  ctest --output-on-failure -j $(JOBS) -R '^(Scan|ScanLineArt|ClassifyAll|ExtendedRunTest|ExtendedInk|WordListAtStart)\.|PicturePagesTest\.APageReadAhead|GlyphClassifier\.(ThreadsReadAlikeAtOnce|PreparedSizes|FacesOpenedMeanwhile)'
 
 test: test-fast asan fuzz-smoke
 

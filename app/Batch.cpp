@@ -173,12 +173,13 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   window.messageSink = &err;
   TMainForm form(window, commandLine.programFile, {});
   form.settings = commandLine.settings;
+  form.pageUnseen = true;
   form.FormCreate();
-  form.KeepTemplateSet();
+  if (!form.settings.Extended()) form.KeepTemplateSet();  // the classic run's templates
   // The extended recogniser's templates and the word list it consults, once for every worker
   // (Prepare's threads have ended when it returns, so forking stays safe).
   if (form.settings.Extended()) GlyphClassifier::Prepare();
-  if (form.settings.UseDictionary()) form.EnsureWordList();
+  if (form.settings.UseDictionary()) form.CurrentWordLookup();
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report
 

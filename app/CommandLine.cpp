@@ -112,6 +112,7 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   window.messageSink = &err;
   TMainForm form(window, commandLine.programFile, commandLine.args);
   form.settings = commandLine.settings;
+  form.pageUnseen = true;
   form.pageReadAhead = &firstPage;
   form.FormCreate();
   // A picture that cannot be opened ends the run: recognising the blank start-up page

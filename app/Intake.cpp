@@ -33,7 +33,9 @@ void TMainForm::InstallPicture(RasterImage& image) {
   image = EmptyImage();  // the form owns it now
   pictureName.clear();   // OpenPic names a picture from a file
   NewPicture();
-  ToBlackWhiteBtnClick();
+  // Only the window and the classic search use the black/white page; without them it would
+  // cost a page-sized image and a pass over every pixel.
+  if (!pageUnseen || !settings.Extended()) ToBlackWhiteBtnClick();
 }
 
 void TMainForm::NewPicture() {

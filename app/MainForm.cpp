@@ -69,6 +69,7 @@ void TMainForm::FormShow() {
 void TMainForm::FormDestroy() {
   if (destroyed_) return;
   destroyed_ = true;
+  if (wordLookupLoad.valid()) wordLookupLoad.wait();  // its thread writes the word list
   bottomCounts.Destroy();
   topCounts.Destroy();
   for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +110,7 @@ class TMainForm {
   uint32_t dragging = 0;            // 1 while a mouse button is held on the page view
   std::array<bool, 4> dragEdges{};  // left, right, top, bottom
   bool formShown = false;           // the window has been shown once (FormShow)
+  bool pageUnseen = false;          // no window shows the page (command line, batch)
 
   Settings settings;
   WindowInterface& window;
@@ -245,8 +247,13 @@ class TMainForm {
   bool wordListLoaded = false;
 
   // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
-  void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the word list
-  std::string PageTextForOutput();  // pageText as text in the reading order set
+  // Loads the word list and makes its lookup on another thread while the page is read; the
+  // next step that consults the list waits for it. Nothing else may touch the list meanwhile.
+  void LoadWordLookupMeanwhile();
+  void AwaitWordLookup();                   // the load started meanwhile, if any, finished
+  std::future<std::string> wordLookupLoad;  // its outcome: a problem for the log, or ""
+  void SettleDoubtfulCharacters();          // pageText's doubtful characters, by the word list
+  std::string PageTextForOutput();          // pageText as text in the reading order set
   const WordLookup& CurrentWordLookup();
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----

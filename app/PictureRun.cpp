@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <new>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
+#include "recognition/GlyphClassifier.h"
 
 namespace {
 
@@ -36,12 +38,21 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       OutputFormat format,
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
                       RecognisedDocument* document, std::string* error) {
-  form.KeepTemplateSet();  // rendered once for all pages (a batch has done so already)
+  // The classic templates, rendered once for all pages (a batch has done so already).
+  if (!form.settings.Extended()) form.KeepTemplateSet();
+  // The word list loads and the template faces open while the first page is decoded.
+  std::future<void> faces;
+  if (form.settings.Extended()) {
+    if (form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
+    faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
+  }
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
     if (onPage) onPage(page, form.pageCount);
     const size_t messages = window.messages.size();
     // A page that cannot be opened ends the picture: recognising the page before it
-    // again would report success with a wrong text.
+    // again would report success with a wrong text. So the page before, read already,
+    // gives its memory up before the next is decoded: two pages never take it at once.
+    if (page > 0) deldib(&form.picture);
     const bool opened = page == 0 ? form.OpenPic(picture) : form.OpenPicPage(picture, page);
     if (!opened) {
       *error = window.messages.size() > messages ? window.messages.back().text

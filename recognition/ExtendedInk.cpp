@@ -5,6 +5,7 @@
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include "recognition/BothCores.h"
@@ -22,9 +23,20 @@ using PixPtr = std::unique_ptr<PIX, PixDeleter>;
 // to the paper; Otsu's split alone lies too near the ink and breaks the thin strokes of
 // small serif type.
 constexpr int32_t kBackground = 200;
+// Leptonica's background normalisation with the tiles and limits of pixBackgroundNormSimple.
+constexpr l_int32 kTileWidth = 10, kTileHeight = 15, kForegroundBelow = 60, kMinPaperPixels = 40;
+constexpr l_int32 kSmoothX = 2, kSmoothY = 1;
 
-int32_t InkThreshold(PIX* normalised) {
-  NUMA* histogram = pixGetGrayHistogram(normalised, 2);
+}  // namespace
+
+int32_t InkThreshold(const GreyCounts& counts) {
+  NUMA* histogram = numaCreate(256);
+  if (histogram) {
+    numaSetCount(histogram, 256);
+    l_float32* values = numaGetFArray(histogram, L_NOCOPY);
+    // As pixGetGrayHistogram counts: in floats, which stop growing at 2^24.
+    for (size_t v = 0; v < 256; ++v) values[v] = l_float32(std::min<uint64_t>(counts[v], 1 << 24));
+  }
   l_int32 split = 128;
   if (histogram)
     numaSplitDistribution(histogram, 0.1f, &split, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -40,6 +52,88 @@ int32_t InkThreshold(PIX* normalised) {
   for (double seen = count(0); inkLevel + 1 < split && seen < below / 2;) seen += count(++inkLevel);
   numaDestroy(&histogram);
   return std::clamp<int32_t>((inkLevel + kBackground) / 2, 60, 160);
+}
+
+namespace {
+
+// Rows [top, bottom) of the grey page brought to one paper level in place, as
+// pixApplyInvBackgroundGrayMap would write them into a new page: each pixel times its
+// tile's inverse background / 256 (without a map, the page stays as it is). Counts every
+// second pixel of every second row, as pixGetGrayHistogram does with a factor of 2.
+void NormaliseRows(PIX* grey, PIX* inverseMap, int32_t top, int32_t bottom, GreyCounts* counts) {
+  const int32_t width = pixGetWidth(grey), wpl = pixGetWpl(grey);
+  const int32_t mapWidth = inverseMap ? pixGetWidth(inverseMap) : 0;
+  const int32_t mapHeight = inverseMap ? pixGetHeight(inverseMap) : 0;
+  for (int32_t y = top; y < bottom; ++y) {
+    l_uint32* line = pixGetData(grey) + int64_t(y) * wpl;
+    const int32_t tileRow = y / kTileHeight;
+    const l_uint32* factors =
+        inverseMap && tileRow < mapHeight
+            ? pixGetData(inverseMap) + int64_t(tileRow) * pixGetWpl(inverseMap)
+            : nullptr;
+    for (int32_t x = 0; x < width; ++x) {
+      uint32_t value = GET_DATA_BYTE(line, x);
+      if (inverseMap) {
+        // Pixels that no tile covers stay 0, as in the new page Leptonica writes.
+        const uint32_t factor =
+            factors && x / kTileWidth < mapWidth ? GET_DATA_TWO_BYTES(factors, x / kTileWidth) : 0;
+        value = std::min<uint32_t>(value * factor / 256, 255);
+        SET_DATA_BYTE(line, x, value);
+      }
+      if (y % 2 == 0 && x % 2 == 0) ++(*counts)[value];
+    }
+  }
+}
+
+// Rows [top, bottom) of the black/white page: ink where the grey lies below `threshold`.
+void ThresholdRows(PIX* grey, int32_t threshold, int32_t top, int32_t bottom, PIX* binary) {
+  const int32_t width = pixGetWidth(grey);
+  for (int32_t y = top; y < bottom; ++y) {
+    const l_uint32* line = pixGetData(grey) + int64_t(y) * pixGetWpl(grey);
+    l_uint32* out = pixGetData(binary) + int64_t(y) * pixGetWpl(binary);
+    for (int32_t x = 0; x < width; x += 32) {
+      l_uint32 word = 0;
+      for (int32_t bit = 0; bit < 32 && x + bit < width; ++bit)
+        word |= l_uint32(int32_t(GET_DATA_BYTE(line, x + bit)) < threshold) << (31 - bit);
+      out[x / 32] = word;
+    }
+  }
+}
+
+// The rows in two bands, one on each core: work(top, bottom, band).
+template <typename Work>
+void InTwoBands(int32_t height, const Work& work) {
+  OnBothCores(2, [&](size_t band) { band ? work(height / 2, height, 1) : work(0, height / 2, 0); });
+}
+
+// The black/white page of a grey page (which is brought to one paper level in place):
+// Leptonica's background map, then the map applied, the histogram counted and the threshold
+// taken in two bands on both cores, without the page-sized copies of Leptonica's steps.
+PixPtr BlackWhitePage(PIX* grey, int32_t* thresholdUsed = nullptr) {
+  const int32_t width = pixGetWidth(grey), height = pixGetHeight(grey);
+  // Small pictures are below the normalisation's tile size; their light is even anyway.
+  // A page without paper to measure keeps its grey, as pixBackgroundNorm returns it.
+  PIX* map = nullptr;
+  if (width >= 100 && height >= 100)
+    pixGetBackgroundGrayMap(grey, nullptr, kTileWidth, kTileHeight, kForegroundBelow,
+                            kMinPaperPixels, &map);
+  const PixPtr background(map);
+  const PixPtr inverseMap(
+      background ? pixGetInvBackgroundMap(background.get(), kBackground, kSmoothX, kSmoothY)
+                 : nullptr);
+  std::array<GreyCounts, 2> counts{};
+  InTwoBands(height, [&](int32_t top, int32_t bottom, size_t band) {
+    NormaliseRows(grey, inverseMap.get(), top, bottom, &counts[band]);
+  });
+  for (size_t v = 0; v < 256; ++v) counts[0][v] += counts[1][v];
+  const int32_t threshold = InkThreshold(counts[0]);
+  if (thresholdUsed) *thresholdUsed = threshold;
+  PixPtr binary(pixCreateNoInit(width, height, 1));
+  if (!binary) return nullptr;
+  InTwoBands(height, [&](int32_t top, int32_t bottom, size_t) {
+    ThresholdRows(grey, threshold, top, bottom, binary.get());
+  });
+  return binary;
 }
 
 // Far more ink or components than any page of text has: noise, a halftone or a photograph.
@@ -90,14 +184,8 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   page.width = pixGetWidth(pixGrey.get());
   page.height = pixGetHeight(pixGrey.get());
   const int32_t width = page.width, height = page.height;
-  // Small pictures are below the normalisation's tile size; their light is even anyway.
-  PixPtr normalised(width >= 100 && height >= 100
-                        ? pixBackgroundNormSimple(pixGrey.get(), nullptr, nullptr)
-                        : pixClone(pixGrey.get()));
+  PixPtr binary = BlackWhitePage(pixGrey.get());
   pixGrey.reset();
-  if (!normalised) return page;
-  PixPtr binary(pixThresholdToBinary(normalised.get(), InkThreshold(normalised.get())));
-  normalised.reset();
   if (!binary) return page;
   if (TooManyComponents(binary.get(), width, height)) {
     page.tooNoisy = true;
@@ -138,19 +226,37 @@ void ToGreyRow(const RasterImage& picture, int32_t y, int32_t width, l_uint32* l
   for (; x < width; ++x) SET_DATA_BYTE(line, x, grey());
 }
 
-}  // namespace
-
-InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0 || grey.size() < size_t(width) * size_t(height)) return {};
+PixPtr GreyPix(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || grey.size() < size_t(width) * size_t(height)) return nullptr;
   PixPtr pix(pixCreateNoInit(width, height, 8));
-  if (!pix) return {};
+  if (!pix) return nullptr;
   const int32_t wpl = pixGetWpl(pix.get());
   for (int32_t y = 0; y < height; ++y) {
     l_uint32* line = pixGetData(pix.get()) + int64_t(y) * wpl;
     const uint8_t* src = grey.data() + int64_t(y) * width;
     for (int32_t x = 0; x < width; ++x) SET_DATA_BYTE(line, x, src[x]);
   }
-  return InkOfGreyPix(std::move(pix));
+  return pix;
+}
+
+}  // namespace
+
+InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
+  PixPtr pix = GreyPix(grey, width, height);
+  return pix ? InkOfGreyPix(std::move(pix)) : InkPage{};
+}
+
+std::vector<uint8_t> BlackWhiteOfGrey(const std::vector<uint8_t>& grey, int32_t width,
+                                      int32_t height, int32_t* threshold) {
+  const PixPtr pix = GreyPix(grey, width, height);
+  const PixPtr binary = pix ? BlackWhitePage(pix.get(), threshold) : nullptr;
+  if (!binary) return {};
+  std::vector<uint8_t> ink(size_t(width) * size_t(height));
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x)
+      ink[size_t(y) * size_t(width) + size_t(x)] =
+          uint8_t(GET_DATA_BIT(pixGetData(binary.get()) + int64_t(y) * pixGetWpl(binary.get()), x));
+  return ink;
 }
 
 InkPage FindInk(const RasterImage& picture) {

@@ -4,6 +4,7 @@
 // that chains them lives in ExtendedRun.cpp.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,6 +34,16 @@ struct InkPage {
 InkPage FindInk(const RasterImage& picture);
 // The same from a page already in grey (row-major, 0 black ... 255 white).
 InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height);
+
+// Grey levels counted, 0 black ... 255 white.
+using GreyCounts = std::array<uint64_t, 256>;
+// The grey level between ink and paper of a page brought to one paper level, from the
+// counts of every second pixel of every second row.
+int32_t InkThreshold(const GreyCounts& counts);
+// The black/white page whose components FindInkInGrey gives (row-major, 1 ink) and the
+// threshold that made it; empty for an empty page.
+std::vector<uint8_t> BlackWhiteOfGrey(const std::vector<uint8_t>& grey, int32_t width,
+                                      int32_t height, int32_t* threshold);
 
 // ---- lines (ExtendedLines.cpp) ----
 

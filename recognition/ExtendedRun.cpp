@@ -164,6 +164,7 @@ int32_t StatedDpi(const RasterImage& picture) {
 
 void TMainForm::ExtendedRecognitionRun() {
   Log("Starting OCR process...");
+  if (settings.UseDictionary()) LoadWordLookupMeanwhile();
   pageText = PageText();
   if (!picture.pixels) {
     Log("done.");

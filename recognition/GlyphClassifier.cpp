@@ -230,6 +230,10 @@ void GlyphClassifier::Prepare() {
     TemplateStore::Instance().ForXHeight(xHeight);
 }
 
+void GlyphClassifier::OpenFaces() {
+  TemplateStore::Instance().FaceNames();
+}
+
 void GlyphClassifier::PrepareFor(const std::vector<int32_t>& xHeights) {
   for (int32_t xHeight : xHeights)
     if (xHeight > 0) TemplateStore::Instance().ForXHeight(xHeight);

@@ -75,6 +75,9 @@ class GlyphClassifier {
   // Renders the templates of the sizes of these x-heights (pixels) now, so that threads
   // reading lines later need not wait for each other's first call at a size.
   static void PrepareFor(const std::vector<int32_t>& xHeights);
+  // Opens the template typefaces now (PrepareFor does so first), e.g. on another thread
+  // while a page is decoded.
+  static void OpenFaces();
 
   void Learn(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line, uint8_t code);
   void Forget();

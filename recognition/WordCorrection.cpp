@@ -188,6 +188,11 @@ void WordLookup::Add(std::string_view word) {
   text_.push_back('\0');
 }
 
+void WordLookup::Reserve(size_t words, size_t bytes) {
+  offsets_.reserve(words);
+  text_.reserve(bytes + words);  // each word's NUL
+}
+
 void WordLookup::Build() {
   size_t size = 16;
   while (size < 2 * offsets_.size()) size *= 2;

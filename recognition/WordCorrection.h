@@ -17,8 +17,9 @@
 class WordLookup {
  public:
   WordLookup() = default;
-  void Add(std::string_view word);  // call before the first lookup, or Build again
-  void Build();                     // makes the table of the words added so far
+  void Add(std::string_view word);           // call before the first lookup, or Build again
+  void Reserve(size_t words, size_t bytes);  // room for that many words of that many bytes
+  void Build();                              // makes the table of the words added so far
   bool Contains(std::string_view word) const;
   // The word as it stands, or with its first letter small (a sentence begins with a
   // capital), is in the list.

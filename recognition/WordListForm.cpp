@@ -7,6 +7,7 @@ void TMainForm::LoadWordsBtnClick() {
 }
 
 void TMainForm::EnsureWordList() {
+  AwaitWordLookup();  // a load started meanwhile
   if (wordListLoaded) return;
   wordListLoaded = true;
   const std::string file = DataFilePath("german.spe");

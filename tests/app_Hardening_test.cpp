@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/CommandLine.h"
 #include "app/DepthUp.h"
@@ -203,6 +206,46 @@ TEST_F(WordListAtStart, MissingAndDamagedListsAreReportedAndTheRunGoesOn) {
   form.EnsureWordList();
   EXPECT_TRUE(Logged("damaged at byte"));
   EXPECT_EQ(form.wordList.Count, 3);
+}
+
+TEST_F(WordListAtStart, ALoadMeanwhileGivesTheListAndTheLogOfALoadOnDemand) {
+  std::string list = EncodeWordList({"Apfel", "Birne", "Kirsche", "Pflaume"});
+  list += std::string("\x33\x01x", 3);  // damaged after four words
+  std::ofstream(dir / "german.spe", std::ios::binary) << list;
+  auto loaded = [this](bool meanwhile) {
+    window.log.clear();
+    TMainForm form(window, (dir / "quillon").string(), {});
+    form.FormCreate();
+    if (meanwhile) form.LoadWordLookupMeanwhile();
+    form.SettleDoubtfulCharacters();
+    std::vector<std::string> known;
+    for (const char* word : {"Apfel", "Birne", "Kirsche", "Pflaume", "Quitte", "apfel"})
+      if (form.CurrentWordLookup().Contains(word)) known.push_back(word);
+    EXPECT_EQ(form.wordList.Count, 4);
+    return std::make_pair(known, window.log);
+  };
+  const auto onDemand = loaded(false);
+  EXPECT_EQ(onDemand, loaded(true));
+  EXPECT_EQ(onDemand.first, (std::vector<std::string>{"Apfel", "Birne", "Kirsche", "Pflaume"}));
+  EXPECT_TRUE(Logged("damaged at byte"));
+  EXPECT_FALSE(Logged("no words loaded"));  // the count is taken once the list is in
+}
+
+TEST_F(WordListAtStart, AFormEndsSafelyWhileItsListIsStillLoading) {
+  std::vector<std::string> words;
+  for (int i = 0; i < 20000; ++i) words.push_back("Wort" + std::to_string(100000 + i));
+  std::ofstream(dir / "german.spe", std::ios::binary) << EncodeWordList(words);
+  for (int i = 0; i < 3; ++i) {
+    TMainForm form(window, (dir / "quillon").string(), {});
+    form.FormCreate();
+    form.LoadWordLookupMeanwhile();
+  }  // each form waits for its thread before it frees the list
+  TMainForm form(window, (dir / "quillon").string(), {});
+  form.FormCreate();
+  form.LoadWordLookupMeanwhile();
+  form.LoadWordLookupMeanwhile();  // once only
+  EXPECT_TRUE(form.CurrentWordLookup().Contains("Wort119999"));
+  EXPECT_EQ(form.CurrentWordLookup().Size(), words.size());
 }
 
 }  // namespace

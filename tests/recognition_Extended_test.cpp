@@ -456,6 +456,27 @@ TEST_F(ExtendedRunTest, PageResultNestsItsBoxesAndScoresWithinRange) {
   EXPECT_EQ(window.log.back(), "done.");
 }
 
+TEST_F(ExtendedRunTest, WithoutAWindowNoBlackWhitePageIsMadeAndTheTextStays) {
+  const auto font = Font("Liberation Sans", 40);
+  ASSERT_TRUE(font);
+  DrawnPage page(900, 200);
+  page.Text(*font, 30, 90, "Ohne Fenster kein Bild.");
+  form.settings.recogniser = RecogniserKind::Extended;
+  form.pageUnseen = false;
+  Install(page.Grey(), 900, 200);
+  EXPECT_EQ(DIBWidth(form.bwImage), 900);  // the window shows it
+  const std::string shown = Read();
+  EXPECT_EQ(shown, "Ohne Fenster kein Bild.\n");
+  deldib(&form.bwImage);
+  form.pageUnseen = true;
+  Install(page.Grey(), 900, 200);
+  EXPECT_EQ(form.bwImage.pixels, nullptr);
+  EXPECT_EQ(Read(), shown);
+  form.settings.recogniser = RecogniserKind::Classic;  // the classic search needs it
+  Install(page.Grey(), 900, 200);
+  EXPECT_EQ(DIBWidth(form.bwImage), 900);
+}
+
 TEST_F(ExtendedRunTest, EmptyNoisyAndSolidPagesGiveLittleTextAndNoCrash) {
   Install(std::vector<uint8_t>(800 * 600, 255), 800, 600);
   EXPECT_EQ(Read(), "");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <thread>
 
 #include "recognition/ExtendedAlphabet.h"
@@ -210,6 +211,22 @@ TEST(GlyphClassifier, ThreadsReadAlikeAtOnce) {
       std::count_if(samples.begin(), samples.end(),
                     [&, i = size_t(0)](const Sample& s) mutable { return first[i++] == s.code; }),
       long(samples.size() * 9 / 10));
+}
+
+// The faces opened on another thread (as while a page is decoded) while a size is prepared:
+// the size is rendered once, from every face, and reads as well.
+TEST(GlyphClassifier, FacesOpenedMeanwhileServeTheSizePrepared) {
+  auto font = OpenOrNull("Liberation Sans");
+  ASSERT_TRUE(font);
+  auto samples = DrawAlphabet(*font, 13);
+  std::future<void> faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
+  GlyphClassifier::PrepareFor({13});
+  faces.get();
+  GlyphClassifier classifier;
+  const long right = std::count_if(samples.begin(), samples.end(),
+                                   [&](const Sample& s) { return Best(classifier, s) == s.code; });
+  EXPECT_GE(right, long(samples.size() * 9 / 10));
+  EXPECT_GT(TemplateStore::Instance().FaceNames().size(), 1u);
 }
 
 // The faces are rendered on two threads and joined afterwards: every size holds each face's
