@@ -4,11 +4,11 @@
 // A plain file is replaced whole or not at all: the content goes to a temporary file beside
 // it (a short name, so that a target of the longest allowed name still works), is flushed
 // to the disk when it replaces a file, and is renamed over the target; the folder is then
-// flushed too, so that the rename outlasts a crash. A new file is neither flushed nor is its
-// folder: a crash of the machine may lose it, but no data of the user's. The new file keeps the permissions (and, where allowed, the owner) of
-// the one it replaces; a new file gets 0666 less the umask. On any failure, a full disk or
-// an exceeded file size limit (SIGXFSZ) included, the temporary file is removed and the
-// target is as it was.
+// flushed too, so that the rename outlasts a crash. A new file is neither flushed nor is
+// its folder: a crash of the machine may lose it, but no data of the user's. The new file
+// keeps the permissions (and, where allowed, the owner) of the one it replaces; a new file
+// gets 0666 less the umask. On any failure, a full disk or an exceeded file size limit
+// (SIGXFSZ) included, the temporary file is removed and the target is as it was.
 //
 // Other targets behave as users of Unix tools expect:
 // - a symbolic link is followed, and its target is replaced (the link stays a link);
