@@ -372,3 +372,10 @@ extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\n";
 }
 #endif
+
+std::string FontEngineVersion() {
+  FT_Int major = 0, minor = 0, patch = 0;
+  if (FT_Library library = Library()) FT_Library_Version(library, &major, &minor, &patch);
+  return "FreeType " + std::to_string(major) + "." + std::to_string(minor) + "." +
+         std::to_string(patch);
+}

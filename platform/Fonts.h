@@ -53,3 +53,7 @@ uint32_t Windows1252ToUnicode(uint8_t code);
 
 // One description per installed typeface (EnumFonts without a face name).
 std::vector<LogFont> EnumerateTypefaces();
+
+// The font engine's version as "FreeType 2.12.1": what is rendered may differ between
+// versions, so whatever keeps rendered glyphs names it.
+std::string FontEngineVersion();

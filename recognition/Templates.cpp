@@ -43,6 +43,17 @@ const PlatformFont* DialogFont(int index) {
   return fonts[index].get();
 }
 
+}  // namespace
+
+std::vector<std::string> TemplateFontFiles() {
+  std::vector<std::string> files;
+  for (int f = 1; f <= kTemplateFonts; ++f)
+    files.push_back(DialogFont(f) ? DialogFont(f)->FontFile() : "");
+  return files;
+}
+
+namespace {
+
 // Round half to even: the sampling positions j * bw / 16 + min hit exact halves.
 int32_t RoundHalfEven(double value) {
   return int32_t(std::nearbyint(value));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/Canvas.h"
 #include "core/RasterImage.h"
@@ -16,6 +18,8 @@ LogFont GlyphImageFontDescription();
 // Template font f = 1 ... 4: Times New Roman, Arial, Times New Roman bold, Arial bold, all
 // at a character height of 37 pixels.
 LogFont TemplateFontDescription(int f);
+// The files the four template fonts resolve to, font 1 first ("" for a font not found).
+std::vector<std::string> TemplateFontFiles();
 
 // Draws ch with the canvas font on `bitmap` (sized 2 x TextWidth by 2 x TextHeight) and
 // samples its ink box at 17 x 17 points into `grid`. Returns false, leaving `grid`
