@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -28,6 +30,52 @@ inline bool IsGreyRun8(const uint8_t* p) {
   return a == b && b == c && a == (a & 0xFF) * 0x0101010101010101u;
 }
 
+// Pages from this many rows on are passed over in two bands, the upper one on another
+// thread: the passes are bound by memory, and the black/white page's first writes into fresh
+// memory are half their time.
+constexpr int32_t kTwoBandRows = 512;
+
+// band(first, end) for the rows [0, middle) here and [middle, rows) on another thread.
+template <class Band>
+void InTwoBands(int32_t rows, const Band& band) {
+  if (rows < kTwoBandRows) return band(0, rows);
+  const int32_t middle = rows / 2;
+  std::thread upper;
+  try {
+    upper = std::thread([&] { band(middle, rows); });
+  } catch (const std::system_error&) {
+    band(0, rows);  // no thread to be had: one band
+    return;
+  }
+  band(0, middle);
+  upper.join();
+}
+
+// Channel sums of the rows [first, end) of a 24-bit picture. Four partial tables let
+// neighbouring pixels of the same level count without waiting on each other's store;
+// eight equal grey pixels (most of a page) count at once.
+using SumCounts = std::array<std::array<uint32_t, kSumCount>, 4>;
+void CountSums(const RasterImage& picture, int32_t first, int32_t end, SumCounts* part) {
+  const int32_t w = DIBWidth(picture);
+  for (int32_t row = first; row < end; ++row) {
+    const uint8_t* p = DIBRow(picture, row);
+    int32_t x = 0;
+    for (; x + 8 <= w; x += 8, p += 24) {
+      if (IsGreyRun8(p)) {
+        (*part)[0][3 * p[0]] += 8;
+        continue;
+      }
+      for (int32_t k = 0; k < 24; k += 12) {
+        ++(*part)[0][p[k] + p[k + 1] + p[k + 2]];
+        ++(*part)[1][p[k + 3] + p[k + 4] + p[k + 5]];
+        ++(*part)[2][p[k + 6] + p[k + 7] + p[k + 8]];
+        ++(*part)[3][p[k + 9] + p[k + 10] + p[k + 11]];
+      }
+    }
+    for (; x < w; ++x, p += 3) ++(*part)[0][p[0] + p[1] + p[2]];
+  }
+}
+
 }  // namespace
 
 void HistogramOfPicture(const RasterImage& picture, GreyHistogram* histogram) {
@@ -35,29 +83,15 @@ void HistogramOfPicture(const RasterImage& picture, GreyHistogram* histogram) {
   if (!picture.pixels || !picture.header) return;
   const int32_t w = DIBWidth(picture), h = DIBHeight(picture);
   if (DIBBitCount(picture) == 24) {
-    // Counted by channel sum (0 ... 765) and folded into levels at the end, level = sum
-    // div 3. Four partial tables let neighbouring pixels of the same level count without
-    // waiting on each other's store; eight equal grey pixels (most of a page) count at once.
-    std::array<std::array<uint32_t, kSumCount>, 4> part{};
-    for (int32_t row = 0; row < h; ++row) {
-      const uint8_t* p = DIBRow(picture, row);
-      int32_t x = 0;
-      for (; x + 8 <= w; x += 8, p += 24) {
-        if (IsGreyRun8(p)) {
-          part[0][3 * p[0]] += 8;
-          continue;
-        }
-        for (int32_t k = 0; k < 24; k += 12) {
-          ++part[0][p[k] + p[k + 1] + p[k + 2]];
-          ++part[1][p[k + 3] + p[k + 4] + p[k + 5]];
-          ++part[2][p[k + 6] + p[k + 7] + p[k + 8]];
-          ++part[3][p[k + 9] + p[k + 10] + p[k + 11]];
-        }
-      }
-      for (; x < w; ++x, p += 3) ++part[0][p[0] + p[1] + p[2]];
-    }
+    // Counted by channel sum (0 ... 765), each band on its own, and folded into levels at
+    // the end: level = sum div 3.
+    std::array<SumCounts, 2> bands{};
+    InTwoBands(h, [&](int32_t first, int32_t end) {
+      CountSums(picture, first, end, &bands[first == 0 ? 0 : 1]);
+    });
     for (int32_t sum = 0; sum < kSumCount; ++sum)
-      (*histogram)[sum / 3] += int32_t(part[0][sum] + part[1][sum] + part[2][sum] + part[3][sum]);
+      for (const SumCounts& part : bands)
+        (*histogram)[sum / 3] += int32_t(part[0][sum] + part[1][sum] + part[2][sum] + part[3][sum]);
     return;
   }
   const bool indexed = DIBBitCount(picture) <= 8;
@@ -137,18 +171,20 @@ void RenderBlackWhite(const RasterImage& picture, const std::array<uint8_t, 256>
   // The table by channel sum, so that no pixel needs a division.
   std::array<uint8_t, kSumCount> bySum;
   for (int32_t sum = 0; sum < kSumCount; ++sum) bySum[sum] = table[sum / 3];
-  for (int32_t row = 0; row < h; ++row) {
-    const uint8_t* p = DIBRow(picture, row);
-    uint8_t* q = DIBRow(*bw, row);
-    int32_t x = 0;
-    for (; x + 8 <= w; x += 8, p += 24, q += 24) {
-      if (IsGreyRun8(p)) {
-        std::memset(q, table[p[0]], 24);
-        continue;
+  InTwoBands(h, [&](int32_t first, int32_t end) {
+    for (int32_t row = first; row < end; ++row) {
+      const uint8_t* p = DIBRow(picture, row);
+      uint8_t* q = DIBRow(*bw, row);
+      int32_t x = 0;
+      for (; x + 8 <= w; x += 8, p += 24, q += 24) {
+        if (IsGreyRun8(p)) {
+          std::memset(q, table[p[0]], 24);
+          continue;
+        }
+        for (int32_t k = 0; k < 24; k += 3)
+          q[k] = q[k + 1] = q[k + 2] = bySum[p[k] + p[k + 1] + p[k + 2]];
       }
-      for (int32_t k = 0; k < 24; k += 3)
-        q[k] = q[k + 1] = q[k + 2] = bySum[p[k] + p[k + 1] + p[k + 2]];
+      for (; x < w; ++x, p += 3, q += 3) q[0] = q[1] = q[2] = bySum[p[0] + p[1] + p[2]];
     }
-    for (; x < w; ++x, p += 3, q += 3) q[0] = q[1] = q[2] = bySum[p[0] + p[1] + p[2]];
-  }
+  });
 }

@@ -189,11 +189,20 @@ TEST(BlackWhite, RenderAgainRepeatsPageAndLogLine) {
 TEST(BlackWhite, TableConversionMatchesPlainRule) {
   // Random pictures of many widths (row padding, pixels left over after groups of eight)
   // against the rule pixel by pixel: runs of one grey, as paper makes them, runs of one
-  // colour that is not grey, grey runs that differ in one channel, and noise.
+  // colour that is not grey, grey runs that differ in one channel, and noise. Pages of
+  // 512 rows and more are done in two bands on two threads, an odd count of rows too.
   std::mt19937 random(7);
-  for (int32_t w : {1, 7, 8, 9, 16, 23, 37, 64}) {
-    SCOPED_TRACE(w);
-    const int32_t h = 23;
+  for (auto [w, h] : {std::pair{1, 23},
+                      {7, 23},
+                      {8, 23},
+                      {9, 23},
+                      {16, 23},
+                      {23, 23},
+                      {37, 23},
+                      {64, 23},
+                      {37, 513},
+                      {64, 600}}) {
+    SCOPED_TRACE(testing::Message() << w << " x " << h);
     RasterImage picture;
     newdib(&picture, w, h, 24, nullptr, 0);
     for (int32_t y = 0; y < h; ++y) {
