@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
-#include <thread>
+
+#include "core/RowBands.h"
 
 namespace {
 
@@ -28,27 +28,6 @@ inline bool IsGreyRun8(const uint8_t* p) {
   std::memcpy(&b, p + 8, 8);
   std::memcpy(&c, p + 16, 8);
   return a == b && b == c && a == (a & 0xFF) * 0x0101010101010101u;
-}
-
-// Pages from this many rows on are passed over in two bands, the upper one on another
-// thread: the passes are bound by memory, and the black/white page's first writes into fresh
-// memory are half their time.
-constexpr int32_t kTwoBandRows = 512;
-
-// band(first, end) for the rows [0, middle) here and [middle, rows) on another thread.
-template <class Band>
-void InTwoBands(int32_t rows, const Band& band) {
-  if (rows < kTwoBandRows) return band(0, rows);
-  const int32_t middle = rows / 2;
-  std::thread upper;
-  try {
-    upper = std::thread([&] { band(middle, rows); });
-  } catch (const std::system_error&) {
-    band(0, rows);  // no thread to be had: one band
-    return;
-  }
-  band(0, middle);
-  upper.join();
 }
 
 // Channel sums of the rows [first, end) of a 24-bit picture. Four partial tables let

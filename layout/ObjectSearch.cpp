@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/RowBands.h"
+
 namespace {
 
 // Row of page (or map) row y, y counted from the top.
@@ -50,20 +52,22 @@ RasterImage MakeSearchMap(const RasterImage& page, ImageMaker make) {
   const int32_t width = DIBWidth(page), height = DIBHeight(page);
   make(&map, width, height, 8, nullptr, 0);
   if (!map.pixels) return map;
-  for (int32_t row = 0; row < height; ++row) {
-    const uint8_t* p = DIBRow(page, row);
-    uint8_t* mark = DIBRow(map, row);
-    int32_t x = 0;
-    // Paper dominates a page: eight white pixels are passed at once.
-    for (; x + 8 <= width; x += 8, p += 24) {
-      if (IsPaper8(p)) {
-        std::memset(mark + x, kPaperOrTaken, 8);
-        continue;
+  InTwoBands(height, [&](int32_t first, int32_t end) {
+    for (int32_t row = first; row < end; ++row) {
+      const uint8_t* p = DIBRow(page, row);
+      uint8_t* mark = DIBRow(map, row);
+      int32_t x = 0;
+      // Paper dominates a page: eight white pixels are passed at once.
+      for (; x + 8 <= width; x += 8, p += 24) {
+        if (IsPaper8(p)) {
+          std::memset(mark + x, kPaperOrTaken, 8);
+          continue;
+        }
+        for (int32_t k = 0; k < 8; ++k) mark[x + k] = MarkOfPixel(p + 3 * k);
       }
-      for (int32_t k = 0; k < 8; ++k) mark[x + k] = MarkOfPixel(p + 3 * k);
+      for (; x < width; ++x, p += 3) mark[x] = MarkOfPixel(p);
     }
-    for (; x < width; ++x, p += 3) mark[x] = MarkOfPixel(p);
-  }
+  });
   return map;
 }
 

@@ -160,6 +160,18 @@ TEST(MakeSearchMap, InkOnlyWhereAllThreeBytesAreZeroAndThePageIsLeftAlone) {
     deldib(&map);
     deldib(&page);
   }
+  // A page of 512 rows and more is mapped in two bands on two threads: every row counts.
+  RasterImage tall = BlankPage(9, 515);
+  for (int32_t y = 0; y < 515; ++y)
+    for (int32_t x = 0; x < 9; ++x) std::memcpy(DIBPixel24(tall, x, y), kinds[(x + y) % 4], 3);
+  RasterImage tallMap = MakeSearchMap(tall);
+  ASSERT_NE(tallMap.pixels, nullptr);
+  for (int32_t y = 0; y < 515; ++y)
+    for (int32_t x = 0; x < 9; ++x)
+      ASSERT_EQ(MapMark(tallMap, x, y), (x + y) % 4 == 0 ? kInkUnvisited : kPaperOrTaken)
+          << x << "," << y;
+  deldib(&tallMap);
+  deldib(&tall);
   RasterImage none{};
   EXPECT_EQ(MakeSearchMap(none).pixels, nullptr);
 }
