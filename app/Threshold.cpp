@@ -65,8 +65,8 @@ void HistogramOfPicture(const RasterImage& picture, GreyHistogram* histogram) {
     // Counted by channel sum (0 ... 765), each band on its own, and folded into levels at
     // the end: level = sum div 3.
     std::array<SumCounts, 2> bands{};
-    InTwoBands(h, [&](int32_t first, int32_t end) {
-      CountSums(picture, first, end, &bands[first == 0 ? 0 : 1]);
+    InTwoBands(h, [&](int32_t first, int32_t end, size_t band) {
+      CountSums(picture, first, end, &bands[band]);
     });
     for (int32_t sum = 0; sum < kSumCount; ++sum)
       for (const SumCounts& part : bands)
@@ -150,7 +150,7 @@ void RenderBlackWhite(const RasterImage& picture, const std::array<uint8_t, 256>
   // The table by channel sum, so that no pixel needs a division.
   std::array<uint8_t, kSumCount> bySum;
   for (int32_t sum = 0; sum < kSumCount; ++sum) bySum[sum] = table[sum / 3];
-  InTwoBands(h, [&](int32_t first, int32_t end) {
+  InTwoBands(h, [&](int32_t first, int32_t end, size_t) {
     for (int32_t row = first; row < end; ++row) {
       const uint8_t* p = DIBRow(picture, row);
       uint8_t* q = DIBRow(*bw, row);

@@ -3,7 +3,6 @@
 #include "core/RasterImage.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>

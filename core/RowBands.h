@@ -1,29 +1,28 @@
-// Passes over the rows of a page in two bands on two threads. The page-sized passes
-// (histogram, black/white conversion, search map) are bound by memory, and their first
-// writes into fresh memory are half their time; two cores halve it.
+// Passes over the rows of a page in two bands, one on each core. The page-sized passes
+// (histogram, black/white conversion, search map, the extended recogniser's ink) are bound
+// by memory, and their first writes into fresh memory are half their time; two cores
+// halve it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <system_error>
-#include <thread>
+
+#include "core/BothCores.h"
 
 // Pages from this many rows on are split; below, a thread costs more than it saves.
 constexpr int32_t kTwoBandRows = 512;
 
-// band(first, end) for the rows [0, middle) here and [middle, rows) on another thread; one
-// band of all rows for a small page or when no thread can be had. The bands must write
+// band(first, end, index) for the rows [0, rows / 2) as band 0 and [rows / 2, rows) as
+// band 1, one on each core; a small page is one band 0 of all rows. The bands must write
 // apart from each other.
 template <class Band>
 void InTwoBands(int32_t rows, const Band& band) {
-  if (rows < kTwoBandRows) return band(0, rows);
+  if (rows < kTwoBandRows) return band(0, rows, size_t(0));
   const int32_t middle = rows / 2;
-  std::thread upper;
-  try {
-    upper = std::thread([&] { band(middle, rows); });
-  } catch (const std::system_error&) {
-    band(0, rows);
-    return;
-  }
-  band(0, middle);
-  upper.join();
+  OnBothCores(2, [&](size_t index) {
+    if (index == 0)
+      band(0, middle, index);
+    else
+      band(middle, rows, index);
+  });
 }

@@ -52,7 +52,7 @@ RasterImage MakeSearchMap(const RasterImage& page, ImageMaker make) {
   const int32_t width = DIBWidth(page), height = DIBHeight(page);
   make(&map, width, height, 8, nullptr, 0);
   if (!map.pixels) return map;
-  InTwoBands(height, [&](int32_t first, int32_t end) {
+  InTwoBands(height, [&](int32_t first, int32_t end, size_t) {
     for (int32_t row = first; row < end; ++row) {
       const uint8_t* p = DIBRow(page, row);
       uint8_t* mark = DIBRow(map, row);

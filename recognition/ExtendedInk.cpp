@@ -8,7 +8,7 @@
 #include <array>
 #include <memory>
 
-#include "recognition/BothCores.h"
+#include "core/RowBands.h"
 #include "recognition/ExtendedPage.h"
 
 namespace {
@@ -98,12 +98,6 @@ void ThresholdRows(PIX* grey, int32_t threshold, int32_t top, int32_t bottom, PI
       out[x / 32] = word;
     }
   }
-}
-
-// The rows in two bands, one on each core: work(top, bottom, band).
-template <typename Work>
-void InTwoBands(int32_t height, const Work& work) {
-  OnBothCores(2, [&](size_t band) { band ? work(height / 2, height, 1) : work(0, height / 2, 0); });
 }
 
 // The black/white page of a grey page (which is brought to one paper level in place):
@@ -265,10 +259,8 @@ InkPage FindInk(const RasterImage& picture) {
   PixPtr pix(pixCreateNoInit(width, height, 8));
   if (!pix) return {};
   const int32_t wpl = pixGetWpl(pix.get());
-  // The rows in two halves, one on each core.
-  OnBothCores(2, [&](size_t half) {
-    const int32_t middle = height / 2;
-    for (int32_t y = half ? middle : 0; y < (half ? height : middle); ++y)
+  InTwoBands(height, [&](int32_t top, int32_t bottom, size_t) {
+    for (int32_t y = top; y < bottom; ++y)
       ToGreyRow(picture, y, width, pixGetData(pix.get()) + int64_t(y) * wpl);
   });
   return InkOfGreyPix(std::move(pix));

@@ -8,7 +8,7 @@
 #include "core/Cp1252.h"
 #include "layout/PageSegmentation.h"
 #include "output/PlainText.h"
-#include "recognition/BothCores.h"
+#include "core/BothCores.h"
 #include "recognition/ExtendedPage.h"
 
 namespace {

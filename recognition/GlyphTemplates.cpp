@@ -12,7 +12,7 @@
 #include <limits>
 
 #include "platform/Fonts.h"
-#include "recognition/BothCores.h"
+#include "core/BothCores.h"
 #include "recognition/ExtendedAlphabet.h"
 
 const std::vector<std::string> kTemplateFamilies = {

@@ -1,5 +1,5 @@
-// Work shared out between the machine's two cores (the extended recogniser reads lines,
-// renders template faces and converts the page this way).
+// Work shared out between the machine's two cores (the extended recogniser reads lines and
+// renders template faces this way; core/RowBands.h passes over a page's rows so).
 #pragma once
 
 #include <algorithm>
