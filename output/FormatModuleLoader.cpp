@@ -1,7 +1,6 @@
 #include <dlfcn.h>
 
 #include <filesystem>
-#include <mutex>
 
 #include "output/FormatModule.h"
 
