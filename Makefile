@@ -13,7 +13,7 @@ FUZZ_SMOKE_SECONDS ?= 10
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
 
-.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic format clean
+.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic format clean model
 
 all: build
 
@@ -89,3 +89,10 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)
+
+# The extended recogniser's glyph model: renders, trains (fixed seeds), exports data/glyphnet.* and
+# tests/data/glyphnet/cases.txt. Not part of run or test (the model is committed); set up once with
+# scripts/setup-training. MODEL_ARGS passes settings, e.g. MODEL_ARGS="--epochs 2".
+MODEL_ARGS ?=
+model:
+	/usr/bin/python3 training/train.py $(MODEL_ARGS)
