@@ -1,0 +1,193 @@
+#include "recognition/GlyphNet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <numeric>
+#include <opencv2/core/utils/logger.hpp>
+#include <opencv2/dnn.hpp>
+#include <stdexcept>
+
+namespace {
+
+// The glyph is scaled into this square, centred in the net's input, so that a margin of
+// paper surrounds it as in training.
+constexpr double kGlyphFrame = 28.0;
+// Samples a side within each input pixel: one rule that scales up and down alike.
+constexpr int32_t kSamples = 4;
+// Geometry beyond this many x-heights is noise (a line's metrics gone wrong), not shape.
+constexpr float kGeometryLimit = 6.0f;
+
+struct TightBox {
+  int32_t left = 0, top = 0, width = 0, height = 0;
+};
+
+bool FindTightBox(const GlyphBitmap& glyph, TightBox* tight) {
+  if (glyph.width <= 0 || glyph.height <= 0 ||
+      glyph.ink.size() != size_t(glyph.width) * size_t(glyph.height))
+    return false;
+  int32_t x0 = glyph.width, x1 = -1, y0 = glyph.height, y1 = -1;
+  for (int32_t y = 0; y < glyph.height; ++y)
+    for (int32_t x = 0; x < glyph.width; ++x)
+      if (glyph.at(x, y)) {
+        x0 = std::min(x0, x), x1 = std::max(x1, x);
+        y0 = std::min(y0, y), y1 = std::max(y1, y);
+      }
+  if (x1 < 0) return false;
+  *tight = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+  return true;
+}
+
+void DrawScaled(const GlyphBitmap& glyph, const TightBox& tight, GlyphNetInput* input) {
+  const double scale =
+      std::min(kGlyphFrame / double(tight.width), kGlyphFrame / double(tight.height));
+  const double offsetX = (kGlyphNetSide - tight.width * scale) / 2;
+  const double offsetY = (kGlyphNetSide - tight.height * scale) / 2;
+  for (int32_t y = 0; y < kGlyphNetSide; ++y)
+    for (int32_t x = 0; x < kGlyphNetSide; ++x) {
+      int32_t inkSamples = 0;
+      for (int32_t j = 0; j < kSamples; ++j) {
+        const int32_t sy = int32_t(std::floor((y + (j + 0.5) / kSamples - offsetY) / scale));
+        if (sy < 0 || sy >= tight.height) continue;
+        for (int32_t i = 0; i < kSamples; ++i) {
+          const int32_t sx = int32_t(std::floor((x + (i + 0.5) / kSamples - offsetX) / scale));
+          if (sx >= 0 && sx < tight.width && glyph.at(tight.left + sx, tight.top + sy))
+            ++inkSamples;
+        }
+      }
+      input->image[size_t(y * kGlyphNetSide + x)] = float(inkSamples) / float(kSamples * kSamples);
+    }
+}
+
+std::vector<uint8_t> ReadCodes(const std::string& labelsFile) {
+  std::ifstream in(labelsFile);
+  if (!in) throw std::runtime_error("The glyph model's classes cannot be read: " + labelsFile);
+  std::vector<uint8_t> codes;
+  int32_t code = 0;
+  while (in >> code) {
+    if (code < 0 || code > 255)
+      throw std::runtime_error("The glyph model's classes are damaged: " + labelsFile);
+    codes.push_back(uint8_t(code));
+  }
+  if (codes.empty() || !in.eof())
+    throw std::runtime_error("The glyph model's classes are damaged: " + labelsFile);
+  return codes;
+}
+
+std::vector<uchar> ReadBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("The glyph model cannot be read: " + file);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+bool PrepareGlyph(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,
+                  GlyphNetInput* input) {
+  TightBox tight;
+  if (!FindTightBox(glyph, &tight)) return false;
+  DrawScaled(glyph, tight, input);
+  const double xHeight = std::max(1, line.xHeight);
+  const int32_t inkTop = box.top + tight.top;
+  const int32_t inkBottom = inkTop + tight.height - 1;
+  const double values[kGlyphNetGeometry] = {
+      tight.width / xHeight, tight.height / xHeight, (line.baseline + 1 - inkTop) / xHeight,
+      (line.baseline - inkBottom) / xHeight, std::log(double(tight.width) / tight.height)};
+  for (int32_t i = 0; i < kGlyphNetGeometry; ++i)
+    input->geometry[size_t(i)] = std::clamp(float(values[i]), -kGeometryLimit, kGeometryLimit);
+  return true;
+}
+
+// A net may run one batch at a time: each thread that reads takes a net of its own from
+// here, made from the model's bytes when none is free.
+struct GlyphNet::Pool {
+  std::vector<uchar> model;
+  std::mutex lock;
+  std::vector<cv::dnn::Net> idle;
+
+  cv::dnn::Net Take() {
+    {
+      std::lock_guard<std::mutex> hold(lock);
+      if (!idle.empty()) {
+        cv::dnn::Net net = idle.back();
+        idle.pop_back();
+        return net;
+      }
+    }
+    return cv::dnn::readNetFromONNX(model);
+  }
+  void Give(cv::dnn::Net net) {
+    std::lock_guard<std::mutex> hold(lock);
+    idle.push_back(std::move(net));
+  }
+};
+
+GlyphNet::GlyphNet(const std::string& modelFile, const std::string& labelsFile)
+    : codes_(ReadCodes(labelsFile)), pool_(std::make_unique<Pool>()) {
+  // The program reads lines on both cores itself, and a batch forks workers after loading
+  // the model: OpenCV's own thread pool would only compete, and does not survive a fork.
+  cv::setNumThreads(1);
+  // A damaged model is reported by the exception below, in the program's own words.
+  cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
+  pool_->model = ReadBytes(modelFile);
+  try {
+    cv::dnn::Net net = cv::dnn::readNetFromONNX(pool_->model);
+    if (net.empty()) throw std::runtime_error("empty");
+    pool_->Give(std::move(net));
+  } catch (const std::exception&) {
+    throw std::runtime_error("The glyph model is damaged: " + modelFile);
+  }
+  // One trial glyph tells whether the model and its classes belong together.
+  if (Probabilities({GlyphNetInput{}}).front().size() != codes_.size())
+    throw std::runtime_error("The glyph model does not match its classes: " + labelsFile);
+}
+
+GlyphNet::~GlyphNet() = default;
+
+std::vector<std::vector<float>> GlyphNet::Probabilities(
+    const std::vector<GlyphNetInput>& glyphs) const {
+  if (glyphs.empty()) return {};
+  const int32_t count = int32_t(glyphs.size());
+  const int imageSizes[4] = {count, 1, kGlyphNetSide, kGlyphNetSide};
+  cv::Mat images(4, imageSizes, CV_32F);
+  cv::Mat geometry(count, kGlyphNetGeometry, CV_32F);
+  for (int32_t n = 0; n < count; ++n) {
+    const GlyphNetInput& glyph = glyphs[size_t(n)];
+    std::copy(glyph.image.begin(), glyph.image.end(), images.ptr<float>(n));
+    std::copy(glyph.geometry.begin(), glyph.geometry.end(), geometry.ptr<float>(n));
+  }
+  cv::dnn::Net net = pool_->Take();
+  net.setInput(images, "image");
+  net.setInput(geometry, "geometry");
+  cv::Mat out;
+  try {
+    out = net.forward().clone();
+  } catch (...) {
+    pool_->Give(std::move(net));
+    throw;
+  }
+  pool_->Give(std::move(net));
+  out = out.reshape(1, count);
+  std::vector<std::vector<float>> probabilities(glyphs.size());
+  for (int32_t n = 0; n < count; ++n)
+    probabilities[size_t(n)].assign(out.ptr<float>(n), out.ptr<float>(n) + out.cols);
+  return probabilities;
+}
+
+std::vector<std::vector<ScoredChar>> GlyphNet::Classify(const std::vector<GlyphNetInput>& glyphs,
+                                                        size_t count) const {
+  std::vector<std::vector<ScoredChar>> readings;
+  for (const std::vector<float>& p : Probabilities(glyphs)) {
+    std::vector<size_t> order(p.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::erase_if(order, [this](size_t c) { return codes_[c] == 0; });
+    const size_t kept = std::min(count, order.size());
+    std::partial_sort(order.begin(), order.begin() + long(kept), order.end(),
+                      [&p](size_t a, size_t b) { return p[a] > p[b]; });
+    std::vector<ScoredChar>& best = readings.emplace_back();
+    for (size_t i = 0; i < kept; ++i) best.push_back({codes_[order[i]], double(p[order[i]])});
+  }
+  return readings;
+}
