@@ -176,9 +176,9 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   form.pageUnseen = true;
   form.FormCreate();
   if (!form.settings.Extended()) form.KeepTemplateSet();  // the classic run's templates
-  // The extended recogniser's templates and the word list it consults, once for every worker
-  // (Prepare's threads have ended when it returns, so forking stays safe).
-  if (form.settings.Extended()) GlyphClassifier::Prepare();
+  // The extended recogniser's model (or, without it, its templates) and the word list it consults,
+  // once for every worker (Prepare's threads have ended when it returns, so forking stays safe).
+  if (form.settings.Extended() && !form.LoadGlyphNet()) GlyphClassifier::Prepare();
   if (form.settings.UseDictionary()) form.CurrentWordLookup();
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report

@@ -23,6 +23,7 @@
 #include "recognition/WordList.h"
 
 class GlyphClassifier;
+class GlyphNet;
 class PageReadAhead;
 class PlatformFont;
 class SoftwareCanvas;
@@ -271,6 +272,11 @@ class TMainForm {
   void ShowPageText();
   // Its templates, rendered at the first extended run and kept for the next pages.
   std::shared_ptr<GlyphClassifier> glyphClassifier;
+  // The learned classifier that reads instead of the templates, loaded once; null when its
+  // files are missing or damaged (the log says so and the templates read).
+  const GlyphNet* LoadGlyphNet();
+  std::shared_ptr<const GlyphNet> glyphNet;
+  bool glyphNetTried = false;
 
   // ---- output/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();

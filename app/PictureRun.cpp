@@ -40,11 +40,12 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       RecognisedDocument* document, std::string* error) {
   // The classic templates, rendered once for all pages (a batch has done so already).
   if (!form.settings.Extended()) form.KeepTemplateSet();
-  // The word list loads and the template faces open while the first page is decoded.
+  // The word list loads (and the template faces open, where no model reads) while the first
+  // page is decoded.
   std::future<void> faces;
   if (form.settings.Extended()) {
     if (form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
-    faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
+    if (!form.LoadGlyphNet()) faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
   }
   for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
     if (onPage) onPage(page, form.pageCount);

@@ -94,6 +94,18 @@ using ClassifyFunction =
 // more touching characters is cut at a column of little ink when its pieces read better.
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
                                       const InkLine& line, const ClassifyFunction& classify);
+// One object to read in a batch: its ink, where it lies and its line's metrics there.
+struct GlyphToRead {
+  const GlyphBitmap* ink = nullptr;
+  PageBox box;
+  LineMetrics metrics;
+};
+using ClassifyBatch = std::function<std::vector<GlyphReading>(const std::vector<GlyphToRead>&)>;
+// The same where the whole object has been read already (in a batch with its line), and the
+// pieces of each try at cutting it are read in one batch.
+std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
+                                      const InkLine& line, const ClassifyBatch& classify,
+                                      GlyphReading whole);
 
 // ---- words (ExtendedWords.cpp) ----
 

@@ -5,11 +5,12 @@
 #include <string_view>
 
 #include "app/MainUnit.h"
+#include "core/BothCores.h"
 #include "core/Cp1252.h"
 #include "layout/PageSegmentation.h"
 #include "output/PlainText.h"
-#include "core/BothCores.h"
 #include "recognition/ExtendedPage.h"
+#include "recognition/GlyphNet.h"
 
 namespace {
 
@@ -45,6 +46,38 @@ void ReadLine(const InkPage& ink, const GlyphClassifier& classifier, LineWork* w
   }
 }
 
+// The learned classifier reads a line's characters in one batch, and the pieces of a
+// character that reads badly in a batch for each try at cutting it.
+std::vector<GlyphReading> ReadBatch(const GlyphNet& net, const std::vector<GlyphToRead>& glyphs) {
+  std::vector<GlyphNetInput> inputs(glyphs.size());
+  for (size_t i = 0; i < glyphs.size(); ++i)
+    PrepareGlyph(*glyphs[i].ink, glyphs[i].box, glyphs[i].metrics, &inputs[i]);
+  std::vector<GlyphReading> readings;
+  for (std::vector<ScoredChar>& best : net.Classify(inputs)) readings.emplace_back(std::move(best));
+  return readings;
+}
+
+void ReadLineWithNet(const InkPage& ink, const GlyphNet& net, LineWork* work) {
+  const InkLine& line = work->line;
+  const std::vector<GlyphParts> glyphs = AssembleGlyphs(ink.parts, line);
+  std::vector<GlyphBitmap> bitmaps;
+  bitmaps.reserve(glyphs.size());  // the batch below points into it
+  std::vector<GlyphToRead> batch;
+  for (const GlyphParts& glyph : glyphs) {
+    bitmaps.push_back(GlyphInk(ink.parts, glyph.parts, glyph.box));
+    batch.push_back(
+        {&bitmaps.back(), glyph.box, line.MetricsAt((glyph.box.left + glyph.box.right) / 2)});
+  }
+  std::vector<GlyphReading> readings = ReadBatch(net, batch);
+  const ClassifyBatch classify = [&net](const std::vector<GlyphToRead>& pieces) {
+    return ReadBatch(net, pieces);
+  };
+  for (size_t i = 0; i < glyphs.size(); ++i)
+    for (ReadGlyph& read :
+         ReadWithSplits(bitmaps[i], glyphs[i].box, line, classify, std::move(readings[i])))
+      work->glyphs.push_back(std::move(read));
+}
+
 bool Confident(const ReadGlyph& glyph) {
   const double second = glyph.readings.size() > 1 ? glyph.readings[1].score : 0.0;
   return glyph.Score() >= kLearnScore && glyph.Score() - second >= kLearnMargin;
@@ -77,6 +110,20 @@ void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
       if (!again.empty()) glyph.readings = std::move(again);
     }
   });
+}
+
+// The templates of several faces, rendered at the first run and kept in `kept` for the next
+// pages, then the page's own shapes learned from what they read confidently.
+void ReadWithTemplates(std::shared_ptr<GlyphClassifier>& kept, const InkPage& ink,
+                       std::vector<LineWork>* lines) {
+  if (!kept) kept = std::make_shared<GlyphClassifier>();
+  GlyphClassifier& classifier = *kept;
+  classifier.Forget();
+  std::vector<int32_t> xHeights;
+  for (const LineWork& work : *lines) xHeights.push_back(work.line.xHeight);
+  GlyphClassifier::PrepareFor(xHeights);
+  OnBothCores(lines->size(), [&](size_t i) { ReadLine(ink, classifier, &(*lines)[i]); });
+  AdaptToPage(classifier, lines);
 }
 
 PageChar ToPageChar(const ReadGlyph& glyph) {
@@ -162,6 +209,18 @@ int32_t StatedDpi(const RasterImage& picture) {
 
 }  // namespace
 
+const GlyphNet* TMainForm::LoadGlyphNet() {
+  if (glyphNetTried) return glyphNet.get();
+  glyphNetTried = true;
+  try {
+    glyphNet = std::make_shared<const GlyphNet>(DataFilePath("glyphnet.onnx"),
+                                                DataFilePath("glyphnet.labels"));
+  } catch (const std::exception& problem) {
+    Log(std::string(problem.what()) + " The templates read instead.");
+  }
+  return glyphNet.get();
+}
+
 void TMainForm::ExtendedRecognitionRun() {
   Log("Starting OCR process...");
   if (settings.UseDictionary()) LoadWordLookupMeanwhile();
@@ -184,14 +243,11 @@ void TMainForm::ExtendedRecognitionRun() {
   std::vector<LineWork> lines = PageLines(ink, segments);
   Log("Text lines found: " + std::to_string(lines.size()));
 
-  if (!glyphClassifier) glyphClassifier = std::make_shared<GlyphClassifier>();
-  GlyphClassifier& classifier = *glyphClassifier;
-  classifier.Forget();
-  std::vector<int32_t> xHeights;
-  for (const LineWork& work : lines) xHeights.push_back(work.line.xHeight);
-  GlyphClassifier::PrepareFor(xHeights);
-  OnBothCores(lines.size(), [&](size_t i) { ReadLine(ink, classifier, &lines[i]); });
-  AdaptToPage(classifier, &lines);
+  if (const GlyphNet* net = LoadGlyphNet()) {
+    OnBothCores(lines.size(), [&](size_t i) { ReadLineWithNet(ink, *net, &lines[i]); });
+  } else {
+    ReadWithTemplates(glyphClassifier, ink, &lines);
+  }
 
   pageText.blocks.resize(segments.textBlocks.size());
   const LetterHeights heights = MeasureLetterHeights(lines);

@@ -145,30 +145,45 @@ constexpr double kConfident = 0.85;  // a reading this good is not questioned by
 constexpr double kSplitGain = 0.03;  // the pieces must read this much better than the whole
 
 std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, const InkLine& line,
-                                 const ClassifyFunction& classify, int depth) {
+                                 const ClassifyBatch& classify, int depth, GlyphReading reading) {
   std::vector<ReadGlyph> whole(1);
   whole[0].box = box;
   whole[0].ink = ink;
-  GlyphReading reading = classify(ink, box, line.MetricsAt((box.left + box.right) / 2));
   whole[0].readings = std::move(reading.readings);
   whole[0].verdict = std::move(reading.verdict);
   const int32_t xh = std::max(line.xHeight, 1);
   const bool wide = ink.width >= 0.8 * xh && ink.width >= 0.5 * ink.height;
   if (depth >= 2 || whole[0].Score() >= kConfident || !wide) return whole;
 
+  // Both pieces of every cut worth a try, read in one batch.
+  struct Cut {
+    GlyphBitmap ink[2];
+    PageBox box[2];
+  };
+  std::vector<Cut> cuts;
+  for (int32_t cut : CutCandidates(ink, std::max(2, int32_t(0.2 * xh)))) {
+    Cut c;
+    if (CutPiece(ink, box, 0, cut, &c.ink[0], &c.box[0]) &&
+        CutPiece(ink, box, cut, ink.width, &c.ink[1], &c.box[1]))
+      cuts.push_back(std::move(c));
+  }
+  std::vector<GlyphToRead> pieces;
+  for (const Cut& c : cuts)
+    for (int k = 0; k < 2; ++k)
+      pieces.push_back({&c.ink[k], c.box[k], line.MetricsAt((c.box[k].left + c.box[k].right) / 2)});
+  std::vector<GlyphReading> readings =
+      pieces.empty() ? std::vector<GlyphReading>{} : classify(pieces);
   std::vector<ReadGlyph> best = whole;
   double bestScore = whole[0].Score() + kSplitGain;
-  for (int32_t cut : CutCandidates(ink, std::max(2, int32_t(0.2 * xh)))) {
-    GlyphBitmap leftInk, rightInk;
-    PageBox leftBox, rightBox;
-    if (!CutPiece(ink, box, 0, cut, &leftInk, &leftBox) ||
-        !CutPiece(ink, box, cut, ink.width, &rightInk, &rightBox))
-      continue;
-    std::vector<ReadGlyph> pieces = ReadSplit(leftInk, leftBox, line, classify, depth + 1);
-    for (ReadGlyph& g : ReadSplit(rightInk, rightBox, line, classify, depth + 1))
-      pieces.push_back(std::move(g));
-    const double score = PiecesScore(pieces);
-    if (score > bestScore) bestScore = score, best = std::move(pieces);
+  for (size_t i = 0; i < cuts.size(); ++i) {
+    const Cut& c = cuts[i];
+    std::vector<ReadGlyph> read =
+        ReadSplit(c.ink[0], c.box[0], line, classify, depth + 1, std::move(readings[2 * i]));
+    for (ReadGlyph& g :
+         ReadSplit(c.ink[1], c.box[1], line, classify, depth + 1, std::move(readings[2 * i + 1])))
+      read.push_back(std::move(g));
+    const double score = PiecesScore(read);
+    if (score > bestScore) bestScore = score, best = std::move(read);
   }
   return best;
 }
@@ -241,5 +256,17 @@ GlyphBitmap GlyphInk(const std::vector<InkPart>& parts, const std::vector<int32_
 
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
                                       const InkLine& line, const ClassifyFunction& classify) {
-  return ReadSplit(ink, box, line, classify, 0);
+  const ClassifyBatch eachAlone = [&classify](const std::vector<GlyphToRead>& glyphs) {
+    std::vector<GlyphReading> readings;
+    for (const GlyphToRead& g : glyphs) readings.push_back(classify(*g.ink, g.box, g.metrics));
+    return readings;
+  };
+  return ReadSplit(ink, box, line, eachAlone, 0,
+                   classify(ink, box, line.MetricsAt((box.left + box.right) / 2)));
+}
+
+std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
+                                      const InkLine& line, const ClassifyBatch& classify,
+                                      GlyphReading whole) {
+  return ReadSplit(ink, box, line, classify, 0, std::move(whole));
 }

@@ -371,7 +371,8 @@ TEST(ExtendedWords, TheWideGapsAroundANarrowFigureDoNotSplitANumber) {
 class ExtendedRunTest : public ::testing::Test {
  protected:
   HeadlessWindow window;
-  TMainForm form{window, "/nonexistent/quillon", {}};
+  // Beside the model, as the program finds it.
+  TMainForm form{window, std::string(QUILLON_MODEL_DIR) + "/quillon", {}};
 
   void Install(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
     RasterImage image{};
@@ -488,6 +489,33 @@ TEST_F(ExtendedRunTest, EmptyNoisyAndSolidPagesGiveLittleTextAndNoCrash) {
   std::vector<uint8_t> solid(800 * 600, 0);
   Install(solid, 800, 600);
   EXPECT_EQ(Read(), "");
+}
+
+TEST(ExtendedRun, WithoutItsModelTheTemplatesReadAndTheLogSaysSo) {
+  HeadlessWindow window;
+  TMainForm form{window, "/nonexistent/quillon", {}};
+  const auto font = Font("Liberation Sans", 50);
+  ASSERT_TRUE(font);
+  DrawnPage page(1200, 250);
+  const std::string text = "Der B\xE4r sa\xDF im Zug.";
+  page.Text(*font, 50, 100, text);
+  RasterImage image{};
+  newdib(&image, 1200, 250, 24, nullptr, 0);
+  ASSERT_TRUE(image.pixels);
+  const std::vector<uint8_t> grey = page.Grey();
+  for (int32_t y = 0; y < 250; ++y)
+    for (int32_t x = 0; x < 1200; ++x) {
+      uint8_t* p = DIBPixel24(image, x, y);
+      p[0] = p[1] = p[2] = grey[size_t(y) * 1200 + size_t(x)];
+    }
+  form.InstallPicture(image);
+  form.settings.recogniser = RecogniserKind::Extended;
+  form.TextErkennBtnClick();
+  ASSERT_EQ(window.output.size(), 1u);
+  EXPECT_EQ(window.output[0], Cp1252ToUtf8(text));
+  EXPECT_TRUE(std::any_of(window.log.begin(), window.log.end(), [](const std::string& line) {
+    return line.find("The templates read instead.") != std::string::npos;
+  }));
 }
 
 std::string ReadFile(const std::string& name) {
