@@ -13,7 +13,7 @@ FUZZ_SMOKE_SECONDS ?= 10
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
 
-.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic format clean model
+.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic bench-typeset format clean model
 
 all: build
 
@@ -83,6 +83,16 @@ bench-classic: build
 bench: bench-classic
 	./$(BUILD)/bench/bench_pages
 	./$(BUILD)/bench/bench_pages --quillon-arg=--recogniser=extended
+
+# Pages typeset by pdflatex, Pango and groff in other faces, some degraded as copiers, fax machines
+# and phones degrade them; the error rates of both recognisers (and of Tesseract and Ocrad where
+# installed). Its tools come from scripts/setup-bench, which neither `make run` nor `make test` needs.
+TYPESET_PAGES ?= $(BUILD)/typeset-pages
+bench-typeset: build
+	bash scripts/setup-bench
+	bench/typeset/test_measure
+	bench/typeset/make_pages $(TYPESET_PAGES)
+	bench/typeset/measure --quillon=./$(BUILD)/gui/quillon $(TYPESET_PAGES)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
