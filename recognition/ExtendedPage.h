@@ -106,6 +106,11 @@ using ClassifyBatch = std::function<std::vector<GlyphReading>(const std::vector<
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
                                       const InkLine& line, const ClassifyBatch& classify,
                                       GlyphReading whole);
+// Neighbouring characters of a line (left to right) that are pieces of one character
+// broken apart (thin strokes lost in a fax or a light copy) are joined where the whole reads
+// clearly better than its pieces.
+void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
+                      const ClassifyBatch& classify);
 
 // ---- words (ExtendedWords.cpp) ----
 

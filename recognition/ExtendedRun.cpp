@@ -76,6 +76,7 @@ void ReadLineWithNet(const InkPage& ink, const GlyphNet& net, LineWork* work) {
     for (ReadGlyph& read :
          ReadWithSplits(bitmaps[i], glyphs[i].box, line, classify, std::move(readings[i])))
       work->glyphs.push_back(std::move(read));
+  JoinBrokenGlyphs(&work->glyphs, line, classify);
 }
 
 bool Confident(const ReadGlyph& glyph) {

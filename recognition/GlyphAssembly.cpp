@@ -270,3 +270,86 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
                                       GlyphReading whole) {
   return ReadSplit(ink, box, line, classify, 0, std::move(whole));
 }
+
+namespace {
+
+// Neighbours this close may be pieces of one character whose thin strokes were lost: a fax
+// or a light copy breaks the arch of an "n" or the bowl of a "D" into strokes that stand
+// closer than letters do.
+constexpr double kJoinGap = 0.15;  // x-heights between the pieces
+// The whole must read this much better than its weaker piece: two letters drawn together
+// read as "not one character", so real neighbours are not joined.
+constexpr double kJoinGain = 0.15;
+// A character broken into three or four pieces is joined over as many rounds.
+constexpr int kJoinRounds = 3;
+
+ReadGlyph Joined(const ReadGlyph& a, const ReadGlyph& b) {
+  ReadGlyph joined;
+  joined.box = a.box;
+  joined.box.Include(b.box);
+  joined.ink.width = joined.box.Width();
+  joined.ink.height = joined.box.Height();
+  joined.ink.ink.assign(size_t(joined.ink.width) * size_t(joined.ink.height), 0);
+  for (const ReadGlyph* piece : {&a, &b})
+    for (int32_t y = 0; y < piece->ink.height; ++y)
+      for (int32_t x = 0; x < piece->ink.width; ++x)
+        if (piece->ink.at(x, y))
+          joined.ink.ink[size_t(y + piece->box.top - joined.box.top) * size_t(joined.ink.width) +
+                         size_t(x + piece->box.left - joined.box.left)] = 1;
+  return joined;
+}
+
+// One round: every close pair with a doubtful piece is read whole in one batch, and the
+// pairs that gain most are joined (no glyph twice). False when nothing was joined.
+bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const ClassifyBatch& classify) {
+  const double xh = std::max(line.xHeight, 1);
+  std::vector<size_t> firsts;
+  std::vector<ReadGlyph> wholes;
+  for (size_t i = 0; i + 1 < glyphs->size(); ++i) {
+    const ReadGlyph& a = (*glyphs)[i];
+    const ReadGlyph& b = (*glyphs)[i + 1];
+    const bool close = b.box.left - a.box.right - 1 <= kJoinGap * xh;
+    if (!close || std::min(a.Score(), b.Score()) >= kConfident) continue;
+    firsts.push_back(i);
+    wholes.push_back(Joined(a, b));
+  }
+  if (wholes.empty()) return false;
+  std::vector<GlyphToRead> batch;
+  for (const ReadGlyph& whole : wholes)
+    batch.push_back(
+        {&whole.ink, whole.box, line.MetricsAt((whole.box.left + whole.box.right) / 2)});
+  std::vector<GlyphReading> readings = classify(batch);
+  std::vector<std::pair<double, size_t>> gains;
+  for (size_t k = 0; k < wholes.size(); ++k) {
+    wholes[k].readings = std::move(readings[k].readings);
+    const size_t i = firsts[k];
+    const double pieces = std::min((*glyphs)[i].Score(), (*glyphs)[i + 1].Score());
+    if (wholes[k].Score() >= pieces + kJoinGain) gains.push_back({wholes[k].Score() - pieces, k});
+  }
+  if (gains.empty()) return false;
+  std::sort(gains.rbegin(), gains.rend());
+  std::vector<int> joinedWith(glyphs->size(), -1);  // the whole that replaces the glyph
+  for (const auto& [gain, k] : gains) {
+    const size_t i = firsts[k];
+    if (joinedWith[i] >= 0 || joinedWith[i + 1] >= 0) continue;
+    joinedWith[i] = joinedWith[i + 1] = int(k);
+  }
+  std::vector<ReadGlyph> result;
+  for (size_t i = 0; i < glyphs->size(); ++i) {
+    if (joinedWith[i] < 0) {
+      result.push_back(std::move((*glyphs)[i]));
+    } else if (i == firsts[size_t(joinedWith[i])]) {
+      result.push_back(std::move(wholes[size_t(joinedWith[i])]));
+    }
+  }
+  *glyphs = std::move(result);
+  return true;
+}
+
+}  // namespace
+
+void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
+                      const ClassifyBatch& classify) {
+  for (int round = 0; round < kJoinRounds; ++round)
+    if (!JoinRound(glyphs, line, classify)) return;
+}

@@ -40,21 +40,33 @@ bool FindTightBox(const GlyphBitmap& glyph, TightBox* tight) {
   return true;
 }
 
+// For each input pixel's samples along one axis, the glyph's row or column they fall on
+// (-1: outside it, paper).
+std::array<int32_t, kGlyphNetSide * kSamples> SampleIndices(int32_t length, double scale,
+                                                            double offset) {
+  std::array<int32_t, kGlyphNetSide * kSamples> indices;
+  for (int32_t p = 0; p < kGlyphNetSide; ++p)
+    for (int32_t k = 0; k < kSamples; ++k) {
+      const int32_t at = int32_t(std::floor((p + (k + 0.5) / kSamples - offset) / scale));
+      indices[size_t(p * kSamples + k)] = at >= 0 && at < length ? at : -1;
+    }
+  return indices;
+}
+
 void DrawScaled(const GlyphBitmap& glyph, const TightBox& tight, GlyphNetInput* input) {
   const double scale =
       std::min(kGlyphFrame / double(tight.width), kGlyphFrame / double(tight.height));
-  const double offsetX = (kGlyphNetSide - tight.width * scale) / 2;
-  const double offsetY = (kGlyphNetSide - tight.height * scale) / 2;
+  const auto columns = SampleIndices(tight.width, scale, (kGlyphNetSide - tight.width * scale) / 2);
+  const auto rows = SampleIndices(tight.height, scale, (kGlyphNetSide - tight.height * scale) / 2);
   for (int32_t y = 0; y < kGlyphNetSide; ++y)
     for (int32_t x = 0; x < kGlyphNetSide; ++x) {
       int32_t inkSamples = 0;
       for (int32_t j = 0; j < kSamples; ++j) {
-        const int32_t sy = int32_t(std::floor((y + (j + 0.5) / kSamples - offsetY) / scale));
-        if (sy < 0 || sy >= tight.height) continue;
+        const int32_t sy = rows[size_t(y * kSamples + j)];
+        if (sy < 0) continue;
         for (int32_t i = 0; i < kSamples; ++i) {
-          const int32_t sx = int32_t(std::floor((x + (i + 0.5) / kSamples - offsetX) / scale));
-          if (sx >= 0 && sx < tight.width && glyph.at(tight.left + sx, tight.top + sy))
-            ++inkSamples;
+          const int32_t sx = columns[size_t(x * kSamples + i)];
+          if (sx >= 0 && glyph.at(tight.left + sx, tight.top + sy)) ++inkSamples;
         }
       }
       input->image[size_t(y * kGlyphNetSide + x)] = float(inkSamples) / float(kSamples * kSamples);

@@ -257,6 +257,48 @@ TEST(GlyphAssembly, AWellReadObjectIsNotCut) {
   EXPECT_EQ(calls, 1);
 }
 
+// Pieces of characters broken apart (lost hairlines), read by a stand-in that knows which
+// boxes are whole characters: a piece joins its neighbour only where the whole reads clearly
+// better, over as many rounds as the character has pieces.
+TEST(GlyphAssembly, BrokenPiecesAreJoinedWhereTheWholeReadsBetter) {
+  InkLine line;
+  line.xHeight = 20;
+  line.baselineAt0 = 19;
+  const auto glyph = [](int32_t left, int32_t right, uint8_t code, double score) {
+    ReadGlyph g;
+    g.box = {left, 0, right, 19};
+    g.ink = {right - left + 1, 20, std::vector<uint8_t>(size_t(right - left + 1) * 20, 1)};
+    g.readings = {{code, score}};
+    return g;
+  };
+  // An "m" in three strokes, a gap, an "r" and an "n" that stand close, and an "o" apart.
+  std::vector<ReadGlyph> glyphs = {glyph(0, 3, 'l', 0.5),   glyph(5, 8, 'l', 0.5),
+                                   glyph(10, 13, 'l', 0.5), glyph(30, 35, 'r', 0.6),
+                                   glyph(37, 45, 'n', 0.6), glyph(60, 70, 'o', 0.6)};
+  int32_t batches = 0;
+  const ClassifyBatch stand_in = [&](const std::vector<GlyphToRead>& wholes) {
+    ++batches;
+    std::vector<GlyphReading> readings;
+    for (const GlyphToRead& w : wholes) {
+      EXPECT_EQ(w.ink->width, w.box.Width());
+      if (w.box.left == 0 && w.box.right == 13)
+        readings.emplace_back(std::vector<ScoredChar>{{'m', 0.97}});
+      else if (w.box.left == 0 || w.box.left == 5)
+        readings.emplace_back(std::vector<ScoredChar>{{'n', 0.7}});
+      else
+        readings.emplace_back(std::vector<ScoredChar>{{'?', 0.3}});  // two letters together
+    }
+    return readings;
+  };
+  JoinBrokenGlyphs(&glyphs, line, stand_in);
+  std::string codes;
+  for (const ReadGlyph& g : glyphs) codes += char(g.readings.front().code);
+  EXPECT_EQ(codes, "mrno");
+  EXPECT_EQ(glyphs[0].box.right, 13);
+  EXPECT_EQ(glyphs[0].ink.width, 14);
+  EXPECT_LE(batches, 3);
+}
+
 // ---- words ----
 
 // Boxes of letters `width` wide, `gap` apart within words and `space` apart between them.
