@@ -465,6 +465,10 @@ int32_t FootnoteRuleBottom(const std::vector<InkComponent>& components,
 
 }  // namespace
 
+int32_t LetterHeight(const std::vector<InkComponent>& components, int32_t pageSide) {
+  return EstimateTextHeight(components, LetterFlags(components, pageSide));
+}
+
 SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t width,
                           int32_t height, int32_t textHeight) {
   SegmentedPage page;

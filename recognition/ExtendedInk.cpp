@@ -130,17 +130,6 @@ PixPtr BlackWhitePage(PIX* grey, int32_t* thresholdUsed = nullptr) {
   return binary;
 }
 
-// Far more ink or components than any page of text has: noise, a halftone or a photograph.
-bool TooManyComponents(PIX* binary, int32_t width, int32_t height) {
-  l_int32 inkPixels = 0;
-  if (pixCountPixels(binary, &inkPixels, nullptr) || inkPixels > int64_t(width) * height * 3 / 10)
-    return true;
-  l_int32 count = 0;
-  if (pixCountConnComp(binary, 8, &count)) return true;
-  const int64_t limit = std::max<int64_t>(20000, int64_t(width) * height / 200);
-  return count > limit;
-}
-
 InkPart PartOf(PIX* pix, BOX* box) {
   InkPart part;
   l_int32 x = 0, y = 0, w = 0, h = 0;
@@ -164,35 +153,47 @@ InkPart PartOf(PIX* pix, BOX* box) {
 }
 
 // Objects this large are rules, frames or pictures, never characters.
-bool TooLargeForText(BOX* box, int32_t width, int32_t height) {
-  l_int32 x = 0, y = 0, w = 0, h = 0;
-  boxGetGeometry(box, &x, &y, &w, &h);
-  return h > std::max(height / 6, 64) || w > std::max(width / 3, 64);
+bool TooLargeForText(const PageBox& box, int32_t width, int32_t height) {
+  return box.Height() > std::max(height / 6, 64) || box.Width() > std::max(width / 3, 64);
 }
 
-// The ink of a grey page (the Pix is taken over).
+PageBox BoxOf(BOXA* boxa, int32_t i) {
+  l_int32 x = 0, y = 0, w = 0, h = 0;
+  boxaGetBoxGeometry(boxa, i, &x, &y, &w, &h);
+  return {x, y, x + w - 1, y + h - 1};
+}
+
+// The ink of a grey page (the Pix is taken over): the objects of the black/white page, less
+// those of regions that are no text and those too large for a letter, each noted.
 InkPage InkOfGreyPix(PixPtr pixGrey) {
   setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
   InkPage page;
   if (!pixGrey) return page;
   page.width = pixGetWidth(pixGrey.get());
   page.height = pixGetHeight(pixGrey.get());
-  const int32_t width = page.width, height = page.height;
   PixPtr binary = BlackWhitePage(pixGrey.get());
   pixGrey.reset();
   if (!binary) return page;
-  if (TooManyComponents(binary.get(), width, height)) {
-    page.tooNoisy = true;
-    return page;
-  }
   PIXA* pixa = nullptr;
   BOXA* boxa = pixConnComp(binary.get(), &pixa, 8);
   const int32_t count = boxa ? boxaGetCount(boxa) : 0;
+  std::vector<PageBox> boxes;
+  boxes.reserve(size_t(count));
+  for (int32_t i = 0; i < count; ++i) boxes.push_back(BoxOf(boxa, i));
+  page.letterHeight = LetterHeight(boxes, std::max(page.width, page.height));
+  const std::vector<uint8_t> nonText =
+      NonTextObjects(binary.get(), boxes, page.letterHeight, &page.leftOut);
   page.parts.reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) {
+    if (nonText[size_t(i)]) continue;
+    if (TooLargeForText(boxes[size_t(i)], page.width, page.height)) {
+      page.leftOut.push_back(
+          {boxes[size_t(i)], "too large for a letter (a rule, frame or picture)"});
+      continue;
+    }
     BOX* box = boxaGetBox(boxa, i, L_CLONE);
     PIX* pix = pixaGetPix(pixa, i, L_CLONE);
-    if (box && pix && !TooLargeForText(box, width, height)) page.parts.push_back(PartOf(pix, box));
+    if (box && pix) page.parts.push_back(PartOf(pix, box));
     pixDestroy(&pix);
     boxDestroy(&box);
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "layout/PageSegmentation.h"
 #include "recognition/ExtendedPage.h"
 
 namespace {
@@ -206,6 +207,13 @@ PageBox BoxOf(const std::vector<InkPart>& parts, const std::vector<int32_t>& mem
 }
 
 }  // namespace
+
+int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide) {
+  std::vector<InkComponent> components;
+  components.reserve(boxes.size());
+  for (const PageBox& b : boxes) components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
+  return LetterHeight(components, pageSide);
+}
 
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
   std::vector<int32_t> heights;
