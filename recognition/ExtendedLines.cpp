@@ -10,6 +10,11 @@
 
 namespace {
 
+// A part that fits no line and is smaller than this share of the letters' height (an accent
+// or comma set off its line, a speck, a pen's dot) starts no line of its own; a dash, a
+// page's number or a line of letters is larger.
+constexpr double kStrayMark = 0.5;
+
 int32_t Median(std::vector<int32_t> values) {
   if (values.empty()) return 0;
   std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
@@ -247,10 +252,10 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
     SettleLoneHeights(&lines);
     std::sort(small.begin(), small.end());
     letters = AttachSmallParts(parts, small, &lines);
-    // Specks that belong to no line are no text of their own.
+    // Stray marks and specks that belong to no line are no text of their own.
     std::erase_if(letters, [&](int32_t i) {
       const PageBox& b = parts[size_t(i)].box;
-      return std::max(b.Width(), b.Height()) < 0.15 * typical;
+      return std::max(b.Width(), b.Height()) < kStrayMark * typical;
     });
     std::sort(letters.begin(), letters.end(), [&parts](int32_t a, int32_t b) {
       return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
