@@ -83,6 +83,7 @@ bench-classic: build
 bench: bench-classic
 	./$(BUILD)/bench/bench_pages
 	./$(BUILD)/bench/bench_pages --quillon-arg=--recogniser=extended
+	./$(BUILD)/bench/bench_pages --real
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
