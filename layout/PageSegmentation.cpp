@@ -35,6 +35,9 @@ constexpr int32_t kMinColumnLines = 4;
 constexpr int32_t kGutterTenths = 17;
 constexpr int32_t kWideGutterTenths = 22;
 constexpr int32_t kMinNarrowColumnLines = 24;
+// A block of which this share of objects is smaller than half a letter is grain: text has a
+// dot or comma to a few letters, and a dirty copy's specks at most as many as letters.
+constexpr double kGrainShare = 0.75;
 // Letters' boxes cover a quarter or more of a text block; specks strewn over the page
 // cover next to nothing.
 constexpr double kMinTextCover = 0.06;
@@ -411,7 +414,7 @@ class Segmenter {
     const bool noLetters = n > 1 ? letters < 2 : 5 * BoxHeight(region.box) < 6 * m_.textHeight;
     if (specks == n || small == n || (noLetters && n <= 5) || covered < kMinTextCover * area) {
       region.kind = BlockKind::Speck;
-    } else if ((n >= 8 && 2 * small > n) || noLetters || !StandsOnLines(block) ||
+    } else if ((n >= 8 && small > kGrainShare * n) || noLetters || !StandsOnLines(block) ||
                (ink > 0.45 * area && BoxHeight(region.box) > 2 * m_.textHeight)) {
       region.kind = BlockKind::Picture;
     }

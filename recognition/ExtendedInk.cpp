@@ -26,6 +26,9 @@ constexpr int32_t kBackground = 200;
 // Leptonica's background normalisation with the tiles and limits of pixBackgroundNormSimple.
 constexpr l_int32 kTileWidth = 10, kTileHeight = 15, kForegroundBelow = 60, kMinPaperPixels = 40;
 constexpr l_int32 kSmoothX = 2, kSmoothY = 1;
+// An object too large for a letter with at least this share of its box in ink is a solid
+// blot (a photograph's dark body, a black border); a frame or a table's lines have little.
+constexpr double kSolidBlot = 0.3;
 
 }  // namespace
 
@@ -163,6 +166,31 @@ PageBox BoxOf(BOXA* boxa, int32_t i) {
   return {x, y, x + w - 1, y + h - 1};
 }
 
+// Objects too large for a letter and mostly ink: a photograph's dark body, a black border.
+// What lies within their boxes is their lighter parts, not text (a frame, mostly paper,
+// keeps the text inside it).
+std::vector<PageBox> SolidBlots(PIXA* pixa, const std::vector<PageBox>& boxes, int32_t width,
+                                int32_t height) {
+  std::vector<PageBox> blots;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    if (!TooLargeForText(boxes[i], width, height)) continue;
+    PIX* pix = pixaGetPix(pixa, int32_t(i), L_CLONE);
+    l_int32 ink = 0;
+    if (pix) pixCountPixels(pix, &ink, nullptr);
+    pixDestroy(&pix);
+    if (ink >= kSolidBlot * boxes[i].Width() * boxes[i].Height()) blots.push_back(boxes[i]);
+  }
+  return blots;
+}
+
+bool InsideAny(const PageBox& box, const std::vector<PageBox>& blots) {
+  const int32_t x = (box.left + box.right) / 2, y = (box.top + box.bottom) / 2;
+  return std::any_of(blots.begin(), blots.end(), [&](const PageBox& b) {
+    return b.left < box.left && b.right > box.right && x > b.left && x < b.right && y > b.top &&
+           y < b.bottom;
+  });
+}
+
 // The ink of a grey page (the Pix is taken over): the objects of the black/white page, less
 // those of regions that are no text and those too large for a letter, each noted.
 InkPage InkOfGreyPix(PixPtr pixGrey) {
@@ -183,9 +211,10 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   page.letterHeight = LetterHeight(boxes, std::max(page.width, page.height));
   const std::vector<uint8_t> nonText =
       NonTextObjects(binary.get(), boxes, page.letterHeight, &page.leftOut);
+  const std::vector<PageBox> blots = SolidBlots(pixa, boxes, page.width, page.height);
   page.parts.reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) {
-    if (nonText[size_t(i)]) continue;
+    if (nonText[size_t(i)] || InsideAny(boxes[size_t(i)], blots)) continue;
     if (TooLargeForText(boxes[size_t(i)], page.width, page.height)) {
       page.leftOut.push_back(
           {boxes[size_t(i)], "too large for a letter (a rule, frame or picture)"});

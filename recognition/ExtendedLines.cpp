@@ -18,6 +18,9 @@ constexpr double kStrayMark = 0.5;
 // a drop capital spans three lines or more, while a line's band, from descender to
 // ascender, is at most about three times the height of its lowest letters.
 constexpr double kDropCapital = 3.0;
+// Letters lower than this many pixels cannot be read at all; the dots of a halftone, which
+// stand in rows like letters, are mostly lower and must not set the page's letter height.
+constexpr int32_t kSmallestLetter = 8;
 // Two lines whose baselines lie closer than this share of an x-height where they run side
 // by side are one line; the next line's baseline lies two x-heights or more away.
 constexpr double kSameBaseline = 0.5;
@@ -268,7 +271,9 @@ void JoinLoneMarks(const std::vector<InkPart>& parts, std::vector<InkLine>* line
 int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide) {
   std::vector<InkComponent> components;
   components.reserve(boxes.size());
-  for (const PageBox& b : boxes) components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
+  for (const PageBox& b : boxes)
+    if (b.Height() >= kSmallestLetter)
+      components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
   return LetterHeight(components, pageSide);
 }
 

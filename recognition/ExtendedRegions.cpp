@@ -25,6 +25,8 @@ constexpr int32_t kGrainPerCell = 8;
 // Letters cover well under half of their cell even in bold type; a photograph's dark parts,
 // a black border or a shadow cover more.
 constexpr double kSolidCover = 0.6;
+// A cell with fewer grain objects than this beside a region is paper with a speck or two.
+constexpr int32_t kFewestEdgeGrain = 2;
 // Fewer flagged cells together are a cluster of stops or a bold blot, not a picture.
 constexpr int32_t kFewestRegionCells = 4;
 
@@ -35,16 +37,29 @@ using PixPtr = std::unique_ptr<PIX, PixDeleter>;
 
 enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2 };
 
-// What each cell is, one byte a cell (row-major).
-std::vector<uint8_t> CellKinds(PIX* binary, const std::vector<PageBox>& boxes, int32_t cell,
-                               int32_t textHeight, int32_t columns, int32_t rows) {
-  std::vector<int32_t> grain(size_t(columns) * size_t(rows), 0), letters(grain.size(), 0);
+// Objects of each cell (row-major) by their middle: grain, and the larger ones.
+struct CellCounts {
+  std::vector<int32_t> grain, letters;
+};
+
+CellCounts CountObjects(const std::vector<PageBox>& boxes, int32_t cell, int32_t textHeight,
+                        int32_t columns, int32_t rows) {
+  CellCounts counts{std::vector<int32_t>(size_t(columns) * size_t(rows), 0), {}};
+  counts.letters = counts.grain;
   const int32_t grainSide = std::max(1, int32_t(kGrainInTextHeights * textHeight));
   for (const PageBox& b : boxes) {
     const size_t at = size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
                       size_t((b.left + b.right) / 2 / cell);
-    (std::max(b.Width(), b.Height()) <= grainSide ? grain : letters)[at]++;
+    (std::max(b.Width(), b.Height()) <= grainSide ? counts.grain : counts.letters)[at]++;
   }
+  return counts;
+}
+
+// What each cell is, one byte a cell (row-major).
+std::vector<uint8_t> CellKinds(PIX* binary, const CellCounts& counts, int32_t cell, int32_t columns,
+                               int32_t rows) {
+  const std::vector<int32_t>& grain = counts.grain;
+  const std::vector<int32_t>& letters = counts.letters;
   l_int32* table = makePixelSumTab8();
   std::vector<uint8_t> kinds(grain.size(), kText);
   for (int32_t r = 0; r < rows; ++r)
@@ -61,6 +76,30 @@ std::vector<uint8_t> CellKinds(PIX* binary, const std::vector<PageBox>& boxes, i
     }
   LEPT_FREE(table);
   return kinds;
+}
+
+// A photograph's lighter parts hold fewer dots than its body: cells beside a region join it
+// while they hold more grain than letters (text beside it holds more letters).
+void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
+                   std::vector<uint8_t>* region) {
+  const auto in = [&](int32_t r, int32_t c) {
+    return r >= 0 && c >= 0 && r < rows && c < columns &&
+           (*region)[size_t(r) * size_t(columns) + size_t(c)];
+  };
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (int32_t r = 0; r < rows; ++r)
+      for (int32_t c = 0; c < columns; ++c) {
+        const size_t at = size_t(r) * size_t(columns) + size_t(c);
+        if ((*region)[at] || counts.grain[at] < kFewestEdgeGrain ||
+            counts.grain[at] <= counts.letters[at])
+          continue;
+        bool beside = false;
+        for (int32_t dr = -1; dr <= 1; ++dr)
+          for (int32_t dc = -1; dc <= 1; ++dc) beside = beside || in(r + dr, c + dc);
+        if (beside) (*region)[at] = 1, grew = true;
+      }
+  }
 }
 
 std::string RegionWhy(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& mask) {
@@ -81,7 +120,8 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
   const int32_t cell = std::max(2, int32_t(kCellInTextHeights * textHeight));
   const int32_t columns = (pixGetWidth(binary) + cell - 1) / cell;
   const int32_t rows = (pixGetHeight(binary) + cell - 1) / cell;
-  const std::vector<uint8_t> kinds = CellKinds(binary, boxes, cell, textHeight, columns, rows);
+  const CellCounts counts = CountObjects(boxes, cell, textHeight, columns, rows);
+  const std::vector<uint8_t> kinds = CellKinds(binary, counts, cell, columns, rows);
   // The flagged cells as a small picture of their own, its components the regions.
   PixPtr cells(pixCreate(columns, rows, 1));
   if (!cells) return leftOut;
@@ -114,6 +154,7 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
   }
   pixaDestroy(&pixa);
   boxaDestroy(&boxa);
+  GrowIntoGrain(counts, columns, rows, &region);
   for (size_t i = 0; i < boxes.size(); ++i) {
     const PageBox& b = boxes[i];
     leftOut[i] = region[size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
