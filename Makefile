@@ -83,6 +83,7 @@ bench-classic: build
 bench: bench-classic
 	./$(BUILD)/bench/bench_pages
 	./$(BUILD)/bench/bench_pages --quillon-arg=--recogniser=extended
+	./$(BUILD)/bench/bench_pages --real
 
 # Pages typeset by pdflatex, Pango and groff in other faces, some degraded as copiers, fax machines
 # and phones degrade them; the error rates of both recognisers (and of Tesseract and Ocrad where

@@ -9,6 +9,10 @@
 //   bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR] [--quillon-arg=ARG]...
 //   (--quillon-arg passes ARG to every run before the picture, e.g. --recogniser=extended)
 //   (CASES_DIR also from $BENCH_CASES; the program also from $QUILLON)
+//   bench_pages --real [REAL_DIR] [--quillon=PATH]
+//   (scanned pages with their text, one printed line a line: for each, the lines the
+//   extended recogniser found and the characters out, spaces aside, against the truth's,
+//   and the CER of both recognisers; nothing to do when the folder is absent)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -205,16 +209,82 @@ fs::path FindPicture(const fs::path& dir, const std::string& stem) {
   return {};
 }
 
+// Printed lines of a text (lines holding anything but white space).
+size_t LineCount(const std::string& text) {
+  size_t count = 0;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (line.find_first_not_of(" \t\r\f") != std::string::npos) ++count;
+  return count;
+}
+
+size_t CharsBesidesSpaces(const Text& text) {
+  return size_t(std::count_if(text.begin(), text.end(), [](char32_t c) { return !IsSpace(c); }));
+}
+
+// "Text lines found: N" of the extended recogniser's log; -1 without one.
+long LinesFound(const std::string& log) {
+  const std::string key = "Text lines found: ";
+  const size_t at = log.rfind(key);
+  return at == std::string::npos ? -1 : std::atol(log.c_str() + at + key.size());
+}
+
+// The real pages: lines and characters handed on, and the CER of both recognisers.
+int RealPages(const std::string& program, const std::string& dir) {
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) {
+    std::printf("no real pages at %s: nothing measured\n", dir.c_str());
+    return 0;
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().extension() == ".txt" && !FindPicture(dir, entry.path().stem()).empty())
+      names.push_back(entry.path().stem());
+  std::sort(names.begin(), names.end());
+  const fs::path work = fs::temp_directory_path() / ("bench_real." + std::to_string(getpid()));
+  fs::create_directories(work);
+  std::printf("program %s\nreal pages %s\n\n", program.c_str(), dir.c_str());
+  std::printf("%-24s %12s %14s %10s %10s %8s\n", "page", "lines found", "chars out", "CER ext %",
+              "CER cls %", "ext s");
+  int failures = 0;
+  for (const std::string& name : names) {
+    const std::string picture = FindPicture(dir, name).string();
+    const std::string truthText = ReadFile(fs::path(dir) / (name + ".txt"));
+    const Text ref = Normalise(truthText);
+    const fs::path extended = work / (name + ".ext.txt"), classic = work / (name + ".cls.txt");
+    const RunResult ext = RunQuillon(program, {"--recogniser=extended", "--log"}, picture,
+                                     extended.string(), (work / (name + ".ext.err")).string());
+    const RunResult cls =
+        RunQuillon(program, {}, picture, classic.string(), (work / (name + ".cls.err")).string());
+    if (!ext.started || ext.status != 0 || !cls.started || cls.status != 0) ++failures;
+    const Text outExt = Normalise(ReadFile(extended)), outCls = Normalise(ReadFile(classic));
+    const auto cer = [&ref](const Text& out) {
+      return ref.empty() ? 0.0 : 100.0 * double(EditDistance(ref, out)) / double(ref.size());
+    };
+    const std::string lines =
+        std::to_string(LinesFound(ext.errors)) + "/" + std::to_string(LineCount(truthText));
+    const std::string chars =
+        std::to_string(CharsBesidesSpaces(outExt)) + "/" + std::to_string(CharsBesidesSpaces(ref));
+    std::printf("%-24s %12s %14s %10.2f %10.2f %8.3f\n", name.c_str(), lines.c_str(), chars.c_str(),
+                cer(outExt), cer(outCls), ext.wallSeconds);
+  }
+  fs::remove_all(work, ec);
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string casesDir = getenv("BENCH_CASES") ? getenv("BENCH_CASES") : QUILLON_BENCH_CASES;
   std::string program = getenv("QUILLON") ? getenv("QUILLON") : QUILLON_PROGRAM;
-  std::string keepDir;
+  std::string keepDir, realDir;
+  bool real = false;
   std::vector<std::string> extraArgs;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg.rfind("--quillon=", 0) == 0) {
+    if (arg == "--real") {
+      real = true;
+    } else if (arg.rfind("--quillon=", 0) == 0) {
       program = arg.substr(10);
     } else if (arg.rfind("--quillon-arg=", 0) == 0) {
       extraArgs.push_back(arg.substr(14));
@@ -222,12 +292,14 @@ int main(int argc, char** argv) {
       keepDir = arg.substr(7);
     } else if (arg == "--help") {
       std::cout << "usage: bench_pages [CASES_DIR] [--quillon=PATH] [--keep=DIR]"
-                   " [--quillon-arg=ARG]...\n";
+                   " [--quillon-arg=ARG]...\n"
+                   "       bench_pages --real [REAL_DIR] [--quillon=PATH]\n";
       return 0;
     } else {
-      casesDir = arg;
+      (real ? realDir : casesDir) = arg;
     }
   }
+  if (real) return RealPages(program, realDir.empty() ? QUILLON_REAL_PAGES : realDir);
   std::error_code ec;
   if (!fs::is_directory(casesDir, ec)) {
     std::cerr << "bench_pages: no cases directory " << casesDir << "\n";

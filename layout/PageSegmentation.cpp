@@ -28,6 +28,16 @@ struct Measures {
 // Columns are at least this many text heights tall (about two lines); shorter side by
 // side pieces are a gap in a line.
 constexpr int32_t kMinColumnLines = 4;
+// The narrowest white between columns, in tenths of a text height: a magazine's narrow
+// gutter is about two letters wide. The spaces of typewritten lines can line up over a few
+// lines at that width, so a gutter narrower than kWideGutterTenths must hold over
+// kMinNarrowColumnLines text heights (a dozen lines) or more.
+constexpr int32_t kGutterTenths = 17;
+constexpr int32_t kWideGutterTenths = 22;
+constexpr int32_t kMinNarrowColumnLines = 24;
+// A block of which this share of objects is smaller than half a letter is grain: text has a
+// dot or comma to a few letters, and a dirty copy's specks at most as many as letters.
+constexpr double kGrainShare = 0.75;
 // Letters' boxes cover a quarter or more of a text block; specks strewn over the page
 // cover next to nothing.
 constexpr double kMinTextCover = 0.06;
@@ -205,7 +215,7 @@ class Segmenter {
       for (size_t b = i; b < end; ++b) zone.insert(zone.end(), bands[b].begin(), bands[b].end());
       std::vector<std::vector<int32_t>> columns;
       if (end > i) columns = SplitColumns(zone, gutters);
-      if (!AreColumns(columns)) {
+      if (!AreColumns(columns, gutters)) {
         plain.insert(plain.end(), bands[i].begin(), bands[i].end());
         ++i;
         continue;
@@ -245,6 +255,8 @@ class Segmenter {
     std::vector<Interval> white;
     int32_t x = INT32_MIN / 2;
     for (int32_t i : band) {
+      // A speck in a gutter (dust, a copier's toner) does not join two columns.
+      if (IsSpeck(BoxOf(i), m_.textHeight)) continue;
       if (BoxOf(i).Left > x) white.push_back({x, BoxOf(i).Left - 1});
       x = std::max(x, BoxOf(i).Right + 1);
     }
@@ -322,13 +334,18 @@ class Segmenter {
   // Columns stand side by side over several lines: each pair of neighbours shares at least
   // half the rows of the shorter one. An address block with a date set right below it
   // shares none and is read top to bottom.
-  bool AreColumns(const std::vector<std::vector<int32_t>>& columns) const {
+  bool AreColumns(const std::vector<std::vector<int32_t>>& columns,
+                  const std::vector<Interval>& gutters) const {
     if (columns.size() < 2) return false;
+    int32_t minLines = kMinColumnLines;
+    for (const Interval& g : gutters)
+      if (10 * (g.to - g.from + 1) < kWideGutterTenths * m_.textHeight)
+        minLines = kMinNarrowColumnLines;
     for (size_t c = 0; c + 1 < columns.size(); ++c) {
       const Interval a = RowsOf(columns[c]), b = RowsOf(columns[c + 1]);
       const int32_t shared = std::min(a.to, b.to) - std::max(a.from, b.from) + 1;
       const int32_t shorter = std::min(a.to - a.from, b.to - b.from) + 1;
-      if (shorter < kMinColumnLines * m_.textHeight || 2 * shared < shorter) return false;
+      if (shorter < minLines * m_.textHeight || 2 * shared < shorter) return false;
     }
     return true;
   }
@@ -397,7 +414,7 @@ class Segmenter {
     const bool noLetters = n > 1 ? letters < 2 : 5 * BoxHeight(region.box) < 6 * m_.textHeight;
     if (specks == n || small == n || (noLetters && n <= 5) || covered < kMinTextCover * area) {
       region.kind = BlockKind::Speck;
-    } else if ((n >= 8 && 2 * small > n) || noLetters || !StandsOnLines(block) ||
+    } else if ((n >= 8 && small > kGrainShare * n) || noLetters || !StandsOnLines(block) ||
                (ink > 0.45 * area && BoxHeight(region.box) > 2 * m_.textHeight)) {
       region.kind = BlockKind::Picture;
     }
@@ -465,6 +482,10 @@ int32_t FootnoteRuleBottom(const std::vector<InkComponent>& components,
 
 }  // namespace
 
+int32_t LetterHeight(const std::vector<InkComponent>& components, int32_t pageSide) {
+  return EstimateTextHeight(components, LetterFlags(components, pageSide));
+}
+
 SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t width,
                           int32_t height, int32_t textHeight) {
   SegmentedPage page;
@@ -495,7 +516,8 @@ SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t w
     text.push_back(i);
   }
 
-  const Measures measures{th, std::max(4, th * 11 / 5), EstimateLineGap(components, text, th)};
+  const Measures measures{th, std::max(4, th * kGutterTenths / 10),
+                          EstimateLineGap(components, text, th)};
   Segmenter segmenter(components, letter, measures, page);
   const int32_t ruleBottom = FootnoteRuleBottom(components, rules, text, th);
   std::vector<int32_t> body, footnote;

@@ -27,6 +27,11 @@ struct SegmentedPage {
   std::vector<PageRegion> nonText;     // pictures, rules and specks: no characters
 };
 
+// The median height of the page's letters (objects standing beside two others of like height
+// on one baseline) in pixels; 0 when nothing on the page stands like letters. pageSide: the
+// page's longer side.
+int32_t LetterHeight(const std::vector<InkComponent>& components, int32_t pageSide);
+
 // width, height: the page's size in pixels; textHeight: the typical height of a
 // lowercase letter on the page in pixels (0: unknown).
 SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t width,

@@ -26,6 +26,9 @@ constexpr int32_t kBackground = 200;
 // Leptonica's background normalisation with the tiles and limits of pixBackgroundNormSimple.
 constexpr l_int32 kTileWidth = 10, kTileHeight = 15, kForegroundBelow = 60, kMinPaperPixels = 40;
 constexpr l_int32 kSmoothX = 2, kSmoothY = 1;
+// An object too large for a letter with at least this share of its box in ink is a solid
+// blot (a photograph's dark body, a black border); a frame or a table's lines have little.
+constexpr double kSolidBlot = 0.3;
 
 }  // namespace
 
@@ -130,17 +133,6 @@ PixPtr BlackWhitePage(PIX* grey, int32_t* thresholdUsed = nullptr) {
   return binary;
 }
 
-// Far more ink or components than any page of text has: noise, a halftone or a photograph.
-bool TooManyComponents(PIX* binary, int32_t width, int32_t height) {
-  l_int32 inkPixels = 0;
-  if (pixCountPixels(binary, &inkPixels, nullptr) || inkPixels > int64_t(width) * height * 3 / 10)
-    return true;
-  l_int32 count = 0;
-  if (pixCountConnComp(binary, 8, &count)) return true;
-  const int64_t limit = std::max<int64_t>(20000, int64_t(width) * height / 200);
-  return count > limit;
-}
-
 InkPart PartOf(PIX* pix, BOX* box) {
   InkPart part;
   l_int32 x = 0, y = 0, w = 0, h = 0;
@@ -164,35 +156,73 @@ InkPart PartOf(PIX* pix, BOX* box) {
 }
 
 // Objects this large are rules, frames or pictures, never characters.
-bool TooLargeForText(BOX* box, int32_t width, int32_t height) {
-  l_int32 x = 0, y = 0, w = 0, h = 0;
-  boxGetGeometry(box, &x, &y, &w, &h);
-  return h > std::max(height / 6, 64) || w > std::max(width / 3, 64);
+bool TooLargeForText(const PageBox& box, int32_t width, int32_t height) {
+  return box.Height() > std::max(height / 6, 64) || box.Width() > std::max(width / 3, 64);
 }
 
-// The ink of a grey page (the Pix is taken over).
+PageBox BoxOf(BOXA* boxa, int32_t i) {
+  l_int32 x = 0, y = 0, w = 0, h = 0;
+  boxaGetBoxGeometry(boxa, i, &x, &y, &w, &h);
+  return {x, y, x + w - 1, y + h - 1};
+}
+
+// Objects too large for a letter and mostly ink: a photograph's dark body, a black border.
+// What lies within their boxes is their lighter parts, not text (a frame, mostly paper,
+// keeps the text inside it).
+std::vector<PageBox> SolidBlots(PIXA* pixa, const std::vector<PageBox>& boxes, int32_t width,
+                                int32_t height) {
+  std::vector<PageBox> blots;
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    if (!TooLargeForText(boxes[i], width, height)) continue;
+    PIX* pix = pixaGetPix(pixa, int32_t(i), L_CLONE);
+    l_int32 ink = 0;
+    if (pix) pixCountPixels(pix, &ink, nullptr);
+    pixDestroy(&pix);
+    if (ink >= kSolidBlot * boxes[i].Width() * boxes[i].Height()) blots.push_back(boxes[i]);
+  }
+  return blots;
+}
+
+bool InsideAny(const PageBox& box, const std::vector<PageBox>& blots) {
+  const int32_t x = (box.left + box.right) / 2, y = (box.top + box.bottom) / 2;
+  return std::any_of(blots.begin(), blots.end(), [&](const PageBox& b) {
+    return b.left < box.left && b.right > box.right && x > b.left && x < b.right && y > b.top &&
+           y < b.bottom;
+  });
+}
+
+// The ink of a grey page (the Pix is taken over): the objects of the black/white page, less
+// those of regions that are no text and those too large for a letter, each noted.
 InkPage InkOfGreyPix(PixPtr pixGrey) {
   setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
   InkPage page;
   if (!pixGrey) return page;
   page.width = pixGetWidth(pixGrey.get());
   page.height = pixGetHeight(pixGrey.get());
-  const int32_t width = page.width, height = page.height;
   PixPtr binary = BlackWhitePage(pixGrey.get());
   pixGrey.reset();
   if (!binary) return page;
-  if (TooManyComponents(binary.get(), width, height)) {
-    page.tooNoisy = true;
-    return page;
-  }
   PIXA* pixa = nullptr;
   BOXA* boxa = pixConnComp(binary.get(), &pixa, 8);
   const int32_t count = boxa ? boxaGetCount(boxa) : 0;
+  std::vector<PageBox> boxes;
+  boxes.reserve(size_t(count));
+  for (int32_t i = 0; i < count; ++i) boxes.push_back(BoxOf(boxa, i));
+  page.letterHeight = LetterHeight(boxes, std::max(page.width, page.height));
+  const std::vector<uint8_t> nonText =
+      NonTextObjects(binary.get(), boxes, page.letterHeight, &page.leftOut);
+  const std::vector<PageBox> blots = SolidBlots(pixa, boxes, page.width, page.height);
   page.parts.reserve(size_t(count));
   for (int32_t i = 0; i < count; ++i) {
+    if (nonText[size_t(i)] || InsideAny(boxes[size_t(i)], blots)) continue;
+    if (TooLargeForText(boxes[size_t(i)], page.width, page.height)) {
+      page.leftOut.push_back(
+          {boxes[size_t(i)], "too large for a letter (a rule, frame or picture)"});
+      continue;
+    }
     BOX* box = boxaGetBox(boxa, i, L_CLONE);
     PIX* pix = pixaGetPix(pixa, i, L_CLONE);
-    if (box && pix && !TooLargeForText(box, width, height)) page.parts.push_back(PartOf(pix, box));
+    if (box && pix) page.parts.push_back(PartOf(pix, box));
     pixDestroy(&pix);
     boxDestroy(&box);
   }

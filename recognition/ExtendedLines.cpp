@@ -5,9 +5,25 @@
 #include <algorithm>
 #include <cmath>
 
+#include "layout/PageSegmentation.h"
 #include "recognition/ExtendedPage.h"
 
 namespace {
+
+// A part that fits no line and is smaller than this share of the letters' height (an accent
+// or comma set off its line, a speck, a pen's dot) starts no line of its own; a dash, a
+// page's number or a line of letters is larger.
+constexpr double kStrayMark = 0.5;
+// A part this many times as tall as a line's band (or that much lower) is of another line:
+// a drop capital spans three lines or more, while a line's band, from descender to
+// ascender, is at most about three times the height of its lowest letters.
+constexpr double kDropCapital = 3.0;
+// Letters lower than this many pixels cannot be read at all; the dots of a halftone, which
+// stand in rows like letters, are mostly lower and must not set the page's letter height.
+constexpr int32_t kSmallestLetter = 8;
+// Two lines whose baselines lie closer than this share of an x-height where they run side
+// by side are one line; the next line's baseline lies two x-heights or more away.
+constexpr double kSameBaseline = 0.5;
 
 int32_t Median(std::vector<int32_t> values) {
   if (values.empty()) return 0;
@@ -49,6 +65,10 @@ std::vector<GrowingLine> GrowLines(const std::vector<InkPart>& parts,
       const double share = double(overlap) / std::min(box.Height(), line.band.Height());
       // Far to the right of the line's end is another column's line.
       if (box.left - line.band.right > 12 * line.band.Height()) continue;
+      // A drop capital beside several lines belongs to none of them.
+      if (box.Height() > kDropCapital * line.band.Height() ||
+          line.band.Height() > kDropCapital * box.Height())
+        continue;
       if (share > bestShare) bestShare = share, best = &line;
     }
     if (!best && box.Height() < startHeight) {
@@ -205,7 +225,57 @@ PageBox BoxOf(const std::vector<InkPart>& parts, const std::vector<int32_t>& mem
   return box;
 }
 
+// Two lines over the same columns on one baseline are one line that grew in two pieces (a
+// mark above its letters started a line of its own): they are joined and measured again.
+void JoinSplitLines(const std::vector<InkPart>& parts, std::vector<InkLine>* lines) {
+  for (size_t a = 0; a < lines->size(); ++a)
+    for (size_t b = a + 1; b < lines->size(); ++b) {
+      InkLine& first = (*lines)[a];
+      const InkLine& second = (*lines)[b];
+      const int32_t from = std::max(first.box.left, second.box.left);
+      const int32_t to = std::min(first.box.right, second.box.right);
+      const int32_t xHeight = std::max({first.xHeight, second.xHeight, 1});
+      if (from > to || first.parts.size() < 2 || second.parts.size() < 2) continue;
+      const int32_t middle = (from + to) / 2;
+      if (std::abs(first.Baseline(middle) - second.Baseline(middle)) > kSameBaseline * xHeight)
+        continue;
+      std::vector<int32_t> members = first.parts;
+      members.insert(members.end(), second.parts.begin(), second.parts.end());
+      first = MeasuredLine(parts, std::move(members));
+      first.box = BoxOf(parts, first.parts);
+      lines->erase(lines->begin() + std::ptrdiff_t(b));
+      b = a;
+    }
+}
+
+// A line of one part lying inside another line's box is that line's mark (a comma or an
+// apostrophe of a typewriter whose letters jump up and down), not a line of its own.
+void JoinLoneMarks(const std::vector<InkPart>& parts, std::vector<InkLine>* lines) {
+  for (InkLine& lone : *lines) {
+    if (lone.parts.size() != 1) continue;
+    const PageBox& b = parts[size_t(lone.parts.front())].box;
+    const int32_t cx = (b.left + b.right) / 2, cy = (b.top + b.bottom) / 2;
+    for (InkLine& line : *lines)
+      if (line.parts.size() > 1 && cx >= line.box.left && cx <= line.box.right &&
+          cy >= line.box.top && cy <= line.box.bottom) {
+        line.parts.push_back(lone.parts.front());
+        lone.parts.clear();
+        break;
+      }
+  }
+  std::erase_if(*lines, [](const InkLine& line) { return line.parts.empty(); });
+}
+
 }  // namespace
+
+int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide) {
+  std::vector<InkComponent> components;
+  components.reserve(boxes.size());
+  for (const PageBox& b : boxes)
+    if (b.Height() >= kSmallestLetter)
+      components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
+  return LetterHeight(components, pageSide);
+}
 
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
   std::vector<int32_t> heights;
@@ -239,16 +309,18 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
     SettleLoneHeights(&lines);
     std::sort(small.begin(), small.end());
     letters = AttachSmallParts(parts, small, &lines);
-    // Specks that belong to no line are no text of their own.
+    // Stray marks and specks that belong to no line are no text of their own.
     std::erase_if(letters, [&](int32_t i) {
       const PageBox& b = parts[size_t(i)].box;
-      return std::max(b.Width(), b.Height()) < 0.15 * typical;
+      return std::max(b.Width(), b.Height()) < kStrayMark * typical;
     });
     std::sort(letters.begin(), letters.end(), [&parts](int32_t a, int32_t b) {
       return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
     });
     small.clear();
   }
+  JoinSplitLines(parts, &lines);
+  JoinLoneMarks(parts, &lines);
   for (InkLine& line : lines) {
     std::sort(line.parts.begin(), line.parts.end(), [&parts](int32_t a, int32_t b) {
       return parts[size_t(a)].box.left < parts[size_t(b)].box.left;

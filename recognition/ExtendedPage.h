@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/RasterImage.h"
@@ -23,10 +24,17 @@ struct InkPart {
   GlyphBitmap ink;  // box-sized; 1 where the pixel belongs to this component
 };
 
+// A region of the page left out of the text, and why.
+struct LeftOutRegion {
+  PageBox box;
+  std::string why;
+};
+
 struct InkPage {
   int32_t width = 0, height = 0;
+  int32_t letterHeight = 0;  // the median height of the page's letters (0: none stand so)
   std::vector<InkPart> parts;
-  bool tooNoisy = false;  // far more specks than any text page has: no parts given
+  std::vector<LeftOutRegion> leftOut;  // pictures, borders, shadows, objects too large
 };
 
 // The page's ink: the 24-bit picture to grey, its uneven light evened out, then the
@@ -45,6 +53,14 @@ int32_t InkThreshold(const GreyCounts& counts);
 std::vector<uint8_t> BlackWhiteOfGrey(const std::vector<uint8_t>& grey, int32_t width,
                                       int32_t height, int32_t* threshold);
 
+// ---- regions that are no text (ExtendedRegions.cpp) ----
+
+// For each object of the black/white page (Leptonica's 1-bit Pix; the objects' boxes given),
+// whether it lies in a region that is no text: a halftone's or a photograph's grain, solid
+// ink. The regions go to `regions` with the reason. textHeight: the page's letter height.
+std::vector<uint8_t> NonTextObjects(struct Pix* binary, const std::vector<PageBox>& boxes,
+                                    int32_t textHeight, std::vector<LeftOutRegion>* regions);
+
 // ---- lines (ExtendedLines.cpp) ----
 
 struct InkLine {
@@ -57,6 +73,10 @@ struct InkLine {
   LineMetrics MetricsAt(int32_t x) const { return {Baseline(x), xHeight, capHeight}; }
 };
 
+// The median height of the page's letters from all its objects' boxes: those that stand
+// beside two others of like height on one baseline (0: none stand so). pageSide: the page's
+// longer side.
+int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide);
 // The typical height of the page's lowercase letters in pixels (0 without ink).
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts);
 // The lines of one text block (its parts given by index), top to bottom.

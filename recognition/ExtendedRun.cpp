@@ -234,7 +234,10 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.height = DIBHeight(picture);
   pageText.dpi = StatedDpi(picture);
   const InkPage ink = FindInk(picture);
-  if (ink.tooNoisy) Log("The page holds too many specks to be text.");
+  for (const LeftOutRegion& region : ink.leftOut)
+    Log("Left out, " + region.why + ": " + std::to_string(region.box.Width()) + "x" +
+        std::to_string(region.box.Height()) + " at " + std::to_string(region.box.left) + "," +
+        std::to_string(region.box.top));
   std::vector<InkComponent> components;
   for (const InkPart& part : ink.parts)
     components.push_back(

@@ -1,0 +1,164 @@
+// Regions of the black/white page that are no text: the grain of a halftone or of a
+// photograph thresholded to black and white, and solid ink (a photograph's dark parts, a
+// scanner's black border, an edge shadow). The page is looked at in cells of a few text
+// heights, so that the same page at any resolution gives the same regions; a region is
+// left out as a whole and the text beside it is kept, cell for cell along its outline.
+#include <leptonica/allheaders.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "recognition/ExtendedPage.h"
+
+namespace {
+
+// A cell two text heights square holds parts of two lines of a few letters each: enough
+// objects to tell text from grain, and small enough to follow a photograph's outline.
+constexpr double kCellInTextHeights = 2.0;
+// An object no longer than this is grain: a full stop is about this size, a letter larger.
+constexpr double kGrainInTextHeights = 0.3;
+// Text puts a few dots and stops into a cell; a halftone dozens. A cell counts as grain
+// when it holds this many grain objects and twice as many as letter-sized ones (a dirty
+// copy's specks around letters stay text).
+constexpr int32_t kGrainPerCell = 8;
+// Letters cover well under half of their cell even in bold type; a photograph's dark parts,
+// a black border or a shadow cover more.
+constexpr double kSolidCover = 0.6;
+// A cell with fewer grain objects than this beside a region is paper with a speck or two.
+constexpr int32_t kFewestEdgeGrain = 2;
+// Fewer flagged cells together are a cluster of stops or a bold blot, not a picture.
+constexpr int32_t kFewestRegionCells = 4;
+
+struct PixDeleter {
+  void operator()(PIX* pix) const { pixDestroy(&pix); }
+};
+using PixPtr = std::unique_ptr<PIX, PixDeleter>;
+
+enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2 };
+
+// Objects of each cell (row-major) by their middle: grain, and the larger ones.
+struct CellCounts {
+  std::vector<int32_t> grain, letters;
+};
+
+CellCounts CountObjects(const std::vector<PageBox>& boxes, int32_t cell, int32_t textHeight,
+                        int32_t columns, int32_t rows) {
+  CellCounts counts{std::vector<int32_t>(size_t(columns) * size_t(rows), 0), {}};
+  counts.letters = counts.grain;
+  const int32_t grainSide = std::max(1, int32_t(kGrainInTextHeights * textHeight));
+  for (const PageBox& b : boxes) {
+    const size_t at = size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
+                      size_t((b.left + b.right) / 2 / cell);
+    (std::max(b.Width(), b.Height()) <= grainSide ? counts.grain : counts.letters)[at]++;
+  }
+  return counts;
+}
+
+// What each cell is, one byte a cell (row-major).
+std::vector<uint8_t> CellKinds(PIX* binary, const CellCounts& counts, int32_t cell, int32_t columns,
+                               int32_t rows) {
+  const std::vector<int32_t>& grain = counts.grain;
+  const std::vector<int32_t>& letters = counts.letters;
+  l_int32* table = makePixelSumTab8();
+  std::vector<uint8_t> kinds(grain.size(), kText);
+  for (int32_t r = 0; r < rows; ++r)
+    for (int32_t c = 0; c < columns; ++c) {
+      const size_t at = size_t(r) * size_t(columns) + size_t(c);
+      BOX* box = boxCreate(c * cell, r * cell, cell, cell);
+      l_int32 ink = 0;
+      pixCountPixelsInRect(binary, box, &ink, table);
+      boxDestroy(&box);
+      if (ink >= kSolidCover * cell * cell)
+        kinds[at] = kSolid;
+      else if (grain[at] >= kGrainPerCell && grain[at] >= 2 * letters[at])
+        kinds[at] = kGrain;
+    }
+  LEPT_FREE(table);
+  return kinds;
+}
+
+// A photograph's lighter parts hold fewer dots than its body: cells beside a region join it
+// while they hold more grain than letters (text beside it holds more letters).
+void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
+                   std::vector<uint8_t>* region) {
+  const auto in = [&](int32_t r, int32_t c) {
+    return r >= 0 && c >= 0 && r < rows && c < columns &&
+           (*region)[size_t(r) * size_t(columns) + size_t(c)];
+  };
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (int32_t r = 0; r < rows; ++r)
+      for (int32_t c = 0; c < columns; ++c) {
+        const size_t at = size_t(r) * size_t(columns) + size_t(c);
+        if ((*region)[at] || counts.grain[at] < kFewestEdgeGrain ||
+            counts.grain[at] <= counts.letters[at])
+          continue;
+        bool beside = false;
+        for (int32_t dr = -1; dr <= 1; ++dr)
+          for (int32_t dc = -1; dc <= 1; ++dc) beside = beside || in(r + dr, c + dc);
+        if (beside) (*region)[at] = 1, grew = true;
+      }
+  }
+}
+
+std::string RegionWhy(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& mask) {
+  int32_t solid = 0, grain = 0;
+  for (size_t i = 0; i < kinds.size(); ++i)
+    if (mask[i]) (kinds[i] == kSolid ? solid : grain)++;
+  return grain >= solid ? "grain of a halftone or photograph"
+                        : "solid ink (a photograph's dark "
+                          "parts, a border or a shadow)";
+}
+
+}  // namespace
+
+std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& boxes,
+                                    int32_t textHeight, std::vector<LeftOutRegion>* regions) {
+  std::vector<uint8_t> leftOut(boxes.size(), 0);
+  if (!binary || textHeight <= 0) return leftOut;
+  const int32_t cell = std::max(2, int32_t(kCellInTextHeights * textHeight));
+  const int32_t columns = (pixGetWidth(binary) + cell - 1) / cell;
+  const int32_t rows = (pixGetHeight(binary) + cell - 1) / cell;
+  const CellCounts counts = CountObjects(boxes, cell, textHeight, columns, rows);
+  const std::vector<uint8_t> kinds = CellKinds(binary, counts, cell, columns, rows);
+  // The flagged cells as a small picture of their own, its components the regions.
+  PixPtr cells(pixCreate(columns, rows, 1));
+  if (!cells) return leftOut;
+  for (int32_t r = 0; r < rows; ++r)
+    for (int32_t c = 0; c < columns; ++c)
+      if (kinds[size_t(r) * size_t(columns) + size_t(c)] != kText)
+        pixSetPixel(cells.get(), c, r, 1);
+  PIXA* pixa = nullptr;
+  BOXA* boxa = pixConnComp(cells.get(), &pixa, 8);
+  std::vector<uint8_t> region(kinds.size(), 0);  // cells of the regions kept
+  for (int32_t i = 0; boxa && i < boxaGetCount(boxa); ++i) {
+    PIX* piece = pixaGetPix(pixa, i, L_CLONE);
+    l_int32 x = 0, y = 0, w = 0, h = 0, count = 0;
+    boxaGetBoxGeometry(boxa, i, &x, &y, &w, &h);
+    pixCountPixels(piece, &count, nullptr);
+    if (count >= kFewestRegionCells) {
+      std::vector<uint8_t> mask(kinds.size(), 0);
+      for (int32_t r = 0; r < h; ++r)
+        for (int32_t c = 0; c < w; ++c) {
+          l_uint32 on = 0;
+          pixGetPixel(piece, c, r, &on);
+          if (on) mask[size_t(y + r) * size_t(columns) + size_t(x + c)] = 1;
+        }
+      const PageBox box{x * cell, y * cell, std::min((x + w) * cell, pixGetWidth(binary)) - 1,
+                        std::min((y + h) * cell, pixGetHeight(binary)) - 1};
+      regions->push_back({box, RegionWhy(kinds, mask)});
+      for (size_t k = 0; k < mask.size(); ++k) region[k] |= mask[k];
+    }
+    pixDestroy(&piece);
+  }
+  pixaDestroy(&pixa);
+  boxaDestroy(&boxa);
+  GrowIntoGrain(counts, columns, rows, &region);
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    const PageBox& b = boxes[i];
+    leftOut[i] = region[size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
+                        size_t((b.left + b.right) / 2 / cell)];
+  }
+  return leftOut;
+}
