@@ -9,6 +9,7 @@
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/dnn.hpp>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace {
 
@@ -17,6 +18,10 @@ namespace {
 constexpr double kGlyphFrame = 28.0;
 // Samples a side within each input pixel: one rule that scales up and down alike.
 constexpr int32_t kSamples = 4;
+// Readings kept of inputs read before: enough for the distinct glyphs of several pages, a
+// few megabytes.
+constexpr size_t kRememberedGlyphs = 50000;
+constexpr size_t kRememberedReadings = 5;
 // Geometry beyond this many x-heights is noise (a line's metrics gone wrong), not shape.
 constexpr float kGeometryLimit = 6.0f;
 
@@ -71,6 +76,19 @@ void DrawScaled(const GlyphBitmap& glyph, const TightBox& tight, GlyphNetInput* 
       }
       input->image[size_t(y * kGlyphNetSide + x)] = float(inkSamples) / float(kSamples * kSamples);
     }
+}
+
+// FNV-1a over the input's bytes: equal inputs, equal keys (and a clash of two different
+// inputs is as likely as a cosmic ray).
+uint64_t KeyOf(const GlyphNetInput& input) {
+  uint64_t key = 14695981039346656037ull;
+  const auto mix = [&key](const void* data, size_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i) key = (key ^ bytes[i]) * 1099511628211ull;
+  };
+  mix(input.image.data(), sizeof(input.image));
+  mix(input.geometry.data(), sizeof(input.geometry));
+  return key;
 }
 
 std::vector<uint8_t> ReadCodes(const std::string& labelsFile) {
@@ -136,8 +154,15 @@ struct GlyphNet::Pool {
   }
 };
 
+struct GlyphNet::Remembered {
+  std::mutex lock;
+  std::unordered_map<uint64_t, std::vector<ScoredChar>> readings;
+};
+
 GlyphNet::GlyphNet(const std::string& modelFile, const std::string& labelsFile)
-    : codes_(ReadCodes(labelsFile)), pool_(std::make_unique<Pool>()) {
+    : codes_(ReadCodes(labelsFile)),
+      pool_(std::make_unique<Pool>()),
+      remembered_(std::make_unique<Remembered>()) {
   // The program reads lines on both cores itself, and a batch forks workers after loading
   // the model: OpenCV's own thread pool would only compete, and does not survive a fork.
   cv::setNumThreads(1);
@@ -188,18 +213,50 @@ std::vector<std::vector<float>> GlyphNet::Probabilities(
   return probabilities;
 }
 
+std::vector<ScoredChar> GlyphNet::Best(const std::vector<float>& p, size_t count) const {
+  std::vector<size_t> order(p.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  std::erase_if(order, [this](size_t c) { return codes_[c] == 0; });
+  const size_t kept = std::min(count, order.size());
+  std::partial_sort(order.begin(), order.begin() + long(kept), order.end(),
+                    [&p](size_t a, size_t b) { return p[a] > p[b]; });
+  std::vector<ScoredChar> best;
+  for (size_t i = 0; i < kept; ++i) best.push_back({codes_[order[i]], double(p[order[i]])});
+  return best;
+}
+
 std::vector<std::vector<ScoredChar>> GlyphNet::Classify(const std::vector<GlyphNetInput>& glyphs,
                                                         size_t count) const {
-  std::vector<std::vector<ScoredChar>> readings;
-  for (const std::vector<float>& p : Probabilities(glyphs)) {
-    std::vector<size_t> order(p.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::erase_if(order, [this](size_t c) { return codes_[c] == 0; });
-    const size_t kept = std::min(count, order.size());
-    std::partial_sort(order.begin(), order.begin() + long(kept), order.end(),
-                      [&p](size_t a, size_t b) { return p[a] > p[b]; });
-    std::vector<ScoredChar>& best = readings.emplace_back();
-    for (size_t i = 0; i < kept; ++i) best.push_back({codes_[order[i]], double(p[order[i]])});
+  std::vector<std::vector<ScoredChar>> readings(glyphs.size());
+  if (count > kRememberedReadings) {
+    const std::vector<std::vector<float>> probabilities = Probabilities(glyphs);
+    for (size_t i = 0; i < glyphs.size(); ++i) readings[i] = Best(probabilities[i], count);
+    return readings;
+  }
+  // The inputs not read before, each once.
+  std::vector<uint64_t> keys(glyphs.size());
+  std::vector<GlyphNetInput> unread;
+  std::vector<uint64_t> unreadKeys;
+  {
+    std::lock_guard<std::mutex> hold(remembered_->lock);
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+      keys[i] = KeyOf(glyphs[i]);
+      if (remembered_->readings.count(keys[i]) == 0 &&
+          std::find(unreadKeys.begin(), unreadKeys.end(), keys[i]) == unreadKeys.end()) {
+        unread.push_back(glyphs[i]);
+        unreadKeys.push_back(keys[i]);
+      }
+    }
+  }
+  const std::vector<std::vector<float>> probabilities = Probabilities(unread);
+  std::lock_guard<std::mutex> hold(remembered_->lock);
+  if (remembered_->readings.size() + unread.size() > kRememberedGlyphs)
+    remembered_->readings.clear();
+  for (size_t k = 0; k < unread.size(); ++k)
+    remembered_->readings[unreadKeys[k]] = Best(probabilities[k], kRememberedReadings);
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    const std::vector<ScoredChar>& best = remembered_->readings.at(keys[i]);
+    readings[i].assign(best.begin(), best.begin() + long(std::min(count, best.size())));
   }
   return readings;
 }

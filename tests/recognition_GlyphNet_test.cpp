@@ -101,6 +101,39 @@ TEST(GlyphNet, ReadingsLeaveOutNotACharacterAndComeBestFirst) {
   }
 }
 
+// Inputs read before are not read again: the readings must be those of a first reading,
+// within a batch and across calls.
+TEST(GlyphNet, RepeatedGlyphsReadAsTheFirstTime) {
+  const GlyphNet net(kModel, kLabels);
+  const std::vector<NetCase> cases = ReadCases();
+  ASSERT_GE(cases.size(), 3u);
+  std::vector<GlyphNetInput> inputs(3);
+  for (size_t i = 0; i < 3; ++i)
+    ASSERT_TRUE(PrepareGlyph(cases[i].glyph, cases[i].box, cases[i].line, &inputs[i]));
+  const std::vector<GlyphNetInput> batch = {inputs[0], inputs[1], inputs[0], inputs[2], inputs[1]};
+  const auto first = net.Classify(batch, 3);
+  const auto again = net.Classify({inputs[2], inputs[0]}, 3);
+  const auto probabilities = net.Probabilities(inputs);
+  // The three most probable characters of each input, from its probabilities alone.
+  const auto expect = [&](const std::vector<ScoredChar>& got, size_t input) {
+    std::vector<size_t> order;
+    for (size_t k = 0; k < net.Codes().size(); ++k)
+      if (net.Codes()[k] != 0) order.push_back(k);
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      return probabilities[input][a] > probabilities[input][b];
+    });
+    ASSERT_EQ(got.size(), 3u);
+    for (size_t r = 0; r < 3; ++r) {
+      EXPECT_EQ(got[r].code, net.Codes()[order[r]]);
+      EXPECT_FLOAT_EQ(float(got[r].score), probabilities[input][order[r]]);
+    }
+  };
+  const size_t which[] = {0, 1, 0, 2, 1};
+  for (size_t i = 0; i < batch.size(); ++i) expect(first[i], which[i]);
+  expect(again[0], 2);
+  expect(again[1], 0);
+}
+
 TEST(GlyphNet, PreparationCropsPaperAndPlacesTheInkOnItsLine) {
   const LineMetrics line{100, 20, 28};
   GlyphNetInput tight, padded;
