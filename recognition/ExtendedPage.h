@@ -121,8 +121,9 @@ struct GlyphToRead {
   LineMetrics metrics;
 };
 using ClassifyBatch = std::function<std::vector<GlyphReading>(const std::vector<GlyphToRead>&)>;
-// The same where the whole object has been read already (in a batch with its line), and the
-// pieces of each try at cutting it are read in one batch.
+// The same for a classifier of calibrated probabilities (the learned one), where the whole
+// object has been read already (in a batch with its line) and the pieces of each try at
+// cutting it are read in one batch.
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
                                       const InkLine& line, const ClassifyBatch& classify,
                                       GlyphReading whole);

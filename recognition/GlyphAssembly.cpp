@@ -142,10 +142,15 @@ std::vector<int32_t> CutCandidates(const GlyphBitmap& ink, int32_t minPiece) {
 }
 
 constexpr double kConfident = 0.85;  // a reading this good is not questioned by cutting
-constexpr double kSplitGain = 0.03;  // the pieces must read this much better than the whole
+// The pieces must read this much better than the whole. Template scores of a whole and its
+// pieces lie close together; the learned classifier's probabilities are spread wide, and
+// a piece of a letter (the arc of an "o", half a "w") often reads as a letter of its own.
+constexpr double kTemplateSplitGain = 0.03;
+constexpr double kProbabilitySplitGain = 0.3;
 
 std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, const InkLine& line,
-                                 const ClassifyBatch& classify, int depth, GlyphReading reading) {
+                                 const ClassifyBatch& classify, double gain, int depth,
+                                 GlyphReading reading) {
   std::vector<ReadGlyph> whole(1);
   whole[0].box = box;
   whole[0].ink = ink;
@@ -174,13 +179,13 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   std::vector<GlyphReading> readings =
       pieces.empty() ? std::vector<GlyphReading>{} : classify(pieces);
   std::vector<ReadGlyph> best = whole;
-  double bestScore = whole[0].Score() + kSplitGain;
+  double bestScore = whole[0].Score() + gain;
   for (size_t i = 0; i < cuts.size(); ++i) {
     const Cut& c = cuts[i];
     std::vector<ReadGlyph> read =
-        ReadSplit(c.ink[0], c.box[0], line, classify, depth + 1, std::move(readings[2 * i]));
-    for (ReadGlyph& g :
-         ReadSplit(c.ink[1], c.box[1], line, classify, depth + 1, std::move(readings[2 * i + 1])))
+        ReadSplit(c.ink[0], c.box[0], line, classify, gain, depth + 1, std::move(readings[2 * i]));
+    for (ReadGlyph& g : ReadSplit(c.ink[1], c.box[1], line, classify, gain, depth + 1,
+                                  std::move(readings[2 * i + 1])))
       read.push_back(std::move(g));
     const double score = PiecesScore(read);
     if (score > bestScore) bestScore = score, best = std::move(read);
@@ -261,14 +266,14 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
     for (const GlyphToRead& g : glyphs) readings.push_back(classify(*g.ink, g.box, g.metrics));
     return readings;
   };
-  return ReadSplit(ink, box, line, eachAlone, 0,
+  return ReadSplit(ink, box, line, eachAlone, kTemplateSplitGain, 0,
                    classify(ink, box, line.MetricsAt((box.left + box.right) / 2)));
 }
 
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
                                       const InkLine& line, const ClassifyBatch& classify,
                                       GlyphReading whole) {
-  return ReadSplit(ink, box, line, classify, 0, std::move(whole));
+  return ReadSplit(ink, box, line, classify, kProbabilitySplitGain, 0, std::move(whole));
 }
 
 namespace {

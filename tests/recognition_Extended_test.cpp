@@ -258,6 +258,25 @@ TEST(GlyphAssembly, AWellReadObjectIsNotCut) {
   EXPECT_EQ(calls, 1);
 }
 
+// With probabilities, a letter that reads fairly (a "w" at 0.7) is not cut into pieces that
+// read as letters of their own ("v" and "v" at 0.9); a blot of two letters (0.2) is.
+TEST(GlyphAssembly, ProbabilitiesCutOnlyWhatReadsBadlyWhole) {
+  GlyphBitmap ink{60, 30, std::vector<uint8_t>(60 * 30, 0)};
+  for (int32_t y = 0; y < 30; ++y)
+    for (int32_t x : {2, 3, 4, 26, 27, 28, 33, 34, 35, 57, 58}) ink.ink[size_t(y * 60 + x)] = 1;
+  for (int32_t x = 2; x < 58; ++x) ink.ink[size_t(29 * 60 + x)] = 1;  // joined at the foot
+  InkLine line;
+  line.xHeight = 30;
+  line.baselineAt0 = 29;
+  const ClassifyBatch pieces = [](const std::vector<GlyphToRead>& glyphs) {
+    return std::vector<GlyphReading>(glyphs.size(), GlyphReading({{'v', 0.9}}));
+  };
+  EXPECT_EQ(ReadWithSplits(ink, {0, 0, 59, 29}, line, pieces, GlyphReading({{'w', 0.7}})).size(),
+            1u);
+  EXPECT_EQ(ReadWithSplits(ink, {0, 0, 59, 29}, line, pieces, GlyphReading({{'w', 0.2}})).size(),
+            2u);
+}
+
 // Pieces of characters broken apart (lost hairlines), read by a stand-in that knows which
 // boxes are whole characters: a piece joins its neighbour only where the whole reads clearly
 // better, over as many rounds as the character has pieces.
