@@ -265,8 +265,8 @@ class TMainForm {
   // opened at their first use.
   const KnownWords& PageLanguageWords();
   bool ReadsGerman() const;  // German is among settings.languages
-  // Opens the dictionaries of settings.languages unless they are open; the problems.
-  std::vector<std::string> OpenLanguageDictionaries();
+  // Opens the dictionaries of `languages` ("deu+eng") unless they are open; the problems.
+  std::vector<std::string> OpenLanguageDictionaries(const std::string& languages);
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();

@@ -36,12 +36,12 @@ bool TMainForm::ReadsGerman() const {
   return false;
 }
 
-std::vector<std::string> TMainForm::OpenLanguageDictionaries() {
-  if (dictionariesLanguages == settings.languages) return {};
-  dictionariesLanguages = settings.languages;
+std::vector<std::string> TMainForm::OpenLanguageDictionaries(const std::string& list) {
+  if (dictionariesLanguages == list) return {};
+  dictionariesLanguages = list;
   std::vector<Language> languages, others;
   std::string error;
-  if (!ParseLanguages(settings.languages, &languages, &error)) {
+  if (!ParseLanguages(list, &languages, &error)) {
     dictionaries = {};
     return {"Languages: " + error};
   }
@@ -56,7 +56,7 @@ std::vector<std::string> TMainForm::OpenLanguageDictionaries() {
 
 const KnownWords& TMainForm::PageLanguageWords() {
   AwaitWordLookup();
-  for (const std::string& problem : OpenLanguageDictionaries()) Log(problem);
+  for (const std::string& problem : OpenLanguageDictionaries(settings.languages)) Log(problem);
   pageWords.languages.clear();
   if (ReadsGerman()) pageWords.languages.push_back(&CurrentWordLookup());
   for (const auto& dictionary : dictionaries.open) pageWords.languages.push_back(dictionary.get());
@@ -70,14 +70,16 @@ void TMainForm::LoadWordLookupMeanwhile() {
   pageWords.languages.clear();      // the dictionaries it points to may be opened again
   const std::string file = DataFilePath("german.spe");
   // The log is the window's: the thread hands its problems over instead of logging them.
-  wordLookupLoad = std::async(std::launch::async, [this, file, list] {
-    std::vector<std::string> problems = OpenLanguageDictionaries();
-    if (!list) return problems;
-    const WordListDecodeResult result = OpenWordList(file, wordList, wordArena);
-    MakeLookup(wordList, &wordLookup, &wordLookupSource);
-    if (!result.complete && !result.problem.empty()) problems.push_back(result.problem);
-    return problems;
-  });
+  // The window may change the settings meanwhile: the thread reads the languages of now.
+  wordLookupLoad =
+      std::async(std::launch::async, [this, file, list, languages = settings.languages] {
+        std::vector<std::string> problems = OpenLanguageDictionaries(languages);
+        if (!list) return problems;
+        const WordListDecodeResult result = OpenWordList(file, wordList, wordArena);
+        MakeLookup(wordList, &wordLookup, &wordLookupSource);
+        if (!result.complete && !result.problem.empty()) problems.push_back(result.problem);
+        return problems;
+      });
 }
 
 void TMainForm::AwaitWordLookup() {
