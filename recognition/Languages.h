@@ -1,6 +1,6 @@
-// The languages of a page (--language=deu+eng): their words settle doubtful readings. Each
-// language's words come from its Debian Hunspell dictionary; codes are ISO 639-2, as users
-// know them from other OCR programs.
+// The languages of a page (--language=deu+eng): their words settle doubtful readings. German
+// words come from the program's word list, those of the other languages from their Debian
+// Hunspell dictionaries; codes are ISO 639-2, as users know them from other OCR programs.
 #pragma once
 
 #include <memory>
@@ -20,7 +20,7 @@ struct Language {
 };
 
 const std::vector<Language>& KnownLanguages();
-std::string LanguageCodes();  // "deu, eng, fra, ...", for messages and --help
+std::string LanguageCodes();  // "deu, eng, fra, ...", for messages
 
 // "deu+eng": each language once, in order. False, with a sentence in *error, for an
 // empty item or a code not in KnownLanguages().
