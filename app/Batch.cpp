@@ -179,7 +179,7 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   // The extended recogniser's model (or, without it, its templates) and the word list it consults,
   // once for every worker (Prepare's threads have ended when it returns, so forking stays safe).
   if (form.settings.Extended() && !form.LoadGlyphNet()) GlyphClassifier::Prepare();
-  if (form.settings.UseDictionary()) form.CurrentWordLookup();
+  if (form.settings.UseDictionary()) form.PageLanguageWords();
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report
 

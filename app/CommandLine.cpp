@@ -7,6 +7,7 @@
 #include "app/OutputGuard.h"
 #include "app/PageReadAhead.h"
 #include "app/PictureRun.h"
+#include "recognition/Languages.h"
 
 namespace {
 
@@ -46,12 +47,36 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLin
       return false;
     }
     OptionValue parsed;
-    if (!ParseOptionValue(*spec, value, &parsed)) {
-      *error = "invalid value for " + name + ": \"" + value + "\" (see --help)";
+    std::string problem;
+    if (!ParseOptionValue(*spec, value, &parsed, &problem)) {
+      *error = "invalid value for " + name + ": \"" + value + "\" (" +
+               (problem.empty() ? "see --help" : problem) + ")";
       return false;
     }
     spec->store(*commandLine, parsed);
   }
+  return true;
+}
+
+bool CheckLanguages(const Settings& settings, const std::vector<std::string>& folders,
+                    std::ostream& err) {
+  std::vector<Language> languages;
+  std::string error;
+  if (!settings.Extended() || !settings.UseDictionary() ||
+      !ParseLanguages(settings.languages, &languages, &error))
+    return true;
+  std::vector<std::string> missing;
+  for (const Language& language : languages)
+    if (*language.dictionary && FindDictionary(language, folders).empty())
+      missing.push_back(NotInstalled(language));
+  if (missing.size() == languages.size()) {
+    err << "quillon: --language=" << settings.languages << ": ";
+    for (size_t i = 0; i < missing.size(); ++i) err << (i ? "; " : "") << missing[i];
+    err << std::endl;
+    return false;
+  }
+  for (const std::string& line : missing)
+    err << "quillon: " << line << "; the pages are read without it" << std::endl;
   return true;
 }
 

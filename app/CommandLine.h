@@ -34,6 +34,13 @@ struct CommandLine {
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLine,
                       std::string* error);
 
+// The page's languages whose dictionaries are not installed, named on `err` with their
+// Debian packages when the run consults them (the extended recogniser with its word list):
+// the run goes on without them. False when none of the languages is left, which refuses
+// the command line. `folders`: where dictionaries are looked for (DictionaryFolders()).
+bool CheckLanguages(const Settings& settings, const std::vector<std::string>& folders,
+                    std::ostream& err);
+
 std::string UsageText();
 std::string VersionText();
 

@@ -18,6 +18,7 @@
 #include "layout/LayoutTypes.h"
 #include "output/Formats.h"
 #include "recognition/GlyphTypes.h"
+#include "recognition/Languages.h"
 #include "recognition/PageText.h"
 #include "recognition/WordCorrection.h"
 #include "recognition/WordList.h"
@@ -53,6 +54,7 @@ struct Settings {
   ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
   Switch dictionary = Switch::Auto;  // "Settle doubtful characters with the word list"
   int32_t maxMegapixels = 100;       // pictures larger than this are refused (about 1 GB a run)
+  std::string languages = "deu";     // "Languages:" (--language), the page's languages: "deu+eng"
 
   bool Extended() const { return recogniser == RecogniserKind::Extended; }
   bool ColumnsOrder() const {
@@ -121,7 +123,10 @@ class TMainForm {
   PageText pageText;          // the last run's page result, whichever recogniser made it
   std::string pictureName;    // the file of the picture shown; empty for a scanned one
   WordLookup wordLookup;      // wordList for lookups, made at its first use (WordCorrectionForm)
-  int32_t wordLookupSource = -1;  // wordList.Count when wordLookup was made
+  int32_t wordLookupSource = -1;      // wordList.Count when wordLookup was made
+  LanguageDictionaries dictionaries;  // of the languages but German, which wordList holds
+  std::string dictionariesLanguages;  // settings.languages when they were opened
+  AnyOfWords pageWords;               // the page's languages together (PageLanguageWords)
 
   // ---- app/MainForm.cpp: start-up, the OCR run, the end ----
   void FormCreate();
@@ -248,14 +253,21 @@ class TMainForm {
   bool wordListLoaded = false;
 
   // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
-  // Loads the word list and makes its lookup on another thread while the page is read; the
-  // next step that consults the list waits for it. Nothing else may touch the list meanwhile.
+  // Loads the word list and the dictionaries of the page's languages on another thread
+  // while the page is read; the next step that consults them waits. Nothing else may touch
+  // them meanwhile.
   void LoadWordLookupMeanwhile();
-  void AwaitWordLookup();                   // the load started meanwhile, if any, finished
-  std::future<std::string> wordLookupLoad;  // its outcome: a problem for the log, or ""
-  void SettleDoubtfulCharacters();          // pageText's doubtful characters, by the word list
-  std::string PageTextForOutput();          // pageText as text in the reading order set
+  void AwaitWordLookup();  // the load started meanwhile, if any, finished
+  std::future<std::vector<std::string>> wordLookupLoad;  // its problems for the log
+  void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the page's languages
+  std::string PageTextForOutput();  // pageText as text in the reading order set
   const WordLookup& CurrentWordLookup();
+  // The words of settings.languages: the word list for German, dictionaries for the others,
+  // opened at their first use.
+  const KnownWords& PageLanguageWords();
+  bool ReadsGerman() const;  // German is among settings.languages
+  // Opens the dictionaries of `languages` ("deu+eng") unless they are open; the problems.
+  std::vector<std::string> OpenLanguageDictionaries(const std::string& languages);
 
   // ---- recognition/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/CommandLine.h"
+#include "recognition/Languages.h"
 
 namespace {
 
@@ -121,6 +122,17 @@ const std::vector<OptionSpec> kOptions = {
      [](CommandLine& c, const OptionValue& v) {
        S(c).dictionary = v.on ? Switch::On : Switch::Off;
      }},
+    {"--language",
+     OptionKind::Languages,
+     "LIST",
+     0,
+     0,
+     {},
+     "deu",
+     "the page's languages, e.g. deu+eng: their words settle doubtful readings of the "
+     "extended recogniser (no effect on the classic one)",
+     "Languages:",
+     [](CommandLine& c, const OptionValue& v) { S(c).languages = v.text; }},
     {"--format",
      OptionKind::Choice,
      "",
@@ -236,7 +248,8 @@ const OptionSpec* FindOption(const std::string& name) {
   return nullptr;
 }
 
-bool ParseOptionValue(const OptionSpec& spec, const std::string& text, OptionValue* value) {
+bool ParseOptionValue(const OptionSpec& spec, const std::string& text, OptionValue* value,
+                      std::string* problem) {
   switch (spec.kind) {
     case OptionKind::Flag:
       return true;
@@ -257,6 +270,14 @@ bool ParseOptionValue(const OptionSpec& spec, const std::string& text, OptionVal
     case OptionKind::Text:
       value->text = text;
       return !text.empty();
+    case OptionKind::Languages: {
+      std::vector<Language> languages;
+      std::string why;
+      value->text = text;
+      if (ParseLanguages(text, &languages, &why)) return true;
+      if (problem) *problem = why;
+      return false;
+    }
   }
   return false;
 }

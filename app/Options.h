@@ -8,19 +8,20 @@
 struct CommandLine;
 
 enum class OptionKind {
-  Flag,    // --log: no value
-  Whole,   // a whole number in [low, high]
-  Real,    // a number with a point in [low, high]
-  OnOff,   // on|off
-  Choice,  // one of `choices`
-  Text,    // any non-empty text (a name, a folder)
+  Flag,       // --log: no value
+  Whole,      // a whole number in [low, high]
+  Real,       // a number with a point in [low, high]
+  OnOff,      // on|off
+  Choice,     // one of `choices`
+  Text,       // any non-empty text (a name, a folder)
+  Languages,  // language codes joined by '+' (recognition/Languages.h)
 };
 
 struct OptionValue {
   double number = 0;  // Whole, Real
   bool on = false;    // OnOff
   size_t choice = 0;  // Choice: index into choices
-  std::string text;   // Text
+  std::string text;   // Text, Languages
 };
 
 struct OptionSpec {
@@ -38,7 +39,9 @@ struct OptionSpec {
 const std::vector<OptionSpec>& OptionTable();
 // The row of an option by its name ("--separation"); nullptr when there is none.
 const OptionSpec* FindOption(const std::string& name);
-// Checks `text` against the row's kind and range; false when it does not fit.
-bool ParseOptionValue(const OptionSpec& spec, const std::string& text, OptionValue* value);
+// Checks `text` against the row's kind and range; false when it does not fit, with a
+// sentence in *problem where the row's kind has more to say than its --help line.
+bool ParseOptionValue(const OptionSpec& spec, const std::string& text, OptionValue* value,
+                      std::string* problem = nullptr);
 // The options part of --help, one line each, from the table.
 std::string OptionsHelp();

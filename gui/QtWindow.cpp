@@ -517,6 +517,11 @@ QWidget* QtWindow::BuildReadingBox(QWidget* page) {
   DictionaryCheck = new QCheckBox(FindOption("--dictionary")->caption, box);
   DictionaryCheck->setObjectName("DictionaryCheck");
   grid->addWidget(DictionaryCheck, 1, 0, 1, 2);
+  grid->addWidget(new QLabel(FindOption("--language")->caption, box), 2, 0);
+  LanguagesEdit = new QLineEdit(box);
+  LanguagesEdit->setObjectName("LanguagesEdit");
+  LanguagesEdit->setToolTip(FindOption("--language")->help);
+  grid->addWidget(LanguagesEdit, 2, 1);
   grid->setColumnStretch(2, 1);
   connect(ReadingOrderCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
     // The items follow the enumeration: Automatic, page, columns.
@@ -524,6 +529,17 @@ QWidget* QtWindow::BuildReadingBox(QWidget* page) {
   });
   connect(DictionaryCheck, &QCheckBox::toggled, this, [this](bool checked) {
     if (form_) form_->settings.dictionary = checked ? Switch::On : Switch::Off;
+  });
+  // A list being typed is taken once it is whole; until then the last whole one stays, and
+  // the field, in red, says what is wrong.
+  connect(LanguagesEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+    std::vector<Language> languages;
+    std::string problem;
+    const bool whole = ParseLanguages(text.trimmed().toStdString(), &languages, &problem);
+    if (whole && form_) form_->settings.languages = text.trimmed().toStdString();
+    LanguagesEdit->setStyleSheet(whole ? "" : "color: red");
+    LanguagesEdit->setToolTip(whole ? FindOption("--language")->help
+                                    : QString::fromStdString(problem));
   });
   return box;
 }
@@ -616,7 +632,7 @@ void QtWindow::SettingsToWidgets() {
   const Settings& s = form_->settings;
   const QSignalBlocker b1(SchwellEd), b2(ZoomEd), b3(MinObjSizeED), b4(BildFilterCheck),
       b5(TrackBar1), b6(KoorFakEd), b7(lineed), b8(OpenWordCheck), b9(koorFakEdit_),
-      b10(RecogniserBox), b11(ReadingOrderCombo), b12(DictionaryCheck);
+      b10(RecogniserBox), b11(ReadingOrderCombo), b12(DictionaryCheck), b13(LanguagesEdit);
   SchwellEd->setValue(s.SchwellEd);
   ZoomEd->setValue(s.ZoomEd);
   MinObjSizeED->setValue(s.MinObjSizeED);
@@ -629,6 +645,7 @@ void QtWindow::SettingsToWidgets() {
   RecogniserBox->setCurrentIndex(s.Extended() ? 1 : 0);
   ReadingOrderCombo->setCurrentIndex(int(s.readingOrder));
   DictionaryCheck->setChecked(s.UseDictionary());
+  LanguagesEdit->setText(QString::fromStdString(s.languages));
 }
 
 void QtWindow::KoorFakEdTextChanged(const QString& text) {

@@ -77,6 +77,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QCheckBox* MarkWordsCheck;     // shows the doubtful words' colour
   QComboBox* ReadingOrderCombo;  // "Reading order:" Automatic, page, columns
   QCheckBox* DictionaryCheck;    // "Settle doubtful characters with the word list"
+  QLineEdit* LanguagesEdit;      // "Languages:" the page's languages, "deu+eng"
   QPushButton* OpenPicsBtn;
   QPushButton* SavePicBtn;
   QPushButton* PicEditBtn;

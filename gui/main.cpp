@@ -12,6 +12,7 @@
 #include "app/CommandLine.h"
 #include "core/HugePageHeap.h"
 #include "gui/WindowModule.h"
+#include "recognition/Languages.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     std::cout << VersionText();
     return 0;
   }
+  if (!CheckLanguages(commandLine.settings, DictionaryFolders(), std::cerr)) return 2;
   const bool batch = IsBatch(commandLine);
   if (batch || commandLine.args.size() >= 2) {
     BackTheHeapWithHugePages(size_t(256) << 20);

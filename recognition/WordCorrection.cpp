@@ -77,7 +77,7 @@ struct Choice {
 class ReadingSearch {
  public:
   ReadingSearch(const std::string& text, size_t offset, const std::vector<Option>& options,
-                const WordLookup& words, const CorrectionLimits& limits)
+                const KnownWords& words, const CorrectionLimits& limits)
       : text_(text),
         candidate_(text),
         offset_(offset),
@@ -120,12 +120,12 @@ class ReadingSearch {
   std::string candidate_;
   size_t offset_;
   const std::vector<Option>& options_;
-  const WordLookup& words_;
+  const KnownWords& words_;
   const CorrectionLimits& limits_;
   std::vector<Option> changes_;
 };
 
-bool SettleStretch(PageWord& word, Stretch s, const WordLookup& words,
+bool SettleStretch(PageWord& word, Stretch s, const KnownWords& words,
                    const CorrectionLimits& limits) {
   std::string text;
   for (size_t i = s.begin; i < s.end; ++i) text += char(word.chars[i].code);
@@ -218,6 +218,18 @@ bool WordLookup::Knows(std::string_view word) const {
   return !word.empty() && IsCapital1252(uint8_t(word[0])) && Contains(FirstSmall(word));
 }
 
+bool AnyOfWords::Knows(std::string_view word) const {
+  for (const KnownWords* language : languages)
+    if (language->Knows(word)) return true;
+  return false;
+}
+
+bool AnyOfWords::Empty() const {
+  for (const KnownWords* language : languages)
+    if (!language->Empty()) return false;
+  return true;
+}
+
 bool SettleMarks(PageWord& word, const CorrectionLimits& limits) {
   bool changed = false;
   for (size_t i = 0; i < word.chars.size(); ++i) {
@@ -241,20 +253,20 @@ bool SettleMarks(PageWord& word, const CorrectionLimits& limits) {
   return changed;
 }
 
-bool SettleWord(PageWord& word, const WordLookup& words, const CorrectionLimits& limits) {
+bool SettleWord(PageWord& word, const KnownWords& words, const CorrectionLimits& limits) {
   bool changed = false;
   for (const Stretch& s : LetterStretches(word)) changed |= SettleStretch(word, s, words, limits);
   return changed;
 }
 
-CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words,
+CorrectionCount SettleDoubtfulCharacters(PageText& page, const KnownWords& words,
                                          const CorrectionLimits& limits) {
   CorrectionCount count;
   for (PageBlock& block : page.blocks)
     for (PageLine& line : block.lines)
       for (PageWord& word : line.words) {
         if (SettleMarks(word, limits)) ++count.marksChanged;
-        if (words.Size() == 0) continue;
+        if (words.Empty()) continue;
         bool unknown = false;
         for (const Stretch& s : LetterStretches(word)) {
           std::string text;
@@ -269,7 +281,7 @@ CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words
   return count;
 }
 
-bool JoinsDividedWord(std::string_view head, std::string_view tail, const WordLookup* words) {
+bool JoinsDividedWord(std::string_view head, std::string_view tail, const KnownWords* words) {
   if (head.empty() || tail.empty()) return false;
   const uint8_t last = uint8_t(head.back()), next = uint8_t(tail.front());
   // Only letters join, and a capital after the break begins a word of its own.

@@ -12,18 +12,38 @@
 
 #include "recognition/PageText.h"
 
+// What the settling asks of the words of a page's languages. Words are Windows-1252, as the
+// page text is.
+class KnownWords {
+ public:
+  // The word as it stands, or with its first letter small (a sentence begins with a
+  // capital), is a word of the language.
+  virtual bool Knows(std::string_view word) const = 0;
+  virtual bool Empty() const = 0;  // knows no word at all
+
+ protected:
+  ~KnownWords() = default;
+};
+
+// The words of several languages: a word any of them knows is known. Not owned.
+class AnyOfWords final : public KnownWords {
+ public:
+  std::vector<const KnownWords*> languages;
+  bool Knows(std::string_view word) const override;
+  bool Empty() const override;
+};
+
 // A set of Windows-1252 words for quick lookups: one block of text and an open-addressing
 // table of offsets into it, built once per list (a few milliseconds for 350,000 words).
-class WordLookup {
+class WordLookup final : public KnownWords {
  public:
   WordLookup() = default;
   void Add(std::string_view word);           // call before the first lookup, or Build again
   void Reserve(size_t words, size_t bytes);  // room for that many words of that many bytes
   void Build();                              // makes the table of the words added so far
   bool Contains(std::string_view word) const;
-  // The word as it stands, or with its first letter small (a sentence begins with a
-  // capital), is in the list.
-  bool Knows(std::string_view word) const;
+  bool Knows(std::string_view word) const override;
+  bool Empty() const override { return offsets_.empty(); }
   size_t Size() const { return offsets_.size(); }
 
  private:
@@ -53,17 +73,17 @@ struct CorrectionCount {
 bool SettleMarks(PageWord& word, const CorrectionLimits& limits = {});
 
 // Settles the doubtful characters of one word's letters; true when it changed the word.
-bool SettleWord(PageWord& word, const WordLookup& words, const CorrectionLimits& limits = {});
+bool SettleWord(PageWord& word, const KnownWords& words, const CorrectionLimits& limits = {});
 
 // Both for every word of the page; the page's summaries are brought up to date.
-CorrectionCount SettleDoubtfulCharacters(PageText& page, const WordLookup& words,
+CorrectionCount SettleDoubtfulCharacters(PageText& page, const KnownWords& words,
                                          const CorrectionLimits& limits = {});
 
 // A word divided at a line's end: `head` is the part before the hyphen (hyphen left out),
 // `tail` the first word of the next line. True when the halves are one word to join; a
 // compound hyphen stays ("Nord-" + "Ostsee", "Bus-" + "und", a hyphenated form the list
 // knows). `words` may be null (no list).
-bool JoinsDividedWord(std::string_view head, std::string_view tail, const WordLookup* words);
+bool JoinsDividedWord(std::string_view head, std::string_view tail, const KnownWords* words);
 
 // Windows-1252 letters and their small forms.
 bool IsLetter1252(uint8_t c);

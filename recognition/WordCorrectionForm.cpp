@@ -27,27 +27,69 @@ const WordLookup& TMainForm::CurrentWordLookup() {
   return wordLookup;
 }
 
+bool TMainForm::ReadsGerman() const {
+  std::vector<Language> languages;
+  std::string error;
+  if (!ParseLanguages(settings.languages, &languages, &error)) return false;
+  for (const Language& language : languages)
+    if (!*language.dictionary) return true;  // German, read with the word list
+  return false;
+}
+
+std::vector<std::string> TMainForm::OpenLanguageDictionaries(const std::string& list) {
+  if (dictionariesLanguages == list) return {};
+  dictionariesLanguages = list;
+  std::vector<Language> languages, others;
+  std::string error;
+  if (!ParseLanguages(list, &languages, &error)) {
+    dictionaries = {};
+    return {"Languages: " + error};
+  }
+  for (const Language& language : languages)
+    if (*language.dictionary) others.push_back(language);
+  dictionaries = OpenDictionaries(others, DictionaryFolders());
+  std::vector<std::string> problems;
+  for (const std::string& problem : dictionaries.problems)
+    problems.push_back("Languages: " + problem + "; the page is read without it");
+  return problems;
+}
+
+const KnownWords& TMainForm::PageLanguageWords() {
+  AwaitWordLookup();
+  for (const std::string& problem : OpenLanguageDictionaries(settings.languages)) Log(problem);
+  pageWords.languages.clear();
+  if (ReadsGerman()) pageWords.languages.push_back(&CurrentWordLookup());
+  for (const auto& dictionary : dictionaries.open) pageWords.languages.push_back(dictionary.get());
+  return pageWords;
+}
+
 void TMainForm::LoadWordLookupMeanwhile() {
-  if (wordListLoaded) return;
-  wordListLoaded = true;  // by the thread
+  const bool list = ReadsGerman() && !wordListLoaded;
+  if (wordLookupLoad.valid() || (!list && dictionariesLanguages == settings.languages)) return;
+  if (list) wordListLoaded = true;  // by the thread
+  pageWords.languages.clear();      // the dictionaries it points to may be opened again
   const std::string file = DataFilePath("german.spe");
-  // The log is the window's: the thread hands its problem over instead of logging it.
-  wordLookupLoad = std::async(std::launch::async, [this, file] {
-    const WordListDecodeResult result = OpenWordList(file, wordList, wordArena);
-    MakeLookup(wordList, &wordLookup, &wordLookupSource);
-    return result.complete ? std::string() : result.problem;
-  });
+  // The log is the window's: the thread hands its problems over instead of logging them.
+  // The window may change the settings meanwhile: the thread reads the languages of now.
+  wordLookupLoad =
+      std::async(std::launch::async, [this, file, list, languages = settings.languages] {
+        std::vector<std::string> problems = OpenLanguageDictionaries(languages);
+        if (!list) return problems;
+        const WordListDecodeResult result = OpenWordList(file, wordList, wordArena);
+        MakeLookup(wordList, &wordLookup, &wordLookupSource);
+        if (!result.complete && !result.problem.empty()) problems.push_back(result.problem);
+        return problems;
+      });
 }
 
 void TMainForm::AwaitWordLookup() {
   if (!wordLookupLoad.valid()) return;
-  const std::string problem = wordLookupLoad.get();
-  if (!problem.empty()) Log(problem);
+  for (const std::string& problem : wordLookupLoad.get()) Log(problem);
 }
 
 void TMainForm::SettleDoubtfulCharacters() {
-  const WordLookup& words = CurrentWordLookup();  // loaded first: only then is the count known
-  if (wordList.Count == 0) Log("Word list: no words loaded, only commas and quotes settled");
+  const KnownWords& words = PageLanguageWords();  // loaded first: only then is the count known
+  if (words.Empty()) Log("Word list: no words loaded, only commas and quotes settled");
   const CorrectionCount count = ::SettleDoubtfulCharacters(pageText, words);
   Log("Word list: " + std::to_string(count.wordsChanged) + " of " +
       std::to_string(count.wordsChecked) + " unknown words settled, " +
@@ -60,7 +102,8 @@ std::string TMainForm::PageTextForOutput() {
     text = PlainText(pageText, TextOrder::Page);
   } else {
     AwaitWordLookup();
-    const WordLookup* words = wordList.Count > 0 ? &CurrentWordLookup() : nullptr;
+    // The words that settled the page, if it was settled.
+    const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
     text = PlainText(pageText, TextOrder::Columns,
                      [words](std::string_view head, std::string_view tail) {
                        return JoinsDividedWord(head, tail, words);

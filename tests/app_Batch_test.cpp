@@ -261,13 +261,17 @@ TEST_F(BatchTest, MistakesOfTheCommandLineEndWithStatusTwo) {
   EXPECT_EQ(Quillon("--output-dir=out").status, 2);                     // no pictures
   EXPECT_EQ(Quillon("--jobs=0 --output-dir=out a.png").status, 2);
   EXPECT_EQ(Quillon("--page-timeout=soon --output-dir=out a.png").status, 2);
+  const programrun::Result language = Quillon("--language=deu+xyz --output-dir=out a.png");
+  EXPECT_EQ(language.status, 2);
+  EXPECT_NE(language.err.find("unknown language \"xyz\""), std::string::npos) << language.err;
   EXPECT_FALSE(Exists("a.txt"));
   // An empty list is an empty batch, not a mistake: a share of a split list may be empty.
   EXPECT_EQ(Quillon("--list=- --output-dir=out < /dev/null").status, 0);
   const programrun::Result help = Quillon("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* line : {"Exit status:", "  0  ", "  1  ", "  2  ", "--output-dir=DIR",
-                           "--list=FILE", "--jobs=N", "--skip-existing", "--page-timeout=S"})
+  for (const char* line :
+       {"Exit status:", "  0  ", "  1  ", "  2  ", "--output-dir=DIR", "--list=FILE", "--jobs=N",
+        "--skip-existing", "--page-timeout=S", "--language=LIST", "no effect on the classic one"})
     EXPECT_NE(help.out.find(line), std::string::npos) << line;
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Options.h"
+#include "recognition/Languages.h"
 
 namespace {
 
@@ -88,6 +89,28 @@ TEST(OptionTable, EveryDefaultIsTheSettingsDefault) {
       EXPECT_FALSE(StoredSettings(spec, value) == Settings{}) << spec.name << "=" << text;
     }
   }
+}
+
+TEST(CommandLine, LanguageTakesListsOfKnownCodesOnly) {
+  std::string error;
+  CommandLine defaults, one, two;
+  ASSERT_TRUE(Parse({}, &defaults, &error));
+  EXPECT_EQ(defaults.settings.languages, "deu");
+  ASSERT_TRUE(Parse({"--language=fra"}, &one, &error)) << error;
+  EXPECT_EQ(one.settings.languages, "fra");
+  ASSERT_TRUE(Parse({"--language=deu+eng", "--recogniser=classic"}, &two, &error)) << error;
+  EXPECT_EQ(two.settings.languages, "deu+eng");  // accepted with the classic recogniser too
+  for (const char* bad : {"--language=", "--language=xyz", "--language=deu+", "--language"}) {
+    CommandLine cl;
+    EXPECT_FALSE(Parse({bad}, &cl, &error)) << bad;
+    EXPECT_NE(error.find("--language"), std::string::npos) << error;
+  }
+  CommandLine unknown;
+  EXPECT_FALSE(Parse({"--language=deu+klingon"}, &unknown, &error));
+  EXPECT_EQ(error,
+            "invalid value for --language: \"deu+klingon\" (unknown language \"klingon\"; "
+            "known: " +
+                LanguageCodes() + ")");
 }
 
 TEST(CommandLine, FormatChoosesTheOutputsFormat) {

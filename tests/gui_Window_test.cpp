@@ -182,6 +182,20 @@ TEST_F(WindowTest, ReadingOrderAndWordListChoicesSetTheSettings) {
   EXPECT_FALSE(form->settings.UseDictionary());
 }
 
+TEST_F(WindowTest, LanguagesFieldShowsAndSetsTheLanguagesOnceTheListIsWhole) {
+  window = std::make_unique<QtWindow>();
+  form = std::make_unique<TMainForm>(*window, "/nowhere/quillon", std::vector<std::string>{});
+  form->settings.languages = "deu+fra";
+  window->Attach(form.get());
+  EXPECT_EQ(window->LanguagesEdit->text(), "deu+fra");
+  window->LanguagesEdit->setText("deu+");  // on the way to "deu+eng"
+  EXPECT_EQ(form->settings.languages, "deu+fra");
+  EXPECT_NE(window->LanguagesEdit->toolTip().indexOf("missing"), -1);
+  window->LanguagesEdit->setText("deu+eng ");
+  EXPECT_EQ(form->settings.languages, "deu+eng");
+  EXPECT_EQ(window->LanguagesEdit->styleSheet(), "");
+}
+
 TEST_F(WindowTest, SettingsGivenAtStartShowInTheControls) {
   window = std::make_unique<QtWindow>();
   form = std::make_unique<TMainForm>(*window, "/nowhere/quillon", std::vector<std::string>{});

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "app/Options.h"
+#include "recognition/Languages.h"
 #include "tests/ProgramRun.h"
 #include "tests/TempDir.h"
 
@@ -105,6 +107,32 @@ TEST(ManualPage, ListsEveryOptionAndTheExitStatuses) {
   EXPECT_EQ(man.status, 0);
   EXPECT_NE(man.out.find("EXIT STATUS"), std::string::npos);
   EXPECT_EQ(man.err.find("warning"), std::string::npos) << man.err;
+}
+
+// `word` stands in `page` as a word of its own, not as part of a longer one.
+bool NamesWord(const std::string& page, const std::string& word) {
+  for (size_t at = page.find(word); at != std::string::npos; at = page.find(word, at + 1)) {
+    const size_t end = at + word.size();
+    if ((at == 0 || !std::isalpha(uint8_t(page[at - 1]))) &&
+        (end == page.size() || !std::isalpha(uint8_t(page[end]))))
+      return true;
+  }
+  return false;
+}
+
+// The language codes are listed by hand too, in the manual page, the user manual and the
+// README.
+TEST(ManualPage, ListsEveryLanguage) {
+  for (const char* file : {"/data/quillon.1", "/gui/quillon-manual.html", "/README.md"}) {
+    const std::string page = ReadFile(QUILLON_SOURCE_DIR + std::string(file));
+    ASSERT_FALSE(page.empty()) << file;
+    for (const Language& language : KnownLanguages()) {
+      EXPECT_TRUE(NamesWord(page, language.code)) << file << " " << language.code;
+      const bool namesPackages = std::string(file) != "/data/quillon.1";
+      if (!*language.package || !namesPackages) continue;
+      EXPECT_NE(page.find(language.package), std::string::npos) << file << " " << language.package;
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// The languages of a page (--language=deu+eng): their words settle doubtful readings. German
+// words come from the program's word list, those of the other languages from their Debian
+// Hunspell dictionaries; codes are ISO 639-2, as users know them from other OCR programs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "recognition/WordCorrection.h"
+
+class Hunspell;
+
+struct Language {
+  const char* code;        // "fra"
+  const char* dictionary;  // the dictionary's files without .aff and .dic: "fr_FR";
+                           // empty for German, which the word list german.spe holds
+  const char* package;     // the Debian package that installs them
+};
+
+const std::vector<Language>& KnownLanguages();
+std::string LanguageCodes();  // "deu, eng, fra, ...", for messages
+
+// "deu+eng": each language once, in order. False, with a sentence in *error, for an
+// empty item or a code not in KnownLanguages().
+bool ParseLanguages(std::string_view list, std::vector<Language>* languages, std::string* error);
+
+// Where dictionaries are looked for: the folders of $DICPATH (':' between them, as the
+// hunspell program reads it), then Debian's /usr/share/hunspell.
+std::vector<std::string> DictionaryFolders();
+
+// The .aff file of the language's dictionary (its .dic beside it) in the first of `folders`
+// that holds both; empty when none does.
+std::string FindDictionary(const Language& language, const std::vector<std::string>& folders);
+
+// "no dictionary for fra is installed (Debian package hunspell-fr)"
+std::string NotInstalled(const Language& language);
+
+// One language's Hunspell dictionary. Not for two threads at once (Hunspell keeps working
+// state); a form's settling runs on one thread.
+class HunspellWords final : public KnownWords {
+ public:
+  // Nullptr, with a sentence naming the Debian package in *problem, when the dictionary is
+  // not installed or not in UTF-8 (every current Debian dictionary is).
+  static std::unique_ptr<HunspellWords> Open(const Language& language,
+                                             const std::vector<std::string>& folders,
+                                             std::string* problem);
+  ~HunspellWords();
+  bool Knows(std::string_view word) const override;
+  bool Empty() const override { return false; }
+
+ private:
+  explicit HunspellWords(std::unique_ptr<Hunspell> hunspell);
+  std::unique_ptr<Hunspell> hunspell_;
+};
+
+// The dictionaries of a list of languages, and a sentence for each that could not be opened.
+struct LanguageDictionaries {
+  std::vector<std::unique_ptr<HunspellWords>> open;
+  std::vector<std::string> problems;
+};
+LanguageDictionaries OpenDictionaries(const std::vector<Language>& languages,
+                                      const std::vector<std::string>& folders);

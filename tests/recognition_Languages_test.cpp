@@ -1,0 +1,204 @@
+// The page's languages: codes, Hunspell's dictionaries behind the settling, dictionaries
+// that are not installed, and the form reading with the languages it is set to.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
+#include "core/Cp1252.h"
+#include "recognition/Languages.h"
+#include "recognition/WordList.h"
+#include "tests/TempDir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Codes(const std::string& list) {
+  std::vector<Language> languages;
+  std::string error;
+  EXPECT_TRUE(ParseLanguages(list, &languages, &error)) << list << ": " << error;
+  std::vector<std::string> codes;
+  for (const Language& language : languages) codes.push_back(language.code);
+  return codes;
+}
+
+// Why `list` is refused; empty when it is not.
+std::string Refusal(const std::string& list) {
+  std::vector<Language> languages;
+  std::string error;
+  return ParseLanguages(list, &languages, &error) ? "" : error;
+}
+
+const Language& Known(const std::string& code) {
+  for (const Language& language : KnownLanguages())
+    if (code == language.code) return language;
+  ADD_FAILURE() << code;
+  return KnownLanguages().front();
+}
+
+std::unique_ptr<HunspellWords> Dictionary(const std::string& code) {
+  std::string problem;
+  auto words = HunspellWords::Open(Known(code), DictionaryFolders(), &problem);
+  EXPECT_TRUE(words) << problem;
+  return words;
+}
+
+// The German word list as the program builds it: wngerman's words in Windows-1252.
+const WordLookup& GermanList() {
+  static const WordLookup words = [] {
+    WordLookup lookup;
+    std::ifstream in("/usr/share/dict/ngerman");
+    std::string line, word;
+    while (std::getline(in, line))
+      if (Utf8ToCp1252(line, &word)) lookup.Add(word);
+    lookup.Build();
+    return lookup;
+  }();
+  return words;
+}
+
+// `text` read with every character at 0.9 and the alternatives `doubts` (position,
+// Windows-1252 code, confidence), settled against `words`: the text it ends with.
+std::string Settled(const std::string& text,
+                    const std::vector<std::tuple<size_t, uint8_t, double>>& doubts,
+                    const KnownWords& words) {
+  PageWord word;
+  for (char c : text) {
+    PageChar pc;
+    pc.code = uint8_t(c);
+    pc.confidence = 0.9;
+    word.chars.push_back(pc);
+  }
+  for (const auto& [position, code, confidence] : doubts)
+    word.chars[position].alternatives.push_back({code, confidence});
+  SettleWord(word, words);
+  return word.Text();
+}
+
+TEST(Languages, ListsOfKnownCodesGiveEachLanguageOnceInOrder) {
+  EXPECT_EQ(Codes("deu"), std::vector<std::string>{"deu"});
+  EXPECT_EQ(Codes("deu+eng"), (std::vector<std::string>{"deu", "eng"}));
+  EXPECT_EQ(Codes("fra+deu+fra"), (std::vector<std::string>{"fra", "deu"}));
+  for (const Language& language : KnownLanguages()) EXPECT_EQ(Codes(language.code).size(), 1u);
+}
+
+TEST(Languages, UnknownCodesAndEmptyItemsAreRefusedWithTheKnownCodes) {
+  for (const char* list : {"", "deu+", "+eng", "deu++eng", "DEU", "de", "xyz", "deu eng"}) {
+    const std::string refusal = Refusal(list);
+    EXPECT_NE(refusal.find("known: deu, eng"), std::string::npos) << list << ": " << refusal;
+  }
+  EXPECT_NE(Refusal("deu+xyz").find("\"xyz\""), std::string::npos);
+  EXPECT_NE(Refusal("deu+").find("missing"), std::string::npos);
+}
+
+TEST(Languages, FrenchAndEnglishWordsAreSettledByTheirDictionariesNotByTheGermanList) {
+  const auto french = Dictionary("fra");
+  const auto english = Dictionary("eng");
+  ASSERT_TRUE(french && english);
+  // "café" read with a grave accent: é is one byte on the page, two in the dictionary.
+  const std::vector<std::tuple<size_t, uint8_t, double>> acute = {{3, 0xE9, 0.88}};
+  EXPECT_EQ(Settled("caf\xE8", acute, GermanList()), "caf\xE8");
+  EXPECT_EQ(Settled("caf\xE8", acute, *french), "caf\xE9");
+  EXPECT_EQ(Settled("Caf\xE8", acute, *french), "Caf\xE9");  // a sentence's first word
+  // "hcuse" could be English "house" or German "hause": each language takes its own.
+  const std::vector<std::tuple<size_t, uint8_t, double>> vowels = {{1, 'o', 0.88}, {1, 'a', 0.85}};
+  EXPECT_EQ(Settled("hcuse", vowels, GermanList()), "hause");
+  EXPECT_EQ(Settled("hcuse", vowels, *english), "house");
+  AnyOfWords both;
+  both.languages = {&GermanList(), english.get()};
+  EXPECT_EQ(Settled("hcuse", vowels, both), "house");  // the closer reading of the two
+  EXPECT_TRUE(both.Knows("Haus") && both.Knows("house") && !both.Knows("maison"));
+}
+
+TEST(Languages, DictionariesAreLookedForInDicpathFirst) {
+  const char* before = getenv("DICPATH");
+  const std::string kept = before ? before : "";
+  setenv("DICPATH", "/one:/two::", 1);
+  EXPECT_EQ(DictionaryFolders(), (std::vector<std::string>{"/one", "/two", "/usr/share/hunspell"}));
+  before ? setenv("DICPATH", kept.c_str(), 1) : unsetenv("DICPATH");
+  EXPECT_EQ(FindDictionary(Known("eng"), {"/nowhere", "/usr/share/hunspell"}),
+            "/usr/share/hunspell/en_US.aff");
+}
+
+// A folder that holds the English dictionary only.
+class MissingDictionary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* file : {"en_US.aff", "en_US.dic"})
+      fs::create_symlink(fs::path("/usr/share/hunspell") / file, dir / file);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  // CheckLanguages for the extended recogniser reading `languages`: its result and message.
+  std::pair<bool, std::string> Checked(const std::string& languages,
+                                       RecogniserKind recogniser = RecogniserKind::Extended) {
+    Settings settings;
+    settings.recogniser = recogniser;
+    settings.languages = languages;
+    std::ostringstream err;
+    const bool accepted = CheckLanguages(settings, {dir.string()}, err);
+    return {accepted, err.str()};
+  }
+  fs::path dir = FreshTestDir("quillon_languages");
+};
+
+TEST_F(MissingDictionary, TheOthersAreOpenedAndTheMissingOneNamesItsPackage) {
+  const LanguageDictionaries opened =
+      OpenDictionaries({Known("eng"), Known("fra")}, {dir.string()});
+  ASSERT_EQ(opened.open.size(), 1u);
+  EXPECT_TRUE(opened.open[0]->Knows("house"));
+  ASSERT_EQ(opened.problems.size(), 1u);
+  EXPECT_EQ(opened.problems[0], "no dictionary for fra is installed (Debian package hunspell-fr)");
+}
+
+TEST_F(MissingDictionary, TheRunGoesOnWithoutItUnlessNoLanguageIsLeft) {
+  const auto [withEnglish, told] = Checked("eng+fra");
+  EXPECT_TRUE(withEnglish);
+  EXPECT_NE(told.find("hunspell-fr); the pages are read without it"), std::string::npos) << told;
+  EXPECT_EQ(Checked("eng"), std::make_pair(true, std::string()));
+  EXPECT_TRUE(Checked("deu+fra").first);  // German is the program's own word list
+  const auto [frenchOnly, refusal] = Checked("fra+ita");
+  EXPECT_FALSE(frenchOnly);
+  EXPECT_NE(refusal.find("--language=fra+ita: "), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("hunspell-it"), std::string::npos) << refusal;
+  // The classic recogniser consults no language: nothing to tell.
+  EXPECT_EQ(Checked("fra", RecogniserKind::Classic), std::make_pair(true, std::string()));
+}
+
+// A form whose German word list holds a few words, reading with `languages`.
+class FormLanguages : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ofstream(dir / "german.spe", std::ios::binary) << EncodeWordList({"Haus", "und"});
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir = FreshTestDir("quillon_form_languages");
+  HeadlessWindow window;
+};
+
+TEST_F(FormLanguages, TheWordsAreThoseOfTheLanguagesSetAndFollowAChange) {
+  TMainForm form(window, (dir / "quillon").string(), {});
+  form.FormCreate();
+  form.settings.recogniser = RecogniserKind::Extended;
+  EXPECT_TRUE(form.PageLanguageWords().Knows("Haus"));
+  EXPECT_FALSE(form.PageLanguageWords().Knows("maison"));
+  form.settings.languages = "deu+fra";
+  form.LoadWordLookupMeanwhile();  // the French dictionary opens on the loading thread
+  EXPECT_TRUE(form.PageLanguageWords().Knows("maison"));
+  EXPECT_TRUE(form.PageLanguageWords().Knows("und"));
+  form.settings.languages = "eng";
+  EXPECT_TRUE(form.PageLanguageWords().Knows("house"));
+  EXPECT_FALSE(form.PageLanguageWords().Knows("Haus"));  // no German
+  EXPECT_FALSE(form.PageLanguageWords().Knows("maison"));
+}
+
+}  // namespace
