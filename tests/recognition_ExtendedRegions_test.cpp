@@ -175,14 +175,18 @@ TEST_P(ScannedPageTest, LinesFoundAreTheLinesDrawnBesideAPhotoBorderAndSpecks) {
   EXPECT_NE(photo, ink.leftOut.end());
 }
 
-TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
-  const ScannedPage page = MakePage(GetParam());
+// The extended run on a page: the output field's lines and the log.
+struct PageRun {
+  std::vector<std::string> output, log;
+  std::string noTextReason;
+};
+
+PageRun RunExtended(const ScannedPage& page) {
   HeadlessWindow window;
   TMainForm form{window, "/nonexistent/quillon", {}};
   RasterImage image{};
   newdib(&image, page.width, page.height, 24, nullptr, 0);
-  ASSERT_TRUE(image.pixels);
-  for (int32_t y = 0; y < page.height; ++y)
+  for (int32_t y = 0; image.pixels && y < page.height; ++y)
     for (int32_t x = 0; x < page.width; ++x) {
       uint8_t* p = DIBPixel24(image, x, y);
       p[0] = p[1] = p[2] = page.grey[size_t(y) * page.width + x];
@@ -190,8 +194,14 @@ TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
   form.InstallPicture(image);
   form.settings.recogniser = RecogniserKind::Extended;
   form.TextErkennBtnClick();
+  return {window.output, window.log, form.pageText.noTextReason};
+}
+
+TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
+  const ScannedPage page = MakePage(GetParam());
+  const PageRun run = RunExtended(page);
   size_t lines = 0, chars = 0;
-  for (const std::string& line : window.output) {
+  for (const std::string& line : run.output) {
     const size_t ink =
         size_t(std::count_if(line.begin(), line.end(), [](char c) { return c != ' '; }));
     lines += ink > 0;
@@ -202,9 +212,27 @@ TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
   // far more than a tenth.
   EXPECT_GE(chars, page.charsDrawn * 9 / 10);
   EXPECT_LE(chars, page.charsDrawn * 11 / 10);
-  EXPECT_NE(std::find_if(window.log.begin(), window.log.end(),
+  EXPECT_NE(std::find_if(run.log.begin(), run.log.end(),
                          [](const std::string& l) { return l.rfind("Left out, ", 0) == 0; }),
-            window.log.end());
+            run.log.end());
+  EXPECT_EQ(run.noTextReason, "");
+}
+
+TEST_P(ScannedPageTest, APageOfPhotoAndBorderAloneGivesNoTextAndSaysWhy) {
+  ScannedPage page = MakePage(GetParam());
+  // The text wiped off: the photograph, the border, the shadow and the specks stay.
+  for (int32_t y = 0; y < page.height; ++y)
+    for (int32_t x = 0; x < page.width; ++x) {
+      uint8_t& v = page.grey[size_t(y) * page.width + x];
+      const bool keep = Inside(x, y, page.photo) || Inside(x, y, page.border) ||
+                        Inside(x, y, page.shadow) || v == 30;
+      if (!keep) v = 235;
+    }
+  const PageRun run = RunExtended(page);
+  for (const std::string& line : run.output) EXPECT_EQ(line, "");
+  EXPECT_NE(run.noTextReason, "");
+  EXPECT_NE(std::find(run.log.begin(), run.log.end(), "No text found: " + run.noTextReason + "."),
+            run.log.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(At150300And600Dpi, ScannedPageTest, ::testing::Values(1, 2, 4));
