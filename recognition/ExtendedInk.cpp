@@ -29,6 +29,10 @@ constexpr l_int32 kSmoothX = 2, kSmoothY = 1;
 // An object too large for a letter with at least this share of its box in ink is a solid
 // blot (a photograph's dark body, a black border); a frame or a table's lines have little.
 constexpr double kSolidBlot = 0.3;
+// A straight line of ink four letter heights long is no letter's stroke: a rule or an
+// underline. Rules are thinner than a third of a letter's height; what is thicker is a
+// picture's ink or a heading's bar.
+constexpr double kRuleLength = 4.0, kRuleThickness = 0.34;
 
 }  // namespace
 
@@ -193,6 +197,76 @@ bool InsideAny(const PageBox& box, const std::vector<PageBox>& blots) {
 
 // The ink of a grey page (the Pix is taken over): the objects of the black/white page, less
 // those of regions that are no text and those too large for a letter, each noted.
+// The components of a black/white page with their boxes.
+struct Components {
+  PIXA* pixa = nullptr;
+  BOXA* boxa = nullptr;
+  std::vector<PageBox> boxes;
+  explicit Components(PIX* binary) {
+    boxa = pixConnComp(binary, &pixa, 8);
+    for (int32_t i = 0; boxa && i < boxaGetCount(boxa); ++i) boxes.push_back(BoxOf(boxa, i));
+  }
+  ~Components() {
+    pixaDestroy(&pixa);
+    boxaDestroy(&boxa);
+  }
+  Components(const Components&) = delete;
+  Components& operator=(const Components&) = delete;
+};
+
+// Thin straight lines of the page outside its pictures, horizontal and vertical
+// (underlines, rules, a table's lines), by Leptonica's opening with a line of kRuleLength letter
+// heights, less what is thicker than a rule (a photograph's dark parts); null where there are none.
+// Letters touching such a line (an underline through descenders) are parted from it so.
+PixPtr ThinRules(PIX* binary, int32_t letterHeight, const std::vector<LeftOutRegion>& pictures) {
+  if (letterHeight <= 0) return nullptr;
+  const l_int32 length = l_int32(kRuleLength * letterHeight);
+  const l_int32 thick = std::max<l_int32>(2, l_int32(kRuleThickness * letterHeight));
+  PixPtr rules(pixCreateTemplate(binary));
+  if (!rules) return nullptr;
+  for (const bool across : {true, false}) {
+    PixPtr lines(pixOpenBrick(nullptr, binary, across ? length : 1, across ? 1 : length));
+    PixPtr thick2(pixOpenBrick(nullptr, binary, across ? length : thick, across ? thick : length));
+    if (!lines || !thick2) return nullptr;
+    pixSubtract(lines.get(), lines.get(), thick2.get());
+    pixOr(rules.get(), rules.get(), lines.get());
+  }
+  // The straight edges and stripes of a photograph are the photograph's. (A border's
+  // region may reach round the page; rules beside it are the text's.)
+  for (const LeftOutRegion& picture : pictures) {
+    if (!picture.photograph) continue;
+    BOX* box =
+        boxCreate(picture.box.left, picture.box.top, picture.box.Width(), picture.box.Height());
+    if (box) pixClearInRect(rules.get(), box);
+    boxDestroy(&box);
+  }
+  l_int32 empty = 1;
+  pixZero(rules.get(), &empty);
+  return empty ? nullptr : std::move(rules);
+}
+
+// The parts of `objects`, less those in regions that are no text (`skip`), inside a solid
+// blot, or too large for a letter (each noted).
+void TakeParts(const Components& objects, const std::vector<uint8_t>& skip,
+               const std::vector<PageBox>& blots, InkPage* page) {
+  for (int32_t i = 0; i < int32_t(objects.boxes.size()); ++i) {
+    const PageBox& b = objects.boxes[size_t(i)];
+    if ((!skip.empty() && skip[size_t(i)]) || InsideAny(b, blots)) continue;
+    if (TooLargeForText(b, page->width, page->height)) {
+      page->leftOut.push_back({b, "too large for a letter (a rule, frame or picture)"});
+      continue;
+    }
+    BOX* box = boxaGetBox(objects.boxa, i, L_CLONE);
+    PIX* pix = pixaGetPix(objects.pixa, i, L_CLONE);
+    if (box && pix) page->parts.push_back(PartOf(pix, box));
+    pixDestroy(&pix);
+    boxDestroy(&box);
+  }
+}
+
+// The ink of a grey page (the Pix is taken over): the objects of the black/white page with
+// thin rules parted from the letters they touch, less those of regions that are no text and
+// those too large for a letter, each noted; the rules stay objects of their own.
 InkPage InkOfGreyPix(PixPtr pixGrey) {
   setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
   InkPage page;
@@ -202,32 +276,21 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   PixPtr binary = BlackWhitePage(pixGrey.get());
   pixGrey.reset();
   if (!binary) return page;
-  PIXA* pixa = nullptr;
-  BOXA* boxa = pixConnComp(binary.get(), &pixa, 8);
-  const int32_t count = boxa ? boxaGetCount(boxa) : 0;
-  std::vector<PageBox> boxes;
-  boxes.reserve(size_t(count));
-  for (int32_t i = 0; i < count; ++i) boxes.push_back(BoxOf(boxa, i));
-  page.letterHeight = LetterHeight(boxes, std::max(page.width, page.height));
-  const std::vector<uint8_t> nonText =
-      NonTextObjects(binary.get(), boxes, page.letterHeight, &page.leftOut);
-  const std::vector<PageBox> blots = SolidBlots(pixa, boxes, page.width, page.height);
-  page.parts.reserve(size_t(count));
-  for (int32_t i = 0; i < count; ++i) {
-    if (nonText[size_t(i)] || InsideAny(boxes[size_t(i)], blots)) continue;
-    if (TooLargeForText(boxes[size_t(i)], page.width, page.height)) {
-      page.leftOut.push_back(
-          {boxes[size_t(i)], "too large for a letter (a rule, frame or picture)"});
-      continue;
-    }
-    BOX* box = boxaGetBox(boxa, i, L_CLONE);
-    PIX* pix = pixaGetPix(pixa, i, L_CLONE);
-    if (box && pix) page.parts.push_back(PartOf(pix, box));
-    pixDestroy(&pix);
-    boxDestroy(&box);
+  auto objects = std::make_unique<Components>(binary.get());
+  page.letterHeight = LetterHeight(objects->boxes, std::max(page.width, page.height));
+  std::vector<uint8_t> nonText =
+      NonTextObjects(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
+  const PixPtr rules = ThinRules(binary.get(), page.letterHeight, page.leftOut);
+  if (rules) {
+    pixSubtract(binary.get(), binary.get(), rules.get());
+    objects = std::make_unique<Components>(binary.get());
+    page.leftOut.clear();
+    nonText = NonTextObjects(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
   }
-  pixaDestroy(&pixa);
-  boxaDestroy(&boxa);
+  const std::vector<PageBox> blots =
+      SolidBlots(objects->pixa, objects->boxes, page.width, page.height);
+  TakeParts(*objects, nonText, blots, &page);
+  if (rules) TakeParts(Components(rules.get()), {}, blots, &page);
   return page;
 }
 

@@ -28,6 +28,7 @@ struct InkPart {
 struct LeftOutRegion {
   PageBox box;
   std::string why;
+  bool photograph = false;  // a halftone's or photograph's grain
 };
 
 struct InkPage {

@@ -109,13 +109,12 @@ void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
   }
 }
 
-std::string RegionWhy(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& mask) {
+// Whether most of a region's cells are grain (a photograph) rather than solid ink.
+bool MostlyGrain(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& mask) {
   int32_t solid = 0, grain = 0;
   for (size_t i = 0; i < kinds.size(); ++i)
     if (mask[i]) (kinds[i] == kSolid ? solid : grain)++;
-  return grain >= solid ? "grain of a halftone or photograph"
-                        : "solid ink (a photograph's dark "
-                          "parts, a border or a shadow)";
+  return grain >= solid;
 }
 
 }  // namespace
@@ -154,7 +153,11 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
         }
       const PageBox box{x * cell, y * cell, std::min((x + w) * cell, pixGetWidth(binary)) - 1,
                         std::min((y + h) * cell, pixGetHeight(binary)) - 1};
-      regions->push_back({box, RegionWhy(kinds, mask)});
+      const bool grain = MostlyGrain(kinds, mask);
+      regions->push_back({box,
+                          grain ? "grain of a halftone or photograph"
+                                : "solid ink (a photograph's dark parts, a border or a shadow)",
+                          grain});
       for (size_t k = 0; k < mask.size(); ++k) region[k] |= mask[k];
     }
     pixDestroy(&piece);

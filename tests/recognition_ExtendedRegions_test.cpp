@@ -1,6 +1,7 @@
 // The extended recogniser's page analysis on pages like scans, drawn here at 150, 300 and
 // 600 dpi (the same page scaled): a halftone photograph, a black scan border and an edge
-// shadow, specks, show-through from the back of the sheet and skewed lines. The lines found
+// shadow, specks, show-through from the back of the sheet, skewed lines and an underline
+// through a line's descenders. The lines found
 // must be the lines drawn, and nothing may be read from the photograph, border or specks.
 #include <gtest/gtest.h>
 
@@ -122,6 +123,10 @@ ScannedPage MakePage(int32_t scale) {
       if (Inside(x, y, page.border)) v = 15;
       if (Inside(x, y, page.shadow)) v = 50;
     }
+  // One line underlined, the rule running through its descenders.
+  const int32_t underline = (90 + 3 * 48 + 3) * scale;
+  for (int32_t y = underline; y < underline + scale; ++y)
+    for (int32_t x = 55 * scale; x < 345 * scale; ++x) page.grey[size_t(y) * page.width + x] = 25;
   Halftone(page);
   // Specks from a copier's drum: a few pixels at 150 dpi, scaled with the page.
   std::mt19937 random(7);
