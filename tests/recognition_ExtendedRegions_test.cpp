@@ -242,4 +242,34 @@ TEST_P(ScannedPageTest, APageOfPhotoAndBorderAloneGivesNoTextAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(At150300And600Dpi, ScannedPageTest, ::testing::Values(1, 2, 4));
 
+// A drop capital three lines tall beside the first lines of a paragraph joins none of them:
+// each line keeps its own letters and rows.
+TEST(ExtendedLinesOnScans, ADropCapitalJoinsNoneOfTheLinesBesideIt) {
+  for (const int32_t scale : {1, 2, 4}) {
+    const int32_t pitch = 40 * scale;
+    const auto font = Font(kEm * scale), capital = Font(3 * pitch);
+    ASSERT_TRUE(font && capital);
+    SoftwareCanvas canvas(900 * scale, 560 * scale);  // a page on which the capital is small
+    DrawText(canvas, *capital, 20 * scale, 60 * scale + 2 * pitch, "S", 0.0);
+    const char* const beside[] = {"he sighed. She wandered around", "the house with the look of",
+                                  "an injured puppy, sometimes"};
+    for (int32_t l = 0; l < 3; ++l)
+      DrawText(canvas, *font, 150 * scale, 60 * scale + l * pitch, beside[l], 0.0);
+    std::vector<uint8_t> grey(size_t(canvas.Width()) * canvas.Height());
+    for (int32_t y = 0; y < canvas.Height(); ++y)
+      for (int32_t x = 0; x < canvas.Width(); ++x)
+        grey[size_t(y) * canvas.Width() + x] = uint8_t(canvas.GetPixel(x, y) & 0xFF);
+    const InkPage ink = FindInkInGrey(grey, canvas.Width(), canvas.Height());
+    std::vector<int32_t> all(ink.parts.size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = int32_t(i);
+    int32_t textLines = 0;
+    for (const InkLine& line : FindLines(ink.parts, all)) {
+      if (line.parts.size() == 1) continue;  // the capital
+      ++textLines;
+      EXPECT_LT(line.box.Height(), pitch) << "scale " << scale;
+    }
+    EXPECT_EQ(textLines, 3) << "scale " << scale;
+  }
+}
+
 }  // namespace
