@@ -218,7 +218,7 @@ struct Components {
 // (underlines, rules, a table's lines), by Leptonica's opening with a line of kRuleLength letter
 // heights, less what is thicker than a rule (a photograph's dark parts); null where there are none.
 // Letters touching such a line (an underline through descenders) are parted from it so.
-PixPtr ThinRules(PIX* binary, int32_t letterHeight, const std::vector<LeftOutRegion>& pictures) {
+PixPtr ThinRules(PIX* binary, int32_t letterHeight, const RegionMap& pictures) {
   if (letterHeight <= 0) return nullptr;
   const l_int32 length = l_int32(kRuleLength * letterHeight);
   const l_int32 thick = std::max<l_int32>(2, l_int32(kRuleThickness * letterHeight));
@@ -231,12 +231,13 @@ PixPtr ThinRules(PIX* binary, int32_t letterHeight, const std::vector<LeftOutReg
     pixSubtract(lines.get(), lines.get(), thick2.get());
     pixOr(rules.get(), rules.get(), lines.get());
   }
-  // The straight edges and stripes of a photograph are the photograph's. (A border's
-  // region may reach round the page; rules beside it are the text's.)
-  for (const LeftOutRegion& picture : pictures) {
-    if (!picture.photograph) continue;
-    BOX* box =
-        boxCreate(picture.box.left, picture.box.top, picture.box.Width(), picture.box.Height());
+  // The straight edges and stripes of a picture, and of its rim a cell wide, are the
+  // picture's.
+  const int32_t side = pictures.cell, columns = pictures.columns;
+  for (size_t at = 0; at < pictures.inRegion.size(); ++at) {
+    if (!pictures.inRegion[at]) continue;
+    const int32_t x = int32_t(at) % columns * side, y = int32_t(at) / columns * side;
+    BOX* box = boxCreate(x - side, y - side, 3 * side, 3 * side);
     if (box) pixClearInRect(rules.get(), box);
     boxDestroy(&box);
   }
@@ -247,11 +248,11 @@ PixPtr ThinRules(PIX* binary, int32_t letterHeight, const std::vector<LeftOutReg
 
 // The parts of `objects`, less those in regions that are no text (`skip`), inside a solid
 // blot, or too large for a letter (each noted).
-void TakeParts(const Components& objects, const std::vector<uint8_t>& skip,
-               const std::vector<PageBox>& blots, InkPage* page) {
+void TakeParts(const Components& objects, const RegionMap& skip, const std::vector<PageBox>& blots,
+               InkPage* page) {
   for (int32_t i = 0; i < int32_t(objects.boxes.size()); ++i) {
     const PageBox& b = objects.boxes[size_t(i)];
-    if ((!skip.empty() && skip[size_t(i)]) || InsideAny(b, blots)) continue;
+    if (skip.Covers(b) || InsideAny(b, blots)) continue;
     if (TooLargeForText(b, page->width, page->height)) {
       page->leftOut.push_back({b, "too large for a letter (a rule, frame or picture)"});
       continue;
@@ -278,19 +279,17 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   if (!binary) return page;
   auto objects = std::make_unique<Components>(binary.get());
   page.letterHeight = LetterHeight(objects->boxes, std::max(page.width, page.height));
-  std::vector<uint8_t> nonText =
-      NonTextObjects(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
-  const PixPtr rules = ThinRules(binary.get(), page.letterHeight, page.leftOut);
+  const RegionMap regions =
+      NonTextRegions(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
+  const PixPtr rules = ThinRules(binary.get(), page.letterHeight, regions);
   if (rules) {
     pixSubtract(binary.get(), binary.get(), rules.get());
     objects = std::make_unique<Components>(binary.get());
-    page.leftOut.clear();
-    nonText = NonTextObjects(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
   }
   const std::vector<PageBox> blots =
       SolidBlots(objects->pixa, objects->boxes, page.width, page.height);
-  TakeParts(*objects, nonText, blots, &page);
-  if (rules) TakeParts(Components(rules.get()), {}, blots, &page);
+  TakeParts(*objects, regions, blots, &page);
+  if (rules) TakeParts(Components(rules.get()), regions, blots, &page);
   return page;
 }
 

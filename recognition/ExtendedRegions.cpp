@@ -119,10 +119,17 @@ bool MostlyGrain(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& 
 
 }  // namespace
 
-std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& boxes,
-                                    int32_t textHeight, std::vector<LeftOutRegion>* regions) {
-  std::vector<uint8_t> leftOut(boxes.size(), 0);
-  if (!binary || textHeight <= 0) return leftOut;
+bool RegionMap::Covers(const PageBox& box) const {
+  if (cell <= 0 || columns <= 0) return false;
+  const size_t at = size_t((box.top + box.bottom) / 2 / cell) * size_t(columns) +
+                    size_t((box.left + box.right) / 2 / cell);
+  return at < inRegion.size() && inRegion[at];
+}
+
+RegionMap NonTextRegions(Pix* binary, const std::vector<PageBox>& boxes, int32_t textHeight,
+                         std::vector<LeftOutRegion>* regions) {
+  RegionMap map;
+  if (!binary || textHeight <= 0) return map;
   const int32_t cell = std::max(2, int32_t(kCellInTextHeights * textHeight));
   const int32_t columns = (pixGetWidth(binary) + cell - 1) / cell;
   const int32_t rows = (pixGetHeight(binary) + cell - 1) / cell;
@@ -130,7 +137,7 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
   const std::vector<uint8_t> kinds = CellKinds(binary, counts, cell, columns, rows);
   // The flagged cells as a small picture of their own, its components the regions.
   PixPtr cells(pixCreate(columns, rows, 1));
-  if (!cells) return leftOut;
+  if (!cells) return map;
   for (int32_t r = 0; r < rows; ++r)
     for (int32_t c = 0; c < columns; ++c)
       if (kinds[size_t(r) * size_t(columns) + size_t(c)] != kText)
@@ -153,11 +160,10 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
         }
       const PageBox box{x * cell, y * cell, std::min((x + w) * cell, pixGetWidth(binary)) - 1,
                         std::min((y + h) * cell, pixGetHeight(binary)) - 1};
-      const bool grain = MostlyGrain(kinds, mask);
-      regions->push_back({box,
-                          grain ? "grain of a halftone or photograph"
-                                : "solid ink (a photograph's dark parts, a border or a shadow)",
-                          grain});
+      regions->push_back(
+          {box, MostlyGrain(kinds, mask)
+                    ? "grain of a halftone or photograph"
+                    : "solid ink (a photograph's dark parts, a border or a shadow)"});
       for (size_t k = 0; k < mask.size(); ++k) region[k] |= mask[k];
     }
     pixDestroy(&piece);
@@ -165,10 +171,8 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
   pixaDestroy(&pixa);
   boxaDestroy(&boxa);
   GrowIntoGrain(counts, columns, rows, &region);
-  for (size_t i = 0; i < boxes.size(); ++i) {
-    const PageBox& b = boxes[i];
-    leftOut[i] = region[size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
-                        size_t((b.left + b.right) / 2 / cell)];
-  }
-  return leftOut;
+  map.cell = cell;
+  map.columns = columns;
+  map.inRegion = std::move(region);
+  return map;
 }
