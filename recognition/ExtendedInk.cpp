@@ -214,10 +214,10 @@ struct Components {
   Components& operator=(const Components&) = delete;
 };
 
-// Thin straight lines of the page outside its pictures, horizontal and vertical
-// (underlines, rules, a table's lines), by Leptonica's opening with a line of kRuleLength letter
-// heights, less what is thicker than a rule (a photograph's dark parts); null where there are none.
-// Letters touching such a line (an underline through descenders) are parted from it so.
+// Thin straight lines of the page outside its pictures, horizontal and vertical (underlines,
+// rules, a table's lines): Leptonica's opening with a line kRuleLength letter heights long,
+// less what is thicker than a rule (a photograph's dark parts); null where there are none.
+// Taken from the page, they part the letters they touch (an underline through descenders).
 PixPtr ThinRules(PIX* binary, int32_t letterHeight, const RegionMap& pictures) {
   if (letterHeight <= 0) return nullptr;
   const l_int32 length = l_int32(kRuleLength * letterHeight);
@@ -226,9 +226,9 @@ PixPtr ThinRules(PIX* binary, int32_t letterHeight, const RegionMap& pictures) {
   if (!rules) return nullptr;
   for (const bool across : {true, false}) {
     PixPtr lines(pixOpenBrick(nullptr, binary, across ? length : 1, across ? 1 : length));
-    PixPtr thick2(pixOpenBrick(nullptr, binary, across ? length : thick, across ? thick : length));
-    if (!lines || !thick2) return nullptr;
-    pixSubtract(lines.get(), lines.get(), thick2.get());
+    PixPtr thicker(pixOpenBrick(nullptr, binary, across ? length : thick, across ? thick : length));
+    if (!lines || !thicker) return nullptr;
+    pixSubtract(lines.get(), lines.get(), thicker.get());
     pixOr(rules.get(), rules.get(), lines.get());
   }
   // The straight edges and stripes of a picture, and of its rim a cell wide, are the
