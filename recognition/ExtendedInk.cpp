@@ -218,16 +218,32 @@ struct Components {
 // rules, a table's lines): Leptonica's opening with a line kRuleLength letter heights long,
 // less what is thicker than a rule (a photograph's dark parts); null where there are none.
 // Taken from the page, they part the letters they touch (an underline through descenders).
-PixPtr ThinRules(PIX* binary, int32_t letterHeight, const RegionMap& pictures) {
+PixPtr ThinRules(PIX* binary, const std::vector<PageBox>& boxes, int32_t letterHeight,
+                 const RegionMap& pictures) {
   if (letterHeight <= 0) return nullptr;
   const l_int32 length = l_int32(kRuleLength * letterHeight);
   const l_int32 thick = std::max<l_int32>(2, l_int32(kRuleThickness * letterHeight));
   PixPtr rules(pixCreateTemplate(binary));
   if (!rules) return nullptr;
+  // Leptonica's composite DWA openings, and only in a direction in which some object is
+  // long and not wide the other way (a rule, or one with letters hanging on it): most pages
+  // have none.
   for (const bool across : {true, false}) {
-    PixPtr lines(pixOpenBrick(nullptr, binary, across ? length : 1, across ? 1 : length));
-    PixPtr thicker(pixOpenBrick(nullptr, binary, across ? length : thick, across ? thick : length));
-    if (!lines || !thicker) return nullptr;
+    const bool someLine = std::any_of(boxes.begin(), boxes.end(), [&](const PageBox& b) {
+      const int32_t along = across ? b.Width() : b.Height(),
+                    other = across ? b.Height() : b.Width();
+      return along >= length && other < length;
+    });
+    if (!someLine) continue;
+    PixPtr lines(
+        pixOpenCompBrickExtendDwa(nullptr, binary, across ? length : 1, across ? 1 : length));
+    if (!lines) return nullptr;
+    l_int32 none = 1;
+    pixZero(lines.get(), &none);
+    if (none) continue;  // most pages: no line, nothing thicker to take out
+    PixPtr thicker(pixOpenCompBrickExtendDwa(nullptr, binary, across ? length : thick,
+                                             across ? thick : length));
+    if (!thicker) return nullptr;
     pixSubtract(lines.get(), lines.get(), thicker.get());
     pixOr(rules.get(), rules.get(), lines.get());
   }
@@ -281,7 +297,7 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   page.letterHeight = LetterHeight(objects->boxes, std::max(page.width, page.height));
   const RegionMap regions =
       NonTextRegions(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
-  const PixPtr rules = ThinRules(binary.get(), page.letterHeight, regions);
+  const PixPtr rules = ThinRules(binary.get(), objects->boxes, page.letterHeight, regions);
   if (rules) {
     pixSubtract(binary.get(), binary.get(), rules.get());
     objects = std::make_unique<Components>(binary.get());
