@@ -150,8 +150,14 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
     err << "quillon: " << error << std::endl;
     return 1;
   }
-  if (!HasText(document))
-    err << "quillon: no text was found on \"" << commandLine.args[0] << "\"; the output is empty."
-        << std::endl;
+  if (!HasText(document)) {
+    err << "quillon: no text was found on \"" << commandLine.args[0] << "\"";
+    for (const DocumentPage& page : document.pages)
+      if (!page.text.noTextReason.empty()) {
+        err << " (" << page.text.noTextReason << ")";
+        break;
+      }
+    err << "; the output is empty." << std::endl;
+  }
   return 0;
 }

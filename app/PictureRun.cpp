@@ -65,7 +65,11 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
     document->pages.push_back(form.OutputDocumentPage());
     document->pages.back().picture = nullptr;  // the form's picture is the next page's soon
     // Text takes the output field's text alone; a thousand pages keep no more than that.
-    if (format == OutputFormat::Text) document->pages.back().text = PageText{};
+    if (format == OutputFormat::Text) {
+      std::string why = std::move(document->pages.back().text.noTextReason);
+      document->pages.back().text = PageText{};
+      document->pages.back().text.noTextReason = std::move(why);
+    }
     if (format == OutputFormat::Pdf) {
       document->pictures.push_back(CopyOfPicture(form.picture));
       document->pages.back().picture = document->pictures.back().get();

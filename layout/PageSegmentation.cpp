@@ -36,7 +36,7 @@ constexpr int32_t kGutterTenths = 17;
 constexpr int32_t kWideGutterTenths = 22;
 constexpr int32_t kMinNarrowColumnLines = 24;
 // A block of which this share of objects is smaller than half a letter is grain: text has a
-// dot or comma to a few letters, and a dirty copy's specks at most as many as letters.
+// dot or comma to a few letters, and a dirty copy's specks are seldom twice as many.
 constexpr double kGrainShare = 0.75;
 // Letters' boxes cover a quarter or more of a text block; specks strewn over the page
 // cover next to nothing.

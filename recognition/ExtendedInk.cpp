@@ -29,6 +29,10 @@ constexpr l_int32 kSmoothX = 2, kSmoothY = 1;
 // An object too large for a letter with at least this share of its box in ink is a solid
 // blot (a photograph's dark body, a black border); a frame or a table's lines have little.
 constexpr double kSolidBlot = 0.3;
+// A straight line of ink four letter heights long is no letter's stroke: a rule or an
+// underline. Rules are thinner than a third of a letter's height; what is thicker is a
+// picture's ink or a heading's bar.
+constexpr double kRuleLength = 4.0, kRuleThickness = 0.34;
 
 }  // namespace
 
@@ -193,6 +197,93 @@ bool InsideAny(const PageBox& box, const std::vector<PageBox>& blots) {
 
 // The ink of a grey page (the Pix is taken over): the objects of the black/white page, less
 // those of regions that are no text and those too large for a letter, each noted.
+// The components of a black/white page with their boxes.
+struct Components {
+  PIXA* pixa = nullptr;
+  BOXA* boxa = nullptr;
+  std::vector<PageBox> boxes;
+  explicit Components(PIX* binary) {
+    boxa = pixConnComp(binary, &pixa, 8);
+    for (int32_t i = 0; boxa && i < boxaGetCount(boxa); ++i) boxes.push_back(BoxOf(boxa, i));
+  }
+  ~Components() {
+    pixaDestroy(&pixa);
+    boxaDestroy(&boxa);
+  }
+  Components(const Components&) = delete;
+  Components& operator=(const Components&) = delete;
+};
+
+// Thin straight lines of the page outside its pictures, horizontal and vertical (underlines,
+// rules, a table's lines): Leptonica's opening with a line kRuleLength letter heights long,
+// less what is thicker than a rule (a photograph's dark parts); null where there are none.
+// Taken from the page, they part the letters they touch (an underline through descenders).
+PixPtr ThinRules(PIX* binary, const std::vector<PageBox>& boxes, int32_t letterHeight,
+                 const RegionMap& pictures) {
+  if (letterHeight <= 0) return nullptr;
+  const l_int32 length = l_int32(kRuleLength * letterHeight);
+  const l_int32 thick = std::max<l_int32>(2, l_int32(kRuleThickness * letterHeight));
+  PixPtr rules(pixCreateTemplate(binary));
+  if (!rules) return nullptr;
+  // Leptonica's composite DWA openings, and only in a direction in which some object is
+  // long and not wide the other way (a rule, or one with letters hanging on it): most pages
+  // have none.
+  for (const bool across : {true, false}) {
+    const bool someLine = std::any_of(boxes.begin(), boxes.end(), [&](const PageBox& b) {
+      const int32_t along = across ? b.Width() : b.Height(),
+                    other = across ? b.Height() : b.Width();
+      return along >= length && other < length;
+    });
+    if (!someLine) continue;
+    PixPtr lines(
+        pixOpenCompBrickExtendDwa(nullptr, binary, across ? length : 1, across ? 1 : length));
+    if (!lines) return nullptr;
+    l_int32 none = 1;
+    pixZero(lines.get(), &none);
+    if (none) continue;  // most pages: no line, nothing thicker to take out
+    PixPtr thicker(pixOpenCompBrickExtendDwa(nullptr, binary, across ? length : thick,
+                                             across ? thick : length));
+    if (!thicker) return nullptr;
+    pixSubtract(lines.get(), lines.get(), thicker.get());
+    pixOr(rules.get(), rules.get(), lines.get());
+  }
+  // The straight edges and stripes of a picture, and of its rim a cell wide, are the
+  // picture's.
+  const int32_t side = pictures.cell, columns = pictures.columns;
+  for (size_t at = 0; at < pictures.inRegion.size(); ++at) {
+    if (!pictures.inRegion[at]) continue;
+    const int32_t x = int32_t(at) % columns * side, y = int32_t(at) / columns * side;
+    BOX* box = boxCreate(x - side, y - side, 3 * side, 3 * side);
+    if (box) pixClearInRect(rules.get(), box);
+    boxDestroy(&box);
+  }
+  l_int32 empty = 1;
+  pixZero(rules.get(), &empty);
+  return empty ? nullptr : std::move(rules);
+}
+
+// The parts of `objects`, less those in regions that are no text (`skip`), inside a solid
+// blot, or too large for a letter (each noted).
+void TakeParts(const Components& objects, const RegionMap& skip, const std::vector<PageBox>& blots,
+               InkPage* page) {
+  for (int32_t i = 0; i < int32_t(objects.boxes.size()); ++i) {
+    const PageBox& b = objects.boxes[size_t(i)];
+    if (skip.Covers(b) || InsideAny(b, blots)) continue;
+    if (TooLargeForText(b, page->width, page->height)) {
+      page->leftOut.push_back({b, "too large for a letter (a rule, frame or picture)"});
+      continue;
+    }
+    BOX* box = boxaGetBox(objects.boxa, i, L_CLONE);
+    PIX* pix = pixaGetPix(objects.pixa, i, L_CLONE);
+    if (box && pix) page->parts.push_back(PartOf(pix, box));
+    pixDestroy(&pix);
+    boxDestroy(&box);
+  }
+}
+
+// The ink of a grey page (the Pix is taken over): the objects of the black/white page with
+// thin rules parted from the letters they touch, less those of regions that are no text and
+// those too large for a letter, each noted; the rules stay objects of their own.
 InkPage InkOfGreyPix(PixPtr pixGrey) {
   setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
   InkPage page;
@@ -202,32 +293,19 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   PixPtr binary = BlackWhitePage(pixGrey.get());
   pixGrey.reset();
   if (!binary) return page;
-  PIXA* pixa = nullptr;
-  BOXA* boxa = pixConnComp(binary.get(), &pixa, 8);
-  const int32_t count = boxa ? boxaGetCount(boxa) : 0;
-  std::vector<PageBox> boxes;
-  boxes.reserve(size_t(count));
-  for (int32_t i = 0; i < count; ++i) boxes.push_back(BoxOf(boxa, i));
-  page.letterHeight = LetterHeight(boxes, std::max(page.width, page.height));
-  const std::vector<uint8_t> nonText =
-      NonTextObjects(binary.get(), boxes, page.letterHeight, &page.leftOut);
-  const std::vector<PageBox> blots = SolidBlots(pixa, boxes, page.width, page.height);
-  page.parts.reserve(size_t(count));
-  for (int32_t i = 0; i < count; ++i) {
-    if (nonText[size_t(i)] || InsideAny(boxes[size_t(i)], blots)) continue;
-    if (TooLargeForText(boxes[size_t(i)], page.width, page.height)) {
-      page.leftOut.push_back(
-          {boxes[size_t(i)], "too large for a letter (a rule, frame or picture)"});
-      continue;
-    }
-    BOX* box = boxaGetBox(boxa, i, L_CLONE);
-    PIX* pix = pixaGetPix(pixa, i, L_CLONE);
-    if (box && pix) page.parts.push_back(PartOf(pix, box));
-    pixDestroy(&pix);
-    boxDestroy(&box);
+  auto objects = std::make_unique<Components>(binary.get());
+  page.letterHeight = LetterHeight(objects->boxes, std::max(page.width, page.height));
+  const RegionMap regions =
+      NonTextRegions(binary.get(), objects->boxes, page.letterHeight, &page.leftOut);
+  const PixPtr rules = ThinRules(binary.get(), objects->boxes, page.letterHeight, regions);
+  if (rules) {
+    pixSubtract(binary.get(), binary.get(), rules.get());
+    objects = std::make_unique<Components>(binary.get());
   }
-  pixaDestroy(&pixa);
-  boxaDestroy(&boxa);
+  const std::vector<PageBox> blots =
+      SolidBlots(objects->pixa, objects->boxes, page.width, page.height);
+  TakeParts(*objects, regions, blots, &page);
+  if (rules) TakeParts(Components(rules.get()), regions, blots, &page);
   return page;
 }
 

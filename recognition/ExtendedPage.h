@@ -55,11 +55,19 @@ std::vector<uint8_t> BlackWhiteOfGrey(const std::vector<uint8_t>& grey, int32_t 
 
 // ---- regions that are no text (ExtendedRegions.cpp) ----
 
-// For each object of the black/white page (Leptonica's 1-bit Pix; the objects' boxes given),
-// whether it lies in a region that is no text: a halftone's or a photograph's grain, solid
-// ink. The regions go to `regions` with the reason. textHeight: the page's letter height.
-std::vector<uint8_t> NonTextObjects(struct Pix* binary, const std::vector<PageBox>& boxes,
-                                    int32_t textHeight, std::vector<LeftOutRegion>* regions);
+// The cells of the page (squares of a few letter heights) that belong to regions that are no
+// text: a halftone's or a photograph's grain, solid ink.
+struct RegionMap {
+  int32_t cell = 0, columns = 0;  // the cells' side in pixels; cells in a row
+  std::vector<uint8_t> inRegion;  // one a cell, row-major
+  // Whether the middle of `box` lies in a region.
+  bool Covers(const PageBox& box) const;
+};
+
+// The regions of the black/white page (Leptonica's 1-bit Pix; its objects' boxes given) that
+// are no text; each goes to `regions` with the reason. textHeight: the page's letter height.
+RegionMap NonTextRegions(struct Pix* binary, const std::vector<PageBox>& boxes, int32_t textHeight,
+                         std::vector<LeftOutRegion>* regions);
 
 // ---- lines (ExtendedLines.cpp) ----
 

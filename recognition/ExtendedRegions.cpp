@@ -55,26 +55,33 @@ CellCounts CountObjects(const std::vector<PageBox>& boxes, int32_t cell, int32_t
   return counts;
 }
 
+// Ink pixels of each cell (row-major), in one pass over the page eight pixels at a time: a
+// byte counts towards the cell of its first pixel, near enough for cells of many bytes.
+std::vector<int32_t> InkPerCell(PIX* binary, int32_t cell, int32_t columns, int32_t rows) {
+  std::vector<int32_t> ink(size_t(columns) * size_t(rows), 0);
+  const int32_t height = pixGetHeight(binary), bytes = (pixGetWidth(binary) + 7) / 8;
+  for (int32_t y = 0; y < height; ++y) {
+    const l_uint32* line = pixGetData(binary) + int64_t(y) * pixGetWpl(binary);
+    int32_t* row = ink.data() + size_t(y / cell) * size_t(columns);
+    for (int32_t k = 0; k < bytes; ++k)
+      if (const uint32_t byte = GET_DATA_BYTE(line, k))
+        row[k * 8 / cell] += __builtin_popcount(byte);
+  }
+  return ink;
+}
+
 // What each cell is, one byte a cell (row-major).
 std::vector<uint8_t> CellKinds(PIX* binary, const CellCounts& counts, int32_t cell, int32_t columns,
                                int32_t rows) {
   const std::vector<int32_t>& grain = counts.grain;
   const std::vector<int32_t>& letters = counts.letters;
-  l_int32* table = makePixelSumTab8();
+  const std::vector<int32_t> ink = InkPerCell(binary, cell, columns, rows);
   std::vector<uint8_t> kinds(grain.size(), kText);
-  for (int32_t r = 0; r < rows; ++r)
-    for (int32_t c = 0; c < columns; ++c) {
-      const size_t at = size_t(r) * size_t(columns) + size_t(c);
-      BOX* box = boxCreate(c * cell, r * cell, cell, cell);
-      l_int32 ink = 0;
-      pixCountPixelsInRect(binary, box, &ink, table);
-      boxDestroy(&box);
-      if (ink >= kSolidCover * cell * cell)
-        kinds[at] = kSolid;
-      else if (grain[at] >= kGrainPerCell && grain[at] >= 2 * letters[at])
-        kinds[at] = kGrain;
-    }
-  LEPT_FREE(table);
+  for (size_t at = 0; at < kinds.size(); ++at)
+    if (ink[at] >= kSolidCover * cell * cell)
+      kinds[at] = kSolid;
+    else if (grain[at] >= kGrainPerCell && grain[at] >= 2 * letters[at])
+      kinds[at] = kGrain;
   return kinds;
 }
 
@@ -102,21 +109,27 @@ void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
   }
 }
 
-std::string RegionWhy(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& mask) {
+// Whether most of a region's cells are grain (a photograph) rather than solid ink.
+bool MostlyGrain(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& mask) {
   int32_t solid = 0, grain = 0;
   for (size_t i = 0; i < kinds.size(); ++i)
     if (mask[i]) (kinds[i] == kSolid ? solid : grain)++;
-  return grain >= solid ? "grain of a halftone or photograph"
-                        : "solid ink (a photograph's dark "
-                          "parts, a border or a shadow)";
+  return grain >= solid;
 }
 
 }  // namespace
 
-std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& boxes,
-                                    int32_t textHeight, std::vector<LeftOutRegion>* regions) {
-  std::vector<uint8_t> leftOut(boxes.size(), 0);
-  if (!binary || textHeight <= 0) return leftOut;
+bool RegionMap::Covers(const PageBox& box) const {
+  if (cell <= 0 || columns <= 0) return false;
+  const size_t at = size_t((box.top + box.bottom) / 2 / cell) * size_t(columns) +
+                    size_t((box.left + box.right) / 2 / cell);
+  return at < inRegion.size() && inRegion[at];
+}
+
+RegionMap NonTextRegions(Pix* binary, const std::vector<PageBox>& boxes, int32_t textHeight,
+                         std::vector<LeftOutRegion>* regions) {
+  RegionMap map;
+  if (!binary || textHeight <= 0) return map;
   const int32_t cell = std::max(2, int32_t(kCellInTextHeights * textHeight));
   const int32_t columns = (pixGetWidth(binary) + cell - 1) / cell;
   const int32_t rows = (pixGetHeight(binary) + cell - 1) / cell;
@@ -124,7 +137,7 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
   const std::vector<uint8_t> kinds = CellKinds(binary, counts, cell, columns, rows);
   // The flagged cells as a small picture of their own, its components the regions.
   PixPtr cells(pixCreate(columns, rows, 1));
-  if (!cells) return leftOut;
+  if (!cells) return map;
   for (int32_t r = 0; r < rows; ++r)
     for (int32_t c = 0; c < columns; ++c)
       if (kinds[size_t(r) * size_t(columns) + size_t(c)] != kText)
@@ -147,7 +160,10 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
         }
       const PageBox box{x * cell, y * cell, std::min((x + w) * cell, pixGetWidth(binary)) - 1,
                         std::min((y + h) * cell, pixGetHeight(binary)) - 1};
-      regions->push_back({box, RegionWhy(kinds, mask)});
+      regions->push_back(
+          {box, MostlyGrain(kinds, mask)
+                    ? "grain of a halftone or photograph"
+                    : "solid ink (a photograph's dark parts, a border or a shadow)"});
       for (size_t k = 0; k < mask.size(); ++k) region[k] |= mask[k];
     }
     pixDestroy(&piece);
@@ -155,10 +171,8 @@ std::vector<uint8_t> NonTextObjects(Pix* binary, const std::vector<PageBox>& box
   pixaDestroy(&pixa);
   boxaDestroy(&boxa);
   GrowIntoGrain(counts, columns, rows, &region);
-  for (size_t i = 0; i < boxes.size(); ++i) {
-    const PageBox& b = boxes[i];
-    leftOut[i] = region[size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
-                        size_t((b.left + b.right) / 2 / cell)];
-  }
-  return leftOut;
+  map.cell = cell;
+  map.columns = columns;
+  map.inRegion = std::move(region);
+  return map;
 }

@@ -171,6 +171,13 @@ bool IsEdgeSliver(const LineWork& work, int32_t width, int32_t height) {
          (box.left <= 0 || box.top <= 0 || box.right >= width - 1 || box.bottom >= height - 1);
 }
 
+// A line of one small glyph is a speck: lower than half the page's letters, or any such line
+// on a page where nothing stands like letters.
+bool IsLoneSpeck(const LineWork& work, int32_t letterHeight) {
+  return work.glyphs.size() == 1 &&
+         (letterHeight == 0 || 2 * work.line.box.Height() < letterHeight);
+}
+
 bool LooksLikePicture(const LineWork& work) {
   std::vector<double> scores;
   for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
@@ -200,6 +207,16 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
     SettleIAndL(&word, heights, work.line.xHeight);
   }
   return line;
+}
+
+// Why a page gave no text, for the user; empty when it gave some.
+std::string NoTextReason(const InkPage& ink, size_t linesFound, const PageText& text) {
+  for (const PageBlock& block : text.blocks)
+    if (!block.lines.empty()) return {};
+  if (ink.parts.empty() && ink.leftOut.empty()) return "the page is blank";
+  if (ink.parts.empty()) return "all its ink lies in pictures, borders or shadows";
+  if (linesFound == 0) return "nothing on it stands in lines like letters";
+  return "what stands in lines reads like no letters (a picture's ink)";
 }
 
 int32_t StatedDpi(const RasterImage& picture) {
@@ -256,9 +273,12 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.blocks.resize(segments.textBlocks.size());
   const LetterHeights heights = MeasureLetterHeights(lines);
   for (const LineWork& work : lines)
-    if (!LooksLikePicture(work) && !IsEdgeSliver(work, ink.width, ink.height))
+    if (!LooksLikePicture(work) && !IsEdgeSliver(work, ink.width, ink.height) &&
+        !IsLoneSpeck(work, ink.letterHeight))
       pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
   pageText.Summarise();
+  pageText.noTextReason = NoTextReason(ink, lines.size(), pageText);
+  if (!pageText.noTextReason.empty()) Log("No text found: " + pageText.noTextReason + ".");
   if (settings.UseDictionary()) SettleDoubtfulCharacters();
   ShowPageText();
   Log("done.");

@@ -69,6 +69,7 @@ struct PageText {
   int32_t width = 0, height = 0;  // of the picture, in pixels
   int32_t dpi = 0;                // the picture's stated resolution, 0 when unknown
   std::vector<PageBlock> blocks;  // in reading order
+  std::string noTextReason;       // why no text was found, where none was (for the user)
 
   // Recomputes every word, line and block box and confidence from its parts (a part
   // without characters adds nothing).

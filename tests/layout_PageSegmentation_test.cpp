@@ -200,4 +200,60 @@ TEST(PageSegmentation, FrameAroundTextIsNoPicture) {
   EXPECT_EQ(BlockOf(segmented, 0), -1);
 }
 
+int32_t RightmostOf(const DrawnPage& page, const std::vector<int32_t>& drawn) {
+  int32_t right = 0;
+  for (int32_t i : drawn) right = std::max(right, page.components[size_t(i)].box.Right);
+  return right;
+}
+
+// A magazine's gutter may be under two letter heights wide; over many lines it still parts
+// the columns.
+TEST(PageSegmentation, NarrowGutterOverManyLinesPartsTheColumns) {
+  DrawnPage page;
+  const auto left = page.Paragraph(300, 300, 700, 30);
+  const int32_t gutterFrom = RightmostOf(page, left) + 1;
+  const auto right = page.Paragraph(gutterFrom + kLetter * 18 / 10, 300, 700, 30);
+  const SegmentedPage segmented = Segment(page);
+  ExpectReadInOrder(segmented, {left, right});
+  for (const PageRegion& block : segmented.textBlocks)
+    EXPECT_TRUE(block.box.Right < gutterFrom || block.box.Left >= gutterFrom);
+}
+
+// Typewritten lines whose spaces line up, as wide as a narrow gutter, over a few lines are
+// one paragraph, read line by line.
+TEST(PageSegmentation, SpacesLinedUpOverAFewLinesAreNoGutter) {
+  DrawnPage page;
+  for (int32_t l = 0; l < 5; ++l) {
+    const auto first = page.Line(300, 300 + l * kPitch, 400);
+    page.Line(RightmostOf(page, first) + 1 + kLetter * 18 / 10, 300 + l * kPitch, 600);
+  }
+  const SegmentedPage segmented = Segment(page);
+  ASSERT_EQ(segmented.textBlocks.size(), 1u);
+  EXPECT_EQ(segmented.textBlocks[0].components.size(), page.components.size());
+}
+
+// Dust in the gutter does not join two columns into one.
+TEST(PageSegmentation, SpecksInAGutterDoNotJoinTheColumns) {
+  DrawnPage page;
+  const auto left = page.Paragraph(300, 300, 880, 12);
+  const int32_t gutterFrom = RightmostOf(page, left) + 1, gutter = kLetter * 5 / 2;
+  const auto right = page.Paragraph(gutterFrom + gutter, 300, 880, 12);
+  for (int32_t y = 310; y < 300 + 12 * kPitch; y += 97)
+    page.Add({gutterFrom + gutter / 2, y, gutterFrom + gutter / 2 + 1, y + 1}, 4);
+  ExpectReadInOrder(Segment(page), {left, right});
+}
+
+// A dirty copy may have more specks than letters strewn among them: the text stays text.
+TEST(PageSegmentation, ACopysSpecksAmongTheLettersLeaveTheTextText) {
+  DrawnPage page;
+  const auto text = page.Paragraph(300, 300, 1200, 10);
+  std::mt19937 random(3);
+  for (size_t k = 0; k < text.size() * 3 / 2; ++k) {
+    const int32_t x = 300 + int32_t(random() % 1200), y = 290 + int32_t(random() % (10 * kPitch));
+    page.Add({x, y, x + 2, y + 2}, 9);
+  }
+  const SegmentedPage segmented = Segment(page);
+  for (int32_t i : text) EXPECT_GE(BlockOf(segmented, i), 0) << i;
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // The extended recogniser's page analysis on pages like scans, drawn here at 150, 300 and
 // 600 dpi (the same page scaled): a halftone photograph, a black scan border and an edge
-// shadow, specks, show-through from the back of the sheet and skewed lines. The lines found
+// shadow, specks, show-through from the back of the sheet, skewed lines and an underline
+// through a line's descenders. The lines found
 // must be the lines drawn, and nothing may be read from the photograph, border or specks.
 #include <gtest/gtest.h>
 
@@ -122,6 +123,10 @@ ScannedPage MakePage(int32_t scale) {
       if (Inside(x, y, page.border)) v = 15;
       if (Inside(x, y, page.shadow)) v = 50;
     }
+  // One line underlined, the rule running through its descenders.
+  const int32_t underline = (90 + 3 * 48 + 3) * scale;
+  for (int32_t y = underline; y < underline + scale; ++y)
+    for (int32_t x = 55 * scale; x < 345 * scale; ++x) page.grey[size_t(y) * page.width + x] = 25;
   Halftone(page);
   // Specks from a copier's drum: a few pixels at 150 dpi, scaled with the page.
   std::mt19937 random(7);
@@ -175,14 +180,18 @@ TEST_P(ScannedPageTest, LinesFoundAreTheLinesDrawnBesideAPhotoBorderAndSpecks) {
   EXPECT_NE(photo, ink.leftOut.end());
 }
 
-TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
-  const ScannedPage page = MakePage(GetParam());
+// The extended run on a page: the output field's lines and the log.
+struct PageRun {
+  std::vector<std::string> output, log;
+  std::string noTextReason;
+};
+
+PageRun RunExtended(const ScannedPage& page) {
   HeadlessWindow window;
   TMainForm form{window, "/nonexistent/quillon", {}};
   RasterImage image{};
   newdib(&image, page.width, page.height, 24, nullptr, 0);
-  ASSERT_TRUE(image.pixels);
-  for (int32_t y = 0; y < page.height; ++y)
+  for (int32_t y = 0; image.pixels && y < page.height; ++y)
     for (int32_t x = 0; x < page.width; ++x) {
       uint8_t* p = DIBPixel24(image, x, y);
       p[0] = p[1] = p[2] = page.grey[size_t(y) * page.width + x];
@@ -190,8 +199,14 @@ TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
   form.InstallPicture(image);
   form.settings.recogniser = RecogniserKind::Extended;
   form.TextErkennBtnClick();
+  return {window.output, window.log, form.pageText.noTextReason};
+}
+
+TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
+  const ScannedPage page = MakePage(GetParam());
+  const PageRun run = RunExtended(page);
   size_t lines = 0, chars = 0;
-  for (const std::string& line : window.output) {
+  for (const std::string& line : run.output) {
     const size_t ink =
         size_t(std::count_if(line.begin(), line.end(), [](char c) { return c != ' '; }));
     lines += ink > 0;
@@ -202,11 +217,59 @@ TEST_P(ScannedPageTest, TheRunReadsTheLinesAndNothingOfThePhotoOrBorder) {
   // far more than a tenth.
   EXPECT_GE(chars, page.charsDrawn * 9 / 10);
   EXPECT_LE(chars, page.charsDrawn * 11 / 10);
-  EXPECT_NE(std::find_if(window.log.begin(), window.log.end(),
+  EXPECT_NE(std::find_if(run.log.begin(), run.log.end(),
                          [](const std::string& l) { return l.rfind("Left out, ", 0) == 0; }),
-            window.log.end());
+            run.log.end());
+  EXPECT_EQ(run.noTextReason, "");
+}
+
+TEST_P(ScannedPageTest, APageOfPhotoAndBorderAloneGivesNoTextAndSaysWhy) {
+  ScannedPage page = MakePage(GetParam());
+  // The text wiped off: the photograph, the border, the shadow and the specks stay.
+  for (int32_t y = 0; y < page.height; ++y)
+    for (int32_t x = 0; x < page.width; ++x) {
+      uint8_t& v = page.grey[size_t(y) * page.width + x];
+      const bool keep = Inside(x, y, page.photo) || Inside(x, y, page.border) ||
+                        Inside(x, y, page.shadow) || v == 30;
+      if (!keep) v = 235;
+    }
+  const PageRun run = RunExtended(page);
+  for (const std::string& line : run.output) EXPECT_EQ(line, "");
+  EXPECT_NE(run.noTextReason, "");
+  EXPECT_NE(std::find(run.log.begin(), run.log.end(), "No text found: " + run.noTextReason + "."),
+            run.log.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(At150300And600Dpi, ScannedPageTest, ::testing::Values(1, 2, 4));
+
+// A drop capital three lines tall beside the first lines of a paragraph joins none of them:
+// each line keeps its own letters and rows.
+TEST(ExtendedLinesOnScans, ADropCapitalJoinsNoneOfTheLinesBesideIt) {
+  for (const int32_t scale : {1, 2, 4}) {
+    const int32_t pitch = 40 * scale;
+    const auto font = Font(kEm * scale), capital = Font(3 * pitch);
+    ASSERT_TRUE(font && capital);
+    SoftwareCanvas canvas(900 * scale, 560 * scale);  // a page on which the capital is small
+    DrawText(canvas, *capital, 20 * scale, 60 * scale + 2 * pitch, "S", 0.0);
+    const char* const beside[] = {"he sighed. She wandered around", "the house with the look of",
+                                  "an injured puppy, sometimes"};
+    for (int32_t l = 0; l < 3; ++l)
+      DrawText(canvas, *font, 150 * scale, 60 * scale + l * pitch, beside[l], 0.0);
+    std::vector<uint8_t> grey(size_t(canvas.Width()) * canvas.Height());
+    for (int32_t y = 0; y < canvas.Height(); ++y)
+      for (int32_t x = 0; x < canvas.Width(); ++x)
+        grey[size_t(y) * canvas.Width() + x] = uint8_t(canvas.GetPixel(x, y) & 0xFF);
+    const InkPage ink = FindInkInGrey(grey, canvas.Width(), canvas.Height());
+    std::vector<int32_t> all(ink.parts.size());
+    for (size_t i = 0; i < all.size(); ++i) all[i] = int32_t(i);
+    int32_t textLines = 0;
+    for (const InkLine& line : FindLines(ink.parts, all)) {
+      if (line.parts.size() == 1) continue;  // the capital
+      ++textLines;
+      EXPECT_LT(line.box.Height(), pitch) << "scale " << scale;
+    }
+    EXPECT_EQ(textLines, 3) << "scale " << scale;
+  }
+}
 
 }  // namespace
