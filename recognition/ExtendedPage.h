@@ -112,7 +112,10 @@ struct ReadGlyph {
   GlyphBitmap ink;
   std::vector<ScoredChar> readings;
   std::shared_ptr<const TemplateVerdict> verdict;  // for reading it again (may be null)
+  double oneCharacter = -1;                        // as GlyphReading's
   double Score() const { return readings.empty() ? 0.0 : readings.front().score; }
+  // How sure the reader is that this is one character, whichever of its look-alikes.
+  double Wholeness() const { return oneCharacter >= 0 ? oneCharacter : Score(); }
 };
 
 using ClassifyFunction =

@@ -18,6 +18,10 @@ constexpr double kLearnScore = 0.9;    // a reading this good teaches the page's
 constexpr double kLearnMargin = 0.05;  // ... when the next reading is this far behind
 constexpr int32_t kExamplesPerChar = 6;
 constexpr double kNoText = 0.25;  // a line whose glyphs read this badly is a picture's ink
+// A few glyphs are little evidence: the grain of a photograph reads as a letter or two now and
+// then, so each glyph of a short line must read fairly to count as text.
+constexpr size_t kShortLine = 4;
+constexpr double kNoTextInShortLine = 0.5;
 
 // One line of a block and the characters read on it.
 struct LineWork {
@@ -52,9 +56,7 @@ std::vector<GlyphReading> ReadBatch(const GlyphNet& net, const std::vector<Glyph
   std::vector<GlyphNetInput> inputs(glyphs.size());
   for (size_t i = 0; i < glyphs.size(); ++i)
     PrepareGlyph(*glyphs[i].ink, glyphs[i].box, glyphs[i].metrics, &inputs[i]);
-  std::vector<GlyphReading> readings;
-  for (std::vector<ScoredChar>& best : net.Classify(inputs)) readings.emplace_back(std::move(best));
-  return readings;
+  return net.Classify(inputs);
 }
 
 void ReadLineWithNet(const InkPage& ink, const GlyphNet& net, LineWork* work) {
@@ -181,6 +183,9 @@ bool IsLoneSpeck(const LineWork& work, int32_t letterHeight) {
 bool LooksLikePicture(const LineWork& work) {
   std::vector<double> scores;
   for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
+  if (scores.empty()) return true;
+  if (scores.size() <= kShortLine)
+    return *std::min_element(scores.begin(), scores.end()) < kNoTextInShortLine;
   return MedianOf(scores) < kNoText;
 }
 

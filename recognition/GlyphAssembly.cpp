@@ -156,9 +156,10 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   whole[0].ink = ink;
   whole[0].readings = std::move(reading.readings);
   whole[0].verdict = std::move(reading.verdict);
+  whole[0].oneCharacter = reading.oneCharacter;
   const int32_t xh = std::max(line.xHeight, 1);
   const bool wide = ink.width >= 0.8 * xh && ink.width >= 0.5 * ink.height;
-  if (depth >= 2 || whole[0].Score() >= kConfident || !wide) return whole;
+  if (depth >= 2 || whole[0].Wholeness() >= kConfident || !wide) return whole;
 
   // Both pieces of every cut worth a try, read in one batch.
   struct Cut {
@@ -179,7 +180,7 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   std::vector<GlyphReading> readings =
       pieces.empty() ? std::vector<GlyphReading>{} : classify(pieces);
   std::vector<ReadGlyph> best = whole;
-  double bestScore = whole[0].Score() + gain;
+  double bestScore = whole[0].Wholeness() + gain;
   for (size_t i = 0; i < cuts.size(); ++i) {
     const Cut& c = cuts[i];
     std::vector<ReadGlyph> read =
@@ -327,6 +328,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
   std::vector<std::pair<double, size_t>> gains;
   for (size_t k = 0; k < wholes.size(); ++k) {
     wholes[k].readings = std::move(readings[k].readings);
+    wholes[k].oneCharacter = readings[k].oneCharacter;
     const size_t i = firsts[k];
     const double pieces = std::min((*glyphs)[i].Score(), (*glyphs)[i + 1].Score());
     if (wholes[k].Score() >= pieces + kJoinGain) gains.push_back({wholes[k].Score() - pieces, k});

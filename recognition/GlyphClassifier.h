@@ -39,6 +39,9 @@ struct TemplateVerdict;
 struct GlyphReading {
   std::vector<ScoredChar> readings;
   std::shared_ptr<const TemplateVerdict> verdict;
+  // How probable it is that the glyph is one character at all, whichever (the learned
+  // classifier's share of every character; -1: not known, the best score stands for it).
+  double oneCharacter = -1;
   GlyphReading(std::vector<ScoredChar> scored = {},
                std::shared_ptr<const TemplateVerdict> kept = nullptr)
       : readings(std::move(scored)), verdict(std::move(kept)) {}

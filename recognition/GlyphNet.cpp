@@ -156,7 +156,7 @@ struct GlyphNet::Pool {
 
 struct GlyphNet::Remembered {
   std::mutex lock;
-  std::unordered_map<uint64_t, std::vector<ScoredChar>> readings;
+  std::unordered_map<uint64_t, GlyphReading> readings;
 };
 
 GlyphNet::GlyphNet(const std::string& modelFile, const std::string& labelsFile)
@@ -213,21 +213,24 @@ std::vector<std::vector<float>> GlyphNet::Probabilities(
   return probabilities;
 }
 
-std::vector<ScoredChar> GlyphNet::Best(const std::vector<float>& p, size_t count) const {
+GlyphReading GlyphNet::Best(const std::vector<float>& p, size_t count) const {
   std::vector<size_t> order(p.size());
   std::iota(order.begin(), order.end(), size_t(0));
   std::erase_if(order, [this](size_t c) { return codes_[c] == 0; });
   const size_t kept = std::min(count, order.size());
   std::partial_sort(order.begin(), order.begin() + long(kept), order.end(),
                     [&p](size_t a, size_t b) { return p[a] > p[b]; });
-  std::vector<ScoredChar> best;
-  for (size_t i = 0; i < kept; ++i) best.push_back({codes_[order[i]], double(p[order[i]])});
+  GlyphReading best;
+  for (size_t i = 0; i < kept; ++i)
+    best.readings.push_back({codes_[order[i]], double(p[order[i]])});
+  best.oneCharacter = 0;
+  for (size_t c : order) best.oneCharacter += p[c];
   return best;
 }
 
-std::vector<std::vector<ScoredChar>> GlyphNet::Classify(const std::vector<GlyphNetInput>& glyphs,
-                                                        size_t count) const {
-  std::vector<std::vector<ScoredChar>> readings(glyphs.size());
+std::vector<GlyphReading> GlyphNet::Classify(const std::vector<GlyphNetInput>& glyphs,
+                                             size_t count) const {
+  std::vector<GlyphReading> readings(glyphs.size());
   if (count > kRememberedReadings) {
     const std::vector<std::vector<float>> probabilities = Probabilities(glyphs);
     for (size_t i = 0; i < glyphs.size(); ++i) readings[i] = Best(probabilities[i], count);
@@ -255,8 +258,10 @@ std::vector<std::vector<ScoredChar>> GlyphNet::Classify(const std::vector<GlyphN
   for (size_t k = 0; k < unread.size(); ++k)
     remembered_->readings[unreadKeys[k]] = Best(probabilities[k], kRememberedReadings);
   for (size_t i = 0; i < glyphs.size(); ++i) {
-    const std::vector<ScoredChar>& best = remembered_->readings.at(keys[i]);
-    readings[i].assign(best.begin(), best.begin() + long(std::min(count, best.size())));
+    const GlyphReading& best = remembered_->readings.at(keys[i]);
+    readings[i].readings.assign(
+        best.readings.begin(), best.readings.begin() + long(std::min(count, best.readings.size())));
+    readings[i].oneCharacter = best.oneCharacter;
   }
   return readings;
 }

@@ -38,16 +38,16 @@ class GlyphNet {
   // Each glyph's class probabilities, in the order of Codes(). Safe from several threads.
   std::vector<std::vector<float>> Probabilities(const std::vector<GlyphNetInput>& glyphs) const;
   // Each glyph's best `count` characters (the class "not one character" left out: its share
-  // only lowers theirs).
+  // only lowers theirs) and the share of all characters.
   // Each input is read once: a clean page repeats most of its glyphs pixel for pixel.
-  std::vector<std::vector<ScoredChar>> Classify(const std::vector<GlyphNetInput>& glyphs,
-                                                size_t count = 5) const;
+  std::vector<GlyphReading> Classify(const std::vector<GlyphNetInput>& glyphs,
+                                     size_t count = 5) const;
   const std::vector<uint8_t>& Codes() const { return codes_; }
 
  private:
   struct Pool;
   struct Remembered;
-  std::vector<ScoredChar> Best(const std::vector<float>& probabilities, size_t count) const;
+  GlyphReading Best(const std::vector<float>& probabilities, size_t count) const;
   std::vector<uint8_t> codes_;
   std::unique_ptr<Pool> pool_;
   std::unique_ptr<Remembered> remembered_;

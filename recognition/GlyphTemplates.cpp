@@ -11,8 +11,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/Fonts.h"
 #include "core/BothCores.h"
+#include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
 
 const std::vector<std::string> kTemplateFamilies = {

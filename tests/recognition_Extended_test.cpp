@@ -435,6 +435,7 @@ class ExtendedRunTest : public ::testing::Test {
   HeadlessWindow window;
   // Beside the model, as the program finds it.
   TMainForm form{window, std::string(QUILLON_MODEL_DIR) + "/quillon", {}};
+  void SetUp() override { form.FormCreate(); }
 
   void Install(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {
     RasterImage image{};

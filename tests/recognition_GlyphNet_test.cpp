@@ -89,7 +89,10 @@ TEST(GlyphNet, ReadingsLeaveOutNotACharacterAndComeBestFirst) {
   ASSERT_FALSE(cases.empty());
   GlyphNetInput input;
   ASSERT_TRUE(PrepareGlyph(cases[0].glyph, cases[0].box, cases[0].line, &input));
-  const std::vector<ScoredChar> readings = net.Classify({input}, 5).front();
+  const GlyphReading reading = net.Classify({input}, 5).front();
+  const std::vector<ScoredChar>& readings = reading.readings;
+  EXPECT_GE(reading.oneCharacter, readings.front().score);
+  EXPECT_LE(reading.oneCharacter, 1.0 + 1e-6);
   ASSERT_EQ(readings.size(), 5u);
   for (size_t i = 0; i < readings.size(); ++i) {
     EXPECT_NE(readings[i].code, 0);
@@ -115,7 +118,8 @@ TEST(GlyphNet, RepeatedGlyphsReadAsTheFirstTime) {
   const auto again = net.Classify({inputs[2], inputs[0]}, 3);
   const auto probabilities = net.Probabilities(inputs);
   // The three most probable characters of each input, from its probabilities alone.
-  const auto expect = [&](const std::vector<ScoredChar>& got, size_t input) {
+  const auto expect = [&](const GlyphReading& reading, size_t input) {
+    const std::vector<ScoredChar>& got = reading.readings;
     std::vector<size_t> order;
     for (size_t k = 0; k < net.Codes().size(); ++k)
       if (net.Codes()[k] != 0) order.push_back(k);
@@ -127,6 +131,7 @@ TEST(GlyphNet, RepeatedGlyphsReadAsTheFirstTime) {
       EXPECT_EQ(got[r].code, net.Codes()[order[r]]);
       EXPECT_FLOAT_EQ(float(got[r].score), probabilities[input][order[r]]);
     }
+    EXPECT_NEAR(reading.oneCharacter, 1.0 - probabilities[input][0], 1e-5);
   };
   const size_t which[] = {0, 1, 0, 2, 1};
   for (size_t i = 0; i < batch.size(); ++i) expect(first[i], which[i]);

@@ -22,13 +22,14 @@ constexpr int32_t kEm = 42;  // 10 pt at 300 dpi
 class ReadingOrderTest : public ::testing::Test {
  protected:
   HeadlessWindow window;
-  TMainForm form{window, "/nonexistent/quillon", {}};
+  TMainForm form{window, std::string(QUILLON_MODEL_DIR) + "/quillon", {}};  // beside the model
   std::unique_ptr<PlatformFont> font;
   std::vector<uint8_t> grey;
   int32_t width = 0, height = 0;
   std::unique_ptr<SoftwareCanvas> canvas;
 
   void SetUp() override {
+    form.FormCreate();  // finds the model beside its program file
     LogFont description;
     description.height = -kEm;
     description.faceName = "Liberation Sans";
