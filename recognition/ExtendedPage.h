@@ -166,3 +166,9 @@ struct LetterHeights {
 // "I" and "l", one shape in many sans faces: by their neighbours in the word, at its start
 // by their height.
 void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight);
+// The height of a line's small letters as printed: the median box height of the letters read
+// as one that has no capital twin of its shape (a e m n r); 0 when fewer than three were read.
+double SmallLetterHeight(const std::vector<PageWord>& words);
+// "c o s u v w x z" and their capitals, one shape at two sizes: by their height against the
+// line's small letters (`smallHeight` from SmallLetterHeight; 0: left as read).
+void SettleCaseTwins(PageWord* word, double smallHeight);

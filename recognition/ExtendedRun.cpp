@@ -206,10 +206,12 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
     if (i == 0 || breaks[i - 1]) line.words.emplace_back();
     line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
   }
+  const double smallHeight = SmallLetterHeight(line.words);
   for (PageWord& word : line.words) {
     SettleCommas(&word);
     SettleDigits(&word);
     SettleIAndL(&word, heights, work.line.xHeight);
+    SettleCaseTwins(&word, smallHeight);
   }
   return line;
 }

@@ -3,8 +3,10 @@
 // they separate best; a line whose gaps are all of one kind is judged against its x-height.
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "recognition/ExtendedPage.h"
+#include "recognition/WordCorrection.h"
 
 namespace {
 
@@ -134,6 +136,40 @@ void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) 
       const double h = double(chars[i].box.Height()) / xHeight;
       Recode(&chars[i], std::abs(h - heights.ascender) < std::abs(h - heights.capital) ? 'l' : 'I');
     }
+  }
+}
+
+namespace {
+
+constexpr std::string_view kSmallOnly = "aemnr";
+constexpr std::string_view kCaseTwins = "cosuvwxz";
+// Capitals stand 1.3 to 1.45 x-heights high in common faces, round small letters overshoot
+// by a few per cent: between these, the height tells nothing and the reading stays.
+constexpr double kSmallTwinAtMost = 1.12;
+constexpr double kCapitalTwinAtLeast = 1.22;
+constexpr size_t kSmallLettersNeeded = 3;
+
+}  // namespace
+
+double SmallLetterHeight(const std::vector<PageWord>& words) {
+  std::vector<int32_t> heights;
+  for (const PageWord& word : words)
+    for (const PageChar& c : word.chars)
+      if (kSmallOnly.find(char(c.code)) != std::string_view::npos)
+        heights.push_back(c.box.Height());
+  if (heights.size() < kSmallLettersNeeded) return 0;
+  std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2), heights.end());
+  return heights[heights.size() / 2];
+}
+
+void SettleCaseTwins(PageWord* word, double smallHeight) {
+  if (smallHeight <= 0) return;
+  for (PageChar& c : word->chars) {
+    const uint8_t small = ToSmall1252(c.code);
+    if (kCaseTwins.find(char(small)) == std::string_view::npos) continue;
+    const double h = c.box.Height() / smallHeight;
+    if (h <= kSmallTwinAtMost && c.code != small) Recode(&c, small);
+    if (h >= kCapitalTwinAtLeast && c.code == small) Recode(&c, uint8_t(small - 0x20));
   }
 }
 

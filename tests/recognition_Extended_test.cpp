@@ -375,6 +375,26 @@ PageWord WordOf(const std::string& text, int32_t height = 20) {
   return word;
 }
 
+// "s" and "S" (and the other twins of one shape) by their height against the line's small
+// letters; a height between the two sizes, or a line without small letters, changes nothing.
+TEST(ExtendedWords, CaseTwinsAreSettledByTheirHeight) {
+  std::vector<PageWord> line = {WordOf("sonne", 20), WordOf("an", 20)};
+  line[0].chars[0].box.top = -8;  // 28 rows: a capital's height
+  line[0].chars[1].box.top = -8;  // an "o" as tall: read "o", but stands as a capital
+  const double small = SmallLetterHeight(line);
+  EXPECT_EQ(small, 20);
+  SettleCaseTwins(&line[0], small);
+  EXPECT_EQ(line[0].Text(), "SOnne");
+  PageWord capitals = WordOf("WOCHE", 20);  // small letters read as capitals
+  capitals.chars[2].box.top = -3;           // 23 rows: neither size
+  SettleCaseTwins(&capitals, small);
+  EXPECT_EQ(capitals.Text(), "woCHE");
+  EXPECT_EQ(SmallLetterHeight({WordOf("so", 20)}), 0);
+  PageWord unknown = WordOf("so", 20);
+  SettleCaseTwins(&unknown, 0);
+  EXPECT_EQ(unknown.Text(), "so");
+}
+
 TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {
   PageWord number = WordOf("l9,5O");
   SettleCommas(&number);
