@@ -138,6 +138,11 @@ using ClassifyBatch = std::function<std::vector<GlyphReading>(const std::vector<
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
                                       const InkLine& line, const ClassifyBatch& classify,
                                       GlyphReading whole);
+// A glyph that reads well as one character but is far too wide for it (touching letters
+// such as "fl" read as "f") is cut where every piece reads fairly; else kept whole.
+std::vector<ReadGlyph> CutTooWide(const ReadGlyph& glyph, const InkLine& line,
+                                  const ClassifyBatch& classify);
+
 // Neighbouring characters of a line (left to right) that are pieces of one character
 // broken apart (thin strokes lost in a fax or a light copy) are joined where the whole reads
 // clearly better than its pieces.

@@ -17,6 +17,14 @@ namespace {
 constexpr double kLearnScore = 0.9;    // a reading this good teaches the page's shapes
 constexpr double kLearnMargin = 0.05;  // ... when the next reading is this far behind
 constexpr int32_t kExamplesPerChar = 6;
+// A glyph this many times as wide as the page's confident readings of its character is
+// suspected to be two letters touching; a few readings make a character's usual width.
+// Only narrow letters (f t r i l, under this many x-heights wide) are suspected: they are the
+// ones that touch their neighbours in print ("fl", "ft", "tt"), and the widths of wide
+// letters vary more between the sizes and faces of one page.
+constexpr double kTooWide = 1.35;
+constexpr double kNarrowLetter = 0.55;
+constexpr size_t kWidthSamples = 3;
 constexpr double kNoText = 0.25;  // a line whose glyphs read this badly is a picture's ink
 // A few glyphs are little evidence: the grain of a photograph reads as a letter or two now and
 // then, so each glyph of a short line must read fairly to count as text.
@@ -79,6 +87,52 @@ void ReadLineWithNet(const InkPage& ink, const GlyphNet& net, LineWork* work) {
          ReadWithSplits(bitmaps[i], glyphs[i].box, line, classify, std::move(readings[i])))
       work->glyphs.push_back(std::move(read));
   JoinBrokenGlyphs(&work->glyphs, line, classify);
+}
+
+bool Confident(const ReadGlyph& glyph);
+
+// Each character's usual width on this page, in x-heights, from its confident readings
+// (0 where fewer than kWidthSamples were read).
+std::vector<double> TypicalWidths(const std::vector<LineWork>& lines) {
+  std::vector<std::vector<double>> widths(256);
+  for (const LineWork& work : lines)
+    for (const ReadGlyph& glyph : work.glyphs)
+      if (Confident(glyph) && work.line.xHeight > 0)
+        widths[glyph.readings.front().code].push_back(double(glyph.box.Width()) /
+                                                      work.line.xHeight);
+  std::vector<double> typical(256, 0.0);
+  for (size_t code = 0; code < 256; ++code) {
+    std::vector<double>& w = widths[code];
+    if (w.size() < kWidthSamples) continue;
+    std::nth_element(w.begin(), w.begin() + long(w.size() / 2), w.end());
+    typical[code] = w[w.size() / 2];
+  }
+  return typical;
+}
+
+// Touching letters that read as one ("fl" as "f", "tt" as "r") stand out by their width
+// against the page's own readings of that character.
+void CutTooWideGlyphs(const GlyphNet& net, std::vector<LineWork>* lines) {
+  const std::vector<double> typical = TypicalWidths(*lines);
+  const ClassifyBatch classify = [&net](const std::vector<GlyphToRead>& pieces) {
+    return ReadBatch(net, pieces);
+  };
+  OnBothCores(lines->size(), [&](size_t i) {
+    LineWork& work = (*lines)[i];
+    if (work.line.xHeight <= 0) return;
+    std::vector<ReadGlyph> cut;
+    for (ReadGlyph& glyph : work.glyphs) {
+      const double usual = glyph.readings.empty() ? 0.0 : typical[glyph.readings.front().code];
+      const double width = double(glyph.box.Width()) / work.line.xHeight;
+      if (usual <= 0 || usual > kNarrowLetter || width < kTooWide * usual) {
+        cut.push_back(std::move(glyph));
+        continue;
+      }
+      for (ReadGlyph& piece : CutTooWide(glyph, work.line, classify))
+        cut.push_back(std::move(piece));
+    }
+    work.glyphs = std::move(cut);
+  });
 }
 
 bool Confident(const ReadGlyph& glyph) {
@@ -273,6 +327,7 @@ void TMainForm::ExtendedRecognitionRun() {
 
   if (const GlyphNet* net = LoadGlyphNet()) {
     OnBothCores(lines.size(), [&](size_t i) { ReadLineWithNet(ink, *net, &lines[i]); });
+    CutTooWideGlyphs(*net, &lines);
   } else {
     ReadWithTemplates(glyphClassifier, ink, &lines);
   }

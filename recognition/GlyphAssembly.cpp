@@ -150,7 +150,7 @@ constexpr double kProbabilitySplitGain = 0.3;
 
 std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, const InkLine& line,
                                  const ClassifyBatch& classify, double gain, int depth,
-                                 GlyphReading reading) {
+                                 GlyphReading reading, bool suspected = false) {
   std::vector<ReadGlyph> whole(1);
   whole[0].box = box;
   whole[0].ink = ink;
@@ -159,7 +159,7 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   whole[0].oneCharacter = reading.oneCharacter;
   const int32_t xh = std::max(line.xHeight, 1);
   const bool wide = ink.width >= 0.8 * xh && ink.width >= 0.5 * ink.height;
-  if (depth >= 2 || whole[0].Wholeness() >= kConfident || !wide) return whole;
+  if (depth >= 2 || (!suspected && (whole[0].Wholeness() >= kConfident || !wide))) return whole;
 
   // Both pieces of every cut worth a try, read in one batch.
   struct Cut {
@@ -275,6 +275,21 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
                                       const InkLine& line, const ClassifyBatch& classify,
                                       GlyphReading whole) {
   return ReadSplit(ink, box, line, classify, kProbabilitySplitGain, 0, std::move(whole));
+}
+
+// The pieces of a glyph too wide for its reading need only read fairly: the whole is
+// known to be wrong.
+constexpr double kWideCutPieces = 0.6;
+
+std::vector<ReadGlyph> CutTooWide(const ReadGlyph& glyph, const InkLine& line,
+                                  const ClassifyBatch& classify) {
+  // Read as doubted wholly, a cut wins where each piece reads fairly.
+  GlyphReading doubted(glyph.readings, glyph.verdict);
+  doubted.oneCharacter = 0;
+  std::vector<ReadGlyph> read =
+      ReadSplit(glyph.ink, glyph.box, line, classify, kWideCutPieces, 0, std::move(doubted), true);
+  if (read.size() == 1) return {glyph};
+  return read;
 }
 
 namespace {

@@ -277,6 +277,39 @@ TEST(GlyphAssembly, ProbabilitiesCutOnlyWhatReadsBadlyWhole) {
             2u);
 }
 
+// A glyph read confidently but too wide for its reading ("fl" touching, read "f") is cut
+// where its pieces read fairly, and kept whole, as it was read, where they do not.
+TEST(GlyphAssembly, ATooWideGlyphIsCutOnlyWherePiecesReadFairly) {
+  ReadGlyph fl;
+  fl.box = {0, 0, 29, 29};
+  fl.ink = {30, 30, std::vector<uint8_t>(30 * 30, 0)};
+  for (int32_t y = 0; y < 30; ++y)
+    for (int32_t x : {5, 6, 7, 22, 23, 24}) fl.ink.ink[size_t(y * 30 + x)] = 1;
+  for (int32_t x = 5; x < 25; ++x) fl.ink.ink[size_t(8 * 30 + x)] = 1;  // the bar that joins them
+  fl.readings = {{'f', 0.97}};
+  fl.oneCharacter = 0.99;
+  InkLine line;
+  line.xHeight = 20;
+  line.baselineAt0 = 29;
+  const auto reading = [](double score) {
+    return ClassifyBatch([score](const std::vector<GlyphToRead>& pieces) {
+      std::vector<GlyphReading> read;
+      for (const GlyphToRead& piece : pieces)
+        read.emplace_back(
+            std::vector<ScoredChar>{{uint8_t(piece.box.right < 15 ? 'f' : 'l'), score}});
+      return read;
+    });
+  };
+  const std::vector<ReadGlyph> cut = CutTooWide(fl, line, reading(0.8));
+  ASSERT_EQ(cut.size(), 2u);
+  EXPECT_EQ(cut[0].readings.front().code, 'f');
+  EXPECT_EQ(cut[1].readings.front().code, 'l');
+  const std::vector<ReadGlyph> kept = CutTooWide(fl, line, reading(0.3));
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].readings.front().score, 0.97);
+  EXPECT_EQ(kept[0].oneCharacter, 0.99);
+}
+
 // Pieces of characters broken apart (lost hairlines), read by a stand-in that knows which
 // boxes are whole characters: a piece joins its neighbour only where the whole reads clearly
 // better, over as many rounds as the character has pieces.
