@@ -63,19 +63,29 @@ void DrawScaled(const GlyphBitmap& glyph, const TightBox& tight, GlyphNetInput* 
       std::min(kGlyphFrame / double(tight.width), kGlyphFrame / double(tight.height));
   const auto columns = SampleIndices(tight.width, scale, (kGlyphNetSide - tight.width * scale) / 2);
   const auto rows = SampleIndices(tight.height, scale, (kGlyphNetSide - tight.height * scale) / 2);
-  for (int32_t y = 0; y < kGlyphNetSide; ++y)
-    for (int32_t x = 0; x < kGlyphNetSide; ++x) {
-      int32_t inkSamples = 0;
-      for (int32_t j = 0; j < kSamples; ++j) {
-        const int32_t sy = rows[size_t(y * kSamples + j)];
-        if (sy < 0) continue;
-        for (int32_t i = 0; i < kSamples; ++i) {
-          const int32_t sx = columns[size_t(x * kSamples + i)];
-          if (sx >= 0 && glyph.at(tight.left + sx, tight.top + sy)) ++inkSamples;
-        }
+  // The samples of one glyph row along the input's width; neighbouring sample rows often
+  // fall on the same glyph row, which is then sampled once.
+  std::array<uint8_t, kGlyphNetSide * kSamples> sampled{};
+  int32_t sampledRow = -1;
+  for (int32_t y = 0; y < kGlyphNetSide; ++y) {
+    std::array<int32_t, kGlyphNetSide> inkSamples{};
+    for (int32_t j = 0; j < kSamples; ++j) {
+      const int32_t sy = rows[size_t(y * kSamples + j)];
+      if (sy < 0) continue;
+      if (sy != sampledRow) {
+        const uint8_t* row = &glyph.ink[size_t(tight.top + sy) * size_t(glyph.width)];
+        for (size_t k = 0; k < sampled.size(); ++k)
+          sampled[k] = columns[k] >= 0 && row[tight.left + columns[k]] != 0;
+        sampledRow = sy;
       }
-      input->image[size_t(y * kGlyphNetSide + x)] = float(inkSamples) / float(kSamples * kSamples);
+      for (int32_t x = 0; x < kGlyphNetSide; ++x)
+        for (int32_t i = 0; i < kSamples; ++i)
+          inkSamples[size_t(x)] += sampled[size_t(x * kSamples + i)];
     }
+    for (int32_t x = 0; x < kGlyphNetSide; ++x)
+      input->image[size_t(y * kGlyphNetSide + x)] =
+          float(inkSamples[size_t(x)]) / float(kSamples * kSamples);
+  }
 }
 
 // FNV-1a over the input's bytes: equal inputs, equal keys (and a clash of two different
