@@ -34,8 +34,8 @@ TEST_F(InstallTest, TheInstalledTreeRunsFromAnyPrefix) {
   ASSERT_EQ(install.status, 0) << install.err;
   for (const char* file :
        {"bin/quillon", "share/quillon/german.spe", "share/quillon/quillon-manual.html",
-        "share/man/man1/quillon.1", "share/applications/quillon.desktop",
-        "share/icons/hicolor/scalable/apps/quillon.svg"})
+        "share/quillon/glyphnet.onnx", "share/quillon/glyphnet.labels", "share/man/man1/quillon.1",
+        "share/applications/quillon.desktop", "share/icons/hicolor/scalable/apps/quillon.svg"})
     EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
   bool window = false, formats = false;
   for (const auto& entry : fs::recursive_directory_iterator(prefix + "/lib")) {
@@ -56,6 +56,13 @@ TEST_F(InstallTest, TheInstalledTreeRunsFromAnyPrefix) {
                                 Quoted(QUILLON_SAMPLES "/sample.png") + " -");
   EXPECT_EQ(hocr.status, 0) << hocr.err;
   EXPECT_NE(hocr.out.find("ocrx_word"), std::string::npos);
+  // The extended recogniser finds its model there: it does not fall back to its templates.
+  const programrun::Result extended =
+      programrun::Run(root, Quoted(prefix + "/bin/quillon") + " --log --recogniser=extended " +
+                                Quoted(QUILLON_SAMPLES "/sample.png") + " -");
+  EXPECT_EQ(extended.status, 0) << extended.err;
+  EXPECT_EQ(extended.err.find("templates read instead"), std::string::npos) << extended.err;
+  EXPECT_FALSE(extended.out.empty());
 }
 
 TEST_F(InstallTest, WithoutItsModuleOnlyTheFormatsThatNeedItFail) {
