@@ -78,7 +78,8 @@ bool ParseGrids(const uint8_t* data, size_t size) {
 
 struct Program {
   HeadlessWindow window;
-  TMainForm form{window, "/nonexistent/quillon", {}};
+  // Beside the extended recogniser's model, so that its learned classifier reads.
+  TMainForm form{window, std::string(QUILLON_MODEL_DIR) + "/quillon", {}};
   Program() {
     window.drawsPageView = false;
     form.FormCreate();
