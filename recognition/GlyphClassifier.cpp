@@ -11,6 +11,22 @@
 #include "recognition/GlyphFeatures.h"
 #include "recognition/GlyphTemplates.h"
 
+bool InkBounds(const GlyphBitmap& glyph, PageBox* bounds) {
+  if (glyph.width <= 0 || glyph.height <= 0 ||
+      glyph.ink.size() != size_t(glyph.width) * size_t(glyph.height))
+    return false;
+  int32_t x0 = glyph.width, x1 = -1, y0 = glyph.height, y1 = -1;
+  for (int32_t y = 0; y < glyph.height; ++y)
+    for (int32_t x = 0; x < glyph.width; ++x)
+      if (glyph.at(x, y)) {
+        x0 = std::min(x0, x), x1 = std::max(x1, x);
+        y0 = std::min(y0, y), y1 = std::max(y1, y);
+      }
+  if (x1 < 0) return false;
+  *bounds = {x0, y0, x1, y1};
+  return true;
+}
+
 namespace {
 
 // A template this far from the glyph's placement cannot be it (a comma is no apostrophe,
@@ -41,22 +57,13 @@ constexpr float kTwinGap = 0.05f;
 // False when there is no ink.
 bool TightInk(const GlyphBitmap& glyph, std::vector<uint8_t>& ink, int32_t& width, int32_t& height,
               int32_t& left, int32_t& top) {
-  if (glyph.width <= 0 || glyph.height <= 0 ||
-      glyph.ink.size() != size_t(glyph.width) * size_t(glyph.height))
-    return false;
-  int32_t x0 = glyph.width, x1 = -1, y0 = glyph.height, y1 = -1;
-  for (int32_t y = 0; y < glyph.height; ++y)
-    for (int32_t x = 0; x < glyph.width; ++x)
-      if (glyph.at(x, y)) {
-        x0 = std::min(x0, x), x1 = std::max(x1, x);
-        y0 = std::min(y0, y), y1 = std::max(y1, y);
-      }
-  if (x1 < 0) return false;
-  left = x0, top = y0, width = x1 - x0 + 1, height = y1 - y0 + 1;
+  PageBox bounds;
+  if (!InkBounds(glyph, &bounds)) return false;
+  left = bounds.left, top = bounds.top, width = bounds.Width(), height = bounds.Height();
   ink.resize(size_t(width) * size_t(height));
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x)
-      ink[size_t(y) * size_t(width) + size_t(x)] = glyph.at(x0 + x, y0 + y) != 0;
+      ink[size_t(y) * size_t(width) + size_t(x)] = glyph.at(left + x, top + y) != 0;
   return true;
 }
 

@@ -17,6 +17,10 @@ struct GlyphBitmap {
   uint8_t at(int32_t x, int32_t y) const { return ink[size_t(y) * size_t(width) + size_t(x)]; }
 };
 
+// The box of the glyph's ink inside its bitmap; false when it has none or its pixels are
+// not width x height.
+bool InkBounds(const GlyphBitmap& glyph, PageBox* bounds);
+
 // Where the glyph's line stands, in page rows: the classifier tells "o" from "O", "," from
 // "'" and "-" from "_" by the glyph's box against these.
 struct LineMetrics {

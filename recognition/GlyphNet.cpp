@@ -25,26 +25,6 @@ constexpr size_t kRememberedReadings = 5;
 // Geometry beyond this many x-heights is noise (a line's metrics gone wrong), not shape.
 constexpr float kGeometryLimit = 6.0f;
 
-struct TightBox {
-  int32_t left = 0, top = 0, width = 0, height = 0;
-};
-
-bool FindTightBox(const GlyphBitmap& glyph, TightBox* tight) {
-  if (glyph.width <= 0 || glyph.height <= 0 ||
-      glyph.ink.size() != size_t(glyph.width) * size_t(glyph.height))
-    return false;
-  int32_t x0 = glyph.width, x1 = -1, y0 = glyph.height, y1 = -1;
-  for (int32_t y = 0; y < glyph.height; ++y)
-    for (int32_t x = 0; x < glyph.width; ++x)
-      if (glyph.at(x, y)) {
-        x0 = std::min(x0, x), x1 = std::max(x1, x);
-        y0 = std::min(y0, y), y1 = std::max(y1, y);
-      }
-  if (x1 < 0) return false;
-  *tight = {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-  return true;
-}
-
 // For each input pixel's samples along one axis, the glyph's row or column they fall on
 // (-1: outside it, paper).
 std::array<int32_t, kGlyphNetSide * kSamples> SampleIndices(int32_t length, double scale,
@@ -58,11 +38,13 @@ std::array<int32_t, kGlyphNetSide * kSamples> SampleIndices(int32_t length, doub
   return indices;
 }
 
-void DrawScaled(const GlyphBitmap& glyph, const TightBox& tight, GlyphNetInput* input) {
+void DrawScaled(const GlyphBitmap& glyph, const PageBox& tight, GlyphNetInput* input) {
   const double scale =
-      std::min(kGlyphFrame / double(tight.width), kGlyphFrame / double(tight.height));
-  const auto columns = SampleIndices(tight.width, scale, (kGlyphNetSide - tight.width * scale) / 2);
-  const auto rows = SampleIndices(tight.height, scale, (kGlyphNetSide - tight.height * scale) / 2);
+      std::min(kGlyphFrame / double(tight.Width()), kGlyphFrame / double(tight.Height()));
+  const auto columns =
+      SampleIndices(tight.Width(), scale, (kGlyphNetSide - tight.Width() * scale) / 2);
+  const auto rows =
+      SampleIndices(tight.Height(), scale, (kGlyphNetSide - tight.Height() * scale) / 2);
   // The samples of one glyph row along the input's width; neighbouring sample rows often
   // fall on the same glyph row, which is then sampled once.
   std::array<uint8_t, kGlyphNetSide * kSamples> sampled{};
@@ -126,15 +108,15 @@ std::vector<uchar> ReadBytes(const std::string& file) {
 
 bool PrepareGlyph(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,
                   GlyphNetInput* input) {
-  TightBox tight;
-  if (!FindTightBox(glyph, &tight)) return false;
+  PageBox tight;
+  if (!InkBounds(glyph, &tight)) return false;
   DrawScaled(glyph, tight, input);
   const double xHeight = std::max(1, line.xHeight);
   const int32_t inkTop = box.top + tight.top;
-  const int32_t inkBottom = inkTop + tight.height - 1;
+  const int32_t inkBottom = inkTop + tight.Height() - 1;
   const double values[kGlyphNetGeometry] = {
-      tight.width / xHeight, tight.height / xHeight, (line.baseline + 1 - inkTop) / xHeight,
-      (line.baseline - inkBottom) / xHeight, std::log(double(tight.width) / tight.height)};
+      tight.Width() / xHeight, tight.Height() / xHeight, (line.baseline + 1 - inkTop) / xHeight,
+      (line.baseline - inkBottom) / xHeight, std::log(double(tight.Width()) / tight.Height())};
   for (int32_t i = 0; i < kGlyphNetGeometry; ++i)
     input->geometry[size_t(i)] = std::clamp(float(values[i]), -kGeometryLimit, kGeometryLimit);
   return true;
