@@ -280,7 +280,7 @@ class Segmenter {
                                 int32_t inkRight) const {
     std::vector<Interval> gutters;
     for (const Interval& w : white)
-      if (w.to - w.from + 1 >= m_.gutter && w.from > inkLeft && w.to < inkRight)
+      if (int64_t(w.to) - w.from + 1 >= m_.gutter && w.from > inkLeft && w.to < inkRight)
         gutters.push_back(w);
     return gutters;
   }
@@ -339,7 +339,7 @@ class Segmenter {
     if (columns.size() < 2) return false;
     int32_t minLines = kMinColumnLines;
     for (const Interval& g : gutters)
-      if (10 * (g.to - g.from + 1) < kWideGutterTenths * m_.textHeight)
+      if (10 * (int64_t(g.to) - g.from + 1) < kWideGutterTenths * int64_t(m_.textHeight))
         minLines = kMinNarrowColumnLines;
     for (size_t c = 0; c + 1 < columns.size(); ++c) {
       const Interval a = RowsOf(columns[c]), b = RowsOf(columns[c + 1]);
