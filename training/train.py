@@ -27,7 +27,7 @@ def parse_args():
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("--train-samples", type=int, default=500_000)
     p.add_argument("--val-samples", type=int, default=40_000)
-    p.add_argument("--epochs", type=int, default=4)
+    p.add_argument("--epochs", type=int, default=6)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--workers", type=int, default=2)
     # One thread: on a machine busy with other builds it trained three times faster than two
