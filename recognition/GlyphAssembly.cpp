@@ -301,6 +301,10 @@ constexpr double kJoinGap = 0.15;  // x-heights between the pieces
 // The whole must read this much better than its weaker piece: two letters drawn together
 // read as "not one character", so real neighbours are not joined.
 constexpr double kJoinGain = 0.15;
+// The pieces of a broken letter stand side by side sharing most of their rows, or one
+// above the other sharing most of their columns; a mark beside and above its neighbour
+// (the apostrophe of "r's") is no piece of it.
+constexpr double kJoinRows = 0.5;
 // A character broken into three or four pieces is joined over as many rounds.
 constexpr int kJoinRounds = 3;
 
@@ -330,7 +334,13 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
     const ReadGlyph& a = (*glyphs)[i];
     const ReadGlyph& b = (*glyphs)[i + 1];
     const bool close = b.box.left - a.box.right - 1 <= kJoinGap * xh;
-    if (!close || std::min(a.Score(), b.Score()) >= kConfident) continue;
+    const int32_t sharedRows =
+        std::min(a.box.bottom, b.box.bottom) - std::max(a.box.top, b.box.top) + 1;
+    const int32_t sharedColumns = a.box.right - b.box.left + 1;
+    const bool sideBySide = sharedRows >= kJoinRows * std::min(a.box.Height(), b.box.Height());
+    const bool stacked = sharedColumns >= kJoinRows * std::min(a.box.Width(), b.box.Width());
+    if (!close || !(sideBySide || stacked) || std::min(a.Score(), b.Score()) >= kConfident)
+      continue;
     firsts.push_back(i);
     wholes.push_back(Joined(a, b));
   }

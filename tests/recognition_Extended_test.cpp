@@ -350,6 +350,19 @@ TEST(GlyphAssembly, BrokenPiecesAreJoinedWhereTheWholeReadsBetter) {
   EXPECT_EQ(glyphs[0].box.right, 13);
   EXPECT_EQ(glyphs[0].ink.width, 14);
   EXPECT_LE(batches, 3);
+
+  // An apostrophe close beside an "r", above its rows, stays a character of its own even
+  // where the two together would read as an "r".
+  ReadGlyph r = glyph(0, 9, 'r', 1.0);
+  ReadGlyph apostrophe = glyph(11, 13, 0x92, 0.44);
+  apostrophe.box = {11, -10, 13, 0};
+  apostrophe.ink = {3, 11, std::vector<uint8_t>(33, 1)};
+  std::vector<ReadGlyph> rs = {r, apostrophe};
+  const ClassifyBatch asR = [](const std::vector<GlyphToRead>& wholes) {
+    return std::vector<GlyphReading>(wholes.size(), GlyphReading({{'r', 0.95}}));
+  };
+  JoinBrokenGlyphs(&rs, line, asR);
+  EXPECT_EQ(rs.size(), 2u);
 }
 
 // ---- words ----
