@@ -62,7 +62,8 @@ fuzz-smoke: setup $(FUZZ_BUILD)/build.ninja
 
 # ThreadSanitizer over the tests that start threads (the scanner's worker, the
 # classification on all cores, the extended recogniser's two readers, template painters and
-# ink bands, the word list and faces loaded meanwhile).
+# ink bands, the learned classifier's nets and readings shared by both readers, the word list
+# and faces loaded meanwhile).
 # Not part of `make test`: a third full build would take CI past its time.
 $(TSAN_BUILD)/build.ninja:
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON \
@@ -72,7 +73,7 @@ tsan: setup $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_app_intake test_recognition_run \
 	  test_extended test_glyph_classifier test_app test_layout
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --output-on-failure -j $(JOBS) -R '^(Scan|ScanLineArt|ClassifyAll|ExtendedRunTest|ExtendedInk|WordListAtStart)\.|PicturePagesTest\.APageReadAhead|BlackWhite\.TableConversionMatchesPlainRule|MakeSearchMap\.|GlyphClassifier\.(ThreadsReadAlikeAtOnce|PreparedSizes|FacesOpenedMeanwhile)'
+	  ctest --output-on-failure -j $(JOBS) -R '^(Scan|ScanLineArt|ClassifyAll|ExtendedRunTest|ReadingOrderTest|GlyphNet|ExtendedInk|WordListAtStart)\.|PicturePagesTest\.APageReadAhead|BlackWhite\.TableConversionMatchesPlainRule|MakeSearchMap\.|GlyphClassifier\.(ThreadsReadAlikeAtOnce|PreparedSizes|FacesOpenedMeanwhile)'
 
 test: test-fast asan fuzz-smoke
 
