@@ -10,13 +10,9 @@
 
 #include "core/RowBands.h"
 #include "recognition/ExtendedPage.h"
+#include "recognition/LeptonicaPix.h"
 
 namespace {
-
-struct PixDeleter {
-  void operator()(PIX* pix) const { pixDestroy(&pix); }
-};
-using PixPtr = std::unique_ptr<PIX, PixDeleter>;
 
 // The grey level between ink and paper of a page whose paper has been brought to one level
 // (kBackground): halfway from the page's own ink level (a scan's ink is grey, not black)

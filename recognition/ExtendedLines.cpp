@@ -331,3 +331,12 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
             [](const InkLine& a, const InkLine& b) { return a.box.top < b.box.top; });
   return lines;
 }
+
+SegmentedPage SegmentInk(const InkPage& ink) {
+  std::vector<InkComponent> components;
+  components.reserve(ink.parts.size());
+  for (const InkPart& part : ink.parts)
+    components.push_back(
+        {{part.box.left, part.box.top, part.box.right, part.box.bottom}, part.inkPixels});
+  return SegmentPage(components, ink.width, ink.height, TypicalTextHeight(ink.parts));
+}

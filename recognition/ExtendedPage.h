@@ -87,6 +87,10 @@ struct InkLine {
 int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide);
 // The typical height of the page's lowercase letters in pixels (0 without ink).
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts);
+// The page's text blocks and other regions, from its ink parts (layout/PageSegmentation.h,
+// kept out of this header: its Box is not Leptonica's).
+struct SegmentedPage;
+SegmentedPage SegmentInk(const InkPage& ink);
 // The lines of one text block (its parts given by index), top to bottom.
 std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
                                const std::vector<int32_t>& block);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "recognition/ExtendedPage.h"
+#include "recognition/LeptonicaPix.h"
 
 namespace {
 
@@ -29,11 +30,6 @@ constexpr double kSolidCover = 0.6;
 constexpr int32_t kFewestEdgeGrain = 2;
 // Fewer flagged cells together are a cluster of stops or a bold blot, not a picture.
 constexpr int32_t kFewestRegionCells = 4;
-
-struct PixDeleter {
-  void operator()(PIX* pix) const { pixDestroy(&pix); }
-};
-using PixPtr = std::unique_ptr<PIX, PixDeleter>;
 
 enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2 };
 

@@ -316,12 +316,7 @@ void TMainForm::ExtendedRecognitionRun() {
     Log("Left out, " + region.why + ": " + std::to_string(region.box.Width()) + "x" +
         std::to_string(region.box.Height()) + " at " + std::to_string(region.box.left) + "," +
         std::to_string(region.box.top));
-  std::vector<InkComponent> components;
-  for (const InkPart& part : ink.parts)
-    components.push_back(
-        {{part.box.left, part.box.top, part.box.right, part.box.bottom}, part.inkPixels});
-  const SegmentedPage segments =
-      SegmentPage(components, ink.width, ink.height, TypicalTextHeight(ink.parts));
+  const SegmentedPage segments = SegmentInk(ink);
   std::vector<LineWork> lines = PageLines(ink, segments);
   Log("Text lines found: " + std::to_string(lines.size()));
 

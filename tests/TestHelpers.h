@@ -1,12 +1,17 @@
 // Helpers shared by the test programs: reading a file whole and drawing small pages.
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <cmath>
+
 #include "core/RasterImage.h"
+#include "platform/Fonts.h"
+#include "platform/SoftwareCanvas.h"
 
 // The bytes of a file ("" when it cannot be read).
 inline std::string ReadFile(const std::string& path) {
@@ -27,4 +32,18 @@ inline RasterImage DrawnImage(const std::vector<std::string>& rows) {
       p[0] = p[1] = p[2] = rows[size_t(y)][size_t(x)] == '#' ? 0 : 255;
     }
   return image;
+}
+
+// Draws Windows-1252 text with its baseline at row `baseline`, one character at a time,
+// rising `rise` pixels per pixel to the right (a skewed line).
+inline void DrawText(SoftwareCanvas& canvas, const PlatformFont& font, int32_t x, int32_t baseline,
+                     const std::string& text, double rise = 0.0) {
+  canvas.brushStyle = BrushStyle::Clear;
+  canvas.font = &font;
+  int32_t pen = x;
+  for (char c : text) {
+    const int32_t y = baseline - font.Ascent() - int32_t(std::lround(rise * (pen - x)));
+    canvas.TextOut(pen, y, std::string(1, c));
+    pen += font.TextWidth(std::string(1, c));
+  }
 }

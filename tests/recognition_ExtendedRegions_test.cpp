@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "TestHelpers.h"
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "layout/PageSegmentation.h"
@@ -47,20 +48,6 @@ std::unique_ptr<PlatformFont> Font(int32_t pixelsPerEm) {
   description.height = -pixelsPerEm;
   description.faceName = "Liberation Serif";
   return std::unique_ptr<PlatformFont>(PlatformFont::Create(description));
-}
-
-// Draws text with its baseline at `baseline`, one character at a time, rising `rise`
-// pixels per pixel to the right (a skewed line).
-void DrawText(SoftwareCanvas& canvas, const PlatformFont& font, int32_t x, int32_t baseline,
-              const std::string& text, double rise) {
-  canvas.brushStyle = BrushStyle::Clear;
-  canvas.font = &font;
-  int32_t pen = x;
-  for (char c : text) {
-    const int32_t y = baseline - font.Ascent() - int32_t(std::lround(rise * (pen - x)));
-    canvas.TextOut(pen, y, std::string(1, c));
-    pen += font.TextWidth(std::string(1, c));
-  }
 }
 
 struct ScannedPage {
@@ -142,12 +129,7 @@ ScannedPage MakePage(int32_t scale) {
 
 // The lines the run finds: the page's blocks, then each block's lines.
 std::vector<InkLine> LinesOf(const InkPage& ink) {
-  std::vector<InkComponent> components;
-  for (const InkPart& part : ink.parts)
-    components.push_back(
-        {{part.box.left, part.box.top, part.box.right, part.box.bottom}, part.inkPixels});
-  const SegmentedPage segments =
-      SegmentPage(components, ink.width, ink.height, TypicalTextHeight(ink.parts));
+  const SegmentedPage segments = SegmentInk(ink);
   std::vector<InkLine> lines;
   for (const PageRegion& block : segments.textBlocks)
     for (InkLine& line : FindLines(ink.parts, block.components)) lines.push_back(std::move(line));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "TestHelpers.h"
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
@@ -36,14 +37,7 @@ struct DrawnPage {
   // when `rise` is given (pixels up per pixel right: a skewed line).
   void Text(const PlatformFont& font, int32_t x, int32_t baseline, const std::string& text,
             double rise = 0.0) {
-    canvas.brushStyle = BrushStyle::Clear;
-    canvas.font = &font;
-    int32_t pen = x;
-    for (char c : text) {
-      const int32_t y = baseline - font.Ascent() - int32_t(std::lround(rise * (pen - x)));
-      canvas.TextOut(pen, y, std::string(1, c));
-      pen += font.TextWidth(std::string(1, c));
-    }
+    DrawText(canvas, font, x, baseline, text, rise);
   }
   std::vector<uint8_t> Grey() const {
     std::vector<uint8_t> grey(size_t(canvas.Width()) * size_t(canvas.Height()));
@@ -645,13 +639,6 @@ TEST(ExtendedRun, WithoutItsModelTheTemplatesReadAndTheLogSaysSo) {
   EXPECT_TRUE(std::any_of(window.log.begin(), window.log.end(), [](const std::string& line) {
     return line.find("The templates read instead.") != std::string::npos;
   }));
-}
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 TEST_F(ExtendedRunTest, ClassicSettingKeepsTheClassicRun) {
