@@ -13,6 +13,7 @@
 
 #include "core/RasterImage.h"
 #include "recognition/GlyphClassifier.h"
+#include "recognition/Languages.h"
 #include "recognition/PageText.h"
 
 // ---- ink (ExtendedInk.cpp) ----
@@ -90,6 +91,7 @@ int32_t TypicalTextHeight(const std::vector<InkPart>& parts);
 // The page's text blocks and other regions, from its ink parts (layout/PageSegmentation.h,
 // kept out of this header: its Box is not Leptonica's).
 struct SegmentedPage;
+class KnownWords;
 SegmentedPage SegmentInk(const InkPage& ink);
 // The lines of one text block (its parts given by index), top to bottom.
 std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
@@ -147,11 +149,26 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
 std::vector<ReadGlyph> CutTooWide(const ReadGlyph& glyph, const InkLine& line,
                                   const ClassifyBatch& classify);
 
+// A calibrated reading weighed by how likely each character is on the page (Bayes' rule):
+// the probabilities stay a distribution over all classes, best first.
+void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading);
+
 // Neighbouring characters of a line (left to right) that are pieces of one character
 // broken apart (thin strokes lost in a fax or a light copy) are joined where the whole reads
 // clearly better than its pieces.
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                       const ClassifyBatch& classify);
+// The ink of two characters as one (not read yet).
+ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
+
+// ---- words read again (WordSegmentation.cpp) ----
+
+// A word of a line (left to right) whose characters read doubtfully, or that the page's
+// languages do not know, may hold letters broken into pieces that read as other letters ("lì"
+// for "h", "cl" for "d"): it is read again over every way of joining close neighbours, and
+// a known word nearly as probable as the likeliest reading is taken.
+void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
+                            const ClassifyBatch& classify, const KnownWords& words);
 
 // ---- words (ExtendedWords.cpp) ----
 

@@ -2,6 +2,7 @@
 // learned from what read confidently, words, and the page result in the output field.
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <string_view>
 
 #include "app/MainUnit.h"
@@ -30,6 +31,22 @@ constexpr double kNoText = 0.25;  // a line whose glyphs read this badly is a pi
 // then, so each glyph of a short line must read fairly to count as text.
 constexpr size_t kShortLine = 4;
 constexpr double kNoTextInShortLine = 0.5;
+
+// The page's words for both cores: a Hunspell dictionary keeps working state, and a lookup
+// is short beside the reading it decides.
+class OneAtATime final : public KnownWords {
+ public:
+  explicit OneAtATime(const KnownWords& words) : words_(words) {}
+  bool Knows(std::string_view word) const override {
+    std::lock_guard<std::mutex> hold(lock_);
+    return words_.Knows(word);
+  }
+  bool Empty() const override { return words_.Empty(); }
+
+ private:
+  const KnownWords& words_;
+  mutable std::mutex lock_;
+};
 
 // One line of a block and the characters read on it.
 struct LineWork {
@@ -60,14 +77,23 @@ void ReadLine(const InkPage& ink, const GlyphClassifier& classifier, LineWork* w
 
 // The learned classifier reads a line's characters in one batch, and the pieces of a
 // character that reads badly in a batch for each try at cutting it.
-std::vector<GlyphReading> ReadBatch(const GlyphNet& net, const std::vector<GlyphToRead>& glyphs) {
+std::vector<GlyphReading> ReadBatch(const GlyphNet& net, const CharacterPriors& priors,
+                                    const std::vector<GlyphToRead>& glyphs) {
   std::vector<GlyphNetInput> inputs(glyphs.size());
   for (size_t i = 0; i < glyphs.size(); ++i)
     PrepareGlyph(*glyphs[i].ink, glyphs[i].box, glyphs[i].metrics, &inputs[i]);
-  return net.Classify(inputs);
+  std::vector<GlyphReading> readings = net.Classify(inputs);
+  for (GlyphReading& reading : readings) WeighByPriors(priors, &reading);
+  return readings;
 }
 
-void ReadLineWithNet(const InkPage& ink, const GlyphNet& net, LineWork* work) {
+ClassifyBatch BatchReader(const GlyphNet& net, const CharacterPriors& priors) {
+  return [&net, &priors](const std::vector<GlyphToRead>& glyphs) {
+    return ReadBatch(net, priors, glyphs);
+  };
+}
+
+void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork* work) {
   const InkLine& line = work->line;
   const std::vector<GlyphParts> glyphs = AssembleGlyphs(ink.parts, line);
   std::vector<GlyphBitmap> bitmaps;
@@ -78,10 +104,7 @@ void ReadLineWithNet(const InkPage& ink, const GlyphNet& net, LineWork* work) {
     batch.push_back(
         {&bitmaps.back(), glyph.box, line.MetricsAt((glyph.box.left + glyph.box.right) / 2)});
   }
-  std::vector<GlyphReading> readings = ReadBatch(net, batch);
-  const ClassifyBatch classify = [&net](const std::vector<GlyphToRead>& pieces) {
-    return ReadBatch(net, pieces);
-  };
+  std::vector<GlyphReading> readings = classify(batch);
   for (size_t i = 0; i < glyphs.size(); ++i)
     for (ReadGlyph& read :
          ReadWithSplits(bitmaps[i], glyphs[i].box, line, classify, std::move(readings[i])))
@@ -112,11 +135,8 @@ std::vector<double> TypicalWidths(const std::vector<LineWork>& lines) {
 
 // Touching letters that read as one ("fl" as "f", "tt" as "r") stand out by their width
 // against the page's own readings of that character.
-void CutTooWideGlyphs(const GlyphNet& net, std::vector<LineWork>* lines) {
+void CutTooWideGlyphs(const ClassifyBatch& classify, std::vector<LineWork>* lines) {
   const std::vector<double> typical = TypicalWidths(*lines);
-  const ClassifyBatch classify = [&net](const std::vector<GlyphToRead>& pieces) {
-    return ReadBatch(net, pieces);
-  };
   OnBothCores(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     if (work.line.xHeight <= 0) return;
@@ -280,6 +300,16 @@ std::string NoTextReason(const InkPage& ink, size_t linesFound, const PageText& 
   return "what stands in lines reads like no letters (a picture's ink)";
 }
 
+// Unknown codes (a window's field being typed) weigh no character down.
+CharacterPriors PagePriors(const std::string& languageList) {
+  std::vector<Language> languages;
+  std::string unknown;
+  if (ParseLanguages(languageList, &languages, &unknown)) return PriorsOf(languages);
+  CharacterPriors none;
+  none.fill(1.0);
+  return none;
+}
+
 int32_t StatedDpi(const RasterImage& picture) {
   const BitmapInfoHeader* info = DIBInfo(picture);
   return info && info->biXPelsPerMeter > 0 ? int32_t(std::lround(info->biXPelsPerMeter * 0.0254))
@@ -321,8 +351,16 @@ void TMainForm::ExtendedRecognitionRun() {
   Log("Text lines found: " + std::to_string(lines.size()));
 
   if (const GlyphNet* net = LoadGlyphNet()) {
-    OnBothCores(lines.size(), [&](size_t i) { ReadLineWithNet(ink, *net, &lines[i]); });
-    CutTooWideGlyphs(*net, &lines);
+    const CharacterPriors priors = PagePriors(settings.languages);
+    const ClassifyBatch classify = BatchReader(*net, priors);
+    OnBothCores(lines.size(), [&](size_t i) { ReadLineWithNet(ink, classify, &lines[i]); });
+    CutTooWideGlyphs(classify, &lines);
+    if (settings.UseDictionary()) {
+      const OneAtATime words(PageLanguageWords());
+      OnBothCores(lines.size(), [&](size_t i) {
+        ReadDoubtfulWordsAgain(&lines[i].glyphs, lines[i].line, classify, words);
+      });
+    }
   } else {
     ReadWithTemplates(glyphClassifier, ink, &lines);
   }

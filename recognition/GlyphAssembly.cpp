@@ -308,22 +308,6 @@ constexpr double kJoinRows = 0.5;
 // A character broken into three or four pieces is joined over as many rounds.
 constexpr int kJoinRounds = 3;
 
-ReadGlyph Joined(const ReadGlyph& a, const ReadGlyph& b) {
-  ReadGlyph joined;
-  joined.box = a.box;
-  joined.box.Include(b.box);
-  joined.ink.width = joined.box.Width();
-  joined.ink.height = joined.box.Height();
-  joined.ink.ink.assign(size_t(joined.ink.width) * size_t(joined.ink.height), 0);
-  for (const ReadGlyph* piece : {&a, &b})
-    for (int32_t y = 0; y < piece->ink.height; ++y)
-      for (int32_t x = 0; x < piece->ink.width; ++x)
-        if (piece->ink.at(x, y))
-          joined.ink.ink[size_t(y + piece->box.top - joined.box.top) * size_t(joined.ink.width) +
-                         size_t(x + piece->box.left - joined.box.left)] = 1;
-  return joined;
-}
-
 // One round: every close pair with a doubtful piece is read whole in one batch, and the
 // pairs that gain most are joined (no glyph twice). False when nothing was joined.
 bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const ClassifyBatch& classify) {
@@ -342,7 +326,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
     if (!close || !(sideBySide || stacked) || std::min(a.Score(), b.Score()) >= kConfident)
       continue;
     firsts.push_back(i);
-    wholes.push_back(Joined(a, b));
+    wholes.push_back(JoinedGlyph(a, b));
   }
   if (wholes.empty()) return false;
   std::vector<GlyphToRead> batch;
@@ -379,6 +363,37 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
 }
 
 }  // namespace
+
+ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b) {
+  ReadGlyph joined;
+  joined.box = a.box;
+  joined.box.Include(b.box);
+  joined.ink.width = joined.box.Width();
+  joined.ink.height = joined.box.Height();
+  joined.ink.ink.assign(size_t(joined.ink.width) * size_t(joined.ink.height), 0);
+  for (const ReadGlyph* piece : {&a, &b})
+    for (int32_t y = 0; y < piece->ink.height; ++y)
+      for (int32_t x = 0; x < piece->ink.width; ++x)
+        if (piece->ink.at(x, y))
+          joined.ink.ink[size_t(y + piece->box.top - joined.box.top) * size_t(joined.ink.width) +
+                         size_t(x + piece->box.left - joined.box.left)] = 1;
+  return joined;
+}
+
+// The characters past the kept readings are rare ones, taken as weighed by 1.
+void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading) {
+  double lost = 0;
+  for (ScoredChar& c : reading->readings) {
+    lost += c.score * (1.0 - priors[c.code]);
+    c.score *= priors[c.code];
+  }
+  if (lost <= 0) return;
+  const double total = 1.0 - lost;  // of all classes, "not one character" among them
+  for (ScoredChar& c : reading->readings) c.score /= total;
+  reading->oneCharacter = std::max(0.0, reading->oneCharacter - lost) / total;
+  std::stable_sort(reading->readings.begin(), reading->readings.end(),
+                   [](const ScoredChar& a, const ScoredChar& b) { return a.score > b.score; });
+}
 
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                       const ClassifyBatch& classify) {

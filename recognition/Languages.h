@@ -3,6 +3,7 @@
 // Hunspell dictionaries; codes are ISO 639-2, as users know them from other OCR programs.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ struct Language {
   const char* dictionary;  // the dictionary's files without .aff and .dic: "fr_FR";
                            // empty for German, which the word list german.spe holds
   const char* package;     // the Debian package that installs them
+  const char* letters;     // its letters beyond a-z, small ones, in UTF-8: "äöüß"
 };
 
 const std::vector<Language>& KnownLanguages();
@@ -25,6 +27,12 @@ std::string LanguageCodes();  // "deu, eng, fra, ...", for messages
 // "deu+eng": each language once, in order. False, with a sentence in *error, for an
 // empty item or a code not in KnownLanguages().
 bool ParseLanguages(std::string_view list, std::vector<Language>* languages, std::string* error);
+
+// How likely each Windows-1252 character is on a page in `languages`, against what the
+// learned classifier assumes (every language it was trained on): 1, and less for a letter
+// with a diacritic, or another special letter, that none of them writes.
+using CharacterPriors = std::array<double, 256>;
+CharacterPriors PriorsOf(const std::vector<Language>& languages);
 
 // Where dictionaries are looked for: the folders of $DICPATH (':' between them, as the
 // hunspell program reads it), then Debian's /usr/share/hunspell.

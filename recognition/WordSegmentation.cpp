@@ -1,0 +1,216 @@
+// Words read again over every way of joining their pieces. A light copy, a fax or an old
+// book loses thin strokes, and a letter falls apart into pieces that each read well as
+// another letter: "h" as "lì", "d" as "cl", "m" as "rri", "u" as "ii". Each piece alone is
+// no evidence against that; the word is. A doubtful word is read over a lattice of its
+// pieces and of close neighbours joined, and the likeliest reading that the page's
+// languages know is taken when it is nearly as probable as the likeliest of all.
+#include <algorithm>
+#include <cmath>
+
+#include "recognition/ExtendedPage.h"
+#include "recognition/WordCorrection.h"
+
+namespace {
+
+// Pieces this close may belong to one letter (as for joining broken letters).
+constexpr double kPieceGap = 0.5;  // x-heights
+// No letter of a line is wider than this (a wide "M" or "W" of a serif face is about 1.6).
+constexpr double kWidestLetter = 2.0;  // x-heights
+// A letter falls into three pieces at most ("m" as "rri").
+constexpr size_t kMostPieces = 3;
+// Readings of one character tried, and readings of a word's beginning kept at each piece.
+constexpr size_t kReadingsTried = 5;
+constexpr size_t kBeamWidth = 32;
+// A word the languages know wins over the likeliest reading when it is at most this many
+// times less probable (natural log).
+constexpr double kKnownWordWeight = 2.0;
+// Each piece joined to another costs this much (natural log): a letter and the comma after it,
+// or two letters, often read about as well joined as apart, and then they stay apart.
+constexpr double kJoinCost = 1.5;
+// A probability below this is no reading at all (and keeps logarithms finite).
+constexpr double kLeastProbability = 1e-4;
+// A word of confident characters that the languages know is not read again.
+constexpr double kConfidentCharacter = 0.85;
+
+struct Candidate {  // one character of the lattice: pieces [first, first + count)
+  size_t first = 0, count = 1;
+  ReadGlyph glyph;
+};
+
+struct Hypothesis {  // a reading of the word's first pieces
+  double logProbability = 0;
+  std::string text;
+  std::vector<std::pair<size_t, size_t>> steps;  // candidate and its reading, in order
+};
+
+double LogOf(double p) {
+  return std::log(std::max(p, kLeastProbability));
+}
+
+// The word's letters without the marks around them ("Luftdruck," -> "Luftdruck"); empty
+// when a figure or a mark stands among them.
+std::string_view CoreOf(std::string_view text);
+std::string LettersOf(std::string_view text) {
+  const std::string_view core = CoreOf(text);
+  for (const char c : core)
+    if (!IsLetter1252(uint8_t(c)) && c != '-') return {};
+  return std::string(core);
+}
+
+bool Known(std::string_view text, const KnownWords& words) {
+  const std::string letters = LettersOf(text);
+  return letters.size() >= 2 && words.Knows(letters);
+}
+
+std::string TextOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end) {
+  std::string text;
+  for (size_t i = begin; i < end; ++i)
+    if (!glyphs[i].readings.empty()) text += char(glyphs[i].readings.front().code);
+  return text;
+}
+
+// The word without the marks around it; a mark inside ("hal)en") stays.
+std::string_view CoreOf(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && !IsLetter1252(uint8_t(text[begin]))) ++begin;
+  while (end > begin && !IsLetter1252(uint8_t(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+// Figures are no word: numbers are left as read.
+bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
+              const KnownWords& words) {
+  for (size_t i = begin; i < end; ++i)
+    if (glyphs[i].Score() < kConfidentCharacter) return true;
+  const std::string text = TextOf(glyphs, begin, end);
+  const std::string_view core = CoreOf(text);
+  if (core.size() < 2 ||
+      std::any_of(core.begin(), core.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  return !Known(core, words);
+}
+
+// The joins worth reading: close neighbours that together are no wider than a letter.
+std::vector<Candidate> JoinsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
+                               const InkLine& line) {
+  const double xh = std::max(line.xHeight, 1);
+  std::vector<Candidate> joins;
+  for (size_t first = begin; first < end; ++first) {
+    ReadGlyph whole = glyphs[first];
+    for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {
+      const PageBox& prev = glyphs[last - 1].box;
+      if (glyphs[last].box.left - prev.right - 1 > kPieceGap * xh) break;
+      whole = JoinedGlyph(whole, glyphs[last]);
+      if (whole.box.Width() > kWidestLetter * xh) break;
+      joins.push_back({first, last - first + 1, whole});
+    }
+  }
+  return joins;
+}
+
+void ReadCandidates(std::vector<Candidate>* joins, const InkLine& line,
+                    const ClassifyBatch& classify) {
+  std::vector<GlyphToRead> batch;
+  for (const Candidate& c : *joins)
+    batch.push_back(
+        {&c.glyph.ink, c.glyph.box, line.MetricsAt((c.glyph.box.left + c.glyph.box.right) / 2)});
+  std::vector<GlyphReading> readings = classify(batch);
+  for (size_t k = 0; k < joins->size(); ++k) {
+    (*joins)[k].glyph.readings = std::move(readings[k].readings);
+    (*joins)[k].glyph.oneCharacter = readings[k].oneCharacter;
+  }
+}
+
+// Readings of the whole word, best first, over every path through the lattice.
+std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t begin,
+                                    size_t end) {
+  std::vector<std::vector<Hypothesis>> at(end - begin + 1);
+  at[0].push_back({});
+  for (size_t node = 0; node < end - begin; ++node) {
+    std::vector<Hypothesis>& here = at[node];
+    std::sort(here.begin(), here.end(), [](const Hypothesis& a, const Hypothesis& b) {
+      return a.logProbability > b.logProbability;
+    });
+    if (here.size() > kBeamWidth) here.resize(kBeamWidth);
+    for (size_t k = 0; k < candidates.size(); ++k) {
+      const Candidate& c = candidates[k];
+      if (c.first != begin + node) continue;
+      const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
+      for (size_t r = 0; r < tried; ++r)
+        for (const Hypothesis& h : here) {
+          Hypothesis next = h;
+          next.logProbability += LogOf(c.glyph.readings[r].score) - kJoinCost * double(c.count - 1);
+          next.text += char(c.glyph.readings[r].code);
+          next.steps.push_back({k, r});
+          at[node + c.count].push_back(std::move(next));
+        }
+    }
+  }
+  std::vector<Hypothesis>& whole = at.back();
+  std::sort(whole.begin(), whole.end(), [](const Hypothesis& a, const Hypothesis& b) {
+    return a.logProbability > b.logProbability;
+  });
+  return whole;
+}
+
+// The reading to keep: a known word nearly as probable as the best, else the best.
+const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWords& words) {
+  if (readings.empty()) return nullptr;
+  const Hypothesis& best = readings.front();
+  for (const Hypothesis& h : readings) {
+    const std::string letters = LettersOf(h.text);
+    if (best.logProbability - h.logProbability > kKnownWordWeight) break;
+    if (Known(h.text, words)) return &h;
+  }
+  return &best;
+}
+
+// One word of the line read again; its characters as chosen.
+std::vector<ReadGlyph> ReadWordAgain(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
+                                     const InkLine& line, const ClassifyBatch& classify,
+                                     const KnownWords& words) {
+  std::vector<Candidate> candidates = JoinsOf(glyphs, begin, end, line);
+  ReadCandidates(&candidates, line, classify);
+  for (size_t i = begin; i < end; ++i) candidates.push_back({i, 1, glyphs[i]});
+  const std::vector<Hypothesis> readings = ReadLattice(candidates, begin, end);
+  const Hypothesis* chosen = Choose(readings, words);
+  // Without a join the characters stay as read: their readings are settled later, by the
+  // letters' heights and the word list, with rules of their own.
+  if (!chosen || chosen->steps.size() == end - begin)
+    return {glyphs.begin() + long(begin), glyphs.begin() + long(end)};
+  std::vector<ReadGlyph> word;
+  for (const auto& [k, r] : chosen->steps) {
+    ReadGlyph glyph = candidates[k].glyph;
+    std::rotate(glyph.readings.begin(), glyph.readings.begin() + long(r),
+                glyph.readings.begin() + long(r) + 1);
+    word.push_back(std::move(glyph));
+  }
+  return word;
+}
+
+}  // namespace
+
+void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
+                            const ClassifyBatch& classify, const KnownWords& words) {
+  if (glyphs->empty() || words.Empty()) return;
+  std::vector<PageBox> boxes;
+  std::vector<uint8_t> codes;
+  for (const ReadGlyph& g : *glyphs) {
+    boxes.push_back(g.box);
+    codes.push_back(g.readings.empty() ? uint8_t(0) : g.readings.front().code);
+  }
+  const std::vector<bool> breaks = WordBreaks(boxes, line.xHeight, codes);
+  std::vector<ReadGlyph> result;
+  size_t begin = 0;
+  for (size_t i = 1; i <= glyphs->size(); ++i) {
+    if (i < glyphs->size() && !breaks[i - 1]) continue;
+    if (Doubtful(*glyphs, begin, i, words)) {
+      for (ReadGlyph& g : ReadWordAgain(*glyphs, begin, i, line, classify, words))
+        result.push_back(std::move(g));
+    } else {
+      for (size_t k = begin; k < i; ++k) result.push_back(std::move((*glyphs)[k]));
+    }
+    begin = i;
+  }
+  *glyphs = std::move(result);
+}

@@ -1,0 +1,169 @@
+// Words read again over the ways of joining their pieces, and readings weighed by the
+// page's languages.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "recognition/ExtendedPage.h"
+#include "recognition/WordCorrection.h"
+
+namespace {
+
+struct Words final : KnownWords {
+  std::set<std::string> known;
+  bool Knows(std::string_view word) const override { return known.count(std::string(word)) > 0; }
+  bool Empty() const override { return known.empty(); }
+};
+
+InkLine Line() {
+  InkLine line;
+  line.xHeight = 20;
+  line.baselineAt0 = 19;
+  return line;
+}
+
+ReadGlyph Glyph(int32_t left, int32_t right, std::vector<ScoredChar> readings) {
+  ReadGlyph g;
+  g.box = {left, 0, right, 19};
+  g.ink = {right - left + 1, 20, std::vector<uint8_t>(size_t(right - left + 1) * 20, 1)};
+  g.readings = std::move(readings);
+  return g;
+}
+
+std::string Text(const std::vector<ReadGlyph>& glyphs) {
+  std::string text;
+  for (const ReadGlyph& g : glyphs) text += char(g.readings.front().code);
+  return text;
+}
+
+// Reads a joined glyph by its columns, as given; anything else as two letters together.
+struct Joins {
+  std::map<std::pair<int32_t, int32_t>, std::vector<ScoredChar>> wholes;
+  int32_t glyphsRead = 0;
+  ClassifyBatch Reader() {
+    return [this](const std::vector<GlyphToRead>& batch) {
+      std::vector<GlyphReading> readings;
+      for (const GlyphToRead& g : batch) {
+        ++glyphsRead;
+        const auto found = wholes.find({g.box.left, g.box.right});
+        readings.emplace_back(found != wholes.end() ? found->second
+                                                    : std::vector<ScoredChar>{{'?', 0.05}});
+      }
+      return readings;
+    };
+  }
+};
+
+// "hoch" whose "h" broke into a stem and an arch: "lìoch", then " so" apart.
+std::vector<ReadGlyph> BrokenHoch() {
+  return {Glyph(0, 4, {{'l', 0.95}}),   Glyph(7, 16, {{0xEC, 0.5}, {'i', 0.3}}),
+          Glyph(20, 30, {{'o', 0.99}}), Glyph(33, 42, {{'c', 0.99}}),
+          Glyph(45, 56, {{'h', 0.99}}), Glyph(80, 88, {{'s', 0.99}}),
+          Glyph(91, 100, {{'o', 0.99}})};
+}
+
+}  // namespace
+
+TEST(WordSegmentation, BrokenLetterJoinedWhereItMakesAKnownWord) {
+  Joins joins;
+  joins.wholes[{0, 16}] = {{'h', 0.9}, {'b', 0.05}};
+  Words words;
+  words.known = {"hoch", "so"};
+  std::vector<ReadGlyph> glyphs = BrokenHoch();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "hochso");
+  EXPECT_EQ(glyphs[0].box.left, 0);
+  EXPECT_EQ(glyphs[0].box.right, 16);
+  EXPECT_EQ(glyphs[0].ink.width, 17);
+
+  // Without the word among the languages' words the pieces stay: joining costs evidence
+  // that the whole's reading alone does not give.
+  Words others;
+  others.known = {"so"};
+  glyphs = BrokenHoch();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), others);
+  EXPECT_EQ(Text(glyphs), std::string("l\xECochso"));
+}
+
+TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
+  Joins joins;
+  Words words;
+  words.known = {"so"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 8, {{'s', 0.99}}), Glyph(11, 20, {{'o', 0.99}}),
+                                   Glyph(40, 48, {{'1', 0.99}}), Glyph(51, 59, {{'9', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "so19");
+  EXPECT_EQ(joins.glyphsRead, 0);
+}
+
+TEST(WordSegmentation, MarkAfterAWordStaysWhereThePiecesReadWell) {
+  // "erat," where "t," together read as a fair "t": the comma stays a character.
+  Joins joins;
+  joins.wholes[{30, 44}] = {{'t', 0.9}};
+  Words words;
+  words.known = {"erat"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 8, {{'e', 0.99}}), Glyph(11, 17, {{'r', 0.99}}),
+                                   Glyph(20, 28, {{'a', 0.6}, {'o', 0.3}}),
+                                   Glyph(30, 37, {{'t', 0.98}}), Glyph(40, 44, {{',', 0.97}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "erat,");
+}
+
+TEST(WordSegmentation, WithoutAJoinTheReadingsAreLeftToTheLaterSettling) {
+  // "lm" or "Im": which of the look-alikes is right is settled by the letters' heights later;
+  // a known word among the readings does not change them here.
+  Joins joins;
+  Words words;
+  words.known = {"im"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 3, {{'l', 0.6}, {'I', 0.3}, {'i', 0.1}}),
+                                   Glyph(6, 30, {{'m', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "lm");
+  EXPECT_EQ(glyphs[0].readings.size(), 3u);
+}
+
+TEST(CharacterPriors, LettersOfThePageLanguagesKeepTheirOdds) {
+  std::vector<Language> german, french;
+  std::string error;
+  ASSERT_TRUE(ParseLanguages("deu", &german, &error));
+  ASSERT_TRUE(ParseLanguages("fra+deu", &french, &error));
+  const CharacterPriors de = PriorsOf(german), fr = PriorsOf(french);
+  for (const uint8_t plain :
+       {uint8_t('e'), uint8_t('E'), uint8_t('7'), uint8_t(','), uint8_t(0xD7)})
+    EXPECT_EQ(de[plain], 1.0) << int(plain);
+  for (const uint8_t german_letter : {0xE4, 0xC4, 0xDF, 0xFC, 0xDC})  // ä Ä ß ü Ü
+    EXPECT_EQ(de[german_letter], 1.0) << german_letter;
+  for (const uint8_t foreign : {0xEA, 0xCA, 0xEC, 0xF1, 0x8A, 0xE6})  // ê Ê ì ñ Š æ
+    EXPECT_LT(de[foreign], 1.0) << foreign;
+  EXPECT_EQ(fr[0xEA], 1.0);  // ê
+  EXPECT_EQ(fr[0xCA], 1.0);  // Ê
+  EXPECT_EQ(fr[0x9C], 1.0);  // œ
+  EXPECT_EQ(fr[0x8C], 1.0);  // Œ
+  EXPECT_EQ(fr[0xE4], 1.0);  // ä of German
+  EXPECT_LT(fr[0xF1], 1.0);  // ñ
+}
+
+TEST(CharacterPriors, WeighingKeepsADistributionBestFirst) {
+  CharacterPriors priors;
+  priors.fill(1.0);
+  priors[0xEA] = 0.1;  // ê
+  GlyphReading reading({{0xEA, 0.6}, {'e', 0.3}, {'c', 0.05}});
+  reading.oneCharacter = 0.97;
+  WeighByPriors(priors, &reading);
+  ASSERT_EQ(reading.readings.size(), 3u);
+  EXPECT_EQ(reading.readings[0].code, 'e');
+  EXPECT_EQ(reading.readings[1].code, 0xEA);
+  // 0.6 of 1 became 0.06: the rest shares 0.46 in all.
+  EXPECT_NEAR(reading.readings[0].score, 0.3 / 0.46, 1e-9);
+  EXPECT_NEAR(reading.readings[1].score, 0.06 / 0.46, 1e-9);
+  EXPECT_NEAR(reading.oneCharacter, (0.97 - 0.54) / 0.46, 1e-9);
+  EXPECT_LE(reading.oneCharacter, 1.0);
+
+  // A clear foreign letter still wins over a poor look-alike.
+  GlyphReading clear({{0xEA, 0.98}, {'e', 0.01}});
+  clear.oneCharacter = 0.99;
+  WeighByPriors(priors, &clear);
+  EXPECT_EQ(clear.readings[0].code, 0xEA);
+}
