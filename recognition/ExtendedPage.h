@@ -158,6 +158,10 @@ void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading);
 // clearly better than its pieces.
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                       const ClassifyBatch& classify);
+// The pieces of a glyph wide enough to be two letters, cut at the columns of least ink (at
+// most `most` cuts, the likeliest first; not read yet). None for a narrow glyph.
+std::vector<std::array<ReadGlyph, 2>> CutsAcross(const ReadGlyph& glyph, const InkLine& line,
+                                                 size_t most);
 // The ink of two characters as one (not read yet).
 ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
 

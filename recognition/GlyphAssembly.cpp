@@ -3,6 +3,7 @@
 // by side, close, of one size and in one zone of the line. Touching characters are one part;
 // they are cut where the vertical projection has little ink if the pieces read better.
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 #include "recognition/ExtendedPage.h"
@@ -142,6 +143,10 @@ std::vector<int32_t> CutCandidates(const GlyphBitmap& ink, int32_t minPiece) {
 }
 
 constexpr double kConfident = 0.85;  // a reading this good is not questioned by cutting
+// Glyphs this wide (x-heights) may be two letters; each piece of a cut is a letter, at
+// least as wide as an "i".
+constexpr double kWideGlyph = 0.8;
+constexpr double kNarrowestPiece = 0.2;
 // The pieces must read this much better than the whole. Template scores of a whole and its
 // pieces lie close together; the learned classifier's probabilities are spread wide, and
 // a piece of a letter (the arc of an "o", half a "w") often reads as a letter of its own.
@@ -158,7 +163,7 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   whole[0].verdict = std::move(reading.verdict);
   whole[0].oneCharacter = reading.oneCharacter;
   const int32_t xh = std::max(line.xHeight, 1);
-  const bool wide = ink.width >= 0.8 * xh && ink.width >= 0.5 * ink.height;
+  const bool wide = ink.width >= kWideGlyph * xh && ink.width >= 0.5 * ink.height;
   if (depth >= 2 || (!suspected && (whole[0].Wholeness() >= kConfident || !wide))) return whole;
 
   // Both pieces of every cut worth a try, read in one batch.
@@ -167,7 +172,7 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
     PageBox box[2];
   };
   std::vector<Cut> cuts;
-  for (int32_t cut : CutCandidates(ink, std::max(2, int32_t(0.2 * xh)))) {
+  for (int32_t cut : CutCandidates(ink, std::max(2, int32_t(kNarrowestPiece * xh)))) {
     Cut c;
     if (CutPiece(ink, box, 0, cut, &c.ink[0], &c.box[0]) &&
         CutPiece(ink, box, cut, ink.width, &c.ink[1], &c.box[1]))
@@ -393,6 +398,23 @@ void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading) {
   reading->oneCharacter = std::max(0.0, reading->oneCharacter - lost) / total;
   std::stable_sort(reading->readings.begin(), reading->readings.end(),
                    [](const ScoredChar& a, const ScoredChar& b) { return a.score > b.score; });
+}
+
+std::vector<std::array<ReadGlyph, 2>> CutsAcross(const ReadGlyph& glyph, const InkLine& line,
+                                                 size_t most) {
+  std::vector<std::array<ReadGlyph, 2>> cuts;
+  const int32_t xh = std::max(line.xHeight, 1);
+  const GlyphBitmap& ink = glyph.ink;
+  if (ink.width < kWideGlyph * xh || ink.width < 0.5 * ink.height) return cuts;
+  for (int32_t at : CutCandidates(ink, std::max(2, int32_t(kNarrowestPiece * xh)))) {
+    std::array<ReadGlyph, 2> pieces;
+    if (!CutPiece(ink, glyph.box, 0, at, &pieces[0].ink, &pieces[0].box) ||
+        !CutPiece(ink, glyph.box, at, ink.width, &pieces[1].ink, &pieces[1].box))
+      continue;
+    cuts.push_back(std::move(pieces));
+    if (cuts.size() == most) break;
+  }
+  return cuts;
 }
 
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,

@@ -5,6 +5,7 @@
 // pieces and of close neighbours joined, and the likeliest reading that the page's
 // languages know is taken when it is nearly as probable as the likeliest of all.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "recognition/ExtendedPage.h"
@@ -32,9 +33,13 @@ constexpr double kLeastProbability = 1e-4;
 // A word of confident characters that the languages know is not read again.
 constexpr double kConfidentCharacter = 0.85;
 
-struct Candidate {  // one character of the lattice: pieces [first, first + count)
-  size_t first = 0, count = 1;
+// One character of the lattice. The lattice runs over atoms: each glyph as read, or both
+// pieces of a wide glyph cut in two.
+struct Candidate {
+  size_t firstAtom = 0, atoms = 1;
   ReadGlyph glyph;
+  double cost = 0;      // of joining or cutting, natural log
+  bool asRead = false;  // one glyph as it was read
 };
 
 struct Hypothesis {  // a reading of the word's first pieces
@@ -77,7 +82,8 @@ std::string_view CoreOf(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-// Figures are no word: numbers are left as read.
+// Numbers are left as read; a word of letters with a figure among them ("6rst" of a "fi"
+// printed as one) is doubtful.
 bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
               const KnownWords& words) {
   for (size_t i = begin; i < end; ++i)
@@ -90,22 +96,57 @@ bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
   return !Known(core, words);
 }
 
-// The joins worth reading: close neighbours that together are no wider than a letter.
-std::vector<Candidate> JoinsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
-                               const InkLine& line) {
+// Where each glyph's atoms begin (one more at the end): a wide glyph that may be two
+// letters printed as one ("fi", "ft") has two, for the pieces of its likeliest cut.
+struct Atoms {
+  std::vector<size_t> firstOf;
+  std::vector<std::array<ReadGlyph, 2>> cuts;  // of the glyphs with two atoms, in order
+};
+
+// A letter read with confidence is not cut: "m" reads as "rn" too.
+bool MayBeTwo(const ReadGlyph& glyph) {
+  return glyph.Score() < kConfidentCharacter || !IsLetter1252(glyph.readings.front().code);
+}
+
+Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {
+  Atoms atoms;
+  size_t next = 0;
+  for (size_t i = begin; i < end; ++i) {
+    atoms.firstOf.push_back(next);
+    std::vector<std::array<ReadGlyph, 2>> cuts;
+    if (!glyphs[i].readings.empty() && MayBeTwo(glyphs[i])) cuts = CutsAcross(glyphs[i], line, 1);
+    next += cuts.empty() ? 1 : 2;
+    if (!cuts.empty()) atoms.cuts.push_back(std::move(cuts.front()));
+  }
+  atoms.firstOf.push_back(next);
+  return atoms;
+}
+
+// The characters worth reading besides the glyphs as read: close neighbours joined, no
+// wider together than a letter, and the pieces of the cuts.
+std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
+                                     const InkLine& line, Atoms* atoms) {
   const double xh = std::max(line.xHeight, 1);
-  std::vector<Candidate> joins;
+  std::vector<Candidate> candidates;
+  size_t cut = 0;
   for (size_t first = begin; first < end; ++first) {
+    const size_t atom = atoms->firstOf[first - begin];
+    if (atoms->firstOf[first - begin + 1] - atom == 2) {
+      std::array<ReadGlyph, 2>& pieces = atoms->cuts[cut++];
+      candidates.push_back({atom, 1, std::move(pieces[0]), kJoinCost, false});
+      candidates.push_back({atom + 1, 1, std::move(pieces[1]), 0, false});
+    }
     ReadGlyph whole = glyphs[first];
     for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {
       const PageBox& prev = glyphs[last - 1].box;
       if (glyphs[last].box.left - prev.right - 1 > kPieceGap * xh) break;
       whole = JoinedGlyph(whole, glyphs[last]);
       if (whole.box.Width() > kWidestLetter * xh) break;
-      joins.push_back({first, last - first + 1, whole});
+      const size_t atomsSpanned = atoms->firstOf[last - begin + 1] - atom;
+      candidates.push_back({atom, atomsSpanned, whole, kJoinCost * double(last - first), false});
     }
   }
-  return joins;
+  return candidates;
 }
 
 void ReadCandidates(std::vector<Candidate>* joins, const InkLine& line,
@@ -122,11 +163,10 @@ void ReadCandidates(std::vector<Candidate>* joins, const InkLine& line,
 }
 
 // Readings of the whole word, best first, over every path through the lattice.
-std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t begin,
-                                    size_t end) {
-  std::vector<std::vector<Hypothesis>> at(end - begin + 1);
+std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t atoms) {
+  std::vector<std::vector<Hypothesis>> at(atoms + 1);
   at[0].push_back({});
-  for (size_t node = 0; node < end - begin; ++node) {
+  for (size_t node = 0; node < atoms; ++node) {
     std::vector<Hypothesis>& here = at[node];
     std::sort(here.begin(), here.end(), [](const Hypothesis& a, const Hypothesis& b) {
       return a.logProbability > b.logProbability;
@@ -134,15 +174,15 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
     if (here.size() > kBeamWidth) here.resize(kBeamWidth);
     for (size_t k = 0; k < candidates.size(); ++k) {
       const Candidate& c = candidates[k];
-      if (c.first != begin + node) continue;
+      if (c.firstAtom != node) continue;
       const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
       for (size_t r = 0; r < tried; ++r)
         for (const Hypothesis& h : here) {
           Hypothesis next = h;
-          next.logProbability += LogOf(c.glyph.readings[r].score) - kJoinCost * double(c.count - 1);
+          next.logProbability += LogOf(c.glyph.readings[r].score) - c.cost;
           next.text += char(c.glyph.readings[r].code);
           next.steps.push_back({k, r});
-          at[node + c.count].push_back(std::move(next));
+          at[node + c.atoms].push_back(std::move(next));
         }
     }
   }
@@ -169,14 +209,21 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
 std::vector<ReadGlyph> ReadWordAgain(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
                                      const InkLine& line, const ClassifyBatch& classify,
                                      const KnownWords& words) {
-  std::vector<Candidate> candidates = JoinsOf(glyphs, begin, end, line);
+  Atoms atoms = AtomsOf(glyphs, begin, end, line);
+  std::vector<Candidate> candidates = NewCandidates(glyphs, begin, end, line, &atoms);
   ReadCandidates(&candidates, line, classify);
-  for (size_t i = begin; i < end; ++i) candidates.push_back({i, 1, glyphs[i]});
-  const std::vector<Hypothesis> readings = ReadLattice(candidates, begin, end);
+  for (size_t i = begin; i < end; ++i) {
+    const size_t first = atoms.firstOf[i - begin];
+    candidates.push_back({first, atoms.firstOf[i - begin + 1] - first, glyphs[i], 0, true});
+  }
+  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms.firstOf.back());
   const Hypothesis* chosen = Choose(readings, words);
-  // Without a join the characters stay as read: their readings are settled later, by the
-  // letters' heights and the word list, with rules of their own.
-  if (!chosen || chosen->steps.size() == end - begin)
+  // Without a join or a cut the characters stay as read: their readings are settled later,
+  // by the letters' heights and the word list, with rules of their own.
+  const auto asRead = [&candidates](const std::pair<size_t, size_t>& step) {
+    return candidates[step.first].asRead;
+  };
+  if (!chosen || std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead))
     return {glyphs.begin() + long(begin), glyphs.begin() + long(end)};
   std::vector<ReadGlyph> word;
   for (const auto& [k, r] : chosen->steps) {

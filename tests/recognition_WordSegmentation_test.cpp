@@ -167,3 +167,33 @@ TEST(CharacterPriors, WeighingKeepsADistributionBestFirst) {
   WeighByPriors(priors, &clear);
   EXPECT_EQ(clear.readings[0].code, 0xEA);
 }
+
+TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
+  // "6rst": the "fi" of "first" printed as one glyph reads as a figure. Its ink has a gap of
+  // two columns between the letters' strokes, where it is cut.
+  ReadGlyph fi = Glyph(0, 17, {{'6', 0.9}, {'b', 0.05}});
+  for (int32_t y = 0; y < 20; ++y)
+    fi.ink.ink[size_t(y) * 18 + 8] = fi.ink.ink[size_t(y) * 18 + 9] = 0;
+  std::vector<ReadGlyph> glyphs = {fi, Glyph(20, 26, {{'r', 0.99}}), Glyph(29, 36, {{'s', 0.99}}),
+                                   Glyph(39, 44, {{'t', 0.99}})};
+  Joins pieces;
+  pieces.wholes[{0, 7}] = {{'f', 0.9}};
+  pieces.wholes[{10, 17}] = {{'i', 0.85}, {'l', 0.1}};
+  Words words;
+  words.known = {"first"};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "first");
+  EXPECT_EQ(glyphs[0].box.right, 7);
+  EXPECT_EQ(glyphs[1].box.left, 10);
+
+  // A confident letter is not cut, even where its pieces would make a known word ("m" as
+  // "rn").
+  Joins halves;
+  halves.wholes[{0, 7}] = {{'r', 0.95}};
+  halves.wholes[{10, 17}] = {{'n', 0.95}};
+  words.known = {"rnat"};
+  std::vector<ReadGlyph> mat = {fi, Glyph(20, 26, {{'a', 0.99}}), Glyph(29, 36, {{'t', 0.99}})};
+  mat[0].readings = {{'m', 0.97}};
+  ReadDoubtfulWordsAgain(&mat, Line(), halves.Reader(), words);
+  EXPECT_EQ(Text(mat), "mat");
+}
