@@ -29,6 +29,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchFiles.h"
@@ -229,7 +230,20 @@ long LinesFound(const std::string& log) {
   return at == std::string::npos ? -1 : std::atol(log.c_str() + at + key.size());
 }
 
-// The real pages: lines and characters handed on, and the CER of both recognisers.
+// The page's language as a user names it, from its name's prefix ("fr_..." -> "fra"), as
+// the real pages are named; empty for the default.
+std::string LanguageOf(const std::string& name) {
+  static const std::pair<const char*, const char*> kCodes[] = {
+      {"de_", "deu"}, {"en_", "eng"}, {"fr_", "fra"}, {"it_", "ita"},
+      {"es_", "spa"}, {"pt_", "por"}, {"nl_", "nld"}, {"da_", "dan"},
+      {"sv_", "swe"}, {"nb_", "nob"}, {"ca_", "cat"}};
+  for (const auto& [prefix, code] : kCodes)
+    if (name.rfind(prefix, 0) == 0) return code;
+  return {};
+}
+
+// The real pages: lines and characters handed on, and the CER of both recognisers (the
+// extended one told the page's language).
 int RealPages(const std::string& program, const std::string& dir) {
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) {
@@ -252,8 +266,11 @@ int RealPages(const std::string& program, const std::string& dir) {
     const std::string truthText = ReadFile(fs::path(dir) / (name + ".txt"));
     const Text ref = Normalise(truthText);
     const fs::path extended = work / (name + ".ext.txt"), classic = work / (name + ".cls.txt");
-    const RunResult ext = RunQuillon(program, {"--recogniser=extended", "--log"}, picture,
-                                     extended.string(), (work / (name + ".ext.err")).string());
+    std::vector<std::string> options = {"--recogniser=extended", "--log"};
+    const std::string language = LanguageOf(name);
+    if (!language.empty()) options.push_back("--language=" + language);
+    const RunResult ext = RunQuillon(program, options, picture, extended.string(),
+                                     (work / (name + ".ext.err")).string());
     const RunResult cls =
         RunQuillon(program, {}, picture, classic.string(), (work / (name + ".cls.err")).string());
     if (!ext.started || ext.status != 0 || !cls.started || cls.status != 0) ++failures;
