@@ -39,6 +39,9 @@ double SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
 
 namespace {
 
+// The widest space of a justified line, in x-heights.
+constexpr double kWidestSpace = 1.5;
+
 // Digits, and the shapes a "1" is often read as.
 bool DigitLike(uint8_t c) {
   return (c >= '0' && c <= '9') || c == 'I' || c == 'l' || c == ']' || c == '|';
@@ -52,7 +55,11 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
   std::vector<int32_t> gaps;
   for (size_t i = 0; i + 1 < chars.size(); ++i)
     gaps.push_back(chars[i + 1].left - chars[i].right - 1);
-  std::vector<int32_t> sorted = gaps;
+  // A gap wider than any space (a tab, a gap before a figure's column) is a break, and taken
+  // as one of the widest spaces, so that it does not form a group of its own.
+  std::vector<int32_t> sorted;
+  for (const int32_t gap : gaps)
+    sorted.push_back(std::min(gap, int32_t(std::lround(kWidestSpace * xHeight))));
   std::sort(sorted.begin(), sorted.end());
   double threshold = SplitOfTwoGroups(sorted, std::max(xHeight, 1));
   // All gaps alike: letters of one word, or single letters apart.

@@ -397,6 +397,14 @@ TEST(ExtendedWords, GapsAreJudgedAgainstTheLineAtAnyScale) {
   }
   EXPECT_EQ(WordBreaks(Letters({9}, 20, 3, 0), 24), Expected({9}));
   EXPECT_EQ(WordBreaks(Letters({1, 1, 1, 1}, 20, 3, 14), 24), Expected({1, 1, 1, 1}));
+
+  // One gap far wider than any space (a bullet before the text, a tab) leaves the spaces
+  // of the rest of the line breaks.
+  std::vector<PageBox> bulleted = Letters(words, 10, 1, 8);
+  for (size_t i = 1; i < bulleted.size(); ++i) bulleted[i].left += 90, bulleted[i].right += 90;
+  std::vector<bool> expected = Expected(words);
+  expected[0] = true;
+  EXPECT_EQ(WordBreaks(bulleted, 12), expected);
   EXPECT_TRUE(WordBreaks({}, 20).empty());
 }
 
