@@ -41,6 +41,8 @@ constexpr double kGrainShare = 0.75;
 // Letters' boxes cover a quarter or more of a text block; specks strewn over the page
 // cover next to nothing.
 constexpr double kMinTextCover = 0.06;
+// Letters standing on baselines in a block of grain: at least a short line of text.
+constexpr int32_t kLettersOfALine = 8;
 
 int32_t BoxWidth(const Box& b) {
   return b.Right - b.Left + 1;
@@ -418,8 +420,46 @@ class Segmenter {
                (ink > 0.45 * area && BoxHeight(region.box) > 2 * m_.textHeight)) {
       region.kind = BlockKind::Picture;
     }
+    if (region.kind != BlockKind::Text && small < n && letters >= kLettersOfALine &&
+        SegmentedWithoutGrain(block))
+      return;
     (region.kind == BlockKind::Text ? page_.textBlocks : page_.nonText)
         .push_back(std::move(region));
+  }
+
+  // A fax's or a copier's grain scattered around lines of text makes one block with them
+  // that reads as grain. The block is segmented again with only what lies among its objects
+  // of letter size (the dots, commas and full stops of their lines), and the grain around
+  // is left out as specks. False when that leaves nothing out, or nothing of letter size.
+  bool SegmentedWithoutGrain(const std::vector<int32_t>& block) {
+    const auto small = [this](const Box& b) {
+      return 2 * std::max(BoxWidth(b), BoxHeight(b)) < m_.textHeight;
+    };
+    Box letters{};
+    bool any = false;
+    for (int32_t i : block)
+      if (!small(components_[size_t(i)].box))
+        Include(letters, components_[size_t(i)].box, !any), any = true;
+    if (!any) return false;
+    const int32_t margin = m_.textHeight / 2;  // a dot above its letter, a comma below
+    std::vector<int32_t> kept;
+    PageRegion grain;
+    grain.kind = BlockKind::Speck;
+    for (int32_t i : block) {
+      const Box& b = components_[size_t(i)].box;
+      const bool among = b.Left >= letters.Left && b.Right <= letters.Right &&
+                         b.Top >= letters.Top - margin && b.Bottom <= letters.Bottom + margin;
+      if (among) {
+        kept.push_back(i);
+      } else {
+        Include(grain.box, b, grain.components.empty());
+        grain.components.push_back(i);
+      }
+    }
+    if (grain.components.empty()) return false;
+    Segment(std::move(kept));
+    page_.nonText.push_back(std::move(grain));
+    return true;
   }
 
   const std::vector<InkComponent>& components_;

@@ -256,4 +256,24 @@ TEST(PageSegmentation, ACopysSpecksAmongTheLettersLeaveTheTextText) {
   for (int32_t i : text) EXPECT_GE(BlockOf(segmented, i), 0) << i;
 }
 
+// A fax's grain strewn over the paper above and beside the first lines: the lines are read,
+// the grain around them is not.
+TEST(PageSegmentation, FaxGrainAroundTheFirstLinesLeavesThemText) {
+  DrawnPage page;
+  const auto first = page.Paragraph(300, 400, 1600, 2);
+  std::vector<int32_t> grain;
+  std::mt19937 random(5);
+  for (int32_t k = 0; k < 1500; ++k) {
+    const int32_t x = 100 + int32_t(random() % 2200), y = 100 + int32_t(random() % 400);
+    const bool amongLetters = x > 280 && x < 1920 && y > 370;
+    if (!amongLetters) grain.push_back(page.Add({x, y, x + 2, y + 2}, 6));
+  }
+  const auto rest = page.Paragraph(300, 400 + 3 * kPitch, 1600, 10);
+  const SegmentedPage segmented = Segment(page);
+  for (int32_t i : first) EXPECT_GE(BlockOf(segmented, i), 0) << i;
+  for (int32_t i : rest) EXPECT_GE(BlockOf(segmented, i), 0) << i;
+  for (int32_t i : grain) EXPECT_EQ(BlockOf(segmented, i), -1) << i;
+  ExpectEachComponentOnce(segmented, page.components.size());
+}
+
 }  // namespace
