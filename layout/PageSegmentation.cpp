@@ -31,10 +31,14 @@ constexpr int32_t kMinColumnLines = 4;
 // The narrowest white between columns, in tenths of a text height: a magazine's narrow
 // gutter is about two letters wide. The spaces of typewritten lines can line up over a few
 // lines at that width, so a gutter narrower than kWideGutterTenths must hold over
-// kMinNarrowColumnLines text heights (a dozen lines) or more.
+// kMinNarrowColumnLines text heights (a dozen lines) or more; the stretched spaces of
+// justified monospaced lines line up over three lines or so at up to three letters wide,
+// so a gutter narrower than kVeryWideGutterTenths must hold over kMinWideColumnLines.
 constexpr int32_t kGutterTenths = 17;
 constexpr int32_t kWideGutterTenths = 22;
+constexpr int32_t kVeryWideGutterTenths = 40;
 constexpr int32_t kMinNarrowColumnLines = 24;
+constexpr int32_t kMinWideColumnLines = 12;
 // A block of which this share of objects is smaller than half a letter is grain: text has a
 // dot or comma to a few letters, and a dirty copy's specks are seldom twice as many.
 constexpr double kGrainShare = 0.75;
@@ -340,9 +344,13 @@ class Segmenter {
                   const std::vector<Interval>& gutters) const {
     if (columns.size() < 2) return false;
     int32_t minLines = kMinColumnLines;
-    for (const Interval& g : gutters)
-      if (10 * (int64_t(g.to) - g.from + 1) < kWideGutterTenths * int64_t(m_.textHeight))
-        minLines = kMinNarrowColumnLines;
+    for (const Interval& g : gutters) {
+      const int64_t tenths = 10 * (int64_t(g.to) - g.from + 1);
+      if (tenths < kWideGutterTenths * int64_t(m_.textHeight))
+        minLines = std::max(minLines, kMinNarrowColumnLines);
+      else if (tenths < kVeryWideGutterTenths * int64_t(m_.textHeight))
+        minLines = std::max(minLines, kMinWideColumnLines);
+    }
     for (size_t c = 0; c + 1 < columns.size(); ++c) {
       const Interval a = RowsOf(columns[c]), b = RowsOf(columns[c + 1]);
       const int32_t shared = std::min(a.to, b.to) - std::max(a.from, b.from) + 1;
