@@ -232,6 +232,24 @@ TEST(PageSegmentation, SpacesLinedUpOverAFewLinesAreNoGutter) {
   EXPECT_EQ(segmented.textBlocks[0].components.size(), page.components.size());
 }
 
+// Justified monospaced lines: three stretched spaces of three letters' width line up in a
+// paragraph of ten lines, and the paragraph stays one block.
+TEST(PageSegmentation, StretchedSpacesLinedUpInAJustifiedParagraphAreNoGutter) {
+  DrawnPage page;
+  for (int32_t l = 0; l < 10; ++l) {
+    const int32_t y = 300 + l * kPitch;
+    if (l >= 4 && l < 7) {
+      const auto first = page.Line(300, y, 700);
+      page.Line(RightmostOf(page, first) + 1 + kLetter * 3, y, 900);
+    } else {
+      page.Line(300, y, 1700);
+    }
+  }
+  const SegmentedPage segmented = Segment(page);
+  ASSERT_EQ(segmented.textBlocks.size(), 1u);
+  EXPECT_EQ(segmented.textBlocks[0].components.size(), page.components.size());
+}
+
 // Dust in the gutter does not join two columns into one.
 TEST(PageSegmentation, SpecksInAGutterDoNotJoinTheColumns) {
   DrawnPage page;
