@@ -11,6 +11,7 @@
 #include "app/HeadlessWindow.h"
 #include "app/PictureRun.h"
 #include "app/Workers.h"
+#include "core/OverwriteGuard.h"
 #include "recognition/GlyphClassifier.h"
 
 namespace fs = std::filesystem;
@@ -140,12 +141,19 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   std::vector<BatchPicture> pictures;
   std::set<std::string> outputs;
   StdinPicture stdinPicture;
+  for (const std::string& name : names) ProtectFromOverwrite(name);
   for (const std::string& name : names) {
     BatchPicture picture{
         name, name,
         BatchOutputName(commandLine.outputDir, name, FormatExtension(commandLine.format))};
     if (!outputs.insert(picture.output).second) {
       fail(name, "its output " + picture.output + " is that of an earlier picture");
+      continue;
+    }
+    // Checked again when the output is written; here it spares reading the picture.
+    const std::string refusal = OverwriteRefusal(picture.output);
+    if (!refusal.empty()) {
+      fail(name, refusal);
       continue;
     }
     if (commandLine.skipExisting && IsFinishedOutput(picture.output)) {

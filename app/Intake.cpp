@@ -6,6 +6,7 @@
 #include "app/MainUnit.h"
 #include "app/PageReadAhead.h"
 #include "app/PictureFiles.h"
+#include "core/OverwriteGuard.h"
 #include "core/RasterPages.h"
 #include "platform/Scanner.h"
 
@@ -45,6 +46,7 @@ void TMainForm::NewPicture() {
 }
 
 bool TMainForm::OpenPic(const std::string& name) {
+  ProtectFromOverwrite(name);  // no text saved later may replace it
   const int32_t pages = DIBPageCount(name.c_str());
   if (!OpenPicPage(name, 0)) return false;
   pageCount = pages;

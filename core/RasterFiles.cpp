@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "core/AtomicFile.h"
+#include "core/OverwriteGuard.h"
 #include "core/RasterDecode.h"
 #include "core/RasterImage.h"
 #include "core/codecs/Codec.h"
@@ -626,20 +627,7 @@ bool EncodeTiff(const RasterImage& image, std::vector<uint8_t>* out, std::string
 }  // namespace
 
 bool LooksLikePictureFile(const std::string& fileName) {
-  struct stat info {};
-  if (::stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  FILE* f = std::fopen(fileName.c_str(), "rb");
-  if (!f) return false;
-  std::vector<uint8_t> head(64);
-  head.resize(std::fread(head.data(), 1, head.size(), f));
-  std::fclose(f);
-  const FileKind kind = Detect(head, "");
-  // "BM" also begins ordinary words; a bitmap's info header size settles it.
-  if (kind == FileKind::Bmp)
-    return head.size() >= 18 && head[15] == 0 && head[16] == 0 && head[17] == 0 &&
-           (head[14] == 12 || head[14] == 40 || head[14] == 52 || head[14] == 56 ||
-            head[14] == 64 || head[14] == 108 || head[14] == 124);
-  return kind != FileKind::Unknown;
+  return ReadableFormatOfFile(fileName) != nullptr;
 }
 
 void OpenDib(RasterImage* out, const char* fileName, int32_t, void*) {
@@ -719,7 +707,7 @@ bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode,
       }
     }
     ok = encoded &&
-         WriteFileAtomically(
+         WritePictureFileAtomically(
              fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
              &message);
   } catch (const std::bad_alloc&) {

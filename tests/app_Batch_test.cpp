@@ -255,6 +255,33 @@ TEST_F(BatchTest, ClashingOutputsAreReportedNotOverwritten) {
   EXPECT_EQ(Output("a.txt"), Single("a.png"));
 }
 
+// No output of a batch replaces a picture: the picture itself (named like its output), a
+// picture at the output's name, one behind a link there, whatever the format. The
+// program's own outputs, a searchable PDF included, are replaced by the next run.
+TEST_F(BatchTest, NoOutputReplacesAPictureButEachReplacesTheProgramsOwn) {
+  fs::copy_file(dir + "/a.png", dir + "/page.txt");
+  const std::string page = ReadFile(dir + "/page.txt");
+  programrun::Result batch = Quillon("--output-dir=. page.txt");
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("not replaced"), std::string::npos) << batch.err;
+  EXPECT_EQ(ReadFile(dir + "/page.txt"), page);
+
+  fs::create_directories(dir + "/out");
+  fs::copy_file(dir + "/a.png", dir + "/out/top.hocr");
+  fs::create_symlink(dir + "/a.png", dir + "/out/bottom.hocr");
+  batch = Quillon("--skip-existing --format=hocr --output-dir=out top.png bottom.png");
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("top.png: "), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find("bottom.png: "), std::string::npos) << batch.err;
+  EXPECT_EQ(ReadFile(dir + "/out/top.hocr"), page);
+  EXPECT_EQ(ReadFile(dir + "/a.png"), page);
+
+  for (int round = 0; round < 2; ++round) {
+    batch = Quillon("--format=pdf --output-dir=out top.png");
+    EXPECT_EQ(batch.status, 0) << batch.err;
+  }
+}
+
 TEST_F(BatchTest, MistakesOfTheCommandLineEndWithStatusTwo) {
   EXPECT_EQ(Quillon("--list=- a.png < /dev/null").status, 2);           // no output folder
   EXPECT_EQ(Quillon("--list=- --output-dir=out - < a.png").status, 2);  // stdin twice
