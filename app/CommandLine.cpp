@@ -118,15 +118,16 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
     err << "quillon: " << refusal << std::endl;
     return 1;
   }
-  // A picture from standard input is kept in a file first, so that it can be read ahead.
+  // A picture from standard input or a FIFO is kept in a file first, so that it can be
+  // read ahead.
   std::string picture = commandLine.args[0], error;
-  StdinPicture stdinPicture;
-  if (picture == "-") {
-    if (!stdinPicture.Take(&error)) {
+  StreamedPicture stream;
+  if (IsStreamedPicture(picture)) {
+    if (!stream.Take(picture, &error)) {
       err << "quillon: " << error << std::endl;
       return 1;
     }
-    picture = stdinPicture.FileName();
+    picture = stream.FileName();
   }
   // The first page is read while the form prepares its fonts and templates.
   PageReadAhead firstPage;

@@ -38,6 +38,7 @@
 #include "core/OverwriteGuard.h"
 #include "core/RasterDecode.h"
 #include "core/RasterImage.h"
+#include "core/RegularFiles.h"
 #include "core/codecs/Codec.h"
 
 namespace {
@@ -147,17 +148,25 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>* data, std::str
     *error = "This is a folder, not a picture file.";
     return false;
   }
-  FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) {
-    *error = std::string("The file cannot be opened: ") + std::strerror(errno) + ".";
-    return false;
-  }
-  struct stat info {};
-  if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(f);
+  // Told before opening: opening a FIFO or a device to read it could wait for ever.
+  if (!fs::is_regular_file(st)) {
     *error = "This is not a regular file.";
     return false;
   }
+  std::string why;
+  const int fd = OpenRegularFile(name, &why);
+  if (fd < 0) {
+    *error = why;
+    return false;
+  }
+  FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    *error = "The file cannot be opened.";
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fileno(f), &info) != 0) info.st_size = 0;
   // A picture the library can hold has at most 2^28 pixels; no sane file of one is
   // larger than 4 GiB.
   if (uint64_t(info.st_size) > (uint64_t(4) << 30)) {

@@ -6,6 +6,7 @@
 
 #include <leptonica/allheaders.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "core/RasterDecode.h"
+#include "core/RegularFiles.h"
 
 namespace {
 
@@ -27,11 +29,14 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Only regular files: opening a FIFO or a device to peek at it could block for ever.
-File OpenRegularFile(const char* fileName) {
-  struct stat info {};
-  if (!fileName || stat(fileName, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-  return File(std::fopen(fileName, "rb"));
+// Only regular files, opened without waiting (core/RegularFiles.h).
+File OpenPictureFile(const char* fileName) {
+  std::string ignored;
+  const int fd = fileName ? OpenRegularFile(fileName, &ignored) : -1;
+  if (fd < 0) return nullptr;
+  FILE* f = fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return File(f);
 }
 
 PagedKind KindOf(FILE* f) {
@@ -190,7 +195,7 @@ bool ReadTiffPage(const char* fileName, int32_t page, int64_t maxPixels, RasterI
 
 bool ReadPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage* out,
               std::string* error) {
-  const File f = OpenRegularFile(fileName);
+  const File f = OpenPictureFile(fileName);
   const PagedKind kind = f ? KindOf(f.get()) : PagedKind::Single;
   // Leptonica's reading of a missing page leaves libtiff's memory behind: asked first.
   if (kind == PagedKind::Tiff && page < CountTiffPages(f.get()))
@@ -210,7 +215,7 @@ bool ReadPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage
 }  // namespace
 
 int32_t DIBPageCount(const char* fileName) {
-  const File f = OpenRegularFile(fileName);
+  const File f = OpenPictureFile(fileName);
   if (!f) return 1;
   int32_t count = 1;
   switch (KindOf(f.get())) {
