@@ -11,6 +11,7 @@
 #include "app/HeadlessWindow.h"
 #include "app/PictureRun.h"
 #include "app/Workers.h"
+#include "core/LibraryMessages.h"
 #include "core/OverwriteGuard.h"
 #include "recognition/GlyphClassifier.h"
 
@@ -131,6 +132,7 @@ std::string BatchOutputName(const std::string& outputDir, const std::string& pic
 }
 
 int RunBatch(const CommandLine& commandLine, std::ostream& err) {
+  const LibraryMessagesShown libraryMessages(commandLine.log ? &err : nullptr);
   std::vector<std::string> names;
   std::string error;
   if (!CollectNames(commandLine, &names, &error)) {

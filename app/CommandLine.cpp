@@ -7,6 +7,7 @@
 #include "app/OutputGuard.h"
 #include "app/PageReadAhead.h"
 #include "app/PictureRun.h"
+#include "core/LibraryMessages.h"
 #include "recognition/Languages.h"
 
 namespace {
@@ -112,6 +113,7 @@ std::string VersionText() {
 
 int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   const std::string& output = commandLine.args[1];
+  const LibraryMessagesShown libraryMessages(commandLine.log ? &err : nullptr);
   // Checked before anything runs: the user's picture must survive a mistyped command line.
   const std::string refusal = OutputRefusal(commandLine.args[0], output);
   if (!refusal.empty()) {

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/RegularFiles.h"
+#include "core/codecs/Codec.h"
 
 namespace {
 
@@ -61,27 +62,10 @@ bool IsIff(const Head& h) {
   return h.Has(0, "FORM", 4) && (h.Has(8, "ILBM", 4) || h.Has(8, "PBM ", 4));
 }
 
-// "P1" to "P7", then width, height and (but for bitmaps) the largest value as numbers,
-// comments allowed between: a text that merely begins with "P2" is no picture.
+// A netpbm header whole: a text that merely begins with "P2" is no picture.
 bool IsPnm(const Head& h) {
-  if (h.n < 3 || h.d[0] != 'P' || h.d[1] < '1' || h.d[1] > '7') return false;
-  if (h.d[1] == '7') return h.Has(2, "\nWIDTH ", 7);
-  const int numbers = h.d[1] == '1' || h.d[1] == '4' ? 2 : 3;
-  size_t pos = 2;
-  for (int number = 0; number < numbers; ++number) {
-    const size_t start = pos;
-    while (pos < h.n && (std::isspace(h.d[pos]) || h.d[pos] == '#')) {
-      if (h.d[pos] == '#')
-        while (pos < h.n && h.d[pos] != '\n') ++pos;
-      else
-        ++pos;
-    }
-    if (pos == start) return false;  // a number needs white space before it
-    const size_t digits = pos;
-    while (pos < h.n && std::isdigit(h.d[pos])) ++pos;
-    if (pos == digits) return false;
-  }
-  return pos < h.n && std::isspace(h.d[pos]);
+  codecs::PnmHeader header;
+  return h.Has(0, "P7\nWIDTH ", 9) || codecs::ReadPnmHeader(h.d, h.n, &header);
 }
 
 // PCX has a one-byte signature; its whole 128-byte header must make sense.
