@@ -320,6 +320,28 @@ TEST_F(BatchTest, EveryFormatOfABatchIsTheSingleRunsWithAPageForEachPage) {
   EXPECT_NE(programrun::Run(dir, "pdfinfo out/three.pdf | grep -E '^Pages: +3$'").out, "");
 }
 
+// A PDF page is as large as the picture at its resolution; a resolution no page has (1 dpi
+// would make a page of 85,000 points, beyond PDF's limit; 100,000 dpi a speck whose text
+// layer comes out scrambled) is replaced, and the log says so.
+TEST_F(BatchTest, APdfPageHasABelievableSizeWhateverResolutionThePictureStates) {
+  if (programrun::Run(dir, "command -v pdfinfo").status != 0)
+    GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+  for (const int32_t dpi : {1, 100000}) {
+    pixSetResolution(whole, dpi, dpi);
+    ASSERT_EQ(pixWrite((dir + "/odd.png").c_str(), whole, IFF_PNG), 0);
+    const programrun::Result run = Quillon("--log --format=pdf odd.png odd.pdf");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("taken as 300 dpi"), std::string::npos) << run.err;
+    const std::string info = programrun::Run(dir, "pdfinfo odd.pdf").out;
+    double width = 0, height = 0;
+    const size_t at = info.find("Page size:");
+    ASSERT_NE(at, std::string::npos) << info;
+    ASSERT_EQ(std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height), 2);
+    EXPECT_NEAR(width, pixGetWidth(whole) * 72.0 / 300, 1) << dpi;
+    EXPECT_NEAR(height, pixGetHeight(whole) * 72.0 / 300, 1) << dpi;
+  }
+}
+
 TEST_F(BatchTest, EveryFrameOfAGifInOrder) {
   const std::vector<uint8_t> gif = multipage::GifFrames({halves[1], halves[0]});
   ASSERT_FALSE(gif.empty());
