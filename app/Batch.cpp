@@ -11,6 +11,8 @@
 #include "app/HeadlessWindow.h"
 #include "app/PictureRun.h"
 #include "app/Workers.h"
+#include "core/LibraryMessages.h"
+#include "core/OverwriteGuard.h"
 #include "recognition/GlyphClassifier.h"
 
 namespace fs = std::filesystem;
@@ -32,11 +34,20 @@ struct BatchPicture {
   std::string output;  // DIR/NAME.EXT
 };
 
+std::string ListName(const std::string& listFile) {
+  return listFile == "-" ? "on standard input" : listFile;
+}
+
 // Picture names, one a line; blank lines are left out and a line end of CR LF is taken
 // whole, so that a list written on Windows works too.
 bool ReadList(const std::string& listFile, std::vector<std::string>* names, std::string* error) {
   std::ifstream file;
   if (listFile != "-") {
+    std::error_code noFile;
+    if (fs::is_directory(listFile, noFile)) {
+      *error = "the list " + listFile + " is a folder; --list names a file of picture names";
+      return false;
+    }
     file.open(listFile);
     if (!file) {
       *error = "cannot read the list " + listFile;
@@ -100,8 +111,11 @@ bool CollectNames(const CommandLine& commandLine, std::vector<std::string>* name
     *error = "a batch needs --output-dir=DIR";
     return false;
   }
-  if (!commandLine.listFile.empty()) return ReadList(commandLine.listFile, names, error);
-  if (names->empty()) *error = "no pictures given (see --help)";
+  if (!commandLine.listFile.empty() && !ReadList(commandLine.listFile, names, error)) return false;
+  if (names->empty())
+    *error = commandLine.listFile.empty()
+                 ? "no pictures given (see --help)"
+                 : "the list " + ListName(commandLine.listFile) + " names no pictures";
   return !names->empty();
 }
 
@@ -118,6 +132,7 @@ std::string BatchOutputName(const std::string& outputDir, const std::string& pic
 }
 
 int RunBatch(const CommandLine& commandLine, std::ostream& err) {
+  const LibraryMessagesShown libraryMessages(commandLine.log ? &err : nullptr);
   std::vector<std::string> names;
   std::string error;
   if (!CollectNames(commandLine, &names, &error)) {
@@ -139,7 +154,8 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
 
   std::vector<BatchPicture> pictures;
   std::set<std::string> outputs;
-  StdinPicture stdinPicture;
+  StreamedPicture stdinPicture;
+  for (const std::string& name : names) ProtectFromOverwrite(name);
   for (const std::string& name : names) {
     BatchPicture picture{
         name, name,
@@ -148,12 +164,18 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
       fail(name, "its output " + picture.output + " is that of an earlier picture");
       continue;
     }
+    // Checked again when the output is written; here it spares reading the picture.
+    const std::string refusal = OverwriteRefusal(picture.output);
+    if (!refusal.empty()) {
+      fail(name, refusal);
+      continue;
+    }
     if (commandLine.skipExisting && IsFinishedOutput(picture.output)) {
       progress.Done(name);
       continue;
     }
     if (name == "-") {
-      if (!stdinPicture.Take(&error)) {
+      if (!stdinPicture.Take(name, &error)) {
         fail(name, error);
         continue;
       }
@@ -190,12 +212,20 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
         const BatchPicture& picture = pictures[job];
         RecognisedDocument document;
         std::string reason;
-        const bool ok = RecognisePicture(
-                            form, window, picture.file, commandLine.format,
-                            [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
-                            &document, &reason) &&
-                        WriteRecognisedDocument(commandLine.format, document, picture.output,
-                                                picture.name, &reason);
+        // A FIFO is read by its worker, under the page's time limit.
+        StreamedPicture stream;
+        const bool streamed = picture.name != "-" && IsStreamedPicture(picture.file);
+        if (streamed && !stream.Take(picture.file, &reason)) {
+          ReportFailure(reportFd, reason);
+          return false;
+        }
+        const bool ok =
+            RecognisePicture(
+                form, window, streamed ? stream.FileName() : picture.file, commandLine.format,
+                [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); }, &document,
+                &reason) &&
+            WriteRecognisedDocument(commandLine.format, document, picture.output, picture.name,
+                                    &reason);
         window.FlushLog();
         if (!ok) ReportFailure(reportFd, reason);
         return ok;

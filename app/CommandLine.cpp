@@ -7,6 +7,7 @@
 #include "app/OutputGuard.h"
 #include "app/PageReadAhead.h"
 #include "app/PictureRun.h"
+#include "core/LibraryMessages.h"
 #include "recognition/Languages.h"
 
 namespace {
@@ -112,21 +113,23 @@ std::string VersionText() {
 
 int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   const std::string& output = commandLine.args[1];
+  const LibraryMessagesShown libraryMessages(commandLine.log ? &err : nullptr);
   // Checked before anything runs: the user's picture must survive a mistyped command line.
   const std::string refusal = OutputRefusal(commandLine.args[0], output);
   if (!refusal.empty()) {
     err << "quillon: " << refusal << std::endl;
     return 1;
   }
-  // A picture from standard input is kept in a file first, so that it can be read ahead.
+  // A picture from standard input or a FIFO is kept in a file first, so that it can be
+  // read ahead.
   std::string picture = commandLine.args[0], error;
-  StdinPicture stdinPicture;
-  if (picture == "-") {
-    if (!stdinPicture.Take(&error)) {
+  StreamedPicture stream;
+  if (IsStreamedPicture(picture)) {
+    if (!stream.Take(picture, &error)) {
       err << "quillon: " << error << std::endl;
       return 1;
     }
-    picture = stdinPicture.FileName();
+    picture = stream.FileName();
   }
   // The first page is read while the form prepares its fonts and templates.
   PageReadAhead firstPage;

@@ -1,15 +1,43 @@
 // Picture intake: opening, scanning, rotating and saving pictures, and installing a new
 // picture (NewPicture, the black/white page, the view).
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "app/DepthUp.h"
 #include "app/MainUnit.h"
 #include "app/PageReadAhead.h"
 #include "app/PictureFiles.h"
+#include "core/OverwriteGuard.h"
 #include "core/RasterPages.h"
 #include "platform/Scanner.h"
 
 namespace {
+
+// A stated resolution is believed between a coarse fax or screen picture and a film
+// scanner's finest, and only while the page it makes is no larger than a PDF page may be
+// (14,400 points: 200 inches); 1 or 100,000 dpi come from writers that fill the field
+// with anything. Otherwise the page is taken as a scan of kAssumedDpi.
+constexpr double kMinBelievableDpi = 50, kMaxBelievableDpi = 4800;
+constexpr double kLargestPageInches = 200;
+constexpr int32_t kAssumedDpi = 300;
+
+// Replaces an unbelievable stated resolution of `image` by kAssumedDpi (or, for a picture
+// too long even for that, by the least that keeps the page within the limit); returns the
+// note for the log, empty when the resolution stands.
+std::string BelievableResolution(RasterImage& image) {
+  auto* info = reinterpret_cast<BitmapInfoHeader*>(image.header);
+  const double stated = info->biXPelsPerMeter * 0.0254;
+  const double inches = std::max(DIBWidth(image), DIBHeight(image)) / std::max(stated, 1e-9);
+  if (info->biXPelsPerMeter <= 0 ||
+      (stated >= kMinBelievableDpi && stated <= kMaxBelievableDpi && inches <= kLargestPageInches))
+    return "";
+  const int32_t longest = std::max(DIBWidth(image), DIBHeight(image));
+  const int32_t dpi = std::max(kAssumedDpi, int32_t(std::ceil(longest / kLargestPageInches)));
+  info->biXPelsPerMeter = info->biYPelsPerMeter = int32_t(std::lround(dpi / 0.0254));
+  return "The picture states " + std::to_string(int64_t(std::lround(stated))) +
+         " dpi, which no page has; it is taken as " + std::to_string(dpi) + " dpi.";
+}
 
 RasterImage EmptyImage() {
   RasterImage image;
@@ -45,6 +73,7 @@ void TMainForm::NewPicture() {
 }
 
 bool TMainForm::OpenPic(const std::string& name) {
+  ProtectFromOverwrite(name);  // no text saved later may replace it
   const int32_t pages = DIBPageCount(name.c_str());
   if (!OpenPicPage(name, 0)) return false;
   pageCount = pages;
@@ -72,6 +101,8 @@ bool TMainForm::OpenPicPage(const std::string& fileName, int32_t page) {
                       MessageIcon::Error, MessageButtons::Ok);
     return false;
   }
+  const std::string resolutionNote = BelievableResolution(img);
+  if (!resolutionNote.empty()) Log(resolutionNote);
   InstallPicture(img);
   pictureName = name;
   pageIndex = page;

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "core/RasterImage.h"
+#include "core/OverwriteGuard.h"
 
 namespace {
 
@@ -20,11 +20,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string OutputRefusal(const std::string& picture, const std::string& output) {
-  if (output == "-") return "";
-  if (SameFile(picture, output))
-    return "\"" + output + "\" is the picture itself; its text would replace it.";
-  if (LooksLikePictureFile(output))
-    return "\"" + output + "\" is a picture; it is not replaced by the text of \"" + picture +
-           "\"." + kSeveralPictures;
-  return "";
+  ProtectFromOverwrite(picture);
+  const std::string refusal = OverwriteRefusal(output);
+  if (refusal.empty() || SameFile(picture, output)) return refusal;
+  return refusal + kSeveralPictures;
 }

@@ -1,8 +1,9 @@
-// Keeps the automatic run from writing its text over a picture: the picture itself, or
-// another picture named where the text should go (as with "quillon a.png b.png").
+// The single run's check of its output before anything runs: the overwrite guard
+// (core/OverwriteGuard.h), worded for "quillon PICTURE OUTPUT".
 #pragma once
 
 #include <string>
 
-// Empty when `output` may receive the text of `picture`; else the message that says why not.
+// Marks `picture` as the run's input, then: empty when `output` may receive its text; else
+// the message that says why not.
 std::string OutputRefusal(const std::string& picture, const std::string& output);

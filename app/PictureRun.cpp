@@ -1,5 +1,7 @@
 #include "app/PictureRun.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,39 +86,66 @@ bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& docu
   return WriteDocument(format, document.pages, fileName, pictureName, error);
 }
 
-StdinPicture::~StdinPicture() {
-  if (!fileName_.empty()) unlink(fileName_.c_str());
+namespace {
+
+// As for a picture file (core/RasterFiles.cpp): no picture the library can hold needs more.
+constexpr uint64_t kMaxStreamedBytes = uint64_t(4) << 30;
+
+// Copies everything from `in` to `out`; false with errno set on failure.
+bool CopyStream(int in, int out, std::string* error) {
+  char buffer[1 << 16];
+  uint64_t total = 0;
+  for (;;) {
+    const ssize_t got = read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got == 0) return true;
+    if (got < 0) {
+      *error = std::strerror(errno);
+      return false;
+    }
+    total += uint64_t(got);
+    if (total > kMaxStreamedBytes) {
+      *error = "more than 4 GiB, too large for a picture";
+      return false;
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t n = write(out, buffer + done, size_t(got - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        *error = std::strerror(n < 0 ? errno : EIO);
+        return false;
+      }
+      done += n;
+    }
+  }
 }
 
-bool StdinPicture::Take(std::string* error) {
+}  // namespace
+
+bool IsStreamedPicture(const std::string& name) {
+  struct stat info {};
+  return name == "-" || (::stat(name.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+}
+
+StreamedPicture::~StreamedPicture() {
+  if (fd_ >= 0) close(fd_);
+}
+
+bool StreamedPicture::Take(const std::string& source, std::string* error) {
+  const std::string what = source == "-" ? "standard input" : "\"" + source + "\"";
   const char* dir = std::getenv("TMPDIR");
   std::string name = std::string(dir && *dir ? dir : "/tmp") + "/quillon-stdin-XXXXXX";
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    *error = "cannot keep standard input in a temporary file: " + std::string(std::strerror(errno));
+  fd_ = mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    *error = "cannot keep " + what + " in a temporary file: " + std::strerror(errno);
     return false;
   }
-  fileName_ = name;
-  char buffer[1 << 16];
-  bool ok = true;
-  for (;;) {
-    const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
-    for (ssize_t done = 0; ok && done < got;) {
-      const ssize_t n = write(fd, buffer + done, size_t(got - done));
-      if (n < 0 && errno == EINTR) continue;
-      ok = n > 0;
-      done += ok ? n : 0;
-    }
-    if (!ok) break;
-  }
-  const int code = errno;
-  if (close(fd) != 0) ok = false;
-  if (!ok)
-    *error = "cannot read the picture from standard input: " + std::string(std::strerror(code));
+  unlink(name.c_str());  // the descriptor keeps it
+  fileName_ = "/proc/self/fd/" + std::to_string(fd_);
+  const int in = source == "-" ? STDIN_FILENO : open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string why = in < 0 ? std::strerror(errno) : "";
+  const bool ok = in >= 0 && CopyStream(in, fd_, &why);
+  if (in >= 0 && in != STDIN_FILENO) close(in);
+  if (!ok) *error = "cannot read the picture from " + what + ": " + why;
   return ok;
 }

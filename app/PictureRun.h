@@ -38,18 +38,26 @@ bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& docu
                              const std::string& fileName, const std::string& pictureName,
                              std::string* error);
 
-// A picture read from standard input ("-") waits in a temporary file while it is read;
-// the file goes when this goes.
-class StdinPicture {
+// Whether `name` is a picture read as a stream: standard input ("-") or a FIFO (as a
+// shell's "<(...)" gives one).
+bool IsStreamedPicture(const std::string& name);
+
+// A streamed picture waits in a temporary file while it is read, so that its pages can be
+// read ahead and one at a time. The file has no name from the start: nothing is left
+// behind however the program ends (SIGINT, SIGTERM, SIGKILL); FileName() reaches it
+// through /proc/self/fd, in this process and in its forked workers.
+class StreamedPicture {
  public:
-  StdinPicture() = default;
-  ~StdinPicture();
-  StdinPicture(const StdinPicture&) = delete;
-  StdinPicture& operator=(const StdinPicture&) = delete;
-  // Copies standard input into the temporary file; false with the reason on failure.
-  bool Take(std::string* error);
+  StreamedPicture() = default;
+  ~StreamedPicture();
+  StreamedPicture(const StreamedPicture&) = delete;
+  StreamedPicture& operator=(const StreamedPicture&) = delete;
+  // Copies the stream `source` ("-": standard input) into the temporary file; false with
+  // the reason on failure. Waits for a FIFO's writer, as for standard input's.
+  bool Take(const std::string& source, std::string* error);
   const std::string& FileName() const { return fileName_; }
 
  private:
+  int fd_ = -1;
   std::string fileName_;
 };

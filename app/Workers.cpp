@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,6 +49,7 @@ bool StartWorker(size_t job, const std::function<bool(size_t, int)>& work, Worke
   std::cout.flush();
   std::cerr.flush();
   std::fflush(nullptr);
+  const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid < 0) {
     close(ends[0]);
@@ -55,6 +57,10 @@ bool StartWorker(size_t job, const std::function<bool(size_t, int)>& work, Worke
     return false;
   }
   if (pid == 0) {
+    // A worker ends with the batch: killed or ended, the batch no longer times its pages.
+    // The parent may have gone before the request was made.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(1);
     close(ends[0]);
     bool ok = false;
     try {

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/OverwriteGuard.h"
+
 namespace {
 
 std::string Failure(const std::string& path, const std::string& what) {
@@ -142,7 +144,10 @@ std::string ResolveWriteTarget(const std::string& path) {
   return current;
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+namespace {
+
+bool WriteFileChecked(const std::string& path, std::string_view content, bool mayReplacePicture,
+                      std::string* error) {
   if (path.empty()) {
     *error = "No file name was given.";
     return false;
@@ -161,9 +166,25 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, std:
     return false;
   }
   if (!S_ISREG(status.st_mode)) return WriteThrough(target, content, error);
+  const std::string refusal = mayReplacePicture ? "" : OverwriteRefusal(target);
+  if (!refusal.empty()) {
+    *error = target == path ? refusal : "\"" + path + "\" is a link: " + refusal;
+    return false;
+  }
   if (IsReadOnly(target, status)) {
     *error = Failure(path, "the file is read-only");
     return false;
   }
   return ReplacePlainFile(target, &status, content, error);
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
+  return WriteFileChecked(path, content, false, error);
+}
+
+bool WritePictureFileAtomically(const std::string& path, std::string_view content,
+                                std::string* error) {
+  return WriteFileChecked(path, content, true, error);
 }

@@ -13,7 +13,9 @@
 // Other targets behave as users of Unix tools expect:
 // - a symbolic link is followed, and its target is replaced (the link stays a link);
 // - a FIFO, a terminal or a device such as /dev/null is written into, not replaced;
-// - a read-only file is refused, as an editor refuses it; so is a folder.
+// - a read-only file is refused, as an editor refuses it; so is a folder;
+// - a picture or document the program reads, or a file the run reads, is refused
+//   (core/OverwriteGuard.h), also behind a link.
 #pragma once
 
 #include <string>
@@ -22,6 +24,11 @@
 // Writes `content` to `path` as described above. On failure returns false with a
 // sentence in *error that names the file.
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error);
+
+// WriteFileAtomically without the guard: a picture the user saves from the window may
+// replace a picture, as the save dialog has asked.
+bool WritePictureFileAtomically(const std::string& path, std::string_view content,
+                                std::string* error);
 
 // The file that writing `path` would change: `path` with every symbolic link followed
 // (a link to a missing file names that file). Returns `path` itself when it is no link.

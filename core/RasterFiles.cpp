@@ -35,8 +35,11 @@
 #include <vector>
 
 #include "core/AtomicFile.h"
+#include "core/LibraryMessages.h"
+#include "core/OverwriteGuard.h"
 #include "core/RasterDecode.h"
 #include "core/RasterImage.h"
+#include "core/RegularFiles.h"
 #include "core/codecs/Codec.h"
 
 namespace {
@@ -45,17 +48,8 @@ namespace fs = std::filesystem;
 
 enum class FileKind { Unknown, Bmp, Pcx, Tga, Iff, Leptonica, Emf, Wmf };
 
-void DropMessage(const char*) {}
-
-// Leptonica's messages would land on standard error; failures reach the user as the
-// error text instead.
 void QuietLeptonica() {
-  static const bool quiet = [] {
-    setMsgSeverity(L_SEVERITY_NONE);
-    leptSetStderrHandler(DropMessage);
-    return true;
-  }();
-  (void)quiet;
+  RouteLeptonicaMessages();
 }
 
 // libpng and libjpeg print their own complaints about a cut file before Leptonica gives
@@ -146,17 +140,25 @@ bool ReadWholeFile(const std::string& name, std::vector<uint8_t>* data, std::str
     *error = "This is a folder, not a picture file.";
     return false;
   }
-  FILE* f = std::fopen(name.c_str(), "rb");
-  if (!f) {
-    *error = std::string("The file cannot be opened: ") + std::strerror(errno) + ".";
-    return false;
-  }
-  struct stat info {};
-  if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(f);
+  // Told before opening: opening a FIFO or a device to read it could wait for ever.
+  if (!fs::is_regular_file(st)) {
     *error = "This is not a regular file.";
     return false;
   }
+  std::string why;
+  const int fd = OpenRegularFile(name, &why);
+  if (fd < 0) {
+    *error = why;
+    return false;
+  }
+  FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    *error = "The file cannot be opened.";
+    return false;
+  }
+  struct stat info {};
+  if (fstat(fileno(f), &info) != 0) info.st_size = 0;
   // A picture the library can hold has at most 2^28 pixels; no sane file of one is
   // larger than 4 GiB.
   if (uint64_t(info.st_size) > (uint64_t(4) << 30)) {
@@ -384,6 +386,19 @@ std::vector<uint8_t> PlainPbmWithBlanks(const std::vector<uint8_t>& d) {
   return spaced;
 }
 
+// Leptonica reads a netpbm header's numbers into 32 bits, where 2^32 + 1 becomes 1; the
+// numbers are checked whole first.
+bool CheckPnmSizes(const std::vector<uint8_t>& d, std::string* error) {
+  codecs::PnmHeader header;
+  if (!codecs::ReadPnmHeader(d.data(), d.size(), &header)) return true;  // Leptonica judges
+  if (header.width <= INT32_MAX && header.height <= INT32_MAX && header.maxValue <= 65535)
+    return true;
+  *error = "The PNM picture's header is damaged (" + std::to_string(header.width) + " x " +
+           std::to_string(header.height) + " pixels, largest value " +
+           std::to_string(header.maxValue) + ").";
+  return false;
+}
+
 // libpng and libjpeg write their warnings and errors straight to standard error, where
 // they would stand before and apart from the program's own message. While a capture lives,
 // standard error goes to a temporary file; Text() gives what was written.
@@ -457,6 +472,7 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& given, int64_t maxPixels, b
   StandardErrorCapture libraryMessages;
   // Leptonica reads a whole GIF (every frame, each at its own size) even for its header.
   if (StartsWith(d, 0, "GIF8") && !CheckGifSizes(d, maxPixels, error)) return false;
+  if (StartsWith(d, 0, "P") && !CheckPnmSizes(d, error)) return false;
   l_int32 format = 0, w = 0, h = 0, bps = 0, spp = 0, iscmap = 0;
   if (!LooksComplete(d) ||
       pixReadHeaderMem(d.data(), d.size(), &format, &w, &h, &bps, &spp, &iscmap) != 0) {
@@ -473,8 +489,16 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& given, int64_t maxPixels, b
     const PngResult plain = DecodePlainGreyPng(d, directColour ? 24 : 8, out, error);
     if (plain != PngResult::NotPlain) return plain == PngResult::Done;
   }
-  PIX* pix = pixReadMem(d.data(), d.size());
+  // A JPEG that libjpeg decodes with only a warning (an unknown JFIF revision, a few
+  // stray bytes before a marker) is a picture all the same; the warning goes to the log.
+  l_int32 jpegWarnings = 0;
+  PIX* pix = format == IFF_JFIF_JPEG ? pixReadMemJpeg(d.data(), d.size(), 0, 1, &jpegWarnings,
+                                                      L_JPEG_CONTINUE_WITH_BAD_DATA)
+                                     : pixReadMem(d.data(), d.size());
   const std::string said = libraryMessages.Text();
+  // The header's reading and the decoding each say it: once is enough.
+  if (pix && jpegWarnings > 0)
+    LibraryMessage("the JPEG decoder warned: " + said.substr(said.rfind('\n') + 1));
   if (!pix) {
     *error = "The picture file is damaged or truncated.";
     if (!said.empty()) *error += " (" + said + ")";
@@ -626,20 +650,7 @@ bool EncodeTiff(const RasterImage& image, std::vector<uint8_t>* out, std::string
 }  // namespace
 
 bool LooksLikePictureFile(const std::string& fileName) {
-  struct stat info {};
-  if (::stat(fileName.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  FILE* f = std::fopen(fileName.c_str(), "rb");
-  if (!f) return false;
-  std::vector<uint8_t> head(64);
-  head.resize(std::fread(head.data(), 1, head.size(), f));
-  std::fclose(f);
-  const FileKind kind = Detect(head, "");
-  // "BM" also begins ordinary words; a bitmap's info header size settles it.
-  if (kind == FileKind::Bmp)
-    return head.size() >= 18 && head[15] == 0 && head[16] == 0 && head[17] == 0 &&
-           (head[14] == 12 || head[14] == 40 || head[14] == 52 || head[14] == 56 ||
-            head[14] == 64 || head[14] == 108 || head[14] == 124);
-  return kind != FileKind::Unknown;
+  return ReadableFormatOfFile(fileName) != nullptr;
 }
 
 void OpenDib(RasterImage* out, const char* fileName, int32_t, void*) {
@@ -719,7 +730,7 @@ bool SaveDib(const RasterImage& image, const char* fileName, int32_t formatCode,
       }
     }
     ok = encoded &&
-         WriteFileAtomically(
+         WritePictureFileAtomically(
              fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
              &message);
   } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 
 #include <leptonica/allheaders.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,21 +18,29 @@
 #include <vector>
 
 #include "core/RasterDecode.h"
+#include "core/RegularFiles.h"
 
 namespace {
 
 enum class PagedKind { Single, Tiff, Gif };
+
+constexpr const char* kTiledTiff =
+    "The TIFF picture is stored in tiles, which cannot be read; a TIFF stored in strips can "
+    "(libtiff's \"tiffcp -s\" makes one).";
 
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Only regular files: opening a FIFO or a device to peek at it could block for ever.
-File OpenRegularFile(const char* fileName) {
-  struct stat info {};
-  if (!fileName || stat(fileName, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-  return File(std::fopen(fileName, "rb"));
+// Only regular files, opened without waiting (core/RegularFiles.h).
+File OpenPictureFile(const char* fileName) {
+  std::string ignored;
+  const int fd = fileName ? OpenRegularFile(fileName, &ignored) : -1;
+  if (fd < 0) return nullptr;
+  FILE* f = fdopen(fd, "rb");
+  if (!f) ::close(fd);
+  return File(f);
 }
 
 PagedKind KindOf(FILE* f) {
@@ -134,7 +143,24 @@ bool OneFrameGif(FILE* f, int32_t page, std::vector<uint8_t>* gif, std::string* 
 // directory ends with the offset of the next. Leptonica's counting through libtiff keeps
 // memory for every directory it passed. A chain that loops or leaves the file ends the
 // count there.
-int32_t CountTiffPages(FILE* f) {
+// Whether the directory whose entries follow at the file's position holds the tags of
+// a picture stored in tiles (TileWidth 322 ... TileByteCounts 325).
+template <typename Number>
+bool HasTileTag(FILE* f, uint64_t entries, int entrySize, const Number& number) {
+  constexpr uint64_t kTileWidth = 322, kTileByteCounts = 325;
+  const long start = std::ftell(f);
+  uint8_t entry[20];
+  bool tiled = false;
+  for (uint64_t i = 0; i < entries && !tiled; ++i) {
+    if (std::fread(entry, 1, size_t(entrySize), f) != size_t(entrySize)) break;
+    const uint64_t tag = number(entry, 2);
+    tiled = tag >= kTileWidth && tag <= kTileByteCounts;
+  }
+  std::fseek(f, start, SEEK_SET);
+  return tiled;
+}
+
+int32_t WalkTiff(FILE* f, int32_t wanted, bool* tiled) {
   uint8_t header[16] = {};
   if (std::fread(header, 1, 16, f) < 8) return 0;
   const bool little = header[0] == 'I', big = (little ? header[2] : header[3]) == 43;
@@ -154,15 +180,19 @@ int32_t CountTiffPages(FILE* f) {
     if (std::fseek(f, long(offset), SEEK_SET) != 0 ||
         std::fread(bytes, 1, countSize, f) != size_t(countSize))
       break;
-    ++pages;
     const uint64_t entries = number(bytes, countSize);
     if (entries > fileSize) break;
+    if (pages++ == wanted && tiled) *tiled = HasTileTag(f, entries, entrySize, number);
     if (std::fseek(f, long(offset + countSize + entries * entrySize), SEEK_SET) != 0 ||
         std::fread(bytes, 1, offsetSize, f) != size_t(offsetSize))
       break;
     offset = number(bytes, offsetSize);
   }
   return pages;
+}
+
+int32_t CountTiffPages(FILE* f) {
+  return WalkTiff(f, -1, nullptr);
 }
 
 bool ReadTiffPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage* out,
@@ -190,7 +220,7 @@ bool ReadTiffPage(const char* fileName, int32_t page, int64_t maxPixels, RasterI
 
 bool ReadPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage* out,
               std::string* error) {
-  const File f = OpenRegularFile(fileName);
+  const File f = OpenPictureFile(fileName);
   const PagedKind kind = f ? KindOf(f.get()) : PagedKind::Single;
   // Leptonica's reading of a missing page leaves libtiff's memory behind: asked first.
   if (kind == PagedKind::Tiff && page < CountTiffPages(f.get()))
@@ -207,10 +237,19 @@ bool ReadPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage
   return false;
 }
 
+// Leptonica reads TIFF pictures stored in strips only; one in tiles is refused with that
+// reason rather than as damaged.
+bool IsTiledTiffPage(const char* fileName, int32_t page) {
+  const File f = OpenPictureFile(fileName);
+  bool tiled = false;
+  if (f && KindOf(f.get()) == PagedKind::Tiff) WalkTiff(f.get(), page, &tiled);
+  return tiled;
+}
+
 }  // namespace
 
 int32_t DIBPageCount(const char* fileName) {
-  const File f = OpenRegularFile(fileName);
+  const File f = OpenPictureFile(fileName);
   if (!f) return 1;
   int32_t count = 1;
   switch (KindOf(f.get())) {
@@ -230,6 +269,11 @@ int32_t DIBPageCount(const char* fileName) {
 
 void OpenDibPage(RasterImage* out, const char* fileName, int32_t page, int64_t maxPixels,
                  bool directColour) {
+  if (IsTiledTiffPage(fileName, page)) {
+    std::memset(out, 0, sizeof(*out));
+    DIBSetErrorText(*out, kTiledTiff);
+    return;
+  }
   if (page == 0 && DIBPageCount(fileName) == 1) {
     OpenDibLimited(out, fileName, maxPixels, directColour);
     return;

@@ -27,12 +27,23 @@ std::string XmlText(const std::string& cp1252) {
   return utf8;
 }
 
-// A name from outside (a file name) as valid XML: broken UTF-8 and controls become U+FFFD.
+// Whether a character of a name may stand in the XML as it is: not a control character
+// (C0, DEL, C1), a surrogate or a non-character (U+FDD0 to U+FDEF, the last two of each
+// plane), none of which XML allows or a reader should meet.
+bool IsPlainNameCharacter(char32_t c) {
+  const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+  const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+  const bool nonCharacter = (c >= 0xFDD0 && c <= 0xFDEF) || (c & 0xFFFE) == 0xFFFE;
+  return !control && !surrogate && !nonCharacter && c <= 0x10FFFF;
+}
+
+// A name from outside (a file name) as well-formed XML: broken UTF-8 and every character
+// that IsPlainNameCharacter refuses become U+FFFD.
 std::string XmlName(const std::string& utf8) {
   std::string clean;
   for (size_t pos = 0; pos < utf8.size();) {
     const char32_t c = Utf8Next(utf8, &pos);
-    AppendUtf8(c < 0x20 ? 0xFFFD : c, &clean);
+    AppendUtf8(IsPlainNameCharacter(c) ? c : 0xFFFD, &clean);
   }
   return clean;
 }

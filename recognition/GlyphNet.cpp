@@ -2,14 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <numeric>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/dnn.hpp>
+#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
+
+#include "core/RegularFiles.h"
 
 namespace {
 
@@ -83,9 +84,20 @@ uint64_t KeyOf(const GlyphNetInput& input) {
   return key;
 }
 
+// Far above the committed model's size; a larger file is not a model of ours.
+constexpr uint64_t kMaxModelBytes = uint64_t(1) << 30;
+
+// The model's files are opened only when regular, so that nothing put in their place can
+// hold up the start.
+std::string ReadModelFile(const std::string& file) {
+  std::string content, error;
+  if (!ReadRegularFile(file, kMaxModelBytes, &content, &error))
+    throw std::runtime_error("The glyph model cannot be read: " + error);
+  return content;
+}
+
 std::vector<uint8_t> ReadCodes(const std::string& labelsFile) {
-  std::ifstream in(labelsFile);
-  if (!in) throw std::runtime_error("The glyph model's classes cannot be read: " + labelsFile);
+  std::istringstream in(ReadModelFile(labelsFile));
   std::vector<uint8_t> codes;
   int32_t code = 0;
   while (in >> code) {
@@ -99,9 +111,8 @@ std::vector<uint8_t> ReadCodes(const std::string& labelsFile) {
 }
 
 std::vector<uchar> ReadBytes(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("The glyph model cannot be read: " + file);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string content = ReadModelFile(file);
+  return {content.begin(), content.end()};
 }
 
 }  // namespace

@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "core/AtomicFile.h"
+#include "core/RegularFiles.h"
 #include "platform/Fonts.h"
 #include "recognition/Alphabet.h"
 #include "recognition/Templates.h"
@@ -49,13 +49,13 @@ std::string TemplateCacheKey(const std::vector<std::string>& fontFiles) {
 
 bool ReadTemplateCache(const std::string& file, const std::string& key, TemplateSet* set) {
   if (file.empty() || key.empty()) return false;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return false;
   const std::string header = std::string(kMagic) + key;
-  // One byte more than a whole file: a longer file is not one of ours.
-  std::string content(header.size() + kCellCount + 1, '\0');
-  in.read(content.data(), std::streamsize(content.size()));
-  if (size_t(in.gcount()) != header.size() + kCellCount) return false;
+  // Only a regular file, opened without waiting: a FIFO in its place would hold up every
+  // classic run. A longer file than a whole set is not one of ours.
+  std::string content, error;
+  if (!ReadRegularFile(file, header.size() + kCellCount, &content, &error) ||
+      content.size() != header.size() + kCellCount)
+    return false;
   if (content.compare(0, header.size(), header) != 0) return false;
   const char* cells = content.data() + header.size();
   for (size_t i = 0; i < kCellCount; ++i)
@@ -76,6 +76,9 @@ void WriteTemplateCache(const std::string& file, const std::string& key, const T
         if (cell != 0 && cell != 255) return;  // not a rendered set
         content += char(uint8_t(cell));
       }
+  // Only a regular file is replaced: writing into a FIFO there would wait for a reader.
+  struct stat status {};
+  if (::stat(file.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return;
   std::error_code noFolder;
   std::filesystem::create_directories(std::filesystem::path(file).parent_path(), noFolder);
   std::string error;

@@ -151,6 +151,87 @@ TEST_F(BatchTest, AWorkerThatCrashesCostsOnlyItsPicture) {
   EXPECT_EQ(Output("a.txt"), Single("a.png"));
 }
 
+bool Alive(pid_t pid) {
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t close = stat.rfind(')');
+  return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
+}
+
+TEST_F(BatchTest, AWorkerDiesWithItsBatch) {
+  ASSERT_EQ(mkfifo((dir + "/hang.png").c_str(), 0600), 0);
+  for (int signal : {SIGKILL, SIGTERM}) {
+    const pid_t batch = fork();
+    ASSERT_GE(batch, 0);
+    if (batch == 0) {
+      if (chdir(dir.c_str()) != 0 || !freopen(".stderr", "w", stderr)) _exit(127);
+      execl(kProgram.c_str(), kProgram.c_str(), "--page-timeout=600", "--output-dir=out",
+            "hang.png", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::vector<pid_t> workers;
+    for (int i = 0; i < 300 && workers.size() != 1; ++i, usleep(100000))
+      workers = ChildrenOf(batch);
+    ASSERT_EQ(workers.size(), 1u);
+    kill(batch, signal);
+    ASSERT_EQ(waitpid(batch, nullptr, 0), batch);
+    bool alive = true;
+    for (int i = 0; i < 100 && (alive = Alive(workers[0])); ++i) usleep(100000);
+    EXPECT_FALSE(alive) << "signal " << signal;
+    if (alive) kill(workers[0], SIGKILL);
+  }
+}
+
+// A FIFO as the picture is read as standard input is, in a single run and in a batch; in
+// place of the template cache it is passed over, not waited for.
+TEST_F(BatchTest, AFifoIsReadAsAStreamOrPassedOver) {
+  ASSERT_EQ(mkfifo((dir + "/fifo.png").c_str(), 0600), 0);
+  // The program and the FIFO's writer side by side.
+  auto withWriter = [&](const std::string& arguments) {
+    return programrun::Run(
+        dir, "(" + Quoted(kProgram) + " " + arguments + " & cat a.png > fifo.png; wait)");
+  };
+  programrun::Result run = withWriter("fifo.png -");
+  EXPECT_EQ(run.out, Single("a.png")) << run.err;
+  run = withWriter("--output-dir=out fifo.png");
+  EXPECT_EQ(Output("fifo.txt"), Single("a.png")) << run.err;
+  fs::create_directories(dir + "/cache/quillon");
+  ASSERT_EQ(mkfifo((dir + "/cache/quillon/classic-templates").c_str(), 0600), 0);
+  run = programrun::Run(dir, "XDG_CACHE_HOME=" + Quoted(dir + "/cache") + " timeout 120 " +
+                                 Quoted(kProgram) + " a.png -");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, Single("a.png"));
+}
+
+// The copy of a picture from standard input is left nowhere when the run is ended.
+TEST_F(BatchTest, NoCopyOfStandardInputOutlivesAnEndedRun) {
+  fs::create_directories(dir + "/tmp");
+  for (int signal : {SIGINT, SIGTERM}) {
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    const pid_t run = fork();
+    ASSERT_GE(run, 0);
+    if (run == 0) {
+      dup2(input[0], STDIN_FILENO);
+      close(input[1]);
+      setenv("TMPDIR", (dir + "/tmp").c_str(), 1);
+      if (!freopen((dir + "/.stderr").c_str(), "w", stderr)) _exit(127);
+      execl(kProgram.c_str(), kProgram.c_str(), "-", (dir + "/out.txt").c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(input[0]);
+    const std::string head = ReadFile(dir + "/a.png").substr(0, 100);
+    ASSERT_EQ(write(input[1], head.data(), head.size()), ssize_t(head.size()));
+    usleep(500000);  // the program is reading standard input now
+    kill(run, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(run, &status, 0), run);
+    close(input[1]);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(fs::is_empty(dir + "/tmp")) << "signal " << signal;
+  }
+}
+
 TEST_F(BatchTest, SkipExistingResumesAnInterruptedBatch) {
   fs::create_directories(dir + "/out");
   WriteFile(dir + "/out/a.txt", "read earlier\n");
@@ -239,6 +320,28 @@ TEST_F(BatchTest, EveryFormatOfABatchIsTheSingleRunsWithAPageForEachPage) {
   EXPECT_NE(programrun::Run(dir, "pdfinfo out/three.pdf | grep -E '^Pages: +3$'").out, "");
 }
 
+// A PDF page is as large as the picture at its resolution; a resolution no page has (1 dpi
+// would make a page of 85,000 points, beyond PDF's limit; 100,000 dpi a speck whose text
+// layer comes out scrambled) is replaced, and the log says so.
+TEST_F(BatchTest, APdfPageHasABelievableSizeWhateverResolutionThePictureStates) {
+  if (programrun::Run(dir, "command -v pdfinfo").status != 0)
+    GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+  for (const int32_t dpi : {1, 100000}) {
+    pixSetResolution(whole, dpi, dpi);
+    ASSERT_EQ(pixWrite((dir + "/odd.png").c_str(), whole, IFF_PNG), 0);
+    const programrun::Result run = Quillon("--log --format=pdf odd.png odd.pdf");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("taken as 300 dpi"), std::string::npos) << run.err;
+    const std::string info = programrun::Run(dir, "pdfinfo odd.pdf").out;
+    double width = 0, height = 0;
+    const size_t at = info.find("Page size:");
+    ASSERT_NE(at, std::string::npos) << info;
+    ASSERT_EQ(std::sscanf(info.c_str() + at, "Page size: %lf x %lf", &width, &height), 2);
+    EXPECT_NEAR(width, pixGetWidth(whole) * 72.0 / 300, 1) << dpi;
+    EXPECT_NEAR(height, pixGetHeight(whole) * 72.0 / 300, 1) << dpi;
+  }
+}
+
 TEST_F(BatchTest, EveryFrameOfAGifInOrder) {
   const std::vector<uint8_t> gif = multipage::GifFrames({halves[1], halves[0]});
   ASSERT_FALSE(gif.empty());
@@ -255,6 +358,33 @@ TEST_F(BatchTest, ClashingOutputsAreReportedNotOverwritten) {
   EXPECT_EQ(Output("a.txt"), Single("a.png"));
 }
 
+// No output of a batch replaces a picture: the picture itself (named like its output), a
+// picture at the output's name, one behind a link there, whatever the format. The
+// program's own outputs, a searchable PDF included, are replaced by the next run.
+TEST_F(BatchTest, NoOutputReplacesAPictureButEachReplacesTheProgramsOwn) {
+  fs::copy_file(dir + "/a.png", dir + "/page.txt");
+  const std::string page = ReadFile(dir + "/page.txt");
+  programrun::Result batch = Quillon("--output-dir=. page.txt");
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("not replaced"), std::string::npos) << batch.err;
+  EXPECT_EQ(ReadFile(dir + "/page.txt"), page);
+
+  fs::create_directories(dir + "/out");
+  fs::copy_file(dir + "/a.png", dir + "/out/top.hocr");
+  fs::create_symlink(dir + "/a.png", dir + "/out/bottom.hocr");
+  batch = Quillon("--skip-existing --format=hocr --output-dir=out top.png bottom.png");
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("top.png: "), std::string::npos) << batch.err;
+  EXPECT_NE(batch.err.find("bottom.png: "), std::string::npos) << batch.err;
+  EXPECT_EQ(ReadFile(dir + "/out/top.hocr"), page);
+  EXPECT_EQ(ReadFile(dir + "/a.png"), page);
+
+  for (int round = 0; round < 2; ++round) {
+    batch = Quillon("--format=pdf --output-dir=out top.png");
+    EXPECT_EQ(batch.status, 0) << batch.err;
+  }
+}
+
 TEST_F(BatchTest, MistakesOfTheCommandLineEndWithStatusTwo) {
   EXPECT_EQ(Quillon("--list=- a.png < /dev/null").status, 2);           // no output folder
   EXPECT_EQ(Quillon("--list=- --output-dir=out - < a.png").status, 2);  // stdin twice
@@ -265,8 +395,14 @@ TEST_F(BatchTest, MistakesOfTheCommandLineEndWithStatusTwo) {
   EXPECT_EQ(language.status, 2);
   EXPECT_NE(language.err.find("unknown language \"xyz\""), std::string::npos) << language.err;
   EXPECT_FALSE(Exists("a.txt"));
-  // An empty list is an empty batch, not a mistake: a share of a split list may be empty.
-  EXPECT_EQ(Quillon("--list=- --output-dir=out < /dev/null").status, 0);
+  // A list that names no pictures, or is a folder, is a mistake that is named.
+  const programrun::Result empty = Quillon("--list=- --output-dir=out < /dev/null");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("names no pictures"), std::string::npos) << empty.err;
+  fs::create_directories(dir + "/names");
+  const programrun::Result folder = Quillon("--list=names --output-dir=out");
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
   const programrun::Result help = Quillon("--help");
   EXPECT_EQ(help.status, 0);
   for (const char* line :

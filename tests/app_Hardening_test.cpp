@@ -75,6 +75,28 @@ TEST_F(Hardening, AnotherPictureAsOutputIsRefusedWithAWordAboutSeveralPictures) 
   EXPECT_FALSE(fs::exists(dir / "c.txt"));
 }
 
+// Formats with weak signatures: PCX needs its whole 128-byte header, TGA has no signature
+// at its start and its footer is optional ("quillon *.pcx" with three scans).
+TEST_F(Hardening, PcxAndTgaScansNamedAsOutputAreNotReplaced) {
+  RasterImage page{};
+  OpenDib(&page, (std::string(QUILLON_SAMPLES) + "/sample.png").c_str(), 0, nullptr);
+  ASSERT_NE(page.pixels, nullptr);
+  ASSERT_TRUE(SaveDib(page, (dir / "a.pcx").c_str(), 10, nullptr));
+  ASSERT_TRUE(SaveDib(page, (dir / "b.pcx").c_str(), 10, nullptr));
+  ASSERT_TRUE(SaveDib(page, (dir / "c.tga").c_str(), 12, nullptr));
+  deldib(&page);
+  std::string tga = ReadFile(dir / "c.tga");
+  tga.resize(tga.size() - 26);  // without the footer
+  std::ofstream(dir / "c.tga", std::ios::binary) << tga;
+  for (const char* output : {"b.pcx", "c.tga"}) {
+    const std::string before = ReadFile(dir / output);
+    std::string said;
+    EXPECT_EQ(Run({(dir / "a.pcx").string(), (dir / output).string()}, &said), 1) << output;
+    EXPECT_NE(said.find("--output-dir"), std::string::npos) << said;
+    EXPECT_EQ(ReadFile(dir / output), before) << output;
+  }
+}
+
 TEST_F(Hardening, ATextFileAsOutputIsReplacedAsBefore) {
   const fs::path a = Sample("a.png");
   std::ofstream(dir / "out.txt") << "BM old text\n";

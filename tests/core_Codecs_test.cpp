@@ -363,3 +363,33 @@ TEST(Codecs, TruncatedAndCorruptFilesFailCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 3 x 2 grey TGA whose file rows run in the order its descriptor (bits 4 and 5) names.
+// The page, from the top: 10 20 30 / 40 50 60.
+std::vector<uint8_t> GreyTga(bool topDown, bool rightToLeft) {
+  std::vector<uint8_t> tga(18, 0);
+  tga[2] = 3, tga[12] = 3, tga[14] = 2, tga[16] = 8;
+  tga[17] = uint8_t((topDown ? 0x20 : 0) | (rightToLeft ? 0x10 : 0));
+  const uint8_t page[2][3] = {{10, 20, 30}, {40, 50, 60}};
+  for (int i = 0; i < 2; ++i)
+    for (int j = 0; j < 3; ++j) tga.push_back(page[topDown ? i : 1 - i][rightToLeft ? 2 - j : j]);
+  return tga;
+}
+
+}  // namespace
+
+TEST(Codecs, TgaIsReadInAllFourOrientations) {
+  for (const bool topDown : {false, true})
+    for (const bool rightToLeft : {false, true}) {
+      const std::vector<uint8_t> tga = GreyTga(topDown, rightToLeft);
+      RasterImage img;
+      std::string error;
+      ASSERT_TRUE(codecs::DecodeTga(tga.data(), tga.size(), &img, &error)) << error;
+      EXPECT_EQ(getpixel(img, 0, 0), 10u) << topDown << rightToLeft;
+      EXPECT_EQ(getpixel(img, 2, 0), 30u) << topDown << rightToLeft;
+      EXPECT_EQ(getpixel(img, 0, 1), 40u) << topDown << rightToLeft;
+      deldib(&img);
+    }
+}

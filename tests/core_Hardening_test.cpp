@@ -3,6 +3,9 @@
 #include <leptonica/allheaders.h>
 
 #include <filesystem>
+#include <sstream>
+
+#include "core/LibraryMessages.h"
 
 #include "core/RasterPages.h"
 #include "core/codecs/Codec.h"
@@ -174,6 +177,78 @@ TEST(HardeningFound, AGifFrameLargerThanTheLimitIsRefusedBeforeDecoding) {
   DecodeDib(&image, gif.data(), gif.size(), "frame.gif", int64_t(100) * 1000000);
   EXPECT_EQ(image.pixels, nullptr);
   EXPECT_NE(DIBErrorText(image).find("too large"), std::string::npos) << DIBErrorText(image);
+}
+
+}  // namespace
+
+namespace {
+
+// A grey JPEG made by Leptonica, with a stroke to show it was read.
+std::vector<uint8_t> Jpeg() {
+  PIX* pix = pixCreate(64, 48, 8);
+  pixSetAll(pix);
+  pixRasterop(pix, 10, 10, 40, 8, PIX_CLR, nullptr, 0, 0);
+  l_uint8* bytes = nullptr;
+  size_t size = 0;
+  EXPECT_EQ(pixWriteMemJpeg(&bytes, &size, pix, 90, 0), 0);
+  std::vector<uint8_t> jpeg(bytes, bytes + size);
+  lept_free(bytes);
+  pixDestroy(&pix);
+  return jpeg;
+}
+
+class Messages : public ::testing::Test {
+ protected:
+  std::string dir = testpic::TempDir();
+  std::ostringstream log;
+  void SetUp() override { ShowLibraryMessages(&log); }
+  void TearDown() override {
+    ShowLibraryMessages(nullptr);
+    fs::remove_all(dir);
+  }
+};
+
+// libjpeg only warns about an unknown JFIF revision and stray bytes before a marker.
+TEST_F(Messages, AJpegDecodedWithAWarningIsReadAndTheWarningLogged) {
+  std::vector<uint8_t> revision = Jpeg();
+  revision[11] = 2;  // JFIF 2.01
+  std::vector<uint8_t> stray = Jpeg();
+  for (size_t i = 2; i + 1 < stray.size(); ++i)
+    if (stray[i] == 0xFF && stray[i + 1] == 0xDA) {
+      stray.insert(stray.begin() + std::ptrdiff_t(i), {0, 0, 0});
+      break;
+    }
+  for (const auto& jpeg : {revision, stray}) {
+    WriteBytes(dir + "/page.jpg", jpeg);
+    RasterImage image{};
+    OpenDib(&image, (dir + "/page.jpg").c_str(), 0, nullptr);
+    ASSERT_NE(image.pixels, nullptr) << DIBErrorText(image);
+    EXPECT_LT(testpic::ColourAt(image, 20, 12) & 0xFF, 60u);
+    EXPECT_GT(testpic::ColourAt(image, 2, 2) & 0xFF, 200u);
+    deldib(&image);
+  }
+  EXPECT_NE(log.str().find("JFIF revision"), std::string::npos) << log.str();
+  EXPECT_NE(log.str().find("extraneous bytes"), std::string::npos) << log.str();
+}
+
+TEST_F(Messages, LeptonicasMessagesReachOnlyTheSinkTheRunNames) {
+  l_int32 value = 0;
+  ::testing::internal::CaptureStderr();
+  numaGetIValue(nullptr, 0, &value);
+  ShowLibraryMessages(nullptr);
+  numaGetIValue(nullptr, 0, &value);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  EXPECT_NE(log.str().find("numaGetIValue"), std::string::npos) << log.str();
+}
+
+// Leptonica reads the sizes into 32 bits: 2^32 + 1 would be 1.
+TEST_F(Messages, APnmSizeBeyondThirtyTwoBitsIsRefusedNotWrapped) {
+  const std::string pgm = "P5\n4294967297 1\n255\n\x00\x80";
+  WriteBytes(dir + "/wrap.pgm", std::vector<uint8_t>(pgm.begin(), pgm.end()));
+  RasterImage image{};
+  OpenDib(&image, (dir + "/wrap.pgm").c_str(), 0, nullptr);
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_NE(DIBErrorText(image).find("4294967297"), std::string::npos) << DIBErrorText(image);
 }
 
 }  // namespace

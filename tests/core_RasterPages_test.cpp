@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "core/RasterPages.h"
+#include "core/codecs/Codec.h"
 #include "tests/MultiPageFiles.h"
 #include "tests/TempDir.h"
 
@@ -189,3 +190,49 @@ TEST_F(RasterPagesTest, AThousandPageTiffIsReadOnePageAtATime) {
 }
 
 }  // namespace
+
+namespace {
+
+// A grey TIFF of 40 x 24 pixels stored uncompressed in tiles of 16 x 16.
+std::vector<uint8_t> TiledTiff() {
+  constexpr uint32_t kWidth = 40, kHeight = 24, kTile = 16, kTiles = 3 * 2;
+  std::vector<uint8_t> f = {'I', 'I', 42, 0};
+  const uint32_t ifd = 8 + kTiles * kTile * kTile;
+  codecs::PutU32LE(f, ifd);
+  f.resize(ifd, 255);
+  const std::vector<std::pair<uint16_t, uint32_t>> shorts = {
+      {256, kWidth}, {257, kHeight}, {258, 8},     {259, 1},    {262, 1},
+      {277, 1},      {284, 1},       {322, kTile}, {323, kTile}};
+  const uint32_t arrays = ifd + 2 + 12 * uint32_t(shorts.size() + 2) + 4;
+  codecs::PutU16LE(f, uint32_t(shorts.size() + 2));
+  for (const auto& [tag, value] : shorts) {
+    codecs::PutU16LE(f, tag);
+    codecs::PutU16LE(f, 3);
+    codecs::PutU32LE(f, 1);
+    codecs::PutU32LE(f, value);
+  }
+  for (uint32_t k = 0; k < 2; ++k) {  // TileOffsets, TileByteCounts
+    codecs::PutU16LE(f, 324 + k);
+    codecs::PutU16LE(f, 4);
+    codecs::PutU32LE(f, kTiles);
+    codecs::PutU32LE(f, arrays + k * 4 * kTiles);
+  }
+  codecs::PutU32LE(f, 0);
+  for (uint32_t t = 0; t < kTiles; ++t) codecs::PutU32LE(f, 8 + t * kTile * kTile);
+  for (uint32_t t = 0; t < kTiles; ++t) codecs::PutU32LE(f, kTile * kTile);
+  return f;
+}
+
+}  // namespace
+
+TEST(RasterPagesTiled, ATiledTiffIsRefusedWithTheTrueReason) {
+  const std::string dir = FreshTestDir("quillon_tiled").string();
+  const std::vector<uint8_t> tiff = TiledTiff();
+  std::ofstream(dir + "/tiled.tif", std::ios::binary)
+      .write(reinterpret_cast<const char*>(tiff.data()), std::streamsize(tiff.size()));
+  RasterImage image{};
+  OpenDibPage(&image, (dir + "/tiled.tif").c_str(), 0);
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_NE(DIBErrorText(image).find("stored in tiles"), std::string::npos) << DIBErrorText(image);
+  std::filesystem::remove_all(dir);
+}

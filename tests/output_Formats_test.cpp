@@ -569,11 +569,18 @@ TEST_F(FormatsTest, TextThatXmlCannotCarryIsReplacedNotWrittenBroken) {
     DocPtr doc = Parse(Write(format, {{page, nullptr, ""}}));
     EXPECT_TRUE(doc) << FormatName(format);
   }
-  const std::string broken = "bad\xff\x01name.png";  // not UTF-8, with a control
-  const std::string file = (dir / "broken.xml").string();
-  std::string error;
-  ASSERT_TRUE(WriteDocument(OutputFormat::Alto, {{page, nullptr, ""}}, file, broken, &error));
-  EXPECT_TRUE(Parse(file));
+  // File names may hold anything but '/' and NUL: broken UTF-8, controls (C0, C1),
+  // non-characters (U+FFFE, U+FFFF, U+FDD0, U+1FFFF), a surrogate written in UTF-8.
+  const std::vector<std::string> names = {
+      "bad\xff\x01name.png",      "scan\xEF\xBF\xBE.png", "scan\xEF\xBF\xBF\xEF\xB7\x90.png",
+      "scan\xF0\x9F\xBF\xBF.png", "scan\xC2\x85\x7F.png", "scan\xED\xA0\x80.png"};
+  for (const std::string& name : names)
+    for (const OutputFormat format : {OutputFormat::Hocr, OutputFormat::Alto}) {
+      const std::string file = (dir / "broken.xml").string();
+      std::string error;
+      ASSERT_TRUE(WriteDocument(format, {{page, nullptr, ""}}, file, name, &error)) << error;
+      EXPECT_TRUE(Parse(file)) << FormatName(format) << " " << name;
+    }
   const auto rows = TsvRows(Write(OutputFormat::Tsv, {{page, nullptr, ""}}));
   for (size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(rows[i].size(), 12u);
 }

@@ -152,6 +152,23 @@ TEST_F(TextFieldTest, SaveFailureIsReportedWithAMessageBox) {
   EXPECT_EQ(window.messages.size(), 1u);
 }
 
+// The window's saves pass the overwrite guard: a picture chosen as the text's or the word
+// file's name stays, and the message box says why.
+TEST_F(TextFieldTest, TheWindowsSavesNeverReplaceAPicture) {
+  window.output = {"text"};
+  const fs::path picture = dir / "scan.doc";
+  fs::copy_file(fs::path(QUILLON_SAMPLES) / "sample.png", picture);
+  const std::string before = ReadFile(picture);
+  window.saveAnswers.push_back({picture.string(), 1});
+  form.SaveTextBtnClick();
+  window.saveAnswers.push_back({picture.string(), 1});
+  form.SaveWordBtnClick();
+  EXPECT_EQ(ReadFile(picture), before);
+  ASSERT_EQ(window.messages.size(), 2u);
+  EXPECT_NE(window.messages[1].text.find("PNG picture"), std::string::npos)
+      << window.messages[1].text;
+}
+
 TEST_F(TextFieldTest, WordFileIsRtfAndOpenedWhenAsked) {
   window.output = {"a{b}\\c", "\xC3\xA4\xC3\x9F\xE2\x82\xAC \xE6\xBC\xA2"};  // äß€ 漢
   window.saveAnswers.push_back({(dir / "page").string(), 1});

@@ -58,6 +58,16 @@ struct GifFacts {
 };
 struct GifFacts ScanGif(const uint8_t* data, size_t size);
 
+// The numbers of a netpbm header ("P1" to "P6"): width, height and, but for bitmaps, the
+// largest sample value, each after white space or comments. Numbers are read in full, so
+// that one beyond 32 bits is seen as such (a number past 2^63 reads as INT64_MAX). False
+// when the header does not hold them all.
+struct PnmHeader {
+  int32_t numbers = 0;  // 2 for bitmaps, else 3
+  int64_t width = 0, height = 0, maxValue = 0;
+};
+bool ReadPnmHeader(const uint8_t* data, size_t size, PnmHeader* header);
+
 // ---- shared helpers of the codecs ----
 
 // Bounds-checked reading of a byte buffer. Reads past the end return 0 and clear ok().

@@ -1,5 +1,7 @@
 // Helpers shared by the codecs: making images with palettes, grey ramps, depth checks.
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 
 #include "core/codecs/Codec.h"
 
@@ -81,6 +83,40 @@ bool CheckSavable(const RasterImage& image, std::string* error) {
     return false;
   }
   return true;
+}
+
+namespace {
+
+// Skips white space and comments from `pos`; false when there was none before a number.
+bool SkipPnmBlanks(const uint8_t* d, size_t n, size_t* pos) {
+  const size_t start = *pos;
+  while (*pos < n && (std::isspace(d[*pos]) || d[*pos] == '#')) {
+    if (d[*pos] == '#')
+      while (*pos < n && d[*pos] != '\n') ++*pos;
+    else
+      ++*pos;
+  }
+  return *pos > start;
+}
+
+bool ReadPnmNumber(const uint8_t* d, size_t n, size_t* pos, int64_t* value) {
+  const size_t start = *pos;
+  *value = 0;
+  for (; *pos < n && std::isdigit(d[*pos]); ++*pos)
+    *value = *value > (INT64_MAX - 9) / 10 ? INT64_MAX : *value * 10 + (d[*pos] - '0');
+  return *pos > start;
+}
+
+}  // namespace
+
+bool ReadPnmHeader(const uint8_t* d, size_t n, PnmHeader* h) {
+  if (n < 3 || d[0] != 'P' || d[1] < '1' || d[1] > '6') return false;
+  h->numbers = d[1] == '1' || d[1] == '4' ? 2 : 3;
+  int64_t* fields[3] = {&h->width, &h->height, &h->maxValue};
+  size_t pos = 2;
+  for (int32_t i = 0; i < h->numbers; ++i)
+    if (!SkipPnmBlanks(d, n, &pos) || !ReadPnmNumber(d, n, &pos, fields[i])) return false;
+  return pos < n && std::isspace(d[pos]);
 }
 
 }  // namespace codecs
