@@ -100,6 +100,10 @@ bool CollectNames(const CommandLine& commandLine, std::vector<std::string>* name
     *error = "a batch needs --output-dir=DIR";
     return false;
   }
+  if (!commandLine.sidecar.empty()) {
+    *error = "--sidecar names one file, for a single picture; a batch writes --format=text instead";
+    return false;
+  }
   if (!commandLine.listFile.empty()) return ReadList(commandLine.listFile, names, error);
   if (names->empty()) *error = "no pictures given (see --help)";
   return !names->empty();
@@ -188,14 +192,13 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
       pictures.size(), limits,
       [&](size_t job, int reportFd) {
         const BatchPicture& picture = pictures[job];
-        RecognisedDocument document;
+        RunOutputs outputs(commandLine.format, picture.output, picture.name, picture.file, "");
         std::string reason;
         const bool ok = RecognisePicture(
-                            form, window, picture.file, commandLine.format,
+                            form, window, picture.file, Choices(commandLine),
                             [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
-                            &document, &reason) &&
-                        WriteRecognisedDocument(commandLine.format, document, picture.output,
-                                                picture.name, &reason);
+                            &outputs, &reason) &&
+                        outputs.Finish(&reason);
         window.FlushLog();
         if (!ok) ReportFailure(reportFd, reason);
         return ok;

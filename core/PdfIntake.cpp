@@ -127,8 +127,8 @@ class ContentSurvey : public QPDFObjectHandle::ParserCallbacks {
   };
 
   void Operator(const std::string& op) {
-    static const std::vector<std::string> kPaint = {"f", "F", "f*", "B", "B*", "b",
-                                                    "b*", "S", "s", "sh"};
+    static const std::vector<std::string> kPaint = {"f", "F",  "f*", "B", "B*",
+                                                    "b", "b*", "S",  "s", "sh"};
     if (op == "q") {
       stack_.push_back(state_);
     } else if (op == "Q") {
@@ -378,8 +378,8 @@ ImageKind KindOf(QPDFObjectHandle dictionary) {
   const bool decodeDefault = dictionary.getKey("/Decode").isNull();
   const std::string filter = FilterOf(dictionary);
   const int32_t components = PlainComponents(dictionary.getKey("/ColorSpace"));
-  if ((mask.isBool() && mask.getBoolValue()) || width <= 0 || height <= 0 ||
-      width > INT32_MAX || height > INT32_MAX)
+  if ((mask.isBool() && mask.getBoolValue()) || width <= 0 || height <= 0 || width > INT32_MAX ||
+      height > INT32_MAX)
     return ImageKind::Other;
   if (filter == "/DCTDecode" && decodeDefault && components > 0) return ImageKind::Jpeg;
   if (filter == "/CCITTFaxDecode") return ImageKind::Fax;
@@ -435,8 +435,8 @@ PIX* ImagePicture(QPDFObjectHandle image, const PdfPageFacts& facts) {
   const double inches = (facts.place.right - facts.place.left) / kPointsPerInch;
   const double dpi = std::clamp(double(width) / inches, 1.0, 1e5);
   pixSetResolution(decoded, int32_t(std::lround(dpi)), int32_t(std::lround(dpi)));
-  PIX* turned = facts.place.rotation ? pixRotateOrth(decoded, facts.place.rotation / 90)
-                                     : pixClone(decoded);
+  PIX* turned =
+      facts.place.rotation ? pixRotateOrth(decoded, facts.place.rotation / 90) : pixClone(decoded);
   pixDestroy(&decoded);
   return turned;
 }
@@ -539,11 +539,11 @@ bool PageText(const char* fileName, int32_t page, PdfPageText* text, std::string
   for (const poppler::text_box& word : drawn->text_list()) {
     const poppler::byte_array utf8 = word.text().to_utf8();
     const poppler::rectf r = word.bbox();
-    text->words.push_back({std::string(utf8.begin(), utf8.end()), r.left(), r.top(), r.right(),
-                           r.bottom()});
+    text->words.push_back(
+        {std::string(utf8.begin(), utf8.end()), r.left(), r.top(), r.right(), r.bottom()});
   }
-  const poppler::byte_array all = drawn->text(poppler::rectf(), poppler::page::physical_layout)
-                                      .to_utf8();
+  const poppler::byte_array all =
+      drawn->text(poppler::rectf(), poppler::page::physical_layout).to_utf8();
   text->text.assign(all.begin(), all.end());
   return true;
 }

@@ -23,9 +23,9 @@ struct PdfPagePlace {
 
 // What a page holds, as far as reading it goes.
 struct PdfPageFacts {
-  PdfPagePlace place;             // of the picture that readPage gives
-  bool oneImage = false;          // the page is one image, read as it is stored
-  bool hasText = false;           // the page carries text of its own
+  PdfPagePlace place;              // of the picture that readPage gives
+  bool oneImage = false;           // the page is one image, read as it is stored
+  bool hasText = false;            // the page carries text of its own
   bool invisibleTextOnly = false;  // all its text is invisible: an earlier OCR's text layer
 };
 

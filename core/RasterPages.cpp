@@ -1,7 +1,7 @@
-// Pages of multi-page picture files. A PDF's pages come from the PDF module. TIFF pages are read by Leptonica straight from the
-// file, one directory at a time. A GIF page is one frame: the frame's bytes are cut out
-// with the file's header and colour table into a one-frame GIF that Leptonica then reads,
-// so no more than one frame is ever held in memory.
+// Pages of multi-page picture files. A PDF's pages come from the PDF module. TIFF pages are read by
+// Leptonica straight from the file, one directory at a time. A GIF page is one frame: the frame's
+// bytes are cut out with the file's header and colour table into a one-frame GIF that Leptonica
+// then reads, so no more than one frame is ever held in memory.
 #include "core/RasterPages.h"
 
 #include <leptonica/allheaders.h>
