@@ -233,8 +233,9 @@ bool Survey(OpenDocument& document, int32_t page, PageSurvey* result, std::strin
     facts->place = {crop.left, crop.bottom, crop.right, crop.top, RotationOf(helper)};
     facts->hasText = survey.visibleText + survey.invisibleText > 0;
     facts->invisibleTextOnly = survey.invisibleText > 0 && survey.visibleText == 0;
+    // Invisible text (an earlier OCR's layer) paints nothing: the image is still all of it.
     const bool scan = survey.images == 1 && survey.forms == 0 && survey.otherPaint == 0 &&
-                      !facts->hasText && IsUpright(survey.imageMatrix);
+                      survey.visibleText == 0 && IsUpright(survey.imageMatrix);
     const Matrix& m = survey.imageMatrix;
     if (scan && Decodable(survey.image)) {
       facts->oneImage = true;
@@ -443,23 +444,23 @@ PIX* ImagePicture(QPDFObjectHandle image, const PdfPageFacts& facts) {
 
 // ---- rendering ----
 
+// Whether the page, drawn at `dpi`, stays within maxPixels; checked before drawing, so that a
+// page 200 inches wide cannot take the memory first.
+bool FitsDrawn(const PdfPagePlace& place, int32_t page, double dpi, int64_t maxPixels,
+               std::string* error) {
+  const double width = (place.right - place.left) * dpi / kPointsPerInch;
+  const double height = (place.top - place.bottom) * dpi / kPointsPerInch;
+  if (width >= 1 && height >= 1 && width * height <= double(maxPixels)) return true;
+  *error = "The PDF's " + PageName(page) + " is too large to read (" +
+           std::to_string(std::lround(width)) + " x " + std::to_string(std::lround(height)) +
+           " pixels at " + std::to_string(std::lround(dpi)) + " dpi).";
+  return false;
+}
+
 // The page drawn by Poppler at `dpi`, as the page is shown, in grey.
-PIX* Render(OpenDocument& document, int32_t page, double dpi, int64_t maxPixels,
-            std::string* error) {
+PIX* Render(OpenDocument& document, int32_t page, double dpi, std::string* error) {
   std::unique_ptr<poppler::page> drawn(PopplerPage(document, page, error));
   if (!drawn) return nullptr;
-  const poppler::rectf box = drawn->page_rect(poppler::crop_box);
-  const bool across = drawn->orientation() == poppler::page::landscape ||
-                      drawn->orientation() == poppler::page::seascape;
-  const double width = (across ? box.height() : box.width()) * dpi / kPointsPerInch;
-  const double height = (across ? box.width() : box.height()) * dpi / kPointsPerInch;
-  // Checked before drawing: a page 200 inches wide must not take the memory first.
-  if (!(width >= 1 && height >= 1) || width * height > double(maxPixels)) {
-    *error = "The PDF's " + PageName(page) + " is too large to read (" +
-             std::to_string(std::lround(width)) + " x " + std::to_string(std::lround(height)) +
-             " pixels at " + std::to_string(std::lround(dpi)) + " dpi).";
-    return nullptr;
-  }
   poppler::page_renderer renderer;
   renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
   renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
@@ -517,7 +518,8 @@ Pix* ReadPage(const char* fileName, int32_t page, int64_t maxPixels, std::string
       if (!pix) *error = "The PDF's " + PageName(page) + " holds an image that cannot be decoded.";
       return pix;
     }
-    return Render(*document, page, survey.renderDpi, maxPixels, error);
+    if (!FitsDrawn(survey.facts.place, page, survey.renderDpi, maxPixels, error)) return nullptr;
+    return Render(*document, page, survey.renderDpi, error);
   } catch (const std::bad_alloc&) {
     *error = "Not enough memory for the PDF's " + PageName(page) + ".";
   } catch (const std::exception& e) {
