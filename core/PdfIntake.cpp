@@ -8,6 +8,7 @@
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page-renderer.h>
 #include <poppler/cpp/poppler-page.h>
+#include <sys/stat.h>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -33,6 +34,7 @@ constexpr double kPointsPerInch = 72.0;
 // opening the document once for all of them spares parsing it again for every page.
 struct OpenDocument {
   std::string fileName;
+  struct stat status {};  // the file's size and time say whether it is still the same
   std::unique_ptr<QPDF> qpdf;
   std::vector<QPDFPageObjectHelper> pages;
   std::unique_ptr<poppler::document> poppler;  // opened when a page is rendered
@@ -47,7 +49,12 @@ std::string PageName(int32_t page) {
 // Opens the document (or finds it open); null with the reason.
 OpenDocument* Open(const char* fileName, std::string* error) {
   thread_local OpenDocument open;
-  if (open.qpdf && open.fileName == fileName) return &open;
+  struct stat status {};
+  stat(fileName, &status);
+  if (open.qpdf && open.fileName == fileName && open.status.st_size == status.st_size &&
+      open.status.st_mtim.tv_sec == status.st_mtim.tv_sec &&
+      open.status.st_mtim.tv_nsec == status.st_mtim.tv_nsec)
+    return &open;
   open = OpenDocument();
   auto qpdf = std::make_unique<QPDF>();
   qpdf->setSuppressWarnings(true);
@@ -71,6 +78,7 @@ OpenDocument* Open(const char* fileName, std::string* error) {
   }
   open.qpdf = std::move(qpdf);
   open.fileName = fileName;
+  open.status = status;
   return &open;
 }
 

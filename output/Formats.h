@@ -20,7 +20,7 @@ struct DocumentPage {
   std::string textField;                 // the output field's text (UTF-8), for Text
   // A page read from a PDF: its page there (from 0) and where the picture read lies on it.
   int32_t pdfPage = -1;
-  PdfPagePlace place;
+  PdfPagePlace place = {};
   bool keepsOwnText = false;  // its own text was taken: the PDF page stays as it is
   bool replacesText = false;  // the PDF page's invisible text (an earlier OCR's) goes
 };

@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 
+#include "PdfMaking.h"
 #include "ProgramRun.h"
 #include "TempDir.h"
 
@@ -28,138 +29,16 @@ namespace {
 const std::string kProgram = QUILLON_PROGRAM;
 const std::string kSample = std::string(QUILLON_SAMPLES) + "/sample.png";
 
-enum class Stored { Grey, Jpeg, Fax };
+using pdfmaking::Bytes;
+using pdfmaking::PageSpec;
+using pdfmaking::Stored;
 
-// How a test page is made: the sample stored one way, or a page of vector text.
-struct PageSpec {
-  PageSpec(Stored stored = Stored::Grey, int rotate = 0, std::string vectorText = "")
-      : stored(stored), rotate(rotate), vectorText(std::move(vectorText)) {}
-  Stored stored;
-  int rotate;              // the page's /Rotate; the image is stored turned against it
-  std::string vectorText;  // when set, a page of this text in Helvetica instead
-};
-
-std::string Bytes(const l_uint8* data, size_t size) {
-  return std::string(reinterpret_cast<const char*>(data), size);
-}
-
-// The sample page in grey, turned counter-clockwise by `quarters` quarter turns, so that
-// a page that turns it back by /Rotate shows it upright.
-PIX* SampleTurned(int quarters) {
-  PIX* pix = pixRead(kSample.c_str());
-  PIX* grey = pixConvertTo8(pix, 0);
-  pixDestroy(&pix);
-  PIX* turned = pixRotateOrth(grey, (4 - quarters) % 4);
-  pixDestroy(&grey);
-  return turned;
-}
-
-QPDFObjectHandle ImageStream(QPDF& pdf, PIX* pix, Stored stored) {
-  const int w = pixGetWidth(pix), h = pixGetHeight(pix);
-  QPDFObjectHandle dict = QPDFObjectHandle::newDictionary();
-  dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-  dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-  dict.replaceKey("/Width", QPDFObjectHandle::newInteger(w));
-  dict.replaceKey("/Height", QPDFObjectHandle::newInteger(h));
-  dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceGray"));
-  std::string data;
-  QPDFObjectHandle filter = QPDFObjectHandle::newNull(), parms = QPDFObjectHandle::newNull();
-  if (stored == Stored::Grey) {
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        l_uint32 value = 0;
-        pixGetPixel(pix, x, y, &value);
-        data += char(value);
-      }
-  } else if (stored == Stored::Jpeg) {
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-    l_uint8* jpeg = nullptr;
-    size_t size = 0;
-    pixWriteMemJpeg(&jpeg, &size, pix, 90, 0);
-    data = Bytes(jpeg, size);
-    lept_free(jpeg);
-    filter = QPDFObjectHandle::newName("/DCTDecode");
-  } else {
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(1));
-    PIX* binary = pixThresholdToBinary(pix, 128);
-    L_COMP_DATA* g4 = nullptr;
-    pixGenerateCIData(binary, L_G4_ENCODE, 0, 0, &g4);
-    data = Bytes(g4->datacomp, g4->nbytescomp);
-    parms = QPDFObjectHandle::parse("<< /K -1 /Columns " + std::to_string(w) + " /Rows " +
-                                    std::to_string(h) + (g4->minisblack ? " /BlackIs1 true" : "") +
-                                    " >>");
-    l_CIDataDestroy(&g4);
-    pixDestroy(&binary);
-    filter = QPDFObjectHandle::newName("/CCITTFaxDecode");
-  }
-  QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
-  stream.replaceDict(dict);
-  stream.replaceStreamData(data, filter, parms);
-  return stream;
-}
-
-// One page of `spec` added to `pdf`: the sample at 300 dpi, or vector text on A5.
-void AddPage(QPDF& pdf, const PageSpec& spec) {
-  QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
-  std::string content;
-  double width = 420, height = 595;
-  if (spec.vectorText.empty()) {
-    PIX* pix = SampleTurned(spec.rotate / 90);
-    width = pixGetWidth(pix) * 72.0 / 300, height = pixGetHeight(pix) * 72.0 / 300;
-    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-    xobjects.replaceKey("/Im0", ImageStream(pdf, pix, spec.stored));
-    pixDestroy(&pix);
-    resources.replaceKey("/XObject", xobjects);
-    std::ostringstream draw;
-    draw << "q " << width << " 0 0 " << height << " 0 0 cm /Im0 Do Q\n";
-    content = draw.str();
-  } else {
-    resources = QPDFObjectHandle::parse(
-        "<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica >> >> >>");
-    content = "BT /F1 24 Tf 40 500 Td (" + spec.vectorText + ") Tj ET\n";
-  }
-  QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page >>");
-  page.replaceKey("/MediaBox",
-                  QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, width, height)));
-  page.replaceKey("/Resources", resources);
-  page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
-  if (spec.rotate) page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(spec.rotate));
-  QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
-}
-
-// A PDF of the pages with a title and a bookmark on each page.
+// A PDF of pages made from the sample page.
 void MakePdf(const std::string& path, const std::vector<PageSpec>& pages,
              const std::string& userPassword = "") {
-  QPDF pdf;
-  pdf.emptyPDF();
-  for (const PageSpec& spec : pages) AddPage(pdf, spec);
-  std::vector<QPDFObjectHandle> all = pdf.getAllPages();
-  QPDFObjectHandle outlines =
-      pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
-  QPDFObjectHandle previous;
-  for (size_t i = 0; i < all.size(); ++i) {
-    QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString("Page " + std::to_string(i + 1)));
-    item.replaceKey("/Parent", outlines);
-    QPDFObjectHandle destination = QPDFObjectHandle::newArray();
-    destination.appendItem(all[i]);
-    destination.appendItem(QPDFObjectHandle::newName("/Fit"));
-    item.replaceKey("/Dest", destination);
-    if (i == 0) outlines.replaceKey("/First", item);
-    if (i > 0) previous.replaceKey("/Next", item), item.replaceKey("/Prev", previous);
-    previous = item;
-  }
-  outlines.replaceKey("/Last", previous);
-  outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(int64_t(all.size())));
-  pdf.getRoot().replaceKey("/Outlines", outlines);
-  pdf.getTrailer().replaceKey(
-      "/Info", pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Title (Test scans) >>")));
-  QPDFWriter writer(pdf, path.c_str());
-  if (!userPassword.empty())
-    writer.setR6EncryptionParameters(userPassword.c_str(), "owner", true, true, true, true, true,
-                                     true, qpdf_r3p_full, true);
-  writer.write();
+  PIX* sample = pixRead(kSample.c_str());
+  pdfmaking::MakePdf(path, sample, pages, userPassword);
+  pixDestroy(&sample);
 }
 
 // The raw bytes of every image of every page, in page order.
