@@ -6,13 +6,16 @@
 #include <podofo/podofo.h>
 #include <unistd.h>
 #include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -95,19 +98,33 @@ std::string PictureToPage(const PdfPagePlace& place, double width, double height
   return out.str();
 }
 
+// A number with at most one decimal, without a trailing ".0": a tenth of a pixel is finer
+// than any viewer selects, and fewer digits keep the layer small.
+std::string Number(double value) {
+  const long tenths = std::lround(value * 10);
+  std::string text = std::to_string(tenths / 10);
+  if (tenths < 0 && tenths > -10) text = "-0";
+  if (tenths % 10 != 0) text += "." + std::to_string(std::labs(tenths % 10));
+  return text;
+}
+
+// The page's words: each word's start is moved to from the previous one's (Td), the size
+// set only where it changes.
 std::string TextLayer(const DocumentPage& page, const HelveticaWidths& widths) {
   const double width = page.text.width > 0 ? page.text.width : 1;
   const double height = page.text.height > 0 ? page.text.height : 1;
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out << "q\n" << PictureToPage(page.place, width, height) << "BT\n3 Tr\n";
+  std::string out = "q\n" + PictureToPage(page.place, width, height) + "BT\n3 Tr\n";
   const auto measure = [&widths](const std::string& text) { return widths(text); };
+  double size = 0, x = 0, y = 0;
   for (const PlacedWord& word : PlaceWords(page.text, 1.0, measure)) {
-    out << kFontName << ' ' << word.size << " Tf " << word.widthPercent << " Tz 1 0 0 1 " << word.x
-        << ' ' << word.baseline << " Tm " << LiteralString(word.text) << " Tj\n";
+    if (word.size != size) out += std::string(kFontName) + " " + Number(word.size) + " Tf ";
+    size = word.size;
+    // Whole percents of width: a hundredth of a word's width is finer than a selection.
+    out += Number(std::round(word.widthPercent)) + " Tz " + Number(word.x - x) + " " +
+           Number(word.baseline - y) + " Td " + LiteralString(word.text) + " Tj\n";
+    x = word.x, y = word.baseline;
   }
-  out << "ET\nQ\n";
-  return out.str();
+  return out + "ET\nQ\n";
 }
 
 // Drops every text object (BT ... ET) of a page's content: on a page whose text is all
@@ -124,6 +141,21 @@ class DropText : public QPDFObjectHandle::TokenFilter {
  private:
   bool inText_ = false;
 };
+
+// A content stream of ours, Flate-compressed: a page's text layer is a few dozen bytes a
+// word, a fifth of that compressed.
+QPDFObjectHandle CompressedStream(QPDF& pdf, const std::string& content) {
+  Pl_Buffer compressed("compressed content");
+  Pl_Flate flate("flate", &compressed, Pl_Flate::a_deflate);
+  flate.writeString(content);
+  flate.finish();
+  std::unique_ptr<Buffer> bytes(compressed.getBuffer());
+  QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
+  stream.replaceStreamData(
+      std::string(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize()),
+      QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+  return stream;
+}
 
 QPDFObjectHandle FontDictionary(QPDF& pdf) {
   QPDFObjectHandle font = QPDFObjectHandle::newDictionary();
@@ -142,12 +174,12 @@ void LayText(QPDF& pdf, QPDFPageObjectHelper& page, const DocumentPage& read, QP
     page.filterContents(&dropText, &kept);
     std::unique_ptr<Buffer> content(kept.getBuffer());
     page.getObjectHandle().replaceKey(
-        "/Contents", QPDFObjectHandle::newStream(
-                         &pdf, std::string(reinterpret_cast<const char*>(content->getBuffer()),
-                                           content->getSize())));
+        "/Contents",
+        CompressedStream(pdf, std::string(reinterpret_cast<const char*>(content->getBuffer()),
+                                          content->getSize())));
   }
   page.addPageContents(QPDFObjectHandle::newStream(&pdf, "q\n"), true);
-  page.addPageContents(QPDFObjectHandle::newStream(&pdf, "\nQ\n" + TextLayer(read, widths)), false);
+  page.addPageContents(CompressedStream(pdf, "\nQ\n" + TextLayer(read, widths)), false);
   QPDFObjectHandle resources = page.getAttribute("/Resources", true);
   if (!resources.isDictionary()) {
     resources = QPDFObjectHandle::newDictionary();
