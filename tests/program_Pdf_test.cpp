@@ -18,6 +18,7 @@
 #include "PdfMaking.h"
 #include "ProgramRun.h"
 #include "TempDir.h"
+#include "core/RasterPages.h"
 
 namespace fs = std::filesystem;
 using programrun::Quoted;
@@ -178,6 +179,34 @@ TEST_F(PdfTest, PagesSidecarBatchesAndStandardInput) {
   EXPECT_EQ(ImageStreams(Path("dir/scan.pdf")), ImageStreams(Path("scan.pdf")));
   EXPECT_EQ(Quillon("--pages=7 scan.pdf -").status, 1);
   EXPECT_EQ(Quillon("--pages=0 scan.pdf -").status, 2);
+}
+
+// The window pages through a PDF as through a multi-page TIFF, with the same two calls;
+// each scan comes at its own size and resolution (not resampled).
+TEST_F(PdfTest, APdfIsPagedAsAMultiPageTiffIs) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  for (const int width : {100, 200, 300}) {
+    PIX* page = pixCreate(width, 60, 8);
+    pixSetAll(page);
+    pdfmaking::AddPage(pdf, page, {Stored::Grey});
+    pixDestroy(&page);
+  }
+  QPDFWriter(pdf, Path("three.pdf").c_str()).write();
+  EXPECT_EQ(DIBPageCount(Path("three.pdf").c_str()), 3);
+  for (int32_t page = 0; page < 3; ++page) {
+    RasterImage image{};
+    OpenDibPage(&image, Path("three.pdf").c_str(), page);
+    ASSERT_NE(image.pixels, nullptr) << DIBErrorText(image);
+    EXPECT_EQ(DIBWidth(image), 100 * (page + 1));
+    EXPECT_EQ(DIBHeight(image), 60);
+    EXPECT_NEAR(DIBInfo(image)->biXPelsPerMeter * 0.0254, 300, 1);
+    deldib(&image);
+  }
+  RasterImage missing{};
+  OpenDibPage(&missing, Path("three.pdf").c_str(), 3);
+  EXPECT_EQ(missing.pixels, nullptr);
+  EXPECT_FALSE(DIBErrorText(missing).empty());
 }
 
 TEST_F(PdfTest, BadPdfsAreRefusedWithAReasonAndNoOutput) {
