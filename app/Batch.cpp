@@ -111,6 +111,10 @@ bool CollectNames(const CommandLine& commandLine, std::vector<std::string>* name
     *error = "a batch needs --output-dir=DIR";
     return false;
   }
+  if (!commandLine.sidecar.empty()) {
+    *error = "--sidecar names one file, for a single picture; a batch writes --format=text instead";
+    return false;
+  }
   if (!commandLine.listFile.empty() && !ReadList(commandLine.listFile, names, error)) return false;
   if (names->empty())
     *error = commandLine.listFile.empty()
@@ -210,7 +214,6 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
       pictures.size(), limits,
       [&](size_t job, int reportFd) {
         const BatchPicture& picture = pictures[job];
-        RecognisedDocument document;
         std::string reason;
         // A FIFO is read by its worker, under the page's time limit.
         StreamedPicture stream;
@@ -219,13 +222,13 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
           ReportFailure(reportFd, reason);
           return false;
         }
-        const bool ok =
-            RecognisePicture(
-                form, window, streamed ? stream.FileName() : picture.file, commandLine.format,
-                [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); }, &document,
-                &reason) &&
-            WriteRecognisedDocument(commandLine.format, document, picture.output, picture.name,
-                                    &reason);
+        const std::string file = streamed ? stream.FileName() : picture.file;
+        RunOutputs outputs(commandLine.format, picture.output, picture.name, file, "");
+        const bool ok = RecognisePicture(
+                            form, window, file, Choices(commandLine),
+                            [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
+                            &outputs, &reason) &&
+                        outputs.Finish(&reason);
         window.FlushLog();
         if (!ok) ReportFailure(reportFd, reason);
         return ok;

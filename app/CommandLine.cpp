@@ -10,16 +10,6 @@
 #include "core/LibraryMessages.h"
 #include "recognition/Languages.h"
 
-namespace {
-
-bool HasText(const RecognisedDocument& document) {
-  for (const DocumentPage& page : document.pages)
-    if (page.textField.find_first_not_of(" \t\n\f") != std::string::npos) return true;
-  return false;
-}
-
-}  // namespace
-
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLine,
                       std::string* error) {
   commandLine->programFile = argc > 0 ? argv[0] : "quillon";
@@ -81,6 +71,10 @@ bool CheckLanguages(const Settings& settings, const std::vector<std::string>& fo
   return true;
 }
 
+DocumentChoices Choices(const CommandLine& commandLine) {
+  return {commandLine.pages, commandLine.redoText, commandLine.forceOcr};
+}
+
 std::string UsageText() {
   return "Usage: quillon [OPTIONS] [--] [PICTURE [OUTPUT [-exit]]]\n"
          "       quillon [OPTIONS] --output-dir=DIR [--] PICTURE...\n"
@@ -95,7 +89,8 @@ std::string UsageText() {
          "                           a batch: each picture's output to DIR/NAME.txt\n"
          "                           (.hocr, .xml, .tsv, .pdf with --format)\n"
          "\n"
-         "A multi-page picture (TIFF, GIF) gives every page, a form feed between pages.\n"
+         "A multi-page picture (TIFF, GIF) or a PDF gives every page, a form feed between\n"
+         "pages; --format=pdf of a PDF is that PDF with its text laid invisibly over it.\n"
          "PICTURE \"-\" reads the picture from standard input.\n"
          "\n"
          "Options:\n" +
@@ -146,20 +141,17 @@ int RunAutomatic(const CommandLine& commandLine, std::ostream& err) {
   // A picture that cannot be opened ends the run: recognising the blank start-up page
   // instead would report success with an empty text. The page's message box has already
   // told why it could not be opened.
-  RecognisedDocument document;
-  if (!RecognisePicture(form, window, picture, commandLine.format, nullptr, &document, &error))
-    return 1;
-  if (!WriteRecognisedDocument(commandLine.format, document, output, commandLine.args[0], &error)) {
-    err << "quillon: " << error << std::endl;
+  RunOutputs outputs(commandLine.format, output, commandLine.args[0], picture, commandLine.sidecar);
+  const size_t messages = window.messages.size();
+  if (!RecognisePicture(form, window, picture, Choices(commandLine), nullptr, &outputs, &error) ||
+      !outputs.Finish(&error)) {
+    // A page that could not be opened has told why in its message box already.
+    if (window.messages.size() == messages) err << "quillon: " << error << std::endl;
     return 1;
   }
-  if (!HasText(document)) {
+  if (!outputs.HasText()) {
     err << "quillon: no text was found on \"" << commandLine.args[0] << "\"";
-    for (const DocumentPage& page : document.pages)
-      if (!page.text.noTextReason.empty()) {
-        err << " (" << page.text.noTextReason << ")";
-        break;
-      }
+    if (!outputs.NoTextReason().empty()) err << " (" << outputs.NoTextReason() << ")";
     err << "; the output is empty." << std::endl;
   }
   return 0;

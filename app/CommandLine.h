@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "app/PageSelection.h"
+#include "app/PictureRun.h"
 #include "output/Formats.h"
 
 struct CommandLine {
@@ -27,6 +29,11 @@ struct CommandLine {
   int32_t jobs = 0;           // --jobs: pictures read at once; 0: one per core
   bool skipExisting = false;  // --skip-existing: leave out pictures whose output exists
   int32_t pageTimeout = 60;   // --page-timeout: seconds before a page is given up
+  // Documents.
+  PageSelection pages;    // --pages: the pages read (none named: all)
+  bool redoText = false;  // --redo-text: an earlier OCR's invisible text is replaced
+  bool forceOcr = false;  // --force-ocr: pages that carry text are read as pictures too
+  std::string sidecar;    // --sidecar: the plain text also goes there
 };
 
 // Parses argv. Returns false with a message in *error for an unknown option or a value
@@ -40,6 +47,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine* commandLin
 // the command line. `folders`: where dictionaries are looked for (DictionaryFolders()).
 bool CheckLanguages(const Settings& settings, const std::vector<std::string>& folders,
                     std::ostream& err);
+
+// The command line's choices of what a run does with a document's pages.
+DocumentChoices Choices(const CommandLine& commandLine);
 
 std::string UsageText();
 std::string VersionText();

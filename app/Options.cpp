@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "app/CommandLine.h"
+#include "app/PageSelection.h"
 #include "recognition/Languages.h"
 
 namespace {
@@ -154,6 +155,50 @@ const std::vector<OptionSpec> kOptions = {
      "refuse pictures of more than N million pixels (a run needs about 8 bytes a pixel)",
      nullptr,
      [](CommandLine& c, const OptionValue& v) { S(c).maxMegapixels = int32_t(v.number); }},
+    {"--pages",
+     OptionKind::Pages,
+     "LIST",
+     0,
+     0,
+     {},
+     "all",
+     "read only these pages of each picture or PDF, e.g. 1-3,7",
+     nullptr,
+     [](CommandLine& c, const OptionValue& v) {
+       std::string unused;
+       ParsePageSelection(v.text, &c.pages, &unused);
+     }},
+    {"--redo-text",
+     OptionKind::Flag,
+     "",
+     0,
+     0,
+     {},
+     "",
+     "a PDF's pages whose text is all invisible (an earlier OCR's) are read again and that "
+     "text replaced",
+     nullptr,
+     [](CommandLine& c, const OptionValue&) { c.redoText = true; }},
+    {"--force-ocr",
+     OptionKind::Flag,
+     "",
+     0,
+     0,
+     {},
+     "",
+     "read every page of a PDF as a picture, also those that carry text",
+     nullptr,
+     [](CommandLine& c, const OptionValue&) { c.forceOcr = true; }},
+    {"--sidecar",
+     OptionKind::Text,
+     "FILE",
+     0,
+     0,
+     {},
+     "",
+     "also write the plain text to FILE (beside a PDF or another format)",
+     nullptr,
+     [](CommandLine& c, const OptionValue& v) { c.sidecar = v.text; }},
     {"--output-dir",
      OptionKind::Text,
      "DIR",
@@ -270,6 +315,14 @@ bool ParseOptionValue(const OptionSpec& spec, const std::string& text, OptionVal
     case OptionKind::Text:
       value->text = text;
       return !text.empty();
+    case OptionKind::Pages: {
+      PageSelection selection;
+      std::string why;
+      value->text = text;
+      if (ParsePageSelection(text, &selection, &why)) return true;
+      if (problem) *problem = why;
+      return false;
+    }
     case OptionKind::Languages: {
       std::vector<Language> languages;
       std::string why;

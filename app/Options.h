@@ -15,6 +15,7 @@ enum class OptionKind {
   Choice,     // one of `choices`
   Text,       // any non-empty text (a name, a folder)
   Languages,  // language codes joined by '+' (recognition/Languages.h)
+  Pages,      // page numbers and ranges: 1-3,7 (app/PageSelection.h)
 };
 
 struct OptionValue {

@@ -1,7 +1,8 @@
 #include "app/PictureFiles.h"
 
 const char* const kOpenPictureFilter =
-    "All pictures|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG;*.EMF|"
+    "All "
+    "pictures|*.BMP;*.DIB;*.GIF;*.IFF;*.JIF;*.JPG;*.LBM;*.PCX;*.RLE;*.TGA;*.TIF;*.PNG;*.EMF;*.PDF|"
     "BMP - Windows, OS/2 Bitmap|*.BMP|"
     "DIB - Windows, OS/2 DIB|*.DIB|"
     "GIF - CompuServe Graphics Interchange|*.GIF|"
@@ -15,6 +16,7 @@ const char* const kOpenPictureFilter =
     "TIF - Tagged image file Format|*.TIF|"
     "PNG - Portable Graphics Network|*.PNG|"
     "EMF - Windows Enhanced Metafile|*.EMF|"
+    "PDF - Portable Document Format|*.PDF|"
     "All files (*.*)|*.*";
 
 const char* const kSaveExtensions[kSaveFilterEntries + 1] = {

@@ -9,37 +9,97 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
-#include <new>
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
+#include "app/PdfTextPage.h"
+#include "core/PdfPages.h"
+#include "core/RasterPages.h"
 #include "recognition/GlyphClassifier.h"
+
+RunOutputs::RunOutputs(OutputFormat format, const std::string& output,
+                       const std::string& pictureName, const std::string& pictureFile,
+                       const std::string& sidecar) {
+  const bool keepsDocument = format == OutputFormat::Pdf && IsPdfFile(pictureFile.c_str());
+  output_ = std::make_unique<DocumentWriter>(format, output, pictureName,
+                                             keepsDocument ? pictureFile : "");
+  if (!sidecar.empty())
+    sidecar_ = std::make_unique<DocumentWriter>(OutputFormat::Text, sidecar, pictureName, "");
+}
+
+bool RunOutputs::AddPage(DocumentPage page, std::string* error) {
+  hasText_ = hasText_ || page.textField.find_first_not_of(" \t\n\f") != std::string::npos;
+  if (noTextReason_.empty()) noTextReason_ = page.text.noTextReason;
+  if (sidecar_ && !sidecar_->AddPage(page, error)) return false;
+  return output_->AddPage(std::move(page), error);
+}
+
+bool RunOutputs::Finish(std::string* error) {
+  return output_->Finish(error) && (!sidecar_ || sidecar_->Finish(error));
+}
 
 namespace {
 
-// A copy of the picture that outlives the form's next page.
-std::unique_ptr<RasterImage> CopyOfPicture(const RasterImage& picture) {
-  auto copy = std::make_unique<RasterImage>();
-  const int32_t bits = DIBBitCount(picture);
-  const int32_t colours = bits <= 8 ? 1 << bits : 0;
-  newdib(copy.get(), DIBWidth(picture), DIBHeight(picture), bits,
-         colours ? picture.header : nullptr, colours);
-  if (!copy->pixels) throw std::bad_alloc();
-  std::memcpy(copy->pixels, picture.pixels, size_t(picture.stride) * size_t(DIBHeight(picture)));
-  std::memcpy(copy->header, picture.header, sizeof(BitmapInfoHeader));  // resolution too
-  return copy;
+// Reports a page that cannot be read as opening a picture reports it (the message box
+// reaches the user in a single run, the batch's report in a batch).
+bool PageFailed(HeadlessWindow& window, const std::string& picture, int32_t page,
+                const std::string& why, std::string* error) {
+  window.MessageBox(why, "Error while opening " + picture + "!", MessageIcon::Error,
+                    MessageButtons::Ok);
+  *error = page > 0 ? "page " + std::to_string(page + 1) + ": " + why : why;
+  return false;
+}
+
+// Whether a PDF page that carries text is taken as it stands rather than read.
+bool TakesOwnText(const PdfPageFacts& facts, const DocumentChoices& choices) {
+  return facts.hasText && !choices.forceOcr && !(choices.redoText && facts.invisibleTextOnly);
+}
+
+// Reads one page into *read: a PDF page's own text, or the page recognised as a picture.
+// *installed says whether the form holds a page of this run already.
+bool ReadOnePage(TMainForm& form, HeadlessWindow& window, const std::string& picture, int32_t page,
+                 int32_t pages, const PdfModule* pdf, const DocumentChoices& choices,
+                 bool* installed, DocumentPage* read, std::string* error) {
+  PdfPageFacts facts;
+  std::string why;
+  if (pdf && !pdf->pageFacts(picture.c_str(), page, &facts, &why))
+    return PageFailed(window, picture, page, why, error);
+  if (pdf && TakesOwnText(facts, choices)) {
+    PdfPageText text;
+    if (!pdf->pageText(picture.c_str(), page, &text, &why))
+      return PageFailed(window, picture, page, why, error);
+    *read = PdfTextPage(text);
+  } else {
+    const size_t messages = window.messages.size();
+    // A page that cannot be opened ends the picture: recognising the page before it
+    // again would report success with a wrong text. So the page before, read already,
+    // gives its memory up before the next is decoded: two pages never take it at once.
+    if (*installed) deldib(&form.picture);
+    form.pageCount = pages;
+    if (!form.OpenPicPage(picture, page)) {
+      *error = window.messages.size() > messages ? window.messages.back().text
+                                                 : "The picture could not be opened.";
+      if (page > 0) *error = "page " + std::to_string(page + 1) + ": " + *error;
+      return false;
+    }
+    *installed = true;
+    form.Timer1Timer();
+    *read = form.OutputDocumentPage();
+    read->replacesText = facts.hasText && facts.invisibleTextOnly;
+  }
+  if (pdf) {
+    read->pdfPage = page;
+    read->place = facts.place;
+  }
+  return true;
 }
 
 }  // namespace
 
-RecognisedDocument::~RecognisedDocument() {
-  for (auto& picture : pictures) deldib(picture.get());
-}
-
 bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
-                      OutputFormat format,
+                      const DocumentChoices& choices,
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
-                      RecognisedDocument* document, std::string* error) {
+                      RunOutputs* outputs, std::string* error) {
   // The classic templates, rendered once for all pages (a batch has done so already).
   if (!form.settings.Extended()) form.KeepTemplateSet();
   // The word list loads (and the template faces open, where no model reads) while the first
@@ -49,41 +109,25 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
     if (form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
     if (!form.LoadGlyphNet()) faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
   }
-  for (int32_t page = 0; page == 0 || page < form.pageCount; ++page) {
-    if (onPage) onPage(page, form.pageCount);
-    const size_t messages = window.messages.size();
-    // A page that cannot be opened ends the picture: recognising the page before it
-    // again would report success with a wrong text. So the page before, read already,
-    // gives its memory up before the next is decoded: two pages never take it at once.
-    if (page > 0) deldib(&form.picture);
-    const bool opened = page == 0 ? form.OpenPic(picture) : form.OpenPicPage(picture, page);
-    if (!opened) {
-      *error = window.messages.size() > messages ? window.messages.back().text
-                                                 : "The picture could not be opened.";
-      if (page > 0) *error = "page " + std::to_string(page + 1) + ": " + *error;
+  const PdfModule* pdf = nullptr;
+  std::string why;
+  if (IsPdfFile(picture.c_str()) && !(pdf = LoadPdfModule(&why)))
+    return PageFailed(window, picture, 0, why, error);
+  const int32_t pages = DIBPageCount(picture.c_str());
+  int32_t page = choices.pages.Next(0, pages);
+  if (page >= pages)
+    return PageFailed(
+        window, picture, 0,
+        "The file has none of the pages asked for (it has " + std::to_string(pages) + ").", error);
+  bool installed = false;
+  for (; page < pages; page = choices.pages.Next(page + 1, pages)) {
+    if (onPage) onPage(page, pages);
+    DocumentPage read;
+    if (!ReadOnePage(form, window, picture, page, pages, pdf, choices, &installed, &read, error) ||
+        !outputs->AddPage(std::move(read), error))
       return false;
-    }
-    form.Timer1Timer();
-    document->pages.push_back(form.OutputDocumentPage());
-    document->pages.back().picture = nullptr;  // the form's picture is the next page's soon
-    // Text takes the output field's text alone; a thousand pages keep no more than that.
-    if (format == OutputFormat::Text) {
-      std::string why = std::move(document->pages.back().text.noTextReason);
-      document->pages.back().text = PageText{};
-      document->pages.back().text.noTextReason = std::move(why);
-    }
-    if (format == OutputFormat::Pdf) {
-      document->pictures.push_back(CopyOfPicture(form.picture));
-      document->pages.back().picture = document->pictures.back().get();
-    }
   }
   return true;
-}
-
-bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& document,
-                             const std::string& fileName, const std::string& pictureName,
-                             std::string* error) {
-  return WriteDocument(format, document.pages, fileName, pictureName, error);
 }
 
 namespace {

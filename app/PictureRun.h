@@ -7,36 +7,46 @@
 #include <string>
 #include <vector>
 
+#include "app/PageSelection.h"
 #include "output/Formats.h"
 
 class HeadlessWindow;
 class TMainForm;
 
-// The pages of a recognised picture as the writers take them. A format that shows the
-// pictures (the PDF) keeps a copy of each page's picture here.
-struct RecognisedDocument {
-  RecognisedDocument() = default;
-  ~RecognisedDocument();
-  RecognisedDocument(const RecognisedDocument&) = delete;
-  RecognisedDocument& operator=(const RecognisedDocument&) = delete;
-
-  std::vector<DocumentPage> pages;
-  std::vector<std::unique_ptr<RasterImage>> pictures;
+// What a run does with the pages of a document (the command line's choices).
+struct DocumentChoices {
+  PageSelection pages;    // the pages read
+  bool redoText = false;  // a PDF page whose text is all invisible is read again
+  bool forceOcr = false;  // every PDF page is read as a picture, also one that carries text
 };
 
-// Recognises every page of `picture` with a created form whose window is `window`, for an
-// output in `format`. onPage, when set, hears of each page (from 0) before it is read.
-// Returns false with the reason when a page cannot be opened.
-bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
-                      OutputFormat format,
-                      const std::function<void(int32_t page, int32_t pages)>& onPage,
-                      RecognisedDocument* document, std::string* error);
+// Where a run's pages go, each as soon as it is read: the output in its format and, with
+// --sidecar, the plain text beside it. A PDF output of a PDF keeps that PDF's pages.
+class RunOutputs {
+ public:
+  RunOutputs(OutputFormat format, const std::string& output, const std::string& pictureName,
+             const std::string& pictureFile, const std::string& sidecar);
+  bool AddPage(DocumentPage page, std::string* error);
+  bool Finish(std::string* error);
+  bool HasText() const { return hasText_; }
+  // Why the first page without text had none ("" when no page said).
+  const std::string& NoTextReason() const { return noTextReason_; }
 
-// Writes the document in `format` to `fileName` ("-": standard output); `pictureName` is
-// the picture as the user named it. A file is replaced only by a complete new one.
-bool WriteRecognisedDocument(OutputFormat format, const RecognisedDocument& document,
-                             const std::string& fileName, const std::string& pictureName,
-                             std::string* error);
+ private:
+  std::unique_ptr<DocumentWriter> output_, sidecar_;
+  bool hasText_ = false;
+  std::string noTextReason_;
+};
+
+// Recognises the chosen pages of `picture` (a picture file or a PDF) with a created form
+// whose window is `window`, and hands each to `outputs`. A PDF page that carries text is
+// taken as it stands unless the choices say to read it. onPage, when set, hears of each
+// page (from 0) before it is read. Returns false with the reason when a page cannot be
+// opened or written.
+bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string& picture,
+                      const DocumentChoices& choices,
+                      const std::function<void(int32_t page, int32_t pages)>& onPage,
+                      RunOutputs* outputs, std::string* error);
 
 // Whether `name` is a picture read as a stream: standard input ("-") or a FIFO (as a
 // shell's "<(...)" gives one).

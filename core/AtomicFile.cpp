@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "core/OverwriteGuard.h"
 
@@ -38,6 +39,8 @@ bool WriteAll(int fd, std::string_view content) {
   return true;
 }
 
+}  // namespace
+
 // While it lives, a write beyond the file size limit fails with EFBIG instead of ending
 // the program by SIGXFSZ, so that the temporary file can still be removed.
 class FileSizeSignalIgnored {
@@ -59,19 +62,7 @@ class FileSizeSignalIgnored {
   bool saved_ = false;
 };
 
-// Writing into something that is not a plain file: a FIFO, a terminal, a device.
-bool WriteThrough(const std::string& path, std::string_view content, std::string* error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    *error = Failure(path, std::strerror(errno));
-    return false;
-  }
-  bool ok = WriteAll(fd, content);
-  int code = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) ok = false, code = errno;
-  if (!ok) *error = Failure(path, std::strerror(code));
-  return ok;
-}
+namespace {
 
 mode_t NewFileMode() {
   const mode_t mask = ::umask(0);
@@ -88,37 +79,27 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-// Temporary file beside the target, then the rename. `existing` is the target's status
-// when it exists, else null.
-bool ReplacePlainFile(const std::string& path, const struct stat* existing,
-                      std::string_view content, std::string* error) {
+// Opens the temporary file beside the target. `existing` is the target's status when it
+// exists, else null.
+bool OpenTemporary(const std::string& path, const struct stat* existing, std::string* temp, int* fd,
+                   std::string* error) {
   const std::string folder = FolderOf(path);
-  std::string temp = folder + "/.quillon-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
+  *temp = folder + "/.quillon-XXXXXX";
+  *fd = ::mkostemp(temp->data(), O_CLOEXEC);
+  if (*fd < 0) {
     *error = "Cannot write into the folder \"" + folder + "\": " + std::strerror(errno) + ".";
     return false;
   }
-  FileSizeSignalIgnored sizeSignal;
-  bool ok = ::fchmod(fd, existing ? existing->st_mode & 07777 : NewFileMode()) == 0;
-  int code = ok ? 0 : errno;
-  // Keeps the owner of a replaced file where the system allows it (as root); else the
-  // new file is the writer's, as with any editor that saves by rename.
-  if (ok && existing && ::fchown(fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
-  if (ok && !WriteAll(fd, content)) ok = false, code = errno;
-  // Only a file that replaces another must be on the disk before the rename: it is the
-  // old content that a crash would otherwise lose. A new file costs no data if a crash
-  // empties it (a batch resuming with --skip-existing reads an empty output again), and
-  // its flush would cost a one-page run a fifth of its time.
-  if (ok && existing && ::fsync(fd) != 0) ok = false, code = errno;
-  if (::close(fd) != 0 && ok) ok = false, code = errno;
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false, code = errno;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    *error = Failure(path, std::strerror(code));
+  if (::fchmod(*fd, existing ? existing->st_mode & 07777 : NewFileMode()) != 0) {
+    *error = Failure(path, std::strerror(errno));
+    ::close(*fd);
+    ::unlink(temp->c_str());
+    *fd = -1;
     return false;
   }
-  if (existing) SyncFolder(folder);  // a new file was not flushed either (see above)
+  // Keeps the owner of a replaced file where the system allows it (as root); else the
+  // new file is the writer's, as with any editor that saves by rename.
+  if (existing && ::fchown(*fd, existing->st_uid, existing->st_gid) != 0) errno = 0;
   return true;
 }
 
@@ -144,47 +125,92 @@ std::string ResolveWriteTarget(const std::string& path) {
   return current;
 }
 
-namespace {
+AtomicFileWrite::AtomicFileWrite() : sizeSignal_(std::make_unique<FileSizeSignalIgnored>()) {}
 
-bool WriteFileChecked(const std::string& path, std::string_view content, bool mayReplacePicture,
-                      std::string* error) {
+AtomicFileWrite::~AtomicFileWrite() {
+  if (fd_ >= 0 && fd_ != STDOUT_FILENO) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+bool AtomicFileWrite::Begin(const std::string& path, std::string* error, Guard guard) {
+  path_ = path;
   if (path.empty()) {
     *error = "No file name was given.";
     return false;
   }
-  const std::string target = ResolveWriteTarget(path);
-  struct stat status {};
-  if (::stat(target.c_str(), &status) != 0) {
+  target_ = ResolveWriteTarget(path);
+  if (::stat(target_.c_str(), &existing_) != 0) {
     if (errno != ENOENT) {
       *error = Failure(path, std::strerror(errno));
       return false;
     }
-    return ReplacePlainFile(target, nullptr, content, error);
+    return OpenTemporary(target_, nullptr, &temp_, &fd_, error);
   }
-  if (S_ISDIR(status.st_mode)) {
+  replacing_ = true;
+  if (S_ISDIR(existing_.st_mode)) {
     *error = Failure(path, "it is a folder");
     return false;
   }
-  if (!S_ISREG(status.st_mode)) return WriteThrough(target, content, error);
-  const std::string refusal = mayReplacePicture ? "" : OverwriteRefusal(target);
+  if (!S_ISREG(existing_.st_mode)) {  // a FIFO, a terminal, a device: written into
+    fd_ = ::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) *error = Failure(path, std::strerror(errno));
+    return fd_ >= 0;
+  }
+  const std::string refusal = guard == Guard::MayReplacePicture ? "" : OverwriteRefusal(target_);
   if (!refusal.empty()) {
-    *error = target == path ? refusal : "\"" + path + "\" is a link: " + refusal;
+    *error = target_ == path ? refusal : "\"" + path + "\" is a link: " + refusal;
     return false;
   }
-  if (IsReadOnly(target, status)) {
+  if (IsReadOnly(target_, existing_)) {
     *error = Failure(path, "the file is read-only");
     return false;
   }
-  return ReplacePlainFile(target, &status, content, error);
+  return OpenTemporary(target_, &existing_, &temp_, &fd_, error);
 }
 
-}  // namespace
+void AtomicFileWrite::BeginStandardOutput() {
+  path_ = "standard output";
+  fd_ = STDOUT_FILENO;
+}
+
+bool AtomicFileWrite::Write(std::string_view content, std::string* error) {
+  if (WriteAll(fd_, content)) return true;
+  *error = Failure(path_, std::strerror(errno));
+  return false;
+}
+
+bool AtomicFileWrite::Commit(std::string* error) {
+  if (fd_ == STDOUT_FILENO) {
+    fd_ = -1;
+    return true;
+  }
+  // Only a file that replaces another must be on the disk before the rename: it is the
+  // old content that a crash would otherwise lose. A new file costs no data if a crash
+  // empties it (a batch resuming with --skip-existing reads an empty output again), and
+  // its flush would cost a one-page run a fifth of its time.
+  bool ok = temp_.empty() || !replacing_ || ::fsync(fd_) == 0;
+  int code = ok ? 0 : errno;
+  if (::close(fd_) != 0 && ok) ok = false, code = errno;
+  fd_ = -1;
+  if (ok && !temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0)
+    ok = false, code = errno;
+  if (!ok) {
+    *error = Failure(path_, std::strerror(code));
+    return false;
+  }
+  if (!temp_.empty() && replacing_) SyncFolder(FolderOf(target_));  // see above
+  temp_.clear();
+  return true;
+}
 
 bool WriteFileAtomically(const std::string& path, std::string_view content, std::string* error) {
-  return WriteFileChecked(path, content, false, error);
+  AtomicFileWrite file;
+  return file.Begin(path, error) && file.Write(content, error) && file.Commit(error);
 }
 
 bool WritePictureFileAtomically(const std::string& path, std::string_view content,
                                 std::string* error) {
-  return WriteFileChecked(path, content, true, error);
+  AtomicFileWrite file;
+  return file.Begin(path, error, AtomicFileWrite::Guard::MayReplacePicture) &&
+         file.Write(content, error) && file.Commit(error);
 }

@@ -18,8 +18,41 @@
 //   (core/OverwriteGuard.h), also behind a link.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <memory>
 #include <string>
 #include <string_view>
+
+class FileSizeSignalIgnored;
+
+// A file written piece by piece as described above, for a writer that streams (a PDF page
+// by page): Begin, Write or Fd as often as needed, then Commit. Until Commit succeeds the
+// target is as it was; destroying an uncommitted write removes its temporary file.
+class AtomicFileWrite {
+ public:
+  AtomicFileWrite();
+  ~AtomicFileWrite();
+  AtomicFileWrite(const AtomicFileWrite&) = delete;
+  AtomicFileWrite& operator=(const AtomicFileWrite&) = delete;
+
+  // What an existing target may be: a picture the user saves from the window may replace
+  // a picture, as the save dialog has asked; nothing else may.
+  enum class Guard { KeepPictures, MayReplacePicture };
+  bool Begin(const std::string& path, std::string* error, Guard guard = Guard::KeepPictures);
+  void BeginStandardOutput();
+  bool Write(std::string_view content, std::string* error);
+  // The descriptor to write into, for a library that writes itself.
+  int Fd() const { return fd_; }
+  bool Commit(std::string* error);
+
+ private:
+  std::string path_, target_, temp_;
+  struct stat existing_ {};
+  bool replacing_ = false;
+  int fd_ = -1;
+  std::unique_ptr<FileSizeSignalIgnored> sizeSignal_;
+};
 
 // Writes `content` to `path` as described above. On failure returns false with a
 // sentence in *error that names the file.

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -17,11 +19,15 @@ namespace {
 
 // Read of a file: the longest header, and room for the creator of a PDF.
 constexpr size_t kHeadBytes = 1024;
+// A PDF written page by page has its Info after the pages: with the page tree and the
+// cross-reference table of a document of a few thousand pages.
+constexpr size_t kTailBytes = 64 * 1024;
 static_assert(kHeadBytes >= kLongestReadableHeader);
 
 struct Head {
   const uint8_t* d;
   size_t n;
+  std::string_view tail = {};  // the file's last bytes, where a streamed PDF has its Info
   bool Has(size_t at, const char* text, size_t length) const {
     return n >= at + length && std::memcmp(d + at, text, length) == 0;
   }
@@ -101,12 +107,14 @@ bool IsMetafile(const Head& h) {
           (h.d[5] == 1 || h.d[5] == 3));
 }
 
-// A searchable PDF this program wrote (its writer names it the creator at the top of the
-// file) is its own output: the next run replaces it, and its picture lives on elsewhere.
+// A searchable PDF this program wrote from pictures (its writer names it the creator, in the
+// Info at the file's top or, written page by page, at its end) is its own output: the next
+// run replaces it, and its pictures live on elsewhere.
 bool IsPdf(const Head& h) {
   static constexpr std::string_view kOwnMark = "/Creator(Quillon)";
   const std::string_view text(reinterpret_cast<const char*>(h.d), h.n);
-  return h.Has(0, "%PDF-", 5) && text.find(kOwnMark) == std::string_view::npos;
+  return h.Has(0, "%PDF-", 5) && text.find(kOwnMark) == std::string_view::npos &&
+         h.tail.find(kOwnMark) == std::string_view::npos;
 }
 
 struct ReadableFormat {
@@ -148,10 +156,23 @@ bool IsProtected(const struct stat& info) {
   return ProtectedFiles().count({info.st_dev, info.st_ino}) > 0;
 }
 
+// Up to `size` bytes from `offset`; fewer at the file's end or on an error.
+size_t ReadAt(int fd, off_t offset, void* buffer, size_t size) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n =
+        ::pread(fd, static_cast<char*>(buffer) + got, size - got, offset + off_t(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  return got;
+}
+
 }  // namespace
 
-const char* ReadableFormatOf(const uint8_t* head, size_t size) {
-  const Head h{head, size};
+const char* ReadableFormatOf(const uint8_t* head, size_t size, std::string_view tail) {
+  const Head h{head, size, tail};
   for (const ReadableFormat& format : kReadableFormats)
     if (format.begins(h)) return format.what;
   return nullptr;
@@ -162,14 +183,15 @@ const char* ReadableFormatOfFile(const std::string& path) {
   const int fd = OpenRegularFile(path, &ignored);
   if (fd < 0) return nullptr;
   uint8_t head[kHeadBytes];
-  size_t got = 0;
-  while (got < sizeof head) {
-    const ssize_t n = ::read(fd, head + got, sizeof head - got);
-    if (n <= 0) break;
-    got += size_t(n);
+  const size_t got = ReadAt(fd, 0, head, sizeof head);
+  std::string tail;
+  const off_t size = ::lseek(fd, 0, SEEK_END);
+  if (got >= 5 && std::memcmp(head, "%PDF-", 5) == 0 && size > off_t(sizeof head)) {
+    tail.resize(size_t(std::min<off_t>(size, off_t(kTailBytes))));
+    tail.resize(ReadAt(fd, size - off_t(tail.size()), tail.data(), tail.size()));
   }
   ::close(fd);
-  return ReadableFormatOf(head, got);
+  return ReadableFormatOf(head, got, tail);
 }
 
 void ProtectFromOverwrite(const std::string& path) {

@@ -8,15 +8,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The most bytes any format needs to be told by its header (PCX: its 128-byte header).
 constexpr size_t kLongestReadableHeader = 128;
 
 // "a PNG picture", "a PDF document", ... when `head` (a file's first bytes, at least
 // kLongestReadableHeader of them where the file has so many) begins a file of a format the
-// program reads; null otherwise. A PDF that names this program as its creator is an
-// output of the program's, not the user's document.
-const char* ReadableFormatOf(const uint8_t* head, size_t size);
+// program reads; null otherwise. A PDF that names this program as its creator (in `head` or
+// in `tail`, the file's last bytes) is an output of the program's, not the user's document.
+const char* ReadableFormatOf(const uint8_t* head, size_t size, std::string_view tail = {});
 
 // The same for a file: null for a file that is not regular or cannot be read.
 const char* ReadableFormatOfFile(const std::string& path);

@@ -1,7 +1,7 @@
-// Pages of multi-page picture files. TIFF pages are read by Leptonica straight from the
-// file, one directory at a time. A GIF page is one frame: the frame's bytes are cut out
-// with the file's header and colour table into a one-frame GIF that Leptonica then reads,
-// so no more than one frame is ever held in memory.
+// Pages of multi-page picture files. A PDF's pages come from the PDF module. TIFF pages are read by
+// Leptonica straight from the file, one directory at a time. A GIF page is one frame: the frame's
+// bytes are cut out with the file's header and colour table into a one-frame GIF that Leptonica
+// then reads, so no more than one frame is ever held in memory.
 #include "core/RasterPages.h"
 
 #include <leptonica/allheaders.h>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/PdfPages.h"
 #include "core/RasterDecode.h"
 #include "core/RegularFiles.h"
 
@@ -246,9 +247,28 @@ bool IsTiledTiffPage(const char* fileName, int32_t page) {
   return tiled;
 }
 
+// ---- PDF pages ----
+
+bool ReadPdfPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage* out,
+                 std::string* error) {
+  const PdfModule* pdf = LoadPdfModule(error);
+  if (!pdf) return false;
+  PIX* pix = pdf->readPage(fileName, page, std::min(maxPixels, kMaxImagePixels), error);
+  if (!pix) return false;
+  const bool ok = RasterFromPix(pix, out, error);
+  pixDestroy(&pix);
+  return ok;
+}
+
 }  // namespace
 
 int32_t DIBPageCount(const char* fileName) {
+  if (IsPdfFile(fileName)) {
+    std::string error;
+    const PdfModule* pdf = LoadPdfModule(&error);
+    const int32_t count = pdf ? pdf->pageCount(fileName, &error) : 0;
+    return count > 1 ? count : 1;  // a PDF that cannot be read says why when it is opened
+  }
   const File f = OpenPictureFile(fileName);
   if (!f) return 1;
   int32_t count = 1;
@@ -269,12 +289,13 @@ int32_t DIBPageCount(const char* fileName) {
 
 void OpenDibPage(RasterImage* out, const char* fileName, int32_t page, int64_t maxPixels,
                  bool directColour) {
-  if (IsTiledTiffPage(fileName, page)) {
+  const bool pdf = IsPdfFile(fileName);
+  if (!pdf && IsTiledTiffPage(fileName, page)) {
     std::memset(out, 0, sizeof(*out));
     DIBSetErrorText(*out, kTiledTiff);
     return;
   }
-  if (page == 0 && DIBPageCount(fileName) == 1) {
+  if (!pdf && page == 0 && DIBPageCount(fileName) == 1) {
     OpenDibLimited(out, fileName, maxPixels, directColour);
     return;
   }
@@ -283,7 +304,8 @@ void OpenDibPage(RasterImage* out, const char* fileName, int32_t page, int64_t m
   bool ok = false;
   try {
     QuietRasterLibrary();
-    ok = page >= 0 && ReadPage(fileName, page, maxPixels, out, &error);
+    ok = page >= 0 && (pdf ? ReadPdfPage(fileName, page, maxPixels, out, &error)
+                           : ReadPage(fileName, page, maxPixels, out, &error));
     if (page < 0) error = "There is no page " + std::to_string(page + 1) + ".";
   } catch (const std::bad_alloc&) {
     error = "Not enough memory for the picture.";

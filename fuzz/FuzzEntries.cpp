@@ -110,9 +110,9 @@ bool RunPipeline(const uint8_t* data, size_t size) {
 }  // namespace
 
 const std::vector<std::string>& TargetNames() {
-  static const std::vector<std::string> names = {"bmp", "pcx",      "tga",           "iff",
-                                                 "png", "jpeg",     "gif",           "tiff",
-                                                 "pnm", "wordlist", "learned_grids", "pipeline"};
+  static const std::vector<std::string> names = {
+      "bmp",  "pcx", "tga",      "iff",           "png",      "jpeg", "gif",
+      "tiff", "pnm", "wordlist", "learned_grids", "pipeline", "pdf"};
   return names;
 }
 
@@ -120,6 +120,7 @@ bool RunTarget(const std::string& target, const uint8_t* data, size_t size) {
   if (target == "wordlist") return DecodeWords(data, size);
   if (target == "learned_grids") return ParseGrids(data, size);
   if (target == "pipeline") return RunPipeline(data, size);
+  if (target == "pdf") return ReadPdf(data, size);
   return DecodePicture(target, data, size);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "PdfMaking.h"
 #include "core/RasterImage.h"
 #include "core/codecs/Codec.h"
 #include "devtools/LearnedGrids.h"
@@ -87,6 +88,23 @@ void PictureSeeds(PIX* piece, const fs::path& out, const std::string& tag) {
   for (PIX* pix : depths) pixDestroy(&pix);
 }
 
+// Small PDFs of the piece: one page of each stored kind, turned pages, vector text, and
+// several pages with bookmarks.
+void PdfSeeds(PIX* piece, const fs::path& out) {
+  using pdfmaking::PageSpec;
+  using pdfmaking::Stored;
+  fs::create_directories(out);
+  const std::vector<std::pair<std::string, std::vector<PageSpec>>> seeds = {
+      {"grey.pdf", {{Stored::Grey}}},
+      {"jpeg.pdf", {{Stored::Jpeg}}},
+      {"fax.pdf", {{Stored::Fax}}},
+      {"turned.pdf", {{Stored::Grey, 90}, {Stored::Fax, 270}}},
+      {"text.pdf", {{Stored::Grey, 0, "Quillon"}}},
+      {"pages.pdf", {{Stored::Jpeg}, {Stored::Grey, 0, "Seite"}, {Stored::Fax, 180}}},
+  };
+  for (const auto& [name, pages] : seeds) pdfmaking::MakePdf((out / name).string(), piece, pages);
+}
+
 PIX* Piece(PIX* page, int x, int y, int w, int h) {
   BOX* box = boxCreate(x, y, w, h);
   PIX* piece = pixClipRectangle(page, box, nullptr);
@@ -140,6 +158,9 @@ int main(int argc, char** argv) {
     pixDestroy(&strip);
   }
   TextSeeds(out);
+  PIX* corner = Piece(page, w / 8, h / 8, 80, 48);
+  if (corner) PdfSeeds(corner, out / "pdf");
+  pixDestroy(&corner);
   pixDestroy(&page);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "output/FormatWriters.h"
 
 extern "C" const FormatModuleWriters* QuillonFormatWriters() {
-  static const FormatModuleWriters writers{&HocrDocument, &AltoDocument, &PdfDocument};
+  static const FormatModuleWriters writers{&HocrDocument, &AltoDocument, &NewPdfPageWriter,
+                                           &PdfWithTextLayer};
   return &writers;
 }

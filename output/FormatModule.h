@@ -8,10 +8,26 @@
 
 #include "output/Formats.h"
 
+// A searchable PDF made from pictures, written page by page into a file descriptor: each
+// page's picture is written when the page is added and is not needed afterwards.
+class PdfPageWriter {
+ public:
+  virtual ~PdfPageWriter() = default;
+  // False with a description when the page has no picture or the library fails.
+  virtual bool AddPage(const DocumentPage& page, std::string* error) = 0;
+  virtual bool Finish(std::string* error) = 0;
+};
+
 struct FormatModuleWriters {
   std::string (*hocr)(const std::vector<DocumentPage>& pages, const std::string& pictureName);
   std::string (*alto)(const std::vector<DocumentPage>& pages, const std::string& pictureName);
-  bool (*pdf)(const std::vector<DocumentPage>& pages, std::string* pdf, std::string* error);
+  // A new writer of a PDF from pictures into `fd` (which stays the caller's); null with
+  // the reason on failure.
+  PdfPageWriter* (*pdfFromPictures)(int fd, std::string* error);
+  // The PDF `source` written into `fd` with the text of each page read laid invisibly over
+  // it (the pages' pdfPage say which); everything else of it stays as it was.
+  bool (*pdfWithText)(const std::string& source, const std::vector<DocumentPage>& pages, int fd,
+                      std::string* error);
 };
 
 // The module's one entry point.

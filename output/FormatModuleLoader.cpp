@@ -1,7 +1,4 @@
-#include <dlfcn.h>
-
-#include <filesystem>
-
+#include "core/Modules.h"
 #include "output/FormatModule.h"
 
 namespace {
@@ -12,22 +9,11 @@ struct LoadedModule {
 };
 
 LoadedModule Load() {
-  namespace fs = std::filesystem;
-  std::error_code noLink;
-  const fs::path program = fs::read_symlink("/proc/self/exe", noLink);
-  const std::string besideProgram =
-      (program.parent_path() / QUILLON_MODULE_FROM_BIN / kFormatModuleFile).lexically_normal();
-  void* module = dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) module = dlopen(QUILLON_FORMAT_MODULE, RTLD_NOW | RTLD_LOCAL);
   LoadedModule loaded;
-  if (!module) {
-    loaded.error = std::string("the hOCR, ALTO and PDF writers cannot be loaded: ") + dlerror();
-    return loaded;
-  }
-  using Entry = const FormatModuleWriters* (*)();
-  const auto entry = reinterpret_cast<Entry>(dlsym(module, kFormatWritersSymbol));
-  loaded.writers = entry ? entry() : nullptr;
-  if (!loaded.writers) loaded.error = "the module of the hOCR, ALTO and PDF writers is damaged";
+  std::string why;
+  loaded.writers = static_cast<const FormatModuleWriters*>(
+      LoadModuleEntry(kFormatModuleFile, QUILLON_FORMAT_MODULE, kFormatWritersSymbol, &why));
+  if (!loaded.writers) loaded.error = "the hOCR, ALTO and PDF writers cannot be loaded: " + why;
   return loaded;
 }
 

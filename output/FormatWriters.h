@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "output/FormatModule.h"
 #include "output/Formats.h"
 
 // The pages' output field texts with a form feed between pages.
@@ -14,6 +15,8 @@ std::string HocrDocument(const std::vector<DocumentPage>& pages, const std::stri
 std::string AltoDocument(const std::vector<DocumentPage>& pages, const std::string& pictureName);
 // Tab-separated values, one row per page, block, paragraph, line and word.
 std::string TsvDocument(const std::vector<DocumentPage>& pages);
-// The pictures as PDF pages with the text laid invisibly over each word. False with a
-// description in *error when a page has no picture or the library fails.
-bool PdfDocument(const std::vector<DocumentPage>& pages, std::string* pdf, std::string* error);
+// The pictures as PDF pages with the text laid invisibly over each word (FormatModule.h).
+PdfPageWriter* NewPdfPageWriter(int fd, std::string* error);
+// A PDF's own pages with the text laid invisibly over each word (FormatModule.h).
+bool PdfWithTextLayer(const std::string& source, const std::vector<DocumentPage>& pages, int fd,
+                      std::string* error);

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
+#include "core/PdfPages.h"
 #include "core/RasterImage.h"
 #include "recognition/PageText.h"
 
@@ -15,6 +18,11 @@ struct DocumentPage {
   PageText text;                         // the page result (Windows-1252 characters)
   const RasterImage* picture = nullptr;  // the page's picture; the PDF needs it
   std::string textField;                 // the output field's text (UTF-8), for Text
+  // A page read from a PDF: its page there (from 0) and where the picture read lies on it.
+  int32_t pdfPage = -1;
+  PdfPagePlace place = {};
+  bool keepsOwnText = false;  // its own text was taken: the PDF page stays as it is
+  bool replacesText = false;  // the PDF page's invisible text (an earlier OCR's) goes
 };
 
 // The file name extension of each format, with its dot: ".txt", ".hocr", ".xml", ".tsv",
@@ -22,6 +30,36 @@ struct DocumentPage {
 const char* FormatExtension(OutputFormat format);
 // The name of each format as the command line spells it: "text", "hocr", ...
 const char* FormatName(OutputFormat format);
+
+class AtomicFileWrite;
+class PdfPageWriter;
+
+// Writes a document to `fileName` ("-": standard output) page by page, as it is read: a PDF
+// made from pictures writes each page's picture when the page comes, so that a document of
+// any length needs the memory of one page; the other formats keep the pages' results
+// (text, no pictures) until Finish. `sourcePdf` names the PDF the pages were read from,
+// which a PDF output keeps with its text laid over it ("" for pictures). Nothing appears
+// under `fileName` before Finish succeeds.
+class DocumentWriter {
+ public:
+  DocumentWriter(OutputFormat format, std::string fileName, std::string pictureName,
+                 std::string sourcePdf);
+  ~DocumentWriter();
+  DocumentWriter(const DocumentWriter&) = delete;
+  DocumentWriter& operator=(const DocumentWriter&) = delete;
+
+  bool AddPage(DocumentPage page, std::string* error);
+  bool Finish(std::string* error);
+
+ private:
+  bool Begin(std::string* error);
+
+  OutputFormat format_;
+  std::string fileName_, pictureName_, sourcePdf_;
+  std::vector<DocumentPage> pages_;
+  std::unique_ptr<AtomicFileWrite> file_;
+  std::unique_ptr<PdfPageWriter> pdf_;
+};
 
 // Writes the pages in `format` to `fileName` ("-": standard output). `pictureName` names
 // the picture in the formats that record it (hOCR, ALTO). A file is replaced only by a

@@ -1,15 +1,20 @@
 // The searchable PDF: each page is its picture, with the recognised words laid over it in
 // invisible text (render mode 3) at their place and size, so that a viewer finds and
-// copies them. Written with PoDoFo; the text uses a base font in WinAnsiEncoding, which
-// holds every character of Windows-1252.
+// copies them. Written with PoDoFo's streamed document, which writes each page's objects
+// when the page is done, so that only one page's picture is ever held; the text uses a base
+// font in WinAnsiEncoding, which holds every character of Windows-1252.
 #include <leptonica/allheaders.h>
 #include <podofo/podofo.h>
+#include <unistd.h>
+#include <ext/stdio_filebuf.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "core/Cp1252.h"
 #include "output/FormatWriters.h"
+#include "output/PdfWords.h"
 
 using namespace PoDoFo;
 
@@ -17,8 +22,6 @@ namespace {
 
 // Without a stated resolution a picture is taken as a 300 dpi scan.
 constexpr double kDefaultDpi = 300.0;
-// Helvetica's descender, as a share of the font size.
-constexpr double kDescent = 0.207;
 
 double PictureDpi(const DocumentPage& page) {
   if (page.text.dpi > 0) return page.text.dpi;
@@ -127,28 +130,16 @@ void SetPicture(PdfImage& image, const RasterImage& picture) {
                      pixels.bitsPerComponent, &stream);
 }
 
-// Lays one word at its box: the line's height gives the size, horizontal scaling makes
-// the text exactly as wide as the word's box.
-void LayWord(PdfPainter& painter, PdfFont* font, const PageWord& word, const PageLine& line,
-             double scale, double pageHeight) {
-  const std::string utf8 = Cp1252ToUtf8(word.Text());
-  const PdfString text(reinterpret_cast<const pdf_utf8*>(utf8.c_str()));
-  const double size = std::max(1.0, line.box.Height() * scale);
-  font->SetFontSize(float(size));
+// The width of Windows-1252 text in `font` at size 1 without scaling.
+double NaturalWidth(PdfFont* font, const std::string& text) {
+  const std::string utf8 = Cp1252ToUtf8(text);
+  font->SetFontSize(1.0F);
   font->SetFontScale(100.0F);
-  const double natural = font->GetFontMetrics()->StringWidth(text);
-  const double wanted = word.box.Width() * scale;
-  font->SetFontScale(natural > 0 ? float(std::clamp(100.0 * wanted / natural, 1.0, 1000.0))
-                                 : 100.0F);
-  // The baseline: the line's when known, else above the line's bottom by the descender.
-  const double baselineRow = line.baseline > 0
-                                 ? line.baseline + 1.0
-                                 : line.box.bottom + 1.0 - kDescent * line.box.Height();
-  painter.SetFont(font);
-  painter.DrawText(word.box.left * scale, pageHeight - baselineRow * scale, text);
+  return font->GetFontMetrics()->StringWidth(
+      PdfString(reinterpret_cast<const pdf_utf8*>(utf8.c_str())));
 }
 
-void AddPage(PdfMemDocument& document, PdfFont* font, const DocumentPage& page) {
+void AddPage(PdfStreamedDocument& document, PdfFont* font, const DocumentPage& page) {
   const double scale = 72.0 / PictureDpi(page);  // points per pixel
   const double width = DIBWidth(*page.picture) * scale;
   const double height = DIBHeight(*page.picture) * scale;
@@ -159,48 +150,88 @@ void AddPage(PdfMemDocument& document, PdfFont* font, const DocumentPage& page) 
   painter.SetPage(pdfPage);
   painter.DrawImage(0, 0, &image, scale, scale);
   painter.SetTextRenderingMode(ePdfTextRenderingMode_Invisible);
-  for (const PageBlock& block : page.text.blocks)
-    for (const PageLine& line : block.lines)
-      for (const PageWord& word : line.words)
-        if (!word.chars.empty()) LayWord(painter, font, word, line, scale, height);
+  PageText text = page.text;
+  text.height = DIBHeight(*page.picture);
+  const auto measure = [font](const std::string& words) { return NaturalWidth(font, words); };
+  for (const PlacedWord& word : PlaceWords(text, scale, measure)) {
+    const std::string utf8 = Cp1252ToUtf8(word.text);
+    font->SetFontSize(float(word.size));
+    font->SetFontScale(float(word.widthPercent));
+    painter.SetFont(font);
+    painter.DrawText(word.x, word.baseline,
+                     PdfString(reinterpret_cast<const pdf_utf8*>(utf8.c_str())));
+  }
   painter.FinishPage();
 }
 
-}  // namespace
-
-bool PdfDocument(const std::vector<DocumentPage>& pages, std::string* pdf, std::string* error) {
-  if (pages.empty()) {
-    *error = "a PDF needs at least one page";
-    return false;
+// The writer: a streamed document over the caller's descriptor.
+class StreamedPdf : public PdfPageWriter {
+ public:
+  explicit StreamedPdf(int fd)
+      : buffer_(::dup(fd), std::ios::out | std::ios::binary),
+        stream_(&buffer_),
+        device_(&stream_),
+        document_(&device_) {
+    document_.GetInfo()->SetCreator(PdfString("Quillon"));
+    font_ = document_.CreateFont("Helvetica", false, false, false,
+                                 PdfEncodingFactory::GlobalWinAnsiEncodingInstance(),
+                                 PdfFontCache::eFontCreationFlags_AutoSelectBase14, false);
   }
-  for (const DocumentPage& page : pages)
+
+  bool AddPage(const DocumentPage& page, std::string* error) override {
     if (!page.picture || !page.picture->pixels) {
       *error = "a PDF page needs its picture";
       return false;
     }
+    return Guarded([&] { ::AddPage(document_, font_, page); }, error);
+  }
+
+  bool Finish(std::string* error) override {
+    if (!Guarded([&] { document_.Close(); }, error)) return false;
+    stream_.flush();
+    if (!stream_ || buffer_.close() == nullptr) {
+      *error = "cannot write the PDF";
+      return false;
+    }
+    return true;
+  }
+
+  bool Ready() { return font_ != nullptr && buffer_.fd() >= 0; }
+
+ private:
+  template <typename Step>
+  bool Guarded(Step step, std::string* error) {
+    try {
+      step();
+      return true;
+    } catch (const PdfError& e) {
+      *error = std::string("cannot make the PDF: ") + PdfError::ErrorMessage(e.GetError());
+    } catch (const std::bad_alloc&) {
+      *error = "not enough memory to make the PDF";
+    }
+    return false;
+  }
+
+  __gnu_cxx::stdio_filebuf<char> buffer_;
+  std::ostream stream_;
+  PdfOutputDevice device_;
+  PdfStreamedDocument document_;
+  PdfFont* font_ = nullptr;
+};
+
+}  // namespace
+
+PdfPageWriter* NewPdfPageWriter(int fd, std::string* error) {
   PdfError::EnableLogging(false);
   PdfError::EnableDebug(false);
   try {
-    PdfMemDocument document;
-    document.GetInfo()->SetCreator(PdfString("Quillon"));
-    PdfFont* font = document.CreateFont("Helvetica", false, false, false,
-                                        PdfEncodingFactory::GlobalWinAnsiEncodingInstance(),
-                                        PdfFontCache::eFontCreationFlags_AutoSelectBase14, false);
-    if (!font) {
-      *error = "cannot make the PDF's font";
-      return false;
-    }
-    for (const DocumentPage& page : pages) AddPage(document, font, page);
-    PdfRefCountedBuffer buffer;
-    PdfOutputDevice device(&buffer);
-    document.Write(&device);
-    pdf->assign(buffer.GetBuffer(), device.GetLength());
-    return true;
+    auto writer = std::make_unique<StreamedPdf>(fd);
+    if (writer->Ready()) return writer.release();
+    *error = "cannot make the PDF's font";
   } catch (const PdfError& e) {
     *error = std::string("cannot make the PDF: ") + PdfError::ErrorMessage(e.GetError());
-    return false;
   } catch (const std::bad_alloc&) {
     *error = "not enough memory to make the PDF";
-    return false;
   }
+  return nullptr;
 }

@@ -100,7 +100,10 @@ void TMainForm::SaveWordBtnClick() {
 }
 
 DocumentPage TMainForm::OutputDocumentPage() const {
-  DocumentPage page{pageText, &picture, JoinLines(OutputLines(window))};
+  DocumentPage page;
+  page.text = pageText;
+  page.picture = &picture;
+  page.textField = JoinLines(OutputLines(window));
   // A page result without its size (a run that recorded nothing) takes the picture's.
   if (page.text.width <= 0 || page.text.height <= 0) {
     page.text.width = DIBWidth(picture);

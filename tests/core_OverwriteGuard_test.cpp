@@ -76,6 +76,21 @@ TEST_F(OverwriteGuard, TextsThatBeginLikeAPictureAreStillReplaced) {
   }
 }
 
+TEST_F(OverwriteGuard, TheProgramsOwnPdfIsReplacedWhereverItNamesItsCreator) {
+  // Written page by page, the Info with the creator comes after the pages' pictures.
+  const std::string pictures(100000, 'x');
+  const std::string own = "%PDF-1.4\n1 0 obj<</Length 100000>>stream\n" + pictures +
+                          "\nendstream endobj\n2 0 obj<</Creator(Quillon)>>endobj\n%%EOF\n";
+  const std::string user = "%PDF-1.4\n1 0 obj<</Length 100000>>stream\n" + pictures +
+                           "\nendstream endobj\n2 0 obj<</Creator(Scanner)>>endobj\n%%EOF\n";
+  WriteBytes(dir + "/own.pdf", std::vector<uint8_t>(own.begin(), own.end()));
+  WriteBytes(dir + "/user.pdf", std::vector<uint8_t>(user.begin(), user.end()));
+  EXPECT_EQ(ReadableFormatOfFile(dir + "/own.pdf"), nullptr);
+  std::string error;
+  EXPECT_TRUE(WriteFileAtomically(dir + "/own.pdf", "recognised text\n", &error)) << error;
+  EXPECT_TRUE(Refused(dir + "/user.pdf"));
+}
+
 TEST_F(OverwriteGuard, ALinkIsJudgedByTheFileItLeadsTo) {
   RasterImage image = testpic::Make(1, 64, 20, 5);
   const std::string pcx = Saved(10, image);
