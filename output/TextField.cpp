@@ -115,7 +115,9 @@ bool TMainForm::WriteOutputDocument(OutputFormat format, const std::string& file
 }
 
 void TMainForm::MarkDoubtfulWords() {
-  window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, kDoubtfulConfidence));
+  // The words that settled the page, if it was settled: a word they know is likelier right.
+  const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
+  window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, words));
 }
 
 bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {
