@@ -100,6 +100,9 @@ void QtWindow::ReadDocument() {
       LogAdd("Reading stopped: page " + std::to_string(unopened + 1) + " could not be opened.");
     if (read.empty()) return;
     if (read.size() > 1) ShowDocument(read);
+    form_->readPages.clear();
+    if (read.size() > 1)
+      for (const PageRead& page : read) form_->readPages.push_back({page.page, page.text});
     linesMatchText_ = read.size() == 1;  // the form holds this one page's lines
     document_ = std::move(read);
     textUnsaved_ = HasText(OutputLines());
@@ -130,6 +133,7 @@ void QtWindow::ForgetTextOfOldPicture() {
   // The text belongs to the picture it was read from; the question has been asked.
   if (document_.empty() && !textUnsaved_) return;
   document_.clear();
+  form_->readPages.clear();
   OutputClear();
   textUnsaved_ = textEdited_ = false;
   linesMatchText_ = true;

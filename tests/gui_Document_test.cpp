@@ -116,6 +116,19 @@ TEST_F(DocumentWindowTest, AllPagesAreReadIntoOneTextWithFormFeedsBetween) {
   const std::string text((std::istreambuf_iterator<char>(file)), {});
   EXPECT_EQ(std::count(text.begin(), text.end(), '\f'), 2);
   EXPECT_FALSE(window->TextUnsaved());
+
+  // Every format writes all pages: a TSV has a page row for each.
+  saved = Path("document.tsv");
+  ASSERT_TRUE(AnswerDialog<QFileDialog>(
+      [&](QFileDialog* dialog) {
+        dialog->selectFile(QString::fromStdString(saved));
+        static_cast<QDialog*>(dialog)->accept();
+      },
+      [&] { window->SaveBtn->click(); }));
+  std::ifstream tsv(saved);
+  int pageRows = 0;
+  for (std::string row; std::getline(tsv, row);) pageRows += row.rfind("1\t", 0) == 0;
+  EXPECT_EQ(pageRows, 3);
 }
 
 TEST_F(DocumentWindowTest, OnlyTheSelectedPagesAreReadWhenChosen) {
