@@ -87,6 +87,8 @@ constexpr int kShellOpenPoll = 100;     // ms
 
 // The background of doubtful words in the output field: a light orange.
 const QColor kDoubtfulWordColour(255, 200, 120);
+// The first line of each later page of a document: a light blue.
+const QColor kPageStartColour(215, 230, 250);
 
 // The largest page view, in pixels (4 bytes each): an A4 page scanned at 600 dpi shown at
 // the highest zoom of 300 % needs about 313 million.
@@ -1072,8 +1074,16 @@ void QtWindow::SelectMarks() {
 }
 
 void QtWindow::ShowMarks() {
-  RichEdit1->setExtraSelections(MarkWordsCheck->isChecked() ? markSelections_
-                                                            : QList<QTextEdit::ExtraSelection>());
+  // The form feed that begins a page does not show: the page's first line is tinted.
+  QList<QTextEdit::ExtraSelection> shown;
+  QTextCharFormat pageStart;
+  pageStart.setBackground(kPageStartColour);
+  pageStart.setProperty(QTextFormat::FullWidthSelection, true);
+  for (QTextBlock block = RichEdit1->document()->begin(); block.isValid(); block = block.next())
+    if (block.text().startsWith(QChar(kPageBreak)))
+      shown.push_back({QTextCursor(block), pageStart});
+  if (MarkWordsCheck->isChecked()) shown += markSelections_;
+  RichEdit1->setExtraSelections(shown);
 }
 
 void QtWindow::OutputBeginUpdate() {
