@@ -500,7 +500,7 @@ QWidget* QtWindow::BuildOutputPage() {
   MarkWordsCheck = new QCheckBox("&Mark doubtful words", page);
   MarkWordsCheck->setObjectName("MarkWordsCheck");
   MarkWordsCheck->setChecked(true);
-  MarkWordsCheck->setToolTip("Words read with little confidence get a coloured background");
+  MarkWordsCheck->setToolTip("Words more likely wrong than right get a coloured background");
   auto* label10 = new QLabel(Caption("--column-width").replace("width", "&width"), page);
   label10->setObjectName("Label10");
   KoorFakEd = new QDoubleSpinBox(page);

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollArea>
 #include <QTimer>
 #include <algorithm>
 
@@ -174,6 +175,7 @@ void QtWindow::BeginBusy(const QString& what, int32_t steps) {
   ReadProgress->setRange(0, steps);  // 0 steps: busy without a measure
   ReadProgress->setValue(0);
   ReadProgress->show();
+  LeftPanel->ensureWidgetVisible(ReadProgress);  // also where the column is scrolled
   if (!busyShown_) QApplication::setOverrideCursor(Qt::BusyCursor);
   busyShown_ = true;
   // Seen at once, also before an operation that holds the window.
