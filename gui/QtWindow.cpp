@@ -77,6 +77,9 @@ constexpr int kLogMinimumHeight = 60;
 constexpr QSize kPreferredSize(1180, 780);
 // The page list's width: room for "Page 999" and a scroll bar.
 constexpr int kPageListWidth = 110;
+// A page's picture in the list: an A4 page fits at 64 x 90.
+constexpr QSize kThumbnailSize(64, 90);
+constexpr int kThumbnailShown = Qt::UserRole;  // item data: the page's own picture is shown
 // Where the window keeps what it remembers between runs.
 constexpr const char* kSplitterKey = "window/viewSplitter";
 constexpr const char* kFolderKey = "files/lastFolder";
@@ -178,6 +181,41 @@ QWidget* BannerPanel(const QString& caption, const QString& name, QWidget* paren
   return panel;
 }
 
+// A small grey picture of a page (24 bits) for the page list: each pixel the mean
+// brightness of the page pixels it covers.
+QIcon PageThumbnail(const RasterImage& picture) {
+  const int32_t width = DIBWidth(picture), height = DIBHeight(picture);
+  if (!picture.pixels || DIBBitCount(picture) != 24 || width <= 0 || height <= 0) return {};
+  const QSize size = QSize(width, height).scaled(kThumbnailSize, Qt::KeepAspectRatio);
+  QImage thumbnail(std::max(size.width(), 1), std::max(size.height(), 1),
+                   QImage::Format_Grayscale8);
+  for (int ty = 0; ty < thumbnail.height(); ++ty) {
+    const int32_t y0 = int32_t(int64_t(ty) * height / thumbnail.height());
+    const int32_t y1 = std::max(y0 + 1, int32_t(int64_t(ty + 1) * height / thumbnail.height()));
+    uchar* row = thumbnail.scanLine(ty);
+    for (int tx = 0; tx < thumbnail.width(); ++tx) {
+      const int32_t x0 = int32_t(int64_t(tx) * width / thumbnail.width());
+      const int32_t x1 = std::max(x0 + 1, int32_t(int64_t(tx + 1) * width / thumbnail.width()));
+      int64_t sum = 0;
+      for (int32_t y = y0; y < y1; ++y)
+        for (const uint8_t* p = DIBPixel24(picture, x0, y); p < DIBPixel24(picture, x1, y); p += 3)
+          sum += p[0] + p[1] + p[2];
+      row[tx] = uchar(sum / (3 * int64_t(x1 - x0) * (y1 - y0)));
+    }
+  }
+  return QIcon(QPixmap::fromImage(thumbnail));
+}
+
+// A page not shown yet: white paper, so that every page takes the same room.
+QIcon BlankThumbnail() {
+  QPixmap paper(kThumbnailSize);
+  paper.fill(Qt::white);
+  QPainter painter(&paper);
+  painter.setPen(Qt::lightGray);
+  painter.drawRect(paper.rect().adjusted(0, 0, -1, -1));
+  return QIcon(paper);
+}
+
 }  // namespace
 
 QtWindow::QtWindow(QWidget* parent) : QMainWindow(parent) {
@@ -256,6 +294,11 @@ QWidget* QtWindow::BuildPageArea(QWidget* parent) {
   PageList = new QListWidget(pagesColumn);
   PageList->setObjectName("PageList");
   PageList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  PageList->setViewMode(QListView::IconMode);  // the picture above its number, one column
+  PageList->setFlow(QListView::TopToBottom);
+  PageList->setWrapping(false);
+  PageList->setMovement(QListView::Static);
+  PageList->setIconSize(kThumbnailSize);
   pages->addWidget(readLabel);
   pages->addWidget(ReadPagesCombo);
   pages->addWidget(PageList, 1);
@@ -898,11 +941,17 @@ void QtWindow::ShowPageList() {
     const QSignalBlocker blocker(PageList);
     PageList->clear();
     for (int32_t page = 1; page <= form_->pageCount; ++page)
-      PageList->addItem(QString("Page %1").arg(page));
+      PageList->addItem(new QListWidgetItem(BlankThumbnail(), QString("Page %1").arg(page)));
   }
   if (PageList->currentRow() != form_->pageIndex) {
     const QSignalBlocker blocker(PageList);
     PageList->setCurrentRow(form_->pageIndex, QItemSelectionModel::NoUpdate);
+  }
+  // A page gets its picture in the list once it has been shown.
+  QListWidgetItem* item = PageList->item(form_->pageIndex);
+  if (item && !item->data(kThumbnailShown).toBool()) {
+    item->setIcon(PageThumbnail(form_->picture));
+    item->setData(kThumbnailShown, true);
   }
 }
 

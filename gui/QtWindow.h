@@ -262,6 +262,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   bool saveConfirmed_ = false;
   bool saveFailed_ = false;
   bool busyShown_ = false;
+  int leftPanelScroll_ = 0;  // where the work column stood before the progress was shown
   // The picture shown, to see when a new one comes (its scroll starts at the top).
   const void* shownPixels_ = nullptr;
   int32_t shownPage_ = -1;

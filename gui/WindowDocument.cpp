@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 
@@ -175,6 +176,7 @@ void QtWindow::BeginBusy(const QString& what, int32_t steps) {
   ReadProgress->setRange(0, steps);  // 0 steps: busy without a measure
   ReadProgress->setValue(0);
   ReadProgress->show();
+  if (!busyShown_) leftPanelScroll_ = LeftPanel->verticalScrollBar()->value();
   LeftPanel->ensureWidgetVisible(ReadProgress);  // also where the column is scrolled
   if (!busyShown_) QApplication::setOverrideCursor(Qt::BusyCursor);
   busyShown_ = true;
@@ -192,5 +194,6 @@ void QtWindow::EndBusy() {
   busyShown_ = false;
   BusyLabel->hide();
   ReadProgress->hide();
+  LeftPanel->verticalScrollBar()->setValue(leftPanelScroll_);
   QApplication::restoreOverrideCursor();
 }
