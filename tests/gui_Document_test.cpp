@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -95,7 +96,19 @@ TEST_F(DocumentWindowTest, AllPagesAreReadIntoOneTextWithFormFeedsBetween) {
   ASSERT_FALSE(window->PageList->isHidden());
   ASSERT_EQ(window->PageList->count(), 3);
   EXPECT_EQ(window->ReadPagesCombo->currentText(), "All pages");
+  // While it reads, the window shows so, page by page.
+  int mostPages = 0;
+  QTimer poll;
+  poll.setInterval(1);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (window->ReadProgress->isVisible())
+      mostPages = std::max(mostPages, window->ReadProgress->maximum());
+  });
+  poll.start();
   window->TextErkennBtn->click();
+  poll.stop();
+  EXPECT_EQ(mostPages, 3);
+  EXPECT_FALSE(window->ReadProgress->isVisible());
   const QStringList pages = OutputText().split('\f');
   ASSERT_EQ(pages.size(), 3) << OutputText().toStdString();
   for (const QString& page : pages) EXPECT_FALSE(page.trimmed().isEmpty());
@@ -261,6 +274,22 @@ TEST_F(DocumentWindowTest, CtrlWheelZoomsThePageView) {
                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(view, &plain);
   EXPECT_EQ(window->ZoomEd->value(), zoom + window->ZoomEd->singleStep());
+}
+
+TEST_F(DocumentWindowTest, KeysOpenSaveAndHelp) {
+  StartWindow();
+  closeStrayBoxes = false;
+  const auto dialogFor = [&](const QKeySequence& keys) {
+    return AnswerDialog<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); },
+                                     [&] {
+                                       window->activateWindow();
+                                       Settle(30);
+                                       QTest::keySequence(window.get(), keys);
+                                       Settle(30);
+                                     });
+  };
+  EXPECT_TRUE(dialogFor(QKeySequence::Open));
+  EXPECT_TRUE(dialogFor(QKeySequence::Save));
 }
 
 TEST_F(DocumentWindowTest, ExtendedRecogniserShowsTheWordListInForce) {
