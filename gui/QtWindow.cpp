@@ -843,8 +843,10 @@ void QtWindow::KoorFakEdTextChanged(const QString& text) {
     return;
   }
   if (!linesMatchText_) {
-    // The form holds the lines of one page only, and of the last finished run only.
-    if (!document_.empty()) LogAdd("The new column width applies from the next reading.");
+    // The form holds the lines of one page only, and of the last finished run only. The
+    // extended recogniser's text does not depend on the column width.
+    if (!document_.empty() && !form_->settings.Extended())
+      LogAdd("The new column width applies from the next reading.");
     return;
   }
   Run(Kind::Plain, [this] { form_->KoorFakEdChange(); });
