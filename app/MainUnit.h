@@ -303,6 +303,14 @@ class TMainForm {
   bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
   // The page shown as the writers take it: its result, its picture, the output field's text.
   DocumentPage OutputDocumentPage() const;
+  // A document that the window read page after page: each page's number (from 0) and
+  // result. Empty when the output field holds the page shown alone. Every save format but
+  // the text (the field's own, form feeds and edits included) writes these pages.
+  struct ReadPage {
+    int32_t page = 0;
+    PageText text;
+  };
+  std::vector<ReadPage> readPages;
   // Marks the words of pageText read with little confidence in the output field.
   void MarkDoubtfulWords();
 

@@ -1,13 +1,18 @@
 #include "gui/QtWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +20,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -23,20 +29,25 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTemporaryFile>
 #include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -57,8 +68,30 @@ namespace {
 // cost nothing, while a click on the cancel button must still be handled promptly.
 constexpr auto kPumpInterval = std::chrono::milliseconds(30);
 
+// The work column's width: its widest row, the picture buttons beside the scanner's.
+constexpr int kLeftColumnWidth = 290;
+// The page view takes this many times the log's height; the log keeps a few lines.
+constexpr int kViewShare = 4;
+constexpr int kLogMinimumHeight = 60;
+// The window's first size, made smaller where the screen is smaller (1024 x 768 and up).
+constexpr QSize kPreferredSize(1180, 780);
+// The page list's width: room for "Page 999" and a scroll bar.
+constexpr int kPageListWidth = 110;
+// A page's picture in the list: an A4 page fits at 64 x 90.
+constexpr QSize kThumbnailSize(64, 90);
+constexpr int kThumbnailShown = Qt::UserRole;  // item data: the page's own picture is shown
+// Where the window keeps what it remembers between runs.
+constexpr const char* kSplitterKey = "window/viewSplitter";
+constexpr const char* kFolderKey = "files/lastFolder";
+// xdg-open that fails (no program for the file) does so at once; one that is still
+// running after this long has started a program.
+constexpr int kShellOpenWatch = 15000;  // ms
+constexpr int kShellOpenPoll = 100;     // ms
+
 // The background of doubtful words in the output field: a light orange.
 const QColor kDoubtfulWordColour(255, 200, 120);
+// The first line of each later page of a document: a light blue.
+const QColor kPageStartColour(215, 230, 250);
 
 // The largest page view, in pixels (4 bytes each): an A4 page scanned at 600 dpi shown at
 // the highest zoom of 300 % needs about 313 million.
@@ -148,6 +181,41 @@ QWidget* BannerPanel(const QString& caption, const QString& name, QWidget* paren
   return panel;
 }
 
+// A small grey picture of a page (24 bits) for the page list: each pixel the mean
+// brightness of the page pixels it covers.
+QIcon PageThumbnail(const RasterImage& picture) {
+  const int32_t width = DIBWidth(picture), height = DIBHeight(picture);
+  if (!picture.pixels || DIBBitCount(picture) != 24 || width <= 0 || height <= 0) return {};
+  const QSize size = QSize(width, height).scaled(kThumbnailSize, Qt::KeepAspectRatio);
+  QImage thumbnail(std::max(size.width(), 1), std::max(size.height(), 1),
+                   QImage::Format_Grayscale8);
+  for (int ty = 0; ty < thumbnail.height(); ++ty) {
+    const int32_t y0 = int32_t(int64_t(ty) * height / thumbnail.height());
+    const int32_t y1 = std::max(y0 + 1, int32_t(int64_t(ty + 1) * height / thumbnail.height()));
+    uchar* row = thumbnail.scanLine(ty);
+    for (int tx = 0; tx < thumbnail.width(); ++tx) {
+      const int32_t x0 = int32_t(int64_t(tx) * width / thumbnail.width());
+      const int32_t x1 = std::max(x0 + 1, int32_t(int64_t(tx + 1) * width / thumbnail.width()));
+      int64_t sum = 0;
+      for (int32_t y = y0; y < y1; ++y)
+        for (const uint8_t* p = DIBPixel24(picture, x0, y); p < DIBPixel24(picture, x1, y); p += 3)
+          sum += p[0] + p[1] + p[2];
+      row[tx] = uchar(sum / (3 * int64_t(x1 - x0) * (y1 - y0)));
+    }
+  }
+  return QIcon(QPixmap::fromImage(thumbnail));
+}
+
+// A page not shown yet: white paper, so that every page takes the same room.
+QIcon BlankThumbnail() {
+  QPixmap paper(kThumbnailSize);
+  paper.fill(Qt::white);
+  QPainter painter(&paper);
+  painter.setPen(Qt::lightGray);
+  painter.drawRect(paper.rect().adjusted(0, 0, -1, -1));
+  return QIcon(paper);
+}
+
 }  // namespace
 
 QtWindow::QtWindow(QWidget* parent) : QMainWindow(parent) {
@@ -181,29 +249,110 @@ QtWindow::QtWindow(QWidget* parent) : QMainWindow(parent) {
           [this] { SetDeveloperPanelVisible(!Panel1->isVisible()); });
 
   setAcceptDrops(true);
-  resize(1180, 780);
+  RichEdit1->viewport()->installEventFilter(this);
+  ScrollBox1->viewport()->installEventFilter(this);
+  BuildShortcuts();
+  QSize size = kPreferredSize;
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size());
+  resize(size);
+  const QByteArray splitter = QSettings().value(kSplitterKey).toByteArray();
+  if (splitter.isEmpty() || !ViewSplitter->restoreState(splitter))
+    ViewSplitter->setSizes({kViewShare * size.height(), size.height()});
 }
 
-QtWindow::~QtWindow() = default;
+QtWindow::~QtWindow() {
+  QSettings().setValue(kSplitterKey, ViewSplitter->saveState());
+}
+
+// The shortcuts a desktop program has; the buttons' own letters come with their captions.
+void QtWindow::BuildShortcuts() {
+  const auto add = [this](QKeySequence keys, QAbstractButton* button) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+  };
+  add(QKeySequence::Open, OpenPicsBtn);
+  add(QKeySequence::Save, SaveBtn);
+  add(QKeySequence::HelpContents, ImageBtn1);
+}
+
+QWidget* QtWindow::BuildPageArea(QWidget* parent) {
+  auto* area = new QWidget(parent);
+  auto* row = new QHBoxLayout(area);
+  row->setContentsMargins(0, 0, 0, 0);
+  auto* pagesColumn = new QWidget(area);
+  pagesColumn->setObjectName("PagesColumn");
+  pagesColumn->setFixedWidth(kPageListWidth);
+  auto* pages = new QVBoxLayout(pagesColumn);
+  pages->setContentsMargins(0, 0, 0, 0);
+  auto* readLabel = new QLabel("Rea&d:", pagesColumn);
+  ReadPagesCombo = new QComboBox(pagesColumn);
+  ReadPagesCombo->setObjectName("ReadPagesCombo");
+  ReadPagesCombo->addItems({"All pages", "Selected pages"});
+  ReadPagesCombo->setToolTip("Which pages \"Start text OCR...\" reads");
+  readLabel->setBuddy(ReadPagesCombo);
+  PageList = new QListWidget(pagesColumn);
+  PageList->setObjectName("PageList");
+  PageList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  PageList->setViewMode(QListView::IconMode);  // the picture above its number, one column
+  PageList->setFlow(QListView::TopToBottom);
+  PageList->setWrapping(false);
+  PageList->setMovement(QListView::Static);
+  PageList->setIconSize(kThumbnailSize);
+  pages->addWidget(readLabel);
+  pages->addWidget(ReadPagesCombo);
+  pages->addWidget(PageList, 1);
+  pagesColumn->hide();
+  row->addWidget(pagesColumn);
+
+  ScrollBox1 = new QScrollArea(area);
+  ScrollBox1->setObjectName("ScrollBox1");
+  ScrollBox1->setWidgetResizable(false);
+  ScrollBox1->setBackgroundRole(QPalette::Dark);
+  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PaintBox1 = new PaintBoxWidget(96, 60);
+  PaintBox1->setObjectName("PaintBox1");
+  ScrollBox1->setWidget(PaintBox1);
+  row->addWidget(ScrollBox1, 1);
+
+  // A click on a page shows it; selecting several chooses what to read.
+  connect(PageList, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+    const int32_t page = PageList->row(item);
+    if (!form_ || Busy() || page == form_->pageIndex || form_->pictureName.empty()) return;
+    const std::string name = form_->pictureName;
+    Run(Kind::Exclusive, [this, name, page] { form_->OpenPicPage(name, page); });
+  });
+  connect(PageList, &QListWidget::itemSelectionChanged, this, [this] {
+    if (PageList->selectedItems().size() > 1) ReadPagesCombo->setCurrentIndex(1);
+  });
+  return area;
+}
 
 QWidget* QtWindow::BuildScanPage() {
   auto* page = new QWidget;
   auto* outer = new QHBoxLayout(page);
 
-  // Left: the work, from the picture to the text, top to bottom.
-  auto* column = new QWidget(page);
-  column->setFixedWidth(290);
+  // Left: the work, from the picture to the text, top to bottom; it scrolls where the
+  // window is too low for all of it.
+  LeftPanel = new QScrollArea(page);
+  LeftPanel->setObjectName("LeftPanel");
+  LeftPanel->setWidgetResizable(true);
+  LeftPanel->setFrameShape(QFrame::NoFrame);
+  LeftPanel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  auto* column = new QWidget(LeftPanel);
+  column->setFixedWidth(kLeftColumnWidth);
+  LeftPanel->setFixedWidth(kLeftColumnWidth + LeftPanel->verticalScrollBar()->sizeHint().width());
   auto* left = new QVBoxLayout(column);
   left->setContentsMargins(0, 0, 0, 0);
 
   auto* pictureBox = new QGroupBox("Picture", column);
   auto* pictureGrid = new QGridLayout(pictureBox);
-  OpenPicsBtn = Button("Open picture...", "OpenPicsBtn", OpenIcon(), pictureBox);
-  SavePicBtn = Button("Save picture...", "SavePicBtn", SaveIcon(), pictureBox);
-  PicEditBtn = Button("Edit picture...", "PicEditBtn", RotateIcon(), pictureBox);
+  OpenPicsBtn = Button("&Open picture...", "OpenPicsBtn", OpenIcon(), pictureBox);
+  SavePicBtn = Button("Sa&ve picture...", "SavePicBtn", SaveIcon(), pictureBox);
+  PicEditBtn = Button("&Edit picture...", "PicEditBtn", RotateIcon(), pictureBox);
   SourceBtn =
-      PictureButton(SourceIcon(), "Scanner...", "Choose the scanner", "SourceBtn", pictureBox);
-  ScanBtn = PictureButton(ScannerIcon(), "Scan", "Scan a page", "ScanBtn", pictureBox);
+      PictureButton(SourceIcon(), "Sc&anner...", "Choose the scanner", "SourceBtn", pictureBox);
+  ScanBtn = PictureButton(ScannerIcon(), "S&can", "Scan a page", "ScanBtn", pictureBox);
   pictureGrid->addWidget(OpenPicsBtn, 0, 0);
   pictureGrid->addWidget(SavePicBtn, 1, 0);
   pictureGrid->addWidget(PicEditBtn, 2, 0);
@@ -244,7 +393,7 @@ QWidget* QtWindow::BuildScanPage() {
   SchwellEd->setValue(Settings{}.SchwellEd);
   bw->addWidget(SchwellEd, 1, 0);
   bw->addWidget(new QLabel("%", bwBox), 1, 1);
-  RenderBlackWhiteBtn = Button("Render again", "RenderBlackWhiteBtn", RenderIcon(), bwBox);
+  RenderBlackWhiteBtn = Button("&Render again", "RenderBlackWhiteBtn", RenderIcon(), bwBox);
   bw->addWidget(RenderBlackWhiteBtn, 1, 2);
   bw->addWidget(new QLabel("Histogram of brightness:", bwBox), 2, 0, 1, 3);
   PaintBox2 = new PaintBoxWidget(256, 256, bwBox);
@@ -256,53 +405,66 @@ QWidget* QtWindow::BuildScanPage() {
 
   auto* ocrBox = new QGroupBox("Recognition", column);
   auto* ocr = new QGridLayout(ocrBox);
-  ocr->addWidget(new QLabel("Zoom:", ocrBox), 0, 0);
+  auto* zoomLabel = new QLabel("&Zoom:", ocrBox);
+  ocr->addWidget(zoomLabel, 0, 0);
   ZoomEd = new QSpinBox(ocrBox);
+  zoomLabel->setBuddy(ZoomEd);
   ZoomEd->setObjectName("ZoomEd");
   ZoomEd->setRange(10, 300);
   ZoomEd->setSingleStep(5);
   ZoomEd->setValue(Settings{}.ZoomEd);
   ocr->addWidget(ZoomEd, 0, 1);
   ocr->addWidget(new QLabel("%", ocrBox), 0, 2);
-  FindCharsBtn = Button("Only find lines", "FindCharsBtn", FindLinesIcon(), ocrBox);
+  FindCharsBtn = Button("Only &find lines", "FindCharsBtn", FindLinesIcon(), ocrBox);
   ocr->addWidget(FindCharsBtn, 1, 0, 1, 4);
-  TextErkennBtn = Button("Start text OCR...", "TextErkennBtn", RecogniseIcon(), ocrBox);
+  TextErkennBtn = Button("Start &text OCR...", "TextErkennBtn", RecogniseIcon(), ocrBox);
   QFont strong = TextErkennBtn->font();
   strong.setBold(true);
   TextErkennBtn->setFont(strong);
   TextErkennBtn->setMinimumHeight(36);
   ocr->addWidget(TextErkennBtn, 2, 0, 1, 4);
   BreakBtn = Button("Cancel", "BreakBtn", CancelIcon(), ocrBox);
-  BreakBtn->setToolTip("Stops the recognition after the current character");
+  BreakBtn->setToolTip("Stops the recognition after the current character (Esc)");
+  BreakBtn->setShortcut(QKeySequence(Qt::Key_Escape));
   ocr->addWidget(BreakBtn, 3, 0, 1, 4);
+  BusyLabel = new QLabel(ocrBox);
+  BusyLabel->setObjectName("BusyLabel");
+  BusyLabel->setWordWrap(true);
+  BusyLabel->hide();
+  ocr->addWidget(BusyLabel, 4, 0, 1, 4);
+  ReadProgress = new QProgressBar(ocrBox);
+  ReadProgress->setObjectName("ReadProgress");
+  ReadProgress->hide();
+  ocr->addWidget(ReadProgress, 5, 0, 1, 4);
   ocr->setColumnStretch(3, 1);
   left->addWidget(ocrBox);
   left->addStretch(1);
-  outer->addWidget(column);
+  LeftPanel->setWidget(column);
+  outer->addWidget(LeftPanel);
 
-  // Right: the page view above the log.
-  auto* splitter = new QSplitter(Qt::Vertical, page);
-  ScrollBox1 = new QScrollArea(splitter);
-  ScrollBox1->setObjectName("ScrollBox1");
-  ScrollBox1->setWidgetResizable(false);
-  ScrollBox1->setBackgroundRole(QPalette::Dark);
-  ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PaintBox1 = new PaintBoxWidget(96, 60);
-  PaintBox1->setObjectName("PaintBox1");
-  ScrollBox1->setWidget(PaintBox1);
-  Memo1 = new QPlainTextEdit(splitter);
+  // Right: the pages and the page view above the log; the view gets the room.
+  ViewSplitter = new QSplitter(Qt::Vertical, page);
+  ViewSplitter->setObjectName("ViewSplitter");
+  ViewSplitter->setChildrenCollapsible(false);
+  QWidget* pageArea = BuildPageArea(ViewSplitter);
+  Memo1 = new QPlainTextEdit(ViewSplitter);
   Memo1->setObjectName("Memo1");
   Memo1->setReadOnly(true);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setFont(QFont("Liberation Mono", 9));
-  splitter->addWidget(ScrollBox1);
-  splitter->addWidget(Memo1);
-  splitter->setStretchFactor(0, 3);
-  splitter->setStretchFactor(1, 1);
-  outer->addWidget(splitter, 1);
+  Memo1->setMinimumHeight(kLogMinimumHeight);
+  ViewSplitter->addWidget(pageArea);
+  ViewSplitter->addWidget(Memo1);
+  ViewSplitter->setStretchFactor(0, kViewShare);
+  ViewSplitter->setStretchFactor(1, 1);
+  outer->addWidget(ViewSplitter, 1);
 
-  connect(OpenPicsBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->OpenPicsBtnClick(); }); });
+  connect(OpenPicsBtn, &QPushButton::clicked, this, [this] {
+    if (!form_ || Busy() || !MayDiscardText()) return;
+    const void* before = form_->picture.pixels;
+    Run(Kind::Exclusive, [this] { form_->OpenPicsBtnClick(); });
+    if (form_->picture.pixels != before) ForgetTextOfOldPicture();
+  });
   connect(PrevPageBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Exclusive, [this] { form_->PrevPageBtnClick(); }); });
   connect(NextPageBtn, &QPushButton::clicked, this,
@@ -317,16 +479,21 @@ QWidget* QtWindow::BuildScanPage() {
           [this] { Run(Kind::Exclusive, [this] { form_->Rotation901Click(); }); });
   connect(rotateRight, &QAction::triggered, this,
           [this] { Run(Kind::Exclusive, [this] { form_->Rotation90nachrechts1Click(); }); });
-  connect(SourceBtn, &QToolButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->SourceBtnClick(); }); });
+  connect(SourceBtn, &QToolButton::clicked, this, [this] {
+    // The search for devices takes seconds and holds the window meanwhile.
+    BeginBusy("Searching for scanners...", 0);
+    Run(Kind::Plain, [this] { form_->SourceBtnClick(); });
+    EndBusy();
+  });
   connect(ScanBtn, &QToolButton::clicked, this,
           [this] { Run(Kind::Plain, [this] { form_->ScanBtnClick(); }); });
   connect(RenderBlackWhiteBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Exclusive, [this] { form_->RenderBlackWhiteBtnClick(); }); });
   connect(FindCharsBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Exclusive, [this] { form_->FindCharsBtnClick(); }); });
-  connect(TextErkennBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->TextErkennBtnClick(); }); });
+  connect(TextErkennBtn, &QPushButton::clicked, this, [this] {
+    if (form_ && !Busy()) ReadDocument();
+  });
   connect(BreakBtn, &QPushButton::clicked, this,
           [this] { Run(Kind::Plain, [this] { form_->BitBtn1Click(); }); });
   connect(SchwellEd, &QSpinBox::valueChanged, this, [this](int value) {
@@ -368,16 +535,16 @@ QWidget* QtWindow::BuildOutputPage() {
   body->addWidget(BannerPanel("Output text....", "RxLabel7", page));
   auto* right = new QVBoxLayout;
   auto* row = new QHBoxLayout;
-  SaveBtn = Button("Save text as...", "SaveBtn", SaveIcon(), page);
-  SaveRTFBtn = Button("Save word file as...", "SaveRTFBtn", SaveIcon(), page);
-  OpenWordCheck = new QCheckBox("Open word file after creation", page);
+  SaveBtn = Button("&Save text as...", "SaveBtn", SaveIcon(), page);
+  SaveRTFBtn = Button("Save &word file as...", "SaveRTFBtn", SaveIcon(), page);
+  OpenWordCheck = new QCheckBox("O&pen word file after creation", page);
   OpenWordCheck->setObjectName("OpenWordCheck");
   OpenWordCheck->setChecked(true);
-  MarkWordsCheck = new QCheckBox("Mark doubtful words", page);
+  MarkWordsCheck = new QCheckBox("&Mark doubtful words", page);
   MarkWordsCheck->setObjectName("MarkWordsCheck");
   MarkWordsCheck->setChecked(true);
-  MarkWordsCheck->setToolTip("Words read with little confidence get a coloured background");
-  auto* label10 = new QLabel(Caption("--column-width"), page);
+  MarkWordsCheck->setToolTip("Words more likely wrong than right get a coloured background");
+  auto* label10 = new QLabel(Caption("--column-width").replace("width", "&width"), page);
   label10->setObjectName("Label10");
   KoorFakEd = new QDoubleSpinBox(page);
   KoorFakEd->setObjectName("KoorFakEd");
@@ -411,9 +578,9 @@ QWidget* QtWindow::BuildOutputPage() {
   outer->addLayout(body, 1);
 
   connect(SaveBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->SaveTextBtnClick(); }); });
+          [this] { SaveOutput([this] { form_->SaveTextBtnClick(); }); });
   connect(SaveRTFBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->SaveWordBtnClick(); }); });
+          [this] { SaveOutput([this] { form_->SaveWordBtnClick(); }); });
   connect(MarkWordsCheck, &QCheckBox::toggled, this, [this] { ShowMarks(); });
   connect(OpenWordCheck, &QCheckBox::toggled, this, [this](bool checked) {
     if (form_) form_->openWordFileAfterCreation = checked;
@@ -426,7 +593,10 @@ QWidget* QtWindow::BuildOutputPage() {
   connect(KoorFakEd, &QDoubleSpinBox::valueChanged, this,
           [this] { KoorFakEdTextChanged(koorFakEdit_->text()); });
   connect(RichEdit1->document(), &QTextDocument::contentsChanged, this, [this] {
-    if (!writingOutput_) outputStale_ = true;
+    if (writingOutput_) return;
+    outputStale_ = true;
+    textEdited_ = true;
+    textUnsaved_ = true;
   });
   return page;
 }
@@ -496,8 +666,11 @@ QWidget* QtWindow::BuildRecogniserBox(QWidget* page) {
   grid->addWidget(RecogniserBox, 0, 1);
   grid->setColumnStretch(2, 1);
   connect(RecogniserBox, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (form_)
-      form_->settings.recogniser = index == 1 ? RecogniserKind::Extended : RecogniserKind::Classic;
+    if (!form_) return;
+    form_->settings.recogniser = index == 1 ? RecogniserKind::Extended : RecogniserKind::Classic;
+    // The word list follows the recogniser until the user chooses: show what is in force.
+    const QSignalBlocker blocker(DictionaryCheck);
+    DictionaryCheck->setChecked(form_->settings.UseDictionary());
   });
   return box;
 }
@@ -607,9 +780,9 @@ QWidget* QtWindow::BuildBar() {
   auto* row = new QHBoxLayout(bar);
   row->setContentsMargins(0, 0, 2, 2);
   row->setSpacing(2);
-  InfoBtn = PictureButton(InfoIcon(), "Info", "Information about the program", "InfoBtn", bar);
-  ImageBtn1 = PictureButton(HelpIcon(), "Help", "Click here, if you need help", "ImageBtn1", bar);
-  endebtn = PictureButton(LeaveIcon(), "Leave", "Hereby you leave the program", "endebtn", bar);
+  InfoBtn = PictureButton(InfoIcon(), "&Info", "Information about the program", "InfoBtn", bar);
+  ImageBtn1 = PictureButton(HelpIcon(), "&Help", "Click here, if you need help", "ImageBtn1", bar);
+  endebtn = PictureButton(LeaveIcon(), "&Leave", "Hereby you leave the program", "endebtn", bar);
   for (QToolButton* button : {InfoBtn, ImageBtn1, endebtn}) {
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setIconSize(QSize(20, 20));
@@ -618,8 +791,11 @@ QWidget* QtWindow::BuildBar() {
   connect(InfoBtn, &QToolButton::clicked, this, [this] { AboutBox->exec(); });
   connect(ImageBtn1, &QToolButton::clicked, this,
           [this] { Run(Kind::Plain, [this] { form_->ImageBtn1Click(); }); });
-  connect(endebtn, &QToolButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->endebtnClick(); }); });
+  connect(endebtn, &QToolButton::clicked, this, [this] {
+    if (!MayDiscardText()) return;
+    textUnsaved_ = false;  // asked already: closing does not ask again
+    Run(Kind::Plain, [this] { form_->endebtnClick(); });
+  });
   return bar;
 }
 
@@ -650,6 +826,11 @@ void QtWindow::SettingsToWidgets() {
 
 void QtWindow::KoorFakEdTextChanged(const QString& text) {
   if (!form_ || text == lastKoorFakText_) return;
+  // Fitting again replaces the field's text: edits by hand would be lost.
+  if (textEdited_ && !Busy() && !MayDiscardText()) {
+    RestoreColumnWidthText(lastKoorFakText_);
+    return;
+  }
   lastKoorFakText_ = text;
   bool ok = false;
   double value = KoorFakEd->locale().toDouble(text.trimmed(), &ok);
@@ -661,7 +842,24 @@ void QtWindow::KoorFakEdTextChanged(const QString& text) {
     refitAfterRun_ = true;
     return;
   }
+  if (!linesMatchText_) {
+    // The form holds the lines of one page only, and of the last finished run only. The
+    // extended recogniser's text does not depend on the column width.
+    if (!document_.empty() && !form_->settings.Extended())
+      LogAdd("The new column width applies from the next reading.");
+    return;
+  }
   Run(Kind::Plain, [this] { form_->KoorFakEdChange(); });
+  textEdited_ = false;
+  if (!document_.empty()) document_.back().lines = OutputLines();
+}
+
+void QtWindow::RestoreColumnWidthText(const QString& text) {
+  const QSignalBlocker blockEdit(koorFakEdit_), blockBox(KoorFakEd);
+  bool ok = false;
+  const double value = KoorFakEd->locale().toDouble(text.trimmed(), &ok);
+  if (ok) KoorFakEd->setValue(value);
+  koorFakEdit_->setText(text);
 }
 
 void QtWindow::SetDeveloperPanelVisible(bool visible) {
@@ -701,6 +899,8 @@ void QtWindow::Guarded(const std::function<void()>& operation) {
 void QtWindow::AfterOperation() {
   ShowDeveloperReadouts();
   ShowPageRow();
+  ShowPageList();
+  ScrollToNewPage();
   // What the operation drew straight onto the canvases becomes visible.
   PaintBox1->ShowBuffer();
   PaintBox2->ShowBuffer();
@@ -717,7 +917,43 @@ void QtWindow::AfterOperation() {
   }
   if (refitAfterRun_) {
     refitAfterRun_ = false;
-    Run(Kind::Plain, [this] { form_->KoorFakEdChange(); });
+    if (linesMatchText_) Run(Kind::Plain, [this] { form_->KoorFakEdChange(); });
+  }
+}
+
+void QtWindow::ScrollToNewPage() {
+  if (!form_) return;
+  if (form_->picture.pixels == shownPixels_ && form_->pageIndex == shownPage_) return;
+  shownPixels_ = form_->picture.pixels;
+  shownPage_ = form_->pageIndex;
+  ScrollBox1->horizontalScrollBar()->setValue(0);
+  ScrollBox1->verticalScrollBar()->setValue(0);
+}
+
+void QtWindow::ShowPageList() {
+  if (!form_) return;
+  QWidget* column = PageList->parentWidget();
+  const bool document = form_->pageCount > 1 && !form_->pictureName.empty();
+  column->setVisible(document);
+  if (!document) {
+    PageList->clear();
+    return;
+  }
+  if (PageList->count() != form_->pageCount) {
+    const QSignalBlocker blocker(PageList);
+    PageList->clear();
+    for (int32_t page = 1; page <= form_->pageCount; ++page)
+      PageList->addItem(new QListWidgetItem(BlankThumbnail(), QString("Page %1").arg(page)));
+  }
+  if (PageList->currentRow() != form_->pageIndex) {
+    const QSignalBlocker blocker(PageList);
+    PageList->setCurrentRow(form_->pageIndex, QItemSelectionModel::NoUpdate);
+  }
+  // A page gets its picture in the list once it has been shown.
+  QListWidgetItem* item = PageList->item(form_->pageIndex);
+  if (item && !item->data(kThumbnailShown).toBool()) {
+    item->setIcon(PageThumbnail(form_->picture));
+    item->setData(kThumbnailShown, true);
   }
 }
 
@@ -763,13 +999,36 @@ void QtWindow::dropEvent(QDropEvent* event) {
   const QString file = DroppedFile(event->mimeData());
   if (!form_ || file.isEmpty()) return;
   event->acceptProposedAction();
-  const std::string name = file.toStdString();
-  // After the drop has ended, so that the source does not wait for a message box.
-  QTimer::singleShot(0, this, [this, name] {
-    Run(Kind::Exclusive, [this, name] {
-      if (form_->OpenPic(name)) SetActivePage(kPageScanDocument);
-    });
-  });
+  OpenDroppedPicture(file.toStdString());
+}
+
+bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A file dropped on the output field is a picture to open, not text to paste.
+  if (watched == RichEdit1->viewport()) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (DroppedFile(drag->mimeData()).isEmpty()) return false;
+      drag->acceptProposedAction();
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const QString file = DroppedFile(drop->mimeData());
+      if (file.isEmpty()) return false;
+      drop->acceptProposedAction();
+      OpenDroppedPicture(file.toStdString());
+      return true;
+    }
+  }
+  // Ctrl and the wheel zoom the page view, a step of the zoom field per notch.
+  if (watched == ScrollBox1->viewport() && event->type() == QEvent::Wheel) {
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    if (!(wheel->modifiers() & Qt::ControlModifier)) return false;
+    const int notches = wheel->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+    if (notches != 0) ZoomEd->stepBy(notches);
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void QtWindow::closeEvent(QCloseEvent* event) {
@@ -777,6 +1036,10 @@ void QtWindow::closeEvent(QCloseEvent* event) {
     // The running operation still uses the form: stop it first, then close.
     if (form_) form_->cancelRequested = true;
     closeAfterRun_ = true;
+    event->ignore();
+    return;
+  }
+  if (!MayDiscardText()) {
     event->ignore();
     return;
   }
@@ -862,8 +1125,16 @@ void QtWindow::SelectMarks() {
 }
 
 void QtWindow::ShowMarks() {
-  RichEdit1->setExtraSelections(MarkWordsCheck->isChecked() ? markSelections_
-                                                            : QList<QTextEdit::ExtraSelection>());
+  // The form feed that begins a page does not show: the page's first line is tinted.
+  QList<QTextEdit::ExtraSelection> shown;
+  QTextCharFormat pageStart;
+  pageStart.setBackground(kPageStartColour);
+  pageStart.setProperty(QTextFormat::FullWidthSelection, true);
+  for (QTextBlock block = RichEdit1->document()->begin(); block.isValid(); block = block.next())
+    if (block.text().startsWith(QChar(kPageBreak)))
+      shown.push_back({QTextCursor(block), pageStart});
+  if (MarkWordsCheck->isChecked()) shown += markSelections_;
+  RichEdit1->setExtraSelections(shown);
 }
 
 void QtWindow::OutputBeginUpdate() {
@@ -997,6 +1268,7 @@ MessageResult QtWindow::MessageBox(const std::string& text, const std::string& t
   }
   ShowDeveloperReadouts();
   PaintBox1->ShowBuffer();
+  if (icon == MessageIcon::Error) saveFailed_ = true;  // a save that was under way failed
   QMessageBox::Icon qicon = QMessageBox::NoIcon;
   switch (icon) {
     case MessageIcon::None:
@@ -1031,10 +1303,29 @@ bool QtWindow::OpenFileDialog(const std::string& filter, std::string* fileName) 
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(NameFiltersFromFilter(filter));
+  dialog.setDirectory(LastFolder());
   if (!fileName->empty()) dialog.selectFile(Text(*fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   *fileName = dialog.selectedFiles().first().toStdString();
+  RememberFolder(Text(*fileName));
   return true;
+}
+
+QString QtWindow::LastFolder() const {
+  const QString folder = QSettings().value(kFolderKey).toString();
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+  if (form_ && !form_->pictureName.empty())
+    return QFileInfo(Text(form_->pictureName)).absolutePath();
+  return QDir::homePath();
+}
+
+void QtWindow::RememberFolder(const QString& file) {
+  QSettings().setValue(kFolderKey, QFileInfo(file).absolutePath());
+}
+
+QString QtWindow::SuggestedName() const {
+  if (!form_ || form_->pictureName.empty()) return "scan";
+  return QFileInfo(Text(form_->pictureName)).completeBaseName();
 }
 
 bool QtWindow::SaveFileDialog(const std::string& filter, std::string* fileName,
@@ -1054,11 +1345,14 @@ bool QtWindow::SaveFileDialog(const std::string& filter, std::string* fileName,
   connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
     dialog.setDefaultSuffix(DefaultSuffixOfNameFilter(chosen));
   });
-  if (!fileName->empty()) dialog.selectFile(Text(*fileName));
+  dialog.setDirectory(LastFolder());
+  dialog.selectFile(fileName->empty() ? SuggestedName() : Text(*fileName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   *fileName = dialog.selectedFiles().first().toStdString();
   *filterIndex = int32_t(filters.indexOf(dialog.selectedNameFilter())) + 1;
   if (*filterIndex < 1) *filterIndex = 1;
+  RememberFolder(Text(*fileName));
+  saveConfirmed_ = true;
   return true;
 }
 
@@ -1072,6 +1366,7 @@ bool QtWindow::EnterCharDialog(std::string* text) {
 }
 
 int32_t QtWindow::ChooseScannerDialog(const std::vector<std::string>& devices) {
+  EndBusy();  // the search is over
   return RunScannerChoice(this, devices);
 }
 
@@ -1104,5 +1399,63 @@ void QtWindow::ProcessMessages() {
 }
 
 bool QtWindow::ShellOpen(const std::string& path) {
-  return QProcess::startDetached("xdg-open", {Text(path)});
+  // xdg-open may run the program it starts until that ends, so it runs on its own; a small
+  // shell notes its exit status, which tells whether any program could open the file.
+  auto* status = new QTemporaryFile(QDir::tempPath() + "/quillon-open-XXXXXX", this);
+  if (!status->open()) {
+    delete status;
+    return QProcess::startDetached("xdg-open", {Text(path)});
+  }
+  const QString statusFile = status->fileName();
+  status->close();
+  const bool started = QProcess::startDetached(
+      "/bin/sh", {"-c", "xdg-open \"$1\"; echo $? > \"$2\"", "sh", Text(path), statusFile});
+  if (started) WatchShellOpen(Text(path), statusFile);
+  QTimer::singleShot(kShellOpenWatch, status, &QObject::deleteLater);
+  return started;
+}
+
+void QtWindow::WatchShellOpen(const QString& path, const QString& statusFile) {
+  auto* poll = new QTimer(this);
+  auto* clock = new QElapsedTimer;
+  clock->start();
+  poll->setInterval(kShellOpenPoll);
+  connect(poll, &QTimer::timeout, this, [this, poll, clock, path, statusFile] {
+    QFile file(statusFile);
+    const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : "";
+    const bool over = !status.isEmpty() || clock->elapsed() > kShellOpenWatch;
+    if (!over) return;
+    poll->stop();
+    poll->deleteLater();
+    delete clock;
+    if (status.isEmpty() || status == "0") return;  // still open after a while: it worked
+    if (path.endsWith(".html")) {
+      ShowManualHere(path);
+      return;
+    }
+    QMessageBox::warning(this, kApplicationTitle,
+                         QString("No program could be started to open %1.\n\nInstall a program "
+                                 "for this kind of file, or open it yourself.")
+                             .arg(path));
+  });
+  poll->start();
+}
+
+void QtWindow::ShowManualHere(const QString& path) {
+  if (!QFileInfo::exists(path)) {
+    QMessageBox::warning(this, kApplicationTitle,
+                         QString("The manual cannot be found: %1 is missing.").arg(path));
+    return;
+  }
+  QMessageBox::information(this, kApplicationTitle,
+                           "No web browser could be started, so the manual opens in a "
+                           "window of Quillon.");
+  auto* viewer = new QTextBrowser;
+  viewer->setAttribute(Qt::WA_DeleteOnClose);
+  viewer->setObjectName("ManualViewer");
+  viewer->setWindowTitle("Quillon manual");
+  viewer->setOpenExternalLinks(true);
+  viewer->setSource(QUrl::fromLocalFile(path));
+  viewer->resize(760, 600);
+  viewer->show();
 }

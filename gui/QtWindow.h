@@ -9,6 +9,10 @@
 // is walking (opening, rotating, recognising again, ...) are refused with a beep, a scan
 // message waits for the end of the run, and closing the window cancels the run and closes
 // when it has stopped.
+//
+// The window guards the user's text: before recognised text that was not saved, or was
+// edited by hand, is thrown away (a new run, a new picture, leaving, a new column width
+// over edits) it asks whether to save it first; a cancelled run leaves the text as it was.
 #pragma once
 
 #include <QMainWindow>
@@ -21,12 +25,14 @@
 #include <vector>
 
 #include "app/WindowInterface.h"
+#include "gui/DocumentText.h"
 
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -34,6 +40,7 @@ class QPushButton;
 class QScrollArea;
 class QSlider;
 class QSpinBox;
+class QSplitter;
 class QTabWidget;
 class QToolButton;
 class QWidget;
@@ -88,7 +95,13 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QPushButton* BreakBtn;
   QToolButton* SourceBtn;
   QToolButton* ScanBtn;
-  QWidget* PageRow;  // "Page 1 of 3" with previous and next; hidden for a single page
+  QScrollArea* LeftPanel;      // the work column, scrolled when the window is low
+  QSplitter* ViewSplitter;     // the page view above the log
+  QListWidget* PageList;       // the pages of a document; hidden for a single page
+  QComboBox* ReadPagesCombo;   // "Read:" all pages or the pages selected in PageList
+  QProgressBar* ReadProgress;  // busy and per-page progress; hidden when idle
+  QLabel* BusyLabel;           // what the program is busy with
+  QWidget* PageRow;            // "Page 1 of 3" with previous and next; hidden for a single page
   QLabel* PageLabel;
   QPushButton* PrevPageBtn;
   QPushButton* NextPageBtn;
@@ -143,6 +156,12 @@ class QtWindow : public QMainWindow, public WindowInterface {
   void ProcessMessages() override;
   bool ShellOpen(const std::string& path) override;
 
+  // True while the output field holds recognised text that was not saved since it was
+  // read or edited.
+  bool TextUnsaved() const { return textUnsaved_; }
+  // Asks before unsaved text is thrown away (Save, Discard, Cancel): true when it may go.
+  bool MayDiscardText();
+
   // Shows the developer panel (the key combination Ctrl+Shift+D toggles it).
   void SetDeveloperPanelVisible(bool visible);
 
@@ -152,6 +171,8 @@ class QtWindow : public QMainWindow, public WindowInterface {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Drops on the output field and Ctrl+wheel on the page view.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum class Kind { Plain, Exclusive };
@@ -162,6 +183,29 @@ class QtWindow : public QMainWindow, public WindowInterface {
   void Guarded(const std::function<void()>& operation);
   void ShowDeveloperReadouts();
   void ShowPageRow();
+  void ShowPageList();
+  // A new page or picture is shown from its top-left corner.
+  void ScrollToNewPage();
+
+  // ---- gui/WindowDocument.cpp: reading documents, guarding the text ----
+  // "Start text OCR...": reads the pages chosen (all, or those selected) one after
+  // another and shows the whole text; a cancel keeps the text shown before.
+  void ReadDocument();
+  std::vector<int32_t> PagesToRead() const;
+  // The page just read, as the output field and the form hold it.
+  PageRead CurrentPageRead(int32_t page) const;
+  void ShowDocument(const std::vector<PageRead>& pages);
+  void OpenDroppedPicture(const std::string& name);
+  // After a new picture was opened: the old one's text and pages go.
+  void ForgetTextOfOldPicture();
+  // Saves the text through "Save text as..."; true when it was written.
+  bool SaveTextForQuestion();
+  void SaveOutput(const std::function<void()>& save);
+  void BeginBusy(const QString& what, int32_t steps);
+  void StepBusy(int32_t done, const QString& what);
+  void EndBusy();
+  // The column width field shows `text` again without fitting.
+  void RestoreColumnWidthText(const QString& text);
   void SettingsToWidgets();
   void KoorFakEdTextChanged(const QString& text);
   void RewriteOutput();
@@ -178,6 +222,15 @@ class QtWindow : public QMainWindow, public WindowInterface {
   QWidget* BuildReadingBox(QWidget* page);
   QWidget* BuildDeveloperPanel();
   QWidget* BuildBar();
+  QWidget* BuildPageArea(QWidget* parent);
+  void BuildShortcuts();
+  // The folder of the last file opened or saved, and the name a save dialog suggests.
+  QString LastFolder() const;
+  void RememberFolder(const QString& file);
+  QString SuggestedName() const;
+  // Tells the user when xdg-open found no program for `path` (the manual: shows it here).
+  void WatchShellOpen(const QString& path, const QString& statusFile);
+  void ShowManualHere(const QString& path);
 
   TMainForm* form_ = nullptr;
   QLineEdit* koorFakEdit_ = nullptr;  // the text of KoorFakEd
@@ -198,4 +251,19 @@ class QtWindow : public QMainWindow, public WindowInterface {
   std::vector<OutputMark> marks_;  // the doubtful words, as the program marked them
   // Their stretches of the field; the cursors follow the user's edits.
   QList<QTextEdit::ExtraSelection> markSelections_;
+
+  bool textUnsaved_ = false;  // the field's text was not saved since it was read or edited
+  bool textEdited_ = false;   // the user edited the field since the program wrote it
+  // The pages the field's text was read from; the column width fits them again only while
+  // it is the one page whose lines the form still holds.
+  std::vector<PageRead> document_;
+  bool linesMatchText_ = true;
+  // A save started by the question: the dialog was confirmed, no error was shown.
+  bool saveConfirmed_ = false;
+  bool saveFailed_ = false;
+  bool busyShown_ = false;
+  int leftPanelScroll_ = 0;  // where the work column stood before the progress was shown
+  // The picture shown, to see when a new one comes (its scroll starts at the top).
+  const void* shownPixels_ = nullptr;
+  int32_t shownPage_ = -1;
 };

@@ -11,6 +11,7 @@
 extern "C" int QuillonRunWindow(int argc, char** argv, const CommandLine& commandLine) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(kApplicationTitle);
+  QApplication::setOrganizationName(kApplicationTitle);  // where the window's memory is kept
   QApplication::setApplicationVersion("1.0");
   int status = 0;
   {

@@ -1,4 +1,5 @@
-// quillon_screenshot PICTURE DIRECTORY: opens PICTURE in the window, recognises it and
+// quillon_screenshot PICTURE DIRECTORY [WIDTHxHEIGHT]: opens PICTURE in the window (of that
+// size, for a look at small and large screens), recognises it (every page) and
 // writes what a user sees as PNG files: scan-document.png (before and after the run),
 // output-text.png, other-settings.png, developer-panel.png and the two dialogs. Runs without a
 // display (the offscreen platform) unless one is set.
@@ -38,8 +39,8 @@ bool Save(QtWindow& window, const QDir& directory, const QString& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::cerr << "usage: quillon_screenshot PICTURE DIRECTORY" << std::endl;
+  if (argc != 3 && argc != 4) {
+    std::cerr << "usage: quillon_screenshot PICTURE DIRECTORY [WIDTHxHEIGHT]" << std::endl;
     return 2;
   }
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
@@ -57,6 +58,10 @@ int main(int argc, char** argv) {
     TMainForm form(window, QApplication::applicationFilePath().toStdString(), {});
     window.Attach(&form);
     form.FormCreate();
+    if (argc == 4) {
+      const QStringList size = QString(argv[3]).split('x');
+      if (size.size() == 2) window.resize(size[0].toInt(), size[1].toInt());
+    }
     window.show();
     Settle();
     if (!form.OpenPic(argv[1])) return 1;

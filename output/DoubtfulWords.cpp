@@ -49,7 +49,8 @@ OutputMark MarkAt(const FieldText& field, size_t at, size_t length) {
 }  // namespace
 
 std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
-                                          const PageText& page, double threshold) {
+                                          const PageText& page, const KnownWords* words,
+                                          double threshold) {
   const FieldText field = Flatten(lines);
   std::vector<OutputMark> marks;
   std::set<size_t> taken;
@@ -65,7 +66,8 @@ std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
         if (at == std::u32string::npos) continue;
         taken.insert(at);
         cursor = at + text.size();
-        if (word.confidence < threshold) marks.push_back(MarkAt(field, at, text.size()));
+        if (WordRightProbability(word, words) < threshold)
+          marks.push_back(MarkAt(field, at, text.size()));
       }
   return marks;
 }

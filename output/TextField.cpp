@@ -7,6 +7,7 @@
 
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
+#include "core/RasterPages.h"
 #include "output/DoubtfulWords.h"
 #include "output/LineFitting.h"
 #include "output/SaveFiles.h"
@@ -114,11 +115,31 @@ DocumentPage TMainForm::OutputDocumentPage() const {
 
 bool TMainForm::WriteOutputDocument(OutputFormat format, const std::string& fileName,
                                     std::string* error) {
-  return WriteDocument(format, {OutputDocumentPage()}, fileName, pictureName, error);
+  if (readPages.empty() || format == OutputFormat::Text)
+    return WriteDocument(format, {OutputDocumentPage()}, fileName, pictureName, error);
+  // The pages read together; a PDF shows their pictures, opened again one by one.
+  std::vector<DocumentPage> pages;
+  std::vector<RasterImage> pictures(readPages.size(), RasterImage{});
+  bool opened = true;
+  for (size_t i = 0; i < readPages.size(); ++i) {
+    pages.push_back(DocumentPage{readPages[i].text, nullptr, ""});
+    if (format != OutputFormat::Pdf || !opened) continue;
+    OpenDibPage(&pictures[i], pictureName.c_str(), readPages[i].page,
+                int64_t(settings.maxMegapixels) * 1000000, true);
+    opened = pictures[i].pixels != nullptr;
+    if (!opened)
+      *error = "page " + std::to_string(readPages[i].page + 1) + ": " + DIBErrorText(pictures[i]);
+    pages.back().picture = &pictures[i];
+  }
+  const bool written = opened && WriteDocument(format, pages, fileName, pictureName, error);
+  for (RasterImage& picture : pictures) deldib(&picture);
+  return written;
 }
 
 void TMainForm::MarkDoubtfulWords() {
-  window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, kDoubtfulConfidence));
+  // The words that settled the page, if it was settled: a word they know is likelier right.
+  const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
+  window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, words));
 }
 
 bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {

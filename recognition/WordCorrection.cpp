@@ -281,6 +281,43 @@ CorrectionCount SettleDoubtfulCharacters(PageText& page, const KnownWords& words
   return count;
 }
 
+namespace {
+
+std::string StretchText(const PageWord& word, Stretch s) {
+  std::string text;
+  for (size_t i = s.begin; i < s.end; ++i) text += char(word.chars[i].code);
+  return text;
+}
+
+// The probability of character i of a known stretch, against the readings that would make
+// another known word only.
+double KnownCharProbability(const PageWord& word, Stretch s, size_t i, const KnownWords& words) {
+  const PageChar& c = word.chars[i];
+  double rivals = 0;
+  std::string text = StretchText(word, s);
+  for (const Alternative& a : c.alternatives) {
+    if (a.code == c.code || a.code == 0) continue;
+    text[i - s.begin] = char(a.code);
+    if (words.Knows(text)) rivals += a.confidence;
+  }
+  return c.confidence + rivals > 0 ? c.confidence / (c.confidence + rivals) : 0.0;
+}
+
+}  // namespace
+
+double WordRightProbability(const PageWord& word, const KnownWords* words) {
+  std::vector<double> chars;
+  for (const PageChar& c : word.chars) chars.push_back(c.confidence);
+  if (words && !words->Empty())
+    for (const Stretch& s : LetterStretches(word))
+      if (words->Knows(StretchText(word, s)))
+        for (size_t i = s.begin; i < s.end; ++i)
+          chars[i] = KnownCharProbability(word, s, i, *words);
+  double probability = 1.0;
+  for (double p : chars) probability *= p;
+  return probability;
+}
+
 bool JoinsDividedWord(std::string_view head, std::string_view tail, const KnownWords* words) {
   if (head.empty() || tail.empty()) return false;
   const uint8_t last = uint8_t(head.back()), next = uint8_t(tail.front());

@@ -75,6 +75,12 @@ bool SettleMarks(PageWord& word, const CorrectionLimits& limits = {});
 // Settles the doubtful characters of one word's letters; true when it changed the word.
 bool SettleWord(PageWord& word, const KnownWords& words, const CorrectionLimits& limits = {});
 
+// The probability that `word` was read right: its characters' probabilities together. In a
+// stretch of letters that `words` knows, a character's doubt counts only the readings that
+// would make another known word: the list has ruled the others out. Without words (null or
+// empty) every reading counts.
+double WordRightProbability(const PageWord& word, const KnownWords* words);
+
 // Both for every word of the page; the page's summaries are brought up to date.
 CorrectionCount SettleDoubtfulCharacters(PageText& page, const KnownWords& words,
                                          const CorrectionLimits& limits = {});

@@ -21,7 +21,8 @@ void PrintTo(const OutputMark& m, std::ostream* os) {
 
 namespace {
 
-// One line of words (Windows-1252) with the given confidences, boxes side by side.
+// One line of words (Windows-1252), each with the given probability of being right (all on
+// its first character), boxes side by side.
 PageLine Line(const std::vector<std::pair<std::string, double>>& words, int32_t top = 0) {
   PageLine line;
   int32_t x = 0;
@@ -31,7 +32,7 @@ PageLine Line(const std::vector<std::pair<std::string, double>>& words, int32_t 
       PageChar pc;
       pc.code = uint8_t(c);
       pc.box = PageBox{x, top, x + 9, top + 19};
-      pc.confidence = confidence;
+      pc.confidence = word.chars.empty() ? confidence : 1.0;
       word.chars.push_back(pc);
       x += 12;
     }
@@ -56,9 +57,9 @@ TEST(DoubtfulWords, MarksTheRightOccurrenceOfRepeatedAndPartWords) {
   const PageText page =
       Page({{Line({{"Hausmaus", 0.9}, {"Haus", 0.9}}), Line({{"Haus", 0.3}, {"Ende", 0.95}})}});
   const std::vector<std::string> field{"Hausmaus Haus", "  Haus  Ende"};
-  EXPECT_EQ(FindDoubtfulWords(field, page, 0.75), (std::vector<OutputMark>{{1, 2, 4}}));
-  EXPECT_TRUE(FindDoubtfulWords(field, page, 0.2).empty());
-  EXPECT_EQ(FindDoubtfulWords(field, page, 1.0).size(), 4u);
+  EXPECT_EQ(FindDoubtfulWords(field, page, nullptr, 0.75), (std::vector<OutputMark>{{1, 2, 4}}));
+  EXPECT_TRUE(FindDoubtfulWords(field, page, nullptr, 0.2).empty());
+  EXPECT_EQ(FindDoubtfulWords(field, page, nullptr, 1.0).size(), 4u);
 }
 
 TEST(DoubtfulWords, CountsCharactersNotBytes) {
@@ -68,7 +69,8 @@ TEST(DoubtfulWords, CountsCharactersNotBytes) {
                                      {"\x80"
                                       "5",
                                       0.1}})}});
-  EXPECT_EQ(FindDoubtfulWords({"Grüße €5"}, page, 0.75), (std::vector<OutputMark>{{0, 6, 2}}));
+  EXPECT_EQ(FindDoubtfulWords({"Grüße €5"}, page, nullptr, 0.75),
+            (std::vector<OutputMark>{{0, 6, 2}}));
 }
 
 TEST(DoubtfulWords, FindsWordsLaidOutInAnotherOrder) {
@@ -76,14 +78,15 @@ TEST(DoubtfulWords, FindsWordsLaidOutInAnotherOrder) {
   const PageText page = Page({{Line({{"links", 0.9}}), Line({{"unten", 0.2}}, 30)},
                               {Line({{"rechts", 0.2}}), Line({{"auch", 0.9}}, 30)}});
   const std::vector<std::string> field{"links      rechts", "unten      auch"};
-  EXPECT_EQ(FindDoubtfulWords(field, page, 0.75), (std::vector<OutputMark>{{1, 0, 5}, {0, 11, 6}}));
+  EXPECT_EQ(FindDoubtfulWords(field, page, nullptr, 0.75),
+            (std::vector<OutputMark>{{1, 0, 5}, {0, 11, 6}}));
 }
 
 TEST(DoubtfulWords, WordsEditedAwayAreNotMarked) {
   const PageText page = Page({{Line({{"Fehler", 0.1}, {"bleibt", 0.1}})}});
-  EXPECT_EQ(FindDoubtfulWords({"Fehlerchen bleibt"}, page, 0.75),
+  EXPECT_EQ(FindDoubtfulWords({"Fehlerchen bleibt"}, page, nullptr, 0.75),
             (std::vector<OutputMark>{{0, 11, 6}}));
-  EXPECT_TRUE(FindDoubtfulWords({}, page, 0.75).empty());
+  EXPECT_TRUE(FindDoubtfulWords({}, page, nullptr, 0.75).empty());
 }
 
 class SaveFormatsTest : public ::testing::Test {

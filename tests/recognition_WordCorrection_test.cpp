@@ -1,6 +1,7 @@
 // The word list settling doubtful characters, and the test for words divided at a line's end.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -216,6 +217,31 @@ TEST(JoinsDividedWord, DividedWordsJoinCompoundHyphensStay) {
   EXPECT_FALSE(JoinsDividedWord("Know", "how", &words));  // the list knows "Know-how"
   EXPECT_FALSE(JoinsDividedWord("19", "20", &words));
   EXPECT_FALSE(JoinsDividedWord("", "ter", &words));
+}
+
+}  // namespace
+
+namespace {
+
+// A word's probability of being right: its characters' together; in a known word only the
+// readings that make another known word keep their doubt.
+TEST(WordRightProbability, AKnownWordDoubtsOnlyReadingsThatAreWordsToo) {
+  // "wollte" with its l doubted as I: "woIlte" is no word, so the list settles the doubt.
+  PageWord wollte = Doubted("wollte", {{2, 'I', 0.3}});
+  wollte.chars[2].confidence = 0.7;
+  const double raw = std::pow(0.9, 5) * 0.7;
+  EXPECT_NEAR(WordRightProbability(wollte, nullptr), raw, 1e-9);
+  EXPECT_NEAR(WordRightProbability(wollte, &German()), 1.0, 1e-9);
+  // "Haus" doubted as "Maus": both are words, the doubt stays.
+  PageWord haus = Doubted("Haus", {{0, 'M', 0.45}});
+  haus.chars[0].confidence = 0.45;
+  EXPECT_NEAR(WordRightProbability(haus, &German()), 0.5, 1e-9);
+  // An unknown word and the punctuation beside a known one keep every doubt.
+  PageWord unknown = Doubted("Hous", {{1, 'a', 0.2}});
+  EXPECT_NEAR(WordRightProbability(unknown, &German()), std::pow(0.9, 4), 1e-9);
+  PageWord quoted = Word("sehr,");
+  quoted.chars[4].confidence = 0.4;
+  EXPECT_NEAR(WordRightProbability(quoted, &German()), 0.4, 1e-9);
 }
 
 }  // namespace
