@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "core/Cp1252.h"
 
@@ -19,25 +20,29 @@ const std::vector<Language> kLanguages = {
     {"eng", "en_US", "hunspell-en-us", ""},
     {"fra", "fr_FR", "hunspell-fr", "àâæçéèêëîïôœùûüÿ"},
     {"ita", "it_IT", "hunspell-it", "àèéìíîòóùú"},
-    {"spa", "es_ES", "hunspell-es", "áéíñóúü"},
+    {"spa", "es_ES", "hunspell-es", "áéíñóúü¡¿"},
     {"por", "pt_PT", "hunspell-pt-pt", "áâãàçéêíóôõú"},
     {"nld", "nl_NL", "hunspell-nl", "éëïóöü"},
     {"dan", "da_DK", "hunspell-da", "æøåé"},
     {"swe", "sv_SE", "hunspell-sv", "åäöé"},
     {"nob", "nb_NO", "hunspell-no", "æøåéòóô"},
-    {"cat", "ca_ES", "hunspell-ca", "àçèéíïòóúü"},
+    {"cat", "ca_ES", "hunspell-ca", "àçèéíïòóúü·"},
 };
 
-// A letter the page's languages do not write is this much less likely than the classifier
-// thinks: a speck over an "e" or a broken "h" ("lì") then reads as the plain letters, and a
-// clear foreign letter (a name's "ñ") still wins over a poor look-alike.
+// A letter or mark the page's languages do not write is this much less likely than the
+// classifier thinks: a speck over an "e" or a broken "h" ("lì") then reads as the plain letters,
+// and a clear foreign letter (a name's "ñ") still wins over a poor look-alike.
 constexpr double kForeignLetterPrior = 0.1;
 
-// The special letters of Windows-1252: those with diacritics, ß, æ, ø, œ, ð, þ.
-bool IsSpecialLetter(uint8_t code) {
+// The special letters of Windows-1252 (those with diacritics, ß, æ, ø, œ, ð, þ), and the
+// marks that only some languages write (· ¡ ¿) or none does in running text (lone accents,
+// ¦ ¤): a speck beside a word reads as one of them.
+bool IsSpecialCharacter(uint8_t code) {
   if (code == 0xD7 || code == 0xF7) return false;  // × and ÷
+  static constexpr std::string_view kRareMarks = "\x88\x98\xA1\xA4\xA6\xA8\xAF\xB4\xB7\xB8\xBF";
   return code >= 0xC0 || code == 0x8A || code == 0x8C || code == 0x8E || code == 0x9A ||
-         code == 0x9C || code == 0x9E || code == 0x9F;
+         code == 0x9C || code == 0x9E || code == 0x9F ||
+         kRareMarks.find(char(code)) != std::string_view::npos;
 }
 
 constexpr const char* kDebianDictionaries = "/usr/share/hunspell";
@@ -72,7 +77,7 @@ uint8_t CapitalOf(uint8_t small) {
 CharacterPriors PriorsOf(const std::vector<Language>& languages) {
   CharacterPriors priors;
   for (size_t code = 0; code < priors.size(); ++code)
-    priors[code] = IsSpecialLetter(uint8_t(code)) ? kForeignLetterPrior : 1.0;
+    priors[code] = IsSpecialCharacter(uint8_t(code)) ? kForeignLetterPrior : 1.0;
   for (const Language& language : languages) {
     std::string letters;
     if (!Utf8ToCp1252(language.letters, &letters)) continue;

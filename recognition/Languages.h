@@ -18,7 +18,7 @@ struct Language {
   const char* dictionary;  // the dictionary's files without .aff and .dic: "fr_FR";
                            // empty for German, which the word list german.spe holds
   const char* package;     // the Debian package that installs them
-  const char* letters;     // its letters beyond a-z, small ones, in UTF-8: "äöüß"
+  const char* letters;     // its letters beyond a-z (small ones) and marks, in UTF-8: "äöüß"
 };
 
 const std::vector<Language>& KnownLanguages();
@@ -30,7 +30,8 @@ bool ParseLanguages(std::string_view list, std::vector<Language>* languages, std
 
 // How likely each Windows-1252 character is on a page in `languages`, against what the
 // learned classifier assumes (every language it was trained on): 1, and less for a letter
-// with a diacritic, or another special letter, that none of them writes.
+// with a diacritic, another special letter, or a rare mark (· ¡ ¿, a lone accent) that none
+// of them writes.
 using CharacterPriors = std::array<double, 256>;
 CharacterPriors PriorsOf(const std::vector<Language>& languages);
 

@@ -143,6 +143,15 @@ TEST(CharacterPriors, LettersOfThePageLanguagesKeepTheirOdds) {
   EXPECT_EQ(fr[0x8C], 1.0);  // Œ
   EXPECT_EQ(fr[0xE4], 1.0);  // ä of German
   EXPECT_LT(fr[0xF1], 1.0);  // ñ
+  // Rare marks: a lone accent in no language, the middle dot only in Catalan.
+  std::vector<Language> catalan;
+  ASSERT_TRUE(ParseLanguages("cat", &catalan, &error));
+  EXPECT_LT(de[0xB7], 1.0);  // ·
+  EXPECT_LT(de[0xB4], 1.0);  // ´
+  EXPECT_EQ(PriorsOf(catalan)[0xB7], 1.0);
+  EXPECT_LT(PriorsOf(catalan)[0xB4], 1.0);
+  for (const uint8_t common : {0xAB, 0xBB, 0xA7, 0xB0, 0x84, 0x93})  // « » § ° „ “
+    EXPECT_EQ(de[common], 1.0) << int(common);
 }
 
 TEST(CharacterPriors, WeighingKeepsADistributionBestFirst) {
