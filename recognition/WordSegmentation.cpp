@@ -48,23 +48,52 @@ struct Hypothesis {  // a reading of the word's first pieces
   std::vector<std::pair<size_t, size_t>> steps;  // candidate and its reading, in order
 };
 
+bool IsApostrophe(uint8_t c) {
+  return c == '\'' || c == 0x92;  // ' and ’
+}
+
+// The longest piece beside an apostrophe that need not be a word itself: "qu'", "n't".
+constexpr size_t kLongestClitic = 3;
+
 double LogOf(double p) {
   return std::log(std::max(p, kLeastProbability));
 }
 
 // The word's letters without the marks around them ("Luftdruck," -> "Luftdruck"); empty
-// when a figure or a mark stands among them.
+// when a figure or a mark other than a hyphen or an apostrophe stands among them.
 std::string_view CoreOf(std::string_view text);
 std::string LettersOf(std::string_view text) {
   const std::string_view core = CoreOf(text);
   for (const char c : core)
-    if (!IsLetter1252(uint8_t(c)) && c != '-') return {};
+    if (!IsLetter1252(uint8_t(c)) && c != '-' && !IsApostrophe(uint8_t(c))) return {};
   return std::string(core);
+}
+
+// A word with an apostrophe is known when its pieces are: words of the language, or short
+// ones elided or clipped beside them ("l'amabilité", "d'un", "it's", "don't").
+bool KnownPieces(const std::string& letters, const KnownWords& words) {
+  bool anyWord = false;
+  size_t start = 0;
+  while (start <= letters.size()) {
+    size_t end = start;
+    while (end < letters.size() && !IsApostrophe(uint8_t(letters[end]))) ++end;
+    const std::string piece = letters.substr(start, end - start);
+    if (piece.size() > kLongestClitic) {
+      if (!words.Knows(piece)) return false;
+      anyWord = true;
+    }
+    start = end + 1;
+  }
+  return anyWord;
 }
 
 bool Known(std::string_view text, const KnownWords& words) {
   const std::string letters = LettersOf(text);
-  return letters.size() >= 2 && words.Knows(letters);
+  if (letters.size() < 2) return false;
+  if (words.Knows(letters)) return true;
+  return std::any_of(letters.begin(), letters.end(),
+                     [](char c) { return IsApostrophe(uint8_t(c)); }) &&
+         KnownPieces(letters, words);
 }
 
 std::string TextOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end) {

@@ -96,6 +96,13 @@ TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
   EXPECT_EQ(Text(glyphs), "so19");
   EXPECT_EQ(joins.glyphsRead, 0);
+
+  // An elided word is known by its pieces: "d'un" where the languages know "un".
+  words.known = {"un"};
+  std::vector<ReadGlyph> elided = {Glyph(0, 8, {{'d', 0.99}}), Glyph(10, 12, {{0x92, 0.99}}),
+                                   Glyph(14, 22, {{'u', 0.99}}), Glyph(25, 33, {{'n', 0.99}})};
+  ReadDoubtfulWordsAgain(&elided, Line(), joins.Reader(), words);
+  EXPECT_EQ(joins.glyphsRead, 0);
 }
 
 TEST(WordSegmentation, MarkAfterAWordStaysWhereThePiecesReadWell) {
