@@ -52,8 +52,8 @@ bool IsApostrophe(uint8_t c) {
   return c == '\'' || c == 0x92;  // ' and ’
 }
 
-// The longest piece beside an apostrophe that need not be a word itself: "qu'", "n't".
-constexpr size_t kLongestClitic = 3;
+// The longest piece beside an apostrophe that need not be a word itself: "qu'", "'ll".
+constexpr size_t kLongestClitic = 2;
 
 double LogOf(double p) {
   return std::log(std::max(p, kLeastProbability));
@@ -78,10 +78,10 @@ bool KnownPieces(const std::string& letters, const KnownWords& words) {
     size_t end = start;
     while (end < letters.size() && !IsApostrophe(uint8_t(letters[end]))) ++end;
     const std::string piece = letters.substr(start, end - start);
-    if (piece.size() > kLongestClitic) {
-      if (!words.Knows(piece)) return false;
+    if (piece.size() >= 2 && words.Knows(piece))
       anyWord = true;
-    }
+    else if (piece.size() > kLongestClitic)
+      return false;
     start = end + 1;
   }
   return anyWord;
