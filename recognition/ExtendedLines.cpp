@@ -21,6 +21,10 @@ constexpr double kDropCapital = 3.0;
 // Letters lower than this many pixels cannot be read at all; the dots of a halftone, which
 // stand in rows like letters, are mostly lower and must not set the page's letter height.
 constexpr int32_t kSmallestLetter = 8;
+// A mark of small print is a part or two (a ® broken into its ring and letter) or three.
+constexpr size_t kMarkParts = 3;
+// ... and shares at least this much of its height with the rows of its line.
+constexpr double kMarkOverlap = 0.4;
 // Two lines whose baselines lie closer than this share of an x-height where they run side
 // by side are one line; the next line's baseline lies two x-heights or more away.
 constexpr double kSameBaseline = 0.5;
@@ -248,20 +252,25 @@ void JoinSplitLines(const std::vector<InkPart>& parts, std::vector<InkLine>* lin
     }
 }
 
-// A line of one part lying inside another line's box is that line's mark (a comma or an
-// apostrophe of a typewriter whose letters jump up and down), not a line of its own.
+// A line of a part or a few lying inside another line's box is that line's marks (a comma
+// or an apostrophe of a typewriter whose letters jump up and down, a raised ® or footnote
+// mark of small print between two lines), not a line of its own.
 void JoinLoneMarks(const std::vector<InkPart>& parts, std::vector<InkLine>* lines) {
   for (InkLine& lone : *lines) {
-    if (lone.parts.size() != 1) continue;
-    const PageBox& b = parts[size_t(lone.parts.front())].box;
-    const int32_t cx = (b.left + b.right) / 2, cy = (b.top + b.bottom) / 2;
-    for (InkLine& line : *lines)
-      if (line.parts.size() > 1 && cx >= line.box.left && cx <= line.box.right &&
-          cy >= line.box.top && cy <= line.box.bottom) {
-        line.parts.push_back(lone.parts.front());
-        lone.parts.clear();
-        break;
-      }
+    if (lone.parts.empty() || lone.parts.size() > kMarkParts) continue;
+    const PageBox b = BoxOf(parts, lone.parts);
+    const int32_t cx = (b.left + b.right) / 2;
+    InkLine* host = nullptr;
+    int32_t hostOverlap = 0;
+    for (InkLine& line : *lines) {
+      const int32_t overlap = VerticalOverlap(b, line.box);
+      if (&line != &lone && line.parts.size() > lone.parts.size() && cx >= line.box.left &&
+          cx <= line.box.right && overlap >= kMarkOverlap * b.Height() && overlap > hostOverlap)
+        host = &line, hostOverlap = overlap;
+    }
+    if (!host) continue;
+    host->parts.insert(host->parts.end(), lone.parts.begin(), lone.parts.end());
+    lone.parts.clear();
   }
   std::erase_if(*lines, [](const InkLine& line) { return line.parts.empty(); });
 }

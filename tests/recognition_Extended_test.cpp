@@ -141,6 +141,21 @@ TEST(ExtendedLines, SkewedLinesKeepAllTheirPartsAndMetrics) {
   }
 }
 
+// Small print with a raised footnote mark ("1)") in the white between two lines: the mark
+// belongs to the line it is raised over, and makes no line of its own.
+TEST(ExtendedLines, RaisedMarksBetweenSmallLinesJoinTheirLine) {
+  const auto font = Font("Liberation Serif", 26), small = Font("Liberation Serif", 13);
+  ASSERT_TRUE(font && small);
+  DrawnPage page(1300, 160);
+  page.Text(*font, 20, 50, "the Premium Access Checks and Preferred Access");
+  page.Text(*font, 20, 78, "Checks are registered marks of the bank, as is");
+  page.Text(*small, 130, 62, "1)");
+  const InkPage ink = page.Ink();
+  const std::vector<InkLine> lines = FindLines(ink.parts, AllParts(ink));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].parts.size() + lines[1].parts.size(), ink.parts.size());
+}
+
 // ---- characters ----
 
 // Characters drawn apart on one line: each must come out as one glyph holding its own ink.
