@@ -24,7 +24,7 @@ constexpr int32_t kSmallestLetter = 8;
 // A mark of small print is a part or two (a ® broken into its ring and letter) or three.
 constexpr size_t kMarkParts = 3;
 // ... and shares at least this much of its height with the rows of its line.
-constexpr double kMarkOverlap = 0.4;
+constexpr double kMarkOverlap = 0.3;
 // Two lines whose baselines lie closer than this share of an x-height where they run side
 // by side are one line; the next line's baseline lies two x-heights or more away.
 constexpr double kSameBaseline = 0.5;
