@@ -348,7 +348,6 @@ void TMainForm::ExtendedRecognitionRun() {
         std::to_string(region.box.top));
   const SegmentedPage segments = SegmentInk(ink);
   std::vector<LineWork> lines = PageLines(ink, segments);
-  Log("Text lines found: " + std::to_string(lines.size()));
 
   if (const GlyphNet* net = LoadGlyphNet()) {
     const CharacterPriors priors = PagePriors(settings.languages);
@@ -367,10 +366,15 @@ void TMainForm::ExtendedRecognitionRun() {
 
   pageText.blocks.resize(segments.textBlocks.size());
   const LetterHeights heights = MeasureLetterHeights(lines);
+  size_t textLines = 0;
   for (const LineWork& work : lines)
     if (!LooksLikePicture(work) && !IsEdgeSliver(work, ink.width, ink.height) &&
-        !IsLoneSpeck(work, ink.letterHeight))
+        !IsLoneSpeck(work, ink.letterHeight)) {
       pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
+      ++textLines;
+    }
+  // The lines that read as text: those of a picture's grain, a border or a speck are none.
+  Log("Text lines found: " + std::to_string(textLines));
   pageText.Summarise();
   pageText.noTextReason = NoTextReason(ink, lines.size(), pageText);
   if (!pageText.noTextReason.empty()) Log("No text found: " + pageText.noTextReason + ".");
