@@ -202,3 +202,6 @@ double SmallLetterHeight(const std::vector<PageWord>& words);
 // "c o s u v w x z" and their capitals, one shape at two sizes: by their height against the
 // line's small letters (`smallHeight` from SmallLetterHeight; 0: left as read).
 void SettleCaseTwins(PageWord* word, double smallHeight);
+// A single quote mark between two letters of a line's characters is an apostrophe ("Wer's",
+// "l’an"): curled (’) or straight (') as its ink is drawn, where the reader saw it so.
+void SettleApostrophes(std::vector<ReadGlyph>* glyphs);

@@ -39,6 +39,10 @@ double SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
 
 namespace {
 
+// An apostrophe whose bottom stands this share of its height left of its top is curled (’);
+// a straight one (') is a wedge standing upright.
+constexpr double kCurledTail = 0.1;
+
 // The widest space of a justified line, in x-heights.
 constexpr double kWidestSpace = 1.5;
 
@@ -187,5 +191,45 @@ void SettleCommas(PageWord* word) {
     PageChar& c = word->chars[i];
     if (c.code == 0x82 && i > 0) Recode(&c, ',');
     if (c.code == ',' && i == 0 && word->chars.size() > 1) Recode(&c, 0x82);
+  }
+}
+
+namespace {
+
+bool IsSingleQuote(uint8_t c) {
+  return c == '\'' || c == 0x91 || c == 0x92;  // ' ‘ ’
+}
+
+// How far the bottom half of the ink stands left of its top half, in the glyph's heights.
+double LeftwardTail(const GlyphBitmap& ink) {
+  double top = 0, bottom = 0;
+  int32_t inTop = 0, inBottom = 0;
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x) {
+      if (!ink.at(x, y)) continue;
+      if (2 * y < ink.height)
+        top += x, ++inTop;
+      else
+        bottom += x, ++inBottom;
+    }
+  if (inTop == 0 || inBottom == 0 || ink.height == 0) return 0;
+  return (top / inTop - bottom / inBottom) / ink.height;
+}
+
+}  // namespace
+
+void SettleApostrophes(std::vector<ReadGlyph>* glyphs) {
+  for (size_t i = 1; i + 1 < glyphs->size(); ++i) {
+    ReadGlyph& mark = (*glyphs)[i];
+    const ReadGlyph& before = (*glyphs)[i - 1];
+    const ReadGlyph& after = (*glyphs)[i + 1];
+    if (mark.readings.empty() || before.readings.empty() || after.readings.empty()) continue;
+    if (!IsSingleQuote(mark.readings.front().code) || !IsLetter1252(before.readings.front().code) ||
+        !IsLetter1252(after.readings.front().code))
+      continue;
+    const uint8_t wanted = LeftwardTail(mark.ink) > kCurledTail ? uint8_t(0x92) : uint8_t('\'');
+    const auto found = std::find_if(mark.readings.begin(), mark.readings.end(),
+                                    [wanted](const ScoredChar& r) { return r.code == wanted; });
+    if (found != mark.readings.end()) std::rotate(mark.readings.begin(), found, found + 1);
   }
 }

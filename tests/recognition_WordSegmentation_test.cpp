@@ -213,3 +213,30 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   ReadDoubtfulWordsAgain(&mat, Line(), halves.Reader(), words);
   EXPECT_EQ(Text(mat), "mat");
 }
+
+TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
+  // A straight wedge: the same columns top to bottom. A curled one: its tail runs down to
+  // the left.
+  ReadGlyph straight = Glyph(12, 15, {{0x92, 0.44}, {'\'', 0.42}});
+  straight.ink = {4, 12, std::vector<uint8_t>(48, 0)};
+  for (int32_t y = 0; y < 12; ++y)
+    for (int32_t x = y < 8 ? 0 : 1; x < (y < 8 ? 4 : 3); ++x)
+      straight.ink.ink[size_t(y * 4 + x)] = 1;
+  ReadGlyph curled = Glyph(12, 17, {{0x91, 0.5}, {0x92, 0.41}, {'\'', 0.09}});
+  curled.ink = {6, 12, std::vector<uint8_t>(72, 0)};
+  for (int32_t y = 0; y < 12; ++y)
+    for (int32_t x = 0; x < 6; ++x)
+      if (x >= 5 - y / 2 - 1 && x <= 5 - y / 2 + 1) curled.ink.ink[size_t(y * 6 + x)] = 1;
+  for (const auto& [mark, wanted] : {std::pair{straight, uint8_t('\'')}, {curled, uint8_t(0x92)}}) {
+    std::vector<ReadGlyph> word = {Glyph(0, 10, {{'r', 0.99}}), mark, Glyph(19, 28, {{'s', 0.99}})};
+    SettleApostrophes(&word);
+    EXPECT_EQ(word[1].readings.front().code, wanted);
+    EXPECT_EQ(word[1].readings.size(), mark.readings.size());
+  }
+  // A quote that opens a word is no apostrophe and stays as read.
+  std::vector<ReadGlyph> opening = {Glyph(0, 3, {{0x91, 0.6}, {0x92, 0.3}}),
+                                    Glyph(6, 14, {{'s', 0.99}}), Glyph(17, 25, {{'o', 0.99}})};
+  opening[0].ink = curled.ink;
+  SettleApostrophes(&opening);
+  EXPECT_EQ(opening[0].readings.front().code, 0x91);
+}
