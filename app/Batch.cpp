@@ -13,7 +13,6 @@
 #include "app/Workers.h"
 #include "core/LibraryMessages.h"
 #include "core/OverwriteGuard.h"
-#include "recognition/GlyphClassifier.h"
 
 namespace fs = std::filesystem;
 
@@ -201,11 +200,7 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   form.settings = commandLine.settings;
   form.pageUnseen = true;
   form.FormCreate();
-  if (!form.settings.Extended()) form.KeepTemplateSet();  // the classic run's templates
-  // The extended recogniser's model (or, without it, its templates) and the word list it consults,
-  // once for every worker (Prepare's threads have ended when it returns, so forking stays safe).
-  if (form.settings.Extended() && !form.LoadGlyphNet()) GlyphClassifier::Prepare();
-  if (form.settings.UseDictionary()) form.PageLanguageWords();
+  form.PrepareRecogniser(TMainForm::Preparation::BeforeWorkers);
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report
 

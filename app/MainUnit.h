@@ -138,6 +138,19 @@ class TMainForm {
   void endebtnClick();    // "Hereby you leave the program": ends the program
   void ImageBtn1Click();  // "Click here, if you need help": opens the manual
   void Log(const std::string& line) { window.LogAdd(line); }
+
+  // ---- app/Recogniser.cpp: the recogniser of the settings, chosen here alone ----
+  // What a headless run sets up before its pages: in a single run some of it loads while
+  // the first page is decoded (the future ends with it); a batch has it all ready before its
+  // workers are forked.
+  enum class Preparation { Meanwhile, BeforeWorkers };
+  std::future<void> PrepareRecogniser(Preparation preparation);
+  // Whether the recogniser reads the black/white page (the window shows it either way).
+  bool RecogniserUsesBlackWhite() const;
+  // Reads the installed picture into pageText and shows its text in the output field.
+  void RunRecogniser();
+  // Shows the last run's text in the output field again (the column width changed).
+  void ShowRecognisedText();
   void RequestEnd();
   // Path of a data file of the program ("german.spe", the manual): beside the program
   // file when it is there, else in the installed data directory.

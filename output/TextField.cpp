@@ -60,11 +60,7 @@ void TMainForm::Lines2Textfield() {
 }
 
 void TMainForm::KoorFakEdChange() {
-  // The column width fits the classic run's lines; the extended run's text has no such lines.
-  if (settings.Extended())
-    ShowPageText();
-  else
-    Lines2Textfield();
+  ShowRecognisedText();
 }
 
 void TMainForm::SaveTextBtnClick() {
