@@ -314,6 +314,12 @@ class TMainForm {
   // Writes the page in `format` ("-" is stdout): the output field's text for text, else
   // the page result (and the picture, for a PDF).
   bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
+  // Shows `lines` (UTF-8) in the output field and keeps their text as recognisedText.
+  void ShowOutputLines(const std::vector<std::string>& lines);
+  std::string recognisedText;  // the text the last run showed, before any edit of the field
+  // The page read as the writers take it: its result, its picture and the text the run showed
+  // (a headless run's document); OutputDocumentPage has the output field's text instead.
+  DocumentPage RecognisedPage() const;
   // The page shown as the writers take it: its result, its picture, the output field's text.
   DocumentPage OutputDocumentPage() const;
   // A document that the window read page after page: each page's number (from 0) and

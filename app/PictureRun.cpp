@@ -83,7 +83,7 @@ bool ReadOnePage(TMainForm& form, HeadlessWindow& window, const std::string& pic
     }
     *installed = true;
     form.Timer1Timer();
-    *read = form.OutputDocumentPage();
+    *read = form.RecognisedPage();
     read->replacesText = facts.hasText && facts.invisibleTextOnly;
   }
   if (pdf) {

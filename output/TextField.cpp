@@ -46,17 +46,24 @@ std::vector<std::string> OutputLines(const WindowInterface& window) {
 void TMainForm::Lines2Textfield() {
   Log("Fitting found texts to textfield...");
   SortLinesIntoRows(lines);
-  window.OutputBeginUpdate();
-  window.OutputClear();
   const double factor = ColumnWidthFactor(settings.KoorFakEd);
   const std::unique_ptr<PlatformFont> font(PlatformFont::Create(OutputFieldFont()));
   const MeasureText measure = [&font](std::string_view text) {
     return font ? font->TextWidth(std::string(text)) : int32_t(text.size()) * kFallbackCharWidth;
   };
+  std::vector<std::string> rows;
   for (const std::string& row : LayOutRows(lines, factor, measure))
-    window.OutputAdd(Cp1252ToUtf8(row));
-  window.OutputEndUpdate();
+    rows.push_back(Cp1252ToUtf8(row));
+  ShowOutputLines(rows);
   Log("done.");
+}
+
+void TMainForm::ShowOutputLines(const std::vector<std::string>& lines) {
+  window.OutputBeginUpdate();
+  window.OutputClear();
+  for (const std::string& line : lines) window.OutputAdd(line);
+  window.OutputEndUpdate();
+  recognisedText = JoinLines(lines);
 }
 
 void TMainForm::KoorFakEdChange() {
@@ -96,16 +103,22 @@ void TMainForm::SaveWordBtnClick() {
                       "Error while opening " + name + "!", MessageIcon::Error, MessageButtons::Ok);
 }
 
-DocumentPage TMainForm::OutputDocumentPage() const {
+DocumentPage TMainForm::RecognisedPage() const {
   DocumentPage page;
   page.text = pageText;
   page.picture = &picture;
-  page.textField = JoinLines(OutputLines(window));
+  page.textField = recognisedText;
   // A page result without its size (a run that recorded nothing) takes the picture's.
   if (page.text.width <= 0 || page.text.height <= 0) {
     page.text.width = DIBWidth(picture);
     page.text.height = DIBHeight(picture);
   }
+  return page;
+}
+
+DocumentPage TMainForm::OutputDocumentPage() const {
+  DocumentPage page = RecognisedPage();
+  page.textField = JoinLines(OutputLines(window));  // as the user may have edited it
   return page;
 }
 

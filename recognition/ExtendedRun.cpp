@@ -381,15 +381,14 @@ void TMainForm::ExtendedRecognitionRun() {
 
 void TMainForm::ShowPageText() {
   const std::string text = PageTextForOutput();
-  window.OutputBeginUpdate();
-  window.OutputClear();
+  std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    window.OutputAdd(Cp1252ToUtf8(std::string_view(text).substr(start, end - start)));
+    lines.push_back(Cp1252ToUtf8(std::string_view(text).substr(start, end - start)));
     start = end + 1;
   }
-  window.OutputEndUpdate();
+  ShowOutputLines(lines);
   MarkDoubtfulWords();
 }
