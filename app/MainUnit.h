@@ -234,7 +234,6 @@ class TMainForm {
   void ReleaseFonts();  // deletes every font of fontHandles (the list itself stays)
   void GenerateDibs();
   void BitBtn2Click();  // "Generate font": renders the glyphs again
-  void savedibs() {}
 
   // ---- recognition/Classify.cpp: character classification ----
   // Classifies *currentObject (its TextLine current in `lines`) against *templateSet:
@@ -259,7 +258,6 @@ class TMainForm {
 
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
-  void LoadWordsIn() {}
   // Loads "german.spe" into wordList the first time a step consults it (a classic run never
   // does, so it never waits for the list); a damaged list is reported in the log.
   void EnsureWordList();
@@ -309,8 +307,6 @@ class TMainForm {
   void SaveTextBtnClick();
   void SaveWordBtnClick();
   bool openWordFileAfterCreation = true;  // "Open word file after creation"
-  // Writes the output field's text as UTF-8 (OUTPUT of the automatic run; "-" is stdout).
-  bool WriteOutputText(const std::string& fileName, std::string* error);
   // Writes the page in `format` ("-" is stdout): the output field's text for text, else
   // the page result (and the picture, for a PDF).
   bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);

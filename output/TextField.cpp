@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 
 #include "app/MainUnit.h"
@@ -149,14 +148,4 @@ void TMainForm::MarkDoubtfulWords() {
   // The words that settled the page, if it was settled: a word they know is likelier right.
   const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
   window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, words));
-}
-
-bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {
-  const std::string text = JoinLines(OutputLines(window));
-  if (fileName == "-") {
-    std::cout << text << std::flush;
-    if (!std::cout) *error = "cannot write to standard output";
-    return bool(std::cout);
-  }
-  return WriteFileReplacing(fileName, text, error);
 }

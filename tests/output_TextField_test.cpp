@@ -187,13 +187,4 @@ TEST_F(TextFieldTest, WordFileIsRtfAndOpenedWhenAsked) {
   EXPECT_EQ(window.shellOpened.size(), 1u);
 }
 
-TEST_F(TextFieldTest, AutomaticRunOutputIsTheFieldAsUtf8) {
-  window.output = {"eins", "zw\xC3\xB6lf"};
-  std::string error;
-  ASSERT_TRUE(form.WriteOutputText((dir / "out.txt").string(), &error)) << error;
-  EXPECT_EQ(ReadFile(dir / "out.txt"), "eins\nzw\xC3\xB6lf\n");
-  EXPECT_FALSE(form.WriteOutputText((dir / "missing" / "out.txt").string(), &error));
-  EXPECT_NE(error.find("missing"), std::string::npos);
-}
-
 }  // namespace
