@@ -66,6 +66,21 @@ TEST_F(TextFieldTest, FittingWritesUtf8RowsAndLogs) {
   EXPECT_EQ(window.log, (std::vector<std::string>{"Fitting found texts to textfield...", "done."}));
 }
 
+// A headless run writes the text its recogniser showed; saving from the window writes the
+// field as the user left it.
+TEST_F(TextFieldTest, RecognisedPageKeepsTheShownTextAndTheFieldItsEdits) {
+  AddLine(100, 100,
+          "Stra\xDF"
+          "e");
+  form.Lines2Textfield();
+  const std::string shown =
+      "Stra\xC3\x9F"
+      "e\n";
+  window.OutputSetLine(0, "edited");
+  EXPECT_EQ(form.RecognisedPage().textField, shown);
+  EXPECT_EQ(form.OutputDocumentPage().textField, "edited\n");
+}
+
 TEST_F(TextFieldTest, ColumnWidthChangeRefitsAndUnreadableCountsAsMinimum) {
   AddLine(100, 100, "a");
   AddLine(400, 200, "b");
