@@ -71,9 +71,9 @@ $(TSAN_BUILD)/build.ninja:
 
 tsan: setup $(TSAN_BUILD)/build.ninja
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_app_intake test_recognition_run \
-	  test_extended test_glyph_classifier test_app test_layout
+	  test_extended test_glyph_classifier test_app test_layout test_threads
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --output-on-failure -j $(JOBS) -R '^(Scan|ScanLineArt|ClassifyAll|ExtendedRunTest|ReadingOrderTest|GlyphNet|ExtendedInk|WordListAtStart)\.|PicturePagesTest\.APageReadAhead|BlackWhite\.TableConversionMatchesPlainRule|MakeSearchMap\.|GlyphClassifier\.(ThreadsReadAlikeAtOnce|PreparedSizes|FacesOpenedMeanwhile)'
+	  ctest --output-on-failure -j $(JOBS) -R '^(ParallelFor|PageThreads|Scan|ScanLineArt|ClassifyAll|ExtendedRunTest|ReadingOrderTest|GlyphNet|ExtendedInk|WordListAtStart)\.|PicturePagesTest\.APageReadAhead|BlackWhite\.TableConversionMatchesPlainRule|MakeSearchMap\.|GlyphClassifier\.(ThreadsReadAlikeAtOnce|PreparedSizes|FacesOpenedMeanwhile)'
 
 test: test-fast asan fuzz-smoke
 

@@ -11,9 +11,9 @@
 #include "app/HeadlessWindow.h"
 #include "app/PictureRun.h"
 #include "app/Workers.h"
+#include "core/BothCores.h"
 #include "core/LibraryMessages.h"
 #include "core/OverwriteGuard.h"
-#include "recognition/GlyphClassifier.h"
 
 namespace fs = std::filesystem;
 
@@ -90,10 +90,13 @@ class Progress {
   size_t done_ = 0;
 };
 
-int32_t Slots(const CommandLine& commandLine) {
-  if (commandLine.jobs > 0) return commandLine.jobs;
+unsigned CoreCount() {
   const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-  return cores > 0 ? int32_t(cores) : 1;
+  return cores > 0 ? unsigned(cores) : 1;
+}
+
+int32_t Slots(const CommandLine& commandLine) {
+  return commandLine.jobs > 0 ? commandLine.jobs : int32_t(CoreCount());
 }
 
 // The pictures named on the command line and in the list; false (with the reason) when
@@ -201,15 +204,13 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   form.settings = commandLine.settings;
   form.pageUnseen = true;
   form.FormCreate();
-  if (!form.settings.Extended()) form.KeepTemplateSet();  // the classic run's templates
-  // The extended recogniser's model (or, without it, its templates) and the word list it consults,
-  // once for every worker (Prepare's threads have ended when it returns, so forking stays safe).
-  if (form.settings.Extended() && !form.LoadGlyphNet()) GlyphClassifier::Prepare();
-  if (form.settings.UseDictionary()) form.PageLanguageWords();
+  form.PrepareRecogniser(TMainForm::Preparation::BeforeWorkers);
   window.FlushLog();
   window.messageSink = nullptr;  // a worker's message boxes become its failure report
 
   const WorkerLimits limits{Slots(commandLine), commandLine.pageTimeout};
+  // Workers that fill the cores read each page on one thread: more would only take turns.
+  SetPageThreads(PageThreadsFor(unsigned(limits.slots), CoreCount()));
   RunInWorkers(
       pictures.size(), limits,
       [&](size_t job, int reportFd) {

@@ -63,7 +63,7 @@ void TMainForm::InstallPicture(RasterImage& image) {
   NewPicture();
   // Only the window and the classic search use the black/white page; without them it would
   // cost a page-sized image and a pass over every pixel.
-  if (!pageUnseen || !settings.Extended()) ToBlackWhiteBtnClick();
+  if (!pageUnseen || RecogniserUsesBlackWhite()) ToBlackWhiteBtnClick();
 }
 
 void TMainForm::NewPicture() {

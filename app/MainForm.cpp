@@ -93,13 +93,7 @@ void TMainForm::RequestEnd() {
 }
 
 void TMainForm::TextErkennBtnClick() {
-  if (settings.Extended()) {
-    ExtendedRecognitionRun();
-  } else {
-    FindCharsBtnClick();
-    RegBtnClick();
-    Lines2Textfield();
-  }
+  RunRecogniser();
   if (!cancelRequested) window.SetActivePage(kPageOutputText);
 }
 

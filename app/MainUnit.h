@@ -138,6 +138,19 @@ class TMainForm {
   void endebtnClick();    // "Hereby you leave the program": ends the program
   void ImageBtn1Click();  // "Click here, if you need help": opens the manual
   void Log(const std::string& line) { window.LogAdd(line); }
+
+  // ---- app/Recogniser.cpp: the recogniser of the settings, chosen here alone ----
+  // What a headless run sets up before its pages: in a single run some of it loads while
+  // the first page is decoded (the future ends with it); a batch has it all ready before its
+  // workers are forked.
+  enum class Preparation { Meanwhile, BeforeWorkers };
+  std::future<void> PrepareRecogniser(Preparation preparation);
+  // Whether the recogniser reads the black/white page (the window shows it either way).
+  bool RecogniserUsesBlackWhite() const;
+  // Reads the installed picture into pageText and shows its text in the output field.
+  void RunRecogniser();
+  // Shows the last run's text in the output field again (the column width changed).
+  void ShowRecognisedText();
   void RequestEnd();
   // Path of a data file of the program ("german.spe", the manual): beside the program
   // file when it is there, else in the installed data directory.
@@ -221,7 +234,6 @@ class TMainForm {
   void ReleaseFonts();  // deletes every font of fontHandles (the list itself stays)
   void GenerateDibs();
   void BitBtn2Click();  // "Generate font": renders the glyphs again
-  void savedibs() {}
 
   // ---- recognition/Classify.cpp: character classification ----
   // Classifies *currentObject (its TextLine current in `lines`) against *templateSet:
@@ -246,7 +258,6 @@ class TMainForm {
 
   // ---- recognition/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
-  void LoadWordsIn() {}
   // Loads "german.spe" into wordList the first time a step consults it (a classic run never
   // does, so it never waits for the list); a damaged list is reported in the log.
   void EnsureWordList();
@@ -296,11 +307,15 @@ class TMainForm {
   void SaveTextBtnClick();
   void SaveWordBtnClick();
   bool openWordFileAfterCreation = true;  // "Open word file after creation"
-  // Writes the output field's text as UTF-8 (OUTPUT of the automatic run; "-" is stdout).
-  bool WriteOutputText(const std::string& fileName, std::string* error);
   // Writes the page in `format` ("-" is stdout): the output field's text for text, else
   // the page result (and the picture, for a PDF).
   bool WriteOutputDocument(OutputFormat format, const std::string& fileName, std::string* error);
+  // Shows `lines` (UTF-8) in the output field and keeps their text as recognisedText.
+  void ShowOutputLines(const std::vector<std::string>& lines);
+  std::string recognisedText;  // the text the last run showed, before any edit of the field
+  // The page read as the writers take it: its result, its picture and the text the run showed
+  // (a headless run's document); OutputDocumentPage has the output field's text instead.
+  DocumentPage RecognisedPage() const;
   // The page shown as the writers take it: its result, its picture, the output field's text.
   DocumentPage OutputDocumentPage() const;
   // A document that the window read page after page: each page's number (from 0) and

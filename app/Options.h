@@ -28,12 +28,12 @@ struct OptionValue {
 struct OptionSpec {
   const char* name;  // "--separation"
   OptionKind kind;
-  const char* valueName;  // shown in --help: "N", "X", "DIR"; empty for OnOff/Choice/Flag
-  double low, high;       // Whole, Real
-  std::vector<const char*> choices;  // Choice
-  const char* defaultText;           // shown in --help, "" for none
-  const char* help;                  // the line of --help
-  const char* caption;               // the window's caption, nullptr when it has none
+  const char* valueName = "";  // shown in --help: "N", "X", "DIR"; empty for OnOff/Choice/Flag
+  double low = 0, high = 0;    // Whole, Real
+  std::vector<const char*> choices = {};  // Choice
+  const char* defaultText = "";           // shown in --help, "" for none
+  const char* help;                       // the line of --help
+  const char* caption = nullptr;          // the window's caption, nullptr when it has none
   void (*store)(CommandLine& commandLine, const OptionValue& value);
 };
 

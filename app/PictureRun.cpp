@@ -15,7 +15,6 @@
 #include "app/PdfTextPage.h"
 #include "core/PdfPages.h"
 #include "core/RasterPages.h"
-#include "recognition/GlyphClassifier.h"
 
 RunOutputs::RunOutputs(OutputFormat format, const std::string& output,
                        const std::string& pictureName, const std::string& pictureFile,
@@ -84,7 +83,7 @@ bool ReadOnePage(TMainForm& form, HeadlessWindow& window, const std::string& pic
     }
     *installed = true;
     form.Timer1Timer();
-    *read = form.OutputDocumentPage();
+    *read = form.RecognisedPage();
     read->replacesText = facts.hasText && facts.invisibleTextOnly;
   }
   if (pdf) {
@@ -100,15 +99,7 @@ bool RecognisePicture(TMainForm& form, HeadlessWindow& window, const std::string
                       const DocumentChoices& choices,
                       const std::function<void(int32_t page, int32_t pages)>& onPage,
                       RunOutputs* outputs, std::string* error) {
-  // The classic templates, rendered once for all pages (a batch has done so already).
-  if (!form.settings.Extended()) form.KeepTemplateSet();
-  // The word list loads (and the template faces open, where no model reads) while the first
-  // page is decoded.
-  std::future<void> faces;
-  if (form.settings.Extended()) {
-    if (form.settings.UseDictionary()) form.LoadWordLookupMeanwhile();
-    if (!form.LoadGlyphNet()) faces = std::async(std::launch::async, GlyphClassifier::OpenFaces);
-  }
+  const std::future<void> meanwhile = form.PrepareRecogniser(TMainForm::Preparation::Meanwhile);
   const PdfModule* pdf = nullptr;
   std::string why;
   if (IsPdfFile(picture.c_str()) && !(pdf = LoadPdfModule(&why)))

@@ -1,21 +1,63 @@
-// Work shared out between the machine's two cores (the extended recogniser reads lines and
-// renders template faces this way; core/RowBands.h passes over a page's rows so).
+// Work shared out between threads (the extended recogniser reads lines and renders template
+// faces this way; core/RowBands.h passes over a page's rows so). How many threads a page's
+// work takes is the process's choice: a single run uses two, a batch whose workers fill
+// every core gives each worker one.
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <exception>
 #include <thread>
+#include <vector>
 
-// Runs work(i) for i in [0, count) on both cores, every second item on each.
+// A single run's page work: two threads. Its passes are bound by memory and its line lists
+// are short, so further threads gained little on the machines measured.
+constexpr unsigned kSingleRunThreads = 2;
+
+// The threads each page's work takes in this process (see SetPageThreads).
+inline std::atomic<unsigned> pageThreads{kSingleRunThreads};
+
+// How many threads each page's work should take when `workers` pages are read at once on
+// `cores` cores: the cores shared out, at least one, at most a single run's count.
+inline unsigned PageThreadsFor(unsigned workers, unsigned cores) {
+  const unsigned share = workers > 0 ? cores / workers : cores;
+  return std::clamp(share, 1u, kSingleRunThreads);
+}
+
+// Sets the threads of every later page's work in this process (before its workers start).
+inline void SetPageThreads(unsigned threads) {
+  pageThreads = std::max(threads, 1u);
+}
+
+// Runs work(i) for i in [0, count) on `threads` threads, the caller's among them: item i on
+// thread i % threads. When work throws, the other threads finish their items and the first
+// exception caught is thrown again to the caller.
 template <typename Work>
-void OnBothCores(size_t count, const Work& work) {
-  if (std::thread::hardware_concurrency() < 2 || count < 2) {
+void ParallelFor(size_t count, unsigned threads, const Work& work) {
+  threads = unsigned(std::min<size_t>(std::max(threads, 1u), count));
+  if (threads <= 1) {
     for (size_t i = 0; i < count; ++i) work(i);
     return;
   }
-  std::thread other([&] {
-    for (size_t i = 1; i < count; i += 2) work(i);
-  });
-  for (size_t i = 0; i < count; i += 2) work(i);
-  other.join();
+  std::vector<std::exception_ptr> failures(threads);
+  const auto share = [&](unsigned thread) {
+    try {
+      for (size_t i = thread; i < count; i += threads) work(i);
+    } catch (...) {
+      failures[thread] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> others;
+  for (unsigned thread = 1; thread < threads; ++thread) others.emplace_back(share, thread);
+  share(0);
+  for (std::thread& other : others) other.join();
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
+}
+
+// Runs work(i) for i in [0, count) on the threads of a page's work.
+template <typename Work>
+void OnPageThreads(size_t count, const Work& work) {
+  ParallelFor(count, std::thread::hardware_concurrency() < 2 ? 1u : pageThreads.load(), work);
 }

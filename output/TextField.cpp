@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <iostream>
 #include <memory>
 
 #include "app/MainUnit.h"
@@ -46,25 +45,28 @@ std::vector<std::string> OutputLines(const WindowInterface& window) {
 void TMainForm::Lines2Textfield() {
   Log("Fitting found texts to textfield...");
   SortLinesIntoRows(lines);
-  window.OutputBeginUpdate();
-  window.OutputClear();
   const double factor = ColumnWidthFactor(settings.KoorFakEd);
   const std::unique_ptr<PlatformFont> font(PlatformFont::Create(OutputFieldFont()));
   const MeasureText measure = [&font](std::string_view text) {
     return font ? font->TextWidth(std::string(text)) : int32_t(text.size()) * kFallbackCharWidth;
   };
+  std::vector<std::string> rows;
   for (const std::string& row : LayOutRows(lines, factor, measure))
-    window.OutputAdd(Cp1252ToUtf8(row));
-  window.OutputEndUpdate();
+    rows.push_back(Cp1252ToUtf8(row));
+  ShowOutputLines(rows);
   Log("done.");
 }
 
+void TMainForm::ShowOutputLines(const std::vector<std::string>& lines) {
+  window.OutputBeginUpdate();
+  window.OutputClear();
+  for (const std::string& line : lines) window.OutputAdd(line);
+  window.OutputEndUpdate();
+  recognisedText = JoinLines(lines);
+}
+
 void TMainForm::KoorFakEdChange() {
-  // The column width fits the classic run's lines; the extended run's text has no such lines.
-  if (settings.Extended())
-    ShowPageText();
-  else
-    Lines2Textfield();
+  ShowRecognisedText();
 }
 
 void TMainForm::SaveTextBtnClick() {
@@ -100,16 +102,22 @@ void TMainForm::SaveWordBtnClick() {
                       "Error while opening " + name + "!", MessageIcon::Error, MessageButtons::Ok);
 }
 
-DocumentPage TMainForm::OutputDocumentPage() const {
+DocumentPage TMainForm::RecognisedPage() const {
   DocumentPage page;
   page.text = pageText;
   page.picture = &picture;
-  page.textField = JoinLines(OutputLines(window));
+  page.textField = recognisedText;
   // A page result without its size (a run that recorded nothing) takes the picture's.
   if (page.text.width <= 0 || page.text.height <= 0) {
     page.text.width = DIBWidth(picture);
     page.text.height = DIBHeight(picture);
   }
+  return page;
+}
+
+DocumentPage TMainForm::OutputDocumentPage() const {
+  DocumentPage page = RecognisedPage();
+  page.textField = JoinLines(OutputLines(window));  // as the user may have edited it
   return page;
 }
 
@@ -140,14 +148,4 @@ void TMainForm::MarkDoubtfulWords() {
   // The words that settled the page, if it was settled: a word they know is likelier right.
   const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
   window.OutputMarkWords(FindDoubtfulWords(OutputLines(window), pageText, words));
-}
-
-bool TMainForm::WriteOutputText(const std::string& fileName, std::string* error) {
-  const std::string text = JoinLines(OutputLines(window));
-  if (fileName == "-") {
-    std::cout << text << std::flush;
-    if (!std::cout) *error = "cannot write to standard output";
-    return bool(std::cout);
-  }
-  return WriteFileReplacing(fileName, text, error);
 }

@@ -137,7 +137,7 @@ std::vector<double> TypicalWidths(const std::vector<LineWork>& lines) {
 // against the page's own readings of that character.
 void CutTooWideGlyphs(const ClassifyBatch& classify, std::vector<LineWork>* lines) {
   const std::vector<double> typical = TypicalWidths(*lines);
-  OnBothCores(lines->size(), [&](size_t i) {
+  OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     if (work.line.xHeight <= 0) return;
     std::vector<ReadGlyph> cut;
@@ -175,7 +175,7 @@ void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
       learned = true;
     }
   if (!learned) return;
-  OnBothCores(lines->size(), [&](size_t i) {
+  OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     for (ReadGlyph& glyph : work.glyphs) {
       // The templates' verdict is kept from the first reading; only the examples are new.
@@ -199,7 +199,7 @@ void ReadWithTemplates(std::shared_ptr<GlyphClassifier>& kept, const InkPage& in
   std::vector<int32_t> xHeights;
   for (const LineWork& work : *lines) xHeights.push_back(work.line.xHeight);
   GlyphClassifier::PrepareFor(xHeights);
-  OnBothCores(lines->size(), [&](size_t i) { ReadLine(ink, classifier, &(*lines)[i]); });
+  OnPageThreads(lines->size(), [&](size_t i) { ReadLine(ink, classifier, &(*lines)[i]); });
   AdaptToPage(classifier, lines);
 }
 
@@ -352,11 +352,11 @@ void TMainForm::ExtendedRecognitionRun() {
   if (const GlyphNet* net = LoadGlyphNet()) {
     const CharacterPriors priors = PagePriors(settings.languages);
     const ClassifyBatch classify = BatchReader(*net, priors);
-    OnBothCores(lines.size(), [&](size_t i) { ReadLineWithNet(ink, classify, &lines[i]); });
+    OnPageThreads(lines.size(), [&](size_t i) { ReadLineWithNet(ink, classify, &lines[i]); });
     CutTooWideGlyphs(classify, &lines);
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
-      OnBothCores(lines.size(), [&](size_t i) {
+      OnPageThreads(lines.size(), [&](size_t i) {
         ReadDoubtfulWordsAgain(&lines[i].glyphs, lines[i].line, classify, words);
       });
     }
@@ -386,15 +386,14 @@ void TMainForm::ExtendedRecognitionRun() {
 
 void TMainForm::ShowPageText() {
   const std::string text = PageTextForOutput();
-  window.OutputBeginUpdate();
-  window.OutputClear();
+  std::vector<std::string> lines;
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    window.OutputAdd(Cp1252ToUtf8(std::string_view(text).substr(start, end - start)));
+    lines.push_back(Cp1252ToUtf8(std::string_view(text).substr(start, end - start)));
     start = end + 1;
   }
-  window.OutputEndUpdate();
+  ShowOutputLines(lines);
   MarkDoubtfulWords();
 }

@@ -255,7 +255,7 @@ void TemplateStore::RenderBucket(TemplateSet& set) const {
   // Every face on its own: the faces are shared out between both cores, and their
   // templates joined in the faces' order afterwards, so the set is the same either way.
   std::vector<TemplateSet> ofFace(faces_.size());
-  OnBothCores(faces_.size(), [&](size_t faceNumber) {
+  OnPageThreads(faces_.size(), [&](size_t faceNumber) {
     RenderFace(*faces_[faceNumber], uint8_t(faceNumber), set.xHeight, ofFace[faceNumber]);
   });
   for (const TemplateSet& face : ofFace) set.Append(face);

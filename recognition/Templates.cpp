@@ -225,7 +225,6 @@ void TMainForm::GenerateDibs() {
     const int32_t iw = DIBWidth(glyph->image), ih = DIBHeight(glyph->image);
     DrawDIB(window.PaintBox1Canvas(), 0, 0, iw, ih, glyph->image, 0, 0, iw, ih, RasterOp::Copy);
   }
-  savedibs();
 }
 
 void TMainForm::BitBtn2Click() {

@@ -3,7 +3,6 @@
 
 void TMainForm::LoadWordsBtnClick() {
   EnsureWordList();
-  LoadWordsIn();
 }
 
 void TMainForm::EnsureWordList() {
