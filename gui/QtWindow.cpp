@@ -1416,18 +1416,17 @@ bool QtWindow::ShellOpen(const std::string& path) {
 }
 
 void QtWindow::WatchShellOpen(const QString& path, const QString& statusFile) {
-  auto* poll = new QTimer(this);
-  auto* clock = new QElapsedTimer;
-  clock->start();
+  auto* poll = new QTimer(this);  // the window owns it, so it goes with the window
+  QElapsedTimer clock;
+  clock.start();
   poll->setInterval(kShellOpenPoll);
   connect(poll, &QTimer::timeout, this, [this, poll, clock, path, statusFile] {
     QFile file(statusFile);
     const QByteArray status = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : "";
-    const bool over = !status.isEmpty() || clock->elapsed() > kShellOpenWatch;
+    const bool over = !status.isEmpty() || clock.elapsed() > kShellOpenWatch;
     if (!over) return;
     poll->stop();
     poll->deleteLater();
-    delete clock;
     if (status.isEmpty() || status == "0") return;  // still open after a while: it worked
     if (path.endsWith(".html")) {
       ShowManualHere(path);
