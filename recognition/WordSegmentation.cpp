@@ -1,9 +1,11 @@
-// Words read again over every way of joining their pieces. A light copy, a fax or an old
-// book loses thin strokes, and a letter falls apart into pieces that each read well as
-// another letter: "h" as "lì", "d" as "cl", "m" as "rri", "u" as "ii". Each piece alone is
+// Words read again over every way of joining and cutting their pieces. A light copy, a fax
+// or an old book loses thin strokes, and a letter falls apart into pieces that each read
+// well as another letter: "h" as "lì", "d" as "cl", "m" as "rri", "u" as "ii"; and two
+// letters printed as one ("fi", a touching "ft") read as a third ("6"). Each piece alone is
 // no evidence against that; the word is. A doubtful word is read over a lattice of its
-// pieces and of close neighbours joined, and the likeliest reading that the page's
-// languages know is taken when it is nearly as probable as the likeliest of all.
+// pieces, of close neighbours joined and of wide glyphs cut, and the likeliest reading
+// that the page's languages know is taken when it is nearly as probable as the likeliest
+// of all.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -25,8 +27,9 @@ constexpr size_t kBeamWidth = 32;
 // A word the languages know wins over the likeliest reading when it is at most this many
 // times less probable (natural log).
 constexpr double kKnownWordWeight = 2.0;
-// Each piece joined to another costs this much (natural log): a letter and the comma after it,
-// or two letters, often read about as well joined as apart, and then they stay apart.
+// Each piece joined to another, and each cut, costs this much (natural log): a letter and
+// the comma after it, or two letters, often read about as well joined as apart, and then
+// they stay apart.
 constexpr double kJoinCost = 1.5;
 // A probability below this is no reading at all (and keeps logarithms finite).
 constexpr double kLeastProbability = 1e-4;
