@@ -169,8 +169,9 @@ ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
 
 // A word of a line (left to right) whose characters read doubtfully, or that the page's
 // languages do not know, may hold letters broken into pieces that read as other letters ("lì"
-// for "h", "cl" for "d"): it is read again over every way of joining close neighbours, and
-// a known word nearly as probable as the likeliest reading is taken.
+// for "h", "cl" for "d") or two letters printed as one ("6" for "fi"): it is read again over
+// every way of joining close neighbours and cutting wide glyphs, and a known word nearly as
+// probable as the likeliest reading is taken.
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words);
 
