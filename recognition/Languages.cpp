@@ -180,6 +180,16 @@ std::vector<std::string> HunspellWords::Suggest(std::string_view word) const {
   return suggestions;
 }
 
+namespace {
+
+char CapitalOf(char small) {
+  const uint8_t c = uint8_t(small);
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char(c - 0x20);
+  return small;  // ß has no capital of its own in Windows-1252
+}
+
+}  // namespace
+
 std::vector<std::string> NearKnownWords(const KnownWords& words, std::string_view word,
                                         std::string_view letters, size_t most) {
   std::vector<std::string> found;
@@ -193,7 +203,8 @@ std::vector<std::string> NearKnownWords(const KnownWords& words, std::string_vie
   for (size_t i = 0; i < original.size(); ++i)
     for (char letter : letters) {
       std::string candidate = original;
-      candidate[i] = letter;
+      // A capital stays a capital: the misread first letter of a noun.
+      candidate[i] = IsCapital1252(uint8_t(original[i])) ? CapitalOf(letter) : letter;
       consider(candidate);
     }
   for (size_t i = 0; i < original.size(); ++i) consider(std::string(original).erase(i, 1));
