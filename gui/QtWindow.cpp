@@ -1262,16 +1262,15 @@ QMenu* QtWindow::OutputContextMenu(const QPoint& at) {
   menu->insertAction(first, show);
   const int mark = MarkAt(clicked.position());
   if (form_ && mark >= 0 && !Busy()) {
-    const QTextCursor word = markSelections_[mark].cursor;
-    const std::vector<std::string> suggestions =
-        form_->WordSuggestions(word.selectedText().toStdString());
+    const QString word = markSelections_[mark].cursor.selectedText();
+    const std::vector<std::string> suggestions = form_->WordSuggestions(word.toStdString());
     for (const std::string& suggestion : suggestions) {
       auto* action = new QAction(QString::fromStdString(suggestion), menu);
-      connect(action, &QAction::triggered, this, [this, word, suggestion] {
-        QTextCursor replace = word;
+      connect(action, &QAction::triggered, this, [this, mark, suggestion] {
+        if (mark >= markSelections_.size()) return;  // the marks were made again meanwhile
+        // The word corrected is doubtful no more.
+        QTextCursor replace = markSelections_.takeAt(mark).cursor;
         replace.insertText(QString::fromStdString(suggestion));  // an edit, as the user's own
-        const int stale = MarkAt(replace.position());
-        if (stale >= 0) markSelections_.removeAt(stale);
         ShowMarks();
       });
       menu->insertAction(show, action);

@@ -161,13 +161,23 @@ TEST_F(DocumentWindowTest, AMarkedWordOffersCorrectionsAndOneReplacesItAsAnEdit)
   }
   ASSERT_TRUE(house) << "no suggestion \"house\"";
   EXPECT_LE(suggestions, int(TMainForm::kMostSuggestions));
+  ASSERT_EQ(window->RichEdit1->extraSelections().size(), 1);  // the mark
   house->trigger();
   EXPECT_EQ(OutputText(), "The house stands");
+  EXPECT_TRUE(window->RichEdit1->extraSelections().isEmpty());  // the corrected word is not
   EXPECT_EQ(form->window.OutputLine(0), "The house stands");
   // The replacement is the user's edit: the question before the text goes says so.
   EXPECT_TRUE(window->TextUnsaved());
-  EXPECT_TRUE(
-      AnswerQuestion(QMessageBox::Cancel, [this] { EXPECT_FALSE(window->MayDiscardText()); }));
+  closeStrayBoxes = false;
+  QString informative;
+  AnswerDialog<QMessageBox>(
+      [&informative](QMessageBox* box) {
+        informative = box->informativeText();
+        box->button(QMessageBox::Cancel)->click();
+      },
+      [this] { EXPECT_FALSE(window->MayDiscardText()); });
+  closeStrayBoxes = true;
+  EXPECT_TRUE(informative.contains("changes made by hand")) << informative.toStdString();
 }
 
 TEST_F(DocumentWindowTest, AllPagesAreReadIntoOneTextWithFormFeedsBetween) {
