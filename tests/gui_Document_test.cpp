@@ -134,6 +134,24 @@ TEST_F(DocumentWindowTest, AClickOnAWordShowsAndMarksItsBoxOnItsPage) {
   EXPECT_TRUE(form->markedWord.Empty());
 }
 
+TEST_F(DocumentWindowTest, TheWordClickedIsScrolledIntoTheView) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawText("wide.png", 2400, 200, {{2200, 60, "Haus"}})));
+  window->ZoomEd->setValue(100);
+  window->TextErkennBtn->click();
+  if (form->pageText.blocks.empty()) GTEST_SKIP() << "the recogniser gives no words with boxes";
+  const PageWord& word = form->pageText.blocks[0].lines[0].words.front();
+  const QTextCursor cursor = CursorInWord(window->RichEdit1, word);
+  QTest::mouseClick(window->RichEdit1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    window->RichEdit1->cursorRect(cursor).center());
+  window->SetActivePage(kPageScanDocument);
+  Settle();
+  const int scrolled = window->ScrollBox1->horizontalScrollBar()->value();
+  EXPECT_GT(scrolled, 0);
+  EXPECT_GE(word.box.left - scrolled, 0);
+  EXPECT_LE(word.box.right - scrolled, window->ScrollBox1->viewport()->width());
+}
+
 TEST_F(DocumentWindowTest, AMarkedWordOffersCorrectionsAndOneReplacesItAsAnEdit) {
   StartWindow();
   form->settings.languages = "eng";
