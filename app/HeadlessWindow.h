@@ -3,6 +3,7 @@
 // standard error, dialogs answer as scripted, canvases draw into memory.
 #pragma once
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <iosfwd>
@@ -55,6 +56,7 @@ class HeadlessWindow : public WindowInterface {
   bool mouseCaptured = false;
   int32_t paintBox1Repaints = 0;
   int32_t paintBox2Repaints = 0;
+  std::array<int32_t, 4> shownPageViewArea{};  // the last area asked to be seen
   std::vector<std::string> shellOpened;
   struct Message {
     std::string text, title;
@@ -118,6 +120,9 @@ class HeadlessWindow : public WindowInterface {
   void RepaintPaintBox1() override { ++paintBox1Repaints; }
   Canvas& PaintBox2Canvas() override { return paintBox2; }
   void RepaintPaintBox2() override { ++paintBox2Repaints; }
+  void ShowPageViewArea(int32_t left, int32_t top, int32_t right, int32_t bottom) override {
+    shownPageViewArea = {left, top, right, bottom};
+  }
   void SetPageViewCursor(CursorKind c) override { cursor = c; }
   void CaptureMouse(bool capture) override { mouseCaptured = capture; }
   void SetActivePage(int32_t index) override { activePage = index; }

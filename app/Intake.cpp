@@ -70,6 +70,7 @@ void TMainForm::NewPicture() {
   searchArea = {0, 0, DIBWidth(picture) - 1, DIBHeight(picture) - 1};
   ClearLines();
   pageText = PageText();  // a result belongs to the picture it was read from
+  markedWord = PageBox();
 }
 
 bool TMainForm::OpenPic(const std::string& name) {

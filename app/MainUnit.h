@@ -207,6 +207,12 @@ class TMainForm {
   void PaintBox1MouseUp(int32_t x, int32_t y);
   void setcursor(CursorKind cursor);
   CursorKind pageViewCursor = CursorKind::Default;
+  // A click on a word of the output field (its line and character, from 0): the page it was
+  // read from is shown, scrolled to the word, whose box is marked. Nothing happens where the
+  // page result has no word there (an edit, a recogniser without boxes).
+  void ShowOutputWord(int32_t line, int32_t column);
+  void DrawMarkedWord(Canvas& canvas);
+  PageBox markedWord;  // page pixels; empty: none (a new picture drops it)
 
   // ---- layout/FindChars.cpp: object search ----
   void FindCharsBtnClick();
@@ -271,7 +277,11 @@ class TMainForm {
   void AwaitWordLookup();  // the load started meanwhile, if any, finished
   std::future<std::vector<std::string>> wordLookupLoad;  // its problems for the log
   void SettleDoubtfulCharacters();  // pageText's doubtful characters, by the page's languages
-  std::string PageTextForOutput();  // pageText as text in the reading order set
+  // Corrections of a doubtful word (UTF-8) from the page's languages, best first, at most
+  // kMostSuggestions: the word list's words one step away, then Hunspell's suggestions.
+  std::vector<std::string> WordSuggestions(const std::string& utf8Word);
+  static constexpr size_t kMostSuggestions = 5;  // a short menu, read at a glance
+  std::string PageTextForOutput();               // pageText as text in the reading order set
   const WordLookup& CurrentWordLookup();
   // The words of settings.languages: the word list for German, dictionaries for the others,
   // opened at their first use.

@@ -11,6 +11,7 @@
 #include "app/MainUnit.h"
 #include "app/ViewArithmetic.h"
 #include "core/DrawDIB.h"
+#include "output/DoubtfulWords.h"
 
 namespace {
 
@@ -77,6 +78,40 @@ void TMainForm::PaintBox1Paint() {
   canvas.LineTo(viewArea.left, viewArea.bottom);
   canvas.LineTo(viewArea.left, viewArea.top);
   canvas.penStyle = PenStyle::Solid;
+  DrawMarkedWord(canvas);
+}
+
+void TMainForm::DrawMarkedWord(Canvas& canvas) {
+  if (markedWord.Empty()) return;
+  const int32_t z = settings.ZoomEd;
+  canvas.brushStyle = BrushStyle::Clear;
+  canvas.penStyle = PenStyle::Solid;
+  canvas.penColor = clBlue;
+  // Rectangle leaves out the right and bottom edges; the box is inclusive.
+  canvas.Rectangle(Shown(markedWord.left, z), Shown(markedWord.top, z),
+                   Shown(markedWord.right + 1, z), Shown(markedWord.bottom + 1, z));
+}
+
+void TMainForm::ShowOutputWord(int32_t line, int32_t column) {
+  std::vector<std::string> lines;
+  for (int32_t i = 0; i < window.OutputCount(); ++i) lines.push_back(window.OutputLine(i));
+  const PagePart part = PartOfDocument(lines, line);
+  // The form feed that begins a later page is no character of its words.
+  if (part.index > 0 && line == part.firstLine) --column;
+  const bool document = !readPages.empty();
+  if (document && part.index >= int32_t(readPages.size())) return;
+  if (!document && part.index > 0) return;
+  const PageText& text = document ? readPages[size_t(part.index)].text : pageText;
+  const PageWord* word = WordAt(part.lines, text, line - part.firstLine, column);
+  if (!word || word->box.Empty()) return;
+  const PageBox box = word->box;  // opening another page may replace pageText
+  const int32_t page = document ? readPages[size_t(part.index)].page : pageIndex;
+  if (page != pageIndex && (pictureName.empty() || !OpenPicPage(pictureName, page))) return;
+  markedWord = box;
+  const int32_t z = settings.ZoomEd;
+  window.RepaintPaintBox1();
+  window.ShowPageViewArea(Shown(box.left, z), Shown(box.top, z), Shown(box.right + 1, z),
+                          Shown(box.bottom + 1, z));
 }
 
 void TMainForm::ZoomEdChange() {

@@ -59,6 +59,9 @@ class WindowInterface {
   virtual void RepaintPaintBox1() = 0;  // asks for a repaint (PaintBox1Paint runs later)
   virtual Canvas& PaintBox2Canvas() = 0;
   virtual void RepaintPaintBox2() = 0;
+  // Scrolls the page view so that the area (page-view pixels, right and bottom excluded)
+  // is seen.
+  virtual void ShowPageViewArea(int32_t left, int32_t top, int32_t right, int32_t bottom) = 0;
   virtual void SetPageViewCursor(CursorKind cursor) = 0;
   virtual void CaptureMouse(bool capture) = 0;
 

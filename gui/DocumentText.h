@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/WindowInterface.h"
+#include "output/DoubtfulWords.h"
 #include "recognition/PageText.h"
 
 // One page as the window read it.
@@ -22,9 +23,6 @@ struct DocumentText {
   std::vector<std::string> lines;
   std::vector<OutputMark> marks;
 };
-
-// Page separator of the text output.
-constexpr char kPageBreak = '\f';
 
 // The pages' lines one after another, the first line of every page after the first
 // beginning with a form feed (a line of its own where the page has no text); the marks

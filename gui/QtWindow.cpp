@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -52,6 +53,7 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <new>
 #include <ostream>
 #include <stdexcept>
@@ -90,6 +92,9 @@ constexpr int kShellOpenPoll = 100;     // ms
 
 // The background of doubtful words in the output field: a light orange.
 const QColor kDoubtfulWordColour(255, 200, 120);
+// A word shown on the page view keeps this many pixels of its surroundings in sight, so
+// that its line can be read.
+constexpr int kShownWordMargin = 80;
 // The first line of each later page of a document: a light blue.
 const QColor kPageStartColour(215, 230, 250);
 
@@ -573,6 +578,11 @@ QWidget* QtWindow::BuildOutputPage() {
   QFont font("Arial");
   font.setPixelSize(11);
   RichEdit1->setFont(font);
+  RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    const std::unique_ptr<QMenu> menu(OutputContextMenu(at));
+    menu->exec(RichEdit1->viewport()->mapToGlobal(at));
+  });
   right->addWidget(RichEdit1, 1);
   body->addLayout(right, 1);
   outer->addLayout(body, 1);
@@ -1020,6 +1030,11 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
+  // A click on a word shows where it stands on the page.
+  if (watched == RichEdit1->viewport() && event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+      !RichEdit1->textCursor().hasSelection())
+    ShowWordOnPage(RichEdit1->textCursor());
   // Ctrl and the wheel zoom the page view, a step of the zoom field per notch.
   if (watched == ScrollBox1->viewport() && event->type() == QEvent::Wheel) {
     auto* wheel = static_cast<QWheelEvent*>(event);
@@ -1209,6 +1224,69 @@ Canvas& QtWindow::PaintBox2Canvas() {
 
 void QtWindow::RepaintPaintBox2() {
   PaintBox2->RequestRepaint();
+}
+
+void QtWindow::ShowPageViewArea(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  // The page shown is placed on purpose: no scroll back to its top.
+  if (form_) {
+    shownPixels_ = form_->picture.pixels;
+    shownPage_ = form_->pageIndex;
+  }
+  const auto show = [this, left, top, right, bottom] {
+    ScrollBox1->ensureVisible((left + right) / 2, (top + bottom) / 2,
+                              (right - left) / 2 + kShownWordMargin,
+                              (bottom - top) / 2 + kShownWordMargin);
+  };
+  show();
+  QTimer::singleShot(0, this, show);  // again once a new page has its size
+}
+
+void QtWindow::ShowWordOnPage(const QTextCursor& cursor) {
+  if (!form_ || Busy()) return;
+  const QTextBlock block = cursor.block();
+  // The field's columns count characters, Qt's count UTF-16 units.
+  const int32_t column = int32_t(block.text().left(cursor.positionInBlock()).toUcs4().size());
+  Run(Kind::Plain,
+      [this, line = block.blockNumber(), column] { form_->ShowOutputWord(line, column); });
+}
+
+QMenu* QtWindow::OutputContextMenu(const QPoint& at) {
+  QMenu* menu = RichEdit1->createStandardContextMenu(at);
+  const QTextCursor clicked = RichEdit1->cursorForPosition(at);
+  QAction* first = menu->actions().isEmpty() ? nullptr : menu->actions().front();
+  auto* show = new QAction("Show on page", menu);
+  connect(show, &QAction::triggered, this, [this, clicked] {
+    ShowWordOnPage(clicked);
+    SetActivePage(kPageScanDocument);
+  });
+  menu->insertAction(first, show);
+  const int mark = MarkAt(clicked.position());
+  if (form_ && mark >= 0 && !Busy()) {
+    const QString word = markSelections_[mark].cursor.selectedText();
+    const std::vector<std::string> suggestions = form_->WordSuggestions(word.toStdString());
+    for (const std::string& suggestion : suggestions) {
+      auto* action = new QAction(QString::fromStdString(suggestion), menu);
+      connect(action, &QAction::triggered, this, [this, mark, suggestion] {
+        if (mark >= markSelections_.size()) return;  // the marks were made again meanwhile
+        // The word corrected is doubtful no more.
+        QTextCursor replace = markSelections_.takeAt(mark).cursor;
+        replace.insertText(QString::fromStdString(suggestion));  // an edit, as the user's own
+        ShowMarks();
+      });
+      menu->insertAction(show, action);
+    }
+  }
+  menu->insertSeparator(first);
+  return menu;
+}
+
+int QtWindow::MarkAt(int position) const {
+  for (int i = 0; i < markSelections_.size(); ++i) {
+    const QTextCursor& mark = markSelections_[i].cursor;
+    if (mark.hasSelection() && position >= mark.selectionStart() && position <= mark.selectionEnd())
+      return i;
+  }
+  return -1;
 }
 
 void QtWindow::SetPageViewCursor(CursorKind cursor) {

@@ -17,6 +17,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <chrono>
 #include <functional>
@@ -139,6 +140,7 @@ class QtWindow : public QMainWindow, public WindowInterface {
   void RepaintPaintBox1() override;
   Canvas& PaintBox2Canvas() override;
   void RepaintPaintBox2() override;
+  void ShowPageViewArea(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
   void SetPageViewCursor(CursorKind cursor) override;
   void CaptureMouse(bool capture) override;
   void SetActivePage(int32_t index) override;
@@ -161,6 +163,11 @@ class QtWindow : public QMainWindow, public WindowInterface {
   bool TextUnsaved() const { return textUnsaved_; }
   // Asks before unsaved text is thrown away (Save, Discard, Cancel): true when it may go.
   bool MayDiscardText();
+
+  // The output field's context menu at `at` (viewport pixels; the caller owns it): "Show on
+  // page" and, on a doubtful word, up to five corrections from the page's languages, each
+  // replacing the word as an edit of the user's.
+  QMenu* OutputContextMenu(const QPoint& at);
 
   // Shows the developer panel (the key combination Ctrl+Shift+D toggles it).
   void SetDeveloperPanelVisible(bool visible);
@@ -214,6 +221,10 @@ class QtWindow : public QMainWindow, public WindowInterface {
   // Colours the marked words in the field, or none when MarkWordsCheck is off.
   void ShowMarks();
   const std::vector<std::string>& OutputLines() const;
+  // Shows the word at `cursor` on the page view (app/ finds it and its page).
+  void ShowWordOnPage(const QTextCursor& cursor);
+  // The doubtful word of markSelections_ at a position of the field; -1 where none is.
+  int MarkAt(int position) const;
 
   QWidget* BuildScanPage();
   QWidget* BuildOutputPage();

@@ -48,11 +48,9 @@ OutputMark MarkAt(const FieldText& field, size_t at, size_t length) {
 
 }  // namespace
 
-std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
-                                          const PageText& page, const KnownWords* words,
-                                          double threshold) {
+std::vector<PlacedWord> PlaceWords(const std::vector<std::string>& lines, const PageText& page) {
   const FieldText field = Flatten(lines);
-  std::vector<OutputMark> marks;
+  std::vector<PlacedWord> placed;
   std::set<size_t> taken;
   size_t cursor = 0;
   for (const PageBlock& block : page.blocks)
@@ -66,8 +64,42 @@ std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
         if (at == std::u32string::npos) continue;
         taken.insert(at);
         cursor = at + text.size();
-        if (WordRightProbability(word, words) < threshold)
-          marks.push_back(MarkAt(field, at, text.size()));
+        placed.push_back({&word, MarkAt(field, at, text.size())});
       }
+  return placed;
+}
+
+std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
+                                          const PageText& page, const KnownWords* words,
+                                          double threshold) {
+  std::vector<OutputMark> marks;
+  for (const PlacedWord& placed : PlaceWords(lines, page))
+    if (WordRightProbability(*placed.word, words) < threshold) marks.push_back(placed.place);
   return marks;
+}
+
+const PageWord* WordAt(const std::vector<std::string>& lines, const PageText& page, int32_t line,
+                       int32_t column) {
+  for (const PlacedWord& placed : PlaceWords(lines, page)) {
+    const OutputMark& place = placed.place;
+    // A click just after a word's last character still means the word.
+    if (place.line == line && column >= place.start && column <= place.start + place.length)
+      return placed.word;
+  }
+  return nullptr;
+}
+
+PagePart PartOfDocument(const std::vector<std::string>& lines, int32_t line) {
+  PagePart part;
+  for (int32_t i = 0; i < int32_t(lines.size()); ++i) {
+    const bool startsPage = i > 0 && !lines[i].empty() && lines[i][0] == kPageBreak;
+    if (startsPage && i > line) break;
+    if (startsPage) {
+      ++part.index;
+      part.firstLine = i;
+      part.lines.clear();
+    }
+    part.lines.push_back(startsPage ? lines[i].substr(1) : lines[i]);
+  }
+  return part;
 }

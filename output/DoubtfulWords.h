@@ -22,3 +22,30 @@ constexpr double kDoubtfulProbability = 0.5;
 std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
                                           const PageText& page, const KnownWords* words,
                                           double threshold = kDoubtfulProbability);
+
+// A word of the page result and where it stands in the field.
+struct PlacedWord {
+  const PageWord* word;  // into the page result given
+  OutputMark place;
+};
+
+// Where the words of `page` stand in `lines`, found as FindDoubtfulWords finds them; words
+// the field does not hold are left out.
+std::vector<PlacedWord> PlaceWords(const std::vector<std::string>& lines, const PageText& page);
+
+// The word of `page` at character `column` of line `line` of `lines` (at its end included);
+// null where the field holds none of the page's words there.
+const PageWord* WordAt(const std::vector<std::string>& lines, const PageText& page, int32_t line,
+                       int32_t column);
+
+// Page separator of the text output: a form feed begins each later page's first line.
+constexpr char kPageBreak = '\f';
+
+// The page of a document's text (pages separated as above) that holds line `line`: its
+// index among the pages, its first line there, and its own lines without the form feed.
+struct PagePart {
+  int32_t index = 0;
+  int32_t firstLine = 0;
+  std::vector<std::string> lines;
+};
+PagePart PartOfDocument(const std::vector<std::string>& lines, int32_t line);

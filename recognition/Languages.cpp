@@ -169,6 +169,55 @@ bool HunspellWords::Knows(std::string_view word) const {
   return !word.empty() && hunspell_->spell(Cp1252ToUtf8(word));
 }
 
+std::vector<std::string> HunspellWords::Suggest(std::string_view word) const {
+  std::vector<std::string> suggestions;
+  if (word.empty()) return suggestions;
+  for (const std::string& utf8 : hunspell_->suggest(Cp1252ToUtf8(word))) {
+    std::string suggestion;
+    // A suggestion beyond Windows-1252 cannot stand in the page text.
+    if (Utf8ToCp1252(utf8, &suggestion)) suggestions.push_back(suggestion);
+  }
+  return suggestions;
+}
+
+namespace {
+
+char CapitalOf(char small) {
+  const uint8_t c = uint8_t(small);
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char(c - 0x20);
+  return small;  // ß has no capital of its own in Windows-1252
+}
+
+}  // namespace
+
+std::vector<std::string> NearKnownWords(const KnownWords& words, std::string_view word,
+                                        std::string_view letters, size_t most) {
+  std::vector<std::string> found;
+  const auto consider = [&](const std::string& candidate) {
+    if (found.size() < most && !candidate.empty() && candidate != word &&
+        std::find(found.begin(), found.end(), candidate) == found.end() && words.Knows(candidate))
+      found.push_back(candidate);
+  };
+  const std::string original(word);
+  // A misread character is the commonest fault of a reading, then one too many or too few.
+  for (size_t i = 0; i < original.size(); ++i)
+    for (char letter : letters) {
+      std::string candidate = original;
+      // A capital stays a capital: the misread first letter of a noun.
+      candidate[i] = IsCapital1252(uint8_t(original[i])) ? CapitalOf(letter) : letter;
+      consider(candidate);
+    }
+  for (size_t i = 0; i < original.size(); ++i) consider(std::string(original).erase(i, 1));
+  for (size_t i = 0; i + 1 < original.size(); ++i) {
+    std::string candidate = original;
+    std::swap(candidate[i], candidate[i + 1]);
+    consider(candidate);
+  }
+  for (size_t i = 0; i <= original.size(); ++i)
+    for (char letter : letters) consider(std::string(original).insert(i, 1, letter));
+  return found;
+}
+
 LanguageDictionaries OpenDictionaries(const std::vector<Language>& languages,
                                       const std::vector<std::string>& folders) {
   LanguageDictionaries dictionaries;

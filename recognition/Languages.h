@@ -58,11 +58,19 @@ class HunspellWords final : public KnownWords {
   ~HunspellWords();
   bool Knows(std::string_view word) const override;
   bool Empty() const override { return false; }
+  // Hunspell's corrections of a word it does not know, best first (Windows-1252 in and out).
+  std::vector<std::string> Suggest(std::string_view word) const;
 
  private:
   explicit HunspellWords(std::unique_ptr<Hunspell> hunspell);
   std::unique_ptr<Hunspell> hunspell_;
 };
+
+// The words `words` knows that are one step from `word` (a character replaced by one of
+// `letters`, left out, swapped with the next, or one of `letters` added), at most `most`:
+// the corrections of a word list, which has no suggestions of its own.
+std::vector<std::string> NearKnownWords(const KnownWords& words, std::string_view word,
+                                        std::string_view letters, size_t most);
 
 // The dictionaries of a list of languages, and a sentence for each that could not be opened.
 struct LanguageDictionaries {

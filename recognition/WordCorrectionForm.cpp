@@ -1,12 +1,19 @@
 // The word list applied to the extended recogniser's page result, and the page result as
 // the output field's text in the reading order set.
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "app/MainUnit.h"
+#include "core/Cp1252.h"
 #include "output/PlainText.h"
 
 namespace {
+
+// The small letters of German words in Windows-1252 (ä ö ü ß after a-z): the word list's
+// corrections are made of them; a capital first letter the lookup finds by itself.
+constexpr std::string_view kGermanLetters = "abcdefghijklmnopqrstuvwxyz\xE4\xF6\xFC\xDF";
 
 void MakeLookup(const TDynaArray<char*>& list, WordLookup* lookup, int32_t* source) {
   *lookup = WordLookup();
@@ -94,6 +101,25 @@ void TMainForm::SettleDoubtfulCharacters() {
   Log("Word list: " + std::to_string(count.wordsChanged) + " of " +
       std::to_string(count.wordsChecked) + " unknown words settled, " +
       std::to_string(count.marksChanged) + " commas and quotes");
+}
+
+std::vector<std::string> TMainForm::WordSuggestions(const std::string& utf8Word) {
+  std::string word;
+  if (!Utf8ToCp1252(utf8Word, &word) || word.empty()) return {};
+  PageLanguageWords();  // opens what the page's languages need
+  std::vector<std::string> found;
+  const auto take = [&found](const std::vector<std::string>& suggestions) {
+    for (const std::string& suggestion : suggestions)
+      if (found.size() < kMostSuggestions &&
+          std::find(found.begin(), found.end(), suggestion) == found.end())
+        found.push_back(suggestion);
+  };
+  if (ReadsGerman())
+    take(NearKnownWords(CurrentWordLookup(), word, kGermanLetters, kMostSuggestions));
+  for (const auto& dictionary : dictionaries.open) take(dictionary->Suggest(word));
+  std::vector<std::string> utf8;
+  for (const std::string& suggestion : found) utf8.push_back(Cp1252ToUtf8(suggestion));
+  return utf8;
 }
 
 std::string TMainForm::PageTextForOutput() {

@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -19,6 +21,7 @@
 #include <QSplitter>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QUrl>
 #include <fstream>
@@ -89,6 +92,111 @@ class DocumentWindowTest : public WindowTest {
     Settle();
   }
 };
+
+// The output field's first occurrence of a word of the page result, and the cursor in it.
+QTextCursor CursorInWord(QPlainTextEdit* field, const PageWord& word) {
+  const int at = field->toPlainText().indexOf(QString::fromStdString(word.Text()));
+  EXPECT_GE(at, 0) << word.Text();
+  QTextCursor cursor(field->document());
+  cursor.setPosition(at + 1);
+  return cursor;
+}
+
+TEST_F(DocumentWindowTest, AClickOnAWordShowsAndMarksItsBoxOnItsPage) {
+  const std::string path = DrawDocument("two.tif", {"Haus Maus", "Baum Zaun"});
+  StartWindow({path});
+  window->TextErkennBtn->click();
+  ASSERT_EQ(form->readPages.size(), 2u);
+  ASSERT_EQ(form->pageIndex, 1);  // the view shows the last page read
+  const PageText& first = form->readPages[0].text;
+  if (first.blocks.empty() || first.blocks[0].lines.empty())
+    GTEST_SKIP() << "the recogniser gives no words with boxes";
+  const PageWord& word = first.blocks[0].lines[0].words.front();
+  ASSERT_FALSE(word.box.Empty());
+  const QTextCursor cursor = CursorInWord(window->RichEdit1, word);
+  QTest::mouseClick(window->RichEdit1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    window->RichEdit1->cursorRect(cursor).center());
+  Settle();
+  EXPECT_EQ(form->pageIndex, 0);  // the word's page is shown
+  EXPECT_EQ(window->PageList->currentRow(), 0);
+  EXPECT_EQ(form->markedWord.left, word.box.left);
+  EXPECT_EQ(form->markedWord.top, word.box.top);
+  EXPECT_EQ(form->markedWord.right, word.box.right);
+  EXPECT_EQ(form->markedWord.bottom, word.box.bottom);
+  // The mark is drawn over the page view at the word's box, seen on its tab.
+  window->SetActivePage(kPageScanDocument);
+  Settle();
+  const int32_t z = form->settings.ZoomEd;
+  EXPECT_EQ(window->PaintBox1Canvas().GetPixel(word.box.left * z / 100, word.box.top * z / 100),
+            clBlue);
+  // Another page opened drops the mark.
+  window->NextPageBtn->click();
+  EXPECT_TRUE(form->markedWord.Empty());
+}
+
+TEST_F(DocumentWindowTest, TheWordClickedIsScrolledIntoTheView) {
+  StartWindow();
+  ASSERT_TRUE(form->OpenPic(DrawText("wide.png", 2400, 200, {{2200, 60, "Haus"}})));
+  window->ZoomEd->setValue(100);
+  window->TextErkennBtn->click();
+  if (form->pageText.blocks.empty()) GTEST_SKIP() << "the recogniser gives no words with boxes";
+  const PageWord& word = form->pageText.blocks[0].lines[0].words.front();
+  const QTextCursor cursor = CursorInWord(window->RichEdit1, word);
+  QTest::mouseClick(window->RichEdit1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    window->RichEdit1->cursorRect(cursor).center());
+  window->SetActivePage(kPageScanDocument);
+  Settle();
+  const int scrolled = window->ScrollBox1->horizontalScrollBar()->value();
+  EXPECT_GT(scrolled, 0);
+  EXPECT_GE(word.box.left - scrolled, 0);
+  EXPECT_LE(word.box.right - scrolled, window->ScrollBox1->viewport()->width());
+}
+
+TEST_F(DocumentWindowTest, AMarkedWordOffersCorrectionsAndOneReplacesItAsAnEdit) {
+  StartWindow();
+  form->settings.languages = "eng";
+  window->OutputClear();
+  window->OutputAdd("The hcuse stands");
+  window->OutputMarkWords({{0, 4, 5}});
+  ASSERT_FALSE(window->TextUnsaved());
+  const auto menuAt = [this](int position) {
+    QTextCursor cursor(window->RichEdit1->document());
+    cursor.setPosition(position);
+    return std::unique_ptr<QMenu>(
+        window->OutputContextMenu(window->RichEdit1->cursorRect(cursor).center()));
+  };
+  const std::unique_ptr<QMenu> standard(window->RichEdit1->createStandardContextMenu());
+  // An unmarked word offers no corrections: the menu is the standard one and "Show on page".
+  EXPECT_EQ(menuAt(13)->actions().size(), standard->actions().size() + 2);
+
+  const std::unique_ptr<QMenu> menu = menuAt(6);
+  QAction* house = nullptr;
+  int suggestions = 0;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator()) break;
+    if (action->text() != "Show on page") ++suggestions;
+    if (action->text() == "house") house = action;
+  }
+  ASSERT_TRUE(house) << "no suggestion \"house\"";
+  EXPECT_LE(suggestions, int(TMainForm::kMostSuggestions));
+  ASSERT_EQ(window->RichEdit1->extraSelections().size(), 1);  // the mark
+  house->trigger();
+  EXPECT_EQ(OutputText(), "The house stands");
+  EXPECT_TRUE(window->RichEdit1->extraSelections().isEmpty());  // the corrected word is not
+  EXPECT_EQ(form->window.OutputLine(0), "The house stands");
+  // The replacement is the user's edit: the question before the text goes says so.
+  EXPECT_TRUE(window->TextUnsaved());
+  closeStrayBoxes = false;
+  QString informative;
+  AnswerDialog<QMessageBox>(
+      [&informative](QMessageBox* box) {
+        informative = box->informativeText();
+        box->button(QMessageBox::Cancel)->click();
+      },
+      [this] { EXPECT_FALSE(window->MayDiscardText()); });
+  closeStrayBoxes = true;
+  EXPECT_TRUE(informative.contains("changes made by hand")) << informative.toStdString();
+}
 
 TEST_F(DocumentWindowTest, AllPagesAreReadIntoOneTextWithFormFeedsBetween) {
   const std::string path = DrawDocument("three.tif", {"Haus", "Maus", "Baum"});

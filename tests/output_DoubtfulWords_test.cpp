@@ -89,6 +89,55 @@ TEST(DoubtfulWords, WordsEditedAwayAreNotMarked) {
   EXPECT_TRUE(FindDoubtfulWords({}, page, nullptr, 0.75).empty());
 }
 
+// A click in a two-page document: the line's page, its own lines, and the word there.
+TEST(WordsInTheField, APositionOfADocumentMapsToItsPageAndWord) {
+  const PageText first = Page({{Line({{"eins", 1}, {"zwei", 1}})}, {Line({{"drei", 1}}, 40)}});
+  const PageText second = Page({{Line({{"vier", 1}, {"zwei", 1}}, 80)}});
+  const std::vector<std::string> field = {"eins zwei", "drei", "\fvier zwei"};
+  const PagePart start = PartOfDocument(field, 1);
+  EXPECT_EQ(start.index, 0);
+  EXPECT_EQ(start.firstLine, 0);
+  EXPECT_EQ(start.lines, (std::vector<std::string>{"eins zwei", "drei"}));
+  const PagePart later = PartOfDocument(field, 2);
+  EXPECT_EQ(later.index, 1);
+  EXPECT_EQ(later.firstLine, 2);
+  EXPECT_EQ(later.lines, (std::vector<std::string>{"vier zwei"}));
+
+  // "zwei" stands on both pages: each page's lines give that page's word and box.
+  const PageWord* onFirst = WordAt(start.lines, first, 0, 6);
+  const PageWord* onSecond = WordAt(later.lines, second, 0, 6);
+  ASSERT_TRUE(onFirst && onSecond);
+  EXPECT_EQ(onFirst, &first.blocks[0].lines[0].words[1]);
+  EXPECT_EQ(onSecond, &second.blocks[0].lines[0].words[1]);
+  EXPECT_EQ(onSecond->box.top, 80);
+  // The word's first character and the place just after its last one are the word; the
+  // blank between two words and a line without page words are none.
+  EXPECT_EQ(WordAt(start.lines, first, 1, 0), &first.blocks[1].lines[0].words[0]);
+  EXPECT_EQ(WordAt(start.lines, first, 0, 4), &first.blocks[0].lines[0].words[0]);
+  EXPECT_EQ(WordAt({"eins  zwei"}, first, 0, 5), nullptr);
+  EXPECT_EQ(WordAt(start.lines, first, 3, 0), nullptr);
+  EXPECT_EQ(WordAt({"ganz anders"}, first, 0, 2), nullptr);  // edited away
+}
+
+TEST(WordsInTheField, AClickOnAWordMarksItsBoxAndShowsIt) {
+  HeadlessWindow window;
+  TMainForm form(window, "quillon", {});
+  form.pageText = Page({{Line({{"eins", 1}, {"zwei", 1}})}});
+  window.output = {"eins zwei"};
+  form.ShowOutputWord(0, 7);
+  const PageBox box = form.pageText.blocks[0].lines[0].words[1].box;
+  EXPECT_EQ(form.markedWord.left, box.left);
+  EXPECT_EQ(form.markedWord.right, box.right);
+  const int32_t z = form.settings.ZoomEd;
+  EXPECT_EQ(window.shownPageViewArea[0], box.left * z / 100);
+  EXPECT_EQ(window.shownPageViewArea[3], (box.bottom + 1) * z / 100);
+  // A later page the form did not read marks nothing.
+  form.markedWord = PageBox();
+  window.output = {"eins zwei", "\fdrei"};
+  form.ShowOutputWord(1, 2);
+  EXPECT_TRUE(form.markedWord.Empty());
+}
+
 class SaveFormatsTest : public ::testing::Test {
  protected:
   HeadlessWindow window;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -199,6 +200,41 @@ TEST_F(FormLanguages, TheWordsAreThoseOfTheLanguagesSetAndFollowAChange) {
   EXPECT_TRUE(form.PageLanguageWords().Knows("house"));
   EXPECT_FALSE(form.PageLanguageWords().Knows("Haus"));  // no German
   EXPECT_FALSE(form.PageLanguageWords().Knows("maison"));
+}
+
+TEST(Languages, CorrectionsAreKnownWordsOneStepAwayOrHunspellsSuggestions) {
+  WordLookup list;
+  for (const char* word : {"Haus", "Hauses", "Maus", "aus"}) list.Add(word);
+  list.Build();
+  const std::string letters = "abcdefghijklmnopqrstuvwxyz";
+  // One too many before one too few; a misread capital is replaced by a capital.
+  EXPECT_EQ(NearKnownWords(list, "Hauss", letters, 5),
+            (std::vector<std::string>{"Haus", "Hauses"}));
+  EXPECT_EQ(NearKnownWords(list, "Haus", "aeu", 5), (std::vector<std::string>{"aus"}));
+  EXPECT_EQ(NearKnownWords(list, "Laus", letters, 5),
+            (std::vector<std::string>{"Haus", "Maus", "aus"}));
+  EXPECT_EQ(NearKnownWords(list, "Laus", letters, 1).size(), 1u);  // no more than asked for
+  const auto english = Dictionary("eng");
+  ASSERT_TRUE(english);
+  const std::vector<std::string> suggestions = english->Suggest("hcuse");
+  EXPECT_NE(std::find(suggestions.begin(), suggestions.end(), "house"), suggestions.end());
+}
+
+TEST_F(FormLanguages, ADoubtfulWordGetsCorrectionsFromEachLanguageOfThePage) {
+  TMainForm form(window, (dir / "quillon").string(), {});
+  form.FormCreate();
+  form.settings.languages = "deu+fra";
+  const std::vector<std::string> german = form.WordSuggestions("Hauss");
+  ASSERT_FALSE(german.empty());
+  EXPECT_EQ(german.front(), "Haus");  // the word list's, before the French dictionary's
+  EXPECT_LE(german.size(), TMainForm::kMostSuggestions);
+  // A French suggestion comes back as UTF-8.
+  const std::vector<std::string> french = form.WordSuggestions("caf\xC3\xA8");
+  EXPECT_NE(std::find(french.begin(), french.end(), "caf\xC3\xA9"), french.end());
+  form.settings.languages = "eng";
+  const std::vector<std::string> english = form.WordSuggestions("Hauss");
+  EXPECT_EQ(std::find(english.begin(), english.end(), "Haus"), english.end());
+  EXPECT_TRUE(form.WordSuggestions("").empty());
 }
 
 }  // namespace
