@@ -33,7 +33,7 @@ constexpr double kKnownWordWeight = 2.0;
 constexpr double kJoinCost = 1.5;
 // A probability below this is no reading at all (and keeps logarithms finite).
 constexpr double kLeastProbability = 1e-4;
-// A word of confident characters that the languages know is not read again.
+// A glyph read this well as a letter is not cut ("m" reads as "rn" too).
 constexpr double kConfidentCharacter = 0.85;
 
 // One character of the lattice. The lattice runs over atoms: each glyph as read, or both
@@ -114,18 +114,17 @@ std::string_view CoreOf(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-// Numbers are left as read; a word of letters with a figure among them ("6rst" of a "fi"
-// printed as one) is doubtful.
+// A word the page's languages know as read is left as it is: a doubtful character of it (a
+// look-alike such as "l" and "I") is settled later, by the letters' heights and the word
+// list. Numbers and marks are left as read; a word of letters with a figure among them
+// ("con6rmed" of a "fi" printed as one) is doubtful.
 bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
               const KnownWords& words) {
-  for (size_t i = begin; i < end; ++i)
-    if (glyphs[i].Score() < kConfidentCharacter) return true;
   const std::string text = TextOf(glyphs, begin, end);
   const std::string_view core = CoreOf(text);
-  if (core.size() < 2 ||
-      std::any_of(core.begin(), core.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return false;
-  return !Known(core, words);
+  const bool hasLetters =
+      std::any_of(core.begin(), core.end(), [](char c) { return IsLetter1252(uint8_t(c)); });
+  return core.size() >= 2 && hasLetters && !Known(core, words);
 }
 
 // Where each glyph's atoms begin (one more at the end): a wide glyph that may be two
@@ -135,7 +134,6 @@ struct Atoms {
   std::vector<std::array<ReadGlyph, 2>> cuts;  // of the glyphs with two atoms, in order
 };
 
-// A letter read with confidence is not cut: "m" reads as "rn" too.
 bool MayBeTwo(const ReadGlyph& glyph) {
   return glyph.Score() < kConfidentCharacter || !IsLetter1252(glyph.readings.front().code);
 }
@@ -181,17 +179,31 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
   return candidates;
 }
 
-void ReadCandidates(std::vector<Candidate>* joins, const InkLine& line,
+// A doubtful word of the line: its glyphs [begin, end), its atoms and the characters read
+// for it besides its glyphs as read.
+struct WordWork {
+  size_t begin = 0, end = 0;
+  Atoms atoms;
+  std::vector<Candidate> candidates;
+};
+
+// The new characters of all the line's doubtful words, read in one batch.
+void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
                     const ClassifyBatch& classify) {
   std::vector<GlyphToRead> batch;
-  for (const Candidate& c : *joins)
-    batch.push_back(
-        {&c.glyph.ink, c.glyph.box, line.MetricsAt((c.glyph.box.left + c.glyph.box.right) / 2)});
+  for (const WordWork& word : *words)
+    for (const Candidate& c : word.candidates)
+      batch.push_back(
+          {&c.glyph.ink, c.glyph.box, line.MetricsAt((c.glyph.box.left + c.glyph.box.right) / 2)});
+  if (batch.empty()) return;
   std::vector<GlyphReading> readings = classify(batch);
-  for (size_t k = 0; k < joins->size(); ++k) {
-    (*joins)[k].glyph.readings = std::move(readings[k].readings);
-    (*joins)[k].glyph.oneCharacter = readings[k].oneCharacter;
-  }
+  size_t k = 0;
+  for (WordWork& word : *words)
+    for (Candidate& c : word.candidates) {
+      c.glyph.readings = std::move(readings[k].readings);
+      c.glyph.oneCharacter = readings[k].oneCharacter;
+      ++k;
+    }
 }
 
 // Readings of the whole word, best first, over every path through the lattice.
@@ -208,7 +220,11 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
       const Candidate& c = candidates[k];
       if (c.firstAtom != node) continue;
       const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
-      for (size_t r = 0; r < tried; ++r)
+      for (size_t r = 0; r < tried; ++r) {
+        // A reading this much less probable than the candidate's best makes every reading
+        // through it lose to the same one through the best: none can be chosen.
+        if (LogOf(c.glyph.readings[0].score) - LogOf(c.glyph.readings[r].score) > kKnownWordWeight)
+          break;
         for (const Hypothesis& h : here) {
           Hypothesis next = h;
           next.logProbability += LogOf(c.glyph.readings[r].score) - c.cost;
@@ -216,6 +232,7 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
           next.steps.push_back({k, r});
           at[node + c.atoms].push_back(std::move(next));
         }
+      }
     }
   }
   std::vector<Hypothesis>& whole = at.back();
@@ -237,18 +254,16 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
   return &best;
 }
 
-// One word of the line read again; its characters as chosen.
-std::vector<ReadGlyph> ReadWordAgain(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
-                                     const InkLine& line, const ClassifyBatch& classify,
+// One word of the line read again, its new characters read; its characters as chosen.
+std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordWork& word,
                                      const KnownWords& words) {
-  Atoms atoms = AtomsOf(glyphs, begin, end, line);
-  std::vector<Candidate> candidates = NewCandidates(glyphs, begin, end, line, &atoms);
-  ReadCandidates(&candidates, line, classify);
-  for (size_t i = begin; i < end; ++i) {
-    const size_t first = atoms.firstOf[i - begin];
-    candidates.push_back({first, atoms.firstOf[i - begin + 1] - first, glyphs[i], 0, true});
+  std::vector<Candidate>& candidates = word.candidates;
+  for (size_t i = word.begin; i < word.end; ++i) {
+    const size_t first = word.atoms.firstOf[i - word.begin];
+    candidates.push_back(
+        {first, word.atoms.firstOf[i - word.begin + 1] - first, glyphs[i], 0, true});
   }
-  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms.firstOf.back());
+  const std::vector<Hypothesis> readings = ReadLattice(candidates, word.atoms.firstOf.back());
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join or a cut the characters stay as read: their readings are settled later,
   // by the letters' heights and the word list, with rules of their own.
@@ -256,15 +271,15 @@ std::vector<ReadGlyph> ReadWordAgain(const std::vector<ReadGlyph>& glyphs, size_
     return candidates[step.first].asRead;
   };
   if (!chosen || std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead))
-    return {glyphs.begin() + long(begin), glyphs.begin() + long(end)};
-  std::vector<ReadGlyph> word;
+    return {glyphs.begin() + long(word.begin), glyphs.begin() + long(word.end)};
+  std::vector<ReadGlyph> chosenGlyphs;
   for (const auto& [k, r] : chosen->steps) {
     ReadGlyph glyph = candidates[k].glyph;
     std::rotate(glyph.readings.begin(), glyph.readings.begin() + long(r),
                 glyph.readings.begin() + long(r) + 1);
-    word.push_back(std::move(glyph));
+    chosenGlyphs.push_back(std::move(glyph));
   }
-  return word;
+  return chosenGlyphs;
 }
 
 }  // namespace
@@ -279,17 +294,26 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     codes.push_back(g.readings.empty() ? uint8_t(0) : g.readings.front().code);
   }
   const std::vector<bool> breaks = WordBreaks(boxes, line.xHeight, codes);
-  std::vector<ReadGlyph> result;
+  std::vector<WordWork> doubtful;
   size_t begin = 0;
   for (size_t i = 1; i <= glyphs->size(); ++i) {
     if (i < glyphs->size() && !breaks[i - 1]) continue;
     if (Doubtful(*glyphs, begin, i, words)) {
-      for (ReadGlyph& g : ReadWordAgain(*glyphs, begin, i, line, classify, words))
-        result.push_back(std::move(g));
-    } else {
-      for (size_t k = begin; k < i; ++k) result.push_back(std::move((*glyphs)[k]));
+      WordWork word{begin, i, AtomsOf(*glyphs, begin, i, line), {}};
+      word.candidates = NewCandidates(*glyphs, begin, i, line, &word.atoms);
+      doubtful.push_back(std::move(word));
     }
     begin = i;
   }
+  if (doubtful.empty()) return;
+  ReadCandidates(&doubtful, line, classify);
+  std::vector<ReadGlyph> result;
+  size_t next = 0;  // the first glyph not yet in the result
+  for (WordWork& word : doubtful) {
+    for (; next < word.begin; ++next) result.push_back(std::move((*glyphs)[next]));
+    for (ReadGlyph& g : ChosenReading(*glyphs, word, words)) result.push_back(std::move(g));
+    next = word.end;
+  }
+  for (; next < glyphs->size(); ++next) result.push_back(std::move((*glyphs)[next]));
   *glyphs = std::move(result);
 }
