@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
   // Template rendering per size bucket, first use.
   for (double x : TemplateStore::kBucketXHeights) {
     double start = ThreadSeconds();
-    const TemplateSet& set = TemplateStore::Instance().ForXHeight(x);
+    const TemplateBucket& set = TemplateStore::Instance().ForXHeight(x);
     double ms = 1e3 * (ThreadSeconds() - start);
     std::printf("bucket x-height %2.0f: %zu templates rendered in %.1f ms, typical distance %.3f\n",
                 x, set.Size(), ms, set.typicalDistance);

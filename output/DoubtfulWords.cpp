@@ -48,9 +48,9 @@ OutputMark MarkAt(const FieldText& field, size_t at, size_t length) {
 
 }  // namespace
 
-std::vector<PlacedWord> PlaceWords(const std::vector<std::string>& lines, const PageText& page) {
+std::vector<WordInField> WordsInField(const std::vector<std::string>& lines, const PageText& page) {
   const FieldText field = Flatten(lines);
-  std::vector<PlacedWord> placed;
+  std::vector<WordInField> placed;
   std::set<size_t> taken;
   size_t cursor = 0;
   for (const PageBlock& block : page.blocks)
@@ -73,14 +73,14 @@ std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
                                           const PageText& page, const KnownWords* words,
                                           double threshold) {
   std::vector<OutputMark> marks;
-  for (const PlacedWord& placed : PlaceWords(lines, page))
+  for (const WordInField& placed : WordsInField(lines, page))
     if (WordRightProbability(*placed.word, words) < threshold) marks.push_back(placed.place);
   return marks;
 }
 
 const PageWord* WordAt(const std::vector<std::string>& lines, const PageText& page, int32_t line,
                        int32_t column) {
-  for (const PlacedWord& placed : PlaceWords(lines, page)) {
+  for (const WordInField& placed : WordsInField(lines, page)) {
     const OutputMark& place = placed.place;
     // A click just after a word's last character still means the word.
     if (place.line == line && column >= place.start && column <= place.start + place.length)

@@ -24,14 +24,14 @@ std::vector<OutputMark> FindDoubtfulWords(const std::vector<std::string>& lines,
                                           double threshold = kDoubtfulProbability);
 
 // A word of the page result and where it stands in the field.
-struct PlacedWord {
+struct WordInField {
   const PageWord* word;  // into the page result given
   OutputMark place;
 };
 
 // Where the words of `page` stand in `lines`, found as FindDoubtfulWords finds them; words
 // the field does not hold are left out.
-std::vector<PlacedWord> PlaceWords(const std::vector<std::string>& lines, const PageText& page);
+std::vector<WordInField> WordsInField(const std::vector<std::string>& lines, const PageText& page);
 
 // The word of `page` at character `column` of line `line` of `lines` (at its end included);
 // null where the field holds none of the page's words there.

@@ -82,7 +82,7 @@ bool DescribeGlyph(const GlyphBitmap& glyph, const PageBox& box, const LineMetri
 }
 
 // Distances are first brought to the scale of large print, where faces differ least.
-double Score(float distance, const TemplateSet& set) {
+double Score(float distance, const TemplateBucket& set) {
   double scaled = double(distance) * kLargePrintTypicalDistance / set.typicalDistance;
   return 1.0 / (1.0 + std::exp((scaled - kDoubtfulDistance) / kScoreSlope));
 }
@@ -97,12 +97,12 @@ struct Shortlisted {
   const uint8_t* end() const { return codes.data() + count; }
 };
 
-Shortlisted Shortlist(const GlyphShape& glyph, const TemplateSet& set, float cutoff) {
+Shortlisted Shortlist(const GlyphShape& glyph, const TemplateBucket& set, float cutoff) {
   uint8_t coarse[kCoarseBytes];
   CoarseShape(glyph.bytes.data(), coarse);
   CodeDistances nearest;
   nearest.fill(std::numeric_limits<float>::infinity());
-  const TemplateSet::Plain& plain = set.plain;
+  const TemplateBucket::Plain& plain = set.plain;
   thread_local std::vector<float> placement;
   placement.resize(plain.Size());
   PlacementDistances(glyph.placement, plain.top.data(), plain.bottom.data(), plain.logAspect.data(),
@@ -127,7 +127,7 @@ Shortlisted Shortlist(const GlyphShape& glyph, const TemplateSet& set, float cut
   return list;
 }
 
-void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff,
+void ScanTemplates(const GlyphShape& glyph, const TemplateBucket& set, float cutoff,
                    CodeDistances& best) {
   for (uint8_t code : Shortlist(glyph, set, cutoff)) {
     float rarity = kRareLookAlikes.find(char(code)) == std::string_view::npos ? 0.0f : kRarePenalty;
@@ -144,7 +144,7 @@ void ScanTemplates(const GlyphShape& glyph, const TemplateSet& set, float cutoff
 
 // The `count` nearest characters, scored by how well each matches and by how clearly it
 // beats the others: two characters that match equally well (a sans "l" and "I") share.
-std::vector<ScoredChar> Ranked(const CodeDistances& best, const TemplateSet& set, size_t count) {
+std::vector<ScoredChar> Ranked(const CodeDistances& best, const TemplateBucket& set, size_t count) {
   float nearest = *std::min_element(best.begin(), best.end());
   double total = 0;
   for (float d : best)
@@ -179,7 +179,7 @@ GlyphClassifier::~GlyphClassifier() = default;
 
 struct TemplateVerdict {
   GlyphShape shape;
-  const TemplateSet* set = nullptr;
+  const TemplateBucket* set = nullptr;
   CodeDistances best;  // the templates' distances alone
 };
 

@@ -187,7 +187,7 @@ std::vector<std::string> TemplateStore::FaceNames() {
   return names;
 }
 
-const TemplateSet& TemplateStore::ForXHeight(double xHeight) {
+const TemplateBucket& TemplateStore::ForXHeight(double xHeight) {
   size_t nearest = 0;
   double logX = std::log(std::max(1.0, xHeight));
   for (size_t i = 1; i < kBucketXHeights.size(); ++i)
@@ -215,7 +215,7 @@ constexpr Print kPrints[] = {{128, 0.0}, {72, 0.0}, {184, 0.0}, {72, 0.5}, {184,
 constexpr std::string_view kSmallMarks = ".,:;'\"\x84\x93\x94\x82\x91\x92\xB7-\x96\x97!i";
 
 // One face's templates of a bucket, in the order of the alphabet.
-void RenderFace(const GlyphFont& face, uint8_t faceNumber, double xHeight, TemplateSet& set) {
+void RenderFace(const GlyphFont& face, uint8_t faceNumber, double xHeight, TemplateBucket& set) {
   size_t prints = xHeight <= TemplateStore::kDarknessVariantsUpTo ? 3 : 1;
   int32_t size = std::max<int32_t>(4, int32_t(std::lround(xHeight / face.XHeightPerEm())));
   std::array<LineMetrics, std::size(kPrints)> lines;
@@ -248,22 +248,22 @@ void RenderFace(const GlyphFont& face, uint8_t faceNumber, double xHeight, Templ
 
 }  // namespace
 
-void TemplateStore::RenderBucket(TemplateSet& set) const {
+void TemplateStore::RenderBucket(TemplateBucket& set) const {
   // The faces are shared by every bucket, and each face draws on one thread at a time.
   static std::mutex renderMutex;
   std::lock_guard lock(renderMutex);
   // Every face on its own: the faces are shared out between both cores, and their
   // templates joined in the faces' order afterwards, so the set is the same either way.
-  std::vector<TemplateSet> ofFace(faces_.size());
+  std::vector<TemplateBucket> ofFace(faces_.size());
   OnPageThreads(faces_.size(), [&](size_t faceNumber) {
     RenderFace(*faces_[faceNumber], uint8_t(faceNumber), set.xHeight, ofFace[faceNumber]);
   });
-  for (const TemplateSet& face : ofFace) set.Append(face);
+  for (const TemplateBucket& face : ofFace) set.Append(face);
   set.SortByCode();
   set.MeasureTypicalDistance();
 }
 
-void TemplateSet::MeasureTypicalDistance() {
+void TemplateBucket::MeasureTypicalDistance() {
   std::vector<float> nearest;
   GlyphShape shape;
   for (uint32_t i = 0; i < Size(); ++i) {
@@ -281,7 +281,7 @@ void TemplateSet::MeasureTypicalDistance() {
   typicalDistance = std::max(0.01f, nearest[nearest.size() / 2]);
 }
 
-void TemplateSet::Append(const TemplateSet& other) {
+void TemplateBucket::Append(const TemplateBucket& other) {
   variant.insert(variant.end(), other.variant.begin(), other.variant.end());
   faces.insert(faces.end(), other.faces.begin(), other.faces.end());
   shapes.insert(shapes.end(), other.shapes.begin(), other.shapes.end());
@@ -290,7 +290,8 @@ void TemplateSet::Append(const TemplateSet& other) {
   codes.insert(codes.end(), other.codes.begin(), other.codes.end());
 }
 
-void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber, uint8_t face) {
+void TemplateBucket::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber,
+                         uint8_t face) {
   variant.push_back(variantNumber);
   faces.push_back(face);
   shapes.insert(shapes.end(), shape.bytes.begin(), shape.bytes.end());
@@ -300,12 +301,12 @@ void TemplateSet::Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumb
   codes.push_back(code);
 }
 
-void TemplateSet::SortByCode() {
+void TemplateBucket::SortByCode() {
   std::vector<size_t> order(Size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(),
                    [&](size_t a, size_t b) { return codes[a] < codes[b]; });
-  TemplateSet sorted;
+  TemplateBucket sorted;
   for (size_t i : order) {
     GlyphShape shape;
     std::copy_n(Shape(i), kShapeBytes, shape.bytes.begin());

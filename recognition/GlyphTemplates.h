@@ -66,7 +66,7 @@ class GlyphFont {
 extern const std::vector<std::string> kTemplateFamilies;
 
 // The templates of one size bucket, one entry per character and face, ordered by code.
-struct TemplateSet {
+struct TemplateBucket {
   double xHeight = 0;           // the bucket's x-height in pixels
   std::vector<uint8_t> shapes;  // kShapeBytes per template
   std::vector<uint8_t> coarse;  // kCoarseBytes per template
@@ -89,7 +89,7 @@ struct TemplateSet {
   const uint8_t* Shape(size_t i) const { return shapes.data() + i * kShapeBytes; }
   const uint8_t* Coarse(size_t i) const { return coarse.data() + i * kCoarseBytes; }
   void Add(const GlyphShape& shape, uint8_t code, uint8_t variantNumber = 0, uint8_t face = 0);
-  void Append(const TemplateSet& other);  // other's templates after these
+  void Append(const TemplateBucket& other);  // other's templates after these
   void SortByCode();
   void MeasureTypicalDistance();
 };
@@ -99,7 +99,7 @@ class TemplateStore {
  public:
   static TemplateStore& Instance();
   // The bucket nearest to this x-height, rendered on first use.
-  const TemplateSet& ForXHeight(double xHeight);
+  const TemplateBucket& ForXHeight(double xHeight);
   // The faces found (opened on first use of any bucket).
   std::vector<std::string> FaceNames();
 
@@ -109,10 +109,10 @@ class TemplateStore {
  private:
   TemplateStore() = default;
   void OpenFaces();
-  void RenderBucket(TemplateSet& set) const;
+  void RenderBucket(TemplateBucket& set) const;
 
   std::once_flag facesOpened_;
   std::vector<std::unique_ptr<GlyphFont>> faces_;
   std::array<std::once_flag, kBucketXHeights.size()> rendered_;
-  std::array<TemplateSet, kBucketXHeights.size()> buckets_;
+  std::array<TemplateBucket, kBucketXHeights.size()> buckets_;
 };

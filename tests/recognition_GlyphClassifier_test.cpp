@@ -236,7 +236,7 @@ TEST(GlyphClassifier, PreparedSizesHoldEveryFaceInOrder) {
   const size_t faceCount = TemplateStore::Instance().FaceNames().size();
   ASSERT_GT(faceCount, 1u);
   for (double xHeight : TemplateStore::kBucketXHeights) {
-    const TemplateSet& set = TemplateStore::Instance().ForXHeight(xHeight);
+    const TemplateBucket& set = TemplateStore::Instance().ForXHeight(xHeight);
     ASSERT_GT(set.Size(), 0u) << xHeight;
     std::vector<bool> seen(faceCount, false);
     for (size_t i = 0; i < set.Size(); ++i) {
