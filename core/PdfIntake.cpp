@@ -507,6 +507,17 @@ bool PageFacts(const char* fileName, int32_t page, PdfPageFacts* facts, std::str
   return true;
 }
 
+// The picture itself may be larger than its page or image dictionary claims (a damaged
+// or lying PDF): the limit holds for what was read.
+Pix* WithinLimit(Pix* pix, int32_t page, int64_t maxPixels, std::string* error) {
+  if (!pix || int64_t(pixGetWidth(pix)) * pixGetHeight(pix) <= maxPixels) return pix;
+  *error = "The PDF's " + PageName(page) + " is too large to read (" +
+           std::to_string(pixGetWidth(pix)) + " x " + std::to_string(pixGetHeight(pix)) +
+           " pixels).";
+  pixDestroy(&pix);
+  return nullptr;
+}
+
 Pix* ReadPage(const char* fileName, int32_t page, int64_t maxPixels, std::string* error) {
   OpenDocument* document = Open(fileName, error);
   PageSurvey survey;
@@ -524,10 +535,10 @@ Pix* ReadPage(const char* fileName, int32_t page, int64_t maxPixels, std::string
       }
       PIX* pix = ImagePicture(survey.image, survey.facts);
       if (!pix) *error = "The PDF's " + PageName(page) + " holds an image that cannot be decoded.";
-      return pix;
+      return WithinLimit(pix, page, maxPixels, error);
     }
     if (!FitsDrawn(survey.facts.place, page, survey.renderDpi, maxPixels, error)) return nullptr;
-    return Render(*document, page, survey.renderDpi, error);
+    return WithinLimit(Render(*document, page, survey.renderDpi, error), page, maxPixels, error);
   } catch (const std::bad_alloc&) {
     *error = "Not enough memory for the PDF's " + PageName(page) + ".";
   } catch (const std::exception& e) {
