@@ -38,10 +38,8 @@ constexpr double kForeignLetterPrior = 0.1;
 // marks that only some languages write (· ¡ ¿) or none does in running text (lone accents,
 // ¦ ¤): a speck beside a word reads as one of them.
 bool IsSpecialCharacter(uint8_t code) {
-  if (code == 0xD7 || code == 0xF7) return false;  // × and ÷
   static constexpr std::string_view kRareMarks = "\x88\x98\xA1\xA4\xA6\xA8\xAF\xB4\xB7\xB8\xBF";
-  return code >= 0xC0 || code == 0x8A || code == 0x8C || code == 0x8E || code == 0x9A ||
-         code == 0x9C || code == 0x9E || code == 0x9F ||
+  return (code >= 0x80 && IsLetter1252(code)) ||
          kRareMarks.find(char(code)) != std::string_view::npos;
 }
 

@@ -62,9 +62,16 @@ double LogOf(double p) {
   return std::log(std::max(p, kLeastProbability));
 }
 
+// The word without the marks around it; a mark inside ("hal)en") stays.
+std::string_view CoreOf(std::string_view text) {
+  size_t begin = 0, end = text.size();
+  while (begin < end && !IsLetter1252(uint8_t(text[begin]))) ++begin;
+  while (end > begin && !IsLetter1252(uint8_t(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
 // The word's letters without the marks around them ("Luftdruck," -> "Luftdruck"); empty
 // when a figure or a mark other than a hyphen or an apostrophe stands among them.
-std::string_view CoreOf(std::string_view text);
 std::string LettersOf(std::string_view text) {
   const std::string_view core = CoreOf(text);
   for (const char c : core)
@@ -104,14 +111,6 @@ std::string TextOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t en
   for (size_t i = begin; i < end; ++i)
     if (!glyphs[i].readings.empty()) text += char(glyphs[i].readings.front().code);
   return text;
-}
-
-// The word without the marks around it; a mark inside ("hal)en") stays.
-std::string_view CoreOf(std::string_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && !IsLetter1252(uint8_t(text[begin]))) ++begin;
-  while (end > begin && !IsLetter1252(uint8_t(text[end - 1]))) --end;
-  return text.substr(begin, end - begin);
 }
 
 // A word the page's languages know as read is left as it is: a doubtful character of it (a
@@ -247,7 +246,6 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
   if (readings.empty()) return nullptr;
   const Hypothesis& best = readings.front();
   for (const Hypothesis& h : readings) {
-    const std::string letters = LettersOf(h.text);
     if (best.logProbability - h.logProbability > kKnownWordWeight) break;
     if (Known(h.text, words)) return &h;
   }
