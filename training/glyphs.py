@@ -1,6 +1,6 @@
 """Training glyphs: single characters rendered from a face and degraded as printed pages degrade
-(blur, contrast, light, noise, JPEG, thresholds, copies of copies, breaks, specks, low and fax
-resolutions, rotation), then thresholded, cropped to their ink and measured against their line as the
+(blur, contrast, light, noise, JPEG, thresholds, copies of copies, lost hairlines, breaks, specks,
+low and fax resolutions, rotation), then thresholded, cropped to their ink and measured against their line as the
 program measures them (its baseline and x-height estimates jittered)."""
 import math
 
@@ -19,19 +19,36 @@ XH_LOG_MEAN, XH_LOG_SIGMA, XH_UNIFORM_SHARE = math.log(14.0), 0.45, 0.15
 # Share of glyphs rendered directly at their size by FreeType (hinted, whole pixels) as the bench
 # pages are, rather than scaled from the master.
 DIRECT_SHARE = 0.25
-NOT_A_CHARACTER_SHARE = 0.065
+NOT_A_CHARACTER_SHARE = 0.075
 # The program estimates each line's baseline and x-height: its errors, relative to the x-height.
 BASELINE_JITTER, XHEIGHT_JITTER = 0.10, 0.10
 MAX_ROTATION_DEG = 3.0
 # A degraded glyph must keep this share of its height and width, or it is no longer that character.
 MIN_KEPT_EXTENT = 0.7
 # Pairs that touching look like one letter: not "not one character".
+# A fax's rows at half resolution, or a light copy of a copy, lose every stroke thinner than about
+# a pixel there: the arch of an "n", the bar of an "e", the serifs. Share of glyphs so degraded (of
+# fax glyphs, FAX_HAIRLINE_SHARE), and the thickness lost, in x-heights.
+HAIRLINE_SHARE, FAX_HAIRLINE_SHARE = 0.08, 0.5
+HAIRLINE_LOST = (0.06, 0.13)
+# A broken letter's strokes are drawn from letters that lost more (most letters keep their hairlines
+# at the common losses).
+PIECE_HAIRLINE_LOST = (0.10, 0.20)
+# Such a letter falls into strokes that the program reads one by one before it joins them: a stem
+# of x-height without a dot, half a bowl. These strokes are no character. Letters they come from,
+# and the stroke's extent (in x-heights) that is no character of its own: x-height tall, thin.
+BROKEN_LETTERS = "mnhuaeodbpqgcsrvwkxyzäöü"
+PIECE_HEIGHT = (0.6, 1.2)
+PIECE_MAX_WIDTH = 0.3
+# Kinds of "not one character": touching pair, blot, texture, a broken letter's stroke.
+NOT_A_CHARACTER_KINDS = (0.35, 0.15, 0.15, 0.35)
 LETTER_LIKE_PAIRS = {"rn", "rm", "cl", "cI", "vv", "VV", "ri", "nn", "ii", "ll", "Il", "lI", "II", "IJ"}
 PAIR_CHARS = [c for c in CHARS if c.isalnum()]
 
 # Degradation flags, one bit each, kept with every sample for the record.
 FLAGS = ["direct", "rotated", "blur", "contrast", "uneven-light", "noise", "jpeg", "heavy-threshold",
-         "light-threshold", "fattened", "thinned", "broken", "specks", "low-resolution", "fax"]
+         "light-threshold", "fattened", "thinned", "broken", "specks", "low-resolution", "fax",
+         "lost-hairlines"]
 FLAG = {name: 1 << i for i, name in enumerate(FLAGS)}
 
 
@@ -247,6 +264,44 @@ def degrade_bilevel(b, rng, flags):
     return b, flags
 
 
+def lose_hairlines(b, xh, rng, lost=HAIRLINE_LOST):
+    """Strokes thinner than a share of the x-height gone: rows thinner than that always, columns
+    (the hairlines of a "N" or "A") sometimes, as a light copy loses them."""
+    rows = max(2, round(rng.uniform(*lost) * xh))
+    b = cv2.morphologyEx(b.astype(np.uint8), cv2.MORPH_OPEN, np.ones((rows, 1), np.uint8))
+    if rng.random() < 0.3:
+        b = cv2.morphologyEx(b, cv2.MORPH_OPEN, np.ones((1, 2), np.uint8))
+    return b > 0
+
+
+def one_piece(b, xh, rng):
+    """One stroke of a letter broken apart that could be no character of its own (x-height tall,
+    thin), alone; None when the letter did not break so."""
+    count, labels, stats, _ = cv2.connectedComponentsWithStats(b.astype(np.uint8), connectivity=8)
+    if count < 3:
+        return None
+    pieces = [i for i in range(1, count)
+              if PIECE_HEIGHT[0] * xh <= stats[i, cv2.CC_STAT_HEIGHT] <= PIECE_HEIGHT[1] * xh
+              and stats[i, cv2.CC_STAT_WIDTH] <= PIECE_MAX_WIDTH * xh]
+    if not pieces:
+        return None
+    return labels == pieces[int(rng.integers(0, len(pieces)))]
+
+
+def _not_a_character_shape(face, rng):
+    """(master, its baseline, its x-height, a broken letter's stroke wanted) for class 0."""
+    kind = rng.choice(len(NOT_A_CHARACTER_KINDS), p=NOT_A_CHARACTER_KINDS)
+    if kind == 0:
+        master, base = touching_pair(face, rng)
+        return master, base, face.master_xh, False
+    if kind == 3:
+        letters = [c for c in BROKEN_LETTERS if c in face.available]
+        master, base = face.master(letters[int(rng.integers(0, len(letters)))])
+        return master, base, face.master_xh, True
+    master, base = blob(rng) if kind == 1 else texture(rng)
+    return master, base, MASTER_XH, False
+
+
 def make_glyph(face, cls, rng):
     """One glyph of class cls from the face: (bitmap, ink top, baseline row, x-height, flags) or None."""
     flags = 0
@@ -260,10 +315,9 @@ def make_glyph(face, cls, rng):
     elif r < 0.16:
         flags |= FLAG["fax"]
         vertical = 0.5
+    piece = False
     if cls == NOT_A_CHARACTER:
-        kind = rng.random()
-        master, base = touching_pair(face, rng) if kind < 0.5 else blob(rng) if kind < 0.75 else texture(rng)
-        master_xh = MASTER_XH if kind >= 0.5 else face.master_xh
+        master, base, master_xh, piece = _not_a_character_shape(face, rng)
         g, baseline = None, None
     else:
         ch = CHARS[cls - 1]
@@ -295,8 +349,13 @@ def make_glyph(face, cls, rng):
         b = np.repeat(b, 2, axis=0)
         clean = np.repeat(clean, 2, axis=0)
         baseline *= 2
+    if piece or rng.random() < (FAX_HAIRLINE_SHARE if vertical != 1.0 else HAIRLINE_SHARE):
+        flags |= FLAG["lost-hairlines"]
+        b = lose_hairlines(b, xh, rng, PIECE_HAIRLINE_LOST if piece else HAIRLINE_LOST)
     b, flags = degrade_bilevel(b, rng, flags)
     b = _glyph_components(b, clean)
+    if b is not None and piece:
+        b = one_piece(b, xh, rng)
     if b is None:
         return None
     rows = np.nonzero(b.any(axis=1))[0]

@@ -83,6 +83,37 @@ class Components(unittest.TestCase):
         self.assertIsNone(glyphs._glyph_components(b, clean))
 
 
+class LostHairlines(unittest.TestCase):
+    def letter_n(self, arch_rows):
+        b = np.zeros((40, 30), bool)
+        b[8:40, 4:9] = True            # stems
+        b[8:40, 20:25] = True
+        b[8:8 + arch_rows, 4:25] = True  # the arch
+        return b
+
+    def test_a_thin_arch_is_lost_and_the_stems_stay(self):
+        out = glyphs.lose_hairlines(self.letter_n(1), 30, np.random.default_rng(1), (0.1, 0.1))
+        self.assertFalse(out[8, 12:18].any())
+        self.assertTrue(out[20, 4:9].all() and out[20, 20:25].all())
+
+    def test_a_stroke_thicker_than_the_loss_stays(self):
+        out = glyphs.lose_hairlines(self.letter_n(6), 30, np.random.default_rng(1), (0.1, 0.1))
+        self.assertTrue(out[8:14, 12:18].all())
+
+    def test_a_stem_of_a_broken_letter_is_one_piece_and_a_whole_letter_none(self):
+        broken = glyphs.lose_hairlines(self.letter_n(1), 32, np.random.default_rng(1), (0.1, 0.1))
+        piece = glyphs.one_piece(broken, 32, np.random.default_rng(2))
+        self.assertEqual(piece.sum(), 32 * 5)
+        self.assertIsNone(glyphs.one_piece(self.letter_n(6), 32, np.random.default_rng(2)))
+
+    def test_pieces_taller_than_the_x_height_are_letters_of_their_own(self):
+        tall = np.zeros((60, 30), bool)
+        tall[0:50, 2:6] = True          # an "l"
+        tall[20:50, 15:19] = True
+        pieces = {glyphs.one_piece(tall, 30, np.random.default_rng(s)).sum() for s in range(10)}
+        self.assertEqual(pieces, {30 * 4})
+
+
 class NotACharacter(unittest.TestCase):
     def test_pairs_blots_and_textures_come_out_as_ink(self):
         face = glyphs.FaceRenderer(face_file("DejaVu Sans"))
