@@ -5,7 +5,9 @@
 // no evidence against that; the word is. A doubtful word is read over a lattice of its
 // pieces, of close neighbours joined and of wide glyphs cut, and the likeliest reading
 // that the page's languages know is taken when it is nearly as probable as the likeliest
-// of all.
+// of all. A copier's or a scanner's specks join the lattice too: a speck read as a mark
+// inside a word ("B,ahnsteig") may be left out, and one read as an accent ("Fahrgäšte")
+// may be taken for the bare letter.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -35,21 +37,57 @@ constexpr double kJoinCost = 1.5;
 constexpr double kLeastProbability = 1e-4;
 // A glyph read this well as a letter is not cut ("m" reads as "rn" too).
 constexpr double kConfidentCharacter = 0.85;
+// Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
+// word the languages know pays for it.
+constexpr double kSpeckCost = 1.5;
+// A speck is no taller and no wider than this (x-heights); a comma or a full stop is about
+// a third of an x-height wide and high.
+constexpr double kLargestSpeck = 0.4;
 
 // One character of the lattice. The lattice runs over atoms: each glyph as read, or both
 // pieces of a wide glyph cut in two.
 struct Candidate {
   size_t firstAtom = 0, atoms = 1;
   ReadGlyph glyph;
-  double cost = 0;      // of joining or cutting, natural log
-  bool asRead = false;  // one glyph as it was read
+  double cost = 0;       // of joining or cutting, natural log
+  bool asRead = false;   // one glyph as it was read
+  bool leftOut = false;  // a speck, read as nothing
+};
+
+// One character of a reading: a candidate and its reading; bare: that reading's letter
+// without its accent.
+struct Step {
+  size_t candidate = 0, reading = 0;
+  bool bare = false;
 };
 
 struct Hypothesis {  // a reading of the word's first pieces
   double logProbability = 0;
   std::string text;
-  std::vector<std::pair<size_t, size_t>> steps;  // candidate and its reading, in order
+  std::vector<Step> steps;  // in order
 };
+
+// The letter under an accent, a caron, a cedilla or a tilde (Windows-1252); 0 for others.
+uint8_t BareLetter(uint8_t c) {
+  struct Run {
+    uint8_t first, count;
+    char letter;
+  };
+  static constexpr Run kRuns[] = {{0x8A, 1, 'S'}, {0x8E, 1, 'Z'}, {0x9A, 1, 's'}, {0x9E, 1, 'z'},
+                                  {0x9F, 1, 'Y'}, {0xC0, 6, 'A'}, {0xC7, 1, 'C'}, {0xC8, 4, 'E'},
+                                  {0xCC, 4, 'I'}, {0xD1, 1, 'N'}, {0xD2, 5, 'O'}, {0xD9, 4, 'U'},
+                                  {0xDD, 1, 'Y'}, {0xE0, 6, 'a'}, {0xE7, 1, 'c'}, {0xE8, 4, 'e'},
+                                  {0xEC, 4, 'i'}, {0xF1, 1, 'n'}, {0xF2, 5, 'o'}, {0xF9, 4, 'u'},
+                                  {0xFD, 1, 'y'}, {0xFF, 1, 'y'}};
+  for (const Run& run : kRuns)
+    if (c >= run.first && c < run.first + run.count) return uint8_t(run.letter);
+  return 0;
+}
+
+bool IsSpeck(const ReadGlyph& glyph, double xh) {
+  return glyph.box.Width() <= kLargestSpeck * xh && glyph.box.Height() <= kLargestSpeck * xh &&
+         !glyph.readings.empty() && !IsLetter1252(glyph.readings.front().code);
+}
 
 bool IsApostrophe(uint8_t c) {
   return c == '\'' || c == 0x92;  // ' and ’
@@ -165,6 +203,9 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
       candidates.push_back({atom, 1, std::move(pieces[0]), kJoinCost, false});
       candidates.push_back({atom + 1, 1, std::move(pieces[1]), 0, false});
     }
+    // Inside the word only: a mark before or after it is the text's or settled by others.
+    if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))
+      candidates.push_back({atom, 1, {}, kSpeckCost, false, true});
     ReadGlyph whole = glyphs[first];
     for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {
       const PageBox& prev = glyphs[last - 1].box;
@@ -192,13 +233,15 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
   std::vector<GlyphToRead> batch;
   for (const WordWork& word : *words)
     for (const Candidate& c : word.candidates)
-      batch.push_back(
-          {&c.glyph.ink, c.glyph.box, line.MetricsAt((c.glyph.box.left + c.glyph.box.right) / 2)});
+      if (!c.leftOut)
+        batch.push_back({&c.glyph.ink, c.glyph.box,
+                         line.MetricsAt((c.glyph.box.left + c.glyph.box.right) / 2)});
   if (batch.empty()) return;
   std::vector<GlyphReading> readings = classify(batch);
   size_t k = 0;
   for (WordWork& word : *words)
     for (Candidate& c : word.candidates) {
+      if (c.leftOut) continue;
       c.glyph.readings = std::move(readings[k].readings);
       c.glyph.oneCharacter = readings[k].oneCharacter;
       ++k;
@@ -218,18 +261,32 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
     for (size_t k = 0; k < candidates.size(); ++k) {
       const Candidate& c = candidates[k];
       if (c.firstAtom != node) continue;
+      if (c.leftOut) {
+        for (const Hypothesis& h : here) {
+          Hypothesis next = h;
+          next.logProbability -= c.cost;
+          next.steps.push_back({k, 0, false});
+          at[node + c.atoms].push_back(std::move(next));
+        }
+        continue;
+      }
       const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
       for (size_t r = 0; r < tried; ++r) {
         // A reading this much less probable than the candidate's best makes every reading
         // through it lose to the same one through the best: none can be chosen.
         if (LogOf(c.glyph.readings[0].score) - LogOf(c.glyph.readings[r].score) > kKnownWordWeight)
           break;
-        for (const Hypothesis& h : here) {
-          Hypothesis next = h;
-          next.logProbability += LogOf(c.glyph.readings[r].score) - c.cost;
-          next.text += char(c.glyph.readings[r].code);
-          next.steps.push_back({k, r});
-          at[node + c.atoms].push_back(std::move(next));
+        const uint8_t code = c.glyph.readings[r].code;
+        for (const bool bare : {false, true}) {
+          if (bare && !BareLetter(code)) break;
+          for (const Hypothesis& h : here) {
+            Hypothesis next = h;
+            next.logProbability +=
+                LogOf(c.glyph.readings[r].score) - c.cost - (bare ? kSpeckCost : 0.0);
+            next.text += char(bare ? BareLetter(code) : code);
+            next.steps.push_back({k, r, bare});
+            at[node + c.atoms].push_back(std::move(next));
+          }
         }
       }
     }
@@ -265,19 +322,52 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join or a cut the characters stay as read: their readings are settled later,
   // by the letters' heights and the word list, with rules of their own.
-  const auto asRead = [&candidates](const std::pair<size_t, size_t>& step) {
-    return candidates[step.first].asRead;
+  const auto asRead = [&candidates](const Step& step) {
+    return candidates[step.candidate].asRead && !step.bare;
   };
   if (!chosen || std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead))
     return {glyphs.begin() + long(word.begin), glyphs.begin() + long(word.end)};
   std::vector<ReadGlyph> chosenGlyphs;
-  for (const auto& [k, r] : chosen->steps) {
-    ReadGlyph glyph = candidates[k].glyph;
-    std::rotate(glyph.readings.begin(), glyph.readings.begin() + long(r),
-                glyph.readings.begin() + long(r) + 1);
+  for (const Step& step : chosen->steps) {
+    if (candidates[step.candidate].leftOut) continue;
+    ReadGlyph glyph = candidates[step.candidate].glyph;
+    std::vector<ScoredChar>& readings = glyph.readings;
+    std::rotate(readings.begin(), readings.begin() + long(step.reading),
+                readings.begin() + long(step.reading) + 1);
+    if (step.bare) readings.front().code = BareLetter(readings.front().code);
     chosenGlyphs.push_back(std::move(glyph));
   }
   return chosenGlyphs;
+}
+
+// A full stop, a comma or a middle dot never begins a word ("5" of ".5" aside): one before a
+// letter is a speck.
+bool StraySpeckBefore(const ReadGlyph& speck, const ReadGlyph& next, double xh) {
+  const uint8_t code = speck.readings.empty() ? 0 : speck.readings.front().code;
+  return (code == '.' || code == ',' || code == 0xB7) && IsSpeck(speck, xh) &&
+         !next.readings.empty() && IsLetter1252(next.readings.front().code);
+}
+
+void LeaveOutStraySpecks(std::vector<ReadGlyph>* glyphs, const std::vector<bool>& breaks,
+                         double xh) {
+  std::vector<ReadGlyph> kept;
+  for (size_t i = 0; i < glyphs->size(); ++i) {
+    const bool wordStart = i == 0 || breaks[i - 1];
+    const bool wordGoesOn = i + 1 < glyphs->size() && !breaks[i];
+    if (wordStart && wordGoesOn && StraySpeckBefore((*glyphs)[i], (*glyphs)[i + 1], xh)) continue;
+    kept.push_back(std::move((*glyphs)[i]));
+  }
+  *glyphs = std::move(kept);
+}
+
+std::vector<bool> BreaksOf(const std::vector<ReadGlyph>& glyphs, const InkLine& line) {
+  std::vector<PageBox> boxes;
+  std::vector<uint8_t> codes;
+  for (const ReadGlyph& g : glyphs) {
+    boxes.push_back(g.box);
+    codes.push_back(g.readings.empty() ? uint8_t(0) : g.readings.front().code);
+  }
+  return WordBreaks(boxes, line.xHeight, codes);
 }
 
 }  // namespace
@@ -285,13 +375,8 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words) {
   if (glyphs->empty() || words.Empty()) return;
-  std::vector<PageBox> boxes;
-  std::vector<uint8_t> codes;
-  for (const ReadGlyph& g : *glyphs) {
-    boxes.push_back(g.box);
-    codes.push_back(g.readings.empty() ? uint8_t(0) : g.readings.front().code);
-  }
-  const std::vector<bool> breaks = WordBreaks(boxes, line.xHeight, codes);
+  LeaveOutStraySpecks(glyphs, BreaksOf(*glyphs, line), std::max(line.xHeight, 1));
+  const std::vector<bool> breaks = BreaksOf(*glyphs, line);
   std::vector<WordWork> doubtful;
   size_t begin = 0;
   for (size_t i = 1; i <= glyphs->size(); ++i) {

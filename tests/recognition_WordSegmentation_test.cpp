@@ -240,3 +240,74 @@ TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
   SettleApostrophes(&opening);
   EXPECT_EQ(opening[0].readings.front().code, 0x91);
 }
+
+namespace {
+
+ReadGlyph Speck(int32_t left, uint8_t code) {
+  ReadGlyph g = Glyph(left, left + 3, {{code, 0.9}});
+  g.box.top = 15;
+  g.box.bottom = 18;
+  g.ink = {4, 4, std::vector<uint8_t>(16, 1)};
+  return g;
+}
+
+}  // namespace
+
+TEST(WordSegmentation, SpecksInsideAWordAreLeftOutWhereThatMakesAKnownWord) {
+  // A copier's speck between "B" and "a" read as a comma; and a speck over an "S" read as
+  // its caron.
+  const auto bahn = [] {
+    return std::vector<ReadGlyph>{Glyph(0, 10, {{'B', 0.99}}), Speck(12, ','),
+                                  Glyph(17, 26, {{'a', 0.99}}), Glyph(29, 38, {{'h', 0.99}}),
+                                  Glyph(41, 50, {{'n', 0.99}})};
+  };
+  const auto sie = [] {
+    return std::vector<ReadGlyph>{Glyph(0, 10, {{0x8A, 0.9}, {'S', 0.05}}),
+                                  Glyph(13, 16, {{'i', 0.99}}), Glyph(19, 28, {{'e', 0.99}})};
+  };
+  Joins joins;
+  Words words;
+  words.known = {"Bahn", "Sie"};
+  std::vector<ReadGlyph> glyphs = bahn();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Bahn");
+  glyphs = sie();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Sie");
+  EXPECT_EQ(glyphs[0].box.right, 10);
+
+  // Where the languages do not know the word so, the marks stay as read.
+  Words others;
+  others.known = {"Bahnen"};
+  glyphs = bahn();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), others);
+  EXPECT_EQ(Text(glyphs), "B,ahn");
+  glyphs = sie();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), others);
+  EXPECT_EQ(Text(glyphs),
+            "\x8A"
+            "ie");
+}
+
+TEST(WordSegmentation, AFullStopBeforeALetterIsASpeck) {
+  Joins joins;
+  Words words;
+  words.known = {"die"};
+  // ".die" and "·die" lose the speck; ".5" and "..." keep their marks, and so does a full
+  // stop too large to be a speck.
+  for (const uint8_t mark : {uint8_t('.'), uint8_t(0xB7)}) {
+    std::vector<ReadGlyph> glyphs = {Speck(0, mark), Glyph(6, 15, {{'d', 0.99}}),
+                                     Glyph(18, 21, {{'i', 0.99}}), Glyph(24, 33, {{'e', 0.99}})};
+    ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+    EXPECT_EQ(Text(glyphs), "die");
+  }
+  std::vector<ReadGlyph> figure = {Speck(0, '.'), Glyph(6, 15, {{'5', 0.99}})};
+  ReadDoubtfulWordsAgain(&figure, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(figure), ".5");
+  std::vector<ReadGlyph> dots = {Speck(0, '.'), Speck(6, '.'), Speck(12, '.')};
+  ReadDoubtfulWordsAgain(&dots, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(dots), "...");
+  std::vector<ReadGlyph> large = {Glyph(0, 9, {{'.', 0.9}}), Glyph(12, 21, {{'d', 0.99}})};
+  ReadDoubtfulWordsAgain(&large, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(large), ".d");
+}
