@@ -67,18 +67,20 @@ struct Hypothesis {  // a reading of the word's first pieces
   std::vector<Step> steps;  // in order
 };
 
-// The letter under an accent, a caron, a cedilla or a tilde (Windows-1252); 0 for others.
+// The letter under an accent, a caron, a cedilla, a tilde or a ring (Windows-1252); 0 for
+// others. Not under two dots: one speck does not make them, and "ö" of a name ("Wöhler")
+// must not become the "o" of a word ("wohl").
 uint8_t BareLetter(uint8_t c) {
   struct Run {
     uint8_t first, count;
     char letter;
   };
   static constexpr Run kRuns[] = {{0x8A, 1, 'S'}, {0x8E, 1, 'Z'}, {0x9A, 1, 's'}, {0x9E, 1, 'z'},
-                                  {0x9F, 1, 'Y'}, {0xC0, 6, 'A'}, {0xC7, 1, 'C'}, {0xC8, 4, 'E'},
-                                  {0xCC, 4, 'I'}, {0xD1, 1, 'N'}, {0xD2, 5, 'O'}, {0xD9, 4, 'U'},
-                                  {0xDD, 1, 'Y'}, {0xE0, 6, 'a'}, {0xE7, 1, 'c'}, {0xE8, 4, 'e'},
-                                  {0xEC, 4, 'i'}, {0xF1, 1, 'n'}, {0xF2, 5, 'o'}, {0xF9, 4, 'u'},
-                                  {0xFD, 1, 'y'}, {0xFF, 1, 'y'}};
+                                  {0xC0, 4, 'A'}, {0xC5, 1, 'A'}, {0xC7, 1, 'C'}, {0xC8, 3, 'E'},
+                                  {0xCC, 3, 'I'}, {0xD1, 1, 'N'}, {0xD2, 4, 'O'}, {0xD9, 3, 'U'},
+                                  {0xDD, 1, 'Y'}, {0xE0, 4, 'a'}, {0xE5, 1, 'a'}, {0xE7, 1, 'c'},
+                                  {0xE8, 3, 'e'}, {0xEC, 3, 'i'}, {0xF1, 1, 'n'}, {0xF2, 4, 'o'},
+                                  {0xF9, 3, 'u'}, {0xFD, 1, 'y'}};
   for (const Run& run : kRuns)
     if (c >= run.first && c < run.first + run.count) return uint8_t(run.letter);
   return 0;
