@@ -294,7 +294,9 @@ class Segmenter {
   // The end of the run of bands from `first` that keeps a gutter; `gutters` gets the run's
   // gutters. A band may join before the gutter has ink on both sides (a capital's umlaut
   // dots above the first line of a column): the run lasts while a wide white interval
-  // inside the stretch's width remains, and ends after its last band with a gutter.
+  // inside the stretch's width remains, and ends after its last band with a gutter. Bands
+  // of specks alone (a copier's toner below the last lines) neither end the run nor make
+  // its columns taller.
   size_t ColumnRunEnd(const std::vector<std::vector<int32_t>>& bands, size_t first, Interval span,
                       std::vector<Interval>& gutters) const {
     std::vector<Interval> white;
@@ -310,11 +312,16 @@ class Segmenter {
       }
       std::vector<Interval> found = Gutters(next, inkLeft, inkRight);
       white = std::move(next);
-      if (found.empty()) continue;
+      if (found.empty() || OnlySpecks(bands[b])) continue;
       gutters = std::move(found);
       end = b + 1;
     }
     return end;
+  }
+
+  bool OnlySpecks(const std::vector<int32_t>& band) const {
+    return std::all_of(band.begin(), band.end(),
+                       [this](int32_t i) { return IsSpeck(BoxOf(i), m_.textHeight); });
   }
 
   std::vector<std::vector<int32_t>> SplitColumns(const std::vector<int32_t>& zone,

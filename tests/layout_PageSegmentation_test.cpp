@@ -294,4 +294,27 @@ TEST(PageSegmentation, FaxGrainAroundTheFirstLinesLeavesThemText) {
   ExpectEachComponentOnce(segmented, page.components.size());
 }
 
+// Typewritten last lines whose spaces line up, with a copier's specks strewn over the white
+// below them: the specks make the lined-up spaces no taller, and the lines stay whole.
+TEST(PageSegmentation, SpecksBelowTheLastLinesMakeNoColumnsOfThem) {
+  DrawnPage page;
+  std::vector<int32_t> text;
+  for (int32_t l = 0; l < 3; ++l) {
+    const auto first = page.Line(300, 300 + l * kPitch, 400);
+    const auto second =
+        page.Line(RightmostOf(page, first) + 1 + kLetter * 18 / 10, 300 + l * kPitch, 600);
+    text.insert(text.end(), first.begin(), first.end());
+    text.insert(text.end(), second.begin(), second.end());
+  }
+  std::mt19937 random(7);
+  for (int32_t k = 0; k < 60; ++k) {
+    const int32_t x = 300 + int32_t(random() % 1100), y = 500 + int32_t(random() % 1500);
+    page.Add({x, y, x + 2, y + 2}, 9);
+  }
+  const SegmentedPage segmented = Segment(page);
+  const int32_t block = BlockOf(segmented, text.front());
+  ASSERT_GE(block, 0);
+  for (int32_t i : text) EXPECT_EQ(BlockOf(segmented, i), block) << i;
+}
+
 }  // namespace
