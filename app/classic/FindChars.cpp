@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/MainUnit.h"
+#include "app/classic/RecordOrder.h"
 #include "layout/ObjectSearch.h"
-#include "layout/RecordOrder.h"
 
 namespace {
 
