@@ -31,18 +31,8 @@
 #include <mutex>
 #include <tuple>
 
+#include "core/Cp1252.h"
 #include "platform/SoftwareCanvas.h"
-
-uint32_t Windows1252ToUnicode(uint8_t code) {
-  // 0x80 ... 0x9F differ from Latin-1; the five unassigned codes map to the C1 controls
-  // of the same value, as the Windows conversion does.
-  static constexpr uint16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  if (code >= 0x80 && code <= 0x9F) return kHigh[code - 0x80];
-  return code;
-}
 
 namespace {
 
@@ -266,7 +256,7 @@ struct PlatformFont::Impl {
     if (g.ready) return g;
     g.ready = true;
     Activate();
-    const FT_UInt index = FT_Get_Char_Index(face, Windows1252ToUnicode(code));
+    const FT_UInt index = FT_Get_Char_Index(face, Cp1252ToCodePoint(code));
     if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) != 0) return g;
     FT_GlyphSlot slot = face->glyph;
     g.advance = int32_t((slot->advance.x + 32) >> 6);
@@ -473,7 +463,7 @@ bool OutlineFace::DrawGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, do
   if (pixelsPerEm < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelsPerEm)) != 0) return false;
   FT_Vector delta{FT_Pos(std::lround(shiftX * 64)), FT_Pos(std::lround(-shiftY * 64))};
   FT_Set_Transform(face, nullptr, &delta);
-  FT_UInt index = FT_Get_Char_Index(face, Windows1252ToUnicode(code));
+  FT_UInt index = FT_Get_Char_Index(face, Cp1252ToCodePoint(code));
   if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) != 0)
     return false;
   const FT_Bitmap& bitmap = face->glyph->bitmap;

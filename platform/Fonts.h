@@ -84,9 +84,6 @@ class OutlineFace {
   std::string file_;
 };
 
-// The Unicode code point of a Windows-1252 byte.
-uint32_t Windows1252ToUnicode(uint8_t code);
-
 // One description per installed typeface (EnumFonts without a face name).
 std::vector<LogFont> EnumerateTypefaces();
 

@@ -81,12 +81,14 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
 
 namespace {
 
+// The digit and case rules below read the letters that Windows-1252 shares with Latin-1:
+// Š Œ Ž š œ ž Ÿ are no letters to them.
 bool Lower(uint8_t c) {
-  return (c >= 'a' && c <= 'z') || c == 0xDF || (c >= 0xE0 && c != 0xF7);
+  return IsSmall1252(c) && SameInLatin1(c);
 }
 
 bool Upper(uint8_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+  return IsCapital1252(c) && SameInLatin1(c);
 }
 
 }  // namespace

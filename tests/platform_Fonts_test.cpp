@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "core/Cp1252.h"
 #include "platform/Fonts.h"
 #include "platform/SoftwareCanvas.h"
 
@@ -100,12 +101,12 @@ TEST(Fonts, OpaqueTextFillsItsCellWithTheBrush) {
 }
 
 TEST(Fonts, Windows1252BytesMapToTheirUnicodeGlyphs) {
-  EXPECT_EQ(Windows1252ToUnicode(0x80), 0x20ACu);
-  EXPECT_EQ(Windows1252ToUnicode(0x96), 0x2013u);
-  EXPECT_EQ(Windows1252ToUnicode(0x9F), 0x0178u);
-  EXPECT_EQ(Windows1252ToUnicode(0x81), 0x81u);
-  EXPECT_EQ(Windows1252ToUnicode(0xDF), 0xDFu);
-  EXPECT_EQ(Windows1252ToUnicode('A'), uint32_t('A'));
+  EXPECT_EQ(Cp1252ToCodePoint(0x80), 0x20ACu);
+  EXPECT_EQ(Cp1252ToCodePoint(0x96), 0x2013u);
+  EXPECT_EQ(Cp1252ToCodePoint(0x9F), 0x0178u);
+  EXPECT_EQ(Cp1252ToCodePoint(0x81), 0x81u);
+  EXPECT_EQ(Cp1252ToCodePoint(0xDF), 0xDFu);
+  EXPECT_EQ(Cp1252ToCodePoint('A'), uint32_t('A'));
   auto font = MakeFont("Arial", -37);
   // The en dash (0x96) is drawn as an en dash: half an em, wider than a hyphen.
   EXPECT_GT(font->TextWidth("\x96"), font->TextWidth("-"));
