@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/Median.h"
+
 namespace {
 
 struct Interval {
@@ -118,9 +120,7 @@ int32_t EstimateTextHeight(const std::vector<InkComponent>& components,
   for (size_t i = 0; i < components.size(); ++i)
     if (letter[i]) heights.push_back(BoxHeight(components[i].box));
   if (heights.size() < kFewestLetters) return 0;
-  auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
-  std::nth_element(heights.begin(), middle, heights.end());
-  return std::max(kSmallestTextHeight, *middle);
+  return std::max(kSmallestTextHeight, Median(std::move(heights)));
 }
 
 double InkDensity(const InkComponent& c) {
@@ -502,9 +502,7 @@ int32_t EstimateLineGap(const std::vector<InkComponent>& components,
   }
   // Too few lines to tell: the white between lines is seldom more than a letter's height.
   if (gaps.size() < 3) return textHeight;
-  auto middle = gaps.begin() + std::ptrdiff_t(gaps.size() / 2);
-  std::nth_element(gaps.begin(), middle, gaps.end());
-  return std::clamp(*middle, 1, 2 * textHeight);
+  return std::clamp(Median(std::move(gaps)), 1, 2 * textHeight);
 }
 
 // The lowest long horizontal rule of the lower half with text under it: what lies

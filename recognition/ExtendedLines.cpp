@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Median.h"
 #include "layout/PageSegmentation.h"
 #include "recognition/ExtendedPage.h"
 
@@ -28,12 +29,6 @@ constexpr double kMarkOverlap = 0.3;
 // Two lines whose baselines lie closer than this share of an x-height where they run side
 // by side are one line; the next line's baseline lies two x-heights or more away.
 constexpr double kSameBaseline = 0.5;
-
-int32_t Median(std::vector<int32_t> values) {
-  if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
 
 int32_t VerticalOverlap(const PageBox& a, const PageBox& b) {
   return std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;

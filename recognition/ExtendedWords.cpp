@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "core/Median.h"
 #include "recognition/ExtendedPage.h"
 #include "recognition/WordCorrection.h"
 
@@ -171,8 +172,7 @@ double SmallLetterHeight(const std::vector<PageWord>& words) {
       if (kSmallOnly.find(char(c.code)) != std::string_view::npos)
         heights.push_back(c.box.Height());
   if (heights.size() < kSmallLettersNeeded) return 0;
-  std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2), heights.end());
-  return heights[heights.size() / 2];
+  return Median(std::move(heights));
 }
 
 void SettleCaseTwins(PageWord* word, double smallHeight) {

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "core/BothCores.h"
+#include "core/Median.h"
 #include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
 
@@ -186,8 +187,7 @@ void TemplateBucket::MeasureTypicalDistance() {
     if (!std::isinf(best)) nearest.push_back(best);
   }
   if (nearest.empty()) return;
-  std::nth_element(nearest.begin(), nearest.begin() + ptrdiff_t(nearest.size() / 2), nearest.end());
-  typicalDistance = std::max(0.01f, nearest[nearest.size() / 2]);
+  typicalDistance = std::max(0.01f, Median(std::move(nearest)));
 }
 
 void TemplateBucket::Append(const TemplateBucket& other) {

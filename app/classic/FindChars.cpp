@@ -11,6 +11,7 @@
 
 #include "app/MainUnit.h"
 #include "app/classic/RecordOrder.h"
+#include "core/Median.h"
 #include "layout/ObjectSearch.h"
 
 namespace {
@@ -166,10 +167,7 @@ int32_t MedianHeight(TDynaArray<PageObject>& objects) {
     const Box& b = objects.At(i)->box;
     heights.push_back(b.Bottom - b.Top + 1);
   }
-  if (heights.empty()) return 0;
-  auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
-  std::nth_element(heights.begin(), middle, heights.end());
-  return *middle;
+  return Median(std::move(heights));
 }
 
 // Objects whose width and height both reach kDrawingToLetterHeight times the height of
