@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
 #include "output/Formats.h"
+#include "output/PlainText.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/Languages.h"
 #include "recognition/PageText.h"
@@ -34,9 +36,8 @@ constexpr const char* kProductCaption = "Quillon 1.0";
 constexpr const char* kApplicationTitle = "Quillon";
 
 enum class RecogniserKind : uint8_t { Classic, Extended };
-// Auto follows the recogniser: page order and no word list with the classic one,
-// columns and the word list with the extended one.
-enum class ReadingOrder : uint8_t { Auto, Page, Columns };
+// Auto follows the recogniser: no word list with the classic one, the word list with the
+// extended one.
 enum class Switch : uint8_t { Auto, Off, On };
 
 // Values of the window's controls. The Qt window keeps them in step with its widgets;
@@ -51,14 +52,16 @@ struct Settings {
   double KoorFakEd = 5.0;       // "Column width:" (--column-width); NaN when unreadable
   int32_t lineed = 0;           // developer panel: line whose objects the page view highlights
   RecogniserKind recogniser = RecogniserKind::Classic;  // "Recogniser:"
-  ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
+  // "Reading order:"; none follows the recogniser: page order with the classic one, columns
+  // with the extended one.
+  std::optional<ReadingOrder> readingOrder;
   Switch dictionary = Switch::Auto;  // "Settle doubtful characters with the word list"
   int32_t maxMegapixels = 100;       // pictures larger than this are refused (about 1 GB a run)
   std::string languages = "deu";     // "Languages:" (--language), the page's languages: "deu+eng"
 
   bool Extended() const { return recogniser == RecogniserKind::Extended; }
-  bool ColumnsOrder() const {
-    return readingOrder == ReadingOrder::Auto ? Extended() : readingOrder == ReadingOrder::Columns;
+  ReadingOrder Order() const {
+    return readingOrder.value_or(Extended() ? ReadingOrder::Columns : ReadingOrder::Page);
   }
   bool UseDictionary() const {
     return dictionary == Switch::Auto ? Extended() : dictionary == Switch::On;

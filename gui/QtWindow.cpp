@@ -707,8 +707,12 @@ QWidget* QtWindow::BuildReadingBox(QWidget* page) {
   grid->addWidget(LanguagesEdit, 2, 1);
   grid->setColumnStretch(2, 1);
   connect(ReadingOrderCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-    // The items follow the enumeration: Automatic, page, columns.
-    if (form_) form_->settings.readingOrder = ReadingOrder(std::clamp(index, 0, 2));
+    // The items: Automatic (by the recogniser), then the orders as they are enumerated.
+    if (!form_) return;
+    if (index <= 0)
+      form_->settings.readingOrder.reset();
+    else
+      form_->settings.readingOrder = ReadingOrder(std::min(index, 2) - 1);
   });
   connect(DictionaryCheck, &QCheckBox::toggled, this, [this](bool checked) {
     if (form_) form_->settings.dictionary = checked ? Switch::On : Switch::Off;
@@ -829,7 +833,7 @@ void QtWindow::SettingsToWidgets() {
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
   RecogniserBox->setCurrentIndex(s.Extended() ? 1 : 0);
-  ReadingOrderCombo->setCurrentIndex(int(s.readingOrder));
+  ReadingOrderCombo->setCurrentIndex(s.readingOrder ? int(*s.readingOrder) + 1 : 0);
   DictionaryCheck->setChecked(s.UseDictionary());
   LanguagesEdit->setText(QString::fromStdString(s.languages));
 }
