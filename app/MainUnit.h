@@ -150,6 +150,8 @@ class TMainForm {
   std::future<void> PrepareRecogniser(Preparation preparation);
   // Whether the recogniser reads the black/white page (the window shows it either way).
   bool RecogniserUsesBlackWhite() const;
+  // Whether the recogniser's text depends on the column width (its lines are fitted).
+  bool RecogniserUsesColumnWidth() const;
   // Reads the installed picture into pageText and shows its text in the output field.
   void RunRecogniser();
   // Shows the last run's text in the output field again (the column width changed).

@@ -882,9 +882,8 @@ void QtWindow::KoorFakEdTextChanged(const QString& text) {
     return;
   }
   if (!linesMatchText_) {
-    // The form holds the lines of one page only, and of the last finished run only. The
-    // extended recogniser's text does not depend on the column width.
-    if (!document_.empty() && !form_->settings.Extended())
+    // The form holds the lines of one page only, and of the last finished run only.
+    if (!document_.empty() && form_->RecogniserUsesColumnWidth())
       LogAdd("The new column width applies from the next reading.");
     return;
   }
