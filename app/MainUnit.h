@@ -69,10 +69,6 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
-struct Rect32 {
-  int32_t left, top, right, bottom;
-};
-
 class TMainForm {
  public:
   // window: not owned, must outlive the form. args: the command line without the program
@@ -110,8 +106,8 @@ class TMainForm {
   TDynaArray<ValueCount> topCounts{&currentTopCount};
   double correctionAngle = 0;       // skew of the page in degrees (layout)
   int32_t stepStartTicks = 0;       // tick count at the start of a timed step
-  Rect32 searchArea{};              // picture pixels, inclusive (app/PageView, layout)
-  Rect32 viewArea{};                // searchArea in page-view pixels (app/PageView)
+  PageBox searchArea{0, 0, 0, 0};   // picture pixels, inclusive (app/PageView, layout)
+  PageBox viewArea{0, 0, 0, 0};     // searchArea in page-view pixels (app/PageView)
   bool overEdge = false;            // the mouse rests on an edge of viewArea (app/PageView)
   uint32_t dragging = 0;            // 1 while a mouse button is held on the page view
   std::array<bool, 4> dragEdges{};  // left, right, top, bottom

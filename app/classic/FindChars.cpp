@@ -57,7 +57,7 @@ void LogSearchStart(TMainForm& form) {
 }
 
 // Clips the search area to a width x height page (stored back).
-void ClipSearchArea(Rect32& area, int32_t width, int32_t height) {
+void ClipSearchArea(PageBox& area, int32_t width, int32_t height) {
   if (area.left < 0) area.left = 0;
   if (area.top < 0) area.top = 0;
   if (area.right > width - 1) area.right = width - 1;
@@ -90,7 +90,7 @@ void KeepObject(TMainForm& form, RasterImage& work, const FillBounds& bounds) {
 KeptObjects CollectObjects(TMainForm& form, RasterImage& work) {
   const int32_t width = DIBWidth(work), height = DIBHeight(work);
   const int32_t minObjSize = form.settings.MinObjSizeED;
-  const Rect32 area = form.searchArea;
+  const PageBox area = form.searchArea;
   KeptObjects kept;
   std::vector<FillSeed> workList;
   WindowPump pump(form.window);
