@@ -215,7 +215,7 @@ class TMainForm {
   void DrawMarkedWord(Canvas& canvas);
   PageBox markedWord;  // page pixels; empty: none (a new picture drops it)
 
-  // ---- layout/FindChars.cpp: object search ----
+  // ---- app/classic/FindChars.cpp: object search ----
   void FindCharsBtnClick();
   void ClearChars();
   void ClearLines();  // frees the text of every line and empties `lines`
@@ -225,15 +225,15 @@ class TMainForm {
                            const uint8_t* colorSource, int32_t colorCount) = newdib;
   bool findCharsRunning = false;  // a search is under way (its fill lets events run)
 
-  // ---- layout/FindLines.cpp: text line finding ----
+  // ---- app/classic/FindLines.cpp: text line finding ----
   void findlinesoftext();
   void SortObjectsByLeft();  // the quicksort of `objects` by box.Left
 
-  // ---- layout/Accents.cpp: accents and dots ----
+  // ---- app/classic/Accents.cpp: accents and dots ----
   int32_t findaccentabove(Box character);
   int32_t findaccentpoint(Box character);
 
-  // ---- recognition/Templates.cpp: fonts and glyph templates ----
+  // ---- app/classic/FontTemplates.cpp: fonts and glyph templates ----
   // Four fonts (height 24; regular, italic, bold, bold italic) per reported typeface.
   // Returns 1 (go on) for every call; a call without a description does nothing.
   int32_t FontEnumCallback(const struct LogFont* logFont);
@@ -242,7 +242,7 @@ class TMainForm {
   void GenerateDibs();
   void BitBtn2Click();  // "Generate font": renders the glyphs again
 
-  // ---- recognition/Classify.cpp: character classification ----
+  // ---- app/classic/ClassifyObject.cpp, ClassifyAll.cpp: character classification ----
   // Classifies *currentObject (its TextLine current in `lines`) against *templateSet:
   // fills its candidates and recognisedChar and returns the character code.
   int32_t ClassifyObject();
@@ -257,20 +257,20 @@ class TMainForm {
     templateGeneration = ++lastGeneration;
   }
   uint64_t templateGeneration = 0;  // 0: not yet announced
-  // A template set rendered once and used by every run after (recognition/KeptTemplates):
+  // A template set rendered once and used by every run after (app/classic/KeptTemplates):
   // a batch renders it before its workers start, so that no page renders it again. The
   // window keeps none: there a set exists only during a run.
   void KeepTemplateSet();
   std::unique_ptr<TemplateSet> keptTemplates;
 
-  // ---- recognition/WordListForm.cpp: word list ----
+  // ---- app/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
   // Loads "german.spe" into wordList the first time a step consults it (a classic run never
   // does, so it never waits for the list); a damaged list is reported in the log.
   void EnsureWordList();
   bool wordListLoaded = false;
 
-  // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
+  // ---- app/WordCorrectionForm.cpp: the word list settles the page result ----
   // Loads the word list and the dictionaries of the page's languages on another thread
   // while the page is read; the next step that consults them waits. Nothing else may touch
   // them meanwhile.
@@ -291,7 +291,7 @@ class TMainForm {
   // Opens the dictionaries of `languages` ("deu+eng") unless they are open; the problems.
   std::vector<std::string> OpenLanguageDictionaries(const std::string& languages);
 
-  // ---- recognition/RecognitionRun.cpp: recognition run ----
+  // ---- app/classic/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();
   // The run with the classification step given: RegBtnClick passes ClassifyObject; the
   // text assembly can so be exercised on objects whose characters are known.
@@ -300,7 +300,7 @@ class TMainForm {
   // Appends ch to the text of line `line` (1-based), which becomes current in `lines`.
   void AppendToLineText(int32_t line, char ch);
 
-  // ---- recognition/ExtendedRun.cpp: the extended recogniser ----
+  // ---- app/extended/ExtendedRun.cpp: the extended recogniser ----
   // Reads the installed picture into pageText and shows its plain text in the output field.
   void ExtendedRecognitionRun();
   void ShowPageText();
@@ -312,7 +312,7 @@ class TMainForm {
   std::shared_ptr<const GlyphNet> glyphNet;
   bool glyphNetTried = false;
 
-  // ---- output/TextField.cpp: fitting lines into the text field, saves ----
+  // ---- app/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();
   void KoorFakEdChange();
   void SaveTextBtnClick();
@@ -340,7 +340,7 @@ class TMainForm {
   // Marks the words of pageText read with little confidence in the output field.
   void MarkDoubtfulWords();
 
-  // ---- devtools/: developer recognisers and learning ----
+  // ---- app/DevTools.cpp: developer recognisers and learning (devtools/) ----
   void RecogBtnClick();
   void Rec2BtnClick();
   void AutolearnClick();
