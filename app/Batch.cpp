@@ -79,6 +79,11 @@ class Progress {
     if (terminal_) err_ << "\r\033[K";
     err_ << line << std::endl;
   }
+  void Fail(const std::string& name, const std::string& reason) {
+    ++failures_;
+    Report("quillon: " + name + ": " + reason);
+  }
+  size_t Failures() const { return failures_; }
   void End() {
     if (terminal_ && done_ > 0) err_ << std::endl;
   }
@@ -88,6 +93,7 @@ class Progress {
   bool terminal_;
   size_t total_;
   size_t done_ = 0;
+  size_t failures_ = 0;
 };
 
 unsigned CoreCount() {
@@ -126,6 +132,78 @@ bool CollectNames(const CommandLine& commandLine, std::vector<std::string>* name
   return !names->empty();
 }
 
+bool MakeOutputFolder(const std::string& folder, std::ostream& err) {
+  std::error_code made;
+  fs::create_directories(folder, made);
+  if (!made && fs::is_directory(folder)) return true;
+  err << "quillon: cannot make the output folder " << folder << std::endl;
+  return false;
+}
+
+// The pictures of `names` to read, each with its output; those that cannot be read or
+// need not be (--skip-existing) are reported to `progress` and left out. Standard input
+// waits in `stdinPicture`.
+std::vector<BatchPicture> PlanPictures(const CommandLine& commandLine,
+                                       const std::vector<std::string>& names, Progress& progress,
+                                       StreamedPicture& stdinPicture) {
+  std::vector<BatchPicture> pictures;
+  std::set<std::string> outputs;
+  for (const std::string& name : names) ProtectFromOverwrite(name);
+  for (const std::string& name : names) {
+    BatchPicture picture{
+        name, name,
+        BatchOutputName(commandLine.outputDir, name, FormatExtension(commandLine.format))};
+    if (!outputs.insert(picture.output).second) {
+      progress.Fail(name, "its output " + picture.output + " is that of an earlier picture");
+      continue;
+    }
+    // Checked again when the output is written; here it spares reading the picture.
+    const std::string refusal = OverwriteRefusal(picture.output);
+    if (!refusal.empty()) {
+      progress.Fail(name, refusal);
+      continue;
+    }
+    if (commandLine.skipExisting && IsFinishedOutput(picture.output)) {
+      progress.Done(name);
+      continue;
+    }
+    if (name == "-") {
+      std::string error;
+      if (!stdinPicture.Take(name, &error)) {
+        progress.Fail(name, error);
+        continue;
+      }
+      picture.file = stdinPicture.FileName();
+    }
+    pictures.push_back(picture);
+  }
+  return pictures;
+}
+
+// Reads one picture of the batch in a worker and writes its output; a failure goes to
+// the batch through `reportFd`.
+bool ReadBatchPicture(const BatchPicture& picture, const CommandLine& commandLine, TMainForm& form,
+                      HeadlessWindow& window, int reportFd) {
+  std::string reason;
+  // A FIFO is read by its worker, under the page's time limit.
+  StreamedPicture stream;
+  const bool streamed = picture.name != "-" && IsStreamedPicture(picture.file);
+  if (streamed && !stream.Take(picture.file, &reason)) {
+    ReportFailure(reportFd, reason);
+    return false;
+  }
+  const std::string file = streamed ? stream.FileName() : picture.file;
+  RunOutputs outputs(commandLine.format, picture.output, picture.name, file, "");
+  const bool ok = RecognisePicture(
+                      form, window, file, Choices(commandLine),
+                      [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
+                      &outputs, &reason) &&
+                  outputs.Finish(&reason);
+  window.FlushLog();
+  if (!ok) ReportFailure(reportFd, reason);
+  return ok;
+}
+
 }  // namespace
 
 bool IsBatch(const CommandLine& commandLine) {
@@ -146,54 +224,14 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
     err << "quillon: " << error << std::endl;
     return kExitBadCommandLine;
   }
-  std::error_code made;
-  fs::create_directories(commandLine.outputDir, made);
-  if (made || !fs::is_directory(commandLine.outputDir)) {
-    err << "quillon: cannot make the output folder " << commandLine.outputDir << std::endl;
-    return kExitSomeFailed;
-  }
+  if (!MakeOutputFolder(commandLine.outputDir, err)) return kExitSomeFailed;
   Progress progress(err, isatty(STDERR_FILENO) && &err == &std::cerr, names.size());
-  size_t failures = 0;
-  auto fail = [&](const std::string& name, const std::string& reason) {
-    ++failures;
-    progress.Report("quillon: " + name + ": " + reason);
-  };
-
-  std::vector<BatchPicture> pictures;
-  std::set<std::string> outputs;
   StreamedPicture stdinPicture;
-  for (const std::string& name : names) ProtectFromOverwrite(name);
-  for (const std::string& name : names) {
-    BatchPicture picture{
-        name, name,
-        BatchOutputName(commandLine.outputDir, name, FormatExtension(commandLine.format))};
-    if (!outputs.insert(picture.output).second) {
-      fail(name, "its output " + picture.output + " is that of an earlier picture");
-      continue;
-    }
-    // Checked again when the output is written; here it spares reading the picture.
-    const std::string refusal = OverwriteRefusal(picture.output);
-    if (!refusal.empty()) {
-      fail(name, refusal);
-      continue;
-    }
-    if (commandLine.skipExisting && IsFinishedOutput(picture.output)) {
-      progress.Done(name);
-      continue;
-    }
-    if (name == "-") {
-      if (!stdinPicture.Take(name, &error)) {
-        fail(name, error);
-        continue;
-      }
-      picture.file = stdinPicture.FileName();
-    }
-    pictures.push_back(picture);
-  }
-
+  const std::vector<BatchPicture> pictures =
+      PlanPictures(commandLine, names, progress, stdinPicture);
   if (pictures.empty()) {  // all done before: nothing to set up
     progress.End();
-    return failures ? kExitSomeFailed : kExitAllRead;
+    return progress.Failures() ? kExitSomeFailed : kExitAllRead;
   }
 
   // Fonts, templates and the word list are set up once; each worker inherits them.
@@ -214,34 +252,16 @@ int RunBatch(const CommandLine& commandLine, std::ostream& err) {
   RunInWorkers(
       pictures.size(), limits,
       [&](size_t job, int reportFd) {
-        const BatchPicture& picture = pictures[job];
-        std::string reason;
-        // A FIFO is read by its worker, under the page's time limit.
-        StreamedPicture stream;
-        const bool streamed = picture.name != "-" && IsStreamedPicture(picture.file);
-        if (streamed && !stream.Take(picture.file, &reason)) {
-          ReportFailure(reportFd, reason);
-          return false;
-        }
-        const std::string file = streamed ? stream.FileName() : picture.file;
-        RunOutputs outputs(commandLine.format, picture.output, picture.name, file, "");
-        const bool ok = RecognisePicture(
-                            form, window, file, Choices(commandLine),
-                            [reportFd](int32_t page, int32_t) { ReportPageStart(reportFd, page); },
-                            &outputs, &reason) &&
-                        outputs.Finish(&reason);
-        window.FlushLog();
-        if (!ok) ReportFailure(reportFd, reason);
-        return ok;
+        return ReadBatchPicture(pictures[job], commandLine, form, window, reportFd);
       },
       [&](const JobOutcome& outcome) {
         const BatchPicture& picture = pictures[outcome.job];
-        if (!outcome.ok) fail(picture.name, outcome.reason);
+        if (!outcome.ok) progress.Fail(picture.name, outcome.reason);
         progress.Done(picture.name);
         if (commandLine.log)
           progress.Report("quillon: " + picture.name + ": worker peak memory " +
                           std::to_string(outcome.peakKiB / 1024) + " MiB");
       });
   progress.End();
-  return failures ? kExitSomeFailed : kExitAllRead;
+  return progress.Failures() ? kExitSomeFailed : kExitAllRead;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
 #include "output/Formats.h"
+#include "output/PlainText.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/Languages.h"
 #include "recognition/PageText.h"
@@ -34,9 +36,8 @@ constexpr const char* kProductCaption = "Quillon 1.0";
 constexpr const char* kApplicationTitle = "Quillon";
 
 enum class RecogniserKind : uint8_t { Classic, Extended };
-// Auto follows the recogniser: page order and no word list with the classic one,
-// columns and the word list with the extended one.
-enum class ReadingOrder : uint8_t { Auto, Page, Columns };
+// Auto follows the recogniser: no word list with the classic one, the word list with the
+// extended one.
 enum class Switch : uint8_t { Auto, Off, On };
 
 // Values of the window's controls. The Qt window keeps them in step with its widgets;
@@ -51,23 +52,21 @@ struct Settings {
   double KoorFakEd = 5.0;       // "Column width:" (--column-width); NaN when unreadable
   int32_t lineed = 0;           // developer panel: line whose objects the page view highlights
   RecogniserKind recogniser = RecogniserKind::Classic;  // "Recogniser:"
-  ReadingOrder readingOrder = ReadingOrder::Auto;       // "Reading order:"
+  // "Reading order:"; none follows the recogniser: page order with the classic one, columns
+  // with the extended one.
+  std::optional<ReadingOrder> readingOrder;
   Switch dictionary = Switch::Auto;  // "Settle doubtful characters with the word list"
   int32_t maxMegapixels = 100;       // pictures larger than this are refused (about 1 GB a run)
   std::string languages = "deu";     // "Languages:" (--language), the page's languages: "deu+eng"
 
   bool Extended() const { return recogniser == RecogniserKind::Extended; }
-  bool ColumnsOrder() const {
-    return readingOrder == ReadingOrder::Auto ? Extended() : readingOrder == ReadingOrder::Columns;
+  ReadingOrder Order() const {
+    return readingOrder.value_or(Extended() ? ReadingOrder::Columns : ReadingOrder::Page);
   }
   bool UseDictionary() const {
     return dictionary == Switch::Auto ? Extended() : dictionary == Switch::On;
   }
   bool operator==(const Settings&) const = default;
-};
-
-struct Rect32 {
-  int32_t left, top, right, bottom;
 };
 
 class TMainForm {
@@ -107,8 +106,8 @@ class TMainForm {
   TDynaArray<ValueCount> topCounts{&currentTopCount};
   double correctionAngle = 0;       // skew of the page in degrees (layout)
   int32_t stepStartTicks = 0;       // tick count at the start of a timed step
-  Rect32 searchArea{};              // picture pixels, inclusive (app/PageView, layout)
-  Rect32 viewArea{};                // searchArea in page-view pixels (app/PageView)
+  PageBox searchArea{0, 0, 0, 0};   // picture pixels, inclusive (app/PageView, layout)
+  PageBox viewArea{0, 0, 0, 0};     // searchArea in page-view pixels (app/PageView)
   bool overEdge = false;            // the mouse rests on an edge of viewArea (app/PageView)
   uint32_t dragging = 0;            // 1 while a mouse button is held on the page view
   std::array<bool, 4> dragEdges{};  // left, right, top, bottom
@@ -147,6 +146,8 @@ class TMainForm {
   std::future<void> PrepareRecogniser(Preparation preparation);
   // Whether the recogniser reads the black/white page (the window shows it either way).
   bool RecogniserUsesBlackWhite() const;
+  // Whether the recogniser's text depends on the column width (its lines are fitted).
+  bool RecogniserUsesColumnWidth() const;
   // Reads the installed picture into pageText and shows its text in the output field.
   void RunRecogniser();
   // Shows the last run's text in the output field again (the column width changed).
@@ -214,7 +215,7 @@ class TMainForm {
   void DrawMarkedWord(Canvas& canvas);
   PageBox markedWord;  // page pixels; empty: none (a new picture drops it)
 
-  // ---- layout/FindChars.cpp: object search ----
+  // ---- app/classic/FindChars.cpp: object search ----
   void FindCharsBtnClick();
   void ClearChars();
   void ClearLines();  // frees the text of every line and empties `lines`
@@ -224,15 +225,15 @@ class TMainForm {
                            const uint8_t* colorSource, int32_t colorCount) = newdib;
   bool findCharsRunning = false;  // a search is under way (its fill lets events run)
 
-  // ---- layout/FindLines.cpp: text line finding ----
+  // ---- app/classic/FindLines.cpp: text line finding ----
   void findlinesoftext();
   void SortObjectsByLeft();  // the quicksort of `objects` by box.Left
 
-  // ---- layout/Accents.cpp: accents and dots ----
+  // ---- app/classic/Accents.cpp: accents and dots ----
   int32_t findaccentabove(Box character);
   int32_t findaccentpoint(Box character);
 
-  // ---- recognition/Templates.cpp: fonts and glyph templates ----
+  // ---- app/classic/FontTemplates.cpp: fonts and glyph templates ----
   // Four fonts (height 24; regular, italic, bold, bold italic) per reported typeface.
   // Returns 1 (go on) for every call; a call without a description does nothing.
   int32_t FontEnumCallback(const struct LogFont* logFont);
@@ -241,7 +242,7 @@ class TMainForm {
   void GenerateDibs();
   void BitBtn2Click();  // "Generate font": renders the glyphs again
 
-  // ---- recognition/Classify.cpp: character classification ----
+  // ---- app/classic/ClassifyObject.cpp, ClassifyAll.cpp: character classification ----
   // Classifies *currentObject (its TextLine current in `lines`) against *templateSet:
   // fills its candidates and recognisedChar and returns the character code.
   int32_t ClassifyObject();
@@ -256,20 +257,20 @@ class TMainForm {
     templateGeneration = ++lastGeneration;
   }
   uint64_t templateGeneration = 0;  // 0: not yet announced
-  // A template set rendered once and used by every run after (recognition/KeptTemplates):
+  // A template set rendered once and used by every run after (app/classic/KeptTemplates):
   // a batch renders it before its workers start, so that no page renders it again. The
   // window keeps none: there a set exists only during a run.
   void KeepTemplateSet();
   std::unique_ptr<TemplateSet> keptTemplates;
 
-  // ---- recognition/WordListForm.cpp: word list ----
+  // ---- app/WordListForm.cpp: word list ----
   void LoadWordsBtnClick();
   // Loads "german.spe" into wordList the first time a step consults it (a classic run never
   // does, so it never waits for the list); a damaged list is reported in the log.
   void EnsureWordList();
   bool wordListLoaded = false;
 
-  // ---- recognition/WordCorrectionForm.cpp: the word list settles the page result ----
+  // ---- app/WordCorrectionForm.cpp: the word list settles the page result ----
   // Loads the word list and the dictionaries of the page's languages on another thread
   // while the page is read; the next step that consults them waits. Nothing else may touch
   // them meanwhile.
@@ -290,7 +291,7 @@ class TMainForm {
   // Opens the dictionaries of `languages` ("deu+eng") unless they are open; the problems.
   std::vector<std::string> OpenLanguageDictionaries(const std::string& languages);
 
-  // ---- recognition/RecognitionRun.cpp: recognition run ----
+  // ---- app/classic/RecognitionRun.cpp: recognition run ----
   void RegBtnClick();
   // The run with the classification step given: RegBtnClick passes ClassifyObject; the
   // text assembly can so be exercised on objects whose characters are known.
@@ -299,7 +300,7 @@ class TMainForm {
   // Appends ch to the text of line `line` (1-based), which becomes current in `lines`.
   void AppendToLineText(int32_t line, char ch);
 
-  // ---- recognition/ExtendedRun.cpp: the extended recogniser ----
+  // ---- app/extended/ExtendedRun.cpp: the extended recogniser ----
   // Reads the installed picture into pageText and shows its plain text in the output field.
   void ExtendedRecognitionRun();
   void ShowPageText();
@@ -311,7 +312,7 @@ class TMainForm {
   std::shared_ptr<const GlyphNet> glyphNet;
   bool glyphNetTried = false;
 
-  // ---- output/TextField.cpp: fitting lines into the text field, saves ----
+  // ---- app/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();
   void KoorFakEdChange();
   void SaveTextBtnClick();
@@ -339,7 +340,7 @@ class TMainForm {
   // Marks the words of pageText read with little confidence in the output field.
   void MarkDoubtfulWords();
 
-  // ---- devtools/: developer recognisers and learning ----
+  // ---- app/DevTools.cpp: developer recognisers and learning (devtools/) ----
   void RecogBtnClick();
   void Rec2BtnClick();
   void AutolearnClick();

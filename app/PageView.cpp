@@ -143,7 +143,7 @@ void TMainForm::PaintBox1MouseDown(int32_t x, int32_t y) {
 
 void TMainForm::PaintBox1MouseMove(int32_t x, int32_t y) {
   if (dragging == 0) {
-    const Rect32 a = viewArea;
+    const PageBox a = viewArea;
     const bool left =
         std::abs(x - a.left) < kEdgeReach && x < a.right && a.top <= y && y <= a.bottom;
     const bool right =

@@ -27,6 +27,10 @@ bool TMainForm::RecogniserUsesBlackWhite() const {
   return !settings.Extended();
 }
 
+bool TMainForm::RecogniserUsesColumnWidth() const {
+  return !settings.Extended();
+}
+
 void TMainForm::RunRecogniser() {
   if (settings.Extended()) {
     ExtendedRecognitionRun();
@@ -39,8 +43,8 @@ void TMainForm::RunRecogniser() {
 
 void TMainForm::ShowRecognisedText() {
   // The column width fits the classic run's lines; the extended run's text has no such lines.
-  if (settings.Extended())
-    ShowPageText();
-  else
+  if (RecogniserUsesColumnWidth())
     Lines2Textfield();
+  else
+    ShowPageText();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Canvas.h"
+#include "output/OutputMark.h"
 
 enum class CursorKind { Default, SizeWE, SizeNS, SizeNWSE, SizeNESW };
 
@@ -19,13 +20,6 @@ enum class MessageResult { Ok, Yes, No, Cancel };
 constexpr int kPageScanDocument = 0;
 constexpr int kPageOutputText = 1;
 constexpr int kPageOtherSettings = 2;
-
-// A stretch of one output line: `length` characters from character `start` (characters,
-// not bytes of UTF-8).
-struct OutputMark {
-  int32_t line = 0, start = 0, length = 0;
-  bool operator==(const OutputMark&) const = default;
-};
 
 class WindowInterface {
  public:

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Cp1252.h"
 #include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
 #include "recognition/GlyphClassifier.h"
@@ -75,8 +76,7 @@ std::string Show(uint8_t code) {
 std::array<double, 256> TextFrequencies() {
   std::array<double, 256> counts{};
   std::map<uint32_t, uint8_t> toCode;
-  for (int code = 1; code < 256; ++code)
-    toCode[Windows1252ToUnicode(uint8_t(code))] = uint8_t(code);
+  for (int code = 1; code < 256; ++code) toCode[Cp1252ToCodePoint(uint8_t(code))] = uint8_t(code);
   for (const auto& entry : std::filesystem::directory_iterator(QUILLON_BENCH_CASES)) {
     if (entry.path().extension() != ".txt") continue;
     std::ifstream in(entry.path(), std::ios::binary);

@@ -1,5 +1,7 @@
 #include "core/Cp1252.h"
 
+#include <array>
+
 namespace {
 
 // Code points of 0x80 ... 0x9F; the rest of the code page equals Latin-1.
@@ -8,7 +10,57 @@ constexpr char16_t kHighControls[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+enum class LetterCase : uint8_t { None, Small, Capital };
+
+struct LetterClass {
+  LetterCase letterCase = LetterCase::None;
+  uint8_t otherCase = 0;  // the letter of the other case (ß: itself)
+};
+
+constexpr std::array<LetterClass, 256> MakeLetterClasses() {
+  std::array<LetterClass, 256> classes{};
+  const auto pair = [&](int capital, int small) {
+    classes[capital] = {LetterCase::Capital, uint8_t(small)};
+    classes[small] = {LetterCase::Small, uint8_t(capital)};
+  };
+  for (int c = 'A'; c <= 'Z'; ++c) pair(c, c + 0x20);
+  for (int c = 0xC0; c <= 0xDE; ++c)
+    if (c != 0xD7) pair(c, c + 0x20);         // × and ÷ are no letters
+  pair(0x8A, 0x9A);                           // Š š
+  pair(0x8C, 0x9C);                           // Œ œ
+  pair(0x8E, 0x9E);                           // Ž ž
+  pair(0x9F, 0xFF);                           // Ÿ ÿ
+  classes[0xDF] = {LetterCase::Small, 0xDF};  // ß
+  return classes;
+}
+
+constexpr std::array<LetterClass, 256> kLetterClasses = MakeLetterClasses();
+
 }  // namespace
+
+bool IsLetter1252(uint8_t c) {
+  return kLetterClasses[c].letterCase != LetterCase::None;
+}
+
+bool IsCapital1252(uint8_t c) {
+  return kLetterClasses[c].letterCase == LetterCase::Capital;
+}
+
+bool IsSmall1252(uint8_t c) {
+  return kLetterClasses[c].letterCase == LetterCase::Small;
+}
+
+uint8_t ToSmall1252(uint8_t c) {
+  return IsCapital1252(c) ? kLetterClasses[c].otherCase : c;
+}
+
+uint8_t ToCapital1252(uint8_t c) {
+  return IsSmall1252(c) ? kLetterClasses[c].otherCase : c;
+}
+
+bool SameInLatin1(uint8_t c) {
+  return c < 0x80 || c >= 0xA0;
+}
 
 char32_t Cp1252ToCodePoint(uint8_t byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];

@@ -10,6 +10,18 @@
 // undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 controls of the same number.
 char32_t Cp1252ToCodePoint(uint8_t byte);
 
+// The letters of Windows-1252: ASCII's, Latin-1's À ... ÿ (but × and ÷), and Š Œ Ž š œ ž Ÿ
+// among the codes where Windows-1252 differs from Latin-1. ß and ÿ are small letters; ß
+// has no capital of its own, ÿ's is Ÿ.
+bool IsLetter1252(uint8_t c);
+bool IsCapital1252(uint8_t c);
+bool IsSmall1252(uint8_t c);
+// The other case of a letter; any other byte stays as it is.
+uint8_t ToSmall1252(uint8_t c);
+uint8_t ToCapital1252(uint8_t c);
+// Whether the byte means in Windows-1252 what it means in Latin-1 (all but 0x80 ... 0x9F).
+bool SameInLatin1(uint8_t c);
+
 // The Windows-1252 byte of a code point; false when Windows-1252 has no such character.
 bool CodePointToCp1252(char32_t codePoint, uint8_t* byte);
 

@@ -336,7 +336,13 @@ QWidget* QtWindow::BuildPageArea(QWidget* parent) {
 QWidget* QtWindow::BuildScanPage() {
   auto* page = new QWidget;
   auto* outer = new QHBoxLayout(page);
+  outer->addWidget(BuildWorkColumn(page));
+  outer->addWidget(BuildViewSplitter(page), 1);
+  ConnectPageView();
+  return page;
+}
 
+QWidget* QtWindow::BuildWorkColumn(QWidget* page) {
   // Left: the work, from the picture to the text, top to bottom; it scrolls where the
   // window is too low for all of it.
   LeftPanel = new QScrollArea(page);
@@ -350,6 +356,15 @@ QWidget* QtWindow::BuildScanPage() {
   auto* left = new QVBoxLayout(column);
   left->setContentsMargins(0, 0, 0, 0);
 
+  left->addWidget(BuildPictureBox(column));
+  left->addWidget(BuildBlackWhiteBox(column));
+  left->addWidget(BuildRecognitionBox(column));
+  left->addStretch(1);
+  LeftPanel->setWidget(column);
+  return LeftPanel;
+}
+
+QGroupBox* QtWindow::BuildPictureBox(QWidget* column) {
   auto* pictureBox = new QGroupBox("Picture", column);
   auto* pictureGrid = new QGridLayout(pictureBox);
   OpenPicsBtn = Button("&Open picture...", "OpenPicsBtn", OpenIcon(), pictureBox);
@@ -380,7 +395,6 @@ QWidget* QtWindow::BuildScanPage() {
   pageLayout->addWidget(NextPageBtn);
   PageRow->hide();
   pictureGrid->addWidget(PageRow, 3, 0, 1, 2);
-  left->addWidget(pictureBox);
 
   PicEditMenu = new QMenu(PicEditBtn);
   PicEditMenu->setObjectName("PopupMenu1");
@@ -389,6 +403,38 @@ QWidget* QtWindow::BuildScanPage() {
   QAction* rotateRight = PicEditMenu->addAction("Rotation 90° to the right...");
   rotateRight->setObjectName("Rotation90nachrechts1");
 
+  connect(OpenPicsBtn, &QPushButton::clicked, this, [this] {
+    if (!form_ || Busy() || !MayDiscardText()) return;
+    const void* before = form_->picture.pixels;
+    Run(Kind::Exclusive, [this] { form_->OpenPicsBtnClick(); });
+    if (form_->picture.pixels != before) ForgetTextOfOldPicture();
+  });
+  connect(PrevPageBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->PrevPageBtnClick(); }); });
+  connect(NextPageBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->NextPageBtnClick(); }); });
+  connect(SavePicBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->SavePicBtnClick(); }); });
+  connect(PicEditBtn, &QPushButton::clicked, this, [this] {
+    // The menu opens at the lower left corner of the button.
+    PicEditMenu->popup(PicEditBtn->mapToGlobal(PicEditBtn->rect().bottomLeft()));
+  });
+  connect(rotateLeft, &QAction::triggered, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->Rotation901Click(); }); });
+  connect(rotateRight, &QAction::triggered, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->Rotation90nachrechts1Click(); }); });
+  connect(SourceBtn, &QToolButton::clicked, this, [this] {
+    // The search for devices takes seconds and holds the window meanwhile.
+    BeginBusy("Searching for scanners...", 0);
+    Run(Kind::Plain, [this] { form_->SourceBtnClick(); });
+    EndBusy();
+  });
+  connect(ScanBtn, &QToolButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->ScanBtnClick(); }); });
+  return pictureBox;
+}
+
+QGroupBox* QtWindow::BuildBlackWhiteBox(QWidget* column) {
   auto* bwBox = new QGroupBox("Black and white", column);
   auto* bw = new QGridLayout(bwBox);
   bw->addWidget(new QLabel(Caption("--separation"), bwBox), 0, 0, 1, 3);
@@ -406,8 +452,16 @@ QWidget* QtWindow::BuildScanPage() {
   PaintBox2->setMouseTracking(false);
   bw->addWidget(PaintBox2, 3, 0, 1, 3, Qt::AlignHCenter);
   bw->setColumnStretch(2, 1);
-  left->addWidget(bwBox);
 
+  connect(RenderBlackWhiteBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->RenderBlackWhiteBtnClick(); }); });
+  connect(SchwellEd, &QSpinBox::valueChanged, this, [this](int value) {
+    if (form_) form_->settings.SchwellEd = value;
+  });
+  return bwBox;
+}
+
+QGroupBox* QtWindow::BuildRecognitionBox(QWidget* column) {
   auto* ocrBox = new QGroupBox("Recognition", column);
   auto* ocr = new QGridLayout(ocrBox);
   auto* zoomLabel = new QLabel("&Zoom:", ocrBox);
@@ -442,11 +496,23 @@ QWidget* QtWindow::BuildScanPage() {
   ReadProgress->hide();
   ocr->addWidget(ReadProgress, 5, 0, 1, 4);
   ocr->setColumnStretch(3, 1);
-  left->addWidget(ocrBox);
-  left->addStretch(1);
-  LeftPanel->setWidget(column);
-  outer->addWidget(LeftPanel);
 
+  connect(FindCharsBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Exclusive, [this] { form_->FindCharsBtnClick(); }); });
+  connect(TextErkennBtn, &QPushButton::clicked, this, [this] {
+    if (form_ && !Busy()) ReadDocument();
+  });
+  connect(BreakBtn, &QPushButton::clicked, this,
+          [this] { Run(Kind::Plain, [this] { form_->BitBtn1Click(); }); });
+  connect(ZoomEd, &QSpinBox::valueChanged, this, [this](int value) {
+    if (!form_) return;
+    form_->settings.ZoomEd = value;
+    Run(Kind::Plain, [this] { form_->ZoomEdChange(); });
+  });
+  return ocrBox;
+}
+
+QSplitter* QtWindow::BuildViewSplitter(QWidget* page) {
   // Right: the pages and the page view above the log; the view gets the room.
   ViewSplitter = new QSplitter(Qt::Vertical, page);
   ViewSplitter->setObjectName("ViewSplitter");
@@ -462,54 +528,10 @@ QWidget* QtWindow::BuildScanPage() {
   ViewSplitter->addWidget(Memo1);
   ViewSplitter->setStretchFactor(0, kViewShare);
   ViewSplitter->setStretchFactor(1, 1);
-  outer->addWidget(ViewSplitter, 1);
+  return ViewSplitter;
+}
 
-  connect(OpenPicsBtn, &QPushButton::clicked, this, [this] {
-    if (!form_ || Busy() || !MayDiscardText()) return;
-    const void* before = form_->picture.pixels;
-    Run(Kind::Exclusive, [this] { form_->OpenPicsBtnClick(); });
-    if (form_->picture.pixels != before) ForgetTextOfOldPicture();
-  });
-  connect(PrevPageBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->PrevPageBtnClick(); }); });
-  connect(NextPageBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->NextPageBtnClick(); }); });
-  connect(SavePicBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->SavePicBtnClick(); }); });
-  connect(PicEditBtn, &QPushButton::clicked, this, [this] {
-    // The menu opens at the lower left corner of the button.
-    PicEditMenu->popup(PicEditBtn->mapToGlobal(PicEditBtn->rect().bottomLeft()));
-  });
-  connect(rotateLeft, &QAction::triggered, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->Rotation901Click(); }); });
-  connect(rotateRight, &QAction::triggered, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->Rotation90nachrechts1Click(); }); });
-  connect(SourceBtn, &QToolButton::clicked, this, [this] {
-    // The search for devices takes seconds and holds the window meanwhile.
-    BeginBusy("Searching for scanners...", 0);
-    Run(Kind::Plain, [this] { form_->SourceBtnClick(); });
-    EndBusy();
-  });
-  connect(ScanBtn, &QToolButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->ScanBtnClick(); }); });
-  connect(RenderBlackWhiteBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->RenderBlackWhiteBtnClick(); }); });
-  connect(FindCharsBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Exclusive, [this] { form_->FindCharsBtnClick(); }); });
-  connect(TextErkennBtn, &QPushButton::clicked, this, [this] {
-    if (form_ && !Busy()) ReadDocument();
-  });
-  connect(BreakBtn, &QPushButton::clicked, this,
-          [this] { Run(Kind::Plain, [this] { form_->BitBtn1Click(); }); });
-  connect(SchwellEd, &QSpinBox::valueChanged, this, [this](int value) {
-    if (form_) form_->settings.SchwellEd = value;
-  });
-  connect(ZoomEd, &QSpinBox::valueChanged, this, [this](int value) {
-    if (!form_) return;
-    form_->settings.ZoomEd = value;
-    Run(Kind::Plain, [this] { form_->ZoomEdChange(); });
-  });
-
+void QtWindow::ConnectPageView() {
   PaintBox1->onPaint = [this] {
     if (form_) Guarded([this] { form_->PaintBox1Paint(); });
   };
@@ -526,7 +548,6 @@ QWidget* QtWindow::BuildScanPage() {
   PaintBox2->onPaint = [this] {
     if (form_) Guarded([this] { form_->PaintBox2Paint(); });
   };
-  return page;
 }
 
 QWidget* QtWindow::BuildOutputPage() {
@@ -568,22 +589,7 @@ QWidget* QtWindow::BuildOutputPage() {
   row->addWidget(KoorFakEd);
   right->addLayout(row);
 
-  RichEdit1 = new QPlainTextEdit(page);
-  RichEdit1->setObjectName("RichEdit1");
-  RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
-  RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEdit1->setTabChangesFocus(false);
-  // The fitting measures indentation in this font (Arial, 11 pixels).
-  QFont font("Arial");
-  font.setPixelSize(11);
-  RichEdit1->setFont(font);
-  RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    const std::unique_ptr<QMenu> menu(OutputContextMenu(at));
-    menu->exec(RichEdit1->viewport()->mapToGlobal(at));
-  });
-  right->addWidget(RichEdit1, 1);
+  right->addWidget(BuildOutputField(page), 1);
   body->addLayout(right, 1);
   outer->addLayout(body, 1);
 
@@ -609,6 +615,25 @@ QWidget* QtWindow::BuildOutputPage() {
     textUnsaved_ = true;
   });
   return page;
+}
+
+QPlainTextEdit* QtWindow::BuildOutputField(QWidget* page) {
+  RichEdit1 = new QPlainTextEdit(page);
+  RichEdit1->setObjectName("RichEdit1");
+  RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->setTabChangesFocus(false);
+  // The fitting measures indentation in this font (Arial, 11 pixels).
+  QFont font("Arial");
+  font.setPixelSize(11);
+  RichEdit1->setFont(font);
+  RichEdit1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(RichEdit1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    const std::unique_ptr<QMenu> menu(OutputContextMenu(at));
+    menu->exec(RichEdit1->viewport()->mapToGlobal(at));
+  });
+  return RichEdit1;
 }
 
 QWidget* QtWindow::BuildSettingsPage() {
@@ -707,8 +732,12 @@ QWidget* QtWindow::BuildReadingBox(QWidget* page) {
   grid->addWidget(LanguagesEdit, 2, 1);
   grid->setColumnStretch(2, 1);
   connect(ReadingOrderCombo, &QComboBox::currentIndexChanged, this, [this](int index) {
-    // The items follow the enumeration: Automatic, page, columns.
-    if (form_) form_->settings.readingOrder = ReadingOrder(std::clamp(index, 0, 2));
+    // The items: Automatic (by the recogniser), then the orders as they are enumerated.
+    if (!form_) return;
+    if (index <= 0)
+      form_->settings.readingOrder.reset();
+    else
+      form_->settings.readingOrder = ReadingOrder(std::min(index, 2) - 1);
   });
   connect(DictionaryCheck, &QCheckBox::toggled, this, [this](bool checked) {
     if (form_) form_->settings.dictionary = checked ? Switch::On : Switch::Off;
@@ -829,7 +858,7 @@ void QtWindow::SettingsToWidgets() {
   lineed->setValue(s.lineed);
   OpenWordCheck->setChecked(form_->openWordFileAfterCreation);
   RecogniserBox->setCurrentIndex(s.Extended() ? 1 : 0);
-  ReadingOrderCombo->setCurrentIndex(int(s.readingOrder));
+  ReadingOrderCombo->setCurrentIndex(s.readingOrder ? int(*s.readingOrder) + 1 : 0);
   DictionaryCheck->setChecked(s.UseDictionary());
   LanguagesEdit->setText(QString::fromStdString(s.languages));
 }
@@ -853,9 +882,8 @@ void QtWindow::KoorFakEdTextChanged(const QString& text) {
     return;
   }
   if (!linesMatchText_) {
-    // The form holds the lines of one page only, and of the last finished run only. The
-    // extended recogniser's text does not depend on the column width.
-    if (!document_.empty() && !form_->settings.Extended())
+    // The form holds the lines of one page only, and of the last finished run only.
+    if (!document_.empty() && form_->RecogniserUsesColumnWidth())
       LogAdd("The new column width applies from the next reading.");
     return;
   }

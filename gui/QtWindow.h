@@ -31,6 +31,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -227,7 +228,14 @@ class QtWindow : public QMainWindow, public WindowInterface {
   int MarkAt(int position) const;
 
   QWidget* BuildScanPage();
+  QWidget* BuildWorkColumn(QWidget* page);  // the left of the scan page, picture to text
+  QGroupBox* BuildPictureBox(QWidget* column);
+  QGroupBox* BuildBlackWhiteBox(QWidget* column);
+  QGroupBox* BuildRecognitionBox(QWidget* column);
+  QSplitter* BuildViewSplitter(QWidget* page);  // the pages and the page view above the log
+  void ConnectPageView();
   QWidget* BuildOutputPage();
+  QPlainTextEdit* BuildOutputField(QWidget* page);  // RichEdit1 with its context menu
   QWidget* BuildSettingsPage();
   QWidget* BuildRecogniserBox(QWidget* page);
   QWidget* BuildReadingBox(QWidget* page);

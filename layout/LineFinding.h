@@ -1,7 +1,8 @@
 // The algorithms of the text line finding, as plain functions over the objects' boxes:
 // the sort by Left, the grouping into lines, the slant measurement, the picture
 // tolerance, the correction angle, the skew correction, the line records and the
-// reading order of the lines. TMainForm::findlinesoftext strings them together.
+// reading order of the lines. The main window's line finding (app/classic/FindLines.cpp)
+// strings them together.
 //
 // Boxes are page coordinates (y downwards), inclusive; `line` values are 1-based line
 // numbers, 0 for "no line yet". Integer division truncates toward zero throughout.

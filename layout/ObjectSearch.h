@@ -1,8 +1,8 @@
 // The algorithms of the object search, as plain functions over raster images:
 // DuplicateImage (a page copy), MakeSearchMap (the visited map of a search), FillObject
 // (4-connected span fill with an explicit work list), CutOutObject (an object's own image)
-// and IsRoundDot (the dot test). The handler that strings them together is
-// TMainForm::FindCharsBtnClick.
+// and IsRoundDot (the dot test). The main window's object search strings them together
+// (app/classic/FindChars.cpp).
 //
 // The search never writes the page. It keeps its marks in a map of one byte per page
 // pixel (an 8-bit image of the page's size, rows bottom-up like the page's):

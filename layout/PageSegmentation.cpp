@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/Median.h"
+
 namespace {
 
 struct Interval {
@@ -42,8 +44,9 @@ constexpr int32_t kMinWideColumnLines = 12;
 // A block of which this share of objects is smaller than half a letter is grain: text has a
 // dot or comma to a few letters, and a dirty copy's specks are seldom twice as many.
 constexpr double kGrainShare = 0.75;
-// Letters' boxes cover a quarter or more of a text block; specks strewn over the page
-// cover next to nothing.
+// Letters' boxes cover a quarter or more of a text block, specks strewn over the page next
+// to nothing: a block whose boxes cover less than this share of it holds no text (the
+// margin is wide, for a block with short lines and wide spacing).
 constexpr double kMinTextCover = 0.06;
 // Letters standing on baselines in a block of grain: at least a short line of text.
 constexpr int32_t kLettersOfALine = 8;
@@ -78,15 +81,30 @@ Box Grown(const Box& b, int32_t by) {
 constexpr int32_t kSmallestTextHeight = 8;
 constexpr size_t kFewestLetters = 3;
 
+// The letters are found before the text height is known, so in pixels and in the page's
+// size: an object lower than kLowestLetter pixels is a dot or a speck; one taller than a
+// kTallestLetterPart of the page's side (kSmallestTextHeight at least: a small picture
+// may hold a single line of large letters) is no letter; nor is one wider than
+// kWidestLetter heights (a rule, a row of touching letters).
+constexpr int32_t kLowestLetter = 4;
+constexpr int32_t kTallestLetterPart = 5;
+constexpr int32_t kWidestLetter = 4;
+// Letters of one line end on the same row within kBaselineJitter pixels (a scan's
+// jitter), neither is more than kLikeHeights times as tall as the other, and they stand
+// less than kNeighbourReach times the taller one's height apart.
+constexpr int32_t kBaselineJitter = 2;
+constexpr int32_t kLikeHeights = 2;
+constexpr int32_t kNeighbourReach = 2;
+
 // Letters stand side by side on a baseline: an object counts as one when two others of
-// like height end on the same row (within 2 pixels) less than two heights away.
+// like height end on the same row near it.
 std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, int32_t pageSide) {
-  // A small picture may hold a single line of large letters.
-  const int32_t tallest = std::max(8, pageSide / 5);
+  const int32_t tallest = std::max(kSmallestTextHeight, pageSide / kTallestLetterPart);
   std::vector<int32_t> order;
   for (int32_t i = 0; i < int32_t(components.size()); ++i) {
     const Box& b = components[size_t(i)].box;
-    if (BoxHeight(b) >= 4 && BoxHeight(b) <= tallest && BoxWidth(b) <= 4 * BoxHeight(b))
+    if (BoxHeight(b) >= kLowestLetter && BoxHeight(b) <= tallest &&
+        BoxWidth(b) <= kWidestLetter * BoxHeight(b))
       order.push_back(i);
   }
   const auto box = [&components](int32_t i) -> const Box& { return components[size_t(i)].box; };
@@ -95,11 +113,14 @@ std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, in
   std::vector<uint8_t> neighbours(components.size(), 0);
   for (size_t k = 0; k < order.size(); ++k) {
     const Box& a = box(order[k]);
-    for (size_t j = k + 1; j < order.size() && box(order[j]).Bottom <= a.Bottom + 2; ++j) {
+    for (size_t j = k + 1; j < order.size() && box(order[j]).Bottom <= a.Bottom + kBaselineJitter;
+         ++j) {
       const Box& b = box(order[j]);
       const int32_t ha = BoxHeight(a), hb = BoxHeight(b);
       const int32_t apart = std::max(b.Left - a.Right, a.Left - b.Right);
-      if (2 * ha < hb || 2 * hb < ha || apart > 2 * std::max(ha, hb)) continue;
+      if (kLikeHeights * ha < hb || kLikeHeights * hb < ha ||
+          apart > kNeighbourReach * std::max(ha, hb))
+        continue;
       uint8_t& first = neighbours[size_t(order[k])];
       uint8_t& second = neighbours[size_t(order[j])];
       first = uint8_t(std::min(first + 1, 2));
@@ -118,9 +139,7 @@ int32_t EstimateTextHeight(const std::vector<InkComponent>& components,
   for (size_t i = 0; i < components.size(); ++i)
     if (letter[i]) heights.push_back(BoxHeight(components[i].box));
   if (heights.size() < kFewestLetters) return 0;
-  auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
-  std::nth_element(heights.begin(), middle, heights.end());
-  return std::max(kSmallestTextHeight, *middle);
+  return std::max(kSmallestTextHeight, Median(std::move(heights)));
 }
 
 double InkDensity(const InkComponent& c) {
@@ -129,28 +148,51 @@ double InkDensity(const InkComponent& c) {
   return c.inkPixels > 0 ? double(c.inkPixels) / area : 1.0;
 }
 
+// A rule is kRuleLength text heights long or longer (no word is that long without a
+// gap) and a kRuleThicknessPart of a text height thick or thinner; in small print, where
+// that is less than a scanned hairline, kThinnestRule pixels.
+constexpr int32_t kRuleLength = 6;
+constexpr int32_t kRuleThicknessPart = 3;
+constexpr int32_t kThinnestRule = 3;
+
 bool IsRule(const Box& b, int32_t textHeight) {
   const int32_t w = BoxWidth(b), h = BoxHeight(b);
-  const int32_t thin = std::max(3, textHeight / 3);
-  return (w >= 6 * textHeight && h <= thin) || (h >= 6 * textHeight && w <= thin);
+  const int32_t thin = std::max(kThinnestRule, textHeight / kRuleThicknessPart);
+  return (w >= kRuleLength * textHeight && h <= thin) ||
+         (h >= kRuleLength * textHeight && w <= thin);
 }
+
+// Bigger than any letter: kBigSide text heights both ways (a heading's letters stay
+// below), or kTallSide text heights tall and wider than a letter (a photo's narrow strip).
+constexpr int32_t kBigSide = 5;
+constexpr int32_t kTallSide = 8;
 
 bool IsBig(const Box& b, int32_t textHeight) {
   const int32_t w = BoxWidth(b), h = BoxHeight(b);
-  return (w > 5 * textHeight && h > 5 * textHeight) || (h > 8 * textHeight && w > textHeight);
+  return (w > kBigSide * textHeight && h > kBigSide * textHeight) ||
+         (h > kTallSide * textHeight && w > textHeight);
 }
+
+// A photo's blob or a drawing inks this share of its box or more; a frame or a table's
+// lines far less.
+constexpr double kPictureDensity = 0.15;
 
 // Big and dense: a photo's blob, a drawing. A big sparse object is a frame or a table's
 // lines, drawn like rules.
 bool IsPictureObject(const InkComponent& c, int32_t textHeight) {
-  return IsBig(c.box, textHeight) && InkDensity(c) >= 0.15;
+  return IsBig(c.box, textHeight) && InkDensity(c) >= kPictureDensity;
 }
 bool IsFrame(const InkComponent& c, int32_t textHeight) {
-  return IsBig(c.box, textHeight) && InkDensity(c) < 0.15;
+  return IsBig(c.box, textHeight) && InkDensity(c) < kPictureDensity;
 }
 
+// A speck is no larger than a kSpeckPart of a text height, about a full stop (and no larger
+// than kLargestSpeck pixels in small print, where a fifth of a letter is next to nothing).
+constexpr int32_t kSpeckPart = 5;
+constexpr int32_t kLargestSpeck = 2;
+
 bool IsSpeck(const Box& b, int32_t textHeight) {
-  return std::max(BoxWidth(b), BoxHeight(b)) <= std::max(2, textHeight / 5);
+  return std::max(BoxWidth(b), BoxHeight(b)) <= std::max(kLargestSpeck, textHeight / kSpeckPart);
 }
 
 // Pictures grow over whatever touches them (a photo's grain and lighter parts), until
@@ -509,9 +551,7 @@ int32_t EstimateLineGap(const std::vector<InkComponent>& components,
   }
   // Too few lines to tell: the white between lines is seldom more than a letter's height.
   if (gaps.size() < 3) return textHeight;
-  auto middle = gaps.begin() + std::ptrdiff_t(gaps.size() / 2);
-  std::nth_element(gaps.begin(), middle, gaps.end());
-  return std::clamp(*middle, 1, 2 * textHeight);
+  return std::clamp(Median(std::move(gaps)), 1, 2 * textHeight);
 }
 
 // The lowest long horizontal rule of the lower half with text under it: what lies

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WindowInterface.h"
+#include "output/OutputMark.h"
 #include "recognition/PageText.h"
 #include "recognition/WordCorrection.h"
 

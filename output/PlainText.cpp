@@ -103,6 +103,6 @@ std::string PageOrderText(const PageText& page) {
 
 }  // namespace
 
-std::string PlainText(const PageText& page, TextOrder order, const DividedWordTest& joins) {
-  return order == TextOrder::Page ? PageOrderText(page) : ColumnsText(page, joins);
+std::string PlainText(const PageText& page, ReadingOrder order, const DividedWordTest& joins) {
+  return order == ReadingOrder::Page ? PageOrderText(page) : ColumnsText(page, joins);
 }

@@ -14,10 +14,10 @@
 
 #include "recognition/PageText.h"
 
-enum class TextOrder : uint8_t { Page, Columns };
+enum class ReadingOrder : uint8_t { Page, Columns };
 
 // head: the part before the hyphen (without it); tail: the next line's first word.
 using DividedWordTest = std::function<bool(std::string_view head, std::string_view tail)>;
 
-std::string PlainText(const PageText& page, TextOrder order = TextOrder::Columns,
+std::string PlainText(const PageText& page, ReadingOrder order = ReadingOrder::Columns,
                       const DividedWordTest& joins = nullptr);

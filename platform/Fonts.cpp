@@ -7,6 +7,10 @@
 // its classic mode (version 35), which hints both directions (and takes advances from the
 // device-metrics table where a font has one), as the Windows rasteriser without ClearType
 // does, and rendered one bit per pixel.
+//
+// The outline faces of the templates are opened from their own FreeType library object:
+// they are opened and closed on several threads at once (under its lock), the fonts above
+// on one.
 #include "platform/Fonts.h"
 
 #include <fontconfig/fontconfig.h>
@@ -17,26 +21,18 @@
 #include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <strings.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <tuple>
 
+#include "core/Cp1252.h"
 #include "platform/SoftwareCanvas.h"
-
-uint32_t Windows1252ToUnicode(uint8_t code) {
-  // 0x80 ... 0x9F differ from Latin-1; the five unassigned codes map to the C1 controls
-  // of the same value, as the Windows conversion does.
-  static constexpr uint16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  if (code >= 0x80 && code <= 0x9F) return kHigh[code - 0x80];
-  return code;
-}
 
 namespace {
 
@@ -260,7 +256,7 @@ struct PlatformFont::Impl {
     if (g.ready) return g;
     g.ready = true;
     Activate();
-    const FT_UInt index = FT_Get_Char_Index(face, Windows1252ToUnicode(code));
+    const FT_UInt index = FT_Get_Char_Index(face, Cp1252ToCodePoint(code));
     if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) != 0) return g;
     FT_GlyphSlot slot = face->glyph;
     g.advance = int32_t((slot->advance.x + 32) >> 6);
@@ -378,4 +374,106 @@ std::string FontEngineVersion() {
   if (FT_Library library = Library()) FT_Library_Version(library, &major, &minor, &patch);
   return "FreeType " + std::to_string(major) + "." + std::to_string(minor) + "." +
          std::to_string(patch);
+}
+
+namespace {
+
+// The outline faces' FreeType library object; opening and closing faces must not overlap.
+std::mutex& OutlineLibraryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+FT_Library OutlineLibrary() {
+  static FT_Library library = [] {
+    FT_Library lib = nullptr;
+    return FT_Init_FreeType(&lib) == 0 ? lib : nullptr;
+  }();
+  return library;
+}
+
+// The file and face index of exactly this family and style, or an empty path.
+std::pair<std::string, int> FindFaceFile(const std::string& family, bool bold, bool italic) {
+  std::pair<std::string, int> found{"", 0};
+  if (!FcInit()) return found;
+  FcPattern* pattern = FcPatternCreate();
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+    FcChar8* name = nullptr;
+    FcChar8* file = nullptr;
+    int weight = 0, slant = 0, index = 0;
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    FcBool emboldened = FcFalse;
+    FcPatternGetBool(match, FC_EMBOLDEN, 0, &emboldened);
+    FcMatrix* slanted = nullptr;
+    bool madeUp = emboldened || FcPatternGetMatrix(match, FC_MATRIX, 0, &slanted) == FcResultMatch;
+    bool sameStyle =
+        !madeUp && (weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic;
+    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
+        FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && sameStyle &&
+        strcasecmp(reinterpret_cast<const char*>(name), family.c_str()) == 0)
+      found = {reinterpret_cast<const char*>(file), index};
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return found;
+}
+
+}  // namespace
+
+struct OutlineFace::Face {
+  FT_Face face = nullptr;
+  ~Face() {
+    std::lock_guard lock(OutlineLibraryMutex());
+    if (face) FT_Done_Face(face);
+  }
+};
+
+OutlineFace::OutlineFace(std::unique_ptr<Face> face, std::string file)
+    : face_(std::move(face)), file_(std::move(file)) {}
+
+OutlineFace::~OutlineFace() = default;
+
+std::unique_ptr<OutlineFace> OutlineFace::Open(const std::string& family, bool bold, bool italic) {
+  auto [file, index] = FindFaceFile(family, bold, italic);
+  if (file.empty()) return nullptr;
+  auto face = std::make_unique<Face>();
+  {
+    std::lock_guard lock(OutlineLibraryMutex());
+    if (!OutlineLibrary() || FT_New_Face(OutlineLibrary(), file.c_str(), index, &face->face) != 0) {
+      face->face = nullptr;
+      return nullptr;
+    }
+  }
+  if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) return nullptr;
+  return std::unique_ptr<OutlineFace>(new OutlineFace(std::move(face), file));
+}
+
+bool OutlineFace::DrawGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX,
+                           double shiftY) const {
+  FT_Face face = face_->face;
+  if (pixelsPerEm < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelsPerEm)) != 0) return false;
+  FT_Vector delta{FT_Pos(std::lround(shiftX * 64)), FT_Pos(std::lround(-shiftY * 64))};
+  FT_Set_Transform(face, nullptr, &delta);
+  FT_UInt index = FT_Get_Char_Index(face, Cp1252ToCodePoint(code));
+  if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) != 0)
+    return false;
+  const FT_Bitmap& bitmap = face->glyph->bitmap;
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
+  out.width = int32_t(bitmap.width);
+  out.height = int32_t(bitmap.rows);
+  out.top = face->glyph->bitmap_top;
+  out.coverage.resize(size_t(out.width) * size_t(out.height));
+  for (int32_t y = 0; y < out.height; ++y)
+    std::copy_n(bitmap.buffer + y * bitmap.pitch, out.width,
+                out.coverage.begin() + ptrdiff_t(y) * out.width);
+  return true;
 }

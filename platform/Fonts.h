@@ -1,10 +1,12 @@
 // Fonts: the stand-in for the platform's font objects, over FreeType and fontconfig.
 // Names resolve as the desktop resolves them ("Arial" -> Liberation Sans, "Times New
 // Roman" -> Liberation Serif: the same advance widths and vertical metrics). Glyphs are
-// rendered monochrome, so a pixel is ink or paper. Texts are Windows-1252.
+// rendered monochrome, so a pixel is ink or paper. Texts are Windows-1252. Beside them the
+// outline faces of the extended recogniser's templates, drawn anti-aliased.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,8 +50,39 @@ class PlatformFont {
   Impl* impl_;
 };
 
-// The Unicode code point of a Windows-1252 byte.
-uint32_t Windows1252ToUnicode(uint8_t code);
+// A character drawn anti-aliased: coverage 0 ... 255 per pixel.
+struct GrayGlyph {
+  int32_t width = 0, height = 0;
+  int32_t top = 0;  // rows above the baseline of row 0
+  std::vector<uint8_t> coverage;
+  uint8_t At(int32_t x, int32_t y) const { return coverage[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// One typeface file of exactly one family and style, drawn anti-aliased and unhinted (as a
+// scanner sees print): the extended recogniser's templates. Not safe to use from several
+// threads at once; opening and closing faces is.
+class OutlineFace {
+ public:
+  // Null when no installed face is exactly this family in this style (a substitute family,
+  // or a style made up by slanting or emboldening, is none).
+  static std::unique_ptr<OutlineFace> Open(const std::string& family, bool bold, bool italic);
+  ~OutlineFace();
+  OutlineFace(const OutlineFace&) = delete;
+  OutlineFace& operator=(const OutlineFace&) = delete;
+
+  const std::string& File() const { return file_; }
+  // Draws a Windows-1252 character at `pixelsPerEm`, moved by a fraction of a pixel; false
+  // when the face lacks the character.
+  bool DrawGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX,
+                double shiftY) const;
+
+  struct Face;
+
+ private:
+  OutlineFace(std::unique_ptr<Face> face, std::string file);
+  std::unique_ptr<Face> face_;
+  std::string file_;
+};
 
 // One description per installed typeface (EnumFonts without a face name).
 std::vector<LogFont> EnumerateTypefaces();

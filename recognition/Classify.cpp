@@ -1,31 +1,15 @@
-// Character classification: decides one character for the current object of the page by
-// matching its sample grid against the templates and applying the rules for dots, bars,
-// strokes and position on the line.
+// The rules of the character classification: an object's sample grid scored against the
+// templates, and the rules for dots, bars, strokes and position on the line.
 #include "recognition/ClassifyRules.h"
 
 #include <cstring>
 
-#include "app/MainUnit.h"
 #include "recognition/Alphabet.h"
 
 namespace {
 
 Candidate& Entry(Candidate candidates[], uint8_t ch) {
   return candidates[AlphabetIndex(ch) - 1];
-}
-
-// Working memory of the classification, kept between objects so that an object costs no
-// allocation: the object under its 49 shifts and the packed templates of the run.
-struct MatcherState {
-  ShiftedObject object;
-  PackedTemplateSet templates;
-  const TemplateSet* packedSet = nullptr;
-  uint64_t packedGeneration = 0;
-};
-
-MatcherState& State() {
-  static MatcherState* state = new MatcherState();  // lives as long as the program
-  return *state;
 }
 
 }  // namespace
@@ -111,13 +95,14 @@ void SortCandidates(Candidate candidates[kCandidateCount + 1]) {
   }
 }
 
-int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provisional,
-                        const ObjectFeatures& features, const PositionFeatures& position) {
+namespace {
+
+// First correction: dashes, commas and the j whose body matched a comma are final (0: no
+// character is final yet).
+int32_t FirstCorrection(uint8_t provisional, const PositionFeatures& position) {
   const int32_t d = position.dotsAbove;
   const Box& box = position.box;
   const int32_t boxWidth = box.Right - box.Left, boxHeight = box.Bottom - box.Top;
-
-  // First correction: dashes, commas and the j whose body matched a comma are final.
   int32_t fixed = 0;
   if (provisional == 'l') {
     if (boxWidth > boxHeight)
@@ -129,10 +114,13 @@ int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provi
   } else if (provisional == ',') {
     fixed = d == 0 ? ',' : 'j';
   }
+  return fixed;
+}
 
-  // Dot rules: one dot above turns a stroke into an i, beating any template overlap.
+// Dot rules: one dot above turns a stroke into an i, beating any template overlap.
+void ApplyDotRules(Candidate candidates[], const PositionFeatures& position) {
   if (!position.tall) Entry(candidates, 'l').score = 0;
-  if (d == 1) {
+  if (position.dotsAbove == 1) {
     Candidate& i = Entry(candidates, 'i');
     i.score = 3 * Entry(candidates, 'l').score + 1;
     i.charIndex = AlphabetIndex('i');
@@ -140,8 +128,11 @@ int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provi
     Entry(candidates, 'a').score = 0;
     Entry(candidates, 'I').score = 0;
   }
+}
 
-  // Structural vetoes.
+void ApplyStructuralVetoes(Candidate candidates[], const ObjectFeatures& features,
+                           const PositionFeatures& position) {
+  const int32_t d = position.dotsAbove;
   auto veto = [&](uint8_t ch, bool when) {
     if (when) Entry(candidates, ch).score = 0;
   };
@@ -158,80 +149,47 @@ int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provi
   veto('h', features.bottomFull);
   veto('r', features.strokes >= 2);
   if (position.midTall) Entry(candidates, 't').score *= 2;
+}
 
-  SortCandidates(candidates);
-  if (fixed) return fixed;
-  const int top = candidates[0].charIndex;
-  int32_t r = top >= 1 && top <= kAlphabetSize ? AlphabetChar(top) : AlphabetChar(1);
+// The umlaut of a, o, u, A, O, U (two dots above); any other character stays.
+int32_t WithUmlaut(int32_t r) {
+  switch (r) {
+    case 'a':
+      return kSmallAUmlaut;
+    case 'u':
+      return kSmallUUmlaut;
+    case 'o':
+      return kSmallOUmlaut;
+    case 'A':
+      return kCapitalAUmlaut;
+    case 'U':
+      return kCapitalUUmlaut;
+    case 'O':
+      return kCapitalOUmlaut;
+    default:
+      return r;
+  }
+}
 
-  // Final corrections.
-  if (r == 'l' && box.Bottom < position.lineXMiddle) r = '\'';
+int32_t FinalCorrections(int32_t r, const ObjectFeatures& features,
+                         const PositionFeatures& position) {
+  if (r == 'l' && position.box.Bottom < position.lineXMiddle) r = '\'';
   if ((r == 'c' || r == 'o') && features.midBar) r = 'e';
   if (r == 'F' && features.bottomBar) r = 'E';
-  if (d == 2) {
-    switch (r) {
-      case 'a':
-        r = kSmallAUmlaut;
-        break;
-      case 'u':
-        r = kSmallUUmlaut;
-        break;
-      case 'o':
-        r = kSmallOUmlaut;
-        break;
-      case 'A':
-        r = kCapitalAUmlaut;
-        break;
-      case 'U':
-        r = kCapitalUUmlaut;
-        break;
-      case 'O':
-        r = kCapitalOUmlaut;
-        break;
-      default:
-        break;
-    }
-  }
+  if (position.dotsAbove == 2) r = WithUmlaut(r);
   return r;
 }
 
-int32_t TMainForm::ClassifyObject() {
-  PageObject* object = currentObject;
-  if (!object) return 0;
-  ObjectFeatures features;
-  MeasureObject(object->image, &objectGrid, &features);
+}  // namespace
 
-  // The object's line supplies the levels. An object without a valid line is measured
-  // against a line made of its own box (no x-height, nothing tall or descending).
-  TextLine ownLine{};
-  const TextLine* line = &ownLine;
-  if (object->line >= 1 && object->line <= lines.Count) {
-    line = lines.Select(object->line - 1);
-  } else {
-    ownLine.top = ownLine.xTop = ownLine.xTopLimit = ownLine.upperLevel = object->box.Top;
-    ownLine.descenderLevel = ownLine.bottom = object->box.Bottom;
-    ownLine.middle = ownLine.xMiddle = (object->box.Top + object->box.Bottom) / 2;
-  }
-  // findaccentabove moves the dots' cursor only; currentObject stays.
-  const PositionFeatures position =
-      MeasurePosition(object->box, *line, findaccentabove(object->unskewedBox));
-
-  // A classification starts from fresh entries, so classifying an object again gives the
-  // same table as the first time.
-  ResetCandidates(object->candidates);
-  uint8_t provisional = 0;
-  if (templateSet) {
-    MatcherState& state = State();
-    if (templateGeneration == 0) TemplateSetChanged();
-    if (state.packedSet != templateSet || state.packedGeneration != templateGeneration) {
-      PackTemplateSet(*templateSet, &state.templates);
-      state.packedSet = templateSet;
-      state.packedGeneration = templateGeneration;
-    }
-    PrepareObject(objectGrid, &state.object);
-    provisional = ScoreCandidates(state.object, state.templates, position, object->candidates);
-  }
-  const int32_t c = DecideCharacter(object->candidates, provisional, features, position);
-  object->recognisedChar = c;
-  return c;
+int32_t DecideCharacter(Candidate candidates[kCandidateCount + 1], uint8_t provisional,
+                        const ObjectFeatures& features, const PositionFeatures& position) {
+  const int32_t fixed = FirstCorrection(provisional, position);
+  ApplyDotRules(candidates, position);
+  ApplyStructuralVetoes(candidates, features, position);
+  SortCandidates(candidates);
+  if (fixed) return fixed;
+  const int top = candidates[0].charIndex;
+  const int32_t r = top >= 1 && top <= kAlphabetSize ? AlphabetChar(top) : AlphabetChar(1);
+  return FinalCorrections(r, features, position);
 }

@@ -1,6 +1,7 @@
 // The classification of one object as plain steps over plain data: admission and matching
 // against the templates, then the first correction, the dot rules, the structural vetoes,
-// the sort and the final corrections. TMainForm::ClassifyObject gathers the inputs.
+// the sort and the final corrections. The main window gathers the inputs
+// (app/classic/ClassifyObject.cpp).
 #pragma once
 
 #include <cstdint>

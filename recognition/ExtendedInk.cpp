@@ -29,6 +29,21 @@ constexpr double kSolidBlot = 0.3;
 // underline. Rules are thinner than a third of a letter's height; what is thicker is a
 // picture's ink or a heading's bar.
 constexpr double kRuleLength = 4.0, kRuleThickness = 0.34;
+// Otsu's split of the histogram is the middle of the splits that score within this share
+// of the best one: a page's histogram has a broad valley between ink and paper.
+constexpr l_float32 kSplitScoreShare = 0.1f;
+// The threshold stays between these grey levels whatever the ink's level says: a page of
+// next to no ink or of almost only ink measures its ink badly, and the paper is at
+// kBackground.
+constexpr int32_t kLowestThreshold = 60, kHighestThreshold = 160;
+// Pictures narrower or lower than this many pixels are not brought to one paper level:
+// they hold too few of the normalisation's tiles to map the light, which is even across
+// so small a picture anyway.
+constexpr int32_t kSmallestNormalised = 100;
+// A part taller than a kTallestTextPart of the page or wider than a kWidestTextPart of
+// it is no character (a heading's letter stays below either); on a small picture the
+// bounds are kLargestTextPixels.
+constexpr int32_t kTallestTextPart = 6, kWidestTextPart = 3, kLargestTextPixels = 64;
 
 }  // namespace
 
@@ -42,7 +57,8 @@ int32_t InkThreshold(const GreyCounts& counts) {
   }
   l_int32 split = 128;
   if (histogram)
-    numaSplitDistribution(histogram, 0.1f, &split, nullptr, nullptr, nullptr, nullptr, nullptr);
+    numaSplitDistribution(histogram, kSplitScoreShare, &split, nullptr, nullptr, nullptr, nullptr,
+                          nullptr);
   // The median grey of what lies below the split is the ink's level.
   auto count = [histogram](int32_t v) {
     l_float32 value = 0;
@@ -54,7 +70,7 @@ int32_t InkThreshold(const GreyCounts& counts) {
   int32_t inkLevel = 0;
   for (double seen = count(0); inkLevel + 1 < split && seen < below / 2;) seen += count(++inkLevel);
   numaDestroy(&histogram);
-  return std::clamp<int32_t>((inkLevel + kBackground) / 2, 60, 160);
+  return std::clamp<int32_t>((inkLevel + kBackground) / 2, kLowestThreshold, kHighestThreshold);
 }
 
 namespace {
@@ -108,10 +124,9 @@ void ThresholdRows(PIX* grey, int32_t threshold, int32_t top, int32_t bottom, PI
 // taken in two bands on both cores, without the page-sized copies of Leptonica's steps.
 PixPtr BlackWhitePage(PIX* grey, int32_t* thresholdUsed = nullptr) {
   const int32_t width = pixGetWidth(grey), height = pixGetHeight(grey);
-  // Small pictures are below the normalisation's tile size; their light is even anyway.
   // A page without paper to measure keeps its grey, as pixBackgroundNorm returns it.
   PIX* map = nullptr;
-  if (width >= 100 && height >= 100)
+  if (width >= kSmallestNormalised && height >= kSmallestNormalised)
     pixGetBackgroundGrayMap(grey, nullptr, kTileWidth, kTileHeight, kForegroundBelow,
                             kMinPaperPixels, &map);
   const PixPtr background(map);
@@ -157,7 +172,8 @@ InkPart PartOf(PIX* pix, BOX* box) {
 
 // Objects this large are rules, frames or pictures, never characters.
 bool TooLargeForText(const PageBox& box, int32_t width, int32_t height) {
-  return box.Height() > std::max(height / 6, 64) || box.Width() > std::max(width / 3, 64);
+  return box.Height() > std::max(height / kTallestTextPart, kLargestTextPixels) ||
+         box.Width() > std::max(width / kWidestTextPart, kLargestTextPixels);
 }
 
 PageBox BoxOf(BOXA* boxa, int32_t i) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/Median.h"
 #include "layout/PageSegmentation.h"
 #include "recognition/ExtendedPage.h"
 
@@ -28,12 +29,30 @@ constexpr double kMarkOverlap = 0.3;
 // Two lines whose baselines lie closer than this share of an x-height where they run side
 // by side are one line; the next line's baseline lies two x-heights or more away.
 constexpr double kSameBaseline = 0.5;
-
-int32_t Median(std::vector<int32_t> values) {
-  if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
+// A part joins the line whose band shares more than this share of the lower of the two
+// heights: a letter of the line above or below touches a band only at its edge.
+constexpr double kJoiningShare = 0.5;
+// A part this many band heights to the right of a line's end is another column's line: a
+// gap between the words of one line is a few heights at most.
+constexpr int32_t kColumnJump = 12;
+// A part lower than this share of its line's height is a mark (a dash, a lone quote, a
+// comma), not a letter: it neither narrows the line's band nor sets its baseline.
+constexpr double kLetterOfLine = 0.6;
+// A line slopes by this much at most (a tangent: about 3.4 degrees); a page turned further
+// is straightened before its lines are found.
+constexpr double kMaxSlope = 0.06;
+// The baseline is fitted kBaselinePasses times, each time through the bottoms within
+// kBaselineSpread of the line's height plus kBaselineJitter pixels of the last fit: a
+// descender or a mark lies farther off.
+constexpr int kBaselinePasses = 3;
+constexpr double kBaselineSpread = 0.1;
+constexpr double kBaselineJitter = 1;
+// A letter stands on the baseline when its bottom lies within a kOnBaselinePart of its
+// height of it, and within kOnBaselinePixels in any case (a small letter's rounding).
+constexpr int32_t kOnBaselinePart = 8;
+constexpr int32_t kOnBaselinePixels = 2;
+// Parts lower than this many pixels are dots and specks, whatever the print's size.
+constexpr int32_t kLowestPart = 4;
 
 int32_t VerticalOverlap(const PageBox& a, const PageBox& b) {
   return std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
@@ -63,12 +82,12 @@ std::vector<GrowingLine> GrowLines(const std::vector<InkPart>& parts,
   for (int32_t index : sorted) {
     const PageBox& box = parts[size_t(index)].box;
     GrowingLine* best = nullptr;
-    double bestShare = 0.5;
+    double bestShare = kJoiningShare;
     for (GrowingLine& line : lines) {
       const int32_t overlap = VerticalOverlap(box, line.band);
       const double share = double(overlap) / std::min(box.Height(), line.band.Height());
       // Far to the right of the line's end is another column's line.
-      if (box.left - line.band.right > 12 * line.band.Height()) continue;
+      if (box.left - line.band.right > kColumnJump * line.band.Height()) continue;
       // A drop capital beside several lines belongs to none of them.
       if (box.Height() > kDropCapital * line.band.Height() ||
           line.band.Height() > kDropCapital * box.Height())
@@ -85,7 +104,7 @@ std::vector<GrowingLine> GrowLines(const std::vector<InkPart>& parts,
     }
     best->members.push_back(index);
     // Short members (a dash, a lone quote) must not narrow the band to their rows.
-    if (box.Height() >= 0.6 * best->band.Height()) best->letters.push_back(index);
+    if (box.Height() >= kLetterOfLine * best->band.Height()) best->letters.push_back(index);
     const PageBox band = BandOfLast(parts, best->letters);
     best->band = {std::min(best->band.left, box.left), band.top,
                   std::max(best->band.right, box.right), band.bottom};
@@ -100,7 +119,7 @@ void FitLine(const std::vector<std::pair<double, double>>& points, double* at0, 
   const double n = double(points.size());
   const double denominator = n * sxx - sx * sx;
   *slope = denominator > 1e-6 && n >= 4 ? (n * sxy - sx * sy) / denominator : 0.0;
-  *slope = std::clamp(*slope, -0.06, 0.06);
+  *slope = std::clamp(*slope, -kMaxSlope, kMaxSlope);
   *at0 = (sy - *slope * sx) / n;
 }
 
@@ -111,17 +130,17 @@ void FitBaseline(const std::vector<InkPart>& parts, InkLine* line, int32_t heigh
   std::vector<int32_t> bottoms;
   for (int32_t i : line->parts) {
     const PageBox& b = parts[size_t(i)].box;
-    if (b.Height() < 0.6 * height) continue;
+    if (b.Height() < kLetterOfLine * height) continue;
     points.emplace_back((b.left + b.right) / 2.0, double(b.bottom));
     bottoms.push_back(b.bottom);
   }
   line->slope = 0;
   line->baselineAt0 = bottoms.empty() ? 0 : Median(bottoms);
-  for (int pass = 0; pass < 3; ++pass) {
+  for (int pass = 0; pass < kBaselinePasses; ++pass) {
     std::vector<std::pair<double, double>> kept;
     for (const auto& p : points) {
       const double residual = p.second - (line->baselineAt0 + line->slope * p.first);
-      if (std::abs(residual) <= 0.1 * height + 1) kept.push_back(p);
+      if (std::abs(residual) <= kBaselineSpread * height + kBaselineJitter) kept.push_back(p);
     }
     if (kept.size() < 2) break;
     FitLine(kept, &line->baselineAt0, &line->slope);
@@ -134,7 +153,7 @@ void MeasureHeights(const std::vector<InkPart>& parts, InkLine* line) {
   for (int32_t i : line->parts) {
     const PageBox& b = parts[size_t(i)].box;
     const int32_t base = line->Baseline((b.left + b.right) / 2);
-    if (std::abs(b.bottom - base) <= std::max(2, b.Height() / 8))
+    if (std::abs(b.bottom - base) <= std::max(kOnBaselinePixels, b.Height() / kOnBaselinePart))
       heights.push_back(base - b.top + 1);
   }
   if (heights.empty())
@@ -289,7 +308,7 @@ int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide) {
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
   std::vector<int32_t> heights;
   for (const InkPart& p : parts)
-    if (p.box.Height() >= 4) heights.push_back(p.box.Height());
+    if (p.box.Height() >= kLowestPart) heights.push_back(p.box.Height());
   return Median(heights);
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "core/Median.h"
 #include "recognition/ExtendedPage.h"
 #include "recognition/WordCorrection.h"
 
@@ -81,12 +82,14 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
 
 namespace {
 
+// The digit and case rules below read the letters that Windows-1252 shares with Latin-1:
+// Š Œ Ž š œ ž Ÿ are no letters to them.
 bool Lower(uint8_t c) {
-  return (c >= 'a' && c <= 'z') || c == 0xDF || (c >= 0xE0 && c != 0xF7);
+  return IsSmall1252(c) && SameInLatin1(c);
 }
 
 bool Upper(uint8_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7);
+  return IsCapital1252(c) && SameInLatin1(c);
 }
 
 }  // namespace
@@ -169,8 +172,7 @@ double SmallLetterHeight(const std::vector<PageWord>& words) {
       if (kSmallOnly.find(char(c.code)) != std::string_view::npos)
         heights.push_back(c.box.Height());
   if (heights.size() < kSmallLettersNeeded) return 0;
-  std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2), heights.end());
-  return heights[heights.size() / 2];
+  return Median(std::move(heights));
 }
 
 void SettleCaseTwins(PageWord* word, double smallHeight) {

@@ -1,17 +1,13 @@
-// Template rendering over FreeType (anti-aliased, unhinted, then thresholded: as a scanner
-// sees print) and fontconfig (to find each family's files).
+// Template rendering: the platform's outline faces (anti-aliased, unhinted) thresholded, as a
+// scanner sees print.
 #include "recognition/GlyphTemplates.h"
 
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
-#include <strings.h>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "core/BothCores.h"
+#include "core/Median.h"
 #include "platform/Fonts.h"
 #include "recognition/ExtendedAlphabet.h"
 
@@ -19,70 +15,8 @@ const std::vector<std::string> kTemplateFamilies = {
     "Liberation Sans", "Liberation Serif", "DejaVu Sans", "DejaVu Serif", "Carlito", "C059", "P052",
     "EB Garamond"};
 
-namespace {
-
-// FreeType's library object; opening and closing faces must not overlap.
-std::mutex& LibraryMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-FT_Library Library() {
-  static FT_Library library = [] {
-    FT_Library lib = nullptr;
-    return FT_Init_FreeType(&lib) == 0 ? lib : nullptr;
-  }();
-  return library;
-}
-
-// The file and face index of exactly this family and style, or an empty path.
-std::pair<std::string, int> FindFaceFile(const std::string& family, bool bold, bool italic) {
-  std::pair<std::string, int> found{"", 0};
-  if (!FcInit()) return found;
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result;
-  if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
-    FcChar8* name = nullptr;
-    FcChar8* file = nullptr;
-    int weight = 0, slant = 0, index = 0;
-    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-    FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    // A substitute family, or a style made up by slanting or emboldening, is no template.
-    FcBool emboldened = FcFalse;
-    FcPatternGetBool(match, FC_EMBOLDEN, 0, &emboldened);
-    FcMatrix* slanted = nullptr;
-    bool madeUp = emboldened || FcPatternGetMatrix(match, FC_MATRIX, 0, &slanted) == FcResultMatch;
-    bool sameStyle =
-        !madeUp && (weight >= FC_WEIGHT_DEMIBOLD) == bold && (slant != FC_SLANT_ROMAN) == italic;
-    if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch &&
-        FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && sameStyle &&
-        strcasecmp(reinterpret_cast<const char*>(name), family.c_str()) == 0)
-      found = {reinterpret_cast<const char*>(file), index};
-    FcPatternDestroy(match);
-  }
-  FcPatternDestroy(pattern);
-  return found;
-}
-
-}  // namespace
-
-struct GlyphFont::Face {
-  FT_Face face = nullptr;
-  ~Face() {
-    std::lock_guard lock(LibraryMutex());
-    if (face) FT_Done_Face(face);
-  }
-};
-
-GlyphFont::GlyphFont(std::unique_ptr<Face> face, std::string name, std::string file)
-    : face_(std::move(face)), name_(std::move(name)), file_(std::move(file)) {
+GlyphFont::GlyphFont(std::unique_ptr<OutlineFace> face, std::string name)
+    : face_(std::move(face)), name_(std::move(name)) {
   RenderedGlyph x;
   constexpr int32_t kMeasureSize = 200;
   if (Render('x', kMeasureSize, 128, x)) xHeightPerEm_ = double(x.extent.height) / kMeasureSize;
@@ -91,53 +25,29 @@ GlyphFont::GlyphFont(std::unique_ptr<Face> face, std::string name, std::string f
 GlyphFont::~GlyphFont() = default;
 
 std::unique_ptr<GlyphFont> GlyphFont::Open(const std::string& family, bool bold, bool italic) {
-  auto [file, index] = FindFaceFile(family, bold, italic);
-  if (file.empty()) return nullptr;
-  auto face = std::make_unique<Face>();
-  {
-    std::lock_guard lock(LibraryMutex());
-    if (!Library() || FT_New_Face(Library(), file.c_str(), index, &face->face) != 0) {
-      face->face = nullptr;
-      return nullptr;
-    }
-  }
-  if (FT_Select_Charmap(face->face, FT_ENCODING_UNICODE) != 0) return nullptr;
+  std::unique_ptr<OutlineFace> face = OutlineFace::Open(family, bold, italic);
+  if (!face) return nullptr;
   std::string name = family + (bold ? " Bold" : "") + (italic ? " Italic" : "");
-  return std::unique_ptr<GlyphFont>(new GlyphFont(std::move(face), std::move(name), file));
+  return std::unique_ptr<GlyphFont>(new GlyphFont(std::move(face), std::move(name)));
 }
 
 bool GlyphFont::Render(uint8_t code, int32_t pixelsPerEm, uint8_t threshold, RenderedGlyph& out,
                        double shiftX, double shiftY) const {
   GrayGlyph gray;
-  return RenderGray(code, pixelsPerEm, gray, shiftX, shiftY) && gray.Threshold(threshold, out);
+  return RenderGray(code, pixelsPerEm, gray, shiftX, shiftY) &&
+         ThresholdGlyph(gray, threshold, out);
 }
 
 bool GlyphFont::RenderGray(uint8_t code, int32_t pixelsPerEm, GrayGlyph& out, double shiftX,
                            double shiftY) const {
-  FT_Face face = face_->face;
-  if (pixelsPerEm < 1 || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelsPerEm)) != 0) return false;
-  FT_Vector delta{FT_Pos(std::lround(shiftX * 64)), FT_Pos(std::lround(-shiftY * 64))};
-  FT_Set_Transform(face, nullptr, &delta);
-  FT_UInt index = FT_Get_Char_Index(face, Windows1252ToUnicode(code));
-  if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) != 0)
-    return false;
-  const FT_Bitmap& bitmap = face->glyph->bitmap;
-  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
-  out.width = int32_t(bitmap.width);
-  out.height = int32_t(bitmap.rows);
-  out.top = face->glyph->bitmap_top;
-  out.coverage.resize(size_t(out.width) * size_t(out.height));
-  for (int32_t y = 0; y < out.height; ++y)
-    std::copy_n(bitmap.buffer + y * bitmap.pitch, out.width,
-                out.coverage.begin() + ptrdiff_t(y) * out.width);
-  return true;
+  return face_->DrawGray(code, pixelsPerEm, out, shiftX, shiftY);
 }
 
-bool GrayGlyph::Threshold(uint8_t threshold, RenderedGlyph& out) const {
-  int32_t left = width, right = -1, top = height, bottom = -1;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      if (At(x, y) >= threshold) {
+bool ThresholdGlyph(const GrayGlyph& gray, uint8_t threshold, RenderedGlyph& out) {
+  int32_t left = gray.width, right = -1, top = gray.height, bottom = -1;
+  for (int32_t y = 0; y < gray.height; ++y)
+    for (int32_t x = 0; x < gray.width; ++x)
+      if (gray.At(x, y) >= threshold) {
         left = std::min(left, x), right = std::max(right, x);
         top = std::min(top, y), bottom = std::max(bottom, y);
       }
@@ -148,8 +58,8 @@ bool GrayGlyph::Threshold(uint8_t threshold, RenderedGlyph& out) const {
   for (int32_t y = top; y <= bottom; ++y)
     for (int32_t x = left; x <= right; ++x)
       out.bitmap.ink[size_t(y - top) * size_t(out.bitmap.width) + size_t(x - left)] =
-          At(x, y) >= threshold;
-  out.extent = {out.bitmap.width, out.bitmap.height, this->top - top, this->top - bottom - 1};
+          gray.At(x, y) >= threshold;
+  out.extent = {out.bitmap.width, out.bitmap.height, gray.top - top, gray.top - bottom - 1};
   return true;
 }
 
@@ -236,7 +146,7 @@ void RenderFace(const GlyphFont& face, uint8_t faceNumber, double xHeight, Templ
         if (!face.RenderGray(code, size, gray, print.shift, print.shift)) break;
         renderedShift = print.shift;
       }
-      if (!gray.Threshold(print.threshold, glyph) ||
+      if (!ThresholdGlyph(gray, print.threshold, glyph) ||
           !DescribeShape(glyph.bitmap.ink.data(), glyph.bitmap.width, glyph.bitmap.height,
                          shape.bytes))
         continue;
@@ -277,8 +187,7 @@ void TemplateBucket::MeasureTypicalDistance() {
     if (!std::isinf(best)) nearest.push_back(best);
   }
   if (nearest.empty()) return;
-  std::nth_element(nearest.begin(), nearest.begin() + ptrdiff_t(nearest.size() / 2), nearest.end());
-  typicalDistance = std::max(0.01f, nearest[nearest.size() / 2]);
+  typicalDistance = std::max(0.01f, Median(std::move(nearest)));
 }
 
 void TemplateBucket::Append(const TemplateBucket& other) {

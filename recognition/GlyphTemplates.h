@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Fonts.h"
 #include "recognition/GlyphClassifier.h"
 #include "recognition/GlyphFeatures.h"
 
@@ -19,15 +20,8 @@ struct RenderedGlyph {
   InkExtent extent;    // the box against the baseline
 };
 
-// A character drawn anti-aliased: coverage 0 ... 255 per pixel.
-struct GrayGlyph {
-  int32_t width = 0, height = 0;
-  int32_t top = 0;  // rows above the baseline of row 0
-  std::vector<uint8_t> coverage;
-  uint8_t At(int32_t x, int32_t y) const { return coverage[size_t(y) * size_t(width) + size_t(x)]; }
-  // The pixels whose coverage reaches `threshold` as ink; false when none do.
-  bool Threshold(uint8_t threshold, RenderedGlyph& out) const;
-};
+// The pixels of `gray` whose coverage reaches `threshold` as ink; false when none do.
+bool ThresholdGlyph(const GrayGlyph& gray, uint8_t threshold, RenderedGlyph& out);
 
 // One typeface file opened for drawing single characters. Not safe to use from several
 // threads at once.
@@ -40,7 +34,7 @@ class GlyphFont {
   GlyphFont& operator=(const GlyphFont&) = delete;
 
   const std::string& Name() const { return name_; }  // "Family Bold Italic"
-  const std::string& File() const { return file_; }
+  const std::string& File() const { return face_->File(); }
   double XHeightPerEm() const { return xHeightPerEm_; }
   // Draws a Windows-1252 character anti-aliased at `pixelsPerEm`, moved by a fraction of a
   // pixel, and keeps the pixels whose coverage reaches `threshold` (1 ... 255) as ink.
@@ -52,12 +46,10 @@ class GlyphFont {
   // The ink height of "x" and "H" at this size and threshold: the line's metrics.
   LineMetrics Metrics(int32_t pixelsPerEm, uint8_t threshold) const;
 
-  struct Face;
-
  private:
-  GlyphFont(std::unique_ptr<Face> face, std::string name, std::string file);
-  std::unique_ptr<Face> face_;
-  std::string name_, file_;
+  GlyphFont(std::unique_ptr<OutlineFace> face, std::string name);
+  std::unique_ptr<OutlineFace> face_;
+  std::string name_;
   double xHeightPerEm_ = 0.5;
 };
 

@@ -60,18 +60,6 @@ const std::vector<Language>& KnownLanguages() {
   return kLanguages;
 }
 
-namespace {
-
-// The capital of a Windows-1252 small letter; ß has none.
-uint8_t CapitalOf(uint8_t small) {
-  if (small >= 0xE0 && small != 0xF7 && small != 0xFF) return uint8_t(small - 0x20);
-  if (small == 0x9A || small == 0x9C || small == 0x9E) return uint8_t(small - 0x10);
-  if (small == 0xFF) return 0x9F;
-  return small;
-}
-
-}  // namespace
-
 CharacterPriors PriorsOf(const std::vector<Language>& languages) {
   CharacterPriors priors;
   for (size_t code = 0; code < priors.size(); ++code)
@@ -81,7 +69,7 @@ CharacterPriors PriorsOf(const std::vector<Language>& languages) {
     if (!Utf8ToCp1252(language.letters, &letters)) continue;
     for (const char letter : letters) {
       priors[uint8_t(letter)] = 1.0;
-      priors[CapitalOf(uint8_t(letter))] = 1.0;
+      priors[ToCapital1252(uint8_t(letter))] = 1.0;
     }
   }
   return priors;
@@ -180,10 +168,11 @@ std::vector<std::string> HunspellWords::Suggest(std::string_view word) const {
 
 namespace {
 
+// The capital of a letter tried in a word's capital: the letters that Windows-1252 shares
+// with Latin-1 change case, the others (Š Œ Ž Ÿ and their small forms) stay as they are.
 char CapitalOf(char small) {
-  const uint8_t c = uint8_t(small);
-  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char(c - 0x20);
-  return small;  // ß has no capital of its own in Windows-1252
+  const uint8_t capital = ToCapital1252(uint8_t(small));
+  return SameInLatin1(uint8_t(small)) && SameInLatin1(capital) ? char(capital) : small;
 }
 
 }  // namespace

@@ -21,6 +21,10 @@ LogFont TemplateFontDescription(int f);
 // The files the four template fonts resolve to, font 1 first ("" for a font not found).
 std::vector<std::string> TemplateFontFiles();
 
+// The fonts of the window's font dialog components (0: the glyph images, 1 ... 4: the
+// template fonts); they are created on first use and live as long as the program.
+const PlatformFont* DialogFont(int index);
+
 // Draws ch with the canvas font on `bitmap` (sized 2 x TextWidth by 2 x TextHeight) and
 // samples its ink box at 17 x 17 points into `grid`. Returns false, leaving `grid`
 // untouched, when the character has no positive extent in that font. A character without

@@ -163,24 +163,6 @@ std::string FirstSmall(std::string_view word) {
 
 }  // namespace
 
-bool IsLetter1252(uint8_t c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
-  if (c >= 0xC0) return c != 0xD7 && c != 0xF7;
-  return c == 0x8A || c == 0x8C || c == 0x8E || c == 0x9A || c == 0x9C || c == 0x9E || c == 0x9F;
-}
-
-bool IsCapital1252(uint8_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) || c == 0x8A ||
-         c == 0x8C || c == 0x8E || c == 0x9F;
-}
-
-uint8_t ToSmall1252(uint8_t c) {
-  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return uint8_t(c + 0x20);
-  if (c == 0x8A || c == 0x8C || c == 0x8E) return uint8_t(c + 0x10);
-  if (c == 0x9F) return 0xFF;
-  return c;
-}
-
 void WordLookup::Add(std::string_view word) {
   if (word.empty() || text_.size() + word.size() + 1 > UINT32_MAX) return;
   offsets_.push_back(uint32_t(text_.size()));

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Cp1252.h"  // the letter classes the corrections use
 #include "recognition/PageText.h"
 
 // What the settling asks of the words of a page's languages. Words are Windows-1252, as the
@@ -90,8 +91,3 @@ CorrectionCount SettleDoubtfulCharacters(PageText& page, const KnownWords& words
 // compound hyphen stays ("Nord-" + "Ostsee", "Bus-" + "und", a hyphenated form the list
 // knows). `words` may be null (no list).
 bool JoinsDividedWord(std::string_view head, std::string_view tail, const KnownWords* words);
-
-// Windows-1252 letters and their small forms.
-bool IsLetter1252(uint8_t c);
-bool IsCapital1252(uint8_t c);
-uint8_t ToSmall1252(uint8_t c);

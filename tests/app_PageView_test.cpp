@@ -22,13 +22,13 @@ struct View {
     form.PaintBox1Paint();  // resizes
     form.PaintBox1Paint();  // draws
   }
-  void Area(Rect32 area) {
+  void Area(PageBox area) {
     form.searchArea = area;
     form.PaintBox1Paint();
   }
 };
 
-void ExpectRect(const Rect32& r, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+void ExpectRect(const PageBox& r, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   EXPECT_EQ(r.left, left);
   EXPECT_EQ(r.top, top);
   EXPECT_EQ(r.right, right);

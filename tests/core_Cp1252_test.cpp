@@ -41,3 +41,32 @@ TEST(Cp1252, DecoderAlwaysMakesProgress) {
 }
 
 }  // namespace
+
+// The letter classes: the cases pair up, and the letters beyond ASCII are the ones the
+// code page's Unicode names as letters.
+TEST(Cp1252, LettersPairTheirCases) {
+  for (int code = 0; code < 256; ++code) {
+    const uint8_t c = uint8_t(code);
+    EXPECT_EQ(IsLetter1252(c), IsSmall1252(c) || IsCapital1252(c)) << code;
+    EXPECT_FALSE(IsSmall1252(c) && IsCapital1252(c)) << code;
+    if (IsCapital1252(c)) {
+      EXPECT_TRUE(IsSmall1252(ToSmall1252(c))) << code;
+      EXPECT_EQ(ToCapital1252(ToSmall1252(c)), c) << code;
+    } else {
+      EXPECT_EQ(ToSmall1252(c), c) << code;
+    }
+    if (!IsLetter1252(c)) {
+      EXPECT_EQ(ToCapital1252(c), c) << code;
+    }
+  }
+  EXPECT_EQ(ToCapital1252('a'), 'A');
+  EXPECT_EQ(ToCapital1252(0xE4), 0xC4);  // ä Ä
+  EXPECT_EQ(ToCapital1252(0x9C), 0x8C);  // œ Œ
+  EXPECT_EQ(ToCapital1252(0xFF), 0x9F);  // ÿ Ÿ
+  EXPECT_EQ(ToCapital1252(0xDF), 0xDF);  // ß has no capital of its own
+  EXPECT_TRUE(IsSmall1252(0xDF));
+  for (const uint8_t sign : {0xD7, 0xF7, 0x80, 0xAA, 0xB5, 0xBA})  // × ÷ € ª µ º
+    EXPECT_FALSE(IsLetter1252(sign)) << int(sign);
+  EXPECT_TRUE(SameInLatin1(0x7F) && SameInLatin1(0xA0));
+  EXPECT_FALSE(SameInLatin1(0x80) || SameInLatin1(0x9F));
+}

@@ -118,7 +118,7 @@ TEST_F(PageViewTest, ZoomChangeResizesTheViewAndKeepsTheAreaInPicturePixels) {
   Press(30, 15);
   Move(60, 45);
   Release(60, 45);
-  const Rect32 area = form->searchArea;
+  const PageBox area = form->searchArea;
   window->ZoomEd->setValue(60);
   EXPECT_EQ(form->settings.ZoomEd, 60);
   View();

@@ -184,7 +184,7 @@ TEST_F(WindowTest, ReadingOrderAndWordListChoicesSetTheSettings) {
   window->ReadingOrderCombo->setCurrentIndex(2);
   EXPECT_EQ(form->settings.readingOrder, ReadingOrder::Columns);
   window->ReadingOrderCombo->setCurrentIndex(0);
-  EXPECT_EQ(form->settings.readingOrder, ReadingOrder::Auto);
+  EXPECT_EQ(form->settings.readingOrder, std::nullopt);
   window->DictionaryCheck->setChecked(false);
   EXPECT_FALSE(form->settings.UseDictionary());
 }

@@ -51,27 +51,27 @@ bool Joins(std::string_view head, std::string_view tail) {
 }
 
 TEST(PlainText, ColumnsJoinAWordDividedAcrossTheColumnBreak) {
-  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter stets"), TextOrder::Columns, Joins),
+  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter stets"), ReadingOrder::Columns, Joins),
             "eins zwei\ndrei Wetter\n\nstets\nvier\n");
   // The tail alone on its line leaves no empty line behind.
-  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter"), TextOrder::Columns, Joins),
+  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter"), ReadingOrder::Columns, Joins),
             "eins zwei\ndrei Wetter\n\nvier\n");
 }
 
 TEST(PlainText, CompoundHyphensAndUnjoinedOutputStay) {
-  EXPECT_EQ(PlainText(TwoColumns("Nord-", "Ostsee"), TextOrder::Columns, Joins),
+  EXPECT_EQ(PlainText(TwoColumns("Nord-", "Ostsee"), ReadingOrder::Columns, Joins),
             "eins zwei\ndrei Nord-\n\nOstsee\nvier\n");
-  EXPECT_EQ(PlainText(TwoColumns("Bus-", "und Bahn"), TextOrder::Columns, Joins),
+  EXPECT_EQ(PlainText(TwoColumns("Bus-", "und Bahn"), ReadingOrder::Columns, Joins),
             "eins zwei\ndrei Bus-\n\nund Bahn\nvier\n");
   // Without a test nothing is joined; a lone hyphen is no divided word.
-  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter"), TextOrder::Columns),
+  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter"), ReadingOrder::Columns),
             "eins zwei\ndrei Wet-\n\nter\nvier\n");
-  EXPECT_EQ(PlainText(TwoColumns("-", "ter"), TextOrder::Columns, Joins),
+  EXPECT_EQ(PlainText(TwoColumns("-", "ter"), ReadingOrder::Columns, Joins),
             "eins zwei\ndrei -\n\nter\nvier\n");
 }
 
 TEST(PlainText, PageOrderPutsRowsAcrossTheColumns) {
-  const std::string text = PlainText(TwoColumns("Wet-", "ter stets"), TextOrder::Page, Joins);
+  const std::string text = PlainText(TwoColumns("Wet-", "ter stets"), ReadingOrder::Page, Joins);
   const size_t rowEnd = text.find('\n');
   ASSERT_NE(rowEnd, std::string::npos);
   const std::string first = text.substr(0, rowEnd), second = text.substr(rowEnd + 1);
@@ -89,18 +89,18 @@ TEST(PlainText, PageOrderFollowsHeightNotBlockOrder) {
   page.blocks.push_back(Block({Line(0, 200, "unten")}));
   page.blocks.push_back(Block({Line(100, 0, "oben")}));
   page.Summarise();
-  EXPECT_EQ(PlainText(page, TextOrder::Page), std::string(5, ' ') + "oben\nunten\n");
-  EXPECT_EQ(PlainText(page, TextOrder::Columns), "unten\n\noben\n");
+  EXPECT_EQ(PlainText(page, ReadingOrder::Page), std::string(5, ' ') + "oben\nunten\n");
+  EXPECT_EQ(PlainText(page, ReadingOrder::Columns), "unten\n\noben\n");
 }
 
 TEST(PlainText, EmptyPageAndEmptyLines) {
-  EXPECT_EQ(PlainText(PageText(), TextOrder::Page), "");
-  EXPECT_EQ(PlainText(PageText(), TextOrder::Columns), "");
+  EXPECT_EQ(PlainText(PageText(), ReadingOrder::Page), "");
+  EXPECT_EQ(PlainText(PageText(), ReadingOrder::Columns), "");
   PageText page;
   page.blocks.push_back(Block({PageLine(), Line(0, 0, "a")}));
   page.blocks.push_back(Block({}));
-  EXPECT_EQ(PlainText(page, TextOrder::Columns), "a\n");
-  EXPECT_EQ(PlainText(page, TextOrder::Page), "a\n");
+  EXPECT_EQ(PlainText(page, ReadingOrder::Columns), "a\n");
+  EXPECT_EQ(PlainText(page, ReadingOrder::Page), "a\n");
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // monochrome drawing with the baseline at y + ascent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
+#include "core/Cp1252.h"
 #include "platform/Fonts.h"
 #include "platform/SoftwareCanvas.h"
 
@@ -99,12 +101,12 @@ TEST(Fonts, OpaqueTextFillsItsCellWithTheBrush) {
 }
 
 TEST(Fonts, Windows1252BytesMapToTheirUnicodeGlyphs) {
-  EXPECT_EQ(Windows1252ToUnicode(0x80), 0x20ACu);
-  EXPECT_EQ(Windows1252ToUnicode(0x96), 0x2013u);
-  EXPECT_EQ(Windows1252ToUnicode(0x9F), 0x0178u);
-  EXPECT_EQ(Windows1252ToUnicode(0x81), 0x81u);
-  EXPECT_EQ(Windows1252ToUnicode(0xDF), 0xDFu);
-  EXPECT_EQ(Windows1252ToUnicode('A'), uint32_t('A'));
+  EXPECT_EQ(Cp1252ToCodePoint(0x80), 0x20ACu);
+  EXPECT_EQ(Cp1252ToCodePoint(0x96), 0x2013u);
+  EXPECT_EQ(Cp1252ToCodePoint(0x9F), 0x0178u);
+  EXPECT_EQ(Cp1252ToCodePoint(0x81), 0x81u);
+  EXPECT_EQ(Cp1252ToCodePoint(0xDF), 0xDFu);
+  EXPECT_EQ(Cp1252ToCodePoint('A'), uint32_t('A'));
   auto font = MakeFont("Arial", -37);
   // The en dash (0x96) is drawn as an en dash: half an em, wider than a hyphen.
   EXPECT_GT(font->TextWidth("\x96"), font->TextWidth("-"));
@@ -131,4 +133,25 @@ TEST(Fonts, ExtremeHeightsStayBounded) {
     EXPECT_LE(font->PixelsPerEm(), 4000) << height;
     EXPECT_GT(font->TextHeight("x"), 0) << height;
   }
+}
+
+// The templates' faces: exactly the family and style asked for, drawn with grey edges.
+TEST(Fonts, OutlineFacesAreExactAndDrawnAntiAliased) {
+  EXPECT_EQ(OutlineFace::Open("No Such Family Anywhere", false, false), nullptr);
+  auto regular = OutlineFace::Open("Liberation Sans", false, false);
+  auto bold = OutlineFace::Open("Liberation Sans", true, false);
+  ASSERT_NE(regular, nullptr);
+  ASSERT_NE(bold, nullptr);
+  EXPECT_NE(regular->File(), bold->File());
+
+  GrayGlyph o, shifted;
+  ASSERT_TRUE(regular->DrawGray('o', 40, o, 0.0, 0.0));
+  ASSERT_GT(o.width * o.height, 0);
+  EXPECT_GT(o.top, 0);  // above the baseline
+  const bool greyEdges =
+      std::any_of(o.coverage.begin(), o.coverage.end(), [](uint8_t c) { return c > 0 && c < 255; });
+  EXPECT_TRUE(greyEdges);
+  ASSERT_TRUE(regular->DrawGray('o', 40, shifted, 0.5, 0.0));
+  EXPECT_NE(shifted.coverage, o.coverage);  // a half-pixel move shows in the edges
+  EXPECT_FALSE(regular->DrawGray('o', 0, o, 0.0, 0.0));
 }

@@ -6,7 +6,7 @@
 
 #include "app/HeadlessWindow.h"
 #include "app/MainUnit.h"
-#include "recognition/ClassifyAll.h"
+#include "app/classic/ClassifyAll.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/MainUnit.h"
+#include "app/classic/RecordOrder.h"
 #include "layout/LineFinding.h"
-#include "layout/RecordOrder.h"
 #include "platform/Fonts.h"
 
 namespace {

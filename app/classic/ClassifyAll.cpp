@@ -1,4 +1,4 @@
-#include "recognition/ClassifyAll.h"
+#include "app/classic/ClassifyAll.h"
 
 #include <algorithm>
 #include <atomic>

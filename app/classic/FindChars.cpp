@@ -10,8 +10,9 @@
 #include <string>
 
 #include "app/MainUnit.h"
+#include "app/classic/RecordOrder.h"
+#include "core/Median.h"
 #include "layout/ObjectSearch.h"
-#include "layout/RecordOrder.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ void LogSearchStart(TMainForm& form) {
 }
 
 // Clips the search area to a width x height page (stored back).
-void ClipSearchArea(Rect32& area, int32_t width, int32_t height) {
+void ClipSearchArea(PageBox& area, int32_t width, int32_t height) {
   if (area.left < 0) area.left = 0;
   if (area.top < 0) area.top = 0;
   if (area.right > width - 1) area.right = width - 1;
@@ -89,7 +90,7 @@ void KeepObject(TMainForm& form, RasterImage& work, const FillBounds& bounds) {
 KeptObjects CollectObjects(TMainForm& form, RasterImage& work) {
   const int32_t width = DIBWidth(work), height = DIBHeight(work);
   const int32_t minObjSize = form.settings.MinObjSizeED;
-  const Rect32 area = form.searchArea;
+  const PageBox area = form.searchArea;
   KeptObjects kept;
   std::vector<FillSeed> workList;
   WindowPump pump(form.window);
@@ -166,10 +167,7 @@ int32_t MedianHeight(TDynaArray<PageObject>& objects) {
     const Box& b = objects.At(i)->box;
     heights.push_back(b.Bottom - b.Top + 1);
   }
-  if (heights.empty()) return 0;
-  auto middle = heights.begin() + std::ptrdiff_t(heights.size() / 2);
-  std::nth_element(heights.begin(), middle, heights.end());
-  return *middle;
+  return Median(std::move(heights));
 }
 
 // Objects whose width and height both reach kDrawingToLetterHeight times the height of

@@ -8,6 +8,7 @@
 #include "app/MainUnit.h"
 #include "core/BothCores.h"
 #include "core/Cp1252.h"
+#include "core/Median.h"
 #include "layout/PageSegmentation.h"
 #include "output/PlainText.h"
 #include "recognition/ExtendedPage.h"
@@ -127,8 +128,7 @@ std::vector<double> TypicalWidths(const std::vector<LineWork>& lines) {
   for (size_t code = 0; code < 256; ++code) {
     std::vector<double>& w = widths[code];
     if (w.size() < kWidthSamples) continue;
-    std::nth_element(w.begin(), w.begin() + long(w.size() / 2), w.end());
-    typical[code] = w[w.size() / 2];
+    typical[code] = Median(std::move(w));
   }
   return typical;
 }
@@ -216,12 +216,6 @@ PageChar ToPageChar(const ReadGlyph& glyph) {
   return c;
 }
 
-double MedianOf(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
-
 LetterHeights MeasureLetterHeights(const std::vector<LineWork>& lines) {
   std::vector<double> ascenders, capitals;
   for (const LineWork& work : lines) {
@@ -236,7 +230,7 @@ LetterHeights MeasureLetterHeights(const std::vector<LineWork>& lines) {
         capitals.push_back(h);
     }
   }
-  return {MedianOf(ascenders), MedianOf(capitals)};
+  return {Median(ascenders), Median(capitals)};
 }
 
 // A lone object cut by the picture's edge is a scanner's border or the rest of a picture,
@@ -260,7 +254,7 @@ bool LooksLikePicture(const LineWork& work) {
   if (scores.empty()) return true;
   if (scores.size() <= kShortLine)
     return *std::min_element(scores.begin(), scores.end()) < kNoTextInShortLine;
-  return MedianOf(scores) < kNoText;
+  return Median(scores) < kNoText;
 }
 
 PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {

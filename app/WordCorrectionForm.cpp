@@ -124,13 +124,13 @@ std::vector<std::string> TMainForm::WordSuggestions(const std::string& utf8Word)
 
 std::string TMainForm::PageTextForOutput() {
   std::string text;
-  if (!settings.ColumnsOrder()) {
-    text = PlainText(pageText, TextOrder::Page);
+  if (settings.Order() == ReadingOrder::Page) {
+    text = PlainText(pageText, ReadingOrder::Page);
   } else {
     AwaitWordLookup();
     // The words that settled the page, if it was settled.
     const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
-    text = PlainText(pageText, TextOrder::Columns,
+    text = PlainText(pageText, ReadingOrder::Columns,
                      [words](std::string_view head, std::string_view tail) {
                        return JoinsDividedWord(head, tail, words);
                      });

@@ -8,11 +8,11 @@
 #include <new>
 
 #include "app/MainUnit.h"
+#include "app/classic/ClassifyAll.h"
 #include "core/Cp1252.h"
 #include "layout/DotTests.h"
 #include "platform/SoftwareCanvas.h"
 #include "recognition/Alphabet.h"
-#include "recognition/ClassifyAll.h"
 
 namespace {
 
