@@ -50,9 +50,13 @@ void TMainForm::Lines2Textfield() {
   const MeasureText measure = [&font](std::string_view text) {
     return font ? font->TextWidth(std::string(text)) : int32_t(text.size()) * kFallbackCharWidth;
   };
+  std::vector<RowPiece> pieces;
+  const std::vector<std::string> laidOut = LayOutRows(lines, factor, measure, &pieces);
+  // The other outputs take their words from the page result: the same words in the same
+  // order as the output field's rows.
+  SetClassicPageText(RowLines(laidOut, pieces, lines, lineChars));
   std::vector<std::string> rows;
-  for (const std::string& row : LayOutRows(lines, factor, measure))
-    rows.push_back(Cp1252ToUtf8(row));
+  for (const std::string& row : laidOut) rows.push_back(Cp1252ToUtf8(row));
   ShowOutputLines(rows);
   Log("done.");
 }
