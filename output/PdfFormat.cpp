@@ -139,6 +139,16 @@ double NaturalWidth(PdfFont* font, const std::string& text) {
       PdfString(reinterpret_cast<const pdf_utf8*>(utf8.c_str())));
 }
 
+// A painter that also takes content of ours: the text layer, made where the PDF of a PDF
+// makes it.
+class LayerPainter : public PdfPainter {
+ public:
+  void AddContent(const std::string& content, PdfFont* font) {
+    AddToPageResources(font->GetIdentifier(), font->GetObject()->Reference(), PdfName("Font"));
+    GetCanvas()->Append(content);
+  }
+};
+
 void AddPage(PdfStreamedDocument& document, PdfFont* font, const DocumentPage& page) {
   const double scale = 72.0 / PictureDpi(page);  // points per pixel
   const double width = DIBWidth(*page.picture) * scale;
@@ -146,21 +156,13 @@ void AddPage(PdfStreamedDocument& document, PdfFont* font, const DocumentPage& p
   PdfImage image(&document);
   SetPicture(image, *page.picture);
   PdfPage* pdfPage = document.CreatePage(PdfRect(0, 0, width, height));
-  PdfPainter painter;
+  LayerPainter painter;
   painter.SetPage(pdfPage);
   painter.DrawImage(0, 0, &image, scale, scale);
-  painter.SetTextRenderingMode(ePdfTextRenderingMode_Invisible);
   PageText text = page.text;
   text.height = DIBHeight(*page.picture);
   const auto measure = [font](const std::string& words) { return NaturalWidth(font, words); };
-  for (const PlacedWord& word : PlaceWords(text, scale, measure)) {
-    const std::string utf8 = Cp1252ToUtf8(word.text);
-    font->SetFontSize(float(word.size));
-    font->SetFontScale(float(word.widthPercent));
-    painter.SetFont(font);
-    painter.DrawText(word.x, word.baseline,
-                     PdfString(reinterpret_cast<const pdf_utf8*>(utf8.c_str())));
-  }
+  painter.AddContent(TextLayer(text, scale, "/" + font->GetIdentifier().GetName(), measure), font);
   painter.FinishPage();
 }
 
