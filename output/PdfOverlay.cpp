@@ -176,7 +176,7 @@ bool PdfWithTextLayer(const std::string& source, const std::vector<DocumentPage>
     const HelveticaWidths widths;
     const LayerShared shared{FontDictionary(pdf), QPDFObjectHandle::newStream(&pdf, "q\n")};
     for (const DocumentPage& read : pages)
-      if (read.pdfPage >= 0 && size_t(read.pdfPage) < all.size() && !read.keepsOwnText)
+      if (read.pdfPage >= 0 && size_t(read.pdfPage) < all.size() && !read.keepsPage)
         LayText(pdf, all[size_t(read.pdfPage)], read, shared, widths);
     std::unique_ptr<FILE, int (*)(FILE*)> out(fdopen(::dup(fd), "wb"), &std::fclose);
     if (!out) {

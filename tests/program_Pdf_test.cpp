@@ -154,7 +154,7 @@ TEST_F(PdfTest, EveryFormatHasTheTextOutputsWords) {
       ASSERT_EQ(Quillon(options + format + " sample.png out." + format).status, 0) << format;
     const std::vector<std::string> words = Words(ReadFile(Path("out.text")));
     ASSERT_GE(words.size(), 10u);
-    EXPECT_EQ(MarkedWords(ReadFile(Path("out.hocr")), "ocrx_word", ">", "</span>"), words)
+    EXPECT_EQ(MarkedWords(ReadFile(Path("out.hocr")), "class=\"ocrx_word\"", ">", "</span>"), words)
         << recogniser;
     EXPECT_EQ(MarkedWords(ReadFile(Path("out.alto")), "CONTENT", "\"", "\""), words) << recogniser;
     EXPECT_EQ(TsvWords(ReadFile(Path("out.tsv"))), words) << recogniser;
@@ -197,10 +197,16 @@ TEST_F(PdfTest, PagesWithTextAreTakenAsTheyStandUnlessAskedToBeRead) {
   EXPECT_EQ(Words(PdfText("redone.pdf")), Words(redone.out));
   EXPECT_EQ(Words(redone.out), Words(text.out));
 
-  // --force-ocr reads the vector page as a picture too.
+  // --force-ocr reads the vector page as a picture too; in the PDF that page keeps its
+  // own text and gets no layer: every word once for search and copy.
   const programrun::Result forced = Quillon("--force-ocr --pages=2 mixed.pdf -");
   ASSERT_EQ(forced.status, 0) << forced.err;
   EXPECT_NE(forced.out.find("vector"), std::string::npos) << forced.out;
+  ASSERT_EQ(Quillon("--force-ocr --format=pdf mixed.pdf forced.pdf").status, 0);
+  EXPECT_EQ(Words(PdfText("forced.pdf")), Words(text.out));
+  // A page whose text is all invisible is read and its layer replaced, not doubled.
+  ASSERT_EQ(Quillon("--force-ocr --format=pdf out.pdf reforced.pdf").status, 0);
+  EXPECT_EQ(Words(PdfText("reforced.pdf")), Words(text.out));
 }
 
 TEST_F(PdfTest, PagesSidecarBatchesAndStandardInput) {
