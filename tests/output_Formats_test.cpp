@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "app/HeadlessWindow.h"
+#include "app/MainUnit.h"
 #include "core/Cp1252.h"
 #include "output/FormatWriters.h"
 #include "output/Formats.h"
@@ -411,6 +413,41 @@ TEST_F(FormatsTest, PdfShowsThePictureAndHidesTheTextAtEachWordsPlace) {
   for (const PageWord& word : expected) EXPECT_GT(DarkShare(rows, word.chars[0].box), 0.9);
   EXPECT_EQ(DarkShare(rows, PageBox{0, 75, 799, 95}), 0.0);
   EXPECT_EQ(DarkShare(rows, PageBox{0, 180, 799, 290}), 0.0);
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+// The window saves a PDF's searchable PDF as the command line writes it: the document
+// itself with its layer over the page read (an earlier layer replaced, so each word comes
+// once), not a new PDF of the picture.
+TEST(WindowPdfSave, APdfIsSavedAsItselfWithALayer) {
+  REQUIRE_POPPLER();
+  const fs::path dir = FreshTestDir("quillon_window_pdf");
+  HeadlessWindow window;
+  TMainForm form(window, "/nonexistent/quillon", {});
+  form.FormCreate();
+  ASSERT_TRUE(form.OpenPic(std::string(QUILLON_SAMPLES) + "/sample.png"));
+  form.TextErkennBtnClick();
+  const std::string scan = (dir / "scan.pdf").string(), saved = (dir / "saved.pdf").string();
+  std::string error;
+  ASSERT_TRUE(form.WriteOutputDocument(OutputFormat::Pdf, scan, &error)) << error;
+
+  ASSERT_TRUE(form.OpenPic(scan));
+  form.TextErkennBtnClick();
+  ASSERT_TRUE(form.WriteOutputDocument(OutputFormat::Pdf, saved, &error)) << error;
+  std::ifstream file(saved, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  EXPECT_NE(bytes.find("/QuillonText"), std::string::npos) << "the layer laid over a PDF";
+  std::string shown;
+  for (const std::string& line : window.output) shown += line + "\n";
+  EXPECT_EQ(Words(PdfText(saved)), Words(shown));
+  form.FormDestroy();
+  fs::remove_all(dir);
 }
 
 // The colour space, bits per component and encoding of the one image that
