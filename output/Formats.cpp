@@ -1,11 +1,11 @@
 #include "output/Formats.h"
 
 #include <iterator>
+#include <memory>
 
 #include "core/AtomicFile.h"
 #include "output/FormatModule.h"
 #include "output/FormatWriters.h"
-#include "output/SaveFiles.h"
 
 namespace {
 
