@@ -18,6 +18,7 @@
 #include "core/RasterImage.h"
 #include "layout/LayoutTypes.h"
 #include "output/Formats.h"
+#include "output/LineFitting.h"
 #include "output/PlainText.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/Languages.h"
@@ -299,6 +300,11 @@ class TMainForm {
   void RecognitionRun(ClassifyStep classify, void* context);
   // Appends ch to the text of line `line` (1-based), which becomes current in `lines`.
   void AppendToLineText(int32_t line, char ch);
+  // The characters of the lines' texts as the page result keeps them (LineFitting.h); they
+  // live as long as the texts of `lines`.
+  LineChars lineChars;
+  // pageText becomes the classic run's result with these lines, in one block.
+  void SetClassicPageText(std::vector<PageLine> pageLines);
 
   // ---- app/extended/ExtendedRun.cpp: the extended recogniser ----
   // Reads the installed picture into pageText and shows its plain text in the output field.

@@ -71,6 +71,6 @@ DocumentPage PdfTextPage(const PdfPageText& text) {
   }
   page.text.Summarise();
   page.textField = TrimmedText(text.text);
-  page.keepsOwnText = true;
+  page.keepsPage = true;
   return page;
 }

@@ -85,6 +85,7 @@ bool ReadOnePage(TMainForm& form, HeadlessWindow& window, const std::string& pic
     form.Timer1Timer();
     *read = form.RecognisedPage();
     read->replacesText = facts.hasText && facts.invisibleTextOnly;
+    read->keepsPage = facts.hasText && !facts.invisibleTextOnly;  // read by --force-ocr
   }
   if (pdf) {
     read->pdfPage = page;

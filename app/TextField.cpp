@@ -6,6 +6,7 @@
 
 #include "app/MainUnit.h"
 #include "core/Cp1252.h"
+#include "core/PdfPages.h"
 #include "core/RasterPages.h"
 #include "output/DoubtfulWords.h"
 #include "output/LineFitting.h"
@@ -50,9 +51,13 @@ void TMainForm::Lines2Textfield() {
   const MeasureText measure = [&font](std::string_view text) {
     return font ? font->TextWidth(std::string(text)) : int32_t(text.size()) * kFallbackCharWidth;
   };
+  std::vector<RowPiece> pieces;
+  const std::vector<std::string> laidOut = LayOutRows(lines, factor, measure, &pieces);
+  // The other outputs take their words from the page result: the same words in the same
+  // order as the output field's rows.
+  SetClassicPageText(RowLines(laidOut, pieces, lines, lineChars));
   std::vector<std::string> rows;
-  for (const std::string& row : LayOutRows(lines, factor, measure))
-    rows.push_back(Cp1252ToUtf8(row));
+  for (const std::string& row : laidOut) rows.push_back(Cp1252ToUtf8(row));
   ShowOutputLines(rows);
   Log("done.");
 }
@@ -121,8 +126,46 @@ DocumentPage TMainForm::OutputDocumentPage() const {
   return page;
 }
 
+namespace {
+
+// The pages read from the PDF `source` as the PDF writer lays them over it: where each
+// picture read lies on its page, and what becomes of the page's own text, as for a page
+// the command line reads as a picture (app/PictureRun.cpp).
+bool PagesOverPdf(const std::string& source, std::vector<DocumentPage>* pages, std::string* error) {
+  const PdfModule* pdf = LoadPdfModule(error);
+  if (!pdf) return false;
+  for (DocumentPage& page : *pages) {
+    PdfPageFacts facts;
+    if (!pdf->pageFacts(source.c_str(), page.pdfPage, &facts, error)) return false;
+    page.place = facts.place;
+    page.replacesText = facts.hasText && facts.invisibleTextOnly;
+    page.keepsPage = facts.hasText && !facts.invisibleTextOnly;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool TMainForm::WriteOutputDocument(OutputFormat format, const std::string& fileName,
                                     std::string* error) {
+  // A PDF's searchable PDF is that PDF with a layer, as the command line writes it.
+  if (format == OutputFormat::Pdf && IsPdfFile(pictureName.c_str())) {
+    std::vector<DocumentPage> pages;
+    if (readPages.empty()) {
+      pages.push_back(OutputDocumentPage());
+      pages.back().picture = nullptr;
+      pages.back().pdfPage = pageIndex;
+    }
+    for (const ReadPage& read : readPages) {
+      pages.push_back(DocumentPage{read.text, nullptr, ""});
+      pages.back().pdfPage = read.page;
+    }
+    if (!PagesOverPdf(pictureName, &pages, error)) return false;
+    DocumentWriter writer(format, fileName, pictureName, pictureName);
+    for (DocumentPage& page : pages)
+      if (!writer.AddPage(std::move(page), error)) return false;
+    return writer.Finish(error);
+  }
   if (readPages.empty() || format == OutputFormat::Text)
     return WriteDocument(format, {OutputDocumentPage()}, fileName, pictureName, error);
   // The pages read together; a PDF shows their pictures, opened again one by one.

@@ -130,10 +130,10 @@ std::string TMainForm::PageTextForOutput() {
     AwaitWordLookup();
     // The words that settled the page, if it was settled.
     const KnownWords* words = pageWords.Empty() ? nullptr : &pageWords;
-    text = PlainText(pageText, ReadingOrder::Columns,
-                     [words](std::string_view head, std::string_view tail) {
-                       return JoinsDividedWord(head, tail, words);
-                     });
+    JoinDividedWords(&pageText, [words](std::string_view head, std::string_view tail) {
+      return JoinsDividedWord(head, tail, words);
+    });
+    text = PlainText(pageText, ReadingOrder::Columns);
   }
   // A page of pictures only, or of nothing: an empty text, and the log says why.
   if (text.empty()) Log("No text blocks on the page: nothing to read");

@@ -4,7 +4,9 @@
 // then reads, so no more than one frame is ever held in memory.
 #include "core/RasterPages.h"
 
+#include <fcntl.h>
 #include <leptonica/allheaders.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,10 +198,29 @@ int32_t CountTiffPages(FILE* f) {
   return WalkTiff(f, -1, nullptr);
 }
 
+// A page's size from its directory. Leptonica's reading of it from a file leaves libtiff's
+// handle behind when libtiff refuses the directory (a damaged page of a document whose
+// other pages read); its reading from memory closes it, so the file is mapped, not copied.
+bool TiffPageSize(const char* fileName, int32_t page, l_int32* w, l_int32* h) {
+  const int fd = ::open(fileName, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat facts {};
+  void* mapped = ::fstat(fd, &facts) == 0 && facts.st_size > 0
+                     ? ::mmap(nullptr, size_t(facts.st_size), PROT_READ, MAP_PRIVATE, fd, 0)
+                     : MAP_FAILED;
+  ::close(fd);
+  if (mapped == MAP_FAILED) return false;
+  l_int32 bps = 0, spp = 0, res = 0, cmap = 0, format = 0;
+  const bool read = readHeaderMemTiff(static_cast<const l_uint8*>(mapped), size_t(facts.st_size),
+                                      page, w, h, &bps, &spp, &res, &cmap, &format) == 0;
+  ::munmap(mapped, size_t(facts.st_size));
+  return read;
+}
+
 bool ReadTiffPage(const char* fileName, int32_t page, int64_t maxPixels, RasterImage* out,
                   std::string* error) {
-  l_int32 w = 0, h = 0, bps = 0, spp = 0, res = 0, cmap = 0, format = 0;
-  if (readHeaderTiff(fileName, page, &w, &h, &bps, &spp, &res, &cmap, &format) != 0) {
+  l_int32 w = 0, h = 0;
+  if (!TiffPageSize(fileName, page, &w, &h)) {
     *error = "Page " + std::to_string(page + 1) + " of the picture file is damaged or missing.";
     return false;
   }

@@ -3,7 +3,7 @@
 #include "output/FormatWriters.h"
 
 extern "C" const FormatModuleWriters* QuillonFormatWriters() {
-  static const FormatModuleWriters writers{&HocrDocument, &AltoDocument, &NewPdfPageWriter,
+  static const FormatModuleWriters writers{&NewHocrStream, &NewAltoStream, &NewPdfPageWriter,
                                            &PdfWithTextLayer};
   return &writers;
 }

@@ -18,9 +18,21 @@ class PdfPageWriter {
   virtual bool Finish(std::string* error) = 0;
 };
 
+// A document in a text format (text, hOCR, ALTO, TSV) made page by page: each call gives
+// the bytes that come next in the file, so that no page needs to be kept.
+class PageStream {
+ public:
+  virtual ~PageStream() = default;
+  // The page's bytes; at the first call, what the document puts before its first page too.
+  virtual std::string Page(const DocumentPage& page) = 0;
+  // What ends the document (with its beginning, where no page came).
+  virtual std::string End() = 0;
+};
+
 struct FormatModuleWriters {
-  std::string (*hocr)(const std::vector<DocumentPage>& pages, const std::string& pictureName);
-  std::string (*alto)(const std::vector<DocumentPage>& pages, const std::string& pictureName);
+  // New streams of hOCR and ALTO documents; `pictureName` names the picture in them.
+  PageStream* (*hocr)(const std::string& pictureName);
+  PageStream* (*alto)(const std::string& pictureName);
   // A new writer of a PDF from pictures into `fd` (which stays the caller's); null with
   // the reason on failure.
   PdfPageWriter* (*pdfFromPictures)(int fd, std::string* error);

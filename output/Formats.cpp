@@ -1,27 +1,11 @@
 #include "output/Formats.h"
 
-#include <iostream>
 #include <iterator>
+#include <memory>
 
 #include "core/AtomicFile.h"
 #include "output/FormatModule.h"
 #include "output/FormatWriters.h"
-#include "output/SaveFiles.h"
-
-namespace {
-
-// Every format's file goes through here, so that one place decides how files are written.
-bool WriteOutputFile(const std::string& fileName, const std::string& content, std::string* error) {
-  if (fileName == "-") {
-    std::cout.write(content.data(), std::streamsize(content.size()));
-    std::cout.flush();
-    if (!std::cout) *error = "cannot write to standard output";
-    return bool(std::cout);
-  }
-  return WriteFileReplacing(fileName, content, error);
-}
-
-}  // namespace
 
 namespace {
 
@@ -48,13 +32,23 @@ const char* FormatName(OutputFormat format) {
   return FactsOf(format).name;
 }
 
-std::string TextDocument(const std::vector<DocumentPage>& pages) {
-  std::string text;
-  for (size_t i = 0; i < pages.size(); ++i) {
-    if (i > 0) text += '\f';
-    text += pages[i].textField;
+namespace {
+
+class TextStream : public PageStream {
+ public:
+  std::string Page(const DocumentPage& page) override {
+    return (pages_++ > 0 ? "\f" : "") + page.textField;
   }
-  return text;
+  std::string End() override { return ""; }
+
+ private:
+  int pages_ = 0;
+};
+
+}  // namespace
+
+PageStream* NewTextStream() {
+  return new TextStream();
 }
 
 DocumentWriter::DocumentWriter(OutputFormat format, std::string fileName, std::string pictureName,
@@ -75,6 +69,18 @@ bool DocumentWriter::Begin(std::string* error) {
   return file_->Begin(fileName_, error);
 }
 
+bool DocumentWriter::BeginStream(std::string* error) {
+  if (format_ == OutputFormat::Hocr || format_ == OutputFormat::Alto) {
+    const FormatModuleWriters* module = LoadFormatWriters(error);
+    if (!module) return false;
+    stream_.reset(format_ == OutputFormat::Hocr ? module->hocr(pictureName_)
+                                                : module->alto(pictureName_));
+  } else {
+    stream_.reset(format_ == OutputFormat::Tsv ? NewTsvStream() : NewTextStream());
+  }
+  return Begin(error);
+}
+
 bool DocumentWriter::AddPage(DocumentPage page, std::string* error) {
   if (format_ == OutputFormat::Pdf && sourcePdf_.empty()) {
     if (!pdf_) {
@@ -85,15 +91,20 @@ bool DocumentWriter::AddPage(DocumentPage page, std::string* error) {
     }
     return pdf_->AddPage(page, error);
   }
-  page.picture = nullptr;  // the picture belongs to the page being read, not to the output
-  // Text takes the output field's text alone; a thousand pages keep no more than that.
-  if (format_ == OutputFormat::Text) {
-    std::string why = std::move(page.text.noTextReason);
-    page.text = PageText{};
-    page.text.noTextReason = std::move(why);
+  if (format_ == OutputFormat::Pdf) {
+    // The layer is laid over the source at the end, from the words' places and letters:
+    // the picture belongs to the page being read, and the other readings are not needed.
+    page.picture = nullptr;
+    for (PageBlock& block : page.text.blocks)
+      for (PageLine& line : block.lines)
+        for (PageWord& word : line.words)
+          for (PageChar& c : word.chars) std::vector<Alternative>().swap(c.alternatives);
+    pdfPages_.push_back(std::move(page));
+    return true;
   }
-  pages_.push_back(std::move(page));
-  return true;
+  // Text formats write each page as it comes: a document of any length keeps none.
+  if (!stream_ && !BeginStream(error)) return false;
+  return file_->Write(stream_->Page(page), error);
 }
 
 bool DocumentWriter::Finish(std::string* error) {
@@ -104,31 +115,13 @@ bool DocumentWriter::Finish(std::string* error) {
     }
     return pdf_->Finish(error) && file_->Commit(error);
   }
-  const FormatModuleWriters* module = nullptr;
-  if (format_ == OutputFormat::Hocr || format_ == OutputFormat::Alto ||
-      format_ == OutputFormat::Pdf) {
-    module = LoadFormatWriters(error);
-    if (!module) return false;
+  if (format_ == OutputFormat::Pdf) {
+    const FormatModuleWriters* module = LoadFormatWriters(error);
+    return module && Begin(error) &&
+           module->pdfWithText(sourcePdf_, pdfPages_, file_->Fd(), error) && file_->Commit(error);
   }
-  std::string content;
-  switch (format_) {
-    case OutputFormat::Text:
-      content = TextDocument(pages_);
-      break;
-    case OutputFormat::Hocr:
-      content = module->hocr(pages_, pictureName_);
-      break;
-    case OutputFormat::Alto:
-      content = module->alto(pages_, pictureName_);
-      break;
-    case OutputFormat::Tsv:
-      content = TsvDocument(pages_);
-      break;
-    case OutputFormat::Pdf:
-      return Begin(error) && module->pdfWithText(sourcePdf_, pages_, file_->Fd(), error) &&
-             file_->Commit(error);
-  }
-  return WriteOutputFile(fileName_, content, error);
+  if (!stream_ && !BeginStream(error)) return false;
+  return file_->Write(stream_->End(), error) && file_->Commit(error);
 }
 
 bool WriteDocument(OutputFormat format, const std::vector<DocumentPage>& pages,

@@ -21,7 +21,9 @@ struct DocumentPage {
   // A page read from a PDF: its page there (from 0) and where the picture read lies on it.
   int32_t pdfPage = -1;
   PdfPagePlace place = {};
-  bool keepsOwnText = false;  // its own text was taken: the PDF page stays as it is
+  // The PDF page stays as it is, without a layer: its own text was taken, or (read with
+  // --force-ocr) the text it shows serves search and copy, which a layer would double.
+  bool keepsPage = false;
   bool replacesText = false;  // the PDF page's invisible text (an earlier OCR's) goes
 };
 
@@ -33,13 +35,14 @@ const char* FormatName(OutputFormat format);
 
 class AtomicFileWrite;
 class PdfPageWriter;
+class PageStream;
 
-// Writes a document to `fileName` ("-": standard output) page by page, as it is read: a PDF
-// made from pictures writes each page's picture when the page comes, so that a document of
-// any length needs the memory of one page; the other formats keep the pages' results
-// (text, no pictures) until Finish. `sourcePdf` names the PDF the pages were read from,
-// which a PDF output keeps with its text laid over it ("" for pictures). Nothing appears
-// under `fileName` before Finish succeeds.
+// Writes a document to `fileName` ("-": standard output) page by page, as it is read: each
+// page is written when it comes (a PDF made from pictures with its picture), so that a
+// document of any length needs the memory of one page. `sourcePdf` names the PDF the pages
+// were read from, which a PDF output keeps with its text laid over it ("" for pictures);
+// that one keeps the pages' results (no pictures) until Finish. Nothing appears under
+// `fileName` before Finish succeeds.
 class DocumentWriter {
  public:
   DocumentWriter(OutputFormat format, std::string fileName, std::string pictureName,
@@ -53,12 +56,14 @@ class DocumentWriter {
 
  private:
   bool Begin(std::string* error);
+  bool BeginStream(std::string* error);
 
   OutputFormat format_;
   std::string fileName_, pictureName_, sourcePdf_;
-  std::vector<DocumentPage> pages_;
+  std::vector<DocumentPage> pdfPages_;  // of a PDF laid over its source
   std::unique_ptr<AtomicFileWrite> file_;
   std::unique_ptr<PdfPageWriter> pdf_;
+  std::unique_ptr<PageStream> stream_;
 };
 
 // Writes the pages in `format` to `fileName` ("-": standard output). `pictureName` names

@@ -38,7 +38,7 @@ double ColumnWidthFactor(double value) {
 }
 
 std::vector<std::string> LayOutRows(const TDynaArray<TextLine>& lines, double factor,
-                                    const MeasureText& measure) {
+                                    const MeasureText& measure, std::vector<RowPiece>* pieces) {
   factor = ColumnWidthFactor(factor);
   int32_t smallestLeft = 999999999;
   for (int32_t i = 0; i < lines.Count; ++i)
@@ -72,9 +72,73 @@ std::vector<std::string> LayOutRows(const TDynaArray<TextLine>& lines, double fa
         const int32_t wordGap = std::max(before.thirdHeight, line.thirdHeight);
         if (before.row == line.row && line.left - before.right > wordGap) last.push_back(' ');
       }
+      if (pieces) pieces->push_back({out.size() - 1, i, last.size()});
       last += line.text;
     }
     previousRow = line.row;
   }
   return out;
+}
+
+std::vector<std::string> UnfittedRows(const TDynaArray<TextLine>& lines,
+                                      std::vector<RowPiece>* pieces) {
+  std::vector<std::string> rows;
+  for (int32_t i = 0; i < lines.Count; ++i) {
+    const char* text = lines.At(i)->text;
+    if (!text || !*text) continue;
+    pieces->push_back({rows.size(), i, 0});
+    rows.emplace_back(text);
+  }
+  return rows;
+}
+
+namespace {
+
+// The character of each place of `row`: its line's next character for every character of
+// a line's text but a blank, null for blanks and padding.
+std::vector<const PageChar*> RowChars(const std::string& row, const std::vector<RowPiece>& pieces,
+                                      size_t rowIndex, const TDynaArray<TextLine>& lines,
+                                      const LineChars& chars) {
+  std::vector<const PageChar*> placed(row.size(), nullptr);
+  for (const RowPiece& piece : pieces) {
+    if (piece.row != rowIndex) continue;
+    const TextLine& line = *lines.At(piece.line);
+    const auto found = chars.find(line.number);
+    if (found == chars.end()) continue;
+    size_t next = 0;
+    for (size_t at = piece.offset; at < row.size() && line.text[at - piece.offset]; ++at) {
+      if (row[at] == ' ') continue;
+      if (next < found->second.size()) placed[at] = &found->second[next++];
+    }
+  }
+  return placed;
+}
+
+}  // namespace
+
+std::vector<PageLine> RowLines(const std::vector<std::string>& rows,
+                               const std::vector<RowPiece>& pieces,
+                               const TDynaArray<TextLine>& lines, const LineChars& chars) {
+  std::vector<PageLine> result;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    PageLine pageLine;
+    bool inWord = false;
+    for (const PageChar* c : RowChars(rows[r], pieces, r, lines, chars)) {
+      if (!c) {
+        inWord = false;
+        continue;
+      }
+      if (!inWord) pageLine.words.emplace_back();
+      pageLine.words.back().chars.push_back(*c);
+      inWord = true;
+    }
+    if (pageLine.words.empty()) continue;
+    for (const RowPiece& piece : pieces)
+      if (piece.row == r) {
+        pageLine.baseline = lines.At(piece.line)->baseline;
+        break;
+      }
+    result.push_back(std::move(pageLine));
+  }
+  return result;
 }

@@ -49,40 +49,48 @@ struct PdfPixels {
   std::string data;
 };
 
+// The picture's pixels in the form PictureToPdfPixels gives them, one row after another.
+template <typename PutPixel>
+void ForEachPixel(const RasterImage& image, PutPixel put) {
+  for (int32_t y = 0; y < DIBHeight(image); ++y)
+    for (int32_t x = 0; x < DIBWidth(image); ++x) put(x, y, PixelColour(image, x, y));
+}
+
+// A first pass finds the leanest form, a second writes only that: a copy of every pixel in
+// colour would take three bytes a pixel of a page that needs one bit.
 PdfPixels PictureToPdfPixels(const RasterImage& image) {
-  const int32_t width = DIBWidth(image), height = DIBHeight(image);
-  const size_t count = size_t(width) * size_t(height);
-  std::string rgb(count * 3, '\0');
   bool grey = true, blackWhite = true;
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) {
-      const RgbQuad c = PixelColour(image, x, y);
-      grey = grey && c.red == c.green && c.green == c.blue;
-      blackWhite = blackWhite && grey && (c.red == 0 || c.red == 255);
-      char* out = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+  ForEachPixel(image, [&](int32_t, int32_t, const RgbQuad& c) {
+    grey = grey && c.red == c.green && c.green == c.blue;
+    blackWhite = blackWhite && grey && (c.red == 0 || c.red == 255);
+  });
+  const size_t width = size_t(DIBWidth(image)), height = size_t(DIBHeight(image));
+  PdfPixels pixels;
+  if (!grey) {
+    pixels.data.resize(width * height * 3);
+    ForEachPixel(image, [&](int32_t x, int32_t y, const RgbQuad& c) {
+      char* out = &pixels.data[(size_t(y) * width + size_t(x)) * 3];
       out[0] = char(c.red);
       out[1] = char(c.green);
       out[2] = char(c.blue);
-    }
-  PdfPixels pixels;
-  if (!grey) {
-    pixels.data = std::move(rgb);
+    });
     return pixels;
   }
   pixels.colourSpace = ePdfColorSpace_DeviceGray;
   if (!blackWhite) {
-    pixels.data.resize(count);
-    for (size_t i = 0; i < count; ++i) pixels.data[i] = rgb[i * 3];
+    pixels.data.resize(width * height);
+    ForEachPixel(image, [&](int32_t x, int32_t y, const RgbQuad& c) {
+      pixels.data[size_t(y) * width + size_t(x)] = char(c.red);
+    });
     return pixels;
   }
   // Rows of whole bytes, a set bit white (DeviceGray: 1 is white).
   pixels.bitsPerComponent = 1;
-  const size_t rowBytes = (size_t(width) + 7) / 8;
-  pixels.data.assign(rowBytes * size_t(height), '\0');
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      if (rgb[(size_t(y) * size_t(width) + size_t(x)) * 3] != 0)
-        pixels.data[size_t(y) * rowBytes + size_t(x) / 8] |= char(0x80 >> (x % 8));
+  const size_t rowBytes = (width + 7) / 8;
+  pixels.data.assign(rowBytes * height, '\0');
+  ForEachPixel(image, [&](int32_t x, int32_t y, const RgbQuad& c) {
+    if (c.red != 0) pixels.data[size_t(y) * rowBytes + size_t(x) / 8] |= char(0x80 >> (x % 8));
+  });
   return pixels;
 }
 
@@ -139,6 +147,16 @@ double NaturalWidth(PdfFont* font, const std::string& text) {
       PdfString(reinterpret_cast<const pdf_utf8*>(utf8.c_str())));
 }
 
+// A painter that also takes content of ours: the text layer, made where the PDF of a PDF
+// makes it.
+class LayerPainter : public PdfPainter {
+ public:
+  void AddContent(const std::string& content, PdfFont* font) {
+    AddToPageResources(font->GetIdentifier(), font->GetObject()->Reference(), PdfName("Font"));
+    GetCanvas()->Append(content);
+  }
+};
+
 void AddPage(PdfStreamedDocument& document, PdfFont* font, const DocumentPage& page) {
   const double scale = 72.0 / PictureDpi(page);  // points per pixel
   const double width = DIBWidth(*page.picture) * scale;
@@ -146,21 +164,13 @@ void AddPage(PdfStreamedDocument& document, PdfFont* font, const DocumentPage& p
   PdfImage image(&document);
   SetPicture(image, *page.picture);
   PdfPage* pdfPage = document.CreatePage(PdfRect(0, 0, width, height));
-  PdfPainter painter;
+  LayerPainter painter;
   painter.SetPage(pdfPage);
   painter.DrawImage(0, 0, &image, scale, scale);
-  painter.SetTextRenderingMode(ePdfTextRenderingMode_Invisible);
   PageText text = page.text;
   text.height = DIBHeight(*page.picture);
   const auto measure = [font](const std::string& words) { return NaturalWidth(font, words); };
-  for (const PlacedWord& word : PlaceWords(text, scale, measure)) {
-    const std::string utf8 = Cp1252ToUtf8(word.text);
-    font->SetFontSize(float(word.size));
-    font->SetFontScale(float(word.widthPercent));
-    painter.SetFont(font);
-    painter.DrawText(word.x, word.baseline,
-                     PdfString(reinterpret_cast<const pdf_utf8*>(utf8.c_str())));
-  }
+  painter.AddContent(TextLayer(text, scale, "/" + font->GetIdentifier().GetName(), measure), font);
   painter.FinishPage();
 }
 

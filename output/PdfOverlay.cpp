@@ -5,6 +5,7 @@
 // page's initial graphics state whatever the content leaves behind.
 #include <podofo/podofo.h>
 #include <unistd.h>
+#include <zlib.h>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
@@ -51,25 +52,6 @@ class HelveticaWidths {
   PoDoFo::PdfFont* font_;
 };
 
-// A PDF literal string of Windows-1252 bytes.
-std::string LiteralString(const std::string& text) {
-  std::string literal = "(";
-  for (const char c : text) {
-    const auto byte = uint8_t(c);
-    if (c == '(' || c == ')' || c == '\\') {
-      literal += '\\';
-      literal += c;
-    } else if (byte < 32 || byte >= 127) {
-      char octal[5];
-      std::snprintf(octal, sizeof octal, "\\%03o", byte);
-      literal += octal;
-    } else {
-      literal += c;
-    }
-  }
-  return literal + ")";
-}
-
 // The matrix that takes the picture's pixels (origin bottom left, y up) to the points of
 // the page where the picture lies, turned as the page is shown.
 std::string PictureToPage(const PdfPagePlace& place, double width, double height) {
@@ -98,33 +80,14 @@ std::string PictureToPage(const PdfPagePlace& place, double width, double height
   return out.str();
 }
 
-// A number with at most one decimal, without a trailing ".0": a tenth of a pixel is finer
-// than any viewer selects, and fewer digits keep the layer small.
-std::string Number(double value) {
-  const long tenths = std::lround(value * 10);
-  std::string text = std::to_string(tenths / 10);
-  if (tenths < 0 && tenths > -10) text = "-0";
-  if (tenths % 10 != 0) text += "." + std::to_string(std::labs(tenths % 10));
-  return text;
-}
-
-// The page's words: each word's start is moved to from the previous one's (Td), the size
-// set only where it changes.
-std::string TextLayer(const DocumentPage& page, const HelveticaWidths& widths) {
+// The page's words over the picture read: the picture's pixels are taken to where it lies
+// on the page.
+std::string PageTextLayer(const DocumentPage& page, const HelveticaWidths& widths) {
   const double width = page.text.width > 0 ? page.text.width : 1;
   const double height = page.text.height > 0 ? page.text.height : 1;
-  std::string out = "q\n" + PictureToPage(page.place, width, height) + "BT\n3 Tr\n";
   const auto measure = [&widths](const std::string& text) { return widths(text); };
-  double size = 0, x = 0, y = 0;
-  for (const PlacedWord& word : PlaceWords(page.text, 1.0, measure)) {
-    if (word.size != size) out += std::string(kFontName) + " " + Number(word.size) + " Tf ";
-    size = word.size;
-    // Whole percents of width: a hundredth of a word's width is finer than a selection.
-    out += Number(std::round(word.widthPercent)) + " Tz " + Number(word.x - x) + " " +
-           Number(word.baseline - y) + " Td " + LiteralString(word.text) + " Tj\n";
-    x = word.x, y = word.baseline;
-  }
-  return out + "ET\nQ\n";
+  return "q\n" + PictureToPage(page.place, width, height) +
+         TextLayer(page.text, 1.0, kFontName, measure) + "Q\n";
 }
 
 // Drops every text object (BT ... ET) of a page's content: on a page whose text is all
@@ -146,6 +109,7 @@ class DropText : public QPDFObjectHandle::TokenFilter {
 // word, a fifth of that compressed.
 QPDFObjectHandle CompressedStream(QPDF& pdf, const std::string& content) {
   Pl_Buffer compressed("compressed content");
+  Pl_Flate::setCompressionLevel(Z_BEST_COMPRESSION);  // a layer is small: the best costs little
   Pl_Flate flate("flate", &compressed, Pl_Flate::a_deflate);
   flate.writeString(content);
   flate.finish();
@@ -166,8 +130,14 @@ QPDFObjectHandle FontDictionary(QPDF& pdf) {
   return pdf.makeIndirectObject(font);
 }
 
-void LayText(QPDF& pdf, QPDFPageObjectHelper& page, const DocumentPage& read, QPDFObjectHandle font,
-             const HelveticaWidths& widths) {
+// What every page of the layer shares: its font, and the stream that saves the graphics
+// state before the page's own content (one object for all pages keeps the file small).
+struct LayerShared {
+  QPDFObjectHandle font, save;
+};
+
+void LayText(QPDF& pdf, QPDFPageObjectHelper& page, const DocumentPage& read,
+             const LayerShared& shared, const HelveticaWidths& widths) {
   if (read.replacesText) {
     DropText dropText;
     Pl_Buffer kept("content without text");
@@ -178,8 +148,8 @@ void LayText(QPDF& pdf, QPDFPageObjectHelper& page, const DocumentPage& read, QP
         CompressedStream(pdf, std::string(reinterpret_cast<const char*>(content->getBuffer()),
                                           content->getSize())));
   }
-  page.addPageContents(QPDFObjectHandle::newStream(&pdf, "q\n"), true);
-  page.addPageContents(CompressedStream(pdf, "\nQ\n" + TextLayer(read, widths)), false);
+  page.addPageContents(shared.save, true);
+  page.addPageContents(CompressedStream(pdf, "\nQ\n" + PageTextLayer(read, widths)), false);
   QPDFObjectHandle resources = page.getAttribute("/Resources", true);
   if (!resources.isDictionary()) {
     resources = QPDFObjectHandle::newDictionary();
@@ -190,7 +160,7 @@ void LayText(QPDF& pdf, QPDFPageObjectHelper& page, const DocumentPage& read, QP
     fonts = QPDFObjectHandle::newDictionary();
     resources.replaceKey("/Font", fonts);
   }
-  fonts.replaceKey(kFontName, font);
+  fonts.replaceKey(kFontName, shared.font);
 }
 
 }  // namespace
@@ -204,10 +174,10 @@ bool PdfWithTextLayer(const std::string& source, const std::vector<DocumentPage>
     pdf.processFile(source.c_str());
     std::vector<QPDFPageObjectHelper> all = QPDFPageDocumentHelper(pdf).getAllPages();
     const HelveticaWidths widths;
-    QPDFObjectHandle font = FontDictionary(pdf);
+    const LayerShared shared{FontDictionary(pdf), QPDFObjectHandle::newStream(&pdf, "q\n")};
     for (const DocumentPage& read : pages)
-      if (read.pdfPage >= 0 && size_t(read.pdfPage) < all.size() && !read.keepsOwnText)
-        LayText(pdf, all[size_t(read.pdfPage)], read, font, widths);
+      if (read.pdfPage >= 0 && size_t(read.pdfPage) < all.size() && !read.keepsPage)
+        LayText(pdf, all[size_t(read.pdfPage)], read, shared, widths);
     std::unique_ptr<FILE, int (*)(FILE*)> out(fdopen(::dup(fd), "wb"), &std::fclose);
     if (!out) {
       *error = "cannot write the PDF";

@@ -1,23 +1,23 @@
-// Where the words of a page's text layer go in a searchable PDF: the one placement that
-// both PDF writers use (pages made from pictures, and text laid over a PDF's own pages).
+// The invisible text layer of a searchable PDF page: the one layer that both PDF writers
+// lay over a page (pages made from pictures, and a PDF's own pages).
 #pragma once
 
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "recognition/PageText.h"
 
-// A word of the invisible text layer, in units of the picture (`unit` per pixel) with the
-// origin at the picture's bottom left corner, y up.
-struct PlacedWord {
-  std::string text;            // Windows-1252
-  double x = 0, baseline = 0;  // where the text starts
-  double size = 0;             // the font size
-  double widthPercent = 100;   // horizontal scaling, which makes the text as wide as the word
-};
+// A text's width at font size 1 without scaling, in text space units.
+using NaturalWidth = std::function<double(const std::string& cp1252)>;
 
-// The words of `text` in reading order, each sized by its line's height and stretched to
-// its box. `naturalWidth` gives a text's width at size 1 without scaling, in the same units.
-std::vector<PlacedWord> PlaceWords(const PageText& text, double unit,
-                                   const std::function<double(const std::string&)>& naturalWidth);
+// The page's words as PDF content (BT ... ET, render mode 3: invisible) in `font` (a name
+// in the page's resources, "/F1"), in units of the picture (`unit` per pixel) with the
+// origin at the picture's bottom left corner, y up. The words go line by line in reading
+// order, each line's text sized by the line's height, every word at its box's left edge
+// with a blank after it but the last of its line, so that viewers and text extraction
+// break words where the page result does.
+std::string TextLayer(const PageText& text, double unit, const std::string& font,
+                      const NaturalWidth& naturalWidth);
+
+// A PDF literal string of Windows-1252 bytes.
+std::string PdfLiteral(const std::string& cp1252);

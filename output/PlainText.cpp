@@ -23,34 +23,16 @@ bool EndsDivided(const PageWord& word) {
   return before != '-' && before != ' ';
 }
 
-std::string ColumnsText(const PageText& page, const DividedWordTest& joins) {
-  std::vector<const PageLine*> lines;
-  std::vector<bool> startsBlock;
-  for (const PageBlock& block : page.blocks)
-    for (size_t l = 0; l < block.lines.size(); ++l) {
-      if (block.lines[l].words.empty()) continue;
-      lines.push_back(&block.lines[l]);
-      startsBlock.push_back(l == 0 || lines.size() == 1);
-    }
+std::string ColumnsText(const PageText& page) {
   std::string text;
-  size_t skipWords = 0;  // words of this line already joined to the line before
-  for (size_t l = 0; l < lines.size(); ++l) {
-    if (startsBlock[l] && l > 0) text += '\n';
-    const PageLine& line = *lines[l];
-    std::string out = LineText(line, skipWords);
-    skipWords = 0;
-    const PageWord& last = line.words.back();
-    if (joins && l + 1 < lines.size() && EndsDivided(last) && out.size() > 1) {
-      const std::string head = last.Text().substr(0, last.chars.size() - 1);
-      const std::string tail = lines[l + 1]->words.front().Text();
-      if (joins(head, tail)) {
-        out.pop_back();  // the hyphen
-        out += tail;
-        skipWords = 1;
-      }
+  for (const PageBlock& block : page.blocks) {
+    bool blockStarted = false;
+    for (const PageLine& line : block.lines) {
+      if (line.words.empty()) continue;
+      if (!blockStarted && !text.empty()) text += '\n';
+      blockStarted = true;
+      text += LineText(line) + '\n';
     }
-    // A line whose only word went up to the line before leaves no empty line behind.
-    if (!out.empty()) text += out + '\n';
   }
   return text;
 }
@@ -103,6 +85,26 @@ std::string PageOrderText(const PageText& page) {
 
 }  // namespace
 
-std::string PlainText(const PageText& page, ReadingOrder order, const DividedWordTest& joins) {
-  return order == ReadingOrder::Page ? PageOrderText(page) : ColumnsText(page, joins);
+std::string PlainText(const PageText& page, ReadingOrder order) {
+  return order == ReadingOrder::Page ? PageOrderText(page) : ColumnsText(page);
+}
+
+void JoinDividedWords(PageText* page, const DividedWordTest& joins) {
+  std::vector<PageLine*> lines;
+  for (PageBlock& block : page->blocks)
+    for (PageLine& line : block.lines)
+      if (!line.words.empty()) lines.push_back(&line);
+  for (size_t l = 0; l + 1 < lines.size(); ++l) {
+    // A line whose only word went up to the line before divides nothing.
+    if (lines[l]->words.empty()) continue;
+    PageWord& head = lines[l]->words.back();
+    std::vector<PageWord>& next = lines[l + 1]->words;
+    if (!EndsDivided(head)) continue;
+    const std::string headText = head.Text().substr(0, head.chars.size() - 1);
+    if (!joins(headText, next.front().Text())) continue;
+    head.chars.pop_back();  // the hyphen
+    head.chars.insert(head.chars.end(), next.front().chars.begin(), next.front().chars.end());
+    head.confidence = std::min(head.confidence, next.front().confidence);
+    next.erase(next.begin());
+  }
 }

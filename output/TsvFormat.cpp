@@ -57,32 +57,49 @@ void LineRows(std::string* tsv, const PageLine& line, Position at) {
   }
 }
 
-}  // namespace
-
-std::string TsvDocument(const std::vector<DocumentPage>& pages) {
-  std::string tsv =
-      "level\tpage_num\tblock_num\tpar_num\tline_num\tword_num\tleft\ttop\twidth\theight\tconf\t"
-      "text\n";
-  Position at;
-  for (const DocumentPage& page : pages) {
-    at = Position{at.page + 1};
-    Row(&tsv, kPage, at, PageBox{0, 0, page.text.width - 1, page.text.height - 1}, "-1", "");
-    for (const PageBlock& block : page.text.blocks) {
-      bool blockStarted = false;
-      for (const PageLine& line : block.lines) {
-        if (!HasText(line)) continue;
-        if (!blockStarted) {
-          // A block is one paragraph: the recognisers do not split blocks further.
-          at = Position{at.page, at.block + 1};
-          Row(&tsv, kBlock, at, block.box, "-1", "");
-          at.paragraph = 1;
-          Row(&tsv, kParagraph, at, block.box, "-1", "");
-          blockStarted = true;
-        }
-        at = Position{at.page, at.block, at.paragraph, at.line + 1};
-        LineRows(&tsv, line, at);
+// The rows of one page, numbered `pageNumber` (from 1).
+std::string TsvPage(const DocumentPage& page, int pageNumber) {
+  std::string tsv;
+  Position at{pageNumber};
+  Row(&tsv, kPage, at, PageBox{0, 0, page.text.width - 1, page.text.height - 1}, "-1", "");
+  for (const PageBlock& block : page.text.blocks) {
+    bool blockStarted = false;
+    for (const PageLine& line : block.lines) {
+      if (!HasText(line)) continue;
+      if (!blockStarted) {
+        // A block is one paragraph: the recognisers do not split blocks further.
+        at = Position{at.page, at.block + 1};
+        Row(&tsv, kBlock, at, block.box, "-1", "");
+        at.paragraph = 1;
+        Row(&tsv, kParagraph, at, block.box, "-1", "");
+        blockStarted = true;
       }
+      at = Position{at.page, at.block, at.paragraph, at.line + 1};
+      LineRows(&tsv, line, at);
     }
   }
   return tsv;
+}
+
+constexpr char kHeader[] =
+    "level\tpage_num\tblock_num\tpar_num\tline_num\tword_num\tleft\ttop\twidth\theight\tconf\t"
+    "text\n";
+
+class TsvStream : public PageStream {
+ public:
+  std::string Page(const DocumentPage& page) override {
+    const bool first = pages_ == 0;
+    const std::string rows = TsvPage(page, ++pages_);
+    return first ? kHeader + rows : rows;
+  }
+  std::string End() override { return pages_ == 0 ? kHeader : ""; }
+
+ private:
+  int pages_ = 0;
+};
+
+}  // namespace
+
+PageStream* NewTsvStream() {
+  return new TsvStream();
 }

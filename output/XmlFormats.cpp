@@ -94,11 +94,19 @@ class Xml {
     Text(utf8);
     End();
   }
+  // What was written since the last call, taken out of the buffer: a document is written
+  // piece by piece, and only the piece not yet taken is held.
+  std::string Take() {
+    if (writer_) xmlTextWriterFlush(writer_.get());
+    std::string piece(reinterpret_cast<const char*>(xmlBufferContent(buffer_.get())),
+                      size_t(xmlBufferLength(buffer_.get())));
+    xmlBufferEmpty(buffer_.get());
+    return piece;
+  }
   std::string Finish() {
     xmlTextWriterEndDocument(writer_.get());
     writer_.reset();  // flushes into the buffer
-    return std::string(reinterpret_cast<const char*>(xmlBufferContent(buffer_.get())),
-                       size_t(xmlBufferLength(buffer_.get())));
+    return Take();
   }
 
  private:
@@ -272,10 +280,7 @@ void AltoDescription(Xml& xml, const std::string& pictureName) {
   xml.End();
 }
 
-}  // namespace
-
-std::string HocrDocument(const std::vector<DocumentPage>& pages, const std::string& pictureName) {
-  Xml xml(true);
+void HocrStart(Xml& xml, const std::string& pictureName) {
   xml.Doctype("html", "-//W3C//DTD XHTML 1.0 Transitional//EN",
               "http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd");
   xml.Start("html");
@@ -296,16 +301,9 @@ std::string HocrDocument(const std::vector<DocumentPage>& pages, const std::stri
   xml.EndVoid();
   xml.End();
   xml.Start("body");
-  int wordNumber = 0;
-  for (size_t i = 0; i < pages.size(); ++i)
-    HocrPage(xml, pages[i], int(i), pictureName, &wordNumber);
-  xml.End();
-  xml.End();
-  return xml.Finish();
 }
 
-std::string AltoDocument(const std::vector<DocumentPage>& pages, const std::string& pictureName) {
-  Xml xml;
+void AltoStart(Xml& xml, const std::string& pictureName) {
   xml.Start("alto");
   xml.Attribute("xmlns", "http://www.loc.gov/standards/alto/ns-v4#");
   xml.Attribute("xmlns:xsi", "http://www.w3.org/2001/XMLSchema-instance");
@@ -314,8 +312,45 @@ std::string AltoDocument(const std::vector<DocumentPage>& pages, const std::stri
                 "http://www.loc.gov/alto/v4/alto-4-2.xsd");
   AltoDescription(xml, pictureName);
   xml.Start("Layout");
-  for (size_t i = 0; i < pages.size(); ++i) AltoPage(xml, pages[i].text, int(i));
-  xml.End();
-  xml.End();
-  return xml.Finish();
+}
+
+// hOCR and ALTO page by page: the document's start before the first page, its open
+// elements (html and body; alto and Layout) closed at the end.
+class XmlStream : public PageStream {
+ public:
+  XmlStream(bool hocr, std::string pictureName)
+      : hocr_(hocr), pictureName_(std::move(pictureName)), xml_(hocr) {
+    if (hocr_)
+      HocrStart(xml_, pictureName_);
+    else
+      AltoStart(xml_, pictureName_);
+  }
+  std::string Page(const DocumentPage& page) override {
+    if (hocr_)
+      HocrPage(xml_, page, pageIndex_++, pictureName_, &wordNumber_);
+    else
+      AltoPage(xml_, page.text, pageIndex_++);
+    return xml_.Take();
+  }
+  std::string End() override {
+    xml_.End();
+    xml_.End();
+    return xml_.Finish();
+  }
+
+ private:
+  bool hocr_;
+  std::string pictureName_;
+  Xml xml_;
+  int pageIndex_ = 0, wordNumber_ = 0;
+};
+
+}  // namespace
+
+PageStream* NewHocrStream(const std::string& pictureName) {
+  return new XmlStream(true, pictureName);
+}
+
+PageStream* NewAltoStream(const std::string& pictureName) {
+  return new XmlStream(false, pictureName);
 }

@@ -161,6 +161,40 @@ TEST_F(RasterPagesTest, ATiffWhoseDirectoriesLoopIsCountedOnce) {
   EXPECT_EQ(DIBPageCount(tiff.c_str()), 3);
 }
 
+// A two-page file whose second directory libtiff refuses (it has no width): the first page
+// reads, the second is refused with its number, and nothing of libtiff's is left behind
+// (the sanitizer build's leak check sees to that).
+TEST_F(RasterPagesTest, ADamagedSecondPageIsRefusedAndTheFirstStillReads) {
+  std::vector<uint8_t> bytes = multipage::PlainTiff({40, 50}, 30);
+  ASSERT_EQ(bytes[0], 'I');
+  const auto number = [&bytes](size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = 0; i < size; ++i) value |= uint32_t(bytes[at + size_t(i)]) << (8 * i);
+    return value;
+  };
+  const size_t first = number(4, 4), entries = number(first, 2);
+  const size_t second = number(first + 2 + 12 * entries, 4);
+  bool renamed = false;
+  for (size_t e = 0; e < number(second, 2); ++e) {
+    const size_t entry = second + 2 + 12 * e;
+    if (number(entry, 2) != 256) continue;  // ImageWidth becomes a tag nobody knows
+    bytes[entry] = 0xE8, bytes[entry + 1] = 0xFD;
+    renamed = true;
+  }
+  ASSERT_TRUE(renamed);
+  const std::string tiff = Path("damaged.tif");
+  WriteBytes(tiff, bytes);
+  ASSERT_EQ(DIBPageCount(tiff.c_str()), 2);
+  RasterImage image;
+  OpenDibPage(&image, tiff.c_str(), 0);
+  ASSERT_NE(image.pixels, nullptr) << DIBErrorText(image);
+  EXPECT_EQ(DIBWidth(image), 40);
+  deldib(&image);
+  OpenDibPage(&image, tiff.c_str(), 1);
+  EXPECT_EQ(image.pixels, nullptr);
+  EXPECT_NE(DIBErrorText(image).find("Page 2"), std::string::npos) << DIBErrorText(image);
+}
+
 TEST_F(RasterPagesTest, AFifoIsNotOpenedToCountItsPages) {
   const std::string fifo = Path("pipe.tif");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);

@@ -142,6 +142,48 @@ TEST_F(LineFittingTest, FactorZeroNegativeOrUnreadableCountsAsMinimum) {
   EXPECT_EQ(LayOutRows(lines, 100, ThreePixels)[1], "b");  // 0.3 pixels: no blank
 }
 
+// The page result's words are the laid-out rows' words: two lines' texts that touch in a
+// row make one word, padding and blanks part words, each character keeps its own box.
+TEST_F(LineFittingTest, PageResultLinesBreakWordsWhereTheRowsDo) {
+  Add({{100, 100, 21, "Stra", 139}, {146, 100, 21, "sse zu"}, {100, 200, 20, "ab"}});
+  LineChars chars;
+  for (int32_t i = 0; i < lines.Count; ++i) {
+    TextLine& line = *lines.At(i);
+    line.number = i + 1;
+    line.baseline = line.bottom - 2;
+    for (const char* c = line.text; *c; ++c)
+      if (*c != ' ') {
+        PageChar pageChar;
+        pageChar.code = uint8_t(*c);
+        pageChar.box = {line.left + int32_t(c - line.text) * 10, line.bottom - 20,
+                        line.left + int32_t(c - line.text) * 10 + 8, line.bottom};
+        chars[line.number].push_back(pageChar);
+      }
+  }
+  SortLinesIntoRows(lines);
+  std::vector<RowPiece> pieces;
+  const std::vector<std::string> rows = LayOutRows(lines, 10.0, ThreePixels, &pieces);
+  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows[0], "Strasse zu");
+  const std::vector<PageLine> pageLines = RowLines(rows, pieces, lines, chars);
+  ASSERT_EQ(pageLines.size(), 2u);
+  std::vector<std::string> words;
+  for (const PageLine& line : pageLines)
+    for (const PageWord& word : line.words) words.push_back(word.Text());
+  EXPECT_EQ(words, (std::vector<std::string>{"Strasse", "zu", "ab"}));
+  const PageWord& joined = pageLines[0].words[0];
+  EXPECT_EQ(joined.chars[3].box.left, 130);  // the last of "Stra"
+  EXPECT_EQ(joined.chars[4].box.left, 146);  // the first of "sse"
+  EXPECT_EQ(pageLines[0].words[1].chars[0].box.left, 146 + 40);
+  EXPECT_EQ(pageLines[1].baseline, 198);
+
+  // Before the fitting, each line's text is a row of its own.
+  pieces.clear();
+  const std::vector<std::string> unfitted = UnfittedRows(lines, &pieces);
+  EXPECT_EQ(unfitted, (std::vector<std::string>{"Stra", "sse zu", "ab"}));
+  EXPECT_EQ(RowLines(unfitted, pieces, lines, chars)[1].words.size(), 2u);
+}
+
 TEST_F(LineFittingTest, NoLinesGiveNoRows) {
   SortLinesIntoRows(lines);
   EXPECT_TRUE(LayOutRows(lines, 5.0, ThreePixels).empty());

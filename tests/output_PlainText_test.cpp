@@ -50,28 +50,32 @@ bool Joins(std::string_view head, std::string_view tail) {
   return JoinsDividedWord(head, tail, nullptr);
 }
 
+// The text in columns after the divided words are joined in the page result.
+std::string JoinedColumns(PageText page) {
+  JoinDividedWords(&page, Joins);
+  return PlainText(page, ReadingOrder::Columns);
+}
+
 TEST(PlainText, ColumnsJoinAWordDividedAcrossTheColumnBreak) {
-  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter stets"), ReadingOrder::Columns, Joins),
+  EXPECT_EQ(JoinedColumns(TwoColumns("Wet-", "ter stets")),
             "eins zwei\ndrei Wetter\n\nstets\nvier\n");
   // The tail alone on its line leaves no empty line behind.
-  EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter"), ReadingOrder::Columns, Joins),
-            "eins zwei\ndrei Wetter\n\nvier\n");
+  EXPECT_EQ(JoinedColumns(TwoColumns("Wet-", "ter")), "eins zwei\ndrei Wetter\n\nvier\n");
 }
 
 TEST(PlainText, CompoundHyphensAndUnjoinedOutputStay) {
-  EXPECT_EQ(PlainText(TwoColumns("Nord-", "Ostsee"), ReadingOrder::Columns, Joins),
+  EXPECT_EQ(JoinedColumns(TwoColumns("Nord-", "Ostsee")),
             "eins zwei\ndrei Nord-\n\nOstsee\nvier\n");
-  EXPECT_EQ(PlainText(TwoColumns("Bus-", "und Bahn"), ReadingOrder::Columns, Joins),
+  EXPECT_EQ(JoinedColumns(TwoColumns("Bus-", "und Bahn")),
             "eins zwei\ndrei Bus-\n\nund Bahn\nvier\n");
   // Without a test nothing is joined; a lone hyphen is no divided word.
   EXPECT_EQ(PlainText(TwoColumns("Wet-", "ter"), ReadingOrder::Columns),
             "eins zwei\ndrei Wet-\n\nter\nvier\n");
-  EXPECT_EQ(PlainText(TwoColumns("-", "ter"), ReadingOrder::Columns, Joins),
-            "eins zwei\ndrei -\n\nter\nvier\n");
+  EXPECT_EQ(JoinedColumns(TwoColumns("-", "ter")), "eins zwei\ndrei -\n\nter\nvier\n");
 }
 
 TEST(PlainText, PageOrderPutsRowsAcrossTheColumns) {
-  const std::string text = PlainText(TwoColumns("Wet-", "ter stets"), ReadingOrder::Page, Joins);
+  const std::string text = PlainText(TwoColumns("Wet-", "ter stets"), ReadingOrder::Page);
   const size_t rowEnd = text.find('\n');
   ASSERT_NE(rowEnd, std::string::npos);
   const std::string first = text.substr(0, rowEnd), second = text.substr(rowEnd + 1);

@@ -11,6 +11,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -59,6 +60,35 @@ std::vector<std::string> Words(const std::string& text) {
   std::istringstream in(text);
   std::vector<std::string> words;
   for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+// The words of an hOCR, ALTO or TSV output, in their order.
+std::string XmlUnescaped(std::string text) {
+  for (const auto& [entity, c] :
+       {std::pair{"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}})
+    for (size_t at = 0; (at = text.find(entity, at)) != std::string::npos; at += 1)
+      text.replace(at, std::strlen(entity), c);
+  return text;
+}
+// The text from `open` (the start tag's end, or an attribute's opening quote) to `close`
+// after each `marker`.
+std::vector<std::string> MarkedWords(const std::string& text, const std::string& marker,
+                                     const std::string& open, const std::string& close) {
+  std::vector<std::string> words;
+  for (size_t at = 0; (at = text.find(marker, at)) != std::string::npos;) {
+    const size_t start = text.find(open, at) + open.size();
+    const size_t end = text.find(close, start);
+    words.push_back(XmlUnescaped(text.substr(start, end - start)));
+    at = end;
+  }
+  return words;
+}
+std::vector<std::string> TsvWords(const std::string& tsv) {
+  std::vector<std::string> words;
+  std::istringstream rows(tsv);
+  for (std::string row; std::getline(rows, row);)
+    if (row.rfind("5\t", 0) == 0) words.push_back(row.substr(row.rfind('\t') + 1));
   return words;
 }
 
@@ -115,6 +145,25 @@ TEST_F(PdfTest, AScannedPdfGetsATextLayerAndKeepsEverythingElse) {
   EXPECT_EQ(after.getTrailer().getKey("/Info").getKey("/Title").getUTF8Value(), "Test scans");
 }
 
+// One word segmentation for every output of a run: the words of the text, hOCR, ALTO and
+// TSV outputs and of the PDF's text layer are one sequence, with either recogniser.
+TEST_F(PdfTest, EveryFormatHasTheTextOutputsWords) {
+  for (const std::string recogniser : {"classic", "extended"}) {
+    const std::string options = "--recogniser=" + recogniser + " --format=";
+    for (const std::string format : {"text", "hocr", "alto", "tsv", "pdf"})
+      ASSERT_EQ(Quillon(options + format + " sample.png out." + format).status, 0) << format;
+    const std::vector<std::string> words = Words(ReadFile(Path("out.text")));
+    ASSERT_GE(words.size(), 10u);
+    EXPECT_EQ(MarkedWords(ReadFile(Path("out.hocr")), "class=\"ocrx_word\"", ">", "</span>"), words)
+        << recogniser;
+    EXPECT_EQ(MarkedWords(ReadFile(Path("out.alto")), "CONTENT", "\"", "\""), words) << recogniser;
+    EXPECT_EQ(TsvWords(ReadFile(Path("out.tsv"))), words) << recogniser;
+    EXPECT_EQ(Words(PdfText("out.pdf")), words) << recogniser;
+    for (const std::string format : {"text", "hocr", "alto", "tsv", "pdf"})
+      fs::remove(Path("out." + format));
+  }
+}
+
 TEST_F(PdfTest, ATurnedPageIsReadAsItIsShownAndItsLayerLiesOnIt) {
   MakePdf(Path("upright.pdf"), {{Stored::Grey}});
   MakePdf(Path("turned.pdf"), {{Stored::Grey, 90}, {Stored::Jpeg, 270}, {Stored::Grey, 180}});
@@ -148,10 +197,16 @@ TEST_F(PdfTest, PagesWithTextAreTakenAsTheyStandUnlessAskedToBeRead) {
   EXPECT_EQ(Words(PdfText("redone.pdf")), Words(redone.out));
   EXPECT_EQ(Words(redone.out), Words(text.out));
 
-  // --force-ocr reads the vector page as a picture too.
+  // --force-ocr reads the vector page as a picture too; in the PDF that page keeps its
+  // own text and gets no layer: every word once for search and copy.
   const programrun::Result forced = Quillon("--force-ocr --pages=2 mixed.pdf -");
   ASSERT_EQ(forced.status, 0) << forced.err;
   EXPECT_NE(forced.out.find("vector"), std::string::npos) << forced.out;
+  ASSERT_EQ(Quillon("--force-ocr --format=pdf mixed.pdf forced.pdf").status, 0);
+  EXPECT_EQ(Words(PdfText("forced.pdf")), Words(text.out));
+  // A page whose text is all invisible is read and its layer replaced, not doubled.
+  ASSERT_EQ(Quillon("--force-ocr --format=pdf out.pdf reforced.pdf").status, 0);
+  EXPECT_EQ(Words(PdfText("reforced.pdf")), Words(text.out));
 }
 
 TEST_F(PdfTest, PagesSidecarBatchesAndStandardInput) {

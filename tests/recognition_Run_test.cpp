@@ -177,6 +177,33 @@ TEST_F(RecognitionRunTest, PageResultFollowsTheTextWordByWord) {
   EXPECT_EQ(lines[0].box.right, 59);
 }
 
+// After the fitting, the page result's words are the output field's: a speck line that
+// shares a row with a text line and touches its end joins its last word there too.
+TEST_F(RecognitionRunTest, FittedPageResultHasTheOutputFieldsWords) {
+  AddLine(4);
+  AddLine(4);
+  for (const auto& [line, left, c] : {std::tuple{1, 0, 'a'}, {1, 10, 'b'}, {1, 40, 'c'}})
+    AddObject(line, left, left + 9, c);
+  AddObject(2, 52, 55, 'l');  // a speck just right of "c", a little lower
+  form.objects.At(3)->box = form.objects.At(3)->unskewedBox = {52, 22, 55, 32};
+  for (int32_t i = 0; i < 2; ++i) {
+    TextLine& line = *form.lines.At(i);
+    line.left = i == 0 ? 0 : 52;
+    line.right = i == 0 ? 49 : 55;
+    line.bottom = i == 0 ? 30 : 32;
+    line.maxHeight = i == 0 ? 20 : 10;
+  }
+  Run();
+  ASSERT_EQ(form.pageText.blocks[0].lines.size(), 2u);  // each line as read
+  form.Lines2Textfield();
+  ASSERT_EQ(window.output, (std::vector<std::string>{"ab cl"}));
+  std::vector<std::string> words;
+  for (const PageLine& line : form.pageText.blocks[0].lines)
+    for (const PageWord& word : line.words) words.push_back(word.Text());
+  EXPECT_EQ(words, (std::vector<std::string>{"ab", "cl"}));
+  EXPECT_EQ(form.pageText.blocks[0].lines[0].words[1].box.bottom, 32);
+}
+
 TEST_F(RecognitionRunTest, CancelStopsAfterTheCurrentObjectAndKeepsTheText) {
   AddLine(4);
   for (int i = 0; i < 6; ++i) AddObject(1, i * 10, i * 10 + 9, char('a' + i));

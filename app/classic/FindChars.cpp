@@ -227,6 +227,7 @@ void TMainForm::ClearChars() {
 void TMainForm::ClearLines() {
   for (int32_t i = 0; i < lines.Count; ++i) ReleaseTextLine(*lines.At(i));
   lines.Clear();
+  lineChars.clear();
 }
 
 void TMainForm::FindCharsBtnClick() {

@@ -11,6 +11,7 @@
 #include "app/classic/ClassifyAll.h"
 #include "core/Cp1252.h"
 #include "layout/DotTests.h"
+#include "output/LineFitting.h"
 #include "platform/SoftwareCanvas.h"
 #include "recognition/Alphabet.h"
 
@@ -57,19 +58,16 @@ PageChar MakePageChar(const PageObject& object, char c) {
 // the page result in step with the text.
 class TextAssembly {
  public:
-  explicit TextAssembly(TMainForm& form) : form_(form), page_(form.pageText) {
-    page_ = PageText();
-    page_.width = DIBWidth(form.bwImage);
-    page_.height = DIBHeight(form.bwImage);
-    page_.blocks.emplace_back();  // the classic layout knows no blocks: one for the page
-  }
+  explicit TextAssembly(TMainForm& form) : form_(form) {}
 
   void Add(const PageObject& object, int32_t line, char c);
   // The full stop still owed goes to the end of the last line's text.
   void Finish() {
     FlushFullStop(prevLine_);
     wordLength_ = 0;
-    page_.Summarise();
+    std::vector<RowPiece> pieces;
+    const std::vector<std::string> rows = UnfittedRows(form_.lines, &pieces);
+    form_.SetClassicPageText(RowLines(rows, pieces, form_.lines, form_.lineChars));
   }
 
  private:
@@ -82,20 +80,18 @@ class TextAssembly {
   void FlushFullStop(int32_t line) {
     if (!pendingStop_) return;
     LogAppend(".");
-    form_.AppendToLineText(line, '.');
-    AddToPage(pendingStopChar_, false);
+    AppendChar(line, pendingStopChar_);
     pendingStop_ = false;
   }
   void ChangeLine();
   void RemoveLineEndHyphen();
   bool StartsWord(const Box& box, int32_t line, char c) const;
-  void Emit(int32_t line, char c, bool newWord);
-  void AddToPage(const PageChar& pageChar, bool newWord);
+  void Emit(int32_t line, const PageChar& pageChar, bool newWord);
+  void AppendChar(int32_t line, const PageChar& pageChar);
   void NoteFullStop(const Box& unskewedBox);
   void MarkDone(const Box& box);
 
   TMainForm& form_;
-  PageText& page_;
   int32_t prevLine_ = -1;
   int32_t prevRight_ = -1;  // -1: no gap to measure
   char prevChar_ = '\0';
@@ -109,15 +105,10 @@ void TextAssembly::Add(const PageObject& object, int32_t line, char c) {
   const Box box = object.box, unskewedBox = object.unskewedBox;
   PageChar pageChar = MakePageChar(object, c);
   if (prevLine_ != -1 && line != prevLine_) ChangeLine();
-  if (line != prevLine_) {
-    page_.blocks[0].lines.emplace_back();
-    page_.blocks[0].lines.back().baseline = form_.lines.At(line - 1)->baseline;
-  }
   const bool newWord = StartsWord(box, line, c);
   if (!newWord && (c == 'B' || c == 'R') && wordLength_ > 0) c = char(kSharpS);
-  Emit(line, c, newWord);
   pageChar.code = uint8_t(c);
-  AddToPage(pageChar, newWord);
+  Emit(line, pageChar, newWord);
   ++wordLength_;
   NoteFullStop(unskewedBox);
   prevLine_ = line;
@@ -158,25 +149,27 @@ bool TextAssembly::StartsWord(const Box& box, int32_t line, char c) const {
   return gap > thirdHeight || (gap > thirdHeight / 2.0 && c == 'j');
 }
 
-void TextAssembly::Emit(int32_t line, char c, bool newWord) {
+void TextAssembly::Emit(int32_t line, const PageChar& pageChar, bool newWord) {
+  const char c = char(pageChar.code);
   if (!newWord) {
     if (c == ',') wordLength_ = 0;
     LogAppend(CharUtf8(c));
-    form_.AppendToLineText(line, c);
+    AppendChar(line, pageChar);
     return;
   }
   FlushFullStop(line);
   wordLength_ = 0;
   LogAppend(" " + CharUtf8(c));
   form_.AppendToLineText(line, ' ');
-  form_.AppendToLineText(line, c);
+  AppendChar(line, pageChar);
 }
 
-// Words of the page result break where the text has a blank, and at every line's start.
-void TextAssembly::AddToPage(const PageChar& pageChar, bool newWord) {
-  PageLine& pageLine = page_.blocks[0].lines.back();
-  if (newWord || pageLine.words.empty()) pageLine.words.emplace_back();
-  pageLine.words.back().chars.push_back(pageChar);
+// The page result keeps every character of a line's text but its blanks, in the text's
+// order; its words are made from the laid-out text (RowLines), so they break where it does.
+void TextAssembly::AppendChar(int32_t line, const PageChar& pageChar) {
+  form_.AppendToLineText(line, char(pageChar.code));
+  if (line >= 1 && line <= form_.lines.Count)
+    form_.lineChars[form_.lines.At(line - 1)->number].push_back(pageChar);
 }
 
 void TextAssembly::NoteFullStop(const Box& unskewedBox) {
@@ -211,6 +204,15 @@ void TMainForm::RegBtnClick() {
   // The objects are classified up front on all cores; the run takes the results in order.
   ClassifiedPage page;
   RecognitionRun(TakeClassifiedObject, &page);
+}
+
+void TMainForm::SetClassicPageText(std::vector<PageLine> pageLines) {
+  pageText = PageText();
+  pageText.width = DIBWidth(bwImage);
+  pageText.height = DIBHeight(bwImage);
+  pageText.blocks.emplace_back();  // the classic layout knows no blocks: one for the page
+  pageText.blocks[0].lines = std::move(pageLines);
+  pageText.Summarise();
 }
 
 void TMainForm::AppendToLineText(int32_t line, char ch) {
