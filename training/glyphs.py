@@ -40,6 +40,10 @@ PIECE_HAIRLINE_LOST = (0.10, 0.20)
 BROKEN_LETTERS = "mnhuaeodbpqgcsrvwkxyzäöü"
 PIECE_HEIGHT = (0.6, 1.2)
 PIECE_MAX_WIDTH = 0.3
+# Such a stroke stands on the baseline (within this share of the x-height) and rises no higher
+# than an x-height and a bit: a descender's piece is shaped and placed like a comma, and a
+# comma is a character.
+PIECE_BASELINE_SLACK = 0.15
 # Kinds of "not one character": touching pair, blot, texture, a broken letter's stroke.
 NOT_A_CHARACTER_KINDS = (0.35, 0.15, 0.15, 0.35)
 LETTER_LIKE_PAIRS = {"rn", "rm", "cl", "cI", "vv", "VV", "ri", "nn", "ii", "ll", "Il", "lI", "II", "IJ"}
@@ -274,15 +278,21 @@ def lose_hairlines(b, xh, rng, lost=HAIRLINE_LOST):
     return b > 0
 
 
-def one_piece(b, xh, rng):
+def one_piece(b, xh, baseline, rng):
     """One stroke of a letter broken apart that could be no character of its own (x-height tall,
-    thin), alone; None when the letter did not break so."""
+    thin, standing on the baseline: the row boundary `baseline`), alone; None when the letter did
+    not break so."""
     count, labels, stats, _ = cv2.connectedComponentsWithStats(b.astype(np.uint8), connectivity=8)
     if count < 3:
         return None
+
+    def stands_on_baseline(i):
+        bottom = stats[i, cv2.CC_STAT_TOP] + stats[i, cv2.CC_STAT_HEIGHT]  # row boundary
+        return abs(bottom - baseline) <= PIECE_BASELINE_SLACK * xh
+
     pieces = [i for i in range(1, count)
               if PIECE_HEIGHT[0] * xh <= stats[i, cv2.CC_STAT_HEIGHT] <= PIECE_HEIGHT[1] * xh
-              and stats[i, cv2.CC_STAT_WIDTH] <= PIECE_MAX_WIDTH * xh]
+              and stats[i, cv2.CC_STAT_WIDTH] <= PIECE_MAX_WIDTH * xh and stands_on_baseline(i)]
     if not pieces:
         return None
     return labels == pieces[int(rng.integers(0, len(pieces)))]
@@ -355,7 +365,7 @@ def make_glyph(face, cls, rng):
     b, flags = degrade_bilevel(b, rng, flags)
     b = _glyph_components(b, clean)
     if b is not None and piece:
-        b = one_piece(b, xh, rng)
+        b = one_piece(b, xh, baseline, rng)
     if b is None:
         return None
     rows = np.nonzero(b.any(axis=1))[0]

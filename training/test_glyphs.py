@@ -102,15 +102,19 @@ class LostHairlines(unittest.TestCase):
 
     def test_a_stem_of_a_broken_letter_is_one_piece_and_a_whole_letter_none(self):
         broken = glyphs.lose_hairlines(self.letter_n(1), 32, np.random.default_rng(1), (0.1, 0.1))
-        piece = glyphs.one_piece(broken, 32, np.random.default_rng(2))
+        piece = glyphs.one_piece(broken, 32, 40, np.random.default_rng(2))
         self.assertEqual(piece.sum(), 32 * 5)
-        self.assertIsNone(glyphs.one_piece(self.letter_n(6), 32, np.random.default_rng(2)))
+        self.assertIsNone(glyphs.one_piece(self.letter_n(6), 32, 40, np.random.default_rng(2)))
+
+    def test_a_piece_below_the_baseline_is_no_stroke_but_maybe_a_comma(self):
+        broken = glyphs.lose_hairlines(self.letter_n(1), 32, np.random.default_rng(1), (0.1, 0.1))
+        self.assertIsNone(glyphs.one_piece(broken, 32, 20, np.random.default_rng(2)))
 
     def test_pieces_taller_than_the_x_height_are_letters_of_their_own(self):
         tall = np.zeros((60, 30), bool)
         tall[0:50, 2:6] = True          # an "l"
         tall[20:50, 15:19] = True
-        pieces = {glyphs.one_piece(tall, 30, np.random.default_rng(s)).sum() for s in range(10)}
+        pieces = {glyphs.one_piece(tall, 30, 50, np.random.default_rng(s)).sum() for s in range(10)}
         self.assertEqual(pieces, {30 * 4})
 
 
