@@ -32,6 +32,9 @@ constexpr double kNoText = 0.25;  // a line whose glyphs read this badly is a pi
 // then, so each glyph of a short line must read fairly to count as text.
 constexpr size_t kShortLine = 4;
 constexpr double kNoTextInShortLine = 0.5;
+// The glyph model learned letters from an x-height of 6 px up: a few glyphs standing in a
+// line lower than that are a picture's grain.
+constexpr int32_t kSmallestXHeight = 6;
 
 // The page's words for both cores: a Hunspell dictionary keeps working state, and a lookup
 // is short beside the reading it decides.
@@ -253,7 +256,8 @@ bool LooksLikePicture(const LineWork& work) {
   for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
   if (scores.empty()) return true;
   if (scores.size() <= kShortLine)
-    return *std::min_element(scores.begin(), scores.end()) < kNoTextInShortLine;
+    return work.line.xHeight < kSmallestXHeight ||
+           *std::min_element(scores.begin(), scores.end()) < kNoTextInShortLine;
   return Median(scores) < kNoText;
 }
 
