@@ -350,16 +350,22 @@ bool StraySpeckBefore(const ReadGlyph& speck, const ReadGlyph& next, double xh) 
          !next.readings.empty() && IsLetter1252(next.readings.front().code);
 }
 
-void LeaveOutStraySpecks(std::vector<ReadGlyph>* glyphs, const std::vector<bool>& breaks,
+// False when there was none (the glyphs and their word breaks stay as they were).
+bool LeaveOutStraySpecks(std::vector<ReadGlyph>* glyphs, const std::vector<bool>& breaks,
                          double xh) {
-  std::vector<ReadGlyph> kept;
-  for (size_t i = 0; i < glyphs->size(); ++i) {
+  std::vector<bool> stray(glyphs->size(), false);
+  bool any = false;
+  for (size_t i = 0; i + 1 < glyphs->size(); ++i) {
     const bool wordStart = i == 0 || breaks[i - 1];
-    const bool wordGoesOn = i + 1 < glyphs->size() && !breaks[i];
-    if (wordStart && wordGoesOn && StraySpeckBefore((*glyphs)[i], (*glyphs)[i + 1], xh)) continue;
-    kept.push_back(std::move((*glyphs)[i]));
+    stray[i] = wordStart && !breaks[i] && StraySpeckBefore((*glyphs)[i], (*glyphs)[i + 1], xh);
+    any |= stray[i];
   }
+  if (!any) return false;
+  std::vector<ReadGlyph> kept;
+  for (size_t i = 0; i < glyphs->size(); ++i)
+    if (!stray[i]) kept.push_back(std::move((*glyphs)[i]));
   *glyphs = std::move(kept);
+  return true;
 }
 
 std::vector<bool> BreaksOf(const std::vector<ReadGlyph>& glyphs, const InkLine& line) {
@@ -377,8 +383,9 @@ std::vector<bool> BreaksOf(const std::vector<ReadGlyph>& glyphs, const InkLine& 
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words) {
   if (glyphs->empty() || words.Empty()) return;
-  LeaveOutStraySpecks(glyphs, BreaksOf(*glyphs, line), std::max(line.xHeight, 1));
-  const std::vector<bool> breaks = BreaksOf(*glyphs, line);
+  std::vector<bool> breaks = BreaksOf(*glyphs, line);
+  if (LeaveOutStraySpecks(glyphs, breaks, std::max(line.xHeight, 1)))
+    breaks = BreaksOf(*glyphs, line);
   std::vector<WordWork> doubtful;
   size_t begin = 0;
   for (size_t i = 1; i <= glyphs->size(); ++i) {
