@@ -27,8 +27,14 @@ constexpr size_t kMostPieces = 3;
 constexpr size_t kReadingsTried = 5;
 constexpr size_t kBeamWidth = 32;
 // A word the languages know wins over the likeliest reading when it is at most this many
-// times less probable (natural log).
+// times less probable (natural log), and this much more for each letter beyond three: a
+// misreading seldom spells another word, and the longer the word the seldomer, so a long
+// known word outweighs several doubtful letters (a fax's "Nicdcrschlag").
 constexpr double kKnownWordWeight = 2.0;
+constexpr double kKnownWordWeightPerLetter = 1.0;
+constexpr size_t kLettersOfAShortWord = 3;
+// A character's reading this much less probable than its best is never taken (natural log).
+constexpr double kLeastLikelyReading = 5.0;
 // Each piece joined to another, and each cut, costs this much (natural log): a letter and
 // the comma after it, or two letters, often read about as well joined as apart, and then
 // they stay apart.
@@ -274,9 +280,8 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
       }
       const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
       for (size_t r = 0; r < tried; ++r) {
-        // A reading this much less probable than the candidate's best makes every reading
-        // through it lose to the same one through the best: none can be chosen.
-        if (LogOf(c.glyph.readings[0].score) - LogOf(c.glyph.readings[r].score) > kKnownWordWeight)
+        if (LogOf(c.glyph.readings[0].score) - LogOf(c.glyph.readings[r].score) >
+            kLeastLikelyReading)
           break;
         const uint8_t code = c.glyph.readings[r].code;
         for (const bool bare : {false, true}) {
@@ -300,14 +305,31 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
   return whole;
 }
 
+// How much less probable than the likeliest reading a known word of these letters may be.
+double KnownWordAllowance(const std::string& text) {
+  const size_t letters = LettersOf(text).size();
+  const size_t beyondShort = letters > kLettersOfAShortWord ? letters - kLettersOfAShortWord : 0;
+  return kKnownWordWeight + kKnownWordWeightPerLetter * double(beyondShort);
+}
+
+bool UprightStroke(uint8_t c) {
+  return c == 'I' || c == 'l' || c == 'i' || c == '1' || c == '|';
+}
+
+// The later rules settle these readings by shape: the same letter in the other case, or one
+// upright stroke for another.
+bool SettledByShape(uint8_t read, uint8_t chosen) {
+  return ToSmall1252(read) == ToSmall1252(chosen) || (UprightStroke(read) && UprightStroke(chosen));
+}
+
 // The reading to keep: a known word nearly as probable as the best, else the best.
 const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWords& words) {
   if (readings.empty()) return nullptr;
   const Hypothesis& best = readings.front();
-  for (const Hypothesis& h : readings) {
-    if (best.logProbability - h.logProbability > kKnownWordWeight) break;
-    if (Known(h.text, words)) return &h;
-  }
+  for (const Hypothesis& h : readings)
+    if (best.logProbability - h.logProbability <= KnownWordAllowance(h.text) &&
+        Known(h.text, words))
+      return &h;
   return &best;
 }
 
@@ -322,10 +344,13 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   }
   const std::vector<Hypothesis> readings = ReadLattice(candidates, word.atoms.firstOf.back());
   const Hypothesis* chosen = Choose(readings, words);
-  // Without a join or a cut the characters stay as read: their readings are settled later,
-  // by the letters' heights and the word list, with rules of their own.
+  // Without a join, a cut or another reading the characters stay as read. A capital or a
+  // small letter, and "I", "l" or "1", are settled later by the letters' heights and their
+  // neighbours, with rules of their own.
   const auto asRead = [&candidates](const Step& step) {
-    return candidates[step.candidate].asRead && !step.bare;
+    const Candidate& c = candidates[step.candidate];
+    return c.asRead && !step.bare &&
+           SettledByShape(c.glyph.readings[0].code, c.glyph.readings[step.reading].code);
   };
   if (!chosen || std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead))
     return {glyphs.begin() + long(word.begin), glyphs.begin() + long(word.end)};

@@ -131,6 +131,57 @@ TEST(WordSegmentation, WithoutAJoinTheReadingsAreLeftToTheLaterSettling) {
   EXPECT_EQ(glyphs[0].readings.size(), 3u);
 }
 
+namespace {
+
+// A word of well-spaced glyphs, one a character, each with its readings.
+std::vector<ReadGlyph> Spelled(const std::vector<std::vector<ScoredChar>>& letters) {
+  std::vector<ReadGlyph> glyphs;
+  for (size_t i = 0; i < letters.size(); ++i)
+    glyphs.push_back(Glyph(int32_t(i) * 14, int32_t(i) * 14 + 10, letters[i]));
+  return glyphs;
+}
+
+}  // namespace
+
+TEST(WordSegmentation, AnotherReadingTakenWhereItMakesAKnownWord) {
+  // A face the model has not seen: its "t" reads as "f" with "t" second ("sonf").
+  Joins joins;
+  Words words;
+  words.known = {"sont"};
+  const std::vector<std::vector<ScoredChar>> sonf = {
+      {{'s', 0.99}}, {{'o', 0.99}}, {{'n', 0.99}}, {{'f', 0.78}, {'t', 0.21}}};
+  std::vector<ReadGlyph> glyphs = Spelled(sonf);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "sont");
+  ASSERT_EQ(glyphs[3].readings.size(), 2u);  // the other reading kept as the alternative
+  EXPECT_EQ(glyphs[3].readings[1].code, 'f');
+
+  words.known = {"so"};
+  glyphs = Spelled(sonf);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "sonf");
+}
+
+TEST(WordSegmentation, ALongKnownWordOutweighsMoreDoubtThanAShortOne) {
+  // A fax lost the bars of the "e"s: each reads "c" three times likelier than "e".
+  Joins joins;
+  Words words;
+  words.known = {"Niederschlag", "den"};
+  const std::vector<ScoredChar> lostBar = {{'c', 0.6}, {'e', 0.2}};
+  std::vector<std::vector<ScoredChar>> letters;
+  for (const char c : std::string("Niederschlag"))
+    letters.push_back(c == 'e' ? lostBar : std::vector<ScoredChar>{{uint8_t(c), 0.99}});
+  std::vector<ReadGlyph> glyphs = Spelled(letters);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Niederschlag");
+
+  // In a short word the same doubt twice over is too much: "dcn" stays.
+  const std::vector<ScoredChar> doubtful = {{'c', 0.9}, {'e', 0.04}};
+  glyphs = Spelled({{{'d', 0.99}}, doubtful, {{'n', 0.99}}});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "dcn");
+}
+
 TEST(CharacterPriors, LettersOfThePageLanguagesKeepTheirOdds) {
   std::vector<Language> german, french;
   std::string error;
