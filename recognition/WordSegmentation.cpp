@@ -179,8 +179,14 @@ struct Atoms {
   std::vector<std::array<ReadGlyph, 2>> cuts;  // of the glyphs with two atoms, in order
 };
 
+// Æ and Œ are two letters in one shape: a touching "re" or "ae" of a blurred page reads as one.
+bool LigatureLetter(uint8_t c) {
+  return c == 0xC6 || c == 0xE6 || c == 0x8C || c == 0x9C;  // Æ æ Œ œ
+}
+
 bool MayBeTwo(const ReadGlyph& glyph) {
-  return glyph.Score() < kConfidentCharacter || !IsLetter1252(glyph.readings.front().code);
+  const uint8_t code = glyph.readings.front().code;
+  return glyph.Score() < kConfidentCharacter || !IsLetter1252(code) || LigatureLetter(code);
 }
 
 Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {
