@@ -263,6 +263,15 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   mat[0].readings = {{'m', 0.97}};
   ReadDoubtfulWordsAgain(&mat, Line(), halves.Reader(), words);
   EXPECT_EQ(Text(mat), "mat");
+
+  // But a confident "æ" may be a touching "re" of a blurred page ("stæicht").
+  halves.wholes[{0, 7}] = {{'r', 0.95}};
+  halves.wholes[{10, 17}] = {{'e', 0.95}};
+  words.known = {"reit"};
+  std::vector<ReadGlyph> reit = {fi, Glyph(20, 26, {{'i', 0.99}}), Glyph(29, 36, {{'t', 0.99}})};
+  reit[0].readings = {{0xE6, 0.97}};
+  ReadDoubtfulWordsAgain(&reit, Line(), halves.Reader(), words);
+  EXPECT_EQ(Text(reit), "reit");
 }
 
 TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
