@@ -175,6 +175,11 @@ ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words);
 
+// Words run together where a narrow space went unseen: before a capital whose bar or arm
+// reaches over the space ("derTube"), or after a comma or a full stop ("notiert.was"). A word
+// the page's languages do not know is split there when they know both its parts.
+void SplitRunTogetherWords(PageText* page, const KnownWords& words);
+
 // ---- words (ExtendedWords.cpp) ----
 
 // For each gap between neighbouring characters of a line (size chars - 1), whether it

@@ -440,3 +440,59 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
   for (; next < glyphs->size(); ++next) result.push_back(std::move((*glyphs)[next]));
   *glyphs = std::move(result);
 }
+
+namespace {
+
+bool EndsASentencePart(uint8_t c) {
+  return c == ',' || c == '.' || c == ';' || c == ':';
+}
+
+// Where a word may split in two: before a capital that follows a small letter, or after a
+// mark that ends a sentence or a clause and stands between letters.
+bool MaySplitBefore(const std::vector<PageChar>& chars, size_t i) {
+  const uint8_t before = chars[i - 1].code, here = chars[i].code;
+  if (IsSmall1252(before) && IsCapital1252(here)) return true;
+  return i >= 2 && EndsASentencePart(before) && IsLetter1252(chars[i - 2].code) &&
+         IsLetter1252(here);
+}
+
+std::string TextOf(const std::vector<PageChar>& chars, size_t begin, size_t end) {
+  std::string text;
+  for (size_t i = begin; i < end; ++i) text += char(chars[i].code);
+  return text;
+}
+
+// The first place where the word splits into two known words; 0 for none.
+size_t RunTogetherAt(const PageWord& word, const KnownWords& words) {
+  const std::vector<PageChar>& chars = word.chars;
+  if (Known(word.Text(), words)) return 0;
+  for (size_t i = 2; i + 2 <= chars.size(); ++i)
+    if (MaySplitBefore(chars, i) && Known(TextOf(chars, 0, i), words) &&
+        Known(TextOf(chars, i, chars.size()), words))
+      return i;
+  return 0;
+}
+
+}  // namespace
+
+void SplitRunTogetherWords(PageText* page, const KnownWords& words) {
+  if (words.Empty()) return;
+  for (PageBlock& block : page->blocks)
+    for (PageLine& line : block.lines) {
+      std::vector<PageWord> split;
+      for (PageWord& word : line.words) {
+        const size_t at = RunTogetherAt(word, words);
+        if (at == 0) {
+          split.push_back(std::move(word));
+          continue;
+        }
+        PageWord first, second;
+        first.chars.assign(word.chars.begin(), word.chars.begin() + long(at));
+        second.chars.assign(word.chars.begin() + long(at), word.chars.end());
+        split.push_back(std::move(first));
+        split.push_back(std::move(second));
+      }
+      line.words = std::move(split);
+    }
+  page->Summarise();
+}

@@ -371,3 +371,52 @@ TEST(WordSegmentation, AFullStopBeforeALetterIsASpeck) {
   ReadDoubtfulWordsAgain(&large, Line(), joins.Reader(), words);
   EXPECT_EQ(Text(large), ".d");
 }
+
+namespace {
+
+// One line of words, each character 10 pixels wide and 2 apart.
+PageText LineOf(const std::vector<std::string>& words) {
+  PageText page;
+  PageLine line;
+  int32_t x = 0;
+  for (const std::string& text : words) {
+    PageWord word;
+    for (const char c : text) {
+      word.chars.push_back({uint8_t(c), {x, 0, x + 9, 19}, 0.9, {}});
+      x += 12;
+    }
+    x += 20;
+    line.words.push_back(std::move(word));
+  }
+  page.blocks.emplace_back().lines.push_back(std::move(line));
+  page.Summarise();
+  return page;
+}
+
+std::vector<std::string> WordsOf(const PageText& page) {
+  std::vector<std::string> words;
+  for (const PageWord& word : page.blocks[0].lines[0].words) words.push_back(word.Text());
+  return words;
+}
+
+}  // namespace
+
+TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
+  Words words;
+  words.known = {"der", "Tube", "notiert", "was", "ein"};
+  // Before a capital whose bar hides the space, and after a comma or a full stop.
+  PageText page = LineOf({"derTube.", "notiert.was", "ein,was"});
+  SplitRunTogetherWords(&page, words);
+  EXPECT_EQ(WordsOf(page),
+            (std::vector<std::string>{"der", "Tube.", "notiert.", "was", "ein,", "was"}));
+  const PageWord& der = page.blocks[0].lines[0].words[0];
+  EXPECT_EQ(der.box.right, der.chars.back().box.right);  // each part has its own box
+
+  // Left alone: a word the languages know, a part they do not, a part of one letter
+  // ("z.B."), and a capital after a capital.
+  words.known = {"der", "DER", "Tube", "derTube", "ab", "ok"};
+  page = LineOf({"derTube", "derTubx", "z.B.", "a.b", "DERTube", "ab.ok"});
+  SplitRunTogetherWords(&page, words);
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"derTube", "derTubx", "z.B.", "a.b", "DERTube",
+                                                     "ab.", "ok"}));
+}

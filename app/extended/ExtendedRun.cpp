@@ -377,7 +377,10 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.Summarise();
   pageText.noTextReason = NoTextReason(ink, lines.size(), pageText);
   if (!pageText.noTextReason.empty()) Log("No text found: " + pageText.noTextReason + ".");
-  if (settings.UseDictionary()) SettleDoubtfulCharacters();
+  if (settings.UseDictionary()) {
+    SettleDoubtfulCharacters();
+    SplitRunTogetherWords(&pageText, PageLanguageWords());
+  }
   ShowPageText();
   Log("done.");
 }
