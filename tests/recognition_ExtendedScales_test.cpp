@@ -1,7 +1,7 @@
 // The extended page analysis on one page drawn at 150, 300 and 600 dpi: a heading, two
-// columns and a line across both, with commas, full stops, dotted letters, umlauts and
-// quotes. Every resolution must give the same blocks, lines, characters and words in the
-// same order, their boxes those of the page scaled.
+// columns (one sans, one serif), a line across both and a footnote, with commas, full stops, dotted
+// letters, umlauts and quotes. Every resolution must give the same blocks, lines, characters and
+// words in the same order, their boxes those of the page scaled.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -61,6 +61,7 @@ void Draw(SoftwareCanvas& canvas, const PlatformFont& font, int32_t x, int32_t b
 
 InkPage DrawPage(int32_t scale) {
   const auto body = Font("Liberation Sans", kBodyEm * scale);
+  const auto serif = Font("Liberation Serif", kBodyEm * scale);
   const auto heading = Font("Liberation Sans Bold", kHeadingEm * scale);
   const auto small = Font("Liberation Sans", kFootnoteEm * scale);
   SoftwareCanvas canvas(kWidth * scale, kHeight * scale);
@@ -68,7 +69,7 @@ InkPage DrawPage(int32_t scale) {
   for (int32_t l = 0; l < 6; ++l) {
     const int32_t baseline = (140 + l * kPitch) * scale;
     Draw(canvas, *body, kLeftColumn * scale, baseline, kLeftLines[l], scale);
-    Draw(canvas, *body, kRightColumn * scale, baseline, kRightLines[l], scale);
+    Draw(canvas, *serif, kRightColumn * scale, baseline, kRightLines[l], scale);
   }
   Draw(canvas, *body, kLeftColumn * scale, (140 + 7 * kPitch + 20) * scale, kAcross, scale);
   Draw(canvas, *small, kLeftColumn * scale, (140 + 9 * kPitch) * scale, kFootnote, scale);
