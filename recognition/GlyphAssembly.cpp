@@ -11,9 +11,9 @@
 namespace {
 
 // Parts of one character: one within the other's columns (kNestedColumns of the narrower
-// one's width shared: the ring in "%", the bar over "÷"), or stacked, sharing kStackedColumns
-// of the columns and at most kStackedRows of the rows of the lower one (the dot over an
-// "i", the accent over an "é"); a letter's neighbour leans over it by less.
+// one's width shared: the rings of "%" within its stroke's columns), or stacked, sharing
+// kStackedColumns of the columns and at most kStackedRows of the rows of the lower one (the dot
+// over an "i", the accent over an "é"); a letter's neighbour leans over it by less.
 constexpr double kNestedColumns = 0.4;
 constexpr double kStackedColumns = 0.3;
 constexpr double kStackedRows = 0.25;
@@ -24,8 +24,8 @@ constexpr double kMarkHeight = 0.6;
 // than kHighZone x-heights above the baseline, low ones begin less than kLowZone above it.
 constexpr double kQuoteLowest = 0.3, kQuoteHighest = 0.8, kUpright = 1.3;
 constexpr double kHighZone = 0.45, kLowZone = 0.35;
-// The two marks of a quote touch (or overlap by a pixel, rounded) or stand apart by less
-// than kQuoteGap x-heights, the taller at most kQuoteSizes times the other.
+// The two marks of a quote touch (or overlap by a pixel, rounded) or stand at most kQuoteGap
+// x-heights apart, the taller at most kQuoteSizes times the other.
 constexpr int32_t kQuoteOverlap = 1;
 constexpr double kQuoteGap = 0.45, kQuoteSizes = 1.5;
 // A full stop has at least this share of an x-height squared in ink, and two pixels at any
