@@ -137,11 +137,11 @@ std::string Shape(const std::vector<Block>& blocks) {
 constexpr int32_t kBoxSlack = 2;
 constexpr double kAdvanceDrift = 0.05;
 
-// `lineLeft`: where the box's line starts at `scale`.
-void ExpectScaled(const PageBox& small, const PageBox& large, int32_t scale, int32_t lineLeft,
+// `textLeft`: where the lines of the box's block start at `scale`.
+void ExpectScaled(const PageBox& small, const PageBox& large, int32_t scale, int32_t textLeft,
                   const std::string& what) {
   const int32_t slack = kBoxSlack * scale;
-  const auto across = [&](int32_t x) { return slack + int32_t(kAdvanceDrift * (x - lineLeft)); };
+  const auto across = [&](int32_t x) { return slack + int32_t(kAdvanceDrift * (x - textLeft)); };
   EXPECT_LE(std::abs(small.left * scale - large.left), across(large.left)) << what;
   EXPECT_LE(std::abs(small.top * scale - large.top), slack) << what;
   EXPECT_LE(std::abs((small.right + 1) * scale - (large.right + 1)), across(large.right)) << what;
