@@ -53,6 +53,38 @@ constexpr int32_t kOnBaselinePart = 8;
 constexpr int32_t kOnBaselinePixels = 2;
 // Parts lower than this many pixels are dots and specks, whatever the print's size.
 constexpr int32_t kLowestPart = 4;
+// A line's band is that of its last few letters: enough to ride over one odd letter, few
+// enough to follow a skewed line.
+constexpr size_t kBandLetters = 3;
+// A slope fitted through fewer bottoms than this is noise; the line is taken as level.
+constexpr size_t kFewestForSlope = 4;
+// Tall letters are as high as nine in ten letters: a few taller marks and specks aside.
+constexpr size_t kTallTenths = 9;
+// Letters at most this share of the tall ones are small letters (x-height); the shortest
+// ascender or capital stands higher.
+constexpr double kSmallLetterAtMost = 0.82;
+// An x-height is at least this share of the tall letters (faces run from about a half to
+// three quarters); lower "small letters" are marks, and the line has no x-height of its own.
+constexpr double kLowestXHeight = 0.45;
+// Capitals over small letters where no line of the page shows both: a common text face.
+constexpr double kCommonCapToSmall = 1.4;
+// A lone height within a seventh of a neighbouring line's x-height is an x-height too;
+// neighbours are the lines up to two above and below.
+constexpr int32_t kSameHeightParts = 7;
+constexpr size_t kNeighbourLines = 2;
+// A line's zone for its small parts, in x-heights from the baseline: accents on capitals
+// reach two above it, commas half of one below; its middle lies just above the small
+// letters' middle. A part more than kOutsideZone x-heights outside it belongs to no line
+// there, nor one more than kMarkReach x-heights beyond the line's ends.
+constexpr double kZoneAbove = 2.0, kZoneBelow = 0.5, kZoneMiddle = 0.6;
+constexpr double kOutsideZone = 0.5;
+constexpr int32_t kMarkReach = 3;
+// The letters of a block are the parts at least kLetterAmongParts of the height that three
+// in four parts do not exceed (dots and marks being at most a quarter); lines start only at
+// parts kLineStart of the tall letters' height.
+constexpr size_t kTypicalQuarters = 3;
+constexpr double kLetterAmongParts = 0.45;
+constexpr double kLineStart = 0.6;
 
 int32_t VerticalOverlap(const PageBox& a, const PageBox& b) {
   return std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
@@ -67,7 +99,7 @@ struct GrowingLine {
 
 PageBox BandOfLast(const std::vector<InkPart>& parts, const std::vector<int32_t>& letters) {
   PageBox band;
-  const size_t first = letters.size() > 3 ? letters.size() - 3 : 0;
+  const size_t first = letters.size() > kBandLetters ? letters.size() - kBandLetters : 0;
   for (size_t i = first; i < letters.size(); ++i) band.Include(parts[size_t(letters[i])].box);
   return band;
 }
@@ -118,7 +150,9 @@ void FitLine(const std::vector<std::pair<double, double>>& points, double* at0, 
   for (const auto& [x, y] : points) sx += x, sy += y, sxx += x * x, sxy += x * y;
   const double n = double(points.size());
   const double denominator = n * sxx - sx * sx;
-  *slope = denominator > 1e-6 && n >= 4 ? (n * sxy - sx * sy) / denominator : 0.0;
+  *slope = denominator > 1e-6 && points.size() >= kFewestForSlope
+               ? (n * sxy - sx * sy) / denominator
+               : 0.0;
   *slope = std::clamp(*slope, -kMaxSlope, kMaxSlope);
   *at0 = (sy - *slope * sx) / n;
 }
@@ -159,11 +193,11 @@ void MeasureHeights(const std::vector<InkPart>& parts, InkLine* line) {
   if (heights.empty())
     for (int32_t i : line->parts) heights.push_back(parts[size_t(i)].box.Height());
   std::sort(heights.begin(), heights.end());
-  const int32_t tall = heights[heights.size() * 9 / 10];
+  const int32_t tall = heights[heights.size() * kTallTenths / 10];
   std::vector<int32_t> small, large;
-  for (int32_t h : heights) (h <= 0.82 * tall ? small : large).push_back(h);
+  for (int32_t h : heights) (h <= kSmallLetterAtMost * tall ? small : large).push_back(h);
   line->capHeight = large.empty() ? 0 : Median(large);
-  line->xHeight = small.size() >= 2 && Median(small) >= 0.45 * tall ? Median(small) : 0;
+  line->xHeight = small.size() >= 2 && Median(small) >= kLowestXHeight * tall ? Median(small) : 0;
 }
 
 // Lines with letters of one height alone: x-height or capitals, as the page's other lines
@@ -172,15 +206,17 @@ void SettleLoneHeights(std::vector<InkLine>* lines) {
   std::vector<int32_t> ratios;
   for (const InkLine& l : *lines)
     if (l.xHeight > 0 && l.capHeight > 0) ratios.push_back(l.capHeight * 100 / l.xHeight);
-  const double ratio = ratios.empty() ? 1.4 : Median(ratios) / 100.0;
+  const double ratio = ratios.empty() ? kCommonCapToSmall : Median(ratios) / 100.0;
   for (size_t i = 0; i < lines->size(); ++i) {
     InkLine& l = (*lines)[i];
     if (l.xHeight > 0 && l.capHeight > 0) continue;
     const int32_t lone = std::max(l.xHeight, l.capHeight);
     bool isSmall = false;
-    for (size_t j = i > 2 ? i - 2 : 0; j < std::min(lines->size(), i + 3); ++j) {
+    const size_t from = i > kNeighbourLines ? i - kNeighbourLines : 0;
+    for (size_t j = from; j < std::min(lines->size(), i + kNeighbourLines + 1); ++j) {
       const InkLine& n = (*lines)[j];
-      if (j != i && n.xHeight > 0 && n.capHeight > 0 && std::abs(n.xHeight - lone) * 7 <= lone)
+      if (j != i && n.xHeight > 0 && n.capHeight > 0 &&
+          std::abs(n.xHeight - lone) * kSameHeightParts <= lone)
         isSmall = true;
     }
     l.xHeight = isSmall ? lone : std::max(1, int32_t(lone / ratio + 0.5));
@@ -202,10 +238,10 @@ InkLine MeasuredLine(const std::vector<InkPart>& parts, std::vector<int32_t> mem
 std::pair<double, double> ZoneDistance(const InkLine& line, const PageBox& box) {
   const int32_t x = (box.left + box.right) / 2;
   const double base = line.Baseline(x), xh = std::max(line.xHeight, 1);
-  const double top = base - 2.0 * xh, bottom = base + 0.5 * xh,
+  const double top = base - kZoneAbove * xh, bottom = base + kZoneBelow * xh,
                centre = (box.top + box.bottom) / 2.0;
   const double outside = centre < top ? top - centre : centre > bottom ? centre - bottom : 0.0;
-  return {outside, std::abs(centre - (base - 0.6 * xh))};
+  return {outside, std::abs(centre - (base - kZoneMiddle * xh))};
 }
 
 // Gives each small part to the line whose zone it lies in; returns those that fit nowhere.
@@ -218,10 +254,10 @@ std::vector<int32_t> AttachSmallParts(const std::vector<InkPart>& parts,
     InkLine* best = nullptr;
     std::pair<double, double> bestDistance{1e30, 1e30};
     for (InkLine& line : *lines) {
-      const int32_t reach = 3 * std::max(line.xHeight, 1);
+      const int32_t reach = kMarkReach * std::max(line.xHeight, 1);
       if (box.right < line.box.left - reach || box.left > line.box.right + reach) continue;
       const auto distance = ZoneDistance(line, box);
-      if (distance.first > 0.5 * line.xHeight) continue;
+      if (distance.first > kOutsideZone * line.xHeight) continue;
       if (distance < bestDistance) bestDistance = distance, best = &line;
     }
     if (best)
@@ -319,17 +355,18 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
     return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
   });
   // Letters are the taller part of the heights (whatever the share of dots and marks).
-  const int32_t typical = HeightAtShare(parts, sorted, 3, 4);
+  const int32_t typical = HeightAtShare(parts, sorted, kTypicalQuarters, 4);
   std::vector<int32_t> letters, small;
   for (int32_t i : sorted)
-    (parts[size_t(i)].box.Height() >= 0.45 * typical ? letters : small).push_back(i);
+    (parts[size_t(i)].box.Height() >= kLetterAmongParts * typical ? letters : small).push_back(i);
 
   std::vector<InkLine> lines;
   // Parts that fit no line of letters (a line of dashes or dots, a footnote among larger
   // text) make lines of their own in a second round.
   for (int round = 0; round < 2 && !letters.empty(); ++round) {
     // Lines start at letters of nearly the full height, never at a comma or a dash.
-    const int32_t startHeight = int32_t(0.6 * HeightAtShare(parts, letters, 9, 10));
+    const int32_t startHeight =
+        int32_t(kLineStart * HeightAtShare(parts, letters, kTallTenths, 10));
     for (GrowingLine& grown : GrowLines(parts, letters, startHeight, &small)) {
       lines.push_back(MeasuredLine(parts, std::move(grown.members)));
       lines.back().box = BoxOf(parts, lines.back().parts);

@@ -192,7 +192,7 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
 void Recode(PageChar* c, uint8_t code);
 // In a word of figures alone, "I l | ]" are "1" and "O o" are "0".
 void SettleDigits(PageWord* word);
-// Comma or low single quote by its place in the word.
+// Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);
 // Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,
 // from what was read with confidence (0: none seen).

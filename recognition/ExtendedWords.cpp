@@ -187,12 +187,10 @@ void SettleCaseTwins(PageWord* word, double smallHeight) {
 }
 
 void SettleCommas(PageWord* word) {
-  // The comma and the low single quote are one shape in most faces: the quote opens a
-  // word, the comma follows one.
+  // Whichever of the two the reader saw (it reads the shape alone), the place decides.
   for (size_t i = 0; i < word->chars.size(); ++i) {
-    PageChar& c = word->chars[i];
-    if (c.code == 0x82 && i > 0) Recode(&c, ',');
-    if (c.code == ',' && i == 0 && word->chars.size() > 1) Recode(&c, 0x82);
+    const uint8_t byPlace = CommaOrLowQuote(*word, i);
+    if (byPlace != word->chars[i].code) Recode(&word->chars[i], byPlace);
   }
 }
 

@@ -10,6 +10,38 @@
 
 namespace {
 
+// Parts of one character: one within the other's columns (kNestedColumns of the narrower
+// one's width shared: the rings of "%" within its stroke's columns), or stacked, sharing
+// kStackedColumns of the columns and at most kStackedRows of the rows of the lower one (the dot
+// over an "i", the accent over an "é"); a letter's neighbour leans over it by less.
+constexpr double kNestedColumns = 0.4;
+constexpr double kStackedColumns = 0.3;
+constexpr double kStackedRows = 0.25;
+// A dot or accent is lower than this share of the part it stands on.
+constexpr double kMarkHeight = 0.6;
+// The marks of a quote: taller than a full stop (kQuoteLowest x-heights), lower than the
+// small letters (kQuoteHighest), kUpright times as tall as wide at least; high ones end more
+// than kHighZone x-heights above the baseline, low ones begin less than kLowZone above it.
+constexpr double kQuoteLowest = 0.3, kQuoteHighest = 0.8, kUpright = 1.3;
+constexpr double kHighZone = 0.45, kLowZone = 0.35;
+// The two marks of a quote touch (or overlap by a pixel, rounded) or stand at most kQuoteGap
+// x-heights apart, the taller at most kQuoteSizes times the other.
+constexpr int32_t kQuoteOverlap = 1;
+constexpr double kQuoteGap = 0.45, kQuoteSizes = 1.5;
+// A full stop has at least this share of an x-height squared in ink, and two pixels at any
+// size: less is a speck.
+constexpr double kFullStopArea = 0.015;
+constexpr double kSpeckPixels = 2.0;
+// The columns of least ink tried as cuts, lowest first: a touching pair meets at one of
+// its valleys, and more tries cost reading time.
+constexpr size_t kCutsTried = 4;
+// A glyph at least half as wide as tall may be two letters; narrower ones are one.
+constexpr double kWideShape = 0.5;
+// A piece of a cut is at least two pixels wide, however small the print.
+constexpr int32_t kNarrowestPiecePixels = 2;
+// The pieces of a cut may be cut once more (three or four letters touching), no further.
+constexpr int kCutDepth = 2;
+
 // Union-find over the parts of a line.
 struct Groups {
   std::vector<int32_t> parent;
@@ -25,9 +57,10 @@ struct Groups {
 bool PartsOfOneGlyph(const PageBox& a, const PageBox& b) {
   const int32_t overlap = std::min(a.right, b.right) - std::max(a.left, b.left) + 1;
   const int32_t narrower = std::min(a.Width(), b.Width());
-  if (overlap >= 0.4 * narrower) return true;
+  if (overlap >= kNestedColumns * narrower) return true;
   const int32_t vertical = std::min(a.bottom, b.bottom) - std::max(a.top, b.top) + 1;
-  return overlap >= 0.3 * narrower && vertical <= 0.25 * std::min(a.Height(), b.Height());
+  return overlap >= kStackedColumns * narrower &&
+         vertical <= kStackedRows * std::min(a.Height(), b.Height());
 }
 
 int32_t ColumnsShared(const PageBox& a, const PageBox& b) {
@@ -37,8 +70,8 @@ int32_t ColumnsShared(const PageBox& a, const PageBox& b) {
 // A dot or accent standing above or below a taller part and sharing its columns.
 bool IsMarkOn(const PageBox& mark, const PageBox& base) {
   const int32_t vertical = std::min(mark.bottom, base.bottom) - std::max(mark.top, base.top) + 1;
-  return mark.Height() < 0.6 * base.Height() && vertical <= 0.25 * mark.Height() &&
-         ColumnsShared(mark, base) >= 0.3 * mark.Width();
+  return mark.Height() < kMarkHeight * base.Height() && vertical <= kStackedRows * mark.Height() &&
+         ColumnsShared(mark, base) >= kStackedColumns * mark.Width();
 }
 
 // For each part of the line, the part it is a mark of (-1: none): of the parts it stands
@@ -66,11 +99,12 @@ enum class Zone { Other, High, Low };
 Zone MarkZone(const PageBox& box, const InkLine& line) {
   const int32_t xh = std::max(line.xHeight, 1);
   // Upright and taller than a full stop.
-  if (box.Height() > 0.8 * xh || box.Height() < 1.3 * box.Width() || box.Height() < 0.3 * xh)
+  if (box.Height() > kQuoteHighest * xh || box.Height() < kUpright * box.Width() ||
+      box.Height() < kQuoteLowest * xh)
     return Zone::Other;
   const int32_t base = line.Baseline((box.left + box.right) / 2);
-  if (box.bottom < base - 0.45 * xh) return Zone::High;
-  if (box.top > base - 0.35 * xh) return Zone::Low;
+  if (box.bottom < base - kHighZone * xh) return Zone::High;
+  if (box.top > base - kLowZone * xh) return Zone::Low;
   return Zone::Other;
 }
 
@@ -80,12 +114,13 @@ bool QuoteMarks(const PageBox& a, const PageBox& b, const InkLine& line) {
   const int32_t gap = b.left - a.right - 1;
   const int32_t taller = std::max(a.Height(), b.Height()),
                 shorter = std::min(a.Height(), b.Height());
-  return gap >= -1 && gap <= 0.45 * line.xHeight && taller <= 1.5 * shorter;
+  return gap >= -kQuoteOverlap && gap <= kQuoteGap * line.xHeight &&
+         taller <= kQuoteSizes * shorter;
 }
 
 // Specks smaller than any full stop of the line's size.
 bool IsSpeck(const InkPart& part, const InkLine& line) {
-  return part.inkPixels < std::max(2.0, 0.015 * line.xHeight * line.xHeight);
+  return part.inkPixels < std::max(kSpeckPixels, kFullStopArea * line.xHeight * line.xHeight);
 }
 
 double PiecesScore(const std::vector<ReadGlyph>& pieces) {
@@ -138,7 +173,7 @@ std::vector<int32_t> CutCandidates(const GlyphBitmap& ink, int32_t minPiece) {
   std::stable_sort(cuts.begin(), cuts.end(), [&columns](int32_t a, int32_t b) {
     return columns[size_t(a)] < columns[size_t(b)];
   });
-  if (cuts.size() > 4) cuts.resize(4);
+  if (cuts.size() > kCutsTried) cuts.resize(kCutsTried);
   return cuts;
 }
 
@@ -163,8 +198,9 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   whole[0].verdict = std::move(reading.verdict);
   whole[0].oneCharacter = reading.oneCharacter;
   const int32_t xh = std::max(line.xHeight, 1);
-  const bool wide = ink.width >= kWideGlyph * xh && ink.width >= 0.5 * ink.height;
-  if (depth >= 2 || (!suspected && (whole[0].Wholeness() >= kConfident || !wide))) return whole;
+  const bool wide = ink.width >= kWideGlyph * xh && ink.width >= kWideShape * ink.height;
+  if (depth >= kCutDepth || (!suspected && (whole[0].Wholeness() >= kConfident || !wide)))
+    return whole;
 
   // Both pieces of every cut worth a try, read in one batch.
   struct Cut {
@@ -172,7 +208,8 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
     PageBox box[2];
   };
   std::vector<Cut> cuts;
-  for (int32_t cut : CutCandidates(ink, std::max(2, int32_t(kNarrowestPiece * xh)))) {
+  for (int32_t cut :
+       CutCandidates(ink, std::max(kNarrowestPiecePixels, int32_t(kNarrowestPiece * xh)))) {
     Cut c;
     if (CutPiece(ink, box, 0, cut, &c.ink[0], &c.box[0]) &&
         CutPiece(ink, box, cut, ink.width, &c.ink[1], &c.box[1]))
@@ -405,8 +442,9 @@ std::vector<std::array<ReadGlyph, 2>> CutsAcross(const ReadGlyph& glyph, const I
   std::vector<std::array<ReadGlyph, 2>> cuts;
   const int32_t xh = std::max(line.xHeight, 1);
   const GlyphBitmap& ink = glyph.ink;
-  if (ink.width < kWideGlyph * xh || ink.width < 0.5 * ink.height) return cuts;
-  for (int32_t at : CutCandidates(ink, std::max(2, int32_t(kNarrowestPiece * xh)))) {
+  if (ink.width < kWideGlyph * xh || ink.width < kWideShape * ink.height) return cuts;
+  for (int32_t at :
+       CutCandidates(ink, std::max(kNarrowestPiecePixels, int32_t(kNarrowestPiece * xh)))) {
     std::array<ReadGlyph, 2> pieces;
     if (!CutPiece(ink, glyph.box, 0, at, &pieces[0].ink, &pieces[0].box) ||
         !CutPiece(ink, glyph.box, at, ink.width, &pieces[1].ink, &pieces[1].box))

@@ -41,8 +41,9 @@ constexpr double kScoreSlope = 0.11;
 constexpr double kLargePrintTypicalDistance = 0.46;
 // How much nearer one character must be than another to take (1 - 1/e) of their share.
 constexpr double kShareScale = 0.05;
-// A few examples of each character carry a page's face; more would only slow every call.
-constexpr size_t kExamplesPerCode = 12;
+// A few examples of each character carry a page's face; more would only slow every call
+// (and a page's commonest letters would crowd out the rest).
+constexpr size_t kExamplesPerCode = 6;
 // The coarse comparison's unit and the number of characters it hands to the fine one.
 constexpr float kCoarseUnit = 100.0f * kCoarseBytes;
 constexpr size_t kShortlist = 16;

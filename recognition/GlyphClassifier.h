@@ -67,7 +67,7 @@ class GlyphClassifier {
                                    const LineMetrics& line, size_t count = 5) const;
 
   // Takes a confidently read glyph of this page as an example of `code` for later Classify
-  // calls (the first dozen of each character are kept); Forget drops every example (a new
+  // calls (the first six of each character are kept); Forget drops every example (a new
   // page).
   // Classify, keeping the templates' verdict for ReadAgain.
   GlyphReading Read(const GlyphBitmap& glyph, const PageBox& box, const LineMetrics& line,

@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr uint8_t kLowSingleQuote = 0x82, kLowDoubleQuote = 0x84;  // ‚ „ in Windows-1252
+
 uint32_t HashOf(std::string_view word) {
   uint32_t h = 2166136261u;  // FNV-1a
   for (char c : word) h = (h ^ uint8_t(c)) * 16777619u;
@@ -212,18 +214,25 @@ bool AnyOfWords::Empty() const {
   return true;
 }
 
+uint8_t CommaOrLowQuote(const PageWord& word, size_t i) {
+  const uint8_t code = word.chars[i].code;
+  if (code != ',' && code != kLowSingleQuote) return code;
+  if (i > 0) return ',';
+  return word.chars.size() > 1 ? kLowSingleQuote : code;
+}
+
 bool SettleMarks(PageWord& word, const CorrectionLimits& limits) {
   bool changed = false;
   for (size_t i = 0; i < word.chars.size(); ++i) {
     PageChar& c = word.chars[i];
-    // A low quote opens a quotation and stands at a word's start; after a letter or a
-    // digit it is a comma. A comma never starts a word that goes on.
-    const bool lowQuoteInside = (c.code == 0x82 || c.code == 0x84) && i > 0 &&
-                                word.chars[i - 1].code != 0x82 && word.chars[i - 1].code != 0x84;
-    const bool commaFirst =
-        c.code == ',' && i == 0 && word.chars.size() > 1 && IsLetter1252(word.chars[1].code);
-    if (!lowQuoteInside && !commaFirst) continue;
-    const uint8_t wanted = commaFirst ? uint8_t(0x82) : uint8_t(',');
+    // A low double quote opens a quotation too; after another character (a low quote's
+    // second mark aside) it is a comma with a speck.
+    const bool lowQuoteBefore = i > 0 && (word.chars[i - 1].code == kLowSingleQuote ||
+                                          word.chars[i - 1].code == kLowDoubleQuote);
+    const uint8_t wanted = c.code == kLowDoubleQuote && i > 0 && !lowQuoteBefore
+                               ? uint8_t(',')
+                               : CommaOrLowQuote(word, i);
+    if (wanted == c.code) continue;
     for (Alternative& a : c.alternatives) {
       if (a.code != wanted || c.confidence - a.confidence > limits.maxMarkLoss) continue;
       std::swap(c.code, a.code);

@@ -69,8 +69,14 @@ struct CorrectionCount {
   int32_t marksChanged = 0;  // commas and low quotes set right by their place
 };
 
-// A low quote inside a word ("Wort‚" "1‚5") becomes the comma it is, a comma at a word's
-// start the low quote, when the character has that reading within maxMarkLoss.
+// The comma and the low single quote are one shape in most faces; only the place in a word
+// tells them apart: the quote opens a word that goes on, the comma follows a character.
+// What the character at `i` is by its place, when it is either; else its own code.
+uint8_t CommaOrLowQuote(const PageWord& word, size_t i);
+
+// A comma or low single quote out of its place (see CommaOrLowQuote), and a low double quote
+// inside a word ("Wort„"), become what their place makes them when the character has that
+// reading within maxMarkLoss.
 bool SettleMarks(PageWord& word, const CorrectionLimits& limits = {});
 
 // Settles the doubtful characters of one word's letters; true when it changed the word.

@@ -170,6 +170,35 @@ TEST(GlyphClassifier, LearningThePageImprovesADistortedFace) {
   EXPECT_DOUBLE_EQ(Accuracy(classifier, readBack), before);
 }
 
+// A page teaches a few examples of each character: a page of one common letter must not
+// make every later reading slower, nor crowd out the others. An example past the sixth of
+// a character changes nothing, though as the first it would have decided the reading.
+TEST(GlyphClassifier, APageTeachesSixExamplesOfACharacterAtMost) {
+  std::vector<Sample> learnFrom, readBack;
+  ASSERT_TRUE(TwoPrintsOfAnOddFace(&learnFrom, &readBack));
+  const auto sampleOf = [&](char c) {
+    return *std::find_if(learnFrom.begin(), learnFrom.end(),
+                         [c](const Sample& s) { return s.code == uint8_t(c); });
+  };
+  const Sample o = sampleOf('o'), x = sampleOf('x');
+  const auto teach = [&](GlyphClassifier& classifier, int32_t examplesOfO) {
+    for (int32_t k = 0; k < examplesOfO; ++k) classifier.Learn(o.bitmap, o.box, o.line, 'o');
+    classifier.Learn(x.bitmap, x.box, x.line, 'o');  // an "x" taught wrongly as an "o"
+  };
+  GlyphClassifier first, seventh, sixOnly;
+  teach(first, 0);
+  ASSERT_EQ(Best(first, x), 'o');
+  teach(seventh, 6);
+  for (int32_t k = 0; k < 6; ++k) sixOnly.Learn(o.bitmap, o.box, o.line, 'o');
+  const auto withSeventh = seventh.Classify(x.bitmap, x.box, x.line);
+  const auto withoutIt = sixOnly.Classify(x.bitmap, x.box, x.line);
+  ASSERT_EQ(withSeventh.size(), withoutIt.size());
+  for (size_t k = 0; k < withSeventh.size(); ++k) {
+    EXPECT_EQ(withSeventh[k].code, withoutIt[k].code);
+    EXPECT_DOUBLE_EQ(withSeventh[k].score, withoutIt[k].score);
+  }
+}
+
 TEST(GlyphClassifier, BadGlyphsGiveLowScoresAndNoCrash) {
   GlyphClassifier classifier;
   LineMetrics line{500, 20, 28};

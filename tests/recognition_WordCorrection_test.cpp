@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "recognition/ExtendedPage.h"
 #include "recognition/WordCorrection.h"
 
 namespace {
@@ -170,6 +171,29 @@ TEST(SettleMarks, LowQuoteAfterALetterIsAComma) {
             Outcome(false, "Wetter\x82"));
   // A comma in front of a word is the low quote.
   EXPECT_EQ(MarksSettled(",Wort", {{0, '\x82', 0.85}}), Outcome(true, "\x82Wort"));
+}
+
+// The place rule for the comma and the low single quote is one: where the reader offers the
+// other of the two, the word list's settling gives what the extended run gives outright.
+TEST(SettleMarks, CommaAndLowQuoteAreSettledAsTheRunSettlesThem) {
+  for (const std::string text : {"Wetter\x82", "\x82Wetter", ",Wort", ",5",
+                                 "1\x82"
+                                 "4",
+                                 "\x82\x82Wort", ",", "\x82"}) {
+    PageWord offered = Word(text);
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == ',') Doubt(offered, i, '\x82', 0.85);
+      if (text[i] == '\x82') Doubt(offered, i, ',', 0.85);
+    }
+    PageWord outright = offered;
+    SettleMarks(offered);
+    SettleCommas(&outright);
+    EXPECT_EQ(offered.Text(), outright.Text()) << text;
+  }
+  // A low double quote after a character is a comma with a speck, when read so too; one
+  // that opens a word stays.
+  EXPECT_EQ(MarksSettled("Wetter\x84", {{6, ',', 0.8}}), Outcome(true, "Wetter,"));
+  EXPECT_EQ(MarksSettled("\x84Wetter", {{0, ',', 0.89}}), Outcome(false, "\x84Wetter"));
 }
 
 TEST(SettleWord, WeakEvidenceStays) {

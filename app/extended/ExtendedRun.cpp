@@ -18,7 +18,6 @@ namespace {
 
 constexpr double kLearnScore = 0.9;    // a reading this good teaches the page's shapes
 constexpr double kLearnMargin = 0.05;  // ... when the next reading is this far behind
-constexpr int32_t kExamplesPerChar = 6;
 // A glyph this many times as wide as the page's confident readings of its character is
 // suspected to be two letters touching; a few readings make a character's usual width.
 // Only narrow letters (f t r i l, under this many x-heights wide) are suspected: they are the
@@ -167,14 +166,12 @@ bool Confident(const ReadGlyph& glyph) {
 // glyphs are read again with them.
 void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
   classifier.Forget();
-  std::vector<int32_t> examples(256, 0);
   bool learned = false;
   for (const LineWork& work : *lines)
     for (const ReadGlyph& glyph : work.glyphs) {
-      const uint8_t code = glyph.readings.empty() ? 0 : glyph.readings.front().code;
-      if (!Confident(glyph) || examples[code] >= kExamplesPerChar) continue;
-      ++examples[code];
-      classifier.Learn(glyph.ink, glyph.box, work.line.MetricsAt(glyph.box.left), code);
+      if (!Confident(glyph)) continue;  // a confident glyph has a reading
+      classifier.Learn(glyph.ink, glyph.box, work.line.MetricsAt(glyph.box.left),
+                       glyph.readings.front().code);
       learned = true;
     }
   if (!learned) return;
