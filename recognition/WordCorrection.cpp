@@ -296,6 +296,23 @@ double KnownCharProbability(const PageWord& word, Stretch s, size_t i, const Kno
 
 }  // namespace
 
+void WeighByKnownWords(PageText& page, const KnownWords& words) {
+  if (words.Empty()) return;
+  for (PageBlock& block : page.blocks)
+    for (PageLine& line : block.lines)
+      for (PageWord& word : line.words) {
+        std::vector<double> weighed;
+        for (const Stretch& s : LetterStretches(word)) {
+          if (!words.Knows(StretchText(word, s))) continue;
+          weighed.clear();
+          for (size_t i = s.begin; i < s.end; ++i)
+            weighed.push_back(KnownCharProbability(word, s, i, words));
+          for (size_t i = s.begin; i < s.end; ++i) word.chars[i].confidence = weighed[i - s.begin];
+        }
+      }
+  page.Summarise();
+}
+
 double WordRightProbability(const PageWord& word, const KnownWords* words) {
   std::vector<double> chars;
   for (const PageChar& c : word.chars) chars.push_back(c.confidence);

@@ -88,6 +88,11 @@ bool SettleWord(PageWord& word, const KnownWords& words, const CorrectionLimits&
 // empty) every reading counts.
 double WordRightProbability(const PageWord& word, const KnownWords* words);
 
+// Each character of a stretch of letters that `words` knows gets the probability it has in
+// WordRightProbability, so that every format's confidences count the languages' evidence;
+// the page's summaries are brought up to date.
+void WeighByKnownWords(PageText& page, const KnownWords& words);
+
 // Both for every word of the page; the page's summaries are brought up to date.
 CorrectionCount SettleDoubtfulCharacters(PageText& page, const KnownWords& words,
                                          const CorrectionLimits& limits = {});

@@ -268,4 +268,25 @@ TEST(WordRightProbability, AKnownWordDoubtsOnlyReadingsThatAreWordsToo) {
   EXPECT_NEAR(WordRightProbability(quoted, &German()), 0.4, 1e-9);
 }
 
+TEST(WeighByKnownWords, EveryFormatGetsTheKnownWordsEvidence) {
+  // A letter the word reading took from its second reading ("sont" of "sonf"): "wollte" with
+  // its l read at 0.2, "Haus" as likely "Maus", an unknown word, a comma beside a word.
+  PageWord wollte = Doubted("wollte", {{2, 'I', 0.7}});
+  wollte.chars[2].confidence = 0.2;
+  PageWord haus = Doubted("Haus", {{0, 'M', 0.45}});
+  haus.chars[0].confidence = 0.45;
+  PageWord hous = Doubted("Hous", {{1, 'a', 0.2}});
+  PageWord sehr = Word("sehr,");
+  sehr.chars[4].confidence = 0.4;
+  PageText page = OneLine({wollte, haus, hous, sehr});
+  WeighByKnownWords(page, German());
+  const std::vector<PageWord>& words = page.blocks[0].lines[0].words;
+  EXPECT_NEAR(words[0].chars[2].confidence, 1.0, 1e-9);
+  EXPECT_NEAR(words[0].confidence, 1.0, 1e-9);  // the summaries follow
+  EXPECT_NEAR(words[1].chars[0].confidence, 0.5, 1e-9);
+  EXPECT_NEAR(words[2].chars[1].confidence, 0.9, 1e-9);
+  EXPECT_NEAR(words[3].confidence, 0.4, 1e-9);
+  EXPECT_NEAR(page.blocks[0].lines[0].confidence, 0.4, 1e-9);
+}
+
 }  // namespace

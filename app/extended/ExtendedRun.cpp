@@ -377,6 +377,7 @@ void TMainForm::ExtendedRecognitionRun() {
   if (settings.UseDictionary()) {
     SettleDoubtfulCharacters();
     SplitRunTogetherWords(&pageText, PageLanguageWords());
+    WeighByKnownWords(pageText, PageLanguageWords());
   }
   ShowPageText();
   Log("done.");
