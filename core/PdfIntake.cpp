@@ -214,11 +214,30 @@ bool IsUpright(const Matrix& m) {
 
 bool Decodable(QPDFObjectHandle image);
 
+// The image of most pixels among the page's resources, as their dictionaries state them:
+// the renderer scales every stated row of an image it draws, however few the page's pixels
+// and however soon its data ends. All of them count, drawn or not: a damaged content stream
+// may hide from the survey an image that the renderer still draws.
+void LargestImage(QPDFObjectHandle xobjects, int64_t* width, int64_t* height) {
+  if (!xobjects.isDictionary()) return;
+  for (const std::string& key : xobjects.getKeys()) {
+    QPDFObjectHandle object = xobjects.getKey(key);
+    if (!object.isStream()) continue;
+    QPDFObjectHandle dictionary = object.getDict();
+    QPDFObjectHandle subtype = dictionary.getKey("/Subtype");
+    if (!subtype.isName() || subtype.getName() != "/Image") continue;
+    const int64_t w = std::max<int64_t>(0, IntegerOf(dictionary, "/Width", 0));
+    const int64_t h = std::max<int64_t>(0, IntegerOf(dictionary, "/Height", 0));
+    if (double(w) * double(h) > double(*width) * double(*height)) *width = w, *height = h;
+  }
+}
+
 // What reading a page needs to know of it.
 struct PageSurvey {
   PdfPageFacts facts;
   QPDFObjectHandle image;  // the image that is all of the page, when facts.oneImage
   double renderDpi = kPdfRenderDpi;
+  int64_t largestImageWidth = 0, largestImageHeight = 0;  // of the images it may draw
 };
 
 // A scan's image of a kind not decoded here is drawn at its own resolution, within reason.
@@ -237,6 +256,9 @@ bool Survey(OpenDocument& document, int32_t page, PageSurvey* result, std::strin
     ContentSurvey survey(resources.isDictionary() ? resources.getKey("/XObject")
                                                   : QPDFObjectHandle::newNull());
     helper.parseContents(&survey);
+    if (resources.isDictionary())
+      LargestImage(resources.getKey("/XObject"), &result->largestImageWidth,
+                   &result->largestImageHeight);
     const Box crop = RectangleOf(helper.getCropBox(false, false));
     facts->place = {crop.left, crop.bottom, crop.right, crop.top, RotationOf(helper)};
     facts->hasText = survey.visibleText + survey.invisibleText > 0;
@@ -538,6 +560,14 @@ Pix* ReadPage(const char* fileName, int32_t page, int64_t maxPixels, std::string
       return WithinLimit(pix, page, maxPixels, error);
     }
     if (!FitsDrawn(survey.facts.place, page, survey.renderDpi, maxPixels, error)) return nullptr;
+    // An image larger than any page read here would take the renderer minutes, even where
+    // its data ends at once: it is refused as a page of that size is.
+    if (double(survey.largestImageWidth) * double(survey.largestImageHeight) > double(maxPixels)) {
+      *error = "The PDF's " + PageName(page) + " holds an image too large to read (" +
+               std::to_string(survey.largestImageWidth) + " x " +
+               std::to_string(survey.largestImageHeight) + " pixels).";
+      return nullptr;
+    }
     return WithinLimit(Render(*document, page, survey.renderDpi, error), page, maxPixels, error);
   } catch (const std::bad_alloc&) {
     *error = "Not enough memory for the PDF's " + PageName(page) + ".";

@@ -279,10 +279,24 @@ TEST_F(PdfTest, BadPdfsAreRefusedWithAReasonAndNoOutput) {
             "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1000000 >> endobj\n"
             "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 14400 14400] >> endobj\n"
             "trailer << /Root 1 0 R >>\n%%EOF\n");
+  // An image that claims 483 million rows, drawn turned on a small page: the renderer would
+  // scale every row it claims, for minutes, though its data ends at once.
+  const std::string draw = "q 0 100 -100 0 150 50 cm /Im0 Do Q\n";
+  WriteFile(Path("hugeimage.pdf"),
+            "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+            "2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n"
+            "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] "
+            "/Resources << /XObject << /Im0 4 0 R >> >> /Contents 5 0 R >> endobj\n"
+            "4 0 obj << /Type /XObject /Subtype /Image /Width 80 /Height 483333333 "
+            "/ColorSpace /DeviceGray /BitsPerComponent 1 /Length 1 >> stream\n0\nendstream "
+            "endobj\n5 0 obj << /Length " +
+                std::to_string(draw.size()) + " >> stream\n" + draw +
+                "endstream endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
   const std::map<std::string, std::string> reasons = {{"encrypted.pdf", "encrypted"},
                                                       {"damaged.pdf", "damaged"},
                                                       {"empty.pdf", "no pages"},
-                                                      {"huge.pdf", "too large"}};
+                                                      {"huge.pdf", "too large"},
+                                                      {"hugeimage.pdf", "image too large"}};
   for (const auto& [name, reason] : reasons) {
     const std::string before = ReadFile(Path(name));
     for (const std::string format : {"text", "pdf"}) {
