@@ -456,19 +456,13 @@ bool MaySplitBefore(const std::vector<PageChar>& chars, size_t i) {
          IsLetter1252(here);
 }
 
-std::string TextOf(const std::vector<PageChar>& chars, size_t begin, size_t end) {
-  std::string text;
-  for (size_t i = begin; i < end; ++i) text += char(chars[i].code);
-  return text;
-}
-
 // The first place where the word splits into two known words; 0 for none.
 size_t RunTogetherAt(const PageWord& word, const KnownWords& words) {
-  const std::vector<PageChar>& chars = word.chars;
-  if (Known(word.Text(), words)) return 0;
-  for (size_t i = 2; i + 2 <= chars.size(); ++i)
-    if (MaySplitBefore(chars, i) && Known(TextOf(chars, 0, i), words) &&
-        Known(TextOf(chars, i, chars.size()), words))
+  const std::string text = word.Text();
+  if (Known(text, words)) return 0;
+  for (size_t i = 2; i + 2 <= text.size(); ++i)
+    if (MaySplitBefore(word.chars, i) && Known(text.substr(0, i), words) &&
+        Known(text.substr(i), words))
       return i;
   return 0;
 }
