@@ -87,6 +87,22 @@ TEST(WordSegmentation, BrokenLetterJoinedWhereItMakesAKnownWord) {
   EXPECT_EQ(Text(glyphs), std::string("l\xECochso"));
 }
 
+// A copy of a copy loses a letter's thin strokes: of a "D" only its stem and the right side
+// of its bowl stay, two thirds of an x-height apart, and they read as "l)".
+TEST(WordSegmentation, LetterThatLostItsThinStrokesIsJoinedAcrossItsGap) {
+  Joins joins;
+  joins.wholes[{0, 27}] = {{'D', 0.6}, {'O', 0.3}};
+  Words words;
+  words.known = {"Dank", "so"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 4, {{'l', 0.95}}),    Glyph(18, 27, {{')', 0.95}}),
+                                   Glyph(31, 40, {{'a', 0.99}}),  Glyph(43, 52, {{'n', 0.99}}),
+                                   Glyph(55, 64, {{'k', 0.99}}),  Glyph(95, 104, {{'s', 0.99}}),
+                                   Glyph(107, 116, {{'o', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Dankso");
+  EXPECT_EQ(glyphs[0].box.right, 27);
+}
+
 TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   Joins joins;
   Words words;
