@@ -10,7 +10,7 @@ FUZZ_BUILD ?= build-fuzz
 TSAN_BUILD ?= build-tsan
 FUZZ_SECONDS ?= 300
 # The fuzzing smoke of `make test`: a few seconds per target, two targets at a time.
-FUZZ_SMOKE_SECONDS ?= 5
+FUZZ_SMOKE_SECONDS ?= 3
 FUZZ_SMOKE_JOBS ?= 2
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
