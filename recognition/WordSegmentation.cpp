@@ -38,8 +38,9 @@ constexpr size_t kLettersOfAShortWord = 3;
 constexpr double kLeastLikelyReading = 5.0;
 // Each piece joined to another, and each cut, costs this much (natural log): a letter and
 // the comma after it, or two letters, often read about as well joined as apart, and then
-// they stay apart.
-constexpr double kJoinCost = 1.5;
+// they stay apart. It is small: the whole's reading already weighs what is no letter (the
+// model has a class for it), and a copy of a copy or a fax breaks several letters of a word.
+constexpr double kJoinCost = 0.5;
 // A probability below this is no reading at all (and keeps logarithms finite).
 constexpr double kLeastProbability = 1e-4;
 // A glyph read this well as a letter is not cut ("m" reads as "rn" too).

@@ -78,13 +78,18 @@ TEST(WordSegmentation, BrokenLetterJoinedWhereItMakesAKnownWord) {
   EXPECT_EQ(glyphs[0].box.right, 16);
   EXPECT_EQ(glyphs[0].ink.width, 17);
 
-  // Without the word among the languages' words the pieces stay: joining costs evidence
-  // that the whole's reading alone does not give.
+  // Without the word among the languages' words the pieces stay unless the whole reads
+  // clearly better than they do.
   Words others;
   others.known = {"so"};
+  Joins doubtfulWhole;
+  doubtfulWhole.wholes[{0, 16}] = {{'h', 0.4}, {'b', 0.3}};
   glyphs = BrokenHoch();
-  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), others);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), doubtfulWhole.Reader(), others);
   EXPECT_EQ(Text(glyphs), std::string("l\xECochso"));
+  glyphs = BrokenHoch();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), doubtfulWhole.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "hochso");
 }
 
 // A copy of a copy loses a letter's thin strokes: of a "D" only its stem and the right side
