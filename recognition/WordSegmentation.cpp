@@ -26,7 +26,7 @@ constexpr double kWidestLetter = 2.0;  // x-heights
 constexpr size_t kMostPieces = 3;
 // Readings of one character tried, and readings of a word's beginning kept at each piece.
 constexpr size_t kReadingsTried = 5;
-constexpr size_t kBeamWidth = 32;
+constexpr size_t kBeamWidth = 128;
 // A word the languages know wins over the likeliest reading when it is at most this many
 // times less probable (natural log), and this much more for each letter beyond three: a
 // misreading seldom spells another word, and the longer the word the seldomer, so a long
@@ -264,26 +264,75 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
     }
 }
 
-// Readings of the whole word, best first, over every path through the lattice.
-std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t atoms) {
-  std::vector<std::vector<Hypothesis>> at(atoms + 1);
+// A reading of the word's first pieces, kept as its last step and the reading it extends, so
+// that a wide beam costs no copies of texts.
+struct Partial {
+  double logProbability = 0;
+  // Of the text so far: readings with the same text at one node share every future, and
+  // only the likeliest is kept, which leaves the beam to readings that differ.
+  uint64_t textHash = 0;
+  size_t fromNode = 0, parent = 0;  // the reading it extends: at[fromNode][parent]
+  Step step;
+};
+
+uint64_t HashWith(uint64_t hash, uint8_t code) {
+  constexpr uint64_t kPrime = 1099511628211ULL;  // FNV-1a's
+  return (hash ^ code) * kPrime;
+}
+
+// Best first, one of each text, at most `most`.
+void KeepBest(std::vector<Partial>* partials, size_t most) {
+  std::stable_sort(partials->begin(), partials->end(), [](const Partial& a, const Partial& b) {
+    return a.logProbability > b.logProbability;
+  });
+  std::vector<uint64_t> seen;
+  size_t kept = 0;
+  for (size_t i = 0; i < partials->size() && kept < most; ++i) {
+    const uint64_t hash = (*partials)[i].textHash;
+    if (std::find(seen.begin(), seen.end(), hash) != seen.end()) continue;
+    seen.push_back(hash);
+    (*partials)[kept++] = (*partials)[i];
+  }
+  partials->resize(kept);
+}
+
+Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, size_t index,
+                   const std::vector<Candidate>& candidates) {
+  Hypothesis h;
+  h.logProbability = at[node][index].logProbability;
+  while (node > 0) {
+    const Partial& p = at[node][index];
+    h.steps.push_back(p.step);
+    const Candidate& c = candidates[p.step.candidate];
+    if (!c.leftOut) {
+      const uint8_t code = c.glyph.readings[p.step.reading].code;
+      h.text += char(p.step.bare ? BareLetter(code) : code);
+    }
+    node = p.fromNode;
+    index = p.parent;
+  }
+  std::reverse(h.steps.begin(), h.steps.end());
+  std::reverse(h.text.begin(), h.text.end());
+  return h;
+}
+
+// Readings of the whole word, best first, over every path through the lattice, as far as a
+// known word among them could still be taken.
+std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t atoms,
+                                    double allowance) {
+  std::vector<std::vector<Partial>> at(atoms + 1);
   at[0].push_back({});
   for (size_t node = 0; node < atoms; ++node) {
-    std::vector<Hypothesis>& here = at[node];
-    std::sort(here.begin(), here.end(), [](const Hypothesis& a, const Hypothesis& b) {
-      return a.logProbability > b.logProbability;
-    });
-    if (here.size() > kBeamWidth) here.resize(kBeamWidth);
+    std::vector<Partial>& here = at[node];
+    KeepBest(&here, kBeamWidth);
     for (size_t k = 0; k < candidates.size(); ++k) {
       const Candidate& c = candidates[k];
       if (c.firstAtom != node) continue;
+      std::vector<Partial>& there = at[node + c.atoms];
       if (c.leftOut) {
-        for (const Hypothesis& h : here) {
-          Hypothesis next = h;
-          next.logProbability -= c.cost;
-          next.steps.push_back({k, 0, false});
-          at[node + c.atoms].push_back(std::move(next));
-        }
+        for (size_t i = 0; i < here.size(); ++i)
+          there.push_back(
+              {here[i].logProbability - c.cost, here[i].textHash, node, i, {k, 0, false}});
         continue;
       }
       const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
@@ -294,23 +343,26 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
         const uint8_t code = c.glyph.readings[r].code;
         for (const bool bare : {false, true}) {
           if (bare && !BareLetter(code)) break;
-          for (const Hypothesis& h : here) {
-            Hypothesis next = h;
-            next.logProbability +=
-                LogOf(c.glyph.readings[r].score) - c.cost - (bare ? kSpeckCost : 0.0);
-            next.text += char(bare ? BareLetter(code) : code);
-            next.steps.push_back({k, r, bare});
-            at[node + c.atoms].push_back(std::move(next));
-          }
+          const double gain = LogOf(c.glyph.readings[r].score) - c.cost - (bare ? kSpeckCost : 0.0);
+          const uint8_t letter = bare ? BareLetter(code) : code;
+          for (size_t i = 0; i < here.size(); ++i)
+            there.push_back({here[i].logProbability + gain,
+                             HashWith(here[i].textHash, letter),
+                             node,
+                             i,
+                             {k, r, bare}});
         }
       }
     }
   }
-  std::vector<Hypothesis>& whole = at.back();
-  std::sort(whole.begin(), whole.end(), [](const Hypothesis& a, const Hypothesis& b) {
-    return a.logProbability > b.logProbability;
-  });
-  return whole;
+  std::vector<Partial>& whole = at.back();
+  KeepBest(&whole, whole.size());
+  std::vector<Hypothesis> readings;
+  for (size_t i = 0; i < whole.size(); ++i) {
+    if (whole.front().logProbability - whole[i].logProbability > allowance) break;
+    readings.push_back(Unwound(at, atoms, i, candidates));
+  }
+  return readings;
 }
 
 // How much less probable than the likeliest reading a known word of these letters may be.
@@ -350,7 +402,10 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
     candidates.push_back(
         {first, word.atoms.firstOf[i - word.begin + 1] - first, glyphs[i], 0, true});
   }
-  const std::vector<Hypothesis> readings = ReadLattice(candidates, word.atoms.firstOf.back());
+  const size_t atoms = word.atoms.firstOf.back();
+  // No reading has more letters than the word has atoms.
+  const double allowance = KnownWordAllowance(std::string(atoms, 'a'));
+  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance);
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join, a cut or another reading the characters stay as read. A capital or a
   // small letter, and "I", "l" or "1", are settled later by the letters' heights and their

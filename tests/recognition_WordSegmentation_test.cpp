@@ -203,6 +203,21 @@ TEST(WordSegmentation, ALongKnownWordOutweighsMoreDoubtThanAShortOne) {
   EXPECT_EQ(Text(glyphs), "dcn");
 }
 
+TEST(WordSegmentation, AKnownWordIsFoundWhereEveryLetterIsInDoubt) {
+  // A fax page: every letter of "Zeitung" reads a little likelier as a look-alike, so its
+  // own spelling is the least likely of the word's 128 readings.
+  Joins joins;
+  Words words;
+  words.known = {"Zeitung"};
+  const std::string misread = "2clfnuq";
+  std::vector<std::vector<ScoredChar>> letters;
+  for (size_t i = 0; i < misread.size(); ++i)
+    letters.push_back({{uint8_t(misread[i]), 0.55}, {uint8_t("Zeitung"[i]), 0.45}});
+  std::vector<ReadGlyph> glyphs = Spelled(letters);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Zeitung");
+}
+
 TEST(CharacterPriors, LettersOfThePageLanguagesKeepTheirOdds) {
   std::vector<Language> german, french;
   std::string error;
