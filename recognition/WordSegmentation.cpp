@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <unordered_set>
 
 #include "recognition/ExtendedPage.h"
 #include "recognition/WordCorrection.h"
@@ -25,6 +26,8 @@ constexpr double kWidestLetter = 2.0;  // x-heights
 // A letter falls into three pieces at most ("m" as "rri").
 constexpr size_t kMostPieces = 3;
 // Readings of one character tried, and readings of a word's beginning kept at each piece.
+// A fax's word may have every letter in doubt, and then its own spelling ranks far down
+// among the readings of its beginning: 32 kept lost it where 128 did not.
 constexpr size_t kReadingsTried = 5;
 constexpr size_t kBeamWidth = 128;
 // A word the languages know wins over the likeliest reading when it is at most this many
@@ -285,14 +288,10 @@ void KeepBest(std::vector<Partial>* partials, size_t most) {
   std::stable_sort(partials->begin(), partials->end(), [](const Partial& a, const Partial& b) {
     return a.logProbability > b.logProbability;
   });
-  std::vector<uint64_t> seen;
+  std::unordered_set<uint64_t> seen;
   size_t kept = 0;
-  for (size_t i = 0; i < partials->size() && kept < most; ++i) {
-    const uint64_t hash = (*partials)[i].textHash;
-    if (std::find(seen.begin(), seen.end(), hash) != seen.end()) continue;
-    seen.push_back(hash);
-    (*partials)[kept++] = (*partials)[i];
-  }
+  for (size_t i = 0; i < partials->size() && kept < most; ++i)
+    if (seen.insert((*partials)[i].textHash).second) (*partials)[kept++] = (*partials)[i];
   partials->resize(kept);
 }
 
