@@ -121,10 +121,18 @@ std::string_view CoreOf(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
+bool IsFigure(char c) {
+  return c >= '0' && c <= '9';
+}
+
 // The word's letters without the marks around them ("Luftdruck," -> "Luftdruck"); empty
-// when a figure or a mark other than a hyphen or an apostrophe stands among them.
+// when a figure or a mark other than a hyphen or an apostrophe stands among them, or a figure
+// against them: a touching "r," read as "5" makes no known word of "Paddle5".
 std::string LettersOf(std::string_view text) {
   const std::string_view core = CoreOf(text);
+  const size_t begin = size_t(core.data() - text.data()), end = begin + core.size();
+  if ((begin > 0 && IsFigure(text[begin - 1])) || (end < text.size() && IsFigure(text[end])))
+    return {};
   for (const char c : core)
     if (!IsLetter1252(uint8_t(c)) && c != '-' && !IsApostrophe(uint8_t(c))) return {};
   return std::string(core);

@@ -218,6 +218,20 @@ TEST(WordSegmentation, AKnownWordIsFoundWhereEveryLetterIsInDoubt) {
   EXPECT_EQ(Text(glyphs), "Zeitung");
 }
 
+TEST(WordSegmentation, AFigureAgainstTheLettersMakesNoKnownWord) {
+  // "Paddler," whose "r" touches its comma: joined they read as "5", and "Paddle" is a word.
+  Joins joins;
+  joins.wholes[{84, 108}] = {{'5', 0.9}};
+  Words words;
+  words.known = {"Paddle"};
+  std::vector<std::vector<ScoredChar>> letters;
+  for (const char c : std::string("Paddler")) letters.push_back({{uint8_t(c), 0.99}});
+  letters.push_back({{',', 0.74}, {0x82, 0.25}});
+  std::vector<ReadGlyph> glyphs = Spelled(letters);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Paddler,");
+}
+
 TEST(CharacterPriors, LettersOfThePageLanguagesKeepTheirOdds) {
   std::vector<Language> german, french;
   std::string error;
