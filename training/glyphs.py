@@ -31,6 +31,9 @@ MIN_KEPT_EXTENT = 0.7
 # fax glyphs, FAX_HAIRLINE_SHARE), and the thickness lost, in x-heights.
 HAIRLINE_SHARE, FAX_HAIRLINE_SHARE = 0.08, 0.5
 HAIRLINE_LOST = (0.06, 0.13)
+# Shares of glyphs sampled at a low resolution and at a fax's (half the rows). Fax glyphs are
+# the hardest to read (87 % right against 97 % undegraded at 6 %), so they get more.
+LOW_RESOLUTION_SHARE, FAX_SHARE = 0.10, 0.10
 # A broken letter's strokes are drawn from letters that lost more (most letters keep their hairlines
 # at the common losses).
 PIECE_HAIRLINE_LOST = (0.10, 0.20)
@@ -319,10 +322,10 @@ def make_glyph(face, cls, rng):
     r = rng.random()
     lowres = 1.0
     vertical = 1.0
-    if r < 0.10:
+    if r < LOW_RESOLUTION_SHARE:
         flags |= FLAG["low-resolution"]
         lowres = rng.uniform(1.3, 2.2)
-    elif r < 0.16:
+    elif r < LOW_RESOLUTION_SHARE + FAX_SHARE:
         flags |= FLAG["fax"]
         vertical = 0.5
     piece = False
