@@ -28,7 +28,7 @@ def parse_args():
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("--train-samples", type=int, default=500_000)
     p.add_argument("--val-samples", type=int, default=40_000)
-    p.add_argument("--epochs", type=int, default=4)
+    p.add_argument("--epochs", type=int, default=6)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--workers", type=int, default=2)
     # Two threads: on an idle machine about twice as fast as one. On a machine busy with other
