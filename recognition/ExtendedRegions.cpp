@@ -33,20 +33,27 @@ constexpr int32_t kFewestRegionCells = 4;
 
 enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2 };
 
-// Objects of each cell (row-major) by their middle: grain, and the larger ones.
+// Objects of each cell (row-major) by their middle: grain, and the larger ones; and the larger
+// ones whose box reaches into the cell. The dots and accents of a line can lie in a row of
+// cells of their own, above the middles of their letters, but never above all their ink.
 struct CellCounts {
-  std::vector<int32_t> grain, letters;
+  std::vector<int32_t> grain, letters, lettersReaching;
 };
 
 CellCounts CountObjects(const std::vector<PageBox>& boxes, int32_t cell, int32_t textHeight,
                         int32_t columns, int32_t rows) {
-  CellCounts counts{std::vector<int32_t>(size_t(columns) * size_t(rows), 0), {}};
-  counts.letters = counts.grain;
+  CellCounts counts{std::vector<int32_t>(size_t(columns) * size_t(rows), 0), {}, {}};
+  counts.letters = counts.lettersReaching = counts.grain;
   const int32_t grainSide = std::max(1, int32_t(kGrainInTextHeights * textHeight));
   for (const PageBox& b : boxes) {
     const size_t at = size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
                       size_t((b.left + b.right) / 2 / cell);
-    (std::max(b.Width(), b.Height()) <= grainSide ? counts.grain : counts.letters)[at]++;
+    const bool grain = std::max(b.Width(), b.Height()) <= grainSide;
+    (grain ? counts.grain : counts.letters)[at]++;
+    if (grain) continue;
+    for (int32_t r = b.top / cell; r <= std::min(b.bottom / cell, rows - 1); ++r)
+      for (int32_t c = b.left / cell; c <= std::min(b.right / cell, columns - 1); ++c)
+        counts.lettersReaching[size_t(r) * size_t(columns) + size_t(c)]++;
   }
   return counts;
 }
@@ -82,7 +89,8 @@ std::vector<uint8_t> CellKinds(PIX* binary, const CellCounts& counts, int32_t ce
 }
 
 // A photograph's lighter parts hold fewer dots than its body: cells beside a region join it
-// while they hold more grain than letters (text beside it holds more letters).
+// while they hold more grain than letters reach into (text beside it, its dots too, holds
+// more letters).
 void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
                    std::vector<uint8_t>* region) {
   const auto in = [&](int32_t r, int32_t c) {
@@ -95,7 +103,7 @@ void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
       for (int32_t c = 0; c < columns; ++c) {
         const size_t at = size_t(r) * size_t(columns) + size_t(c);
         if ((*region)[at] || counts.grain[at] < kFewestEdgeGrain ||
-            counts.grain[at] <= counts.letters[at])
+            counts.grain[at] <= counts.lettersReaching[at])
           continue;
         bool beside = false;
         for (int32_t dr = -1; dr <= 1; ++dr)

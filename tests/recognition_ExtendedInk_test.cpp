@@ -93,4 +93,41 @@ TEST(ExtendedInk, BandsOnBothCoresGiveWhatTheWholePageStepsGive) {
   }
 }
 
+// A photograph's grain fills cells of two text heights; the line below it may put its dots
+// ("ü", "i") into a row of cells of their own, above the middles of their letters. Those
+// dots stay text, while a cell of grain alone beside the photograph joins it.
+TEST(NonTextRegions, TheDotsOfALineBelowAPhotographStayText) {
+  for (const int32_t scale : {1, 2, 4}) {
+    const int32_t textHeight = 20 * scale, cell = 2 * textHeight, dot = 3 * scale;
+    std::vector<PageBox> boxes;
+    for (int32_t row = 0; row < 3; ++row)  // the photograph: 3 x 4 cells of grain
+      for (int32_t column = 0; column < 4; ++column)
+        for (int32_t k = 0; k < 10; ++k) {
+          const int32_t x = column * cell + (k % 5) * cell / 5, y = row * cell + (k / 5) * cell / 2;
+          boxes.push_back({x, y, x + dot - 1, y + dot - 1});
+        }
+    // Below it, the dots of a "ü" in the first row of cells under the photograph, their
+    // letter's middle and that of the "b" beside it in the next row.
+    const int32_t dotsTop = 3 * cell + 3 * cell / 4;
+    const PageBox dots[] = {{10 * scale, dotsTop, 10 * scale + dot - 1, dotsTop + dot - 1},
+                            {20 * scale, dotsTop, 20 * scale + dot - 1, dotsTop + dot - 1}};
+    boxes.insert(boxes.end(), std::begin(dots), std::end(dots));
+    boxes.push_back({8 * scale, dotsTop + 5 * scale, 26 * scale, dotsTop + 25 * scale});
+    boxes.push_back({28 * scale, dotsTop, 46 * scale, dotsTop + 25 * scale});
+    // Beside the photograph on the right, a cell of a few dots of its lighter edge.
+    for (int32_t k = 0; k < 4; ++k)
+      boxes.push_back(
+          {4 * cell + k * cell / 4, cell, 4 * cell + k * cell / 4 + dot - 1, cell + dot - 1});
+    PIX* paper = pixCreate(8 * cell, 6 * cell, 1);
+    ASSERT_NE(paper, nullptr);
+    std::vector<LeftOutRegion> regions;
+    const RegionMap map = NonTextRegions(paper, boxes, textHeight, &regions);
+    pixDestroy(&paper);
+    ASSERT_EQ(regions.size(), 1u) << "scale " << scale;
+    EXPECT_TRUE(map.Covers(boxes.front())) << "scale " << scale;
+    for (const PageBox& d : dots) EXPECT_FALSE(map.Covers(d)) << "scale " << scale;
+    EXPECT_TRUE(map.Covers(boxes.back())) << "scale " << scale;
+  }
+}
+
 }  // namespace
