@@ -297,6 +297,7 @@ void KeepBest(std::vector<Partial>* partials, size_t most) {
     return a.logProbability > b.logProbability;
   });
   std::unordered_set<uint64_t> seen;
+  seen.reserve(std::min(most, partials->size()));
   size_t kept = 0;
   for (size_t i = 0; i < partials->size() && kept < most; ++i)
     if (seen.insert((*partials)[i].textHash).second) (*partials)[kept++] = (*partials)[i];
@@ -372,11 +373,14 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
   return readings;
 }
 
-// How much less probable than the likeliest reading a known word of these letters may be.
-double KnownWordAllowance(const std::string& text) {
-  const size_t letters = LettersOf(text).size();
+// How much less probable than the likeliest reading a known word of so many letters may be.
+double AllowanceForLetters(size_t letters) {
   const size_t beyondShort = letters > kLettersOfAShortWord ? letters - kLettersOfAShortWord : 0;
   return kKnownWordWeight + kKnownWordWeightPerLetter * double(beyondShort);
+}
+
+double KnownWordAllowance(const std::string& text) {
+  return AllowanceForLetters(LettersOf(text).size());
 }
 
 bool UprightStroke(uint8_t c) {
@@ -411,7 +415,7 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   }
   const size_t atoms = word.atoms.firstOf.back();
   // No reading has more letters than the word has atoms.
-  const double allowance = KnownWordAllowance(std::string(atoms, 'a'));
+  const double allowance = AllowanceForLetters(atoms);
   const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance);
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join, a cut or another reading the characters stay as read. A capital or a
