@@ -119,6 +119,8 @@ struct ReadGlyph {
   std::vector<ScoredChar> readings;
   std::shared_ptr<const TemplateVerdict> verdict;  // for reading it again (may be null)
   double oneCharacter = -1;                        // as GlyphReading's
+  // The classifier's own first reading where a word's reading chose another (0: none did).
+  uint8_t readAs = 0;
   double Score() const { return readings.empty() ? 0.0 : readings.front().score; }
   // How sure the reader is that this is one character, whichever of its look-alikes.
   double Wholeness() const { return oneCharacter >= 0 ? oneCharacter : Score(); }
@@ -172,8 +174,35 @@ ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
 // for "h", "cl" for "d") or two letters printed as one ("6" for "fi"): it is read again over
 // every way of joining close neighbours and cutting wide glyphs, and a known word nearly as
 // probable as the likeliest reading is taken.
+struct Misreading;
+using PageMisreadings = std::array<std::vector<Misreading>, 256>;
+// With the page's misreadings, the readings of a doubtful word's glyphs are first shared
+// out over what they stood for on the page.
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
-                            const ClassifyBatch& classify, const KnownWords& words);
+                            const ClassifyBatch& classify, const KnownWords& words,
+                            const PageMisreadings* misreadings = nullptr);
+
+// A letter of a known word on the page: what the classifier read, and what the word meant.
+struct ReadAndMeant {
+  uint8_t read = 0, meant = 0;
+};
+// The letters of the words of a line (read again) that the page's languages know.
+std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyphs,
+                                              const InkLine& line, const KnownWords& words);
+
+// ---- the page's own misreadings (PageMisreadings.cpp) ----
+
+// What a reading stood for on the page, with its share of that reading.
+struct Misreading {
+  uint8_t meant = 0;
+  double share = 0;
+};
+// For each character as read (PageMisreadings, above), the letters it stood for, itself among
+// them; empty for a character the page gives no cause to doubt.
+PageMisreadings MisreadingsOf(const std::vector<ReadAndMeant>& pairs);
+bool AnyMisreading(const PageMisreadings& misreadings);
+// Each reading's score shared out over what that reading stood for on the page, best first.
+void SpreadOverMisreadings(const PageMisreadings& misreadings, std::vector<ScoredChar>* readings);
 
 // Words run together where a narrow space went unseen: before a capital whose bar or arm
 // reaches over the space ("derTube"), or after a comma or a full stop ("notiert.was"). A word

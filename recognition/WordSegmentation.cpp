@@ -433,9 +433,11 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
     if (candidates[step.candidate].leftOut) continue;
     ReadGlyph glyph = candidates[step.candidate].glyph;
     std::vector<ScoredChar>& readings = glyph.readings;
+    const uint8_t read = readings.front().code;
     std::rotate(readings.begin(), readings.begin() + long(step.reading),
                 readings.begin() + long(step.reading) + 1);
     if (step.bare) readings.front().code = BareLetter(readings.front().code);
+    if (readings.front().code != read) glyph.readAs = read;
     chosenGlyphs.push_back(std::move(glyph));
   }
   return chosenGlyphs;
@@ -480,7 +482,8 @@ std::vector<bool> BreaksOf(const std::vector<ReadGlyph>& glyphs, const InkLine& 
 }  // namespace
 
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
-                            const ClassifyBatch& classify, const KnownWords& words) {
+                            const ClassifyBatch& classify, const KnownWords& words,
+                            const PageMisreadings* misreadings) {
   if (glyphs->empty() || words.Empty()) return;
   std::vector<bool> breaks = BreaksOf(*glyphs, line);
   if (LeaveOutStraySpecks(glyphs, breaks, std::max(line.xHeight, 1)))
@@ -490,6 +493,9 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
   for (size_t i = 1; i <= glyphs->size(); ++i) {
     if (i < glyphs->size() && !breaks[i - 1]) continue;
     if (Doubtful(*glyphs, begin, i, words)) {
+      if (misreadings)
+        for (size_t k = begin; k < i; ++k)
+          SpreadOverMisreadings(*misreadings, &(*glyphs)[k].readings);
       WordWork word{begin, i, AtomsOf(*glyphs, begin, i, line), {}};
       word.candidates = NewCandidates(*glyphs, begin, i, line, &word.atoms);
       doubtful.push_back(std::move(word));
@@ -507,6 +513,28 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
   }
   for (; next < glyphs->size(); ++next) result.push_back(std::move((*glyphs)[next]));
   *glyphs = std::move(result);
+}
+
+std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyphs,
+                                              const InkLine& line, const KnownWords& words) {
+  std::vector<ReadAndMeant> letters;
+  if (glyphs.empty()) return letters;
+  const std::vector<bool> breaks = BreaksOf(glyphs, line);
+  size_t begin = 0;
+  for (size_t i = 1; i <= glyphs.size(); ++i) {
+    if (i < glyphs.size() && !breaks[i - 1]) continue;
+    if (Known(TextOf(glyphs, begin, i), words))
+      for (size_t k = begin; k < i; ++k) {
+        if (glyphs[k].readings.empty()) continue;
+        const uint8_t meant = glyphs[k].readings.front().code;
+        const uint8_t read = glyphs[k].readAs ? glyphs[k].readAs : meant;
+        // Case and upright strokes are the height rules' to settle.
+        if (IsLetter1252(meant) && (read == meant || !SettledByShape(read, meant)))
+          letters.push_back({read, meant});
+      }
+    begin = i;
+  }
+  return letters;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // page's languages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
@@ -469,4 +470,93 @@ TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
   SplitRunTogetherWords(&page, words);
   EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"derTube", "derTubx", "z.B.", "a.b", "DERTube",
                                                      "ab.", "ok"}));
+}
+
+namespace {
+
+std::vector<ReadAndMeant> Pairs(uint8_t read, uint8_t meant, int times) {
+  return std::vector<ReadAndMeant>(size_t(times), ReadAndMeant{read, meant});
+}
+
+// A fax page whose "e"s lost their bars: six settled words showed an "e" read as "c", two a
+// "c" read as itself; an "n" read as "u" twice may be a wrong word taken for a right one.
+PageMisreadings FaxMisreadings() {
+  std::vector<ReadAndMeant> pairs = Pairs('c', 'e', 6);
+  for (const auto& more : {Pairs('c', 'c', 2), Pairs('e', 'e', 20), Pairs('n', 'u', 2)})
+    pairs.insert(pairs.end(), more.begin(), more.end());
+  return MisreadingsOf(pairs);
+}
+
+double ScoreOf(const std::vector<ScoredChar>& readings, uint8_t code) {
+  for (const ScoredChar& r : readings)
+    if (r.code == code) return r.score;
+  return 0;
+}
+
+}  // namespace
+
+TEST(PageMisreadings, OnlyAMisreadingSeenOftenEnoughIsSharedOut) {
+  const PageMisreadings misreadings = FaxMisreadings();
+  ASSERT_TRUE(AnyMisreading(misreadings));
+  EXPECT_TRUE(misreadings['n'].empty());
+  EXPECT_TRUE(misreadings['e'].empty());  // read as itself throughout
+  double total = 0;
+  for (const Misreading& m : misreadings['c']) total += m.share;
+  EXPECT_NEAR(total, 1.0, 1e-9);
+  // Six against two, and the reading's own weight: "e" gains, "c" keeps a fair share.
+  std::vector<ScoredChar> c = {{'c', 0.9}, {'o', 0.05}};
+  SpreadOverMisreadings(misreadings, &c);
+  EXPECT_GT(ScoreOf(c, 'e'), 0.3);
+  EXPECT_GT(ScoreOf(c, 'c'), 0.3);
+  EXPECT_NEAR(ScoreOf(c, 'e') + ScoreOf(c, 'c'), 0.9, 1e-9);
+  EXPECT_DOUBLE_EQ(ScoreOf(c, 'o'), 0.05);
+  EXPECT_TRUE(std::is_sorted(c.begin(), c.end(), [](const ScoredChar& a, const ScoredChar& b) {
+    return a.score > b.score;
+  }));
+
+  EXPECT_FALSE(AnyMisreading(MisreadingsOf(Pairs('n', 'u', 2))));
+}
+
+TEST(PageMisreadings, ADoubtfulWordIsReadWithThePagesMisreadings) {
+  // "Mensch" with its "e" read as "c", and "e" far too unlikely for the word list alone.
+  Joins joins;
+  Words words;
+  words.known = {"Mensch", "dich"};
+  std::vector<std::vector<ScoredChar>> letters;
+  for (const char c : std::string("Mcnsch"))
+    letters.push_back(c == 'c' && letters.size() == 1
+                          ? std::vector<ScoredChar>{{'c', 0.9}, {'e', 0.002}}
+                          : std::vector<ScoredChar>{{uint8_t(c), 0.99}});
+  std::vector<ReadGlyph> glyphs = Spelled(letters);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Mcnsch");
+
+  const PageMisreadings misreadings = FaxMisreadings();
+  glyphs = Spelled(letters);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, &misreadings);
+  EXPECT_EQ(Text(glyphs), "Mensch");
+
+  // A word known as read keeps its readings: its "c" is no "e" however the page misreads.
+  glyphs = Spelled({{{'d', 0.99}}, {{'i', 0.99}}, {{'c', 0.99}}, {{'h', 0.99}}});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, &misreadings);
+  EXPECT_EQ(Text(glyphs), "dich");
+  EXPECT_DOUBLE_EQ(glyphs[2].Score(), 0.99);
+}
+
+TEST(PageMisreadings, TheLettersOfKnownWordsTellWhatWasReadForWhat) {
+  Joins joins;
+  Words words;
+  words.known = {"sont", "an"};
+  // "sonf" settled as "sont", "an" known as read, "xq" unknown.
+  std::vector<ReadGlyph> glyphs =
+      Spelled({{{'s', 0.99}}, {{'o', 0.99}}, {{'n', 0.99}}, {{'f', 0.78}, {'t', 0.21}}});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  ASSERT_EQ(Text(glyphs), "sont");
+  for (const auto& [left, code] : {std::pair{200, 'a'}, {214, 'n'}, {400, 'x'}, {414, 'q'}})
+    glyphs.push_back(Glyph(left, left + 10, {{uint8_t(code), 0.99}}));
+  const std::vector<ReadAndMeant> letters = LettersOfKnownWords(glyphs, Line(), words);
+  std::string read, meant;
+  for (const ReadAndMeant& l : letters) read += char(l.read), meant += char(l.meant);
+  EXPECT_EQ(read, "sonfan");
+  EXPECT_EQ(meant, "sontan");
 }

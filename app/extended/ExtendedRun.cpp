@@ -115,6 +115,41 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
   JoinBrokenGlyphs(&work->glyphs, line, classify);
 }
 
+// A classifier whose readings are shared out over what they stood for on this page.
+ClassifyBatch Adapted(const ClassifyBatch& classify, const PageMisreadings& misreadings) {
+  return [&classify, &misreadings](const std::vector<GlyphToRead>& glyphs) {
+    std::vector<GlyphReading> readings = classify(glyphs);
+    for (GlyphReading& reading : readings) SpreadOverMisreadings(misreadings, &reading.readings);
+    return readings;
+  };
+}
+
+// The doubtful words read again with the word list. Where the words it settles show that
+// the page misreads a letter the same way throughout, the doubtful words are read once
+// more, from the glyphs as first read, with those misreadings weighed in. Learning again from that
+// reading was tried: it settled no more words and mended fewer.
+void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
+                    std::vector<LineWork>* lines) {
+  std::vector<LineWork> asRead = *lines;
+  std::vector<std::vector<ReadAndMeant>> letters(lines->size());
+  OnPageThreads(lines->size(), [&](size_t i) {
+    LineWork& work = (*lines)[i];
+    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words);
+    letters[i] = LettersOfKnownWords(work.glyphs, work.line, words);
+  });
+  std::vector<ReadAndMeant> all;
+  for (const std::vector<ReadAndMeant>& line : letters)
+    all.insert(all.end(), line.begin(), line.end());
+  const PageMisreadings misreadings = MisreadingsOf(all);
+  if (!AnyMisreading(misreadings)) return;
+  const ClassifyBatch adapted = Adapted(classify, misreadings);
+  *lines = std::move(asRead);
+  OnPageThreads(lines->size(), [&](size_t i) {
+    LineWork& work = (*lines)[i];
+    ReadDoubtfulWordsAgain(&work.glyphs, work.line, adapted, words, &misreadings);
+  });
+}
+
 bool Confident(const ReadGlyph& glyph);
 
 // Each character's usual width on this page, in x-heights, from its confident readings
@@ -351,9 +386,7 @@ void TMainForm::ExtendedRecognitionRun() {
     CutTooWideGlyphs(classify, &lines);
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
-      OnPageThreads(lines.size(), [&](size_t i) {
-        ReadDoubtfulWordsAgain(&lines[i].glyphs, lines[i].line, classify, words);
-      });
+      ReadWordsAgain(classify, words, &lines);
     }
   } else {
     ReadWithTemplates(glyphClassifier, ink, &lines);
