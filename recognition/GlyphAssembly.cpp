@@ -74,11 +74,47 @@ bool IsMarkOn(const PageBox& mark, const PageBox& base) {
          ColumnsShared(mark, base) >= kStackedColumns * mark.Width();
 }
 
+// A low part beside a letter (a cedilla, a comma, a fax's speck) belongs to it only where
+// the letter's ink comes down to within kHangingReach x-heights of it in the low part's own
+// columns: a comma tucked under the arm of an "r" or a "T" is a character of its own. A low
+// part's top is at most kLowMarkTop x-heights above the baseline (the lower piece of a
+// broken letter begins higher); a letter is at least kLetterHigh x-heights high (the upper
+// dot of a colon is not).
+constexpr double kHangingReach = 0.5;
+constexpr double kLowMarkTop = 0.3;
+constexpr double kLetterHigh = 0.5;
+
+bool HangsApart(const PageBox& low, const PageBox& high, const GlyphBitmap& highInk,
+                const InkLine& line) {
+  const int32_t base = line.Baseline((low.left + low.right) / 2);
+  if (low.top < base - kLowMarkTop * line.xHeight || high.Height() < kLetterHigh * line.xHeight)
+    return false;
+  const int32_t from = std::max(low.left, high.left) - high.left;
+  const int32_t to = std::min(low.right, high.right) - high.left;
+  int32_t lowest = -1;
+  for (int32_t y = highInk.height - 1; y >= 0 && lowest < 0; --y)
+    for (int32_t x = std::max(from, 0); x <= std::min(to, highInk.width - 1); ++x)
+      if (highInk.at(x, y)) {
+        lowest = y;
+        break;
+      }
+  if (lowest < 0) return true;
+  return low.top - (high.top + lowest) > kHangingReach * line.xHeight;
+}
+
+bool HangsApart(const InkPart& low, const InkPart& high, const InkLine& line) {
+  return HangsApart(low.box, high.box, high.ink, line);
+}
+
+bool ApartOneBelowTheOther(const InkPart& a, const InkPart& b, const InkLine& line) {
+  return HangsApart(a, b, line) || HangsApart(b, a, line);
+}
+
 // For each part of the line, the part it is a mark of (-1: none): of the parts it stands
 // on, the one whose columns it shares most, so that the dot of "i" after "f" or of "ä"
 // after "r" goes to its own letter alone.
 std::vector<int32_t> MarkBases(const std::vector<InkPart>& parts,
-                               const std::vector<int32_t>& members) {
+                               const std::vector<int32_t>& members, const InkLine& line) {
   std::vector<int32_t> base(members.size(), -1);
   std::vector<int32_t> shared(members.size(), 0);
   for (size_t i = 0; i < members.size(); ++i)
@@ -87,7 +123,8 @@ std::vector<int32_t> MarkBases(const std::vector<InkPart>& parts,
       const PageBox& under = parts[size_t(members[j])].box;
       if (under.left > mark.right) break;  // the parts run left to right
       if (i == j || under.right < mark.left) continue;
-      if (IsMarkOn(mark, under) && ColumnsShared(mark, under) > shared[i])
+      if (IsMarkOn(mark, under) && ColumnsShared(mark, under) > shared[i] &&
+          !HangsApart(parts[size_t(members[i])], parts[size_t(members[j])], line))
         shared[i] = ColumnsShared(mark, under), base[i] = int32_t(j);
     }
   return base;
@@ -242,7 +279,7 @@ std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const 
   const std::vector<int32_t>& members = line.parts;  // left to right
   const size_t n = members.size();
   Groups groups(n);
-  const std::vector<int32_t> markBase = MarkBases(parts, members);
+  const std::vector<int32_t> markBase = MarkBases(parts, members, line);
   for (size_t i = 0; i < n; ++i) {
     if (markBase[i] >= 0) groups.Join(int32_t(i), markBase[i]);
     for (size_t j = i + 1; j < n; ++j) {
@@ -252,7 +289,9 @@ std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const 
       // A mark joins its own base only.
       const bool aMark = markBase[i] >= 0 && a.Height() <= b.Height();
       const bool bMark = markBase[j] >= 0 && b.Height() <= a.Height();
-      if (!aMark && !bMark && PartsOfOneGlyph(a, b)) groups.Join(int32_t(i), int32_t(j));
+      if (!aMark && !bMark && PartsOfOneGlyph(a, b) &&
+          !ApartOneBelowTheOther(parts[size_t(members[i])], parts[size_t(members[j])], line))
+        groups.Join(int32_t(i), int32_t(j));
     }
   }
   std::vector<int32_t> size(n, 0);
@@ -365,7 +404,8 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
     const int32_t sharedColumns = a.box.right - b.box.left + 1;
     const bool sideBySide = sharedRows >= kJoinRows * std::min(a.box.Height(), b.box.Height());
     const bool stacked = sharedColumns >= kJoinRows * std::min(a.box.Width(), b.box.Width());
-    if (!close || !(sideBySide || stacked) || std::min(a.Score(), b.Score()) >= kConfident)
+    if (!close || !(sideBySide || stacked) || std::min(a.Score(), b.Score()) >= kConfident ||
+        HangsApart(a.box, b.box, b.ink, line) || HangsApart(b.box, a.box, a.ink, line))
       continue;
     firsts.push_back(i);
     wholes.push_back(JoinedGlyph(a, b));

@@ -205,6 +205,45 @@ TEST(GlyphAssembly, StopsCommasAndQuotesInRunningTextStayApart) {
   EXPECT_EQ(AssembleGlyphs(ink.parts, lines[0]).size(), 19u);
 }
 
+// A comma or full stop set close under the arm of an "r", "T" or "f" (as faces kern them)
+// shares the letter's columns but not its ink: it stays a character of its own, where a
+// cedilla under its "c" and the dots of a colon stay one character.
+TEST(GlyphAssembly, AMarkTuckedUnderALettersArmStaysApart) {
+  const auto font = Font("Liberation Sans", 60);
+  ASSERT_TRUE(font);
+  const int32_t baseline = 100;
+  const auto inkOf = [&](const std::string& text) {
+    DrawnPage alone(300, 160);
+    alone.Text(*font, 40, baseline, text);
+    return AllInk(alone.Ink());
+  };
+  for (const char* pair : {"r,", "T.", "f,", "r."}) {
+    const PageBox letter = inkOf(std::string(1, pair[0]));
+    const PageBox mark = inkOf(std::string(1, pair[1]));
+    // The mark's right edge under the letter's right edge, or just right of it where the
+    // letter's foot would touch it there.
+    InkPage ink;
+    int32_t shift = letter.right - mark.right - 1;
+    while (ink.parts.size() != 2 && shift < letter.right - mark.left) {
+      DrawnPage page(300, 160);
+      page.Text(*font, 40, baseline, std::string(1, pair[0]));
+      page.Text(*font, 40 + ++shift, baseline, std::string(1, pair[1]));
+      ink = page.Ink();
+    }
+    ASSERT_EQ(ink.parts.size(), 2u) << pair << ": drawn apart";
+    ASSERT_GE(letter.right - (mark.left + shift), mark.Width() / 2) << pair << ": tucked under";
+    const std::vector<InkLine> lines = FindLines(ink.parts, AllParts(ink));
+    ASSERT_EQ(lines.size(), 1u) << pair;
+    EXPECT_EQ(AssembleGlyphs(ink.parts, lines[0]).size(), 2u) << pair;
+  }
+  DrawnPage page(700, 160);
+  page.Text(*font, 40, baseline, "ga\xE7on: ");
+  const InkPage ink = page.Ink();
+  const std::vector<InkLine> lines = FindLines(ink.parts, AllParts(ink));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(AssembleGlyphs(ink.parts, lines[0]).size(), 6u);  // g a ç o n :
+}
+
 // Two letters drawn so close that they touch, read by a stand-in that knows the width of
 // each letter alone: the cut must find them again.
 TEST(GlyphAssembly, TouchingLettersAreCutWhereThePiecesReadBest) {
@@ -370,6 +409,20 @@ TEST(GlyphAssembly, BrokenPiecesAreJoinedWhereTheWholeReadsBetter) {
   const ClassifyBatch asR = [](const std::vector<GlyphToRead>& wholes) {
     return std::vector<GlyphReading>(wholes.size(), GlyphReading({{'r', 0.95}}));
   };
+  JoinBrokenGlyphs(&rs, line, asR);
+  EXPECT_EQ(rs.size(), 2u);
+
+  // So does a comma under its arm, on the baseline, though it shares the "r"'s columns.
+  ReadGlyph comma = glyph(6, 9, ',', 0.6);
+  comma.box = {6, 17, 9, 24};
+  comma.ink = {4, 8, std::vector<uint8_t>(32, 1)};
+  r.readings = {{'r', 0.8}};
+  r.ink = {10, 20, std::vector<uint8_t>(200, 0)};
+  for (int32_t x = 0; x < 3; ++x)  // the stem, and the arm across the top rows
+    for (int32_t y = 0; y < 20; ++y) r.ink.ink[size_t(y * 10 + x)] = 1;
+  for (int32_t x = 0; x < 10; ++x)
+    for (int32_t y = 0; y < 4; ++y) r.ink.ink[size_t(y * 10 + x)] = 1;
+  rs = {r, comma};
   JoinBrokenGlyphs(&rs, line, asR);
   EXPECT_EQ(rs.size(), 2u);
 }
