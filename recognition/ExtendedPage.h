@@ -169,15 +169,16 @@ ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
 
 // ---- words read again (WordSegmentation.cpp) ----
 
+struct Misreading;
+// For each character as read, the letters it stood for on the page (PageMisreadings.cpp).
+using PageMisreadings = std::array<std::vector<Misreading>, 256>;
+
 // A word of a line (left to right) whose characters read doubtfully, or that the page's
 // languages do not know, may hold letters broken into pieces that read as other letters ("lì"
 // for "h", "cl" for "d") or two letters printed as one ("6" for "fi"): it is read again over
 // every way of joining close neighbours and cutting wide glyphs, and a known word nearly as
-// probable as the likeliest reading is taken.
-struct Misreading;
-using PageMisreadings = std::array<std::vector<Misreading>, 256>;
-// With the page's misreadings, the readings of a doubtful word's glyphs are first shared
-// out over what they stood for on the page.
+// probable as the likeliest reading is taken. With the page's misreadings, the readings of a
+// doubtful word's glyphs are first shared out over what they stood for on the page.
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words,
                             const PageMisreadings* misreadings = nullptr);
@@ -197,8 +198,8 @@ struct Misreading {
   uint8_t meant = 0;
   double share = 0;
 };
-// For each character as read (PageMisreadings, above), the letters it stood for, itself among
-// them; empty for a character the page gives no cause to doubt.
+// Of the letters of a page's known words: for each character as read, the letters it stood
+// for, itself among them; empty for a character the page gives no cause to doubt.
 PageMisreadings MisreadingsOf(const std::vector<ReadAndMeant>& pairs);
 bool AnyMisreading(const PageMisreadings& misreadings);
 // Each reading's score shared out over what that reading stood for on the page, best first.

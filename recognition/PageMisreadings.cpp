@@ -49,9 +49,10 @@ bool AnyMisreading(const PageMisreadings& misreadings) {
 
 void SpreadOverMisreadings(const PageMisreadings& misreadings, std::vector<ScoredChar>* readings) {
   std::array<double, 256> spread{};
-  std::vector<uint8_t> codes;
+  std::array<bool, 256> seen{};
+  std::vector<uint8_t> codes;  // in the order first met
   const auto add = [&](uint8_t code, double score) {
-    if (spread[code] == 0) codes.push_back(code);
+    if (!seen[code]) codes.push_back(code), seen[code] = true;
     spread[code] += score;
   };
   for (const ScoredChar& r : *readings) {

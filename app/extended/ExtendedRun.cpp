@@ -126,8 +126,8 @@ ClassifyBatch Adapted(const ClassifyBatch& classify, const PageMisreadings& misr
 
 // The doubtful words read again with the word list. Where the words it settles show that
 // the page misreads a letter the same way throughout, the doubtful words are read once
-// more, from the glyphs as first read, with those misreadings weighed in. Learning again from that
-// reading was tried: it settled no more words and mended fewer.
+// more, from the glyphs as first read, with those misreadings weighed in. (Learning again
+// from that reading settled no more words, and mended fewer.)
 void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
                     std::vector<LineWork>* lines) {
   std::vector<LineWork> asRead = *lines;
