@@ -178,7 +178,8 @@ using PageMisreadings = std::array<std::vector<Misreading>, 256>;
 // for "h", "cl" for "d") or two letters printed as one ("6" for "fi"): it is read again over
 // every way of joining close neighbours and cutting wide glyphs, and a known word nearly as
 // probable as the likeliest reading is taken. With the page's misreadings, the readings of a
-// doubtful word's glyphs are first shared out over what they stood for on the page.
+// doubtful word's glyphs, and of its joins and cuts, are shared out over what they stood for
+// on the page.
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words,
                             const PageMisreadings* misreadings = nullptr);

@@ -102,11 +102,14 @@ bool HangsApart(const PageBox& low, const PageBox& high, const GlyphBitmap& high
   return low.top - (high.top + lowest) > kHangingReach * line.xHeight;
 }
 
-bool HangsApart(const InkPart& low, const InkPart& high, const InkLine& line) {
+// Parts (InkPart) and read glyphs (ReadGlyph) alike: a box and its ink.
+template <typename Inked>
+bool HangsApart(const Inked& low, const Inked& high, const InkLine& line) {
   return HangsApart(low.box, high.box, high.ink, line);
 }
 
-bool ApartOneBelowTheOther(const InkPart& a, const InkPart& b, const InkLine& line) {
+template <typename Inked>
+bool ApartOneBelowTheOther(const Inked& a, const Inked& b, const InkLine& line) {
   return HangsApart(a, b, line) || HangsApart(b, a, line);
 }
 
@@ -405,7 +408,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
     const bool sideBySide = sharedRows >= kJoinRows * std::min(a.box.Height(), b.box.Height());
     const bool stacked = sharedColumns >= kJoinRows * std::min(a.box.Width(), b.box.Width());
     if (!close || !(sideBySide || stacked) || std::min(a.Score(), b.Score()) >= kConfident ||
-        HangsApart(a.box, b.box, b.ink, line) || HangsApart(b.box, a.box, a.ink, line))
+        ApartOneBelowTheOther(a, b, line))
       continue;
     firsts.push_back(i);
     wholes.push_back(JoinedGlyph(a, b));

@@ -256,7 +256,7 @@ struct WordWork {
 
 // The new characters of all the line's doubtful words, read in one batch.
 void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
-                    const ClassifyBatch& classify) {
+                    const ClassifyBatch& classify, const PageMisreadings* misreadings) {
   std::vector<GlyphToRead> batch;
   for (const WordWork& word : *words)
     for (const Candidate& c : word.candidates)
@@ -271,6 +271,7 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
       if (c.leftOut) continue;
       c.glyph.readings = std::move(readings[k].readings);
       c.glyph.oneCharacter = readings[k].oneCharacter;
+      if (misreadings) SpreadOverMisreadings(*misreadings, &c.glyph.readings);
       ++k;
     }
 }
@@ -503,7 +504,7 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     begin = i;
   }
   if (doubtful.empty()) return;
-  ReadCandidates(&doubtful, line, classify);
+  ReadCandidates(&doubtful, line, classify, misreadings);
   std::vector<ReadGlyph> result;
   size_t next = 0;  // the first glyph not yet in the result
   for (WordWork& word : doubtful) {

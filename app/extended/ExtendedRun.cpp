@@ -115,15 +115,6 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
   JoinBrokenGlyphs(&work->glyphs, line, classify);
 }
 
-// A classifier whose readings are shared out over what they stood for on this page.
-ClassifyBatch Adapted(const ClassifyBatch& classify, const PageMisreadings& misreadings) {
-  return [&classify, &misreadings](const std::vector<GlyphToRead>& glyphs) {
-    std::vector<GlyphReading> readings = classify(glyphs);
-    for (GlyphReading& reading : readings) SpreadOverMisreadings(misreadings, &reading.readings);
-    return readings;
-  };
-}
-
 // The doubtful words read again with the word list. Where the words it settles show that
 // the page misreads a letter the same way throughout, the doubtful words are read once
 // more, from the glyphs as first read, with those misreadings weighed in. (Learning again
@@ -142,11 +133,10 @@ void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
     all.insert(all.end(), line.begin(), line.end());
   const PageMisreadings misreadings = MisreadingsOf(all);
   if (!AnyMisreading(misreadings)) return;
-  const ClassifyBatch adapted = Adapted(classify, misreadings);
   *lines = std::move(asRead);
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
-    ReadDoubtfulWordsAgain(&work.glyphs, work.line, adapted, words, &misreadings);
+    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, &misreadings);
   });
 }
 
