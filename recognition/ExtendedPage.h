@@ -113,6 +113,8 @@ GlyphBitmap GlyphInk(const std::vector<InkPart>& parts, const std::vector<int32_
                      const PageBox& box);
 
 // One recognised character: its box, its ink and its readings, best first.
+enum class SpaceAfter : uint8_t { kByGap, kYes, kNo };
+
 struct ReadGlyph {
   PageBox box;
   GlyphBitmap ink;
@@ -121,6 +123,8 @@ struct ReadGlyph {
   double oneCharacter = -1;                        // as GlyphReading's
   // The classifier's own first reading where a word's reading chose another (0: none did).
   uint8_t readAs = 0;
+  // Whether a word ends here, where the word reading settled a gap that its width left in doubt.
+  SpaceAfter spaceAfter = SpaceAfter::kByGap;
   double Score() const { return readings.empty() ? 0.0 : readings.front().score; }
   // How sure the reader is that this is one character, whichever of its look-alikes.
   double Wholeness() const { return oneCharacter >= 0 ? oneCharacter : Score(); }
@@ -219,6 +223,15 @@ void SplitRunTogetherWords(PageText* page, const KnownWords& words);
 // in a number do not split it.
 std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
                              const std::vector<uint8_t>& codes = {});
+// The breaks, and which gaps lie between the line's letter gaps and its spaces, so that their
+// width alone does not tell (never a gap of figures, nor one of a line whose gaps are alike).
+struct WordGaps {
+  std::vector<bool> breaks, doubtful;
+};
+WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
+                          const std::vector<uint8_t>& codes = {});
+// Of a line's glyphs, with what the word reading settled of their gaps.
+WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, int32_t xHeight);
 // Gives the character another reading; the old one becomes its best alternative.
 void Recode(PageChar* c, uint8_t code);
 // In a word of figures alone, "I l | ]" are "1" and "O o" are "0".

@@ -11,9 +11,17 @@
 
 namespace {
 
-// The threshold that splits sorted values into two groups of least spread within them,
-// or a negative value when the two groups are not clearly apart.
-double SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
+// The two groups of a line's gaps: between letters and between words.
+struct GapGroups {
+  double threshold = -1;  // negative when the gaps are not clearly of two kinds
+  double letterMean = 0, spaceMean = 0;
+};
+
+// The split of sorted gaps into two groups of least spread within them. A line of words has at
+// least half as many letter gaps as spaces (a line of two-letter words has as many), so a split
+// that leaves fewer below it has cut the letter gaps themselves in two: a fax's run from
+// nothing to a space's width.
+GapGroups SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
   const size_t n = sorted.size();
   std::vector<double> prefix(n + 1, 0), prefixSquares(n + 1, 0);
   for (size_t i = 0; i < n; ++i) {
@@ -24,14 +32,16 @@ double SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
     const double count = double(to - from), sum = prefix[to] - prefix[from];
     return prefixSquares[to] - prefixSquares[from] - sum * sum / count;
   };
-  double best = -1, bestSpread = 1e300;
+  GapGroups best;
+  double bestSpread = 1e300;
   for (size_t k = 1; k < n; ++k) {
-    if (sorted[k] == sorted[k - 1]) continue;
+    if (sorted[k] == sorted[k - 1] || 2 * k < n - k) continue;
     const double s = spread(0, k) + spread(k, n);
     const double lowMean = prefix[k] / double(k),
                  highMean = (prefix[n] - prefix[k]) / double(n - k);
     const bool apart = highMean >= 2 * lowMean + 0.1 * xHeight && sorted[k] >= 0.18 * xHeight;
-    if (apart && s < bestSpread) bestSpread = s, best = (sorted[k - 1] + sorted[k]) / 2.0;
+    if (apart && s < bestSpread)
+      bestSpread = s, best = {(sorted[k - 1] + sorted[k]) / 2.0, lowMean, highMean};
   }
   return best;
 }
@@ -47,6 +57,11 @@ constexpr double kCurledTail = 0.1;
 // The widest space of a justified line, in x-heights.
 constexpr double kWidestSpace = 1.5;
 
+// A gap is doubtful, space or none, when it lies farther than this share of the way from the
+// line's letter gaps to its spaces, from either. The gap after an "f" or an "r" of a serif
+// face, whose arm reaches over it, is narrower than a space; a fax's letters gape.
+constexpr double kDoubtfulSpaceShare = 0.25;
+
 // Digits, and the shapes a "1" is often read as.
 bool DigitLike(uint8_t c) {
   return (c >= '0' && c <= '9') || c == 'I' || c == 'l' || c == ']' || c == '|';
@@ -54,9 +69,10 @@ bool DigitLike(uint8_t c) {
 
 }  // namespace
 
-std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
-                             const std::vector<uint8_t>& codes) {
-  if (chars.size() < 2) return {};
+WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
+                          const std::vector<uint8_t>& codes) {
+  WordGaps result;
+  if (chars.size() < 2) return result;
   std::vector<int32_t> gaps;
   for (size_t i = 0; i + 1 < chars.size(); ++i)
     gaps.push_back(chars[i + 1].left - chars[i].right - 1);
@@ -66,18 +82,42 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
   for (const int32_t gap : gaps)
     sorted.push_back(std::min(gap, int32_t(std::lround(kWidestSpace * xHeight))));
   std::sort(sorted.begin(), sorted.end());
-  double threshold = SplitOfTwoGroups(sorted, std::max(xHeight, 1));
+  const GapGroups groups = SplitOfTwoGroups(sorted, std::max(xHeight, 1));
   // All gaps alike: letters of one word, or single letters apart.
-  if (threshold < 0) threshold = 0.4 * xHeight;
-  std::vector<bool> breaks;
+  const double threshold = groups.threshold < 0 ? 0.4 * xHeight : groups.threshold;
+  const double apart = groups.spaceMean - groups.letterMean;
   for (size_t i = 0; i < gaps.size(); ++i) {
     // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
     const bool figures =
         codes.size() == chars.size() && DigitLike(codes[i]) && DigitLike(codes[i + 1]) &&
         ((codes[i] >= '0' && codes[i] <= '9') || (codes[i + 1] >= '0' && codes[i + 1] <= '9'));
-    breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold));
+    result.breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold));
+    result.doubtful.push_back(groups.threshold >= 0 && !figures &&
+                              gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
+                              gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart);
   }
-  return breaks;
+  return result;
+}
+
+std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
+                             const std::vector<uint8_t>& codes) {
+  return GapsBetweenWords(chars, xHeight, codes).breaks;
+}
+
+WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, int32_t xHeight) {
+  std::vector<PageBox> boxes;
+  std::vector<uint8_t> codes;
+  for (const ReadGlyph* g : glyphs) {
+    boxes.push_back(g->box);
+    codes.push_back(g->readings.empty() ? uint8_t(0) : g->readings.front().code);
+  }
+  WordGaps gaps = GapsBetweenWords(boxes, xHeight, codes);
+  for (size_t i = 0; i < gaps.breaks.size(); ++i)
+    if (glyphs[i]->spaceAfter != SpaceAfter::kByGap) {
+      gaps.breaks[i] = glyphs[i]->spaceAfter == SpaceAfter::kYes;
+      gaps.doubtful[i] = false;
+    }
+  return gaps;
 }
 
 namespace {

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
+#include <optional>
 #include <unordered_set>
 
 #include "recognition/ExtendedPage.h"
@@ -51,6 +53,14 @@ constexpr double kConfidentCharacter = 0.85;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.5;
+// A word read where gaps of doubtful width lie may take in this many words as those widths
+// make them ("Gä rtnerinnen", "da rf da s"), at most.
+constexpr size_t kMostWordsJoined = 3;
+// The doubtful gaps of a line are set as make the most letters of known words; this much for
+// each gap set as its width says (far less than a letter) leaves ties to the widths.
+constexpr double kWidthsSay = 0.01;
+// The worth of a way of reading that is not taken.
+constexpr double kNoWay = -1e9;
 // A speck is no taller and no wider than this (x-heights); a comma or a full stop is about
 // a third of an x-height wide and high.
 constexpr double kLargestSpeck = 0.4;
@@ -470,14 +480,115 @@ bool LeaveOutStraySpecks(std::vector<ReadGlyph>* glyphs, const std::vector<bool>
   return true;
 }
 
-std::vector<bool> BreaksOf(const std::vector<ReadGlyph>& glyphs, const InkLine& line) {
-  std::vector<PageBox> boxes;
-  std::vector<uint8_t> codes;
-  for (const ReadGlyph& g : glyphs) {
-    boxes.push_back(g.box);
-    codes.push_back(g.readings.empty() ? uint8_t(0) : g.readings.front().code);
+WordGaps GapsOf(const std::vector<ReadGlyph>& glyphs, const InkLine& line) {
+  std::vector<const ReadGlyph*> pointers;
+  for (const ReadGlyph& g : glyphs) pointers.push_back(&g);
+  return GlyphWordGaps(pointers, line.xHeight);
+}
+
+// A stretch of the line between sure word breaks, and where words may begin in it: at every
+// gap of doubtful width when the reading settles them, else at its breaks.
+struct Phrase {
+  std::vector<size_t> starts;  // glyph indices, the phrase's end last
+  bool settleGaps = false;
+};
+
+// A word as the line may be read: glyphs [begin, end), read again when doubtful.
+struct Span {
+  size_t first = 0, last = 0;  // of the phrase's starts
+  size_t begin = 0, end = 0;
+  std::optional<size_t> work;  // which of the words read again
+  std::vector<ReadGlyph> chosen;
+  double value = 0;
+};
+
+// The line's phrases. The gaps of a phrase are settled by the reading only where one of its
+// words as the gaps' widths make them is doubtful: a line of known words stays as it is.
+std::vector<Phrase> PhrasesOf(const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
+                              const KnownWords& words) {
+  std::vector<Phrase> phrases;
+  Phrase phrase{{0}, false};
+  std::vector<size_t> breaks{0};
+  bool anyDoubtfulGap = false, anyDoubtfulWord = false;
+  for (size_t i = 1; i <= glyphs.size(); ++i) {
+    const bool phraseEnds = i == glyphs.size() || (gaps.breaks[i - 1] && !gaps.doubtful[i - 1]);
+    if (i < glyphs.size() && gaps.doubtful[i - 1])
+      phrase.starts.push_back(i), anyDoubtfulGap = true;
+    if (phraseEnds || gaps.breaks[i - 1]) {
+      anyDoubtfulWord |= Doubtful(glyphs, breaks.back(), i, words);
+      breaks.push_back(i);
+    }
+    if (!phraseEnds) continue;
+    phrase.starts.push_back(i);
+    phrase.settleGaps = anyDoubtfulGap && anyDoubtfulWord;
+    if (!phrase.settleGaps) phrase.starts = breaks;
+    phrases.push_back(std::move(phrase));
+    phrase = Phrase{{i}, false};
+    breaks = {i};
+    anyDoubtfulGap = anyDoubtfulWord = false;
   }
-  return WordBreaks(boxes, line.xHeight, codes);
+  return phrases;
+}
+
+// Every word that the phrases may be read as, in order of where they begin: the words as the
+// gaps' widths make them, and where the reading settles the gaps, every run of a few words
+// between doubtful gaps.
+std::vector<Span> SpansOf(const std::vector<Phrase>& phrases, const WordGaps& gaps) {
+  std::vector<Span> spans;
+  for (const Phrase& phrase : phrases) {
+    const std::vector<size_t>& starts = phrase.starts;
+    const size_t most = phrase.settleGaps ? kMostWordsJoined : 1;
+    for (size_t a = 0; a + 1 < starts.size(); ++a) {
+      for (size_t b = a + 1; b < starts.size() && b - a <= most; ++b)
+        spans.push_back({a, b, starts[a], starts[b], {}, {}, 0});
+      // The word of the widths that begins here, when it runs on past those.
+      if (a > 0 && !gaps.breaks[starts[a] - 1]) continue;
+      size_t end = a + 1;
+      while (end + 1 < starts.size() && !gaps.breaks[starts[end] - 1]) ++end;
+      if (end - a > most) spans.push_back({a, end, starts[a], starts[end], {}, {}, 0});
+    }
+  }
+  return spans;
+}
+
+// Whether the span's words are those that the widths of its doubtful gaps make.
+bool AsWidthsSay(const Span& span, const WordGaps& gaps, size_t phraseBegin, size_t phraseEnd) {
+  for (size_t i = span.begin; i + 1 < span.end; ++i)
+    if (gaps.doubtful[i] && gaps.breaks[i]) return false;
+  return (span.begin == phraseBegin || gaps.breaks[span.begin - 1]) &&
+         (span.end == phraseEnd || gaps.breaks[span.end - 1]);
+}
+
+// What a span is worth to its phrase: the letters of a known word, and a little for each gap
+// that it sets as the gap's width would. A span that sets a gap otherwise must be a known
+// word: a misread word ("frpher") is not cut to make a known word of its end ("frp her").
+double ValueOf(const Span& span, const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
+               const KnownWords& words, size_t phraseBegin, size_t phraseEnd) {
+  const std::string text =
+      span.work ? TextOf(span.chosen, 0, span.chosen.size()) : TextOf(glyphs, span.begin, span.end);
+  const bool known = Known(text, words);
+  if (!known && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd)) return kNoWay;
+  double value = known ? double(LettersOf(text).size()) : 0.0;
+  for (size_t i = span.begin; i + 1 < span.end; ++i)
+    if (gaps.doubtful[i] && !gaps.breaks[i]) value += kWidthsSay;
+  if (span.end != phraseEnd && gaps.breaks[span.end - 1]) value += kWidthsSay;
+  return value;
+}
+
+// The spans of one phrase that together are worth the most, in order; its words as the
+// widths make them are always among them.
+std::vector<const Span*> BestSpans(const std::vector<const Span*>& spans, size_t points) {
+  std::vector<double> best(points, kNoWay);
+  std::vector<const Span*> from(points, nullptr);
+  best[0] = 0;
+  for (const Span* span : spans)  // in order of their first point
+    if (best[span->first] > kNoWay && span->value > kNoWay &&
+        best[span->first] + span->value > best[span->last])
+      best[span->last] = best[span->first] + span->value, from[span->last] = span;
+  std::vector<const Span*> chosen;
+  for (size_t at = points - 1; at > 0; at = from[at]->first) chosen.push_back(from[at]);
+  std::reverse(chosen.begin(), chosen.end());
+  return chosen;
 }
 
 }  // namespace
@@ -486,33 +597,50 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words,
                             const PageMisreadings* misreadings) {
   if (glyphs->empty() || words.Empty()) return;
-  std::vector<bool> breaks = BreaksOf(*glyphs, line);
-  if (LeaveOutStraySpecks(glyphs, breaks, std::max(line.xHeight, 1)))
-    breaks = BreaksOf(*glyphs, line);
+  WordGaps gaps = GapsOf(*glyphs, line);
+  if (LeaveOutStraySpecks(glyphs, gaps.breaks, std::max(line.xHeight, 1)))
+    gaps = GapsOf(*glyphs, line);
+  const std::vector<Phrase> phrases = PhrasesOf(*glyphs, gaps, words);
+  std::vector<Span> spans = SpansOf(phrases, gaps);
+  // Doubtful words are read with the page's misreadings weighed in; known ones stay as read.
+  std::vector<ReadGlyph> spreadGlyphs;
+  if (misreadings) {
+    spreadGlyphs = *glyphs;
+    for (ReadGlyph& g : spreadGlyphs) SpreadOverMisreadings(*misreadings, &g.readings);
+  }
+  const std::vector<ReadGlyph>& toRead = misreadings ? spreadGlyphs : *glyphs;
   std::vector<WordWork> doubtful;
-  size_t begin = 0;
-  for (size_t i = 1; i <= glyphs->size(); ++i) {
-    if (i < glyphs->size() && !breaks[i - 1]) continue;
-    if (Doubtful(*glyphs, begin, i, words)) {
-      if (misreadings)
-        for (size_t k = begin; k < i; ++k)
-          SpreadOverMisreadings(*misreadings, &(*glyphs)[k].readings);
-      WordWork word{begin, i, AtomsOf(*glyphs, begin, i, line), {}};
-      word.candidates = NewCandidates(*glyphs, begin, i, line, &word.atoms);
-      doubtful.push_back(std::move(word));
-    }
-    begin = i;
+  for (Span& span : spans) {
+    if (!Doubtful(*glyphs, span.begin, span.end, words)) continue;
+    WordWork word{span.begin, span.end, AtomsOf(toRead, span.begin, span.end, line), {}};
+    word.candidates = NewCandidates(toRead, span.begin, span.end, line, &word.atoms);
+    span.work = doubtful.size();
+    doubtful.push_back(std::move(word));
   }
   if (doubtful.empty()) return;
   ReadCandidates(&doubtful, line, classify, misreadings);
   std::vector<ReadGlyph> result;
-  size_t next = 0;  // the first glyph not yet in the result
-  for (WordWork& word : doubtful) {
-    for (; next < word.begin; ++next) result.push_back(std::move((*glyphs)[next]));
-    for (ReadGlyph& g : ChosenReading(*glyphs, word, words)) result.push_back(std::move(g));
-    next = word.end;
+  size_t firstSpan = 0;
+  for (const Phrase& phrase : phrases) {
+    std::vector<const Span*> ofPhrase;
+    for (; firstSpan < spans.size() && spans[firstSpan].begin < phrase.starts.back(); ++firstSpan) {
+      Span& span = spans[firstSpan];
+      if (span.work) span.chosen = ChosenReading(toRead, doubtful[*span.work], words);
+      span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back());
+      ofPhrase.push_back(&span);
+    }
+    for (const Span* span : BestSpans(ofPhrase, phrase.starts.size())) {
+      const size_t wordBegin = result.size();
+      if (span->work)
+        result.insert(result.end(), span->chosen.begin(), span->chosen.end());
+      else
+        result.insert(result.end(), std::make_move_iterator(glyphs->begin() + long(span->begin)),
+                      std::make_move_iterator(glyphs->begin() + long(span->end)));
+      if (!phrase.settleGaps || result.size() == wordBegin) continue;
+      for (size_t k = wordBegin; k + 1 < result.size(); ++k) result[k].spaceAfter = SpaceAfter::kNo;
+      if (span->end != phrase.starts.back()) result.back().spaceAfter = SpaceAfter::kYes;
+    }
   }
-  for (; next < glyphs->size(); ++next) result.push_back(std::move((*glyphs)[next]));
   *glyphs = std::move(result);
 }
 
@@ -520,7 +648,7 @@ std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyp
                                               const InkLine& line, const KnownWords& words) {
   std::vector<ReadAndMeant> letters;
   if (glyphs.empty()) return letters;
-  const std::vector<bool> breaks = BreaksOf(glyphs, line);
+  const std::vector<bool> breaks = GapsOf(glyphs, line).breaks;
   size_t begin = 0;
   for (size_t i = 1; i <= glyphs.size(); ++i) {
     if (i < glyphs.size() && !breaks[i - 1]) continue;

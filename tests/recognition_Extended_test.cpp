@@ -474,6 +474,38 @@ TEST(ExtendedWords, GapsAreJudgedAgainstTheLineAtAnyScale) {
   expected[0] = true;
   EXPECT_EQ(WordBreaks(bulleted, 12), expected);
   EXPECT_TRUE(WordBreaks({}, 20).empty());
+  // A clean line's gaps are all of one kind or the other.
+  const WordGaps clean = GapsBetweenWords(Letters(words, 10, 1, 7), 12);
+  EXPECT_EQ(std::count(clean.doubtful.begin(), clean.doubtful.end(), true), 0);
+}
+
+TEST(ExtendedWords, AFaxsNarrowestLetterGapsAreNoGroupOfTheirOwn) {
+  // A fax's letters gape: their gaps run from 1 to 7 pixels, most of them 3 to 5, and its
+  // spaces 8 to 10, at an x-height of 14 (as a fax of a sans face at 10 points measures).
+  // The two or three narrowest gaps are not the letter gaps, and the rest not the spaces: a
+  // space is a break or left in doubt for the words to settle.
+  const std::vector<int32_t> words = {5, 6, 4, 7, 5, 6, 8, 4, 5, 6, 5};
+  const std::vector<int32_t> letterGaps = {4, 3, 4, 5, 4, 3, 6, 4, 5, 3, 7, 4, 5, 6, 2, 1};
+  std::vector<PageBox> boxes;
+  size_t letter = 0, space = 0;
+  int32_t x = 0;
+  for (const int32_t length : words) {
+    for (int32_t i = 0; i < length; ++i) {
+      boxes.push_back({x, 0, x + 9, 13});
+      x += 10 +
+           (i + 1 < length ? letterGaps[letter++ % letterGaps.size()] : 8 + int32_t(space++ % 3));
+    }
+  }
+  const WordGaps gaps = GapsBetweenWords(boxes, 14);
+  const std::vector<bool> spaces = Expected(words);
+  for (size_t i = 0; i < spaces.size(); ++i) {
+    const int32_t gap = boxes[i + 1].left - boxes[i].right - 1;
+    if (spaces[i]) {
+      EXPECT_TRUE(gaps.breaks[i] || gaps.doubtful[i]) << gap;
+    } else if (gap <= 5) {
+      EXPECT_FALSE(gaps.breaks[i]) << gap;
+    }
+  }
 }
 
 // A word of the given characters, each box `height` tall, with the reading it was read as

@@ -474,6 +474,54 @@ TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
 
 namespace {
 
+// A line of 10-pixel glyphs read as the text says, each letter 2 or 3 pixels from the next
+// and each word 14; `gaps` gives other widths after the characters at those places.
+std::vector<ReadGlyph> SetLine(const std::string& text, const std::map<size_t, int32_t>& gaps) {
+  std::vector<ReadGlyph> glyphs;
+  int32_t x = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ') continue;
+    glyphs.push_back(Glyph(x, x + 9, {{uint8_t(text[i]), 0.99}}));
+    const auto other = gaps.find(i);
+    const bool wordEnds = i + 1 < text.size() && text[i + 1] == ' ';
+    x += 10 + (other != gaps.end() ? other->second : wordEnds ? 14 : 2 + int32_t(i % 2));
+  }
+  return glyphs;
+}
+
+// The line's words as its gaps and the word reading's verdicts make them.
+std::string WordsOfLine(const std::vector<ReadGlyph>& glyphs) {
+  std::vector<const ReadGlyph*> pointers;
+  for (const ReadGlyph& g : glyphs) pointers.push_back(&g);
+  const std::vector<bool> breaks = GlyphWordGaps(pointers, Line().xHeight).breaks;
+  std::string text;
+  for (size_t i = 0; i < glyphs.size(); ++i)
+    text += std::string(1, char(glyphs[i].readings.front().code)) +
+            (i < breaks.size() && breaks[i] ? " " : "");
+  return text;
+}
+
+}  // namespace
+
+TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
+  // The gap after an "f" is narrowed by its arm, and a fax's letters gape: gaps of 7 and 9
+  // pixels lie between the line's letter gaps (2, 3) and its spaces (14). Gaps of one width
+  // go either way, as the words say; "frp" is no word, so "frpher" is not cut for "her".
+  Words words;
+  words.known = {"Wir", "sehen", "of", "mutual", "den",  "G\xE4rtnerinnen",
+                 "und", "her",   "am", "Abend",  "auch", "nie"};
+  const std::string text = "Wir sehen ofmutual den G\xE4 rtnerinnen und frpher am Abend auch nie";
+  const std::map<size_t, int32_t> gaps = {
+      {text.find("fm"), 7}, {text.find("\xE4 "), 9}, {text.find("ph"), 7}, {text.find("m A"), 9}};
+  Joins joins;
+  std::vector<ReadGlyph> glyphs = SetLine(text, gaps);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs),
+            "Wir sehen of mutual den G\xE4rtnerinnen und frpher am Abend auch nie");
+}
+
+namespace {
+
 std::vector<ReadAndMeant> Pairs(uint8_t read, uint8_t meant, int times) {
   return std::vector<ReadAndMeant>(size_t(times), ReadAndMeant{read, meant});
 }

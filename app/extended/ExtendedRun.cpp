@@ -289,13 +289,7 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   std::vector<const ReadGlyph*> glyphs;
   for (const ReadGlyph& g : work.glyphs)
     if (!g.readings.empty()) glyphs.push_back(&g);
-  std::vector<PageBox> boxes;
-  std::vector<uint8_t> codes;
-  for (const ReadGlyph* g : glyphs) {
-    boxes.push_back(g->box);
-    codes.push_back(g->readings.front().code);
-  }
-  const std::vector<bool> breaks = WordBreaks(boxes, work.line.xHeight, codes);
+  const std::vector<bool> breaks = GlyphWordGaps(glyphs, work.line.xHeight).breaks;
   for (size_t i = 0; i < glyphs.size(); ++i) {
     if (i == 0 || breaks[i - 1]) line.words.emplace_back();
     line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
