@@ -236,6 +236,10 @@ WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, int32_t xHei
 void Recode(PageChar* c, uint8_t code);
 // In a word of figures alone, "I l | ]" are "1" and "O o" are "0".
 void SettleDigits(PageWord* word);
+// A sentence begins with a capital: a full stop before a small letter is a comma that lost its
+// tail, as light copies and phone pictures lose it ("genäht. den"), unless it ends an
+// abbreviation or a number. Across the lines of a block too.
+void CommasBeforeSmallLetters(PageText* page);
 // Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);
 // Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,

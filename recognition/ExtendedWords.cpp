@@ -236,6 +236,42 @@ void SettleCommas(PageWord* word) {
 
 namespace {
 
+// Abbreviations end in a full stop and are mostly short ("usw.", "bzw.", "etc.", "evtl."); a
+// word of more small letters before its full stop is none.
+constexpr size_t kLongestAbbreviation = 4;
+
+// The full stop that ends a word of letters, not an abbreviation nor a number; -1 when the
+// word has none.
+int FinalStopOf(const PageWord& word) {
+  const std::vector<PageChar>& chars = word.chars;
+  if (chars.size() < kLongestAbbreviation + 2 || chars.back().code != '.') return -1;
+  for (size_t i = 0; i + 1 < chars.size(); ++i) {
+    const bool small = Lower(chars[i].code), capital = i == 0 && Upper(chars[i].code);
+    if (!small && !capital) return -1;
+  }
+  return int(chars.size()) - 1;
+}
+
+}  // namespace
+
+void CommasBeforeSmallLetters(PageText* page) {
+  for (PageBlock& block : page->blocks) {
+    PageWord* before = nullptr;
+    for (PageLine& line : block.lines)
+      for (PageWord& word : line.words) {
+        // A small "l" may be a capital "I": "Ich" read as "lch".
+        if (before && !word.chars.empty() && Lower(word.chars.front().code) &&
+            word.chars.front().code != 'l') {
+          const int stop = FinalStopOf(*before);
+          if (stop >= 0) Recode(&before->chars[size_t(stop)], ',');
+        }
+        before = &word;
+      }
+  }
+}
+
+namespace {
+
 bool IsSingleQuote(uint8_t c) {
   return c == '\'' || c == 0x91 || c == 0x92;  // ' ‘ ’
 }

@@ -472,6 +472,25 @@ TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
                                                      "ab.", "ok"}));
 }
 
+TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
+  // A light copy lost the commas' tails: "genäht. den", "Stoff. das".
+  PageText page = LineOf({"gen\xE4ht.", "den", "Stoff.", "das", "Deinem.", "und", "Ende.", "Ein"});
+  CommasBeforeSmallLetters(&page);
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"gen\xE4ht,", "den", "Stoff,", "das",
+                                                     "Deinem,", "und", "Ende.", "Ein"}));
+  EXPECT_EQ(page.blocks[0].lines[0].words[0].chars.back().alternatives.front().code, '.');
+
+  // Abbreviations, numbers and marks keep their full stops, and so does a word before an "l"
+  // that may be a capital "I"; the next line's first word counts too.
+  page = LineOf({"usw.", "und", "evtl.", "mit", "am", "3.", "und", "z.B.", "die", "Umzug.", "lch",
+                 "gekauft.)", "die", "Garten."});
+  page.blocks[0].lines.push_back(LineOf({"den"}).blocks[0].lines[0]);
+  CommasBeforeSmallLetters(&page);
+  EXPECT_EQ(WordsOf(page),
+            (std::vector<std::string>{"usw.", "und", "evtl.", "mit", "am", "3.", "und", "z.B.",
+                                      "die", "Umzug.", "lch", "gekauft.)", "die", "Garten,"}));
+}
+
 namespace {
 
 // A line of 10-pixel glyphs read as the text says, each letter 2 or 3 pixels from the next

@@ -396,6 +396,8 @@ void TMainForm::ExtendedRecognitionRun() {
     SplitRunTogetherWords(&pageText, PageLanguageWords());
     WeighByKnownWords(pageText, PageLanguageWords());
   }
+  // After the words are settled: a capital "I" may have read as "l" until then.
+  CommasBeforeSmallLetters(&pageText);
   ShowPageText();
   Log("done.");
 }
