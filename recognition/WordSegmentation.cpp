@@ -116,8 +116,15 @@ bool IsApostrophe(uint8_t c) {
   return c == '\'' || c == 0x92;  // ' and ’
 }
 
-// The longest piece beside an apostrophe that need not be a word itself: "qu'", "'ll".
-constexpr size_t kLongestClitic = 2;
+// The pieces beside an apostrophe that need not be words themselves: the elided "l'", "d'",
+// "qu'" and their kin, and the clipped "'s", "'t", "'ll", "'re", "'ve", "'n".
+bool IsClitic(const std::string& piece) {
+  static const std::unordered_set<std::string> kClitics = {"c", "d",  "j", "l",  "m",  "n",  "s",
+                                                           "t", "qu", "o", "ll", "re", "ve", "em"};
+  std::string small;
+  for (const char c : piece) small += char(ToSmall1252(uint8_t(c)));
+  return kClitics.count(small) > 0;
+}
 
 double LogOf(double p) {
   return std::log(std::max(p, kLeastProbability));
@@ -148,22 +155,24 @@ std::string LettersOf(std::string_view text) {
   return std::string(core);
 }
 
-// A word with an apostrophe is known when its pieces are: words of the language, or short
-// ones elided or clipped beside them ("l'amabilité", "d'un", "it's", "don't").
+// A word with an apostrophe is known when its pieces are: one word of the language, and
+// elided or clipped pieces beside it ("l'amabilité", "d'un", "it's", "don't"). A copier's
+// speck read as an apostrophe makes no known word of two ("Brief'und") or of a letter and a
+// word ("z'um").
 bool KnownPieces(const std::string& letters, const KnownWords& words) {
-  bool anyWord = false;
+  size_t wordsIn = 0;
   size_t start = 0;
   while (start <= letters.size()) {
     size_t end = start;
     while (end < letters.size() && !IsApostrophe(uint8_t(letters[end]))) ++end;
     const std::string piece = letters.substr(start, end - start);
     if (piece.size() >= 2 && words.Knows(piece))
-      anyWord = true;
-    else if (piece.size() > kLongestClitic)
+      ++wordsIn;
+    else if (!IsClitic(piece))
       return false;
     start = end + 1;
   }
-  return anyWord;
+  return wordsIn == 1;
 }
 
 bool Known(std::string_view text, const KnownWords& words) {

@@ -400,6 +400,32 @@ TEST(WordSegmentation, SpecksInsideAWordAreLeftOutWhereThatMakesAKnownWord) {
             "ie");
 }
 
+TEST(WordSegmentation, ASpeckReadAsAnApostropheMakesNoKnownWord) {
+  // Beside an apostrophe stands one word and what elision or clipping leaves ("d'un",
+  // "it's"); a copier's speck read as one makes no known word of a letter and a word ("z'um")
+  // nor of two words ("Brief'und"), and is left out where that makes a known word.
+  Joins joins;
+  Words words;
+  words.known = {"um", "zum", "Brief", "und", "it"};
+  std::vector<ReadGlyph> zum = {Glyph(0, 10, {{'z', 0.99}}), Speck(12, 0x92),
+                                Glyph(17, 26, {{'u', 0.99}}), Glyph(29, 38, {{'m', 0.99}})};
+  ReadDoubtfulWordsAgain(&zum, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(zum), "zum");
+
+  std::vector<std::vector<ScoredChar>> letters;
+  for (const char c : std::string("Brief\x92und")) letters.push_back({{uint8_t(c), 0.99}});
+  std::vector<ReadGlyph> glyphs = Spelled(letters);
+  joins.glyphsRead = 0;
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_GT(joins.glyphsRead, 0);  // doubtful: read again
+
+  std::vector<ReadGlyph> its = {Glyph(0, 4, {{'i', 0.99}}), Glyph(7, 14, {{'t', 0.99}}),
+                                Speck(16, 0x92), Glyph(21, 28, {{'s', 0.99}})};
+  joins.glyphsRead = 0;
+  ReadDoubtfulWordsAgain(&its, Line(), joins.Reader(), words);
+  EXPECT_EQ(joins.glyphsRead, 0);  // known as read
+}
+
 TEST(WordSegmentation, AFullStopBeforeALetterIsASpeck) {
   Joins joins;
   Words words;
