@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <unordered_set>
 
@@ -276,22 +277,36 @@ struct WordWork {
 // The new characters of all the line's doubtful words, read in one batch.
 void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
                     const ClassifyBatch& classify, const PageMisreadings* misreadings) {
+  // Words read over overlapping stretches of a line share candidates: each is read once.
   std::vector<GlyphToRead> batch;
+  std::vector<size_t> readingOf;  // of each candidate read, in order
+  std::map<std::array<int32_t, 4>, std::vector<size_t>> byBox;
   for (const WordWork& word : *words)
-    for (const Candidate& c : word.candidates)
-      if (!c.leftOut)
-        batch.push_back({&c.glyph.ink, c.glyph.box,
-                         line.MetricsAt((c.glyph.box.left + c.glyph.box.right) / 2)});
+    for (const Candidate& c : word.candidates) {
+      if (c.leftOut) continue;
+      const PageBox& box = c.glyph.box;
+      std::vector<size_t>& same = byBox[{box.left, box.top, box.right, box.bottom}];
+      const auto read = std::find_if(same.begin(), same.end(), [&](size_t i) {
+        return batch[i].ink->width == c.glyph.ink.width && batch[i].ink->ink == c.glyph.ink.ink;
+      });
+      if (read != same.end()) {
+        readingOf.push_back(*read);
+        continue;
+      }
+      same.push_back(batch.size());
+      readingOf.push_back(batch.size());
+      batch.push_back({&c.glyph.ink, box, line.MetricsAt((box.left + box.right) / 2)});
+    }
   if (batch.empty()) return;
-  std::vector<GlyphReading> readings = classify(batch);
+  const std::vector<GlyphReading> readings = classify(batch);
   size_t k = 0;
   for (WordWork& word : *words)
     for (Candidate& c : word.candidates) {
       if (c.leftOut) continue;
-      c.glyph.readings = std::move(readings[k].readings);
-      c.glyph.oneCharacter = readings[k].oneCharacter;
+      const GlyphReading& reading = readings[readingOf[k++]];
+      c.glyph.readings = reading.readings;
+      c.glyph.oneCharacter = reading.oneCharacter;
       if (misreadings) SpreadOverMisreadings(*misreadings, &c.glyph.readings);
-      ++k;
     }
 }
 

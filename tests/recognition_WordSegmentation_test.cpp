@@ -43,11 +43,13 @@ std::string Text(const std::vector<ReadGlyph>& glyphs) {
 struct Joins {
   std::map<std::pair<int32_t, int32_t>, std::vector<ScoredChar>> wholes;
   int32_t glyphsRead = 0;
+  std::map<std::pair<int32_t, int32_t>, int32_t> timesRead;  // by columns
   ClassifyBatch Reader() {
     return [this](const std::vector<GlyphToRead>& batch) {
       std::vector<GlyphReading> readings;
       for (const GlyphToRead& g : batch) {
         ++glyphsRead;
+        ++timesRead[{g.box.left, g.box.right}];
         const auto found = wholes.find({g.box.left, g.box.right});
         readings.emplace_back(found != wholes.end() ? found->second
                                                     : std::vector<ScoredChar>{{'?', 0.05}});
@@ -563,6 +565,8 @@ TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
   EXPECT_EQ(WordsOfLine(glyphs),
             "Wir sehen of mutual den G\xE4rtnerinnen und frpher am Abend auch nie");
+  // The words read over overlapping stretches share their joins and cuts: each is read once.
+  for (const auto& [columns, times] : joins.timesRead) EXPECT_EQ(times, 1) << columns.first;
 }
 
 namespace {
