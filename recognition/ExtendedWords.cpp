@@ -92,9 +92,14 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
         codes.size() == chars.size() && DigitLike(codes[i]) && DigitLike(codes[i + 1]) &&
         ((codes[i] >= '0' && codes[i] <= '9') || (codes[i + 1] >= '0' && codes[i + 1] <= '9'));
     result.breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold));
-    result.doubtful.push_back(groups.threshold >= 0 && !figures &&
-                              gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
-                              gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart);
+    const bool between = groups.threshold >= 0 && !figures &&
+                         gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
+                         gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart;
+    // No word has a capital after a small letter: the space before it went unseen where the
+    // capital's arm reaches over it ("DieAufzeichnungen").
+    const bool smallThenCapital = codes.size() == chars.size() && !result.breaks.back() &&
+                                  IsSmall1252(codes[i]) && IsCapital1252(codes[i + 1]);
+    result.doubtful.push_back(between || smallThenCapital);
   }
   return result;
 }

@@ -477,6 +477,11 @@ TEST(ExtendedWords, GapsAreJudgedAgainstTheLineAtAnyScale) {
   // A clean line's gaps are all of one kind or the other.
   const WordGaps clean = GapsBetweenWords(Letters(words, 10, 1, 7), 12);
   EXPECT_EQ(std::count(clean.doubtful.begin(), clean.doubtful.end(), true), 0);
+  // ... but a capital after a small letter inside a word is in doubt: its arm may hide a space.
+  const std::vector<uint8_t> derTube = {'w', 'i', 'r', 'd', 'e', 'r', 'T', 'u', 'b', 'e', 'x', 'y'};
+  const WordGaps capital = GapsBetweenWords(Letters({2, 8, 2}, 10, 1, 7), 12, derTube);
+  EXPECT_EQ(capital.doubtful, (std::vector<bool>{false, false, false, false, false, true, false,
+                                                 false, false, false, false}));
 }
 
 TEST(ExtendedWords, AFaxsNarrowestLetterGapsAreNoGroupOfTheirOwn) {
