@@ -112,9 +112,11 @@ std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const 
 GlyphBitmap GlyphInk(const std::vector<InkPart>& parts, const std::vector<int32_t>& members,
                      const PageBox& box);
 
-// One recognised character: its box, its ink and its readings, best first.
+// Whether a word ends after a character: as the gap's width says, or as the word reading
+// settled a gap whose width left it in doubt.
 enum class SpaceAfter : uint8_t { kByGap, kYes, kNo };
 
+// One recognised character: its box, its ink and its readings, best first.
 struct ReadGlyph {
   PageBox box;
   GlyphBitmap ink;
@@ -123,7 +125,6 @@ struct ReadGlyph {
   double oneCharacter = -1;                        // as GlyphReading's
   // The classifier's own first reading where a word's reading chose another (0: none did).
   uint8_t readAs = 0;
-  // Whether a word ends here, where the word reading settled a gap that its width left in doubt.
   SpaceAfter spaceAfter = SpaceAfter::kByGap;
   double Score() const { return readings.empty() ? 0.0 : readings.front().score; }
   // How sure the reader is that this is one character, whichever of its look-alikes.
