@@ -569,6 +569,20 @@ TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
   for (const auto& [columns, times] : joins.timesRead) EXPECT_EQ(times, 1) << columns.first;
 }
 
+TEST(WordSegmentation, AWordWithManyDoubtfulGapsStaysWholeWhereNoReadingIsKnown) {
+  // A fax's word whose letters gape at four places, more than a reading joins, and no reading
+  // of it or of its pieces is a known word: it stays one word, as its gaps' widths make it.
+  Words words;
+  words.known = {"Wir", "sehen", "und", "nie", "auch"};
+  const std::string text = "Wir sehen Gxrtenhaqs und nie auch";
+  std::map<size_t, int32_t> gaps;
+  for (const char* at : {"xr", "te", "nh", "aq"}) gaps[text.find(at)] = 7;
+  Joins joins;
+  std::vector<ReadGlyph> glyphs = SetLine(text, gaps);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs), text);
+}
+
 namespace {
 
 std::vector<ReadAndMeant> Pairs(uint8_t read, uint8_t meant, int times) {
