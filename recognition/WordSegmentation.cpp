@@ -626,16 +626,20 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     gaps = GapsOf(*glyphs, line);
   const std::vector<Phrase> phrases = PhrasesOf(*glyphs, gaps, words);
   std::vector<Span> spans = SpansOf(phrases, gaps);
-  // Doubtful words are read with the page's misreadings weighed in; known ones stay as read.
-  std::vector<ReadGlyph> spreadGlyphs;
-  if (misreadings) {
-    spreadGlyphs = *glyphs;
-    for (ReadGlyph& g : spreadGlyphs) SpreadOverMisreadings(*misreadings, &g.readings);
-  }
+  // Doubtful words are read with the page's misreadings weighed in, from copies of their
+  // glyphs: a known word over the same glyphs stays as read.
+  std::vector<ReadGlyph> spreadGlyphs(misreadings ? glyphs->size() : 0);
+  std::vector<bool> spread(spreadGlyphs.size(), false);
   const std::vector<ReadGlyph>& toRead = misreadings ? spreadGlyphs : *glyphs;
   std::vector<WordWork> doubtful;
   for (Span& span : spans) {
     if (!Doubtful(*glyphs, span.begin, span.end, words)) continue;
+    for (size_t k = span.begin; misreadings && k < span.end; ++k) {
+      if (spread[k]) continue;
+      spreadGlyphs[k] = (*glyphs)[k];
+      SpreadOverMisreadings(*misreadings, &spreadGlyphs[k].readings);
+      spread[k] = true;
+    }
     WordWork word{span.begin, span.end, AtomsOf(toRead, span.begin, span.end, line), {}};
     word.candidates = NewCandidates(toRead, span.begin, span.end, line, &word.atoms);
     span.work = doubtful.size();
