@@ -58,6 +58,22 @@ uint8_t ToCapital1252(uint8_t c) {
   return IsSmall1252(c) ? kLetterClasses[c].otherCase : c;
 }
 
+uint8_t BaseLetter1252(uint8_t c) {
+  struct Run {
+    uint8_t first, count;
+    char letter;
+  };
+  static constexpr Run kRuns[] = {{0x8A, 1, 'S'}, {0x8E, 1, 'Z'}, {0x9A, 1, 's'}, {0x9E, 1, 'z'},
+                                  {0x9F, 1, 'Y'}, {0xC0, 6, 'A'}, {0xC7, 1, 'C'}, {0xC8, 4, 'E'},
+                                  {0xCC, 4, 'I'}, {0xD1, 1, 'N'}, {0xD2, 5, 'O'}, {0xD9, 4, 'U'},
+                                  {0xDD, 1, 'Y'}, {0xE0, 6, 'a'}, {0xE7, 1, 'c'}, {0xE8, 4, 'e'},
+                                  {0xEC, 4, 'i'}, {0xF1, 1, 'n'}, {0xF2, 5, 'o'}, {0xF9, 4, 'u'},
+                                  {0xFD, 1, 'y'}, {0xFF, 1, 'y'}};
+  for (const Run& run : kRuns)
+    if (c >= run.first && c < run.first + run.count) return uint8_t(run.letter);
+  return 0;
+}
+
 bool SameInLatin1(uint8_t c) {
   return c < 0x80 || c >= 0xA0;
 }

@@ -19,6 +19,9 @@ bool IsSmall1252(uint8_t c);
 // The other case of a letter; any other byte stays as it is.
 uint8_t ToSmall1252(uint8_t c);
 uint8_t ToCapital1252(uint8_t c);
+// The letter under an accent, a caron, a cedilla, a tilde, a ring or two dots ("é" -> "e",
+// "Ä" -> "A"); 0 for a letter without one (ß, æ, ø and their kin too) and for other bytes.
+uint8_t BaseLetter1252(uint8_t c);
 // Whether the byte means in Windows-1252 what it means in Latin-1 (all but 0x80 ... 0x9F).
 bool SameInLatin1(uint8_t c);
 

@@ -70,3 +70,31 @@ TEST(Cp1252, LettersPairTheirCases) {
   EXPECT_TRUE(SameInLatin1(0x7F) && SameInLatin1(0xA0));
   EXPECT_FALSE(SameInLatin1(0x80) || SameInLatin1(0x9F));
 }
+
+// A letter's base letter: plain ASCII of the same case, alike for both cases of a letter.
+TEST(Cp1252, AccentedLettersHaveTheirBaseLetter) {
+  for (int code = 0; code < 256; ++code) {
+    const uint8_t c = uint8_t(code);
+    const uint8_t base = BaseLetter1252(c);
+    if (base == 0) {
+      if (IsLetter1252(c)) {
+        EXPECT_EQ(BaseLetter1252(ToCapital1252(c)), 0) << code;
+        EXPECT_EQ(BaseLetter1252(ToSmall1252(c)), 0) << code;
+      }
+      continue;
+    }
+    EXPECT_TRUE(c >= 0x80 && IsLetter1252(c)) << code;
+    EXPECT_TRUE(base < 0x80 && IsLetter1252(base)) << code;
+    EXPECT_EQ(IsCapital1252(base), IsCapital1252(c)) << code;
+    EXPECT_EQ(BaseLetter1252(ToCapital1252(c)), ToCapital1252(base)) << code;
+  }
+  EXPECT_EQ(BaseLetter1252(0xE9), 'e');                                 // é
+  EXPECT_EQ(BaseLetter1252(0xC4), 'A');                                 // Ä
+  EXPECT_EQ(BaseLetter1252(0xE7), 'c');                                 // ç
+  EXPECT_EQ(BaseLetter1252(0xF1), 'n');                                 // ñ
+  EXPECT_EQ(BaseLetter1252(0x9A), 's');                                 // š
+  EXPECT_EQ(BaseLetter1252(0x9F), 'Y');                                 // Ÿ
+  EXPECT_EQ(BaseLetter1252(0xC5), 'A');                                 // Å
+  for (const int own : {0xDF, 0xE6, 0xF8, 0x9C, 0xF0, 0xFE, int('e')})  // ß æ ø œ ð þ e
+    EXPECT_EQ(BaseLetter1252(uint8_t(own)), 0) << own;
+}
