@@ -15,7 +15,7 @@ FUZZ_SMOKE_JOBS ?= 2
 JOBS ?= $(shell nproc)
 SAMPLE ?= samples/sample.png
 
-.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic bench-typeset format clean model
+.PHONY: all setup build run test test-fast asan fuzz fuzz-smoke tsan bench bench-classic bench-typeset format clean model letter-model
 
 all: build
 
@@ -128,5 +128,9 @@ clean:
 # tests/data/glyphnet/cases.txt. Not part of run or test (the model is committed); set up once with
 # scripts/setup-training. MODEL_ARGS passes settings, e.g. MODEL_ARGS="--epochs 2".
 MODEL_ARGS ?=
-model:
+model: letter-model
 	/usr/bin/python3 training/train.py $(MODEL_ARGS)
+
+# The letter model of the page's languages (data/letters.tsv) from Debian's word lists.
+letter-model:
+	/usr/bin/python3 training/letter_model.py
