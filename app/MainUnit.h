@@ -22,6 +22,7 @@
 #include "output/PlainText.h"
 #include "recognition/GlyphTypes.h"
 #include "recognition/Languages.h"
+#include "recognition/LetterModel.h"
 #include "recognition/PageText.h"
 #include "recognition/WordCorrection.h"
 #include "recognition/WordList.h"
@@ -317,6 +318,12 @@ class TMainForm {
   const GlyphNet* LoadGlyphNet();
   std::shared_ptr<const GlyphNet> glyphNet;
   bool glyphNetTried = false;
+  // How the page's languages spell (letters.tsv), made again when settings.languages
+  // change; empty when the table is missing.
+  const LetterModel& PageLetterModel();
+  LetterModel letterModel;
+  std::string letterModelLanguages;
+  bool letterModelMade = false;
 
   // ---- app/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();

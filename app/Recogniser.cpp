@@ -13,7 +13,10 @@ std::future<void> TMainForm::PrepareRecogniser(Preparation preparation) {
   if (preparation == Preparation::BeforeWorkers) {
     // Prepare's threads have ended when it returns, so forking the workers stays safe.
     if (!LoadGlyphNet()) GlyphClassifier::Prepare();
-    if (settings.UseDictionary()) PageLanguageWords();
+    if (settings.UseDictionary()) {
+      PageLanguageWords();
+      PageLetterModel();
+    }
     return meanwhile;
   }
   // The word list loads (and the template faces open, where no model reads) while the first

@@ -14,6 +14,7 @@
 #include "core/RasterImage.h"
 #include "recognition/GlyphClassifier.h"
 #include "recognition/Languages.h"
+#include "recognition/LetterModel.h"
 #include "recognition/PageText.h"
 
 // ---- ink (ExtendedInk.cpp) ----
@@ -184,10 +185,12 @@ using PageMisreadings = std::array<std::vector<Misreading>, 256>;
 // every way of joining close neighbours and cutting wide glyphs, and a known word nearly as
 // probable as the likeliest reading is taken. With the page's misreadings, the readings of a
 // doubtful word's glyphs, and of its joins and cuts, are shared out over what they stood for
-// on the page.
+// on the page. With the letter model of the page's languages, the readings are weighed by
+// how those languages spell too.
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words,
-                            const PageMisreadings* misreadings = nullptr);
+                            const PageMisreadings* misreadings = nullptr,
+                            const LetterModel* letters = nullptr);
 
 // A letter of a known word on the page: what the classifier read, and what the word meant.
 struct ReadAndMeant {

@@ -5,9 +5,10 @@
 // no evidence against that; the word is. A doubtful word is read over a lattice of its
 // pieces, of close neighbours joined and of wide glyphs cut, and the likeliest reading
 // that the page's languages know is taken when it is nearly as probable as the likeliest
-// of all. A copier's or a scanner's specks join the lattice too: a speck read as a mark
-// inside a word ("B,ahnsteig") may be left out, and one read as an accent ("Fahrgäšte")
-// may be taken for the bare letter.
+// of all. How the languages spell weighs in too, so that a word no list knows (a name, a
+// compound) is read as a word rather than as pieces ("(lreinuil" for "dreimal"). A copier's or a
+// scanner's specks join the lattice too: a speck read as a mark inside a word ("B,ahnsteig") may be
+// left out, and one read as an accent ("Fahrgäšte") may be taken for the bare letter.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -62,6 +63,13 @@ constexpr size_t kMostWordsJoined = 3;
 constexpr double kWidthsSay = 0.01;
 // The worth of a way of reading that is not taken.
 constexpr double kNoWay = -1e9;
+// The letter model's say beside the glyphs' readings: a word's readings that the glyphs
+// make about as probable differ in how their letters spell, by several natural logs a letter
+// for a misreading ("lr" beginning a German word), and this share of it counts.
+constexpr double kLetterModelWeight = 0.15;
+// A mark between two letters (other than a hyphen or an apostrophe): rarer than any letter
+// sequence the lists spell (natural log, before the weight).
+constexpr double kMarkBetweenLetters = 4.0;
 // A speck is no taller and no wider than this (x-heights); a comma or a full stop is about
 // a third of an x-height wide and high.
 constexpr double kLargestSpeck = 0.4;
@@ -93,19 +101,9 @@ struct Hypothesis {  // a reading of the word's first pieces
 // others. Not under two dots: one speck does not make them, and "ö" of a name ("Wöhler")
 // must not become the "o" of a word ("wohl").
 uint8_t BareLetter(uint8_t c) {
-  struct Run {
-    uint8_t first, count;
-    char letter;
-  };
-  static constexpr Run kRuns[] = {{0x8A, 1, 'S'}, {0x8E, 1, 'Z'}, {0x9A, 1, 's'}, {0x9E, 1, 'z'},
-                                  {0xC0, 4, 'A'}, {0xC5, 1, 'A'}, {0xC7, 1, 'C'}, {0xC8, 3, 'E'},
-                                  {0xCC, 3, 'I'}, {0xD1, 1, 'N'}, {0xD2, 4, 'O'}, {0xD9, 3, 'U'},
-                                  {0xDD, 1, 'Y'}, {0xE0, 4, 'a'}, {0xE5, 1, 'a'}, {0xE7, 1, 'c'},
-                                  {0xE8, 3, 'e'}, {0xEC, 3, 'i'}, {0xF1, 1, 'n'}, {0xF2, 4, 'o'},
-                                  {0xF9, 3, 'u'}, {0xFD, 1, 'y'}};
-  for (const Run& run : kRuns)
-    if (c >= run.first && c < run.first + run.count) return uint8_t(run.letter);
-  return 0;
+  const bool twoDots = c == 0xC4 || c == 0xCB || c == 0xCF || c == 0xD6 || c == 0xDC || c == 0xE4 ||
+                       c == 0xEB || c == 0xEF || c == 0xF6 || c == 0xFC || c == 0xFF || c == 0x9F;
+  return twoDots ? 0 : BaseLetter1252(c);
 }
 
 bool IsSpeck(const ReadGlyph& glyph, double xh) {
@@ -310,6 +308,55 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
     }
 }
 
+// Where a reading's letters stand for the letter model: the two letters before (kBoundary
+// before a word's first), whether a mark other than a hyphen or an apostrophe follows the
+// last letter, and whether a figure came before any letter. Such a reading is a number or a
+// code ("1o.ooo" of "10.000", whose noughts the later rules settle), which no list spells:
+// the model has no say in it.
+struct Spelling {
+  uint8_t before1 = LetterModel::kBoundary, before2 = LetterModel::kBoundary;
+  bool markAfterLetter = false;
+  bool anyLetter = false;
+  bool number = false;
+};
+
+// How the letter model weighs a character that extends the reading (natural log, its weight
+// applied), and where the letters then stand. A mark after a letter ends that letter's word; a
+// letter after such a mark is a mark inside a word, which the lists spell seldom ("B,ahn",
+// "(lreimal").
+double Spell(const LetterModel& letters, uint8_t code, Spelling* spelling) {
+  if (spelling->number) return 0.0;
+  if (IsFigure(char(code)) && !spelling->anyLetter) {
+    spelling->number = true;
+    return 0.0;
+  }
+  double weight = 0;
+  if (IsLetter1252(code)) {
+    weight = letters.Weigh(spelling->before1, spelling->before2, code);
+    if (spelling->markAfterLetter) weight -= kMarkBetweenLetters;
+    spelling->before1 = spelling->before2;
+    spelling->before2 = code;
+    spelling->markAfterLetter = false;
+    spelling->anyLetter = true;
+  } else {
+    const bool afterLetter = spelling->before2 != LetterModel::kBoundary;
+    if (afterLetter)
+      weight = letters.Weigh(spelling->before1, spelling->before2, LetterModel::kBoundary);
+    const bool joinsWords = code == '-' || IsApostrophe(code);
+    spelling->markAfterLetter =
+        (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsFigure(char(code));
+    spelling->before1 = spelling->before2 = LetterModel::kBoundary;
+  }
+  return kLetterModelWeight * weight;
+}
+
+// The letter model's weight of a reading's end: its last letters end a word.
+double SpellEnd(const LetterModel& letters, const Spelling& spelling) {
+  if (spelling.number || spelling.before2 == LetterModel::kBoundary) return 0.0;
+  return kLetterModelWeight *
+         letters.Weigh(spelling.before1, spelling.before2, LetterModel::kBoundary);
+}
+
 // A reading of the word's first pieces, kept as its last step and the reading it extends, so
 // that a wide beam costs no copies of texts.
 struct Partial {
@@ -319,6 +366,7 @@ struct Partial {
   uint64_t textHash = 0;
   size_t fromNode = 0, parent = 0;  // the reading it extends: at[fromNode][parent]
   Step step;
+  Spelling spelling;
 };
 
 uint64_t HashWith(uint64_t hash, uint8_t code) {
@@ -362,7 +410,7 @@ Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, siz
 // Readings of the whole word, best first, over every path through the lattice, as far as a
 // known word among them could still be taken.
 std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t atoms,
-                                    double allowance) {
+                                    double allowance, const LetterModel& letters) {
   std::vector<std::vector<Partial>> at(atoms + 1);
   at[0].push_back({});
   for (size_t node = 0; node < atoms; ++node) {
@@ -374,8 +422,12 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
       std::vector<Partial>& there = at[node + c.atoms];
       if (c.leftOut) {
         for (size_t i = 0; i < here.size(); ++i)
-          there.push_back(
-              {here[i].logProbability - c.cost, here[i].textHash, node, i, {k, 0, false}});
+          there.push_back({here[i].logProbability - c.cost,
+                           here[i].textHash,
+                           node,
+                           i,
+                           {k, 0, false},
+                           here[i].spelling});
         continue;
       }
       const size_t tried = std::min(kReadingsTried, c.glyph.readings.size());
@@ -388,17 +440,22 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
           if (bare && !BareLetter(code)) break;
           const double gain = LogOf(c.glyph.readings[r].score) - c.cost - (bare ? kSpeckCost : 0.0);
           const uint8_t letter = bare ? BareLetter(code) : code;
-          for (size_t i = 0; i < here.size(); ++i)
-            there.push_back({here[i].logProbability + gain,
+          for (size_t i = 0; i < here.size(); ++i) {
+            Spelling spelling = here[i].spelling;
+            const double spelled = Spell(letters, letter, &spelling);
+            there.push_back({here[i].logProbability + gain + spelled,
                              HashWith(here[i].textHash, letter),
                              node,
                              i,
-                             {k, r, bare}});
+                             {k, r, bare},
+                             spelling});
+          }
         }
       }
     }
   }
   std::vector<Partial>& whole = at.back();
+  for (Partial& p : whole) p.logProbability += SpellEnd(letters, p.spelling);
   KeepBest(&whole, whole.size());
   std::vector<Hypothesis> readings;
   for (size_t i = 0; i < whole.size(); ++i) {
@@ -441,7 +498,7 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
 
 // One word of the line read again, its new characters read; its characters as chosen.
 std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordWork& word,
-                                     const KnownWords& words) {
+                                     const KnownWords& words, const LetterModel& letters) {
   std::vector<Candidate>& candidates = word.candidates;
   for (size_t i = word.begin; i < word.end; ++i) {
     const size_t first = word.atoms.firstOf[i - word.begin];
@@ -451,7 +508,7 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   const size_t atoms = word.atoms.firstOf.back();
   // No reading has more letters than the word has atoms.
   const double allowance = AllowanceForLetters(atoms);
-  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance);
+  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance, letters);
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join, a cut or another reading the characters stay as read. A capital or a
   // small letter, and "I", "l" or "1", are settled later by the letters' heights and their
@@ -619,8 +676,10 @@ std::vector<const Span*> BestSpans(const std::vector<const Span*>& spans, size_t
 
 void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                             const ClassifyBatch& classify, const KnownWords& words,
-                            const PageMisreadings* misreadings) {
+                            const PageMisreadings* misreadings, const LetterModel* letters) {
   if (glyphs->empty() || words.Empty()) return;
+  static const LetterModel kNoLetterModel;
+  const LetterModel& spelling = letters ? *letters : kNoLetterModel;
   WordGaps gaps = GapsOf(*glyphs, line);
   if (LeaveOutStraySpecks(glyphs, gaps.breaks, std::max(line.xHeight, 1)))
     gaps = GapsOf(*glyphs, line);
@@ -653,7 +712,7 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     std::vector<const Span*> ofPhrase;
     for (; firstSpan < spans.size() && spans[firstSpan].begin < phrase.starts.back(); ++firstSpan) {
       Span& span = spans[firstSpan];
-      if (span.work) span.chosen = ChosenReading(toRead, doubtful[*span.work], words);
+      if (span.work) span.chosen = ChosenReading(toRead, doubtful[*span.work], words, spelling);
       span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back());
       ofPhrase.push_back(&span);
     }

@@ -34,8 +34,9 @@ TEST_F(InstallTest, TheInstalledTreeRunsFromAnyPrefix) {
   ASSERT_EQ(install.status, 0) << install.err;
   for (const char* file :
        {"bin/quillon", "share/quillon/german.spe", "share/quillon/quillon-manual.html",
-        "share/quillon/glyphnet.onnx", "share/quillon/glyphnet.labels", "share/man/man1/quillon.1",
-        "share/applications/quillon.desktop", "share/icons/hicolor/scalable/apps/quillon.svg"})
+        "share/quillon/glyphnet.onnx", "share/quillon/glyphnet.labels", "share/quillon/letters.tsv",
+        "share/man/man1/quillon.1", "share/applications/quillon.desktop",
+        "share/icons/hicolor/scalable/apps/quillon.svg"})
     EXPECT_TRUE(fs::is_regular_file(prefix + "/" + file)) << file;
   bool window = false, formats = false;
   for (const auto& entry : fs::recursive_directory_iterator(prefix + "/lib")) {

@@ -111,6 +111,68 @@ TEST(WordSegmentation, LetterThatLostItsThinStrokesIsJoinedAcrossItsGap) {
   EXPECT_EQ(glyphs[0].box.right, 27);
 }
 
+// A fax breaks a "d" into a bow read as "(" and a stem read as "l", each more confidently
+// than the "d" the two make together. No list knows the word; how German spells settles it.
+TEST(WordSegmentation, ABrokenLetterIsJoinedWhereThePiecesSpellLikeNoWord) {
+  const auto dreimal = [] {
+    std::vector<ReadGlyph> glyphs = {Glyph(0, 4, {{'(', 0.9}, {'c', 0.05}}),
+                                     Glyph(7, 10, {{'l', 0.9}, {'I', 0.05}})};
+    int32_t left = 14;
+    for (const char c : std::string("reimal")) {
+      glyphs.push_back(Glyph(left, left + 9, {{uint8_t(c), 0.99}}));
+      left += 13;
+    }
+    return glyphs;
+  };
+  Joins joins;
+  joins.wholes[{0, 10}] = {{'d', 0.95}};
+  Words words;
+  words.known = {"so"};
+  std::vector<ReadGlyph> glyphs = dreimal();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "(lreimal");
+
+  const LetterModel german =
+      LetterModel::FromFile(std::string(QUILLON_MODEL_DIR) + "/letters.tsv", {"deu"});
+  ASSERT_FALSE(german.Empty());
+  glyphs = dreimal();
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "dreimal");
+  EXPECT_EQ(glyphs[0].box.right, 10);
+
+  // A word read confidently keeps its letters, however it spells ("Kyrill", a name).
+  glyphs.clear();
+  int32_t left = 0;
+  for (const char c : std::string("Kyrill")) {
+    glyphs.push_back(Glyph(left, left + 9, {{uint8_t(c), 0.97}, {'x', 0.02}}));
+    left += 13;
+  }
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "Kyrill");
+}
+
+// "1o.ooo": the noughts of a number read as "o" are the digit rules' to settle. The letter
+// model has no say in a reading with a figure, so "ooo", which no list spells, does not
+// make them pieces ("()") instead.
+TEST(WordSegmentation, TheLetterModelHasNoSayInANumber) {
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 8, {{'1', 0.99}})};
+  Joins pieces;
+  for (int32_t left = 12; left < 12 + 3 * 22; left += 22) {
+    ReadGlyph nought = Glyph(left, left + 17, {{'o', 0.6}, {'0', 0.3}});
+    for (int32_t y = 0; y < 20; ++y)
+      nought.ink.ink[size_t(y) * 18 + 8] = nought.ink.ink[size_t(y) * 18 + 9] = 0;
+    glyphs.push_back(nought);
+    pieces.wholes[{left, left + 7}] = {{'(', 0.9}};
+    pieces.wholes[{left + 10, left + 17}] = {{')', 0.9}};
+  }
+  Words words;
+  words.known = {"so"};
+  const LetterModel german =
+      LetterModel::FromFile(std::string(QUILLON_MODEL_DIR) + "/letters.tsv", {"deu"});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "1ooo");
+}
+
 TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   Joins joins;
   Words words;

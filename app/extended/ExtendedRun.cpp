@@ -120,12 +120,12 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
 // more, from the glyphs as first read, with those misreadings weighed in. (Learning again
 // from that reading settled no more words, and mended fewer.)
 void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
-                    std::vector<LineWork>* lines) {
+                    const LetterModel& spelling, std::vector<LineWork>* lines) {
   std::vector<LineWork> asRead = *lines;
   std::vector<std::vector<ReadAndMeant>> letters(lines->size());
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
-    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words);
+    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, nullptr, &spelling);
     letters[i] = LettersOfKnownWords(work.glyphs, work.line, words);
   });
   std::vector<ReadAndMeant> all;
@@ -136,7 +136,7 @@ void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
   *lines = std::move(asRead);
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
-    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, &misreadings);
+    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, &misreadings, &spelling);
   });
 }
 
@@ -344,6 +344,22 @@ const GlyphNet* TMainForm::LoadGlyphNet() {
   return glyphNet.get();
 }
 
+const LetterModel& TMainForm::PageLetterModel() {
+  if (letterModelMade && letterModelLanguages == settings.languages) return letterModel;
+  std::vector<Language> languages;
+  std::string unknown;
+  std::vector<std::string> codes;
+  if (ParseLanguages(settings.languages, &languages, &unknown))
+    for (const Language& language : languages) codes.push_back(language.code);
+  letterModel = LetterModel::FromFile(DataFilePath("letters.tsv"), codes);
+  if (letterModel.Empty() && !codes.empty())
+    Log("Letter model: " + DataFilePath("letters.tsv") +
+        " holds none of the languages; doubtful words are read without it.");
+  letterModelLanguages = settings.languages;
+  letterModelMade = true;
+  return letterModel;
+}
+
 void TMainForm::ExtendedRecognitionRun() {
   Log("Starting OCR process...");
   if (settings.UseDictionary()) LoadWordLookupMeanwhile();
@@ -370,7 +386,7 @@ void TMainForm::ExtendedRecognitionRun() {
     CutTooWideGlyphs(classify, &lines);
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
-      ReadWordsAgain(classify, words, &lines);
+      ReadWordsAgain(classify, words, PageLetterModel(), &lines);
     }
   } else {
     ReadWithTemplates(glyphClassifier, ink, &lines);
