@@ -67,8 +67,8 @@ constexpr double kNoWay = -1e9;
 // make about as probable differ in how their letters spell, by several natural logs a letter
 // for a misreading ("lr" beginning a German word), and this share of it counts.
 constexpr double kLetterModelWeight = 0.15;
-// A mark between two letters (other than a hyphen or an apostrophe): rarer than any letter
-// sequence the lists spell (natural log, before the weight).
+// A mark between two letters (other than a hyphen or an apostrophe), or out of its place:
+// rarer than any letter sequence the lists spell (natural log, before the weight).
 constexpr double kMarkBetweenLetters = 4.0;
 // A speck is no taller and no wider than this (x-heights); a comma or a full stop is about
 // a third of an x-height wide and high.
@@ -190,6 +190,29 @@ std::string TextOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t en
   return text;
 }
 
+// Marks that stand only before a word, and only after one. Quotes open in one language
+// and close in another, and are neither.
+bool OpensOnly(uint8_t c) {
+  return c == '(' || c == '[' || c == 0x84 || c == 0x82 || c == 0xBF || c == 0xA1;  // „ ‚ ¿ ¡
+}
+
+bool ClosesOnly(uint8_t c) {
+  return c == ')' || c == ']' || c == '.' || c == ',' || c == ';' || c == ':' || c == '!' ||
+         c == '?';
+}
+
+// A mark out of its place: one that only opens after a letter ("s()"), or one that only
+// closes before the first ("()gration"). A letter broken into pieces reads so.
+bool MarkOutOfPlace(std::string_view text) {
+  bool letterSeen = false;
+  for (const char c : text) {
+    const uint8_t code = uint8_t(c);
+    if (IsLetter1252(code)) letterSeen = true;
+    if (letterSeen ? OpensOnly(code) : ClosesOnly(code)) return true;
+  }
+  return false;
+}
+
 // A word the page's languages know as read is left as it is: a doubtful character of it (a
 // look-alike such as "l" and "I") is settled later, by the letters' heights and the word
 // list. Numbers and marks are left as read; a word of letters with a figure among them
@@ -200,7 +223,8 @@ bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
   const std::string_view core = CoreOf(text);
   const bool hasLetters =
       std::any_of(core.begin(), core.end(), [](char c) { return IsLetter1252(uint8_t(c)); });
-  return core.size() >= 2 && hasLetters && !Known(core, words);
+  if (!hasLetters) return false;
+  return (core.size() >= 2 && !Known(core, words)) || MarkOutOfPlace(text);
 }
 
 // Where each glyph's atoms begin (one more at the end): a wide glyph that may be two
@@ -322,8 +346,8 @@ struct Spelling {
 
 // How the letter model weighs a character that extends the reading (natural log, its weight
 // applied), and where the letters then stand. A mark after a letter ends that letter's word; a
-// letter after such a mark is a mark inside a word, which the lists spell seldom ("B,ahn",
-// "(lreimal").
+// letter after such a mark is a mark inside a word, which the lists spell seldom ("B,ahn"), and
+// a mark out of its place costs as much ("s()").
 double Spell(const LetterModel& letters, uint8_t code, Spelling* spelling) {
   if (spelling->number) return 0.0;
   if (IsFigure(char(code)) && !spelling->anyLetter) {
@@ -342,6 +366,7 @@ double Spell(const LetterModel& letters, uint8_t code, Spelling* spelling) {
     const bool afterLetter = spelling->before2 != LetterModel::kBoundary;
     if (afterLetter)
       weight = letters.Weigh(spelling->before1, spelling->before2, LetterModel::kBoundary);
+    if (spelling->anyLetter ? OpensOnly(code) : ClosesOnly(code)) weight -= kMarkBetweenLetters;
     const bool joinsWords = code == '-' || IsApostrophe(code);
     spelling->markAfterLetter =
         (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsFigure(char(code));

@@ -173,6 +173,27 @@ TEST(WordSegmentation, TheLetterModelHasNoSayInANumber) {
   EXPECT_EQ(Text(glyphs), "1ooo");
 }
 
+// A copy of a copy breaks the "o" of "so" into a "(" and a ")": a word of one letter, which
+// would not be read again, but an opening mark after a letter is out of its place.
+TEST(WordSegmentation, AWordWithAMarkOutOfPlaceIsReadAgain) {
+  Joins joins;
+  joins.wholes[{12, 24}] = {{'o', 0.8}, {'0', 0.1}};
+  Words words;
+  words.known = {"so"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'s', 0.99}}), Glyph(12, 16, {{'(', 0.9}}),
+                                   Glyph(19, 24, {{')', 0.9}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "so");
+
+  // Marks in their places are left as read: "(so)".
+  std::vector<ReadGlyph> bracketed = {Glyph(0, 4, {{'(', 0.9}}), Glyph(8, 17, {{'s', 0.99}}),
+                                      Glyph(20, 29, {{'o', 0.99}}), Glyph(32, 36, {{')', 0.9}})};
+  joins.glyphsRead = 0;
+  ReadDoubtfulWordsAgain(&bracketed, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(bracketed), "(so)");
+  EXPECT_EQ(joins.glyphsRead, 0);
+}
+
 TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   Joins joins;
   Words words;
