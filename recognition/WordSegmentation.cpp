@@ -106,6 +106,11 @@ uint8_t BareLetter(uint8_t c) {
   return twoDots ? 0 : BaseLetter1252(c);
 }
 
+// Read as a letter with an accent (not two dots: see BareLetter).
+bool ReadAsAccented(const ReadGlyph& glyph) {
+  return !glyph.readings.empty() && BareLetter(glyph.readings.front().code) != 0;
+}
+
 bool IsSpeck(const ReadGlyph& glyph, double xh) {
   return glyph.box.Width() <= kLargestSpeck * xh && glyph.box.Height() <= kLargestSpeck * xh &&
          !glyph.readings.empty() && !IsLetter1252(glyph.readings.front().code);
@@ -258,6 +263,75 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
   return atoms;
 }
 
+// Each pixel's 8-connected component of the ink (0 for paper, components from 1); their count.
+int32_t LabelComponents(const GlyphBitmap& ink, std::vector<int32_t>* labels) {
+  labels->assign(ink.ink.size(), 0);
+  int32_t count = 0;
+  std::vector<std::pair<int32_t, int32_t>> stack;
+  for (int32_t y0 = 0; y0 < ink.height; ++y0)
+    for (int32_t x0 = 0; x0 < ink.width; ++x0) {
+      if (!ink.at(x0, y0) || (*labels)[size_t(y0) * size_t(ink.width) + size_t(x0)]) continue;
+      ++count;
+      stack.push_back({x0, y0});
+      (*labels)[size_t(y0) * size_t(ink.width) + size_t(x0)] = count;
+      while (!stack.empty()) {
+        const auto [x, y] = stack.back();
+        stack.pop_back();
+        for (int32_t ny = std::max(y - 1, 0); ny <= std::min(y + 1, ink.height - 1); ++ny)
+          for (int32_t nx = std::max(x - 1, 0); nx <= std::min(x + 1, ink.width - 1); ++nx) {
+            int32_t& label = (*labels)[size_t(ny) * size_t(ink.width) + size_t(nx)];
+            if (ink.at(nx, ny) && !label) label = count, stack.push_back({nx, ny});
+          }
+      }
+    }
+  return count;
+}
+
+// The glyph without the ink that stands wholly above its tallest part: an accent, or a fax's
+// stray pixels that read as one ("dÂr" for "der"). False when there is none.
+bool WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
+  const GlyphBitmap& ink = glyph.ink;
+  std::vector<int32_t> labels;
+  const int32_t count = LabelComponents(ink, &labels);
+  if (count < 2) return false;
+  std::vector<int32_t> top(size_t(count) + 1, ink.height), bottom(size_t(count) + 1, -1);
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x)
+      if (const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)]) {
+        top[size_t(label)] = std::min(top[size_t(label)], y);
+        bottom[size_t(label)] = std::max(bottom[size_t(label)], y);
+      }
+  size_t tallest = 1;
+  for (size_t k = 2; k <= size_t(count); ++k)
+    if (bottom[k] - top[k] > bottom[tallest] - top[tallest]) tallest = k;
+  PageBox kept{ink.width, ink.height, -1, -1};  // in the glyph's own pixels
+  bool anyAbove = false;
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x) {
+      const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
+      if (!label) continue;
+      if (bottom[size_t(label)] < top[tallest]) {
+        anyAbove = true;
+        continue;
+      }
+      kept.left = std::min(kept.left, x), kept.right = std::max(kept.right, x);
+      kept.top = std::min(kept.top, y), kept.bottom = std::max(kept.bottom, y);
+    }
+  if (!anyAbove) return false;
+  body->box = {glyph.box.left + kept.left, glyph.box.top + kept.top, glyph.box.left + kept.right,
+               glyph.box.top + kept.bottom};
+  body->ink.width = kept.Width();
+  body->ink.height = kept.Height();
+  body->ink.ink.assign(size_t(body->ink.width) * size_t(body->ink.height), 0);
+  for (int32_t y = kept.top; y <= kept.bottom; ++y)
+    for (int32_t x = kept.left; x <= kept.right; ++x) {
+      const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
+      if (label && bottom[size_t(label)] >= top[tallest])
+        body->ink.ink[size_t(y - kept.top) * size_t(body->ink.width) + size_t(x - kept.left)] = 1;
+    }
+  return true;
+}
+
 // The characters worth reading besides the glyphs as read: close neighbours joined, no
 // wider together than a letter, and the pieces of the cuts.
 std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
@@ -275,6 +349,10 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
     // Inside the word only: a mark before or after it is the text's or settled by others.
     if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))
       candidates.push_back({atom, 1, {}, kSpeckCost, false, true});
+    ReadGlyph body;
+    if (atoms->firstOf[first - begin + 1] - atom == 1 && ReadAsAccented(glyphs[first]) &&
+        WithoutMarkAbove(glyphs[first], &body))
+      candidates.push_back({atom, 1, std::move(body), kSpeckCost, false});
     ReadGlyph whole = glyphs[first];
     for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {
       const PageBox& prev = glyphs[last - 1].box;

@@ -194,6 +194,35 @@ TEST(WordSegmentation, AWordWithAMarkOutOfPlaceIsReadAgain) {
   EXPECT_EQ(joins.glyphsRead, 0);
 }
 
+// A fax's stray pixels above an "e" read as an accent: "dÂr". The letter is read again
+// without them where that makes a known word; two dots are left alone ("Wöhler", a name, is
+// not the "Wohler" of a list).
+TEST(WordSegmentation, StrayInkAboveALetterIsLeftOutWhereThatMakesAKnownWord) {
+  const auto withSpeckAbove = [](int32_t left, uint8_t read) {
+    ReadGlyph g = Glyph(left, left + 9, {{read, 0.7}, {'E', 0.2}});
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 10; ++x) g.ink.ink[size_t(y) * 10 + size_t(x)] = y < 2 && x == 4;
+    return g;
+  };
+  Joins bodies;
+  bodies.wholes[{13, 22}] = {{'e', 0.8}, {'c', 0.1}};
+  Words words;
+  words.known = {"der", "Wohler"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'d', 0.99}}), withSpeckAbove(13, 0xC2),  // Â
+                                   Glyph(26, 35, {{'r', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "der");
+  EXPECT_EQ(glyphs[1].box.top, 4);
+  EXPECT_EQ(glyphs[1].ink.height, 16);
+
+  bodies.wholes[{13, 22}] = {{'o', 0.8}};
+  glyphs = {Glyph(0, 9, {{'W', 0.99}}),   withSpeckAbove(13, 0xF6),  // ö
+            Glyph(26, 35, {{'h', 0.99}}), Glyph(39, 42, {{'l', 0.99}}),
+            Glyph(46, 55, {{'e', 0.99}}), Glyph(59, 66, {{'r', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "W\xF6hler");
+}
+
 TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   Joins joins;
   Words words;
