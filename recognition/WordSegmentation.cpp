@@ -6,9 +6,10 @@
 // pieces, of close neighbours joined and of wide glyphs cut, and the likeliest reading
 // that the page's languages know is taken when it is nearly as probable as the likeliest
 // of all. How the languages spell weighs in too, so that a word no list knows (a name, a
-// compound) is read as a word rather than as pieces ("(lreinuil" for "dreimal"). A copier's or a
-// scanner's specks join the lattice too: a speck read as a mark inside a word ("B,ahnsteig") may be
-// left out, and one read as an accent ("Fahrgäšte") may be taken for the bare letter.
+// compound) is read as a word rather than as pieces ("(lreinuil" for "dreimal"). A
+// copier's or a scanner's specks join the lattice too: a speck read as a mark inside a word
+// ("B,ahnsteig") may be left out, and one read as an accent ("Fahrgäšte", "dÂr") may be
+// taken for the bare letter, or the letter read again without it.
 #include <algorithm>
 #include <array>
 #include <cmath>
