@@ -245,9 +245,13 @@ bool LigatureLetter(uint8_t c) {
   return c == 0xC6 || c == 0xE6 || c == 0x8C || c == 0x9C;  // Æ æ Œ œ
 }
 
+// A doubtful glyph, a mark or a figure may be two letters printed as one; of the confident
+// letters, those that touching pairs of a kerned face read as ("rn" as "m", "rt" as "n") and
+// the ligature letters.
 bool MayBeTwo(const ReadGlyph& glyph) {
   const uint8_t code = glyph.readings.front().code;
-  return glyph.Score() < kConfidentCharacter || !IsLetter1252(code) || LigatureLetter(code);
+  return glyph.Score() < kConfidentCharacter || !IsLetter1252(code) || LigatureLetter(code) ||
+         code == 'm' || code == 'n';
 }
 
 Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {
@@ -413,9 +417,10 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
 
 // Where a reading's letters stand for the letter model: the two letters before (kBoundary
 // before a word's first), whether a mark other than a hyphen or an apostrophe follows the
-// last letter, and whether a figure came before any letter. Such a reading is a number or a
-// code ("1o.ooo" of "10.000", whose noughts the later rules settle), which no list spells:
-// the model has no say in it.
+// last letter, and whether a figure as the classifier read it came before any letter. Such
+// a reading is a number or a code ("1o.ooo" of "10.000", whose noughts the later rules
+// settle), which no list spells: the model has no say in it. A figure that the reading makes
+// of a piece ("11ew" of a cut "n") is no such sign.
 struct Spelling {
   uint8_t before1 = LetterModel::kBoundary, before2 = LetterModel::kBoundary;
   bool markAfterLetter = false;
@@ -426,10 +431,11 @@ struct Spelling {
 // How the letter model weighs a character that extends the reading (natural log, its weight
 // applied), and where the letters then stand. A mark after a letter ends that letter's word; a
 // letter after such a mark is a mark inside a word, which the lists spell seldom ("B,ahn"), and
-// a mark out of its place costs as much ("s()").
-double Spell(const LetterModel& letters, uint8_t code, Spelling* spelling) {
+// a mark out of its place costs as much ("s()"). classifiersOwn: the character is the first
+// reading of a glyph as the classifier read it.
+double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spelling* spelling) {
   if (spelling->number) return 0.0;
-  if (IsFigure(char(code)) && !spelling->anyLetter) {
+  if (IsFigure(char(code)) && classifiersOwn && !spelling->anyLetter) {
     spelling->number = true;
     return 0.0;
   }
@@ -546,7 +552,7 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
           const uint8_t letter = bare ? BareLetter(code) : code;
           for (size_t i = 0; i < here.size(); ++i) {
             Spelling spelling = here[i].spelling;
-            const double spelled = Spell(letters, letter, &spelling);
+            const double spelled = Spell(letters, letter, c.asRead && r == 0, &spelling);
             there.push_back({here[i].logProbability + gain + spelled,
                              HashWith(here[i].textHash, letter),
                              node,

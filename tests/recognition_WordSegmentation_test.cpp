@@ -171,6 +171,17 @@ TEST(WordSegmentation, TheLetterModelHasNoSayInANumber) {
       LetterModel::FromFile(std::string(QUILLON_MODEL_DIR) + "/letters.tsv", {"deu"});
   ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words, nullptr, &german);
   EXPECT_EQ(Text(glyphs), "1ooo");
+
+  // Figures that the reading makes of the pieces of a letter are no number: "new", an English
+  // word on a page read as German, is not "11ew".
+  ReadGlyph n = Glyph(0, 17, {{'n', 0.97}, {'h', 0.01}});
+  for (int32_t y = 0; y < 20; ++y)
+    n.ink.ink[size_t(y) * 18 + 8] = n.ink.ink[size_t(y) * 18 + 9] = 0;
+  pieces.wholes[{0, 7}] = {{'1', 0.95}};
+  pieces.wholes[{10, 17}] = {{'1', 0.95}};
+  glyphs = {n, Glyph(21, 30, {{'e', 0.97}}), Glyph(33, 46, {{'w', 0.97}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "new");
 }
 
 // A copy of a copy breaks the "o" of "so" into a "(" and a ")": a word of one letter, which
@@ -418,16 +429,26 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   EXPECT_EQ(glyphs[0].box.right, 7);
   EXPECT_EQ(glyphs[1].box.left, 10);
 
-  // A confident letter is not cut, even where its pieces would make a known word ("m" as
-  // "rn").
+  // A confident letter is not cut, even where its pieces would make a known word ("d" as
+  // "cl").
   Joins halves;
+  halves.wholes[{0, 7}] = {{'c', 0.95}};
+  halves.wholes[{10, 17}] = {{'l', 0.95}};
+  words.known = {"clat"};
+  std::vector<ReadGlyph> dat = {fi, Glyph(20, 26, {{'a', 0.99}}), Glyph(29, 36, {{'t', 0.99}})};
+  dat[0].readings = {{'d', 0.97}};
+  ReadDoubtfulWordsAgain(&dat, Line(), halves.Reader(), words);
+  EXPECT_EQ(Text(dat), "dat");
+
+  // But a kerned serif face prints "rn" and "rt" touching, and they read confidently as "m"
+  // and "n" ("Metem" for "Metern").
   halves.wholes[{0, 7}] = {{'r', 0.95}};
   halves.wholes[{10, 17}] = {{'n', 0.95}};
   words.known = {"rnat"};
   std::vector<ReadGlyph> mat = {fi, Glyph(20, 26, {{'a', 0.99}}), Glyph(29, 36, {{'t', 0.99}})};
   mat[0].readings = {{'m', 0.97}};
   ReadDoubtfulWordsAgain(&mat, Line(), halves.Reader(), words);
-  EXPECT_EQ(Text(mat), "mat");
+  EXPECT_EQ(Text(mat), "rnat");
 
   // But a confident "æ" may be a touching "re" of a blurred page ("stæicht").
   halves.wholes[{0, 7}] = {{'r', 0.95}};
