@@ -246,12 +246,13 @@ bool LigatureLetter(uint8_t c) {
 }
 
 // A doubtful glyph, a mark or a figure may be two letters printed as one; of the confident
-// letters, those that touching pairs of a kerned face read as ("rn" as "m", "rt" as "n") and
-// the ligature letters.
+// letters, the ligature letters and "m", which the touching "rn" of a kerned face reads as.
+// ("rt" reads as "n" too, but trying every "n" of a fax's words costs a third more time for
+// a few letters.)
 bool MayBeTwo(const ReadGlyph& glyph) {
   const uint8_t code = glyph.readings.front().code;
   return glyph.Score() < kConfidentCharacter || !IsLetter1252(code) || LigatureLetter(code) ||
-         code == 'm' || code == 'n';
+         code == 'm';
 }
 
 Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {

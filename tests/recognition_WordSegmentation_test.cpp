@@ -174,7 +174,7 @@ TEST(WordSegmentation, TheLetterModelHasNoSayInANumber) {
 
   // Figures that the reading makes of the pieces of a letter are no number: "new", an English
   // word on a page read as German, is not "11ew".
-  ReadGlyph n = Glyph(0, 17, {{'n', 0.97}, {'h', 0.01}});
+  ReadGlyph n = Glyph(0, 17, {{'n', 0.7}, {'h', 0.2}});
   for (int32_t y = 0; y < 20; ++y)
     n.ink.ink[size_t(y) * 18 + 8] = n.ink.ink[size_t(y) * 18 + 9] = 0;
   pieces.wholes[{0, 7}] = {{'1', 0.95}};
@@ -440,8 +440,8 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   ReadDoubtfulWordsAgain(&dat, Line(), halves.Reader(), words);
   EXPECT_EQ(Text(dat), "dat");
 
-  // But a kerned serif face prints "rn" and "rt" touching, and they read confidently as "m"
-  // and "n" ("Metem" for "Metern").
+  // But a kerned serif face prints "rn" touching, and it reads confidently as "m" ("Metem"
+  // for "Metern").
   halves.wholes[{0, 7}] = {{'r', 0.95}};
   halves.wholes[{10, 17}] = {{'n', 0.95}};
   words.known = {"rnat"};
