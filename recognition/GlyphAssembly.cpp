@@ -498,6 +498,77 @@ std::vector<std::array<ReadGlyph, 2>> CutsAcross(const ReadGlyph& glyph, const I
   return cuts;
 }
 
+namespace {
+
+// Each pixel's 8-connected component of the ink (0 for paper, components from 1); their count.
+int32_t LabelComponents(const GlyphBitmap& ink, std::vector<int32_t>* labels) {
+  labels->assign(ink.ink.size(), 0);
+  int32_t count = 0;
+  std::vector<std::pair<int32_t, int32_t>> stack;
+  for (int32_t y0 = 0; y0 < ink.height; ++y0)
+    for (int32_t x0 = 0; x0 < ink.width; ++x0) {
+      if (!ink.at(x0, y0) || (*labels)[size_t(y0) * size_t(ink.width) + size_t(x0)]) continue;
+      ++count;
+      stack.push_back({x0, y0});
+      (*labels)[size_t(y0) * size_t(ink.width) + size_t(x0)] = count;
+      while (!stack.empty()) {
+        const auto [x, y] = stack.back();
+        stack.pop_back();
+        for (int32_t ny = std::max(y - 1, 0); ny <= std::min(y + 1, ink.height - 1); ++ny)
+          for (int32_t nx = std::max(x - 1, 0); nx <= std::min(x + 1, ink.width - 1); ++nx) {
+            int32_t& label = (*labels)[size_t(ny) * size_t(ink.width) + size_t(nx)];
+            if (ink.at(nx, ny) && !label) label = count, stack.push_back({nx, ny});
+          }
+      }
+    }
+  return count;
+}
+
+}  // namespace
+
+bool WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
+  const GlyphBitmap& ink = glyph.ink;
+  std::vector<int32_t> labels;
+  const int32_t count = LabelComponents(ink, &labels);
+  if (count < 2) return false;
+  std::vector<int32_t> top(size_t(count) + 1, ink.height), bottom(size_t(count) + 1, -1);
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x)
+      if (const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)]) {
+        top[size_t(label)] = std::min(top[size_t(label)], y);
+        bottom[size_t(label)] = std::max(bottom[size_t(label)], y);
+      }
+  size_t tallest = 1;
+  for (size_t k = 2; k <= size_t(count); ++k)
+    if (bottom[k] - top[k] > bottom[tallest] - top[tallest]) tallest = k;
+  PageBox kept{ink.width, ink.height, -1, -1};  // in the glyph's own pixels
+  bool anyAbove = false;
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x) {
+      const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
+      if (!label) continue;
+      if (bottom[size_t(label)] < top[tallest]) {
+        anyAbove = true;
+        continue;
+      }
+      kept.left = std::min(kept.left, x), kept.right = std::max(kept.right, x);
+      kept.top = std::min(kept.top, y), kept.bottom = std::max(kept.bottom, y);
+    }
+  if (!anyAbove) return false;
+  body->box = {glyph.box.left + kept.left, glyph.box.top + kept.top, glyph.box.left + kept.right,
+               glyph.box.top + kept.bottom};
+  body->ink.width = kept.Width();
+  body->ink.height = kept.Height();
+  body->ink.ink.assign(size_t(body->ink.width) * size_t(body->ink.height), 0);
+  for (int32_t y = kept.top; y <= kept.bottom; ++y)
+    for (int32_t x = kept.left; x <= kept.right; ++x) {
+      const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
+      if (label && bottom[size_t(label)] >= top[tallest])
+        body->ink.ink[size_t(y - kept.top) * size_t(body->ink.width) + size_t(x - kept.left)] = 1;
+    }
+  return true;
+}
+
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                       const ClassifyBatch& classify) {
   for (int round = 0; round < kJoinRounds; ++round)
