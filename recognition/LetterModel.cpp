@@ -58,10 +58,11 @@ std::vector<double> Smoothed(const std::vector<double>& counts,
   return p;
 }
 
-}  // namespace
+using LanguageCounts = std::map<std::string, Counts>;
 
-LetterModel LetterModel::FromTable(std::istream& table, const std::vector<std::string>& languages) {
-  std::map<std::string, Counts> byLanguage;
+// The counts of the table's lines for the languages.
+LanguageCounts ReadCounts(std::istream& table, const std::vector<std::string>& languages) {
+  LanguageCounts byLanguage;
   std::string line;
   std::string_view code;
   Trigram gram{};
@@ -76,39 +77,48 @@ LetterModel LetterModel::FromTable(std::istream& table, const std::vector<std::s
         ParseLine(line, &code, &gram, &count))
       byLanguage[std::string(code)][gram] += count;
   }
-  LetterModel model;
-  if (byLanguage.empty()) return model;
+  return byLanguage;
+}
 
-  // The letters the languages write, each an index from 1; letters of no list share the
-  // last. A letter with an accent that none of them writes often ("é" in German loanwords)
-  // counts as its base letter: whether the accent is there is the glyph's to say.
+// Each letter's index (0 for a boundary, letters from 1, the last for letters of no list),
+// both cases alike; how many letters have one of their own. A letter with an accent that
+// none of the languages writes often ("é" in German loanwords) counts as its base letter:
+// whether the accent is there is the glyph's to say.
+size_t IndexLetters(const LanguageCounts& byLanguage, std::vector<uint8_t>* index) {
   std::vector<double> share(256, 0.0);
   for (const auto& [language, counts] : byLanguage) {
     std::vector<double> letters(256, 0.0);
     double total = 0;
     for (const auto& [g, n] : counts)
-      if (g[2] != kBoundary) letters[g[2]] += n, total += n;
+      if (g[2] != LetterModel::kBoundary) letters[g[2]] += n, total += n;
     for (size_t c = 0; c < 256; ++c) share[c] = std::max(share[c], letters[c] / total);
   }
   const auto folded = [&share](size_t c) {
     const uint8_t base = BaseLetter1252(uint8_t(c));
     return base != 0 && share[c] < kRareLetter && share[base] > 0 ? base : uint8_t(c);
   };
+  index->assign(256, 0);
+  size_t own = 0;
   for (size_t c = 1; c < 256; ++c)
-    if (share[c] > 0 && folded(c) == c) model.index_[c] = uint8_t(++model.letters_);
-  const size_t size = model.letters_ + 2, other = size - 1;
+    if (share[c] > 0 && folded(c) == c) (*index)[c] = uint8_t(++own);
   for (size_t c = 1; c < 256; ++c)
-    if (model.index_[c] == 0) model.index_[c] = model.index_[folded(c)];
+    if ((*index)[c] == 0) (*index)[c] = (*index)[folded(c)];
   for (size_t c = 1; c < 256; ++c)
-    if (model.index_[c] == 0) model.index_[c] = uint8_t(other);
+    if ((*index)[c] == 0) (*index)[c] = uint8_t(own + 1);
+  for (size_t c = 1; c < 256; ++c)
+    if (IsCapital1252(uint8_t(c))) (*index)[c] = (*index)[ToSmall1252(uint8_t(c))];
+  return own;
+}
 
-  // Each language's probabilities (trigram over bigram over single letters over all alike),
-  // averaged; and how likely its words' own letters are under that average.
+// P(c | a b) of each language (trigram over bigram over single letters over all alike),
+// averaged over the languages; [a][b][c], each of `size` indices.
+std::vector<double> AveragedProbabilities(const LanguageCounts& byLanguage,
+                                          const std::vector<uint8_t>& index, size_t size) {
   std::vector<double> probability(size * size * size, 0.0);
   for (const auto& [language, counts] : byLanguage) {
     std::vector<double> c3(size * size * size, 0.0), c2(size * size, 0.0), c1(size, 0.0);
     for (const auto& [g, n] : counts) {
-      const size_t a = model.index_[g[0]], b = model.index_[g[1]], c = model.index_[g[2]];
+      const size_t a = index[g[0]], b = index[g[1]], c = index[g[2]];
       c3[(a * size + b) * size + c] += n;
       c2[b * size + c] += n;
       c1[c] += n;
@@ -125,17 +135,35 @@ LetterModel LetterModel::FromTable(std::istream& table, const std::vector<std::s
       }
     }
   }
+  return probability;
+}
+
+// The mean natural log of the probability of a language's own letters, over the languages.
+double MeanLogProbability(const LanguageCounts& byLanguage, const std::vector<uint8_t>& index,
+                          const std::vector<double>& probability, size_t size) {
   double logSum = 0;
   for (const auto& [language, counts] : byLanguage) {
     double sum = 0, total = 0;
     for (const auto& [g, n] : counts) {
-      const size_t a = model.index_[g[0]], b = model.index_[g[1]], c = model.index_[g[2]];
+      const size_t a = index[g[0]], b = index[g[1]], c = index[g[2]];
       sum += n * std::log(probability[(a * size + b) * size + c]);
       total += n;
     }
     logSum += sum / total;
   }
-  const double meanLog = logSum / double(byLanguage.size());
+  return logSum / double(byLanguage.size());
+}
+
+}  // namespace
+
+LetterModel LetterModel::FromTable(std::istream& table, const std::vector<std::string>& languages) {
+  const LanguageCounts byLanguage = ReadCounts(table, languages);
+  LetterModel model;
+  if (byLanguage.empty()) return model;
+  model.letters_ = IndexLetters(byLanguage, &model.index_);
+  const size_t size = model.letters_ + 2;
+  const std::vector<double> probability = AveragedProbabilities(byLanguage, model.index_, size);
+  const double meanLog = MeanLogProbability(byLanguage, model.index_, probability, size);
   model.weights_.resize(probability.size());
   for (size_t i = 0; i < probability.size(); ++i)
     model.weights_[i] = float(std::log(probability[i]) - meanLog);
@@ -152,7 +180,5 @@ LetterModel LetterModel::FromFile(const std::string& path,
 double LetterModel::Weigh(uint8_t before1, uint8_t before2, uint8_t next) const {
   if (Empty()) return 0.0;
   const size_t size = letters_ + 2;
-  const size_t a = index_[ToSmall1252(before1)], b = index_[ToSmall1252(before2)],
-               c = index_[ToSmall1252(next)];
-  return weights_[(a * size + b) * size + c];
+  return weights_[(size_t(index_[before1]) * size + index_[before2]) * size + index_[next]];
 }

@@ -28,7 +28,6 @@ class LetterModel {
   double Weigh(uint8_t before1, uint8_t before2, uint8_t next) const;
 
  private:
-  size_t IndexOf(uint8_t c) const { return index_[c]; }
   std::vector<uint8_t> index_ = std::vector<uint8_t>(256, 0);  // code -> letter index (0 boundary)
   size_t letters_ = 0;          // letter indices 1..letters_; one more for letters not seen
   std::vector<float> weights_;  // [a][b][c], each of (letters_ + 2) values
