@@ -48,8 +48,10 @@ constexpr double kGrainShare = 0.75;
 // to nothing: a block whose boxes cover less than this share of it holds no text (the
 // margin is wide, for a block with short lines and wide spacing).
 constexpr double kMinTextCover = 0.06;
-// Letters standing on baselines in a block of grain: at least a short line of text.
-constexpr int32_t kLettersOfALine = 8;
+// Letters standing on baselines in a block of grain: at least a short word or a number (a
+// paragraph's last line "21 / 78 43." among a copier's specks). What is left of the block
+// without the grain around them must then pass as text on its own.
+constexpr int32_t kLettersOfAWord = 4;
 
 int32_t BoxWidth(const Box& b) {
   return b.Right - b.Left + 1;
@@ -477,7 +479,7 @@ class Segmenter {
                (ink > 0.45 * area && BoxHeight(region.box) > 2 * m_.textHeight)) {
       region.kind = BlockKind::Picture;
     }
-    if (region.kind != BlockKind::Text && small < n && letters >= kLettersOfALine &&
+    if (region.kind != BlockKind::Text && small < n && letters >= kLettersOfAWord &&
         SegmentedWithoutGrain(block))
       return;
     (region.kind == BlockKind::Text ? page_.textBlocks : page_.nonText)

@@ -294,6 +294,27 @@ TEST(PageSegmentation, FaxGrainAroundTheFirstLinesLeavesThemText) {
   ExpectEachComponentOnce(segmented, page.components.size());
 }
 
+// A short line of figures ("21 / 78 43.", a paragraph's last line cut off from it by the
+// white below the descenders) with a copier's specks strewn over the paper beside and below
+// it: the figures are text, the specks are not.
+TEST(PageSegmentation, AShortLineAmongACopysSpecksIsText) {
+  DrawnPage page;
+  std::vector<int32_t> figures;
+  const int32_t top = 1600;
+  for (int32_t left : {300, 317, 360, 400, 417, 450, 467})
+    figures.push_back(page.Add({left, top, left + 13, top + kLetter + 9}, 150));
+  std::vector<int32_t> specks;
+  const std::pair<int32_t, int32_t> strewn[] = {{940, 0},  {1230, 1},  {210, 7},   {515, 23},
+                                                {100, 28}, {1890, 29}, {960, 37},  {2470, 49},
+                                                {126, 55}, {550, 62},  {1013, 62}, {2026, 69}};
+  for (const auto& [x, dy] : strewn)
+    specks.push_back(page.Add({x, top + dy, x + 2, top + dy + 2}, 6));
+  const SegmentedPage segmented = Segment(page);
+  for (int32_t i : figures) EXPECT_GE(BlockOf(segmented, i), 0) << i;
+  for (int32_t i : specks) EXPECT_EQ(BlockOf(segmented, i), -1) << i;
+  ExpectEachComponentOnce(segmented, page.components.size());
+}
+
 // Typewritten last lines whose spaces line up, with a copier's specks strewn over the white
 // below them: the specks make the lined-up spaces no taller, and the lines stay whole.
 TEST(PageSegmentation, SpecksBelowTheLastLinesMakeNoColumnsOfThem) {
