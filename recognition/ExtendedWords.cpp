@@ -62,9 +62,33 @@ constexpr double kWidestSpace = 1.5;
 // face, whose arm reaches over it, is narrower than a space; a fax's letters gape.
 constexpr double kDoubtfulSpaceShare = 0.25;
 
+bool Digit(uint8_t c) {
+  return c >= '0' && c <= '9';
+}
+
 // Digits, and the shapes a "1" is often read as.
 bool DigitLike(uint8_t c) {
-  return (c >= '0' && c <= '9') || c == 'I' || c == 'l' || c == ']' || c == '|';
+  return Digit(c) || c == 'I' || c == 'l' || c == ']' || c == '|';
+}
+
+// Whether gaps[i], after codes[i], lies within a number: both sides figures, one of them a
+// digit. A look-alike of a "1" that has a letter beside it within its word is a letter
+// ("1934 lagen"); beside a space it may be a "1" ("von 1911").
+bool WithinFigures(const std::vector<uint8_t>& codes, const std::vector<int32_t>& gaps, size_t i,
+                   double threshold) {
+  const auto figure = [&](size_t at, size_t beyond, size_t gapBetween) {
+    return Digit(codes[at]) ||
+           (DigitLike(codes[at]) &&
+            (beyond >= codes.size() || gaps[gapBetween] > threshold || DigitLike(codes[beyond])));
+  };
+  return (Digit(codes[i]) || Digit(codes[i + 1])) && figure(i, i - 1, i - 1) &&
+         figure(i + 1, i + 2, i + 1);
+}
+
+// A letter beside a figure: "A4" and "H2O" set them close, while a wider gap there is a space
+// ("auf 4,8", "1934 lagen").
+bool LetterBesideFigure(uint8_t a, uint8_t b) {
+  return (IsLetter1252(a) && Digit(b)) || (Digit(a) && IsLetter1252(b));
 }
 
 }  // namespace
@@ -87,19 +111,19 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
   const double threshold = groups.threshold < 0 ? 0.4 * xHeight : groups.threshold;
   const double apart = groups.spaceMean - groups.letterMean;
   for (size_t i = 0; i < gaps.size(); ++i) {
+    const bool read = codes.size() == chars.size();
     // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
-    const bool figures =
-        codes.size() == chars.size() && DigitLike(codes[i]) && DigitLike(codes[i + 1]) &&
-        ((codes[i] >= '0' && codes[i] <= '9') || (codes[i + 1] >= '0' && codes[i + 1] <= '9'));
-    result.breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold));
+    const bool figures = read && WithinFigures(codes, gaps, i, threshold);
     const bool between = groups.threshold >= 0 && !figures &&
                          gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
                          gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart;
+    const bool spaceBesideFigure = read && between && LetterBesideFigure(codes[i], codes[i + 1]);
+    result.breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold) || spaceBesideFigure);
     // No word has a capital after a small letter: the space before it went unseen where the
     // capital's arm reaches over it ("DieAufzeichnungen").
-    const bool smallThenCapital = codes.size() == chars.size() && !result.breaks.back() &&
-                                  IsSmall1252(codes[i]) && IsCapital1252(codes[i + 1]);
-    result.doubtful.push_back(between || smallThenCapital);
+    const bool smallThenCapital =
+        read && !result.breaks.back() && IsSmall1252(codes[i]) && IsCapital1252(codes[i + 1]);
+    result.doubtful.push_back((between && !spaceBesideFigure) || smallThenCapital);
   }
   return result;
 }

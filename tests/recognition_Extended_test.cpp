@@ -484,6 +484,55 @@ TEST(ExtendedWords, GapsAreJudgedAgainstTheLineAtAnyScale) {
                                                  false, false, false, false}));
 }
 
+// Boxes 10 wide, at the given gaps after each.
+std::vector<PageBox> BoxesApart(const std::vector<int32_t>& gaps) {
+  std::vector<PageBox> boxes;
+  int32_t x = 0;
+  for (size_t i = 0; i <= gaps.size(); ++i) {
+    boxes.push_back({x, 0, x + 9, 11});
+    if (i < gaps.size()) x += 10 + gaps[i];
+  }
+  return boxes;
+}
+
+std::vector<uint8_t> Codes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+// Figures stand wide apart within a number, but a letter's arm may narrow the space before
+// one ("auf 4,8"), and a figure beside a "l" that begins a word is no "1" ("1934 lagen").
+TEST(ExtendedWords, ASpaceBesideAFigureIsABreak) {
+  // Letter gaps 1 to 3, spaces 12: the gap of 6 after "f" is in doubt, and beside a figure
+  // it is a space.
+  const std::vector<int32_t> aufVier = {2, 1, 6, 1, 3, 12, 2, 1, 12, 2, 3};
+  const WordGaps auf = GapsBetweenWords(BoxesApart(aufVier), 12, Codes("auf4,8denTag"));
+  EXPECT_TRUE(auf.breaks[2]);
+  EXPECT_FALSE(auf.doubtful[2]);
+  EXPECT_FALSE(auf.breaks[3]);  // "4,8" stays one number
+  // The same gap between two letters stays in doubt for the words to settle.
+  const WordGaps letters = GapsBetweenWords(BoxesApart(aufVier), 12, Codes("aufdiedenTag"));
+  EXPECT_FALSE(letters.breaks[2]);
+  EXPECT_TRUE(letters.doubtful[2]);
+  // A letter close to a figure stays joined to it ("A4").
+  const WordGaps paper = GapsBetweenWords(BoxesApart({2, 12, 1, 12, 2, 3}), 12, Codes("inA4das"));
+  EXPECT_FALSE(paper.breaks[2]);
+
+  // "1934 lagen": a space of 11 where letter gaps are 1 to 3 is a break, though an "l" is a
+  // look-alike of a "1" and figures stand wider apart.
+  const std::vector<int32_t> year = {3, 3, 2, 11, 1, 2, 2, 3, 2, 12, 2, 3};
+  const WordGaps lagen = GapsBetweenWords(BoxesApart(year), 12, Codes("1934lagen,der"));
+  EXPECT_TRUE(lagen.breaks[3]);
+  // Between figures, a "l" read for a "1" still belongs to the number.
+  const WordGaps ones = GapsBetweenWords(BoxesApart({3, 7, 3, 12, 2, 2}), 12, Codes("19l4der"));
+  EXPECT_FALSE(ones.breaks[1]);
+  EXPECT_FALSE(ones.breaks[2]);
+  // ... and so does one at the number's end, beside the space before the next word.
+  const std::vector<int32_t> von = {2, 2, 12, 7, 7, 7, 12, 2, 2, 3, 2};
+  const WordGaps year1911 = GapsBetweenWords(BoxesApart(von), 12, Codes("vonl91lsteht"));
+  EXPECT_EQ(year1911.breaks, (std::vector<bool>{false, false, true, false, false, false, true,
+                                                false, false, false, false}));
+}
+
 TEST(ExtendedWords, AFaxsNarrowestLetterGapsAreNoGroupOfTheirOwn) {
   // A fax's letters gape: their gaps run from 1 to 7 pixels, most of them 3 to 5, and its
   // spaces 8 to 10, at an x-height of 14 (as a fax of a sans face at 10 points measures).
