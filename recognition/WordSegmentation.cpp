@@ -43,7 +43,8 @@ constexpr double kKnownWordWeight = 2.0;
 constexpr double kKnownWordWeightPerLetter = 1.0;
 constexpr size_t kLettersOfAShortWord = 3;
 // A character's reading this much less probable than its best is never taken (natural log).
-constexpr double kLeastLikelyReading = 5.0;
+// A fax's broken letter may read a thousand times likelier as another: 5 lost such words.
+constexpr double kLeastLikelyReading = 7.0;
 // Each piece joined to another, and each cut, costs this much (natural log): a letter and
 // the comma after it, or two letters, often read about as well joined as apart, and then
 // they stay apart. It is small: the whole's reading already weighs what is no letter (the
