@@ -162,9 +162,9 @@ std::vector<ReadGlyph> CutTooWide(const ReadGlyph& glyph, const InkLine& line,
 void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading);
 
 // The glyph without the ink that stands wholly above its tallest part: an accent, or a fax's
-// stray pixels that read as one ("dÂr" for "der"); its box and ink only. False when there is
-// none.
-bool WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body);
+// stray pixels that read as one ("dÂr" for "der"); its box and ink only, and how many pieces
+// were left out (two for the dots of an "ä"). 0 when there is none.
+int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body);
 
 // Neighbouring characters of a line (left to right) that are pieces of one character
 // broken apart (thin strokes lost in a fax or a light copy) are joined where the whole reads

@@ -526,11 +526,11 @@ int32_t LabelComponents(const GlyphBitmap& ink, std::vector<int32_t>* labels) {
 
 }  // namespace
 
-bool WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
+int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
   const GlyphBitmap& ink = glyph.ink;
   std::vector<int32_t> labels;
   const int32_t count = LabelComponents(ink, &labels);
-  if (count < 2) return false;
+  if (count < 2) return 0;
   std::vector<int32_t> top(size_t(count) + 1, ink.height), bottom(size_t(count) + 1, -1);
   for (int32_t y = 0; y < ink.height; ++y)
     for (int32_t x = 0; x < ink.width; ++x)
@@ -542,19 +542,17 @@ bool WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
   for (size_t k = 2; k <= size_t(count); ++k)
     if (bottom[k] - top[k] > bottom[tallest] - top[tallest]) tallest = k;
   PageBox kept{ink.width, ink.height, -1, -1};  // in the glyph's own pixels
-  bool anyAbove = false;
   for (int32_t y = 0; y < ink.height; ++y)
     for (int32_t x = 0; x < ink.width; ++x) {
       const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
       if (!label) continue;
-      if (bottom[size_t(label)] < top[tallest]) {
-        anyAbove = true;
-        continue;
-      }
+      if (bottom[size_t(label)] < top[tallest]) continue;
       kept.left = std::min(kept.left, x), kept.right = std::max(kept.right, x);
       kept.top = std::min(kept.top, y), kept.bottom = std::max(kept.bottom, y);
     }
-  if (!anyAbove) return false;
+  int32_t above = 0;
+  for (size_t k = 1; k <= size_t(count); ++k) above += bottom[k] < top[tallest] ? 1 : 0;
+  if (above == 0) return 0;
   body->box = {glyph.box.left + kept.left, glyph.box.top + kept.top, glyph.box.left + kept.right,
                glyph.box.top + kept.bottom};
   body->ink.width = kept.Width();
@@ -566,7 +564,7 @@ bool WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
       if (label && bottom[size_t(label)] >= top[tallest])
         body->ink.ink[size_t(y - kept.top) * size_t(body->ink.width) + size_t(x - kept.left)] = 1;
     }
-  return true;
+  return above;
 }
 
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,

@@ -113,6 +113,17 @@ bool ReadAsAccented(const ReadGlyph& glyph) {
   return !glyph.readings.empty() && BareLetter(glyph.readings.front().code) != 0;
 }
 
+// Whether the pieces above a glyph's body may be a fax's stray ink rather than its own: an
+// accent (not two dots: "Wöhler" stays a name), or a lone piece above a letter or figure that
+// has no dot of its own ("d8rt" of an "o" with a speck over it, "äuf" of one speck).
+bool MayBeStrayInkAbove(const ReadGlyph& glyph, int32_t piecesAbove) {
+  if (piecesAbove == 0 || glyph.readings.empty()) return false;
+  const uint8_t code = glyph.readings.front().code;
+  const bool dotted = code == 'i' || code == 'j';
+  return ReadAsAccented(glyph) ||
+         (piecesAbove == 1 && !dotted && (IsLetter1252(code) || (code >= '0' && code <= '9')));
+}
+
 bool IsSpeck(const ReadGlyph& glyph, double xh) {
   return glyph.box.Width() <= kLargestSpeck * xh && glyph.box.Height() <= kLargestSpeck * xh &&
          !glyph.readings.empty() && !IsLetter1252(glyph.readings.front().code);
@@ -288,8 +299,8 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
     if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))
       candidates.push_back({atom, 1, {}, kSpeckCost, false, true});
     ReadGlyph body;
-    if (atoms->firstOf[first - begin + 1] - atom == 1 && ReadAsAccented(glyphs[first]) &&
-        WithoutMarkAbove(glyphs[first], &body))
+    if (atoms->firstOf[first - begin + 1] - atom == 1 &&
+        MayBeStrayInkAbove(glyphs[first], WithoutMarkAbove(glyphs[first], &body)))
       candidates.push_back({atom, 1, std::move(body), kSpeckCost, false});
     ReadGlyph whole = glyphs[first];
     for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {

@@ -209,25 +209,42 @@ TEST(WordSegmentation, AWordWithAMarkOutOfPlaceIsReadAgain) {
 // without them where that makes a known word; two dots are left alone ("Wöhler", a name, is
 // not the "Wohler" of a list).
 TEST(WordSegmentation, StrayInkAboveALetterIsLeftOutWhereThatMakesAKnownWord) {
-  const auto withSpeckAbove = [](int32_t left, uint8_t read) {
-    ReadGlyph g = Glyph(left, left + 9, {{read, 0.7}, {'E', 0.2}});
+  // A glyph whose top rows hold pieces apart from its body: at columns `xs`.
+  const auto withInkAbove = [](int32_t left, std::vector<ScoredChar> readings,
+                               std::vector<int32_t> xs) {
+    ReadGlyph g = Glyph(left, left + 9, std::move(readings));
     for (int32_t y = 0; y < 4; ++y)
-      for (int32_t x = 0; x < 10; ++x) g.ink.ink[size_t(y) * 10 + size_t(x)] = y < 2 && x == 4;
+      for (int32_t x = 0; x < 10; ++x)
+        g.ink.ink[size_t(y) * 10 + size_t(x)] =
+            y < 2 && std::find(xs.begin(), xs.end(), x) != xs.end();
     return g;
   };
   Joins bodies;
   bodies.wholes[{13, 22}] = {{'e', 0.8}, {'c', 0.1}};
   Words words;
-  words.known = {"der", "Wohler"};
-  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'d', 0.99}}), withSpeckAbove(13, 0xC2),  // Â
+  words.known = {"der", "Wohler", "dort", "auf"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'d', 0.99}}),
+                                   withInkAbove(13, {{0xC2, 0.7}, {'E', 0.2}}, {4}),  // Â
                                    Glyph(26, 35, {{'r', 0.99}})};
   ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
   EXPECT_EQ(Text(glyphs), "der");
   EXPECT_EQ(glyphs[1].box.top, 4);
   EXPECT_EQ(glyphs[1].ink.height, 16);
 
+  // An "o" with a speck over it reads as an "8", and an "a" with one as an "ä".
   bodies.wholes[{13, 22}] = {{'o', 0.8}};
-  glyphs = {Glyph(0, 9, {{'W', 0.99}}),   withSpeckAbove(13, 0xF6),  // ö
+  glyphs = {Glyph(0, 9, {{'d', 0.99}}), withInkAbove(13, {{'8', 0.6}, {0xD4, 0.3}}, {4}),
+            Glyph(26, 35, {{'r', 0.99}}), Glyph(39, 45, {{'t', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "dort");
+  bodies.wholes[{0, 9}] = {{'a', 0.8}};
+  glyphs = {withInkAbove(0, {{0xE4, 0.9}}, {4}), Glyph(13, 22, {{'u', 0.99}}),
+            Glyph(26, 32, {{'f', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "auf");
+
+  // The two dots of an "ö" are its own: a name stays a name.
+  glyphs = {Glyph(0, 9, {{'W', 0.99}}),   withInkAbove(13, {{0xF6, 0.7}, {'E', 0.2}}, {2, 7}),
             Glyph(26, 35, {{'h', 0.99}}), Glyph(39, 42, {{'l', 0.99}}),
             Glyph(46, 55, {{'e', 0.99}}), Glyph(59, 66, {{'r', 0.99}})};
   ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
