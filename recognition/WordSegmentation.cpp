@@ -56,7 +56,7 @@ constexpr double kLeastProbability = 1e-4;
 constexpr double kConfidentCharacter = 0.85;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
-constexpr double kSpeckCost = 1.5;
+constexpr double kSpeckCost = 1.0;
 // A word read where gaps of doubtful width lie may take in this many words as those widths
 // make them ("Gä rtnerinnen", "da rf da s"), at most.
 constexpr size_t kMostWordsJoined = 3;
