@@ -110,8 +110,8 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
   // All gaps alike: letters of one word, or single letters apart.
   const double threshold = groups.threshold < 0 ? 0.4 * xHeight : groups.threshold;
   const double apart = groups.spaceMean - groups.letterMean;
+  const bool read = codes.size() == chars.size();
   for (size_t i = 0; i < gaps.size(); ++i) {
-    const bool read = codes.size() == chars.size();
     // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
     const bool figures = read && WithinFigures(codes, gaps, i, threshold);
     const bool between = groups.threshold >= 0 && !figures &&
