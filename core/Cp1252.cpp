@@ -58,6 +58,10 @@ uint8_t ToCapital1252(uint8_t c) {
   return IsSmall1252(c) ? kLetterClasses[c].otherCase : c;
 }
 
+bool IsDigit1252(uint8_t c) {
+  return c >= '0' && c <= '9';
+}
+
 uint8_t BaseLetter1252(uint8_t c) {
   struct Run {
     uint8_t first, count;

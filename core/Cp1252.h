@@ -16,6 +16,8 @@ char32_t Cp1252ToCodePoint(uint8_t byte);
 bool IsLetter1252(uint8_t c);
 bool IsCapital1252(uint8_t c);
 bool IsSmall1252(uint8_t c);
+// A figure 0 ... 9.
+bool IsDigit1252(uint8_t c);
 // The other case of a letter; any other byte stays as it is.
 uint8_t ToSmall1252(uint8_t c);
 uint8_t ToCapital1252(uint8_t c);

@@ -62,13 +62,9 @@ constexpr double kWidestSpace = 1.5;
 // face, whose arm reaches over it, is narrower than a space; a fax's letters gape.
 constexpr double kDoubtfulSpaceShare = 0.25;
 
-bool Digit(uint8_t c) {
-  return c >= '0' && c <= '9';
-}
-
 // Digits, and the shapes a "1" is often read as.
 bool DigitLike(uint8_t c) {
-  return Digit(c) || c == 'I' || c == 'l' || c == ']' || c == '|';
+  return IsDigit1252(c) || c == 'I' || c == 'l' || c == ']' || c == '|';
 }
 
 // Whether gaps[i], after codes[i], lies within a number: both sides figures, one of them a
@@ -77,18 +73,18 @@ bool DigitLike(uint8_t c) {
 bool WithinFigures(const std::vector<uint8_t>& codes, const std::vector<int32_t>& gaps, size_t i,
                    double threshold) {
   const auto figure = [&](size_t at, size_t beyond, size_t gapBetween) {
-    return Digit(codes[at]) ||
+    return IsDigit1252(codes[at]) ||
            (DigitLike(codes[at]) &&
             (beyond >= codes.size() || gaps[gapBetween] > threshold || DigitLike(codes[beyond])));
   };
-  return (Digit(codes[i]) || Digit(codes[i + 1])) && figure(i, i - 1, i - 1) &&
+  return (IsDigit1252(codes[i]) || IsDigit1252(codes[i + 1])) && figure(i, i - 1, i - 1) &&
          figure(i + 1, i + 2, i + 1);
 }
 
 // A letter beside a figure: "A4" and "H2O" set them close, while a wider gap there is a space
 // ("auf 4,8", "1934 lagen").
 bool LetterBesideFigure(uint8_t a, uint8_t b) {
-  return (IsLetter1252(a) && Digit(b)) || (Digit(a) && IsLetter1252(b));
+  return (IsLetter1252(a) && IsDigit1252(b)) || (IsDigit1252(a) && IsLetter1252(b));
 }
 
 }  // namespace
@@ -175,7 +171,7 @@ void SettleDigits(PageWord* word) {
   bool letters = false;
   int32_t digits = 0;
   for (const PageChar& c : chars) {
-    digits += c.code >= '0' && c.code <= '9';
+    digits += IsDigit1252(c.code);
     letters |=
         (Lower(c.code) || Upper(c.code)) && !DigitLike(c.code) && c.code != 'O' && c.code != 'o';
   }

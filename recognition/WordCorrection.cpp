@@ -13,10 +13,6 @@ uint32_t HashOf(std::string_view word) {
   return h;
 }
 
-bool IsDigit(uint8_t c) {
-  return c >= '0' && c <= '9';
-}
-
 // One doubtful character and a reading it could take instead.
 struct Option {
   size_t position;  // in the word's chars
@@ -37,13 +33,14 @@ std::vector<Stretch> LetterStretches(const PageWord& word) {
   const size_t n = word.chars.size();
   for (size_t i = 0; i < n;) {
     const uint8_t c = word.chars[i].code;
-    if (!IsLetter1252(c) && !IsDigit(c)) {
+    if (!IsLetter1252(c) && !IsDigit1252(c)) {
       ++i;
       continue;
     }
     size_t end = i, letters = 0, digits = 0;
-    for (; end < n && (IsLetter1252(word.chars[end].code) || IsDigit(word.chars[end].code)); ++end)
-      IsDigit(word.chars[end].code) ? ++digits : ++letters;
+    for (; end < n && (IsLetter1252(word.chars[end].code) || IsDigit1252(word.chars[end].code));
+         ++end)
+      IsDigit1252(word.chars[end].code) ? ++digits : ++letters;
     // "s0" is a word with a misread letter, "1O" a number.
     const bool isWord = letters > digits || (letters == digits && IsLetter1252(word.chars[i].code));
     if (isWord && end - i >= 2) stretches.push_back({i, end});

@@ -121,7 +121,7 @@ bool MayBeStrayInkAbove(const ReadGlyph& glyph, int32_t piecesAbove) {
   const uint8_t code = glyph.readings.front().code;
   const bool dotted = code == 'i' || code == 'j';
   return ReadAsAccented(glyph) ||
-         (piecesAbove == 1 && !dotted && (IsLetter1252(code) || (code >= '0' && code <= '9')));
+         (piecesAbove == 1 && !dotted && (IsLetter1252(code) || IsDigit1252(code)));
 }
 
 bool IsSpeck(const ReadGlyph& glyph, double xh) {
@@ -155,17 +155,14 @@ std::string_view CoreOf(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-bool IsFigure(char c) {
-  return c >= '0' && c <= '9';
-}
-
 // The word's letters without the marks around them ("Luftdruck," -> "Luftdruck"); empty
 // when a figure or a mark other than a hyphen or an apostrophe stands among them, or a figure
 // against them: a touching "r," read as "5" makes no known word of "Paddle5".
 std::string LettersOf(std::string_view text) {
   const std::string_view core = CoreOf(text);
   const size_t begin = size_t(core.data() - text.data()), end = begin + core.size();
-  if ((begin > 0 && IsFigure(text[begin - 1])) || (end < text.size() && IsFigure(text[end])))
+  if ((begin > 0 && IsDigit1252(uint8_t(text[begin - 1]))) ||
+      (end < text.size() && IsDigit1252(uint8_t(text[end]))))
     return {};
   for (const char c : core)
     if (!IsLetter1252(uint8_t(c)) && c != '-' && !IsApostrophe(uint8_t(c))) return {};
@@ -379,7 +376,7 @@ struct Spelling {
 // reading of a glyph as the classifier read it.
 double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spelling* spelling) {
   if (spelling->number) return 0.0;
-  if (IsFigure(char(code)) && classifiersOwn && !spelling->anyLetter) {
+  if (IsDigit1252(code) && classifiersOwn && !spelling->anyLetter) {
     spelling->number = true;
     return 0.0;
   }
@@ -398,7 +395,7 @@ double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spel
     if (spelling->anyLetter ? OpensOnly(code) : ClosesOnly(code)) weight -= kMarkBetweenLetters;
     const bool joinsWords = code == '-' || IsApostrophe(code);
     spelling->markAfterLetter =
-        (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsFigure(char(code));
+        (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsDigit1252(code);
     spelling->before1 = spelling->before2 = LetterModel::kBoundary;
   }
   return kLetterModelWeight * weight;
