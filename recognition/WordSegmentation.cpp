@@ -218,12 +218,16 @@ bool ClosesOnly(uint8_t c) {
 
 // A mark out of its place: one that only opens after a letter ("s()"), or one that only
 // closes before the first ("()gration"). A letter broken into pieces reads so.
+bool OutOfPlace(uint8_t code, bool letterSeen) {
+  return letterSeen ? OpensOnly(code) : ClosesOnly(code);
+}
+
 bool MarkOutOfPlace(std::string_view text) {
   bool letterSeen = false;
   for (const char c : text) {
     const uint8_t code = uint8_t(c);
     if (IsLetter1252(code)) letterSeen = true;
-    if (letterSeen ? OpensOnly(code) : ClosesOnly(code)) return true;
+    if (OutOfPlace(code, letterSeen)) return true;
   }
   return false;
 }
@@ -392,7 +396,7 @@ double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spel
     const bool afterLetter = spelling->before2 != LetterModel::kBoundary;
     if (afterLetter)
       weight = letters.Weigh(spelling->before1, spelling->before2, LetterModel::kBoundary);
-    if (spelling->anyLetter ? OpensOnly(code) : ClosesOnly(code)) weight -= kMarkBetweenLetters;
+    if (OutOfPlace(code, spelling->anyLetter)) weight -= kMarkBetweenLetters;
     const bool joinsWords = code == '-' || IsApostrophe(code);
     spelling->markAfterLetter =
         (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsDigit1252(code);
