@@ -81,6 +81,8 @@ struct InkLine {
   PageBox box;
   int32_t Baseline(int32_t x) const { return int32_t(baselineAt0 + slope * x + 0.5); }
   LineMetrics MetricsAt(int32_t x) const { return {Baseline(x), xHeight, capHeight}; }
+  // Where the line stands under the middle of the box.
+  LineMetrics MetricsUnder(const PageBox& b) const { return MetricsAt((b.left + b.right) / 2); }
 };
 
 // The median height of the page's letters from all its objects' boxes: those that stand
@@ -200,6 +202,8 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
 // A letter of a known word on the page: what the classifier read, and what the word meant.
 struct ReadAndMeant {
   uint8_t read = 0, meant = 0;
+  size_t glyph = 0;     // its index in the line's glyphs
+  size_t wordSize = 0;  // characters of its word
 };
 // The letters of the words of a line (read again) that the page's languages know.
 std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyphs,
@@ -218,6 +222,36 @@ PageMisreadings MisreadingsOf(const std::vector<ReadAndMeant>& pairs);
 bool AnyMisreading(const PageMisreadings& misreadings);
 // Each reading's score shared out over what that reading stood for on the page, best first.
 void SpreadOverMisreadings(const PageMisreadings& misreadings, std::vector<ScoredChar>* readings);
+
+// ---- the page's own shapes (PageShapes.cpp) ----
+
+// A letter of a known word on the page, as the learned classifier saw it.
+struct ShapeExample {
+  GlyphFeatures features;
+  uint8_t code = 0;
+};
+// A face the classifier never saw, or a fax, draws each letter its own way throughout the page:
+// a glyph that looks like the page's own "e"s is an "e", whatever the classifier made of it.
+class PageShapes {
+ public:
+  // Enough examples of a letter to show its spread; more only cost time.
+  static constexpr size_t kExamplesPerLetter = 60;
+  explicit PageShapes(const std::vector<ShapeExample>& examples);
+  // Too few examples, or none apart from each other, to weigh anything.
+  bool Empty() const { return codes_.empty(); }
+  // Each reading of a letter weighed with the letters of the page its glyph looks like.
+  void Weigh(std::vector<GlyphReading>* readings) const;
+
+ private:
+  std::vector<float> examples_;  // one row of features each
+  std::vector<uint8_t> codes_;
+  size_t width_ = 0;
+  double typicalDistance_ = 0;  // of an example from its nearest of the same letter
+};
+// Readings weighed with the letters `voted` for (one vote each) with `weight` (0 ... 1) beside
+// their own scores; a letter voted for and not read is added.
+void WeighWithVote(const std::vector<uint8_t>& voted, double weight,
+                   std::vector<ScoredChar>* readings);
 
 // Words run together where a narrow space went unseen: before a capital whose bar or arm
 // reaches over the space ("derTube"), or after a comma or a full stop ("notiert.was"). A word

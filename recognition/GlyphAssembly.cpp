@@ -258,7 +258,7 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   std::vector<GlyphToRead> pieces;
   for (const Cut& c : cuts)
     for (int k = 0; k < 2; ++k)
-      pieces.push_back({&c.ink[k], c.box[k], line.MetricsAt((c.box[k].left + c.box[k].right) / 2)});
+      pieces.push_back({&c.ink[k], c.box[k], line.MetricsUnder(c.box[k])});
   std::vector<GlyphReading> readings =
       pieces.empty() ? std::vector<GlyphReading>{} : classify(pieces);
   std::vector<ReadGlyph> best = whole;
@@ -352,7 +352,7 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
     return readings;
   };
   return ReadSplit(ink, box, line, eachAlone, kTemplateSplitGain, 0,
-                   classify(ink, box, line.MetricsAt((box.left + box.right) / 2)));
+                   classify(ink, box, line.MetricsUnder(box)));
 }
 
 std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box,
@@ -416,8 +416,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
   if (wholes.empty()) return false;
   std::vector<GlyphToRead> batch;
   for (const ReadGlyph& whole : wholes)
-    batch.push_back(
-        {&whole.ink, whole.box, line.MetricsAt((whole.box.left + whole.box.right) / 2)});
+    batch.push_back({&whole.ink, whole.box, line.MetricsUnder(whole.box)});
   std::vector<GlyphReading> readings = classify(batch);
   std::vector<std::pair<double, size_t>> gains;
   for (size_t k = 0; k < wholes.size(); ++k) {

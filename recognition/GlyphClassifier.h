@@ -39,6 +39,10 @@ struct ScoredChar {
 // templates again.
 struct TemplateVerdict;
 
+// What the learned classifier saw of a glyph: the input of its last layer. Glyphs of one
+// character in one face lie close together in it.
+using GlyphFeatures = std::shared_ptr<const std::vector<float>>;
+
 // A glyph's readings, best first, and the verdict they came from (null: none kept).
 struct GlyphReading {
   std::vector<ScoredChar> readings;
@@ -46,6 +50,7 @@ struct GlyphReading {
   // How probable it is that the glyph is one character at all, whichever (the learned
   // classifier's share of every character; -1: not known, the best score stands for it).
   double oneCharacter = -1;
+  GlyphFeatures features;  // the learned classifier's (null: none)
   GlyphReading(std::vector<ScoredChar> scored = {},
                std::shared_ptr<const TemplateVerdict> kept = nullptr)
       : readings(std::move(scored)), verdict(std::move(kept)) {}

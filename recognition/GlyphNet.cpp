@@ -23,6 +23,10 @@ constexpr int32_t kSamples = 4;
 // few megabytes.
 constexpr size_t kRememberedGlyphs = 50000;
 constexpr size_t kRememberedReadings = 5;
+// The layers whose outputs are the readings and what the net saw of the glyph (the input of
+// its last layer).
+const char* const kProbabilitiesLayer = "probabilities";
+const char* const kFeaturesLayer = "onnx_node!/net/Concat";
 // Geometry beyond this many x-heights is noise (a line's metrics gone wrong), not shape.
 constexpr float kGeometryLimit = 6.0f;
 
@@ -188,6 +192,11 @@ GlyphNet::~GlyphNet() = default;
 
 std::vector<std::vector<float>> GlyphNet::Probabilities(
     const std::vector<GlyphNetInput>& glyphs) const {
+  return Forward(glyphs, nullptr);
+}
+
+std::vector<std::vector<float>> GlyphNet::Forward(const std::vector<GlyphNetInput>& glyphs,
+                                                  std::vector<GlyphFeatures>* features) const {
   if (glyphs.empty()) return {};
   const int32_t count = int32_t(glyphs.size());
   const int imageSizes[4] = {count, 1, kGlyphNetSide, kGlyphNetSide};
@@ -201,18 +210,28 @@ std::vector<std::vector<float>> GlyphNet::Probabilities(
   cv::dnn::Net net = pool_->Take();
   net.setInput(images, "image");
   net.setInput(geometry, "geometry");
-  cv::Mat out;
+  std::vector<cv::Mat> outs;
   try {
-    out = net.forward().clone();
+    if (features)
+      net.forward(outs, std::vector<cv::String>{kProbabilitiesLayer, kFeaturesLayer});
+    else
+      outs.push_back(net.forward());
   } catch (...) {
     pool_->Give(std::move(net));
     throw;
   }
   pool_->Give(std::move(net));
-  out = out.reshape(1, count);
+  const cv::Mat out = outs[0].reshape(1, count);
   std::vector<std::vector<float>> probabilities(glyphs.size());
   for (int32_t n = 0; n < count; ++n)
     probabilities[size_t(n)].assign(out.ptr<float>(n), out.ptr<float>(n) + out.cols);
+  if (features) {
+    const cv::Mat seen = outs[1].reshape(1, count);
+    features->resize(glyphs.size());
+    for (int32_t n = 0; n < count; ++n)
+      (*features)[size_t(n)] = std::make_shared<const std::vector<float>>(
+          seen.ptr<float>(n), seen.ptr<float>(n) + seen.cols);
+  }
   return probabilities;
 }
 
@@ -254,17 +273,22 @@ std::vector<GlyphReading> GlyphNet::Classify(const std::vector<GlyphNetInput>& g
       }
     }
   }
-  const std::vector<std::vector<float>> probabilities = Probabilities(unread);
+  std::vector<GlyphFeatures> features;
+  const std::vector<std::vector<float>> probabilities = Forward(unread, &features);
   std::lock_guard<std::mutex> hold(remembered_->lock);
   if (remembered_->readings.size() + unread.size() > kRememberedGlyphs)
     remembered_->readings.clear();
-  for (size_t k = 0; k < unread.size(); ++k)
-    remembered_->readings[unreadKeys[k]] = Best(probabilities[k], kRememberedReadings);
+  for (size_t k = 0; k < unread.size(); ++k) {
+    GlyphReading& reading = remembered_->readings[unreadKeys[k]];
+    reading = Best(probabilities[k], kRememberedReadings);
+    reading.features = std::move(features[k]);
+  }
   for (size_t i = 0; i < glyphs.size(); ++i) {
     const GlyphReading& best = remembered_->readings.at(keys[i]);
     readings[i].readings.assign(
         best.readings.begin(), best.readings.begin() + long(std::min(count, best.readings.size())));
     readings[i].oneCharacter = best.oneCharacter;
+    readings[i].features = best.features;
   }
   return readings;
 }

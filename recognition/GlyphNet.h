@@ -47,6 +47,9 @@ class GlyphNet {
  private:
   struct Pool;
   struct Remembered;
+  // The probabilities and, where `features` is given, what the net saw of each glyph.
+  std::vector<std::vector<float>> Forward(const std::vector<GlyphNetInput>& glyphs,
+                                          std::vector<GlyphFeatures>* features) const;
   GlyphReading Best(const std::vector<float>& probabilities, size_t count) const;
   std::vector<uint8_t> codes_;
   std::unique_ptr<Pool> pool_;

@@ -345,7 +345,7 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
       }
       same.push_back(batch.size());
       readingOf.push_back(batch.size());
-      batch.push_back({&c.glyph.ink, box, line.MetricsAt((box.left + box.right) / 2)});
+      batch.push_back({&c.glyph.ink, box, line.MetricsUnder(box)});
     }
   if (batch.empty()) return;
   const std::vector<GlyphReading> readings = classify(batch);
@@ -801,7 +801,7 @@ std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyp
         const uint8_t read = glyphs[k].readAs ? glyphs[k].readAs : meant;
         // Case and upright strokes are the height rules' to settle.
         if (IsLetter1252(meant) && (read == meant || !SettledByShape(read, meant)))
-          letters.push_back({read, meant});
+          letters.push_back({read, meant, k, i - begin});
       }
     begin = i;
   }

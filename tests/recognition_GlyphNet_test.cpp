@@ -139,6 +139,27 @@ TEST(GlyphNet, RepeatedGlyphsReadAsTheFirstTime) {
   expect(again[1], 0);
 }
 
+// What the net saw of each glyph comes with its readings, the same for the same input (read
+// again or remembered) and apart for different glyphs.
+TEST(GlyphNet, ReadingsCarryWhatTheNetSaw) {
+  const GlyphNet net(kModel, kLabels);
+  const std::vector<NetCase> cases = ReadCases();
+  ASSERT_GE(cases.size(), 2u);
+  std::vector<GlyphNetInput> inputs(2);
+  for (size_t i = 0; i < 2; ++i)
+    ASSERT_TRUE(PrepareGlyph(cases[i].glyph, cases[i].box, cases[i].line, &inputs[i]));
+  const auto first = net.Classify({inputs[0], inputs[1], inputs[0]}, 5);
+  const auto again = net.Classify({inputs[0]}, 5);
+  for (const GlyphReading& reading : first) {
+    ASSERT_TRUE(reading.features);
+    EXPECT_FALSE(reading.features->empty());
+  }
+  ASSERT_TRUE(again[0].features);
+  EXPECT_EQ(*first[0].features, *first[2].features);
+  EXPECT_EQ(*first[0].features, *again[0].features);
+  EXPECT_NE(*first[0].features, *first[1].features);
+}
+
 TEST(GlyphNet, PreparationCropsPaperAndPlacesTheInkOnItsLine) {
   const LineMetrics line{100, 20, 28};
   GlyphNetInput tight, padded;

@@ -809,8 +809,14 @@ TEST(PageMisreadings, TheLettersOfKnownWordsTellWhatWasReadForWhat) {
   for (const auto& [left, code] : {std::pair{200, 'a'}, {214, 'n'}, {400, 'x'}, {414, 'q'}})
     glyphs.push_back(Glyph(left, left + 10, {{uint8_t(code), 0.99}}));
   const std::vector<ReadAndMeant> letters = LettersOfKnownWords(glyphs, Line(), words);
-  std::string read, meant;
-  for (const ReadAndMeant& l : letters) read += char(l.read), meant += char(l.meant);
+  std::string read, meant, where, wordSizes;
+  for (const ReadAndMeant& l : letters) {
+    read += char(l.read), meant += char(l.meant);
+    where += char('0' + l.glyph), wordSizes += char('0' + l.wordSize);
+  }
   EXPECT_EQ(read, "sonfan");
   EXPECT_EQ(meant, "sontan");
+  // Each letter's own glyph, so that the page's shapes learn from the right ink.
+  EXPECT_EQ(where, "012345");
+  EXPECT_EQ(wordSizes, "444422");
 }

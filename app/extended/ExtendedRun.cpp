@@ -104,8 +104,7 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
   std::vector<GlyphToRead> batch;
   for (const GlyphParts& glyph : glyphs) {
     bitmaps.push_back(GlyphInk(ink.parts, glyph.parts, glyph.box));
-    batch.push_back(
-        {&bitmaps.back(), glyph.box, line.MetricsAt((glyph.box.left + glyph.box.right) / 2)});
+    batch.push_back({&bitmaps.back(), glyph.box, line.MetricsUnder(glyph.box)});
   }
   std::vector<GlyphReading> readings = classify(batch);
   for (size_t i = 0; i < glyphs.size(); ++i)
@@ -115,10 +114,69 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
   JoinBrokenGlyphs(&work->glyphs, line, classify);
 }
 
-// The doubtful words read again with the word list. Where the words it settles show that
-// the page misreads a letter the same way throughout, the doubtful words are read once
-// more, from the glyphs as first read, with those misreadings weighed in. (Learning again
-// from that reading settled no more words, and mended fewer.)
+// The glyphs of the letters of known words, as the learned classifier sees them.
+std::vector<ShapeExample> ShapeExamples(const ClassifyBatch& classify,
+                                        const std::vector<LineWork>& lines,
+                                        const std::vector<std::vector<ReadAndMeant>>& letters) {
+  std::array<size_t, 256> taken{};
+  std::vector<ShapeExample> examples;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::vector<GlyphToRead> batch;
+    std::vector<uint8_t> codes;
+    for (const ReadAndMeant& letter : letters[i]) {
+      if (taken[letter.meant]++ >= PageShapes::kExamplesPerLetter) continue;
+      const ReadGlyph& glyph = lines[i].glyphs[letter.glyph];
+      batch.push_back({&glyph.ink, glyph.box, lines[i].line.MetricsUnder(glyph.box)});
+      codes.push_back(letter.meant);
+    }
+    if (batch.empty()) continue;
+    const std::vector<GlyphReading> readings = classify(batch);
+    for (size_t k = 0; k < readings.size(); ++k)
+      examples.push_back({readings[k].features, codes[k]});
+  }
+  return examples;
+}
+
+// A page whose languages know fewer of its letters' words than this is in another language, or
+// is no prose: the words they know there are chance look-alikes, not the page's letters. (Pages
+// in their language know two thirds and more even as faxes; in another, a tenth.)
+constexpr double kLeastKnownShare = 0.3;
+
+PageShapes ShapesOfPage(const ClassifyBatch& classify, const std::vector<LineWork>& lines,
+                        const std::vector<std::vector<ReadAndMeant>>& letters) {
+  size_t known = 0, read = 0;
+  for (const std::vector<ReadAndMeant>& line : letters) known += line.size();
+  for (const LineWork& work : lines)
+    for (const ReadGlyph& glyph : work.glyphs)
+      if (!glyph.readings.empty() && IsLetter1252(glyph.readings.front().code)) ++read;
+  if (double(known) < kLeastKnownShare * double(read)) return PageShapes({});
+  return PageShapes(ShapeExamples(classify, lines, letters));
+}
+
+// A glyph the classifier reads this surely keeps its reading: the page's shapes are for the
+// glyphs in doubt (and reading every glyph again would cost a tenth of a second a page).
+constexpr double kSureReading = 0.99;
+
+// The line's glyphs in doubt read again, their readings weighed with the page's shapes.
+void ReadWithPageShapes(const ClassifyBatch& withShapes, LineWork* work) {
+  std::vector<GlyphToRead> batch;
+  std::vector<size_t> inDoubt;
+  for (size_t k = 0; k < work->glyphs.size(); ++k) {
+    const ReadGlyph& glyph = work->glyphs[k];
+    if (glyph.Score() >= kSureReading) continue;
+    inDoubt.push_back(k);
+    batch.push_back({&glyph.ink, glyph.box, work->line.MetricsUnder(glyph.box)});
+  }
+  std::vector<GlyphReading> readings = withShapes(batch);
+  for (size_t k = 0; k < readings.size(); ++k)
+    if (!readings[k].readings.empty())
+      work->glyphs[inDoubt[k]].readings = std::move(readings[k].readings);
+}
+
+// The doubtful words read again with the word list. The words it settles show how the page
+// draws its letters and which letters it misreads the same way throughout; the doubtful words
+// are then read once more, from the glyphs as first read, with both weighed in. (Learning
+// again from that reading settled no more words, and mended fewer.)
 void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
                     const LetterModel& spelling, std::vector<LineWork>* lines) {
   std::vector<LineWork> asRead = *lines;
@@ -132,11 +190,19 @@ void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
   for (const std::vector<ReadAndMeant>& line : letters)
     all.insert(all.end(), line.begin(), line.end());
   const PageMisreadings misreadings = MisreadingsOf(all);
-  if (!AnyMisreading(misreadings)) return;
+  const PageShapes shapes = ShapesOfPage(classify, *lines, letters);
+  if (!AnyMisreading(misreadings) && shapes.Empty()) return;
+  const ClassifyBatch withShapes = [&classify, &shapes](const std::vector<GlyphToRead>& glyphs) {
+    std::vector<GlyphReading> readings = classify(glyphs);
+    shapes.Weigh(&readings);
+    return readings;
+  };
   *lines = std::move(asRead);
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
-    ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, &misreadings, &spelling);
+    if (!shapes.Empty()) ReadWithPageShapes(withShapes, &work);
+    ReadDoubtfulWordsAgain(&work.glyphs, work.line, withShapes, words,
+                           AnyMisreading(misreadings) ? &misreadings : nullptr, &spelling);
   });
 }
 
@@ -206,7 +272,7 @@ void AdaptToPage(GlyphClassifier& classifier, std::vector<LineWork>* lines) {
       // The templates' verdict is kept from the first reading; only the examples are new.
       std::shared_ptr<const TemplateVerdict> verdict = std::move(glyph.verdict);
       if (Confident(glyph)) continue;
-      const LineMetrics metrics = work.line.MetricsAt((glyph.box.left + glyph.box.right) / 2);
+      const LineMetrics metrics = work.line.MetricsUnder(glyph.box);
       std::vector<ScoredChar> again = verdict ? classifier.ReadAgain(*verdict)
                                               : classifier.Classify(glyph.ink, glyph.box, metrics);
       if (!again.empty()) glyph.readings = std::move(again);
