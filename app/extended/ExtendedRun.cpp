@@ -157,8 +157,9 @@ PageShapes ShapesOfPage(const ClassifyBatch& classify, const std::vector<LineWor
 // glyphs in doubt (and reading every glyph again would cost a tenth of a second a page).
 constexpr double kSureReading = 0.99;
 
-// The line's glyphs in doubt read again, their readings weighed with the page's shapes.
-void ReadWithPageShapes(const ClassifyBatch& withShapes, LineWork* work) {
+// The line's glyphs in doubt read again, their readings weighed with the page's shapes;
+// whether that changed any glyph's best reading.
+bool ReadWithPageShapes(const ClassifyBatch& withShapes, LineWork* work) {
   std::vector<GlyphToRead> batch;
   std::vector<size_t> inDoubt;
   for (size_t k = 0; k < work->glyphs.size(); ++k) {
@@ -168,9 +169,14 @@ void ReadWithPageShapes(const ClassifyBatch& withShapes, LineWork* work) {
     batch.push_back({&glyph.ink, glyph.box, work->line.MetricsUnder(glyph.box)});
   }
   std::vector<GlyphReading> readings = withShapes(batch);
-  for (size_t k = 0; k < readings.size(); ++k)
-    if (!readings[k].readings.empty())
-      work->glyphs[inDoubt[k]].readings = std::move(readings[k].readings);
+  bool changed = false;
+  for (size_t k = 0; k < readings.size(); ++k) {
+    if (readings[k].readings.empty()) continue;
+    std::vector<ScoredChar>& was = work->glyphs[inDoubt[k]].readings;
+    changed |= was.empty() || was.front().code != readings[k].readings.front().code;
+    was = std::move(readings[k].readings);
+  }
+  return changed;
 }
 
 // The doubtful words read again with the word list. The words it settles show how the page
@@ -197,10 +203,16 @@ void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
     shapes.Weigh(&readings);
     return readings;
   };
+  std::vector<LineWork> firstReading = std::move(*lines);
   *lines = std::move(asRead);
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
-    if (!shapes.Empty()) ReadWithPageShapes(withShapes, &work);
+    const bool shapesChanged = !shapes.Empty() && ReadWithPageShapes(withShapes, &work);
+    // A line the shapes read as before, on a page of no misreadings, keeps its first reading.
+    if (!shapesChanged && !AnyMisreading(misreadings)) {
+      work = std::move(firstReading[i]);
+      return;
+    }
     ReadDoubtfulWordsAgain(&work.glyphs, work.line, withShapes, words,
                            AnyMisreading(misreadings) ? &misreadings : nullptr, &spelling);
   });
