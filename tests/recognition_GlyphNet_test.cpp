@@ -59,6 +59,16 @@ GlyphBitmap Bar(int32_t width, int32_t height) {
   return {width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1)};
 }
 
+// The first `count` cases as the net sees them.
+std::vector<GlyphNetInput> FirstInputs(size_t count) {
+  const std::vector<NetCase> cases = ReadCases();
+  std::vector<GlyphNetInput> inputs(count);
+  for (size_t i = 0; i < count && i < cases.size(); ++i)
+    EXPECT_TRUE(PrepareGlyph(cases[i].glyph, cases[i].box, cases[i].line, &inputs[i]));
+  EXPECT_GE(cases.size(), count);
+  return inputs;
+}
+
 }  // namespace
 
 TEST(GlyphNet, GivesTheTrainingFrameworksAnswers) {
@@ -108,11 +118,7 @@ TEST(GlyphNet, ReadingsLeaveOutNotACharacterAndComeBestFirst) {
 // within a batch and across calls.
 TEST(GlyphNet, RepeatedGlyphsReadAsTheFirstTime) {
   const GlyphNet net(kModel, kLabels);
-  const std::vector<NetCase> cases = ReadCases();
-  ASSERT_GE(cases.size(), 3u);
-  std::vector<GlyphNetInput> inputs(3);
-  for (size_t i = 0; i < 3; ++i)
-    ASSERT_TRUE(PrepareGlyph(cases[i].glyph, cases[i].box, cases[i].line, &inputs[i]));
+  const std::vector<GlyphNetInput> inputs = FirstInputs(3);
   const std::vector<GlyphNetInput> batch = {inputs[0], inputs[1], inputs[0], inputs[2], inputs[1]};
   const auto first = net.Classify(batch, 3);
   const auto again = net.Classify({inputs[2], inputs[0]}, 3);
@@ -143,11 +149,7 @@ TEST(GlyphNet, RepeatedGlyphsReadAsTheFirstTime) {
 // again or remembered) and apart for different glyphs.
 TEST(GlyphNet, ReadingsCarryWhatTheNetSaw) {
   const GlyphNet net(kModel, kLabels);
-  const std::vector<NetCase> cases = ReadCases();
-  ASSERT_GE(cases.size(), 2u);
-  std::vector<GlyphNetInput> inputs(2);
-  for (size_t i = 0; i < 2; ++i)
-    ASSERT_TRUE(PrepareGlyph(cases[i].glyph, cases[i].box, cases[i].line, &inputs[i]));
+  const std::vector<GlyphNetInput> inputs = FirstInputs(2);
   const auto first = net.Classify({inputs[0], inputs[1], inputs[0]}, 5);
   const auto again = net.Classify({inputs[0]}, 5);
   for (const GlyphReading& reading : first) {
