@@ -202,8 +202,7 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
 // A letter of a known word on the page: what the classifier read, and what the word meant.
 struct ReadAndMeant {
   uint8_t read = 0, meant = 0;
-  size_t glyph = 0;     // its index in the line's glyphs
-  size_t wordSize = 0;  // characters of its word
+  size_t glyph = 0;  // its index in the line's glyphs
 };
 // The letters of the words of a line (read again) that the page's languages know.
 std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyphs,

@@ -19,9 +19,9 @@ namespace {
 constexpr double kGlyphFrame = 28.0;
 // Samples a side within each input pixel: one rule that scales up and down alike.
 constexpr int32_t kSamples = 4;
-// Readings kept of inputs read before: enough for the distinct glyphs of several pages, a
-// few megabytes.
-constexpr size_t kRememberedGlyphs = 50000;
+// Readings kept of inputs read before, with what the net saw of each (0.7 KB): enough for
+// the distinct glyphs of a few pages, under 20 megabytes.
+constexpr size_t kRememberedGlyphs = 25000;
 constexpr size_t kRememberedReadings = 5;
 // The layers whose outputs are the readings and what the net saw of the glyph (the input of
 // its last layer).

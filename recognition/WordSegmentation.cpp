@@ -801,7 +801,7 @@ std::vector<ReadAndMeant> LettersOfKnownWords(const std::vector<ReadGlyph>& glyp
         const uint8_t read = glyphs[k].readAs ? glyphs[k].readAs : meant;
         // Case and upright strokes are the height rules' to settle.
         if (IsLetter1252(meant) && (read == meant || !SettledByShape(read, meant)))
-          letters.push_back({read, meant, k, i - begin});
+          letters.push_back({read, meant, k});
       }
     begin = i;
   }

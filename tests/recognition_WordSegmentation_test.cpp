@@ -809,14 +809,13 @@ TEST(PageMisreadings, TheLettersOfKnownWordsTellWhatWasReadForWhat) {
   for (const auto& [left, code] : {std::pair{200, 'a'}, {214, 'n'}, {400, 'x'}, {414, 'q'}})
     glyphs.push_back(Glyph(left, left + 10, {{uint8_t(code), 0.99}}));
   const std::vector<ReadAndMeant> letters = LettersOfKnownWords(glyphs, Line(), words);
-  std::string read, meant, where, wordSizes;
+  std::string read, meant, where;
   for (const ReadAndMeant& l : letters) {
     read += char(l.read), meant += char(l.meant);
-    where += char('0' + l.glyph), wordSizes += char('0' + l.wordSize);
+    where += char('0' + l.glyph);
   }
   EXPECT_EQ(read, "sonfan");
   EXPECT_EQ(meant, "sontan");
   // Each letter's own glyph, so that the page's shapes learn from the right ink.
   EXPECT_EQ(where, "012345");
-  EXPECT_EQ(wordSizes, "444422");
 }
