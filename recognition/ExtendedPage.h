@@ -126,6 +126,7 @@ struct ReadGlyph {
   std::vector<ScoredChar> readings;
   std::shared_ptr<const TemplateVerdict> verdict;  // for reading it again (may be null)
   double oneCharacter = -1;                        // as GlyphReading's
+  GlyphFeatures features;                          // as GlyphReading's
   // The classifier's own first reading where a word's reading chose another (0: none did).
   uint8_t readAs = 0;
   SpaceAfter spaceAfter = SpaceAfter::kByGap;

@@ -237,6 +237,7 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
   whole[0].readings = std::move(reading.readings);
   whole[0].verdict = std::move(reading.verdict);
   whole[0].oneCharacter = reading.oneCharacter;
+  whole[0].features = std::move(reading.features);
   const int32_t xh = std::max(line.xHeight, 1);
   const bool wide = ink.width >= kWideGlyph * xh && ink.width >= kWideShape * ink.height;
   if (depth >= kCutDepth || (!suspected && (whole[0].Wholeness() >= kConfident || !wide)))
@@ -422,6 +423,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
   for (size_t k = 0; k < wholes.size(); ++k) {
     wholes[k].readings = std::move(readings[k].readings);
     wholes[k].oneCharacter = readings[k].oneCharacter;
+    wholes[k].features = std::move(readings[k].features);
     const size_t i = firsts[k];
     const double pieces = std::min((*glyphs)[i].Score(), (*glyphs)[i + 1].Score());
     if (wholes[k].Score() >= pieces + kJoinGain) gains.push_back({wholes[k].Score() - pieces, k});

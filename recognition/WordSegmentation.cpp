@@ -356,6 +356,7 @@ void ReadCandidates(std::vector<WordWork>* words, const InkLine& line,
       const GlyphReading& reading = readings[readingOf[k++]];
       c.glyph.readings = reading.readings;
       c.glyph.oneCharacter = reading.oneCharacter;
+      c.glyph.features = reading.features;
       if (misreadings) SpreadOverMisreadings(*misreadings, &c.glyph.readings);
     }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -53,6 +54,9 @@ struct Joins {
         const auto found = wholes.find({g.box.left, g.box.right});
         readings.emplace_back(found != wholes.end() ? found->second
                                                     : std::vector<ScoredChar>{{'?', 0.05}});
+        // What the classifier saw: here, where it looked.
+        readings.back().features = std::make_shared<const std::vector<float>>(
+            std::vector<float>{float(g.box.left), float(g.box.right)});
       }
       return readings;
     };
@@ -80,6 +84,9 @@ TEST(WordSegmentation, BrokenLetterJoinedWhereItMakesAKnownWord) {
   EXPECT_EQ(glyphs[0].box.left, 0);
   EXPECT_EQ(glyphs[0].box.right, 16);
   EXPECT_EQ(glyphs[0].ink.width, 17);
+  // The joined glyph carries what the classifier saw of it, for the page's shapes.
+  ASSERT_TRUE(glyphs[0].features);
+  EXPECT_EQ(*glyphs[0].features, (std::vector<float>{0, 16}));
 
   // Without the word among the languages' words the pieces stay unless the whole reads
   // clearly better than they do.

@@ -114,26 +114,18 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
   JoinBrokenGlyphs(&work->glyphs, line, classify);
 }
 
-// The glyphs of the letters of known words, as the learned classifier sees them.
-std::vector<ShapeExample> ShapeExamples(const ClassifyBatch& classify,
-                                        const std::vector<LineWork>& lines,
+// The first glyphs of each letter of the page's known words, as the learned classifier saw
+// them.
+std::vector<ShapeExample> ShapeExamples(const std::vector<LineWork>& lines,
                                         const std::vector<std::vector<ReadAndMeant>>& letters) {
   std::array<size_t, 256> taken{};
   std::vector<ShapeExample> examples;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::vector<GlyphToRead> batch;
-    std::vector<uint8_t> codes;
+  for (size_t i = 0; i < lines.size(); ++i)
     for (const ReadAndMeant& letter : letters[i]) {
-      if (taken[letter.meant]++ >= PageShapes::kExamplesPerLetter) continue;
-      const ReadGlyph& glyph = lines[i].glyphs[letter.glyph];
-      batch.push_back({&glyph.ink, glyph.box, lines[i].line.MetricsUnder(glyph.box)});
-      codes.push_back(letter.meant);
+      const GlyphFeatures& features = lines[i].glyphs[letter.glyph].features;
+      if (features && taken[letter.meant]++ < PageShapes::kExamplesPerLetter)
+        examples.push_back({features, letter.meant});
     }
-    if (batch.empty()) continue;
-    const std::vector<GlyphReading> readings = classify(batch);
-    for (size_t k = 0; k < readings.size(); ++k)
-      examples.push_back({readings[k].features, codes[k]});
-  }
   return examples;
 }
 
@@ -142,7 +134,7 @@ std::vector<ShapeExample> ShapeExamples(const ClassifyBatch& classify,
 // in their language know two thirds and more even as faxes; in another, a tenth.)
 constexpr double kLeastKnownShare = 0.3;
 
-PageShapes ShapesOfPage(const ClassifyBatch& classify, const std::vector<LineWork>& lines,
+PageShapes ShapesOfPage(const std::vector<LineWork>& lines,
                         const std::vector<std::vector<ReadAndMeant>>& letters) {
   size_t known = 0, read = 0;
   for (const std::vector<ReadAndMeant>& line : letters) known += line.size();
@@ -150,72 +142,89 @@ PageShapes ShapesOfPage(const ClassifyBatch& classify, const std::vector<LineWor
     for (const ReadGlyph& glyph : work.glyphs)
       if (!glyph.readings.empty() && IsLetter1252(glyph.readings.front().code)) ++read;
   if (double(known) < kLeastKnownShare * double(read)) return PageShapes({});
-  return PageShapes(ShapeExamples(classify, lines, letters));
+  return PageShapes(ShapeExamples(lines, letters));
 }
 
 // A glyph the classifier reads this surely keeps its reading: the page's shapes are for the
-// glyphs in doubt (and reading every glyph again would cost a tenth of a second a page).
+// glyphs in doubt.
 constexpr double kSureReading = 0.99;
 
-// The line's glyphs in doubt read again, their readings weighed with the page's shapes;
-// whether that changed any glyph's best reading.
-bool ReadWithPageShapes(const ClassifyBatch& withShapes, LineWork* work) {
-  std::vector<GlyphToRead> batch;
+// The readings of the line's glyphs in doubt weighed with the page's shapes; whether that
+// changed any glyph's best reading.
+bool WeighWithPageShapes(const PageShapes& shapes, LineWork* work) {
+  std::vector<GlyphReading> readings;
   std::vector<size_t> inDoubt;
   for (size_t k = 0; k < work->glyphs.size(); ++k) {
     const ReadGlyph& glyph = work->glyphs[k];
-    if (glyph.Score() >= kSureReading) continue;
+    if (glyph.readings.empty() || glyph.Score() >= kSureReading || !glyph.features) continue;
     inDoubt.push_back(k);
-    batch.push_back({&glyph.ink, glyph.box, work->line.MetricsUnder(glyph.box)});
+    readings.emplace_back(glyph.readings);
+    readings.back().features = glyph.features;
   }
-  std::vector<GlyphReading> readings = withShapes(batch);
+  shapes.Weigh(&readings);
   bool changed = false;
   for (size_t k = 0; k < readings.size(); ++k) {
-    if (readings[k].readings.empty()) continue;
     std::vector<ScoredChar>& was = work->glyphs[inDoubt[k]].readings;
-    changed |= was.empty() || was.front().code != readings[k].readings.front().code;
+    changed |= was.front().code != readings[k].readings.front().code;
     was = std::move(readings[k].readings);
   }
   return changed;
 }
 
+// The letters of each line's known words.
+std::vector<std::vector<ReadAndMeant>> LettersOfKnownWords(const std::vector<LineWork>& lines,
+                                                           const KnownWords& words) {
+  std::vector<std::vector<ReadAndMeant>> letters(lines.size());
+  OnPageThreads(lines.size(), [&](size_t i) {
+    letters[i] = LettersOfKnownWords(lines[i].glyphs, lines[i].line, words);
+  });
+  return letters;
+}
+
+// Rounds of learning the page's shapes from the words read and reading again: the second
+// learns from the words the first settled (a third mended hardly more).
+constexpr int kShapeRounds = 2;
+
 // The doubtful words read again with the word list. The words it settles show how the page
 // draws its letters and which letters it misreads the same way throughout; the doubtful words
-// are then read once more, from the glyphs as first read, with both weighed in. (Learning
-// again from that reading settled no more words, and mended fewer.)
+// are then read again, from the glyphs as first read, with both weighed in. (Learning the
+// misreadings again from that reading settled no more words, and mended fewer.)
 void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
                     const LetterModel& spelling, std::vector<LineWork>* lines) {
-  std::vector<LineWork> asRead = *lines;
-  std::vector<std::vector<ReadAndMeant>> letters(lines->size());
+  const std::vector<LineWork> asRead = *lines;
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, nullptr, &spelling);
-    letters[i] = LettersOfKnownWords(work.glyphs, work.line, words);
   });
+  std::vector<std::vector<ReadAndMeant>> letters = LettersOfKnownWords(*lines, words);
   std::vector<ReadAndMeant> all;
   for (const std::vector<ReadAndMeant>& line : letters)
     all.insert(all.end(), line.begin(), line.end());
   const PageMisreadings misreadings = MisreadingsOf(all);
-  const PageShapes shapes = ShapesOfPage(classify, *lines, letters);
-  if (!AnyMisreading(misreadings) && shapes.Empty()) return;
-  const ClassifyBatch withShapes = [&classify, &shapes](const std::vector<GlyphToRead>& glyphs) {
-    std::vector<GlyphReading> readings = classify(glyphs);
-    shapes.Weigh(&readings);
-    return readings;
-  };
-  std::vector<LineWork> firstReading = std::move(*lines);
-  *lines = std::move(asRead);
-  OnPageThreads(lines->size(), [&](size_t i) {
-    LineWork& work = (*lines)[i];
-    const bool shapesChanged = !shapes.Empty() && ReadWithPageShapes(withShapes, &work);
-    // A line the shapes read as before, on a page of no misreadings, keeps its first reading.
-    if (!shapesChanged && !AnyMisreading(misreadings)) {
-      work = std::move(firstReading[i]);
-      return;
-    }
-    ReadDoubtfulWordsAgain(&work.glyphs, work.line, withShapes, words,
-                           AnyMisreading(misreadings) ? &misreadings : nullptr, &spelling);
-  });
+  const PageMisreadings* misread = AnyMisreading(misreadings) ? &misreadings : nullptr;
+  for (int round = 0; round < kShapeRounds; ++round) {
+    const PageShapes shapes = ShapesOfPage(*lines, letters);
+    if (!misread && shapes.Empty()) return;
+    const ClassifyBatch withShapes = [&classify, &shapes](const std::vector<GlyphToRead>& glyphs) {
+      std::vector<GlyphReading> readings = classify(glyphs);
+      shapes.Weigh(&readings);
+      return readings;
+    };
+    std::vector<LineWork> before = std::move(*lines);
+    *lines = asRead;
+    OnPageThreads(lines->size(), [&](size_t i) {
+      LineWork& work = (*lines)[i];
+      const bool shapesChanged = !shapes.Empty() && WeighWithPageShapes(shapes, &work);
+      // A line the shapes read as before, on a page of no misreadings, keeps its reading.
+      if (!shapesChanged && !misread) {
+        work = std::move(before[i]);
+        return;
+      }
+      ReadDoubtfulWordsAgain(&work.glyphs, work.line, withShapes, words, misread, &spelling);
+    });
+    if (shapes.Empty()) return;
+    letters = LettersOfKnownWords(*lines, words);
+  }
 }
 
 bool Confident(const ReadGlyph& glyph);
