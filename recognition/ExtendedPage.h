@@ -168,6 +168,9 @@ void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading);
 // stray pixels that read as one ("dÂr" for "der"); its box and ink only, and how many pieces
 // were left out (two for the dots of an "ä"). 0 when there is none.
 int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body);
+// The box of the glyph's body: without the specks that stand wholly above or below it, whose
+// height would make a small letter read as its capital twin.
+PageBox BodyBox(const ReadGlyph& glyph);
 
 // Neighbouring characters of a line (left to right) that are pieces of one character
 // broken apart (thin strokes lost in a fax or a light copy) are joined where the whole reads
@@ -299,6 +302,8 @@ double SmallLetterHeight(const std::vector<PageWord>& words);
 // "c o s u v w x z" and their capitals, one shape at two sizes: by their height against the
 // line's small letters (`smallHeight` from SmallLetterHeight; 0: left as read).
 void SettleCaseTwins(PageWord* word, double smallHeight);
+// One of "c o s u v w x z" or their capitals.
+bool IsCaseTwin(uint8_t code);
 // A single quote mark between two letters of a line's characters is an apostrophe ("Wer's",
 // "l’an"): curled (’) or straight (') as its ink is drawn, where the reader saw it so.
 void SettleApostrophes(std::vector<ReadGlyph>* glyphs);

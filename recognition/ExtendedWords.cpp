@@ -230,6 +230,10 @@ constexpr size_t kSmallLettersNeeded = 3;
 
 }  // namespace
 
+bool IsCaseTwin(uint8_t code) {
+  return kCaseTwins.find(char(ToSmall1252(code))) != std::string_view::npos;
+}
+
 double SmallLetterHeight(const std::vector<PageWord>& words) {
   std::vector<int32_t> heights;
   for (const PageWord& word : words)
@@ -243,8 +247,8 @@ double SmallLetterHeight(const std::vector<PageWord>& words) {
 void SettleCaseTwins(PageWord* word, double smallHeight) {
   if (smallHeight <= 0) return;
   for (PageChar& c : word->chars) {
+    if (!IsCaseTwin(c.code)) continue;
     const uint8_t small = ToSmall1252(c.code);
-    if (kCaseTwins.find(char(small)) == std::string_view::npos) continue;
     const double h = c.box.Height() / smallHeight;
     if (h <= kSmallTwinAtMost && c.code != small) Recode(&c, small);
     if (h >= kCapitalTwinAtLeast && c.code == small) Recode(&c, uint8_t(small - 0x20));

@@ -525,7 +525,41 @@ int32_t LabelComponents(const GlyphBitmap& ink, std::vector<int32_t>* labels) {
   return count;
 }
 
+// A speck beside a letter's body has less ink than this share of the body's tallest piece.
+constexpr double kSpeckShareOfBody = 0.25;
+
 }  // namespace
+
+PageBox BodyBox(const ReadGlyph& glyph) {
+  const GlyphBitmap& ink = glyph.ink;
+  std::vector<int32_t> labels;
+  const int32_t count = LabelComponents(ink, &labels);
+  if (count < 2) return glyph.box;
+  std::vector<PageBox> boxes(size_t(count) + 1, PageBox{ink.width, ink.height, -1, -1});
+  std::vector<int32_t> area(size_t(count) + 1, 0);
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x)
+      if (const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)]) {
+        PageBox& b = boxes[size_t(label)];
+        b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+        b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+        ++area[size_t(label)];
+      }
+  size_t tallest = 1;
+  for (size_t k = 2; k <= size_t(count); ++k)
+    if (boxes[k].Height() > boxes[tallest].Height()) tallest = k;
+  PageBox body = boxes[tallest];
+  for (size_t k = 1; k <= size_t(count); ++k) {
+    const bool apart = boxes[k].bottom < boxes[tallest].top || boxes[k].top > boxes[tallest].bottom;
+    if (k == tallest || (apart && area[k] < kSpeckShareOfBody * area[tallest])) continue;
+    body.left = std::min(body.left, boxes[k].left),
+    body.right = std::max(body.right, boxes[k].right);
+    body.top = std::min(body.top, boxes[k].top),
+    body.bottom = std::max(body.bottom, boxes[k].bottom);
+  }
+  return {glyph.box.left + body.left, glyph.box.top + body.top, glyph.box.left + body.right,
+          glyph.box.top + body.bottom};
+}
 
 int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
   const GlyphBitmap& ink = glyph.ink;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <memory>
@@ -595,6 +596,31 @@ TEST(ExtendedWords, CaseTwinsAreSettledByTheirHeight) {
   PageWord unknown = WordOf("so", 20);
   SettleCaseTwins(&unknown, 0);
   EXPECT_EQ(unknown.Text(), "so");
+}
+
+// A fax's speck above or below a small letter is no part of its height: the letter would
+// stand as tall as its capital. Pieces beside the body (a broken stroke) and a large piece
+// apart from it stay.
+TEST(ExtendedWords, ABodysBoxLeavesOutSpecksAboveAndBelow) {
+  const auto sides = [](const PageBox& b) { return std::array{b.left, b.top, b.right, b.bottom}; };
+  ReadGlyph v;
+  v.box = {100, 50, 114, 81};  // 15 x 32, as the bitmap
+  v.ink = {15, 32, std::vector<uint8_t>(15 * 32, 0)};
+  const auto ink = [&v](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+    for (int32_t y = y0; y <= y1; ++y)
+      for (int32_t x = x0; x <= x1; ++x) v.ink.ink[size_t(y * 15 + x)] = 1;
+  };
+  ink(0, 0, 0, 1);      // a speck far above
+  ink(2, 14, 5, 27);    // the left stroke
+  ink(14, 30, 14, 31);  // a speck below
+  EXPECT_EQ(sides(BodyBox(v)), (std::array{102, 64, 105, 77}));
+  ink(9, 16, 12, 27);  // the right stroke, broken off the left: beside it, kept
+  EXPECT_EQ(sides(BodyBox(v)), (std::array{102, 64, 112, 77}));
+  ink(6, 29, 12, 31);  // much ink below: part of the glyph (the speck beside it is not)
+  EXPECT_EQ(sides(BodyBox(v)), (std::array{102, 64, 112, 81}));
+  ReadGlyph whole = v;
+  whole.ink = {15, 32, std::vector<uint8_t>(15 * 32, 1)};
+  EXPECT_EQ(sides(BodyBox(whole)), sides(whole.box));
 }
 
 TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {

@@ -320,6 +320,8 @@ PageChar ToPageChar(const ReadGlyph& glyph) {
   c.box = glyph.box;
   if (glyph.readings.empty()) return c;
   c.code = glyph.readings.front().code;
+  // A letter drawn like its capital at another size is told by its height (SettleCaseTwins).
+  if (IsCaseTwin(c.code)) c.box = BodyBox(glyph);
   c.confidence = std::clamp(glyph.readings.front().score, 0.0, 1.0);
   for (size_t i = 1; i < glyph.readings.size(); ++i)
     if (glyph.readings[i].code != c.code)
