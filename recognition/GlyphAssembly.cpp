@@ -528,75 +528,81 @@ int32_t LabelComponents(const GlyphBitmap& ink, std::vector<int32_t>* labels) {
 // A speck beside a letter's body has less ink than this share of the body's tallest piece.
 constexpr double kSpeckShareOfBody = 0.25;
 
+// A glyph's 8-connected pieces: each pixel's piece (0: paper), each piece's box in the glyph's
+// own pixels and its ink, by piece from 1, and the tallest piece (0: no ink).
+struct Pieces {
+  std::vector<int32_t> labels;
+  std::vector<PageBox> boxes;
+  std::vector<int32_t> area;
+  size_t tallest = 0;
+  size_t Count() const { return boxes.size() - 1; }
+  int32_t At(const GlyphBitmap& ink, int32_t x, int32_t y) const {
+    return labels[size_t(y) * size_t(ink.width) + size_t(x)];
+  }
+};
+
+Pieces PiecesOf(const GlyphBitmap& ink) {
+  Pieces pieces;
+  const int32_t count = LabelComponents(ink, &pieces.labels);
+  pieces.boxes.assign(size_t(count) + 1, PageBox{ink.width, ink.height, -1, -1});
+  pieces.area.assign(size_t(count) + 1, 0);
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x)
+      if (const int32_t label = pieces.At(ink, x, y)) {
+        PageBox& b = pieces.boxes[size_t(label)];
+        b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+        b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+        ++pieces.area[size_t(label)];
+      }
+  for (size_t k = 1; k <= size_t(count); ++k)
+    if (!pieces.tallest || pieces.boxes[k].Height() > pieces.boxes[pieces.tallest].Height())
+      pieces.tallest = k;
+  return pieces;
+}
+
+PageBox OnThePage(const PageBox& inGlyph, const PageBox& glyphBox) {
+  return {glyphBox.left + inGlyph.left, glyphBox.top + inGlyph.top, glyphBox.left + inGlyph.right,
+          glyphBox.top + inGlyph.bottom};
+}
+
 }  // namespace
 
 PageBox BodyBox(const ReadGlyph& glyph) {
-  const GlyphBitmap& ink = glyph.ink;
-  std::vector<int32_t> labels;
-  const int32_t count = LabelComponents(ink, &labels);
-  if (count < 2) return glyph.box;
-  std::vector<PageBox> boxes(size_t(count) + 1, PageBox{ink.width, ink.height, -1, -1});
-  std::vector<int32_t> area(size_t(count) + 1, 0);
-  for (int32_t y = 0; y < ink.height; ++y)
-    for (int32_t x = 0; x < ink.width; ++x)
-      if (const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)]) {
-        PageBox& b = boxes[size_t(label)];
-        b.left = std::min(b.left, x), b.right = std::max(b.right, x);
-        b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
-        ++area[size_t(label)];
-      }
-  size_t tallest = 1;
-  for (size_t k = 2; k <= size_t(count); ++k)
-    if (boxes[k].Height() > boxes[tallest].Height()) tallest = k;
-  PageBox body = boxes[tallest];
-  for (size_t k = 1; k <= size_t(count); ++k) {
-    const bool apart = boxes[k].bottom < boxes[tallest].top || boxes[k].top > boxes[tallest].bottom;
-    if (k == tallest || (apart && area[k] < kSpeckShareOfBody * area[tallest])) continue;
-    body.left = std::min(body.left, boxes[k].left),
-    body.right = std::max(body.right, boxes[k].right);
-    body.top = std::min(body.top, boxes[k].top),
-    body.bottom = std::max(body.bottom, boxes[k].bottom);
+  const Pieces pieces = PiecesOf(glyph.ink);
+  if (pieces.Count() < 2) return glyph.box;
+  const PageBox& tallest = pieces.boxes[pieces.tallest];
+  PageBox body = tallest;
+  for (size_t k = 1; k <= pieces.Count(); ++k) {
+    const PageBox& b = pieces.boxes[k];
+    const bool apart = b.bottom < tallest.top || b.top > tallest.bottom;
+    if (apart && pieces.area[k] < kSpeckShareOfBody * pieces.area[pieces.tallest]) continue;
+    body.Include(b);
   }
-  return {glyph.box.left + body.left, glyph.box.top + body.top, glyph.box.left + body.right,
-          glyph.box.top + body.bottom};
+  return OnThePage(body, glyph.box);
 }
 
 int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
   const GlyphBitmap& ink = glyph.ink;
-  std::vector<int32_t> labels;
-  const int32_t count = LabelComponents(ink, &labels);
-  if (count < 2) return 0;
-  std::vector<int32_t> top(size_t(count) + 1, ink.height), bottom(size_t(count) + 1, -1);
-  for (int32_t y = 0; y < ink.height; ++y)
-    for (int32_t x = 0; x < ink.width; ++x)
-      if (const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)]) {
-        top[size_t(label)] = std::min(top[size_t(label)], y);
-        bottom[size_t(label)] = std::max(bottom[size_t(label)], y);
-      }
-  size_t tallest = 1;
-  for (size_t k = 2; k <= size_t(count); ++k)
-    if (bottom[k] - top[k] > bottom[tallest] - top[tallest]) tallest = k;
+  const Pieces pieces = PiecesOf(ink);
+  if (pieces.Count() < 2) return 0;
+  const int32_t bodyTop = pieces.boxes[pieces.tallest].top;
+  const auto isAbove = [&](int32_t label) { return pieces.boxes[size_t(label)].bottom < bodyTop; };
   PageBox kept{ink.width, ink.height, -1, -1};  // in the glyph's own pixels
-  for (int32_t y = 0; y < ink.height; ++y)
-    for (int32_t x = 0; x < ink.width; ++x) {
-      const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
-      if (!label) continue;
-      if (bottom[size_t(label)] < top[tallest]) continue;
-      kept.left = std::min(kept.left, x), kept.right = std::max(kept.right, x);
-      kept.top = std::min(kept.top, y), kept.bottom = std::max(kept.bottom, y);
-    }
   int32_t above = 0;
-  for (size_t k = 1; k <= size_t(count); ++k) above += bottom[k] < top[tallest] ? 1 : 0;
+  for (size_t k = 1; k <= pieces.Count(); ++k)
+    if (isAbove(int32_t(k)))
+      ++above;
+    else
+      kept.Include(pieces.boxes[k]);
   if (above == 0) return 0;
-  body->box = {glyph.box.left + kept.left, glyph.box.top + kept.top, glyph.box.left + kept.right,
-               glyph.box.top + kept.bottom};
+  body->box = OnThePage(kept, glyph.box);
   body->ink.width = kept.Width();
   body->ink.height = kept.Height();
   body->ink.ink.assign(size_t(body->ink.width) * size_t(body->ink.height), 0);
   for (int32_t y = kept.top; y <= kept.bottom; ++y)
     for (int32_t x = kept.left; x <= kept.right; ++x) {
-      const int32_t label = labels[size_t(y) * size_t(ink.width) + size_t(x)];
-      if (label && bottom[size_t(label)] >= top[tallest])
+      const int32_t label = pieces.At(ink, x, y);
+      if (label && !isAbove(label))
         body->ink.ink[size_t(y - kept.top) * size_t(body->ink.width) + size_t(x - kept.left)] = 1;
     }
   return above;
