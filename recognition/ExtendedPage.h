@@ -237,8 +237,7 @@ struct ShapeExample {
 // a glyph that looks like the page's own "e"s is an "e", whatever the classifier made of it.
 class PageShapes {
  public:
-  // Enough examples of a letter to show its spread; more only cost time.
-  static constexpr size_t kExamplesPerLetter = 60;
+  // The first examples of each letter are kept (those without features left out).
   explicit PageShapes(const std::vector<ShapeExample>& examples);
   // Too few examples, or none apart from each other, to weigh anything.
   bool Empty() const { return codes_.empty(); }

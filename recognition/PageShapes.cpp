@@ -16,6 +16,8 @@
 
 namespace {
 
+// Enough examples of a letter to show its spread; more only cost time.
+constexpr size_t kExamplesPerLetter = 60;
 // Fewer examples than this on the page (a few words) would vote on too little.
 constexpr size_t kLeastExamples = 40;
 // The nearest examples that vote: a few, so that a letter the page shows seldom still wins

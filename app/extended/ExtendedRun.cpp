@@ -114,18 +114,13 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
   JoinBrokenGlyphs(&work->glyphs, line, classify);
 }
 
-// The first glyphs of each letter of the page's known words, as the learned classifier saw
-// them.
+// The letters of the page's known words, as the learned classifier saw them.
 std::vector<ShapeExample> ShapeExamples(const std::vector<LineWork>& lines,
                                         const std::vector<std::vector<ReadAndMeant>>& letters) {
-  std::array<size_t, 256> taken{};
   std::vector<ShapeExample> examples;
   for (size_t i = 0; i < lines.size(); ++i)
-    for (const ReadAndMeant& letter : letters[i]) {
-      const GlyphFeatures& features = lines[i].glyphs[letter.glyph].features;
-      if (features && taken[letter.meant]++ < PageShapes::kExamplesPerLetter)
-        examples.push_back({features, letter.meant});
-    }
+    for (const ReadAndMeant& letter : letters[i])
+      examples.push_back({lines[i].glyphs[letter.glyph].features, letter.meant});
   return examples;
 }
 
@@ -191,7 +186,7 @@ constexpr int kShapeRounds = 2;
 // misreadings again from that reading settled no more words, and mended fewer.)
 void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
                     const LetterModel& spelling, std::vector<LineWork>* lines) {
-  const std::vector<LineWork> asRead = *lines;
+  std::vector<LineWork> asRead = *lines;
   OnPageThreads(lines->size(), [&](size_t i) {
     LineWork& work = (*lines)[i];
     ReadDoubtfulWordsAgain(&work.glyphs, work.line, classify, words, nullptr, &spelling);
@@ -211,7 +206,8 @@ void ReadWordsAgain(const ClassifyBatch& classify, const KnownWords& words,
       return readings;
     };
     std::vector<LineWork> before = std::move(*lines);
-    *lines = asRead;
+    // The last round needs the glyphs as first read no more.
+    *lines = round + 1 < kShapeRounds ? asRead : std::move(asRead);
     OnPageThreads(lines->size(), [&](size_t i) {
       LineWork& work = (*lines)[i];
       const bool shapesChanged = !shapes.Empty() && WeighWithPageShapes(shapes, &work);
