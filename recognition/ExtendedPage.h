@@ -255,6 +255,22 @@ class PageShapes {
 void WeighWithVote(const std::vector<uint8_t>& voted, double weight,
                    std::vector<ScoredChar>* readings);
 
+// ---- specks read as marks (PageSpecks.cpp) ----
+
+// A speck of a copy, a fax or a scan reads as a full stop, a comma or a quote mark. The page's
+// own full stops tell how much ink such a mark has: a speck has far less.
+class PageFullStops {
+ public:
+  // The full stops read on one line; its x-height scales their ink to the page's.
+  void Add(const std::vector<ReadGlyph>& glyphs, int32_t xHeight);
+  // The small marks of a line with less than half the ink of the page's full stops at its
+  // x-height, left out. Nothing is left out where the page shows too few full stops to tell.
+  void LeaveOutSpecks(std::vector<ReadGlyph>* glyphs, int32_t xHeight) const;
+
+ private:
+  std::vector<double> inkShares_;  // each full stop's ink over its line's x-height squared
+};
+
 // Words run together where a narrow space went unseen: before a capital whose bar or arm
 // reaches over the space ("derTube"), or after a comma or a full stop ("notiert.was"). A word
 // the page's languages do not know is split there when they know both its parts.

@@ -96,6 +96,12 @@ ClassifyBatch BatchReader(const GlyphNet& net, const CharacterPriors& priors) {
   };
 }
 
+void LeaveOutSpecks(std::vector<LineWork>* lines) {
+  PageFullStops fullStops;
+  for (const LineWork& work : *lines) fullStops.Add(work.glyphs, work.line.xHeight);
+  for (LineWork& work : *lines) fullStops.LeaveOutSpecks(&work.glyphs, work.line.xHeight);
+}
+
 void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork* work) {
   const InkLine& line = work->line;
   const std::vector<GlyphParts> glyphs = AssembleGlyphs(ink.parts, line);
@@ -469,6 +475,7 @@ void TMainForm::ExtendedRecognitionRun() {
     const ClassifyBatch classify = BatchReader(*net, priors);
     OnPageThreads(lines.size(), [&](size_t i) { ReadLineWithNet(ink, classify, &lines[i]); });
     CutTooWideGlyphs(classify, &lines);
+    LeaveOutSpecks(&lines);
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
       ReadWordsAgain(classify, words, PageLetterModel(), &lines);
