@@ -12,9 +12,11 @@
 // taken for the bare letter, or the letter read again without it.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <iterator>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <unordered_set>
 
@@ -430,17 +432,53 @@ uint64_t HashWith(uint64_t hash, uint8_t code) {
   return (hash ^ code) * kPrime;
 }
 
-// Best first, one of each text, at most `most`.
+// The texts kept at a node, by their hashes: open addressing in a table twice their number,
+// since a node's readings are many and a set's node for each cost more than the reading.
+class SeenTexts {
+ public:
+  explicit SeenTexts(size_t most) : slots_(std::bit_ceil(2 * most + 1)), used_(slots_.size()) {}
+  // False when the text was seen before.
+  bool Insert(uint64_t hash) {
+    const size_t mask = slots_.size() - 1;
+    for (size_t at = size_t(hash) & mask;; at = (at + 1) & mask) {
+      if (!used_[at]) {
+        used_[at] = true;
+        slots_[at] = hash;
+        return true;
+      }
+      if (slots_[at] == hash) return false;
+    }
+  }
+
+ private:
+  std::vector<uint64_t> slots_;
+  std::vector<bool> used_;
+};
+
+// Best first (of equals, the first), one of each text, at most `most`. A node's readings are
+// many times the beam: only the best few are put in order, and more only where their texts
+// repeat.
 void KeepBest(std::vector<Partial>* partials, size_t most) {
-  std::stable_sort(partials->begin(), partials->end(), [](const Partial& a, const Partial& b) {
-    return a.logProbability > b.logProbability;
-  });
-  std::unordered_set<uint64_t> seen;
-  seen.reserve(std::min(most, partials->size()));
-  size_t kept = 0;
-  for (size_t i = 0; i < partials->size() && kept < most; ++i)
-    if (seen.insert((*partials)[i].textHash).second) (*partials)[kept++] = (*partials)[i];
-  partials->resize(kept);
+  std::vector<size_t> order(partials->size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  const auto better = [partials](size_t a, size_t b) {
+    const double pa = (*partials)[a].logProbability, pb = (*partials)[b].logProbability;
+    return pa != pb ? pa > pb : a < b;
+  };
+  size_t ordered = std::min(order.size(), 2 * most);
+  std::partial_sort(order.begin(), order.begin() + long(ordered), order.end(), better);
+  SeenTexts seen(std::min(most, partials->size()));
+  std::vector<Partial> kept;
+  kept.reserve(std::min(most, partials->size()));
+  for (size_t i = 0; i < order.size() && kept.size() < most; ++i) {
+    if (i == ordered) {
+      std::sort(order.begin() + long(ordered), order.end(), better);
+      ordered = order.size();
+    }
+    const Partial& p = (*partials)[order[i]];
+    if (seen.Insert(p.textHash)) kept.push_back(p);
+  }
+  *partials = std::move(kept);
 }
 
 Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, size_t index,
