@@ -466,7 +466,9 @@ void KeepBest(std::vector<Partial>* partials, size_t most) {
     return pa != pb ? pa > pb : a < b;
   };
   size_t ordered = std::min(order.size(), 2 * most);
-  std::partial_sort(order.begin(), order.begin() + long(ordered), order.end(), better);
+  if (ordered < order.size())
+    std::nth_element(order.begin(), order.begin() + long(ordered), order.end(), better);
+  std::sort(order.begin(), order.begin() + long(ordered), better);
   SeenTexts seen(std::min(most, partials->size()));
   std::vector<Partial> kept;
   kept.reserve(std::min(most, partials->size()));
