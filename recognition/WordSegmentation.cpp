@@ -54,8 +54,15 @@ constexpr double kLeastLikelyReading = 7.0;
 constexpr double kJoinCost = 0.5;
 // A probability below this is no reading at all (and keeps logarithms finite).
 constexpr double kLeastProbability = 1e-4;
-// A glyph read this well as a letter is not cut ("m" reads as "rn" too).
+// A glyph read less well than this as a letter may well be two ("m" reads as "rn" too).
 constexpr double kConfidentCharacter = 0.85;
+// One read better may still be two letters printed as one: a ligature ("fi" read as "h", "ft"
+// as "R") or a touching pair of a kerned face ("rt" read as "n"). Cutting it costs this much
+// more (natural log), and this share of the log of the classifier's belief that it is more
+// than one character (the model's class for no single character). Without them the doubtful
+// words of a page in a language the lists lack took known words of pieces ("tout" as "tollt").
+constexpr double kCutSureLetter = 1.0;
+constexpr double kMoreThanOneWeight = 0.5;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.0;
@@ -253,6 +260,7 @@ bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
 struct Atoms {
   std::vector<size_t> firstOf;
   std::vector<std::array<ReadGlyph, 2>> cuts;  // of the glyphs with two atoms, in order
+  std::vector<double> cutCosts;                // of each cut
 };
 
 // Æ and Œ are two letters in one shape: a touching "re" or "ae" of a blurred page reads as one.
@@ -260,14 +268,19 @@ bool LigatureLetter(uint8_t c) {
   return c == 0xC6 || c == 0xE6 || c == 0x8C || c == 0x9C;  // Æ æ Œ œ
 }
 
-// A doubtful glyph, a mark or a figure may be two letters printed as one; of the confident
-// letters, the ligature letters and "m", which the touching "rn" of a kerned face reads as.
-// ("rt" reads as "n" too, but trying every "n" of a fax's words costs a third more time for
-// a few letters.)
-bool MayBeTwo(const ReadGlyph& glyph) {
+// A doubtful glyph, a mark or a figure may well be two letters printed as one; of the
+// confident letters, the ligature letters and "m", which the touching "rn" of a kerned face
+// reads as.
+bool MayWellBeTwo(const ReadGlyph& glyph) {
   const uint8_t code = glyph.readings.front().code;
   return glyph.Score() < kConfidentCharacter || !IsLetter1252(code) || LigatureLetter(code) ||
          code == 'm';
+}
+
+double CutCost(const ReadGlyph& glyph) {
+  if (MayWellBeTwo(glyph)) return kJoinCost;
+  const double moreThanOne = std::max(1.0 - glyph.Wholeness(), kLeastProbability);
+  return kJoinCost + kCutSureLetter - kMoreThanOneWeight * std::log(moreThanOne);
 }
 
 Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {
@@ -276,9 +289,11 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
   for (size_t i = begin; i < end; ++i) {
     atoms.firstOf.push_back(next);
     std::vector<std::array<ReadGlyph, 2>> cuts;
-    if (!glyphs[i].readings.empty() && MayBeTwo(glyphs[i])) cuts = CutsAcross(glyphs[i], line, 1);
+    if (!glyphs[i].readings.empty()) cuts = CutsAcross(glyphs[i], line, 1);
     next += cuts.empty() ? 1 : 2;
-    if (!cuts.empty()) atoms.cuts.push_back(std::move(cuts.front()));
+    if (cuts.empty()) continue;
+    atoms.cuts.push_back(std::move(cuts.front()));
+    atoms.cutCosts.push_back(CutCost(glyphs[i]));
   }
   atoms.firstOf.push_back(next);
   return atoms;
@@ -294,8 +309,9 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
   for (size_t first = begin; first < end; ++first) {
     const size_t atom = atoms->firstOf[first - begin];
     if (atoms->firstOf[first - begin + 1] - atom == 2) {
-      std::array<ReadGlyph, 2>& pieces = atoms->cuts[cut++];
-      candidates.push_back({atom, 1, std::move(pieces[0]), kJoinCost, false});
+      std::array<ReadGlyph, 2>& pieces = atoms->cuts[cut];
+      candidates.push_back({atom, 1, std::move(pieces[0]), atoms->cutCosts[cut], false});
+      ++cut;
       candidates.push_back({atom + 1, 1, std::move(pieces[1]), 0, false});
     }
     // Inside the word only: a mark before or after it is the text's or settled by others.

@@ -454,9 +454,10 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   EXPECT_EQ(glyphs[1].box.left, 10);
 
   // The same glyph read confidently as `read`, its halves as `left` and `right`, before
-  // `next` and "t", where the languages know `known`: the word as chosen.
+  // `next` and "t", where the languages know `known`: the word as chosen. The classifier
+  // believes the glyph one character with `oneCharacter`.
   const auto chosen = [&fi](uint8_t read, uint8_t left, uint8_t right, uint8_t next,
-                            const std::string& known) {
+                            const std::string& known, double oneCharacter = 0.9999) {
     Joins halves;
     halves.wholes[{0, 7}] = {{left, 0.95}};
     halves.wholes[{10, 17}] = {{right, 0.95}};
@@ -464,17 +465,23 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
     only.known = {known};
     std::vector<ReadGlyph> word = {fi, Glyph(20, 26, {{next, 0.99}}), Glyph(29, 36, {{'t', 0.99}})};
     word[0].readings = {{read, 0.97}};
+    word[0].oneCharacter = oneCharacter;
     ReadDoubtfulWordsAgain(&word, Line(), halves.Reader(), only);
     return Text(word);
   };
-  // A confident letter is not cut, even where its pieces would make a known word ("d" as
-  // "cl").
+  // A letter the classifier is sure of is not cut, even where its pieces would make a known
+  // word ("d" as "cl").
   EXPECT_EQ(chosen('d', 'c', 'l', 'a', "clat"), "dat");
   // But a kerned serif face prints "rn" touching, and it reads confidently as "m" ("Metem"
   // for "Metern").
   EXPECT_EQ(chosen('m', 'r', 'n', 'a', "rnat"), "rnat");
   // And a confident "æ" may be a touching "re" of a blurred page ("stæicht").
   EXPECT_EQ(chosen(0xE6, 'r', 'e', 'i', "reit"), "reit");
+
+  // A ligature reads confidently as a letter ("fi" as "h"), where the classifier doubts more
+  // that it is one character: cut where that makes a known word.
+  EXPECT_EQ(chosen('h', 'f', 'i', 'x', "fixt", 0.9), "fixt");
+  EXPECT_EQ(chosen('h', 'f', 'i', 'x', "fixt", 0.9999), "hxt");
 }
 
 TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
