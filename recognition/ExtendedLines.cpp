@@ -13,7 +13,9 @@ namespace {
 
 // A part that fits no line and is smaller than this share of the letters' height (an accent
 // or comma set off its line, a speck, a pen's dot) starts no line of its own; a dash, a
-// page's number or a line of letters is larger.
+// page's number or a line of letters is larger. Where a block's letters are larger than the
+// page's (a headline over its byline), the page's letters are the measure: the byline's small
+// capitals are letters.
 constexpr double kStrayMark = 0.5;
 // A part this many times as tall as a line's band (or that much lower) is of another line:
 // a drop capital spans three lines or more, while a line's band, from descender to
@@ -348,14 +350,15 @@ int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
   return Median(heights);
 }
 
-std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
-                               const std::vector<int32_t>& block) {
+std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vector<int32_t>& block,
+                               int32_t pageLetterHeight) {
   std::vector<int32_t> sorted = block;
   std::sort(sorted.begin(), sorted.end(), [&parts](int32_t a, int32_t b) {
     return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
   });
   // Letters are the taller part of the heights (whatever the share of dots and marks).
   const int32_t typical = HeightAtShare(parts, sorted, kTypicalQuarters, 4);
+  const int32_t letterHeight = pageLetterHeight > 0 ? std::min(typical, pageLetterHeight) : typical;
   std::vector<int32_t> letters, small;
   for (int32_t i : sorted)
     (parts[size_t(i)].box.Height() >= kLetterAmongParts * typical ? letters : small).push_back(i);
@@ -374,15 +377,18 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
     SettleLoneHeights(&lines);
     std::sort(small.begin(), small.end());
     letters = AttachSmallParts(parts, small, &lines);
-    // Stray marks and specks that belong to no line are no text of their own.
+    // Stray marks and specks that belong to no line are no text of their own: they start no
+    // line, but the next round's lines may take them (the dots over a byline's "i").
+    small.clear();
     std::erase_if(letters, [&](int32_t i) {
       const PageBox& b = parts[size_t(i)].box;
-      return std::max(b.Width(), b.Height()) < kStrayMark * typical;
+      const bool stray = std::max(b.Width(), b.Height()) < kStrayMark * letterHeight;
+      if (stray) small.push_back(i);
+      return stray;
     });
     std::sort(letters.begin(), letters.end(), [&parts](int32_t a, int32_t b) {
       return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
     });
-    small.clear();
   }
   JoinSplitLines(parts, &lines);
   JoinLoneMarks(parts, &lines);

@@ -96,9 +96,10 @@ int32_t TypicalTextHeight(const std::vector<InkPart>& parts);
 struct SegmentedPage;
 class KnownWords;
 SegmentedPage SegmentInk(const InkPage& ink);
-// The lines of one text block (its parts given by index), top to bottom.
-std::vector<InkLine> FindLines(const std::vector<InkPart>& parts,
-                               const std::vector<int32_t>& block);
+// The lines of one text block (its parts given by index), top to bottom. pageLetterHeight: the
+// page's (InkPage::letterHeight; 0: the block's own letters tell).
+std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vector<int32_t>& block,
+                               int32_t pageLetterHeight = 0);
 
 // ---- characters (GlyphAssembly.cpp) ----
 

@@ -157,6 +157,26 @@ TEST(ExtendedLines, RaisedMarksBetweenSmallLinesJoinTheirLine) {
   EXPECT_EQ(lines[0].parts.size() + lines[1].parts.size(), ink.parts.size());
 }
 
+// A headline over its byline in one block: the byline's letters are much smaller than the
+// block's, but of the page's size, and make a line of their own.
+TEST(ExtendedLines, ABylineUnderAHeadlineIsALineOfItsOwn) {
+  const auto headline = Font("DejaVu Serif", 110), text = Font("DejaVu Serif", 30);
+  ASSERT_TRUE(headline && text);
+  DrawnPage page(1900, 700);
+  page.Text(*headline, 20, 150, "Was Kinder brauchen");
+  page.Text(*text, 20, 250, "von ralph kinney");
+  page.Text(*text, 20, 450, "Ein Absatz in der Schrift des Textes, der die");
+  page.Text(*text, 20, 500, "Buchstaben der Seite zeigt, zwei Zeilen lang.");
+  const InkPage ink = page.Ink();
+  std::vector<int32_t> block;
+  for (int32_t i : AllParts(ink))
+    if (ink.parts[size_t(i)].box.bottom < 300) block.push_back(i);
+  const std::vector<InkLine> lines = FindLines(ink.parts, block, ink.letterHeight);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].parts.size() + lines[1].parts.size(), block.size());
+  EXPECT_GT(lines[1].box.top, lines[0].box.bottom);
+}
+
 // ---- characters ----
 
 // Characters drawn apart on one line: each must come out as one glyph holding its own ink.

@@ -61,7 +61,7 @@ struct LineWork {
 std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segments) {
   std::vector<LineWork> work;
   for (size_t b = 0; b < segments.textBlocks.size(); ++b)
-    for (InkLine& line : FindLines(ink.parts, segments.textBlocks[b].components))
+    for (InkLine& line : FindLines(ink.parts, segments.textBlocks[b].components, ink.letterHeight))
       work.push_back({b, std::move(line), {}});
   return work;
 }
