@@ -198,12 +198,16 @@ bool IsSpeck(const Box& b, int32_t textHeight) {
 }
 
 // Pictures grow over whatever touches them (a photo's grain and lighter parts), until
-// nothing more touches; pictures that meet become one.
+// nothing more touches; pictures that meet become one. A big object standing like a letter
+// beside others of its height is a headline's letter, and starts no picture.
 std::vector<PageRegion> GrowPictures(const std::vector<InkComponent>& components,
+                                     const std::vector<uint8_t>& letter,
                                      std::vector<uint8_t>& taken, int32_t textHeight) {
   std::vector<PageRegion> pictures;
   for (int32_t i = 0; i < int32_t(components.size()); ++i) {
-    if (taken[size_t(i)] || !IsPictureObject(components[size_t(i)], textHeight)) continue;
+    if (taken[size_t(i)] || letter[size_t(i)] ||
+        !IsPictureObject(components[size_t(i)], textHeight))
+      continue;
     PageRegion picture;
     picture.kind = BlockKind::Picture;
     picture.box = components[size_t(i)].box;
@@ -601,7 +605,7 @@ SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t w
   }
 
   std::vector<uint8_t> taken(components.size(), 0);
-  page.nonText = GrowPictures(components, taken, th);
+  page.nonText = GrowPictures(components, letter, taken, th);
   std::vector<PageRegion> rules;
   std::vector<int32_t> text;
   for (int32_t i = 0; i < int32_t(components.size()); ++i) {

@@ -80,6 +80,8 @@ constexpr size_t kNeighbourLines = 2;
 // there, nor one more than kMarkReach x-heights beyond the line's ends.
 constexpr double kZoneAbove = 2.0, kZoneBelow = 0.5, kZoneMiddle = 0.6;
 constexpr double kOutsideZone = 0.5;
+// A part this share of the page's letters' height is a letter, whatever line it is near.
+constexpr double kOwnLetter = 0.6;
 constexpr int32_t kMarkReach = 3;
 // The letters of a block are the parts at least kLetterAmongParts of the height that three
 // in four parts do not exceed (dots and marks being at most a quarter); lines start only at
@@ -248,7 +250,7 @@ std::pair<double, double> ZoneDistance(const InkLine& line, const PageBox& box) 
 
 // Gives each small part to the line whose zone it lies in; returns those that fit nowhere.
 std::vector<int32_t> AttachSmallParts(const std::vector<InkPart>& parts,
-                                      const std::vector<int32_t>& small,
+                                      const std::vector<int32_t>& small, int32_t letterHeight,
                                       std::vector<InkLine>* lines) {
   std::vector<int32_t> homeless;
   for (int32_t index : small) {
@@ -260,6 +262,9 @@ std::vector<int32_t> AttachSmallParts(const std::vector<InkPart>& parts,
       if (box.right < line.box.left - reach || box.left > line.box.right + reach) continue;
       const auto distance = ZoneDistance(line, box);
       if (distance.first > kOutsideZone * line.xHeight) continue;
+      // Outside the zone of a line of larger type, a part the size of the page's letters is
+      // a letter of a line of its own (the byline under a headline), not a mark.
+      if (distance.first > 0 && box.Height() >= kOwnLetter * letterHeight) continue;
       if (distance < bestDistance) bestDistance = distance, best = &line;
     }
     if (best)
@@ -376,7 +381,7 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vec
     }
     SettleLoneHeights(&lines);
     std::sort(small.begin(), small.end());
-    letters = AttachSmallParts(parts, small, &lines);
+    letters = AttachSmallParts(parts, small, letterHeight, &lines);
     // Stray marks and specks that belong to no line are no text of their own: they start no
     // line, but the next round's lines may take them (the dots over a byline's "i").
     small.clear();

@@ -167,6 +167,23 @@ TEST(PageSegmentation, PictureBetweenParagraphsGivesNoText) {
   ExpectEachComponentOnce(segmented, page.components.size());
 }
 
+// A magazine's headline: letters more than five text heights each way, as big as a photo's
+// blob, but standing side by side on one baseline. The photo beside it stays no text.
+TEST(PageSegmentation, AHeadlinesBigLettersAreText) {
+  DrawnPage page;
+  const auto photo = page.Photo(100, 300, 500, 700, 11);
+  std::vector<int32_t> headline;
+  for (int32_t k = 0; k < 8; ++k) {
+    const int32_t left = 700 + k * 150 + (k >= 4 ? 80 : 0);  // two words
+    headline.push_back(page.Add({left, 300, left + 129, 439}, 130 * 140 / 3));
+  }
+  const auto body = page.Paragraph(700, 600, 1600, 6);
+  const SegmentedPage segmented = Segment(page);
+  for (int32_t i : headline) EXPECT_NE(BlockOf(segmented, i), -1) << "headline letter " << i;
+  for (int32_t i : photo) EXPECT_EQ(BlockOf(segmented, i), -1) << "photo component " << i;
+  ExpectReadInOrder(segmented, {headline, body});
+}
+
 TEST(PageSegmentation, GrainWithoutABlobIsNoText) {
   // A light photo: only grain and small patches, none of them big.
   DrawnPage page;

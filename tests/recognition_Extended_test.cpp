@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <string>
@@ -175,6 +176,30 @@ TEST(ExtendedLines, ABylineUnderAHeadlineIsALineOfItsOwn) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].parts.size() + lines[1].parts.size(), block.size());
   EXPECT_GT(lines[1].box.top, lines[0].box.bottom);
+}
+
+// Closer under the headline, the byline's letters lie in the reach of the headline's marks
+// (a comma hangs half an x-height below its letters): being of the page's letters' size,
+// they are letters of a line of their own all the same.
+TEST(ExtendedLines, LettersOfThePagesSizeUnderAHeadlineAreNoMarksOfIt) {
+  std::vector<InkPart> parts;
+  const auto add = [&parts](int32_t left, int32_t top, int32_t width, int32_t height) {
+    InkPart part;
+    part.box = {left, top, left + width - 1, top + height - 1};
+    part.inkPixels = width * height / 3;
+    part.ink = {width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1)};
+    parts.push_back(std::move(part));
+  };
+  for (int32_t k = 0; k < 10; ++k)  // the headline: capitals and small letters
+    k % 3 == 0 ? add(100 + 80 * k, 900, 60, 100) : add(100 + 80 * k, 930, 60, 70);
+  for (int32_t k = 0; k < 12; ++k)  // the byline, 40 pixels under the headline's baseline
+    add(100 + 20 * k, 1040, 15, 20);
+  std::vector<int32_t> all(parts.size());
+  std::iota(all.begin(), all.end(), 0);
+  const std::vector<InkLine> lines = FindLines(parts, all, 20);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].parts.size(), 10u);
+  EXPECT_EQ(lines[1].parts.size(), 12u);
 }
 
 // ---- characters ----
