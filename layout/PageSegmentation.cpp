@@ -92,9 +92,11 @@ constexpr int32_t kLowestLetter = 4;
 constexpr int32_t kTallestLetterPart = 5;
 constexpr int32_t kWidestLetter = 4;
 // Letters of one line end on the same row within kBaselineJitter pixels (a scan's
-// jitter), neither is more than kLikeHeights times as tall as the other, and they stand
-// less than kNeighbourReach times the taller one's height apart.
+// jitter), or a kOvershootPart of the taller one's height (a headline's round letters reach
+// that far below its baseline), neither is more than kLikeHeights times as tall as the other,
+// and they stand less than kNeighbourReach times the taller one's height apart.
 constexpr int32_t kBaselineJitter = 2;
+constexpr int32_t kOvershootPart = 25;
 constexpr int32_t kLikeHeights = 2;
 constexpr int32_t kNeighbourReach = 2;
 
@@ -113,15 +115,19 @@ std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, in
   std::sort(order.begin(), order.end(),
             [&box](int32_t a, int32_t b) { return box(a).Bottom < box(b).Bottom; });
   std::vector<uint8_t> neighbours(components.size(), 0);
+  const auto jitter = [](int32_t height) {
+    return std::max(kBaselineJitter, height / kOvershootPart);
+  };
   for (size_t k = 0; k < order.size(); ++k) {
     const Box& a = box(order[k]);
-    for (size_t j = k + 1; j < order.size() && box(order[j]).Bottom <= a.Bottom + kBaselineJitter;
-         ++j) {
+    const int32_t reach = jitter(kLikeHeights * BoxHeight(a));  // of its tallest like neighbour
+    for (size_t j = k + 1; j < order.size() && box(order[j]).Bottom <= a.Bottom + reach; ++j) {
       const Box& b = box(order[j]);
       const int32_t ha = BoxHeight(a), hb = BoxHeight(b);
       const int32_t apart = std::max(b.Left - a.Right, a.Left - b.Right);
       if (kLikeHeights * ha < hb || kLikeHeights * hb < ha ||
-          apart > kNeighbourReach * std::max(ha, hb))
+          apart > kNeighbourReach * std::max(ha, hb) ||
+          b.Bottom - a.Bottom > jitter(std::max(ha, hb)))
         continue;
       uint8_t& first = neighbours[size_t(order[k])];
       uint8_t& second = neighbours[size_t(order[j])];
