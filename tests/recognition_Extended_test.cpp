@@ -178,6 +178,31 @@ TEST(ExtendedLines, ABylineUnderAHeadlineIsALineOfItsOwn) {
   EXPECT_GT(lines[1].box.top, lines[0].box.bottom);
 }
 
+// A headline in heavy type: its strokes cover the cells in which the page's dark areas are
+// looked for, yet its letters are letters, not a photograph's dark parts.
+TEST(ExtendedInk, AHeadlinesBoldLettersAreNoSolidInk) {
+  LogFont heavy;
+  heavy.height = -260;
+  heavy.faceName = "DejaVu Sans";
+  heavy.weight = 700;
+  const std::unique_ptr<PlatformFont> headline(PlatformFont::Create(heavy));
+  const auto text = Font("DejaVu Serif", 40);
+  ASSERT_TRUE(headline && text);
+  DrawnPage page(2480, 1400);
+  page.Text(*headline, 40, 260, "Mehl");
+  for (int32_t line = 0; line < 8; ++line)
+    page.Text(*text, 40, 420 + 60 * line, "Im Sommer wird das Korn gemahlen, im Winter gebacken.");
+  const InkPage ink = page.Ink();
+  for (const LeftOutRegion& region : ink.leftOut) ADD_FAILURE() << region.why;
+  // Nearly all the headline's ink is the page's parts.
+  const std::vector<uint8_t> grey = page.Grey();
+  int64_t drawn = 0, kept = 0;
+  for (size_t at = 0; at < size_t(2480 * 300); ++at) drawn += grey[at] < 128;
+  for (const InkPart& part : ink.parts)
+    if (part.box.bottom < 300) kept += part.inkPixels;
+  EXPECT_GT(kept, drawn * 9 / 10);
+}
+
 // Closer under the headline, the byline's letters lie in the reach of the headline's marks
 // (a comma hangs half an x-height below its letters): being of the page's letters' size,
 // they are letters of a line of their own all the same.
