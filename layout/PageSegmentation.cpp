@@ -100,8 +100,8 @@ constexpr int32_t kOvershootPart = 25;
 constexpr int32_t kLikeHeights = 2;
 constexpr int32_t kNeighbourReach = 2;
 
-// Letters stand side by side on a baseline: an object counts as one when two others of
-// like height end on the same row near it.
+}  // namespace
+
 std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, int32_t pageSide) {
   const int32_t tallest = std::max(kSmallestTextHeight, pageSide / kTallestLetterPart);
   std::vector<int32_t> order;
@@ -139,6 +139,8 @@ std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, in
   for (size_t i = 0; i < letter.size(); ++i) letter[i] = neighbours[i] >= 2;
   return letter;
 }
+
+namespace {
 
 // The median height of the page's letters; 0 when nothing on the page stands like letters.
 int32_t EstimateTextHeight(const std::vector<InkComponent>& components,

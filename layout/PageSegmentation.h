@@ -32,6 +32,10 @@ struct SegmentedPage {
 // page's longer side.
 int32_t LetterHeight(const std::vector<InkComponent>& components, int32_t pageSide);
 
+// Letters stand side by side on a baseline: an object counts as one (1) when two others of
+// like height end on the same row near it. pageSide: the page's longer side.
+std::vector<uint8_t> LetterFlags(const std::vector<InkComponent>& components, int32_t pageSide);
+
 // width, height: the page's size in pixels; textHeight: the typical height of a
 // lowercase letter on the page in pixels (0: unknown).
 SegmentedPage SegmentPage(const std::vector<InkComponent>& components, int32_t width,

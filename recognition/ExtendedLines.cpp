@@ -348,6 +348,13 @@ int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide) {
   return LetterHeight(components, pageSide);
 }
 
+std::vector<uint8_t> StandingLikeLetters(const std::vector<PageBox>& boxes, int32_t pageSide) {
+  std::vector<InkComponent> components;
+  components.reserve(boxes.size());
+  for (const PageBox& b : boxes) components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
+  return LetterFlags(components, pageSide);
+}
+
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
   std::vector<int32_t> heights;
   for (const InkPart& p : parts)

@@ -89,6 +89,8 @@ struct InkLine {
 // beside two others of like height on one baseline (0: none stand so). pageSide: the page's
 // longer side.
 int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide);
+// Of each box, whether it stands so (1) or not (0).
+std::vector<uint8_t> StandingLikeLetters(const std::vector<PageBox>& boxes, int32_t pageSide);
 // The typical height of the page's lowercase letters in pixels (0 without ink).
 int32_t TypicalTextHeight(const std::vector<InkPart>& parts);
 // The page's text blocks and other regions, from its ink parts (layout/PageSegmentation.h,

@@ -24,11 +24,10 @@ constexpr double kGrainInTextHeights = 0.3;
 // copy's specks around letters stay text).
 constexpr int32_t kGrainPerCell = 8;
 // Letters cover well under half of their cell even in bold type; a photograph's dark parts,
-// a black border or a shadow cover more. A headline's bold letter covers whole cells too:
-// an object no larger than kLargestLetter text heights either way makes no solid cell (a
-// photograph's dark body or a border is one larger object).
+// a black border or a shadow cover more. A headline's heavy letters cover whole cells too:
+// an object standing like a letter beside others of its height on one baseline makes no
+// solid cell (a photograph's dark patches stand so seldom).
 constexpr double kSolidCover = 0.6;
-constexpr int32_t kLargestLetter = 12;
 // A cell with fewer grain objects than this beside a region is paper with a speck or two.
 constexpr int32_t kFewestEdgeGrain = 2;
 // Fewer flagged cells together are a cluster of stops or a bold blot, not a picture.
@@ -41,27 +40,27 @@ enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2 };
 // cells of their own, above the middles of their letters, but never above all their ink.
 struct CellCounts {
   std::vector<int32_t> grain, letters, lettersReaching;
-  std::vector<uint8_t> inLetter;  // a letter-sized object's box reaches into the cell
+  std::vector<uint8_t> inLetter;  // a letter's box reaches into the cell
 };
 
-CellCounts CountObjects(const std::vector<PageBox>& boxes, int32_t cell, int32_t textHeight,
-                        int32_t columns, int32_t rows) {
+CellCounts CountObjects(const std::vector<PageBox>& boxes, const std::vector<uint8_t>& letter,
+                        int32_t cell, int32_t textHeight, int32_t columns, int32_t rows) {
   CellCounts counts{std::vector<int32_t>(size_t(columns) * size_t(rows), 0), {}, {}, {}};
   counts.letters = counts.lettersReaching = counts.grain;
   counts.inLetter.assign(counts.grain.size(), 0);
   const int32_t grainSide = std::max(1, int32_t(kGrainInTextHeights * textHeight));
-  for (const PageBox& b : boxes) {
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    const PageBox& b = boxes[i];
     const size_t at = size_t((b.top + b.bottom) / 2 / cell) * size_t(columns) +
                       size_t((b.left + b.right) / 2 / cell);
     const bool grain = std::max(b.Width(), b.Height()) <= grainSide;
     (grain ? counts.grain : counts.letters)[at]++;
     if (grain) continue;
-    const bool letterSized = std::max(b.Width(), b.Height()) <= kLargestLetter * textHeight;
     for (int32_t r = b.top / cell; r <= std::min(b.bottom / cell, rows - 1); ++r)
       for (int32_t c = b.left / cell; c <= std::min(b.right / cell, columns - 1); ++c) {
         const size_t at = size_t(r) * size_t(columns) + size_t(c);
         counts.lettersReaching[at]++;
-        counts.inLetter[at] |= letterSized;
+        counts.inLetter[at] |= letter[i];
       }
   }
   return counts;
@@ -146,7 +145,9 @@ RegionMap NonTextRegions(Pix* binary, const std::vector<PageBox>& boxes, int32_t
   const int32_t cell = std::max(2, int32_t(kCellInTextHeights * textHeight));
   const int32_t columns = (pixGetWidth(binary) + cell - 1) / cell;
   const int32_t rows = (pixGetHeight(binary) + cell - 1) / cell;
-  const CellCounts counts = CountObjects(boxes, cell, textHeight, columns, rows);
+  const std::vector<uint8_t> letter =
+      StandingLikeLetters(boxes, std::max(pixGetWidth(binary), pixGetHeight(binary)));
+  const CellCounts counts = CountObjects(boxes, letter, cell, textHeight, columns, rows);
   const std::vector<uint8_t> kinds = CellKinds(binary, counts, cell, columns, rows);
   // The flagged cells as a small picture of their own, its components the regions.
   PixPtr cells(pixCreate(columns, rows, 1));
