@@ -320,6 +320,9 @@ double SmallLetterHeight(const std::vector<PageWord>& words);
 // "c o s u v w x z" and their capitals, one shape at two sizes: by their height against the
 // line's small letters (`smallHeight` from SmallLetterHeight; 0: left as read).
 void SettleCaseTwins(PageWord* word, double smallHeight);
+// A line set in small capitals (capitals of x-height size, as a byline's) reads as a mix of
+// capitals and small letters: the words that show small capitals are set in capitals.
+void SettleSmallCapitals(std::vector<PageWord>* words, int32_t xHeight);
 // One of "c o s u v w x z" or their capitals.
 bool IsCaseTwin(uint8_t code);
 // A single quote mark between two letters of a line's characters is an apostrophe ("Wer's",

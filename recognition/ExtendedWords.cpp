@@ -255,6 +255,40 @@ void SettleCaseTwins(PageWord* word, double smallHeight) {
   }
 }
 
+namespace {
+
+// Capitals whose small letter has another shape or height: one of them no taller than this
+// many x-heights is a small capital (a capital stands 1.3 x-heights high or more).
+constexpr std::string_view kShapedCapitals = "ABDEFGHKLMNQRTY";
+constexpr double kSmallCapitalAtMost = 1.12;
+// A line in small capitals shows them in this many words; a lone one is a misreading.
+constexpr size_t kWordsInSmallCapitals = 2;
+
+bool SmallCapital(const PageChar& c, int32_t xHeight) {
+  return kShapedCapitals.find(char(c.code)) != std::string_view::npos &&
+         c.box.Height() <= kSmallCapitalAtMost * xHeight;
+}
+
+}  // namespace
+
+void SettleSmallCapitals(std::vector<PageWord>* words, int32_t xHeight) {
+  if (xHeight <= 0) return;
+  std::vector<bool> shows(words->size(), false);
+  size_t showing = 0;
+  for (size_t w = 0; w < words->size(); ++w) {
+    const std::vector<PageChar>& chars = (*words)[w].chars;
+    shows[w] = std::any_of(chars.begin(), chars.end(),
+                           [xHeight](const PageChar& c) { return SmallCapital(c, xHeight); });
+    showing += shows[w];
+  }
+  if (showing < kWordsInSmallCapitals) return;
+  for (size_t w = 0; w < words->size(); ++w) {
+    if (!shows[w]) continue;
+    for (PageChar& c : (*words)[w].chars)
+      if (IsSmall1252(c.code) && ToCapital1252(c.code) != c.code) Recode(&c, ToCapital1252(c.code));
+  }
+}
+
 void SettleCommas(PageWord* word) {
   // Whichever of the two the reader saw (it reads the shape alone), the place decides.
   for (size_t i = 0; i < word->chars.size(); ++i) {

@@ -668,6 +668,40 @@ TEST(ExtendedWords, CaseTwinsAreSettledByTheirHeight) {
   EXPECT_EQ(unknown.Text(), "so");
 }
 
+// A byline in small capitals reads as a mix of capitals and small letters; where two words
+// show capitals of x-height size, the words that show them are set in capitals. A capital
+// as tall as a capital, or a lone small one, changes nothing.
+TEST(ExtendedWords, WordsInSmallCapitalsAreSetInCapitals) {
+  const auto line = [](std::vector<std::string> texts) {
+    std::vector<PageWord> words;
+    for (const std::string& t : texts) words.push_back(WordOf(t, 20));
+    return words;
+  };
+  const auto text = [](const std::vector<PageWord>& words) {
+    std::string all;
+    for (const PageWord& w : words) all += w.Text() + " ";
+    return all;
+  };
+  std::vector<PageWord> byline = line({"EiN", "BeRichT", "von", "JoNAs"});
+  byline[0].chars[0].box.top = -8;  // the first letters stand as full capitals
+  byline[1].chars[0].box.top = -8;
+  byline[3].chars[0].box.top = -8;
+  SettleSmallCapitals(&byline, 20);
+  EXPECT_EQ(text(byline), "EIN BERICHT von JONAS ");
+
+  std::vector<PageWord> prose = line({"Die", "Metern", "ReiSe"});
+  prose[0].chars[0].box.top = -8;
+  prose[1].chars[0].box.top = -8;
+  SettleSmallCapitals(&prose, 20);  // one word shows a small "S": a misreading
+  EXPECT_EQ(text(prose), "Die Metern ReiSe ");
+  std::vector<PageWord> tall = line({"NATO", "Dank"});
+  for (PageWord& w : tall)
+    for (PageChar& c : w.chars)
+      if (IsCapital1252(c.code)) c.box.top = -8;  // capitals of a capital's height
+  SettleSmallCapitals(&tall, 20);
+  EXPECT_EQ(text(tall), "NATO Dank ");
+}
+
 // A fax's speck above or below a small letter is no part of its height: the letter would
 // stand as tall as its capital. Pieces beside the body (a broken stroke) and a large piece
 // apart from it stay.

@@ -392,6 +392,8 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
     SettleIAndL(&word, heights, work.line.xHeight);
     SettleCaseTwins(&word, smallHeight);
   }
+  // After the case twins: in small capitals they stand as high as the small letters.
+  SettleSmallCapitals(&line.words, work.line.xHeight);
   return line;
 }
 
