@@ -337,21 +337,25 @@ void JoinLoneMarks(const std::vector<InkPart>& parts, std::vector<InkLine>* line
   std::erase_if(*lines, [](const InkLine& line) { return line.parts.empty(); });
 }
 
+// The page layout's view of an object: its box, and its ink where that is known.
+InkComponent ComponentOf(const PageBox& b, int32_t inkPixels = 0) {
+  return {{b.left, b.top, b.right, b.bottom}, inkPixels};
+}
+
 }  // namespace
 
 int32_t LetterHeight(const std::vector<PageBox>& boxes, int32_t pageSide) {
   std::vector<InkComponent> components;
   components.reserve(boxes.size());
   for (const PageBox& b : boxes)
-    if (b.Height() >= kSmallestLetter)
-      components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
+    if (b.Height() >= kSmallestLetter) components.push_back(ComponentOf(b));
   return LetterHeight(components, pageSide);
 }
 
 std::vector<uint8_t> StandingLikeLetters(const std::vector<PageBox>& boxes, int32_t pageSide) {
   std::vector<InkComponent> components;
   components.reserve(boxes.size());
-  for (const PageBox& b : boxes) components.push_back({{b.left, b.top, b.right, b.bottom}, 0});
+  for (const PageBox& b : boxes) components.push_back(ComponentOf(b));
   return LetterFlags(components, pageSide);
 }
 
@@ -418,8 +422,6 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vec
 SegmentedPage SegmentInk(const InkPage& ink) {
   std::vector<InkComponent> components;
   components.reserve(ink.parts.size());
-  for (const InkPart& part : ink.parts)
-    components.push_back(
-        {{part.box.left, part.box.top, part.box.right, part.box.bottom}, part.inkPixels});
+  for (const InkPart& part : ink.parts) components.push_back(ComponentOf(part.box, part.inkPixels));
   return SegmentPage(components, ink.width, ink.height, TypicalTextHeight(ink.parts));
 }

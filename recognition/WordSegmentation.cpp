@@ -257,10 +257,13 @@ bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
 
 // Where each glyph's atoms begin (one more at the end): a wide glyph that may be two
 // letters printed as one ("fi", "ft") has two, for the pieces of its likeliest cut.
+struct Cut {
+  std::array<ReadGlyph, 2> pieces;
+  double cost = 0;  // natural log
+};
 struct Atoms {
   std::vector<size_t> firstOf;
-  std::vector<std::array<ReadGlyph, 2>> cuts;  // of the glyphs with two atoms, in order
-  std::vector<double> cutCosts;                // of each cut
+  std::vector<Cut> cuts;  // of the glyphs with two atoms, in order
 };
 
 // Æ and Œ are two letters in one shape: a touching "re" or "ae" of a blurred page reads as one.
@@ -292,8 +295,7 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
     if (!glyphs[i].readings.empty()) cuts = CutsAcross(glyphs[i], line, 1);
     next += cuts.empty() ? 1 : 2;
     if (cuts.empty()) continue;
-    atoms.cuts.push_back(std::move(cuts.front()));
-    atoms.cutCosts.push_back(CutCost(glyphs[i]));
+    atoms.cuts.push_back({std::move(cuts.front()), CutCost(glyphs[i])});
   }
   atoms.firstOf.push_back(next);
   return atoms;
@@ -309,10 +311,9 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
   for (size_t first = begin; first < end; ++first) {
     const size_t atom = atoms->firstOf[first - begin];
     if (atoms->firstOf[first - begin + 1] - atom == 2) {
-      std::array<ReadGlyph, 2>& pieces = atoms->cuts[cut];
-      candidates.push_back({atom, 1, std::move(pieces[0]), atoms->cutCosts[cut], false});
-      ++cut;
-      candidates.push_back({atom + 1, 1, std::move(pieces[1]), 0, false});
+      Cut& both = atoms->cuts[cut++];
+      candidates.push_back({atom, 1, std::move(both.pieces[0]), both.cost, false});
+      candidates.push_back({atom + 1, 1, std::move(both.pieces[1]), 0, false});
     }
     // Inside the word only: a mark before or after it is the text's or settled by others.
     if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))
