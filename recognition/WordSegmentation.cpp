@@ -66,6 +66,10 @@ constexpr double kMoreThanOneWeight = 0.5;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.0;
+// A capital read within a word may be taken for the small letter at this cost (natural
+// log): a fax's speck over a small letter makes it as tall as a capital ("braÛcht",
+// "DienstgebäUde"). Only a word the languages know pays for it.
+constexpr double kCapitalInAWord = 1.0;
 // A word read where gaps of doubtful width lie may take in this many words as those widths
 // make them ("Gä rtnerinnen", "da rf da s"), at most.
 constexpr size_t kMostWordsJoined = 3;
@@ -95,11 +99,14 @@ struct Candidate {
   bool leftOut = false;  // a speck, read as nothing
 };
 
-// One character of a reading: a candidate and its reading; bare: that reading's letter
-// without its accent.
+// How a character of a reading takes its candidate's reading: as read, its letter without
+// the accent, or a capital within a word as the small letter (with or without its accent).
+enum class Taken : uint8_t { kAsRead, kBare, kSmall, kBareSmall };
+
+// One character of a reading: a candidate, its reading and how it is taken.
 struct Step {
   size_t candidate = 0, reading = 0;
-  bool bare = false;
+  Taken taken = Taken::kAsRead;
 };
 
 struct Hypothesis {  // a reading of the word's first pieces
@@ -131,6 +138,22 @@ bool MayBeStrayInkAbove(const ReadGlyph& glyph, int32_t piecesAbove) {
   const bool dotted = code == 'i' || code == 'j';
   return ReadAsAccented(glyph) ||
          (piecesAbove == 1 && !dotted && (IsLetter1252(code) || IsDigit1252(code)));
+}
+
+// The letter that a reading is taken as; 0 where it cannot be so taken.
+uint8_t TakenAs(uint8_t code, Taken taken) {
+  const uint8_t small = IsCapital1252(code) ? ToSmall1252(code) : 0;
+  switch (taken) {
+    case Taken::kAsRead:
+      return code;
+    case Taken::kBare:
+      return BareLetter(code);
+    case Taken::kSmall:
+      return small;
+    case Taken::kBareSmall:
+      return small && BareLetter(small) ? BareLetter(small) : 0;
+  }
+  return 0;
 }
 
 bool IsSpeck(const ReadGlyph& glyph, double xh) {
@@ -510,7 +533,7 @@ Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, siz
     const Candidate& c = candidates[p.step.candidate];
     if (!c.leftOut) {
       const uint8_t code = c.glyph.readings[p.step.reading].code;
-      h.text += char(p.step.bare ? BareLetter(code) : code);
+      h.text += char(TakenAs(code, p.step.taken));
     }
     node = p.fromNode;
     index = p.parent;
@@ -520,10 +543,20 @@ Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, siz
   return h;
 }
 
+// A capital that is no small letter with a speck over it: the word's first letter, or a
+// plain one where a word may begin ("der Zeit" run together is no "derzeit"). A capital
+// after a small letter always makes the gap before it doubtful, so an accented one is taken
+// for a speck's work there too.
+bool OwnCapital(uint8_t code, size_t atom, const std::vector<bool>& wordMayBegin) {
+  return atom == 0 || (wordMayBegin[atom] && BaseLetter1252(code) == 0);
+}
+
 // Readings of the whole word, best first, over every path through the lattice, as far as a
-// known word among them could still be taken.
+// known word among them could still be taken. wordMayBegin: of each atom, whether a word
+// may begin there.
 std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t atoms,
-                                    double allowance, const LetterModel& letters) {
+                                    const std::vector<bool>& wordMayBegin, double allowance,
+                                    const LetterModel& letters) {
   std::vector<std::vector<Partial>> at(atoms + 1);
   at[0].push_back({});
   for (size_t node = 0; node < atoms; ++node) {
@@ -539,7 +572,7 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
                            here[i].textHash,
                            node,
                            i,
-                           {k, 0, false},
+                           {k, 0, Taken::kAsRead},
                            here[i].spelling});
         continue;
       }
@@ -549,10 +582,13 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
             kLeastLikelyReading)
           break;
         const uint8_t code = c.glyph.readings[r].code;
-        for (const bool bare : {false, true}) {
-          if (bare && !BareLetter(code)) break;
-          const double gain = LogOf(c.glyph.readings[r].score) - c.cost - (bare ? kSpeckCost : 0.0);
-          const uint8_t letter = bare ? BareLetter(code) : code;
+        for (const Taken taken : {Taken::kAsRead, Taken::kBare, Taken::kSmall, Taken::kBareSmall}) {
+          const bool lowered = taken == Taken::kSmall || taken == Taken::kBareSmall;
+          const uint8_t letter = TakenAs(code, taken);
+          if (!letter || (lowered && OwnCapital(code, node, wordMayBegin))) continue;
+          const bool bare = taken == Taken::kBare || taken == Taken::kBareSmall;
+          const double gain = LogOf(c.glyph.readings[r].score) - c.cost -
+                              (bare ? kSpeckCost : 0.0) - (lowered ? kCapitalInAWord : 0.0);
           for (size_t i = 0; i < here.size(); ++i) {
             Spelling spelling = here[i].spelling;
             const double spelled = Spell(letters, letter, c.asRead && r == 0, &spelling);
@@ -560,7 +596,7 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
                              HashWith(here[i].textHash, letter),
                              node,
                              i,
-                             {k, r, bare},
+                             {k, r, taken},
                              spelling});
           }
         }
@@ -611,7 +647,8 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
 
 // One word of the line read again, its new characters read; its characters as chosen.
 std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordWork& word,
-                                     const KnownWords& words, const LetterModel& letters) {
+                                     const WordGaps& gaps, const KnownWords& words,
+                                     const LetterModel& letters) {
   std::vector<Candidate>& candidates = word.candidates;
   for (size_t i = word.begin; i < word.end; ++i) {
     const size_t first = word.atoms.firstOf[i - word.begin];
@@ -621,14 +658,20 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   const size_t atoms = word.atoms.firstOf.back();
   // No reading has more letters than the word has atoms.
   const double allowance = AllowanceForLetters(atoms);
-  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance, letters);
+  std::vector<bool> wordMayBegin(atoms, false);
+  wordMayBegin[0] = true;
+  for (size_t i = word.begin + 1; i < word.end; ++i)
+    if (gaps.breaks[i - 1] || gaps.doubtful[i - 1])
+      wordMayBegin[word.atoms.firstOf[i - word.begin]] = true;
+  const std::vector<Hypothesis> readings =
+      ReadLattice(candidates, atoms, wordMayBegin, allowance, letters);
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join, a cut or another reading the characters stay as read. A capital or a
   // small letter, and "I", "l" or "1", are settled later by the letters' heights and their
   // neighbours, with rules of their own.
   const auto asRead = [&candidates](const Step& step) {
     const Candidate& c = candidates[step.candidate];
-    return c.asRead && !step.bare &&
+    return c.asRead && step.taken == Taken::kAsRead &&
            SettledByShape(c.glyph.readings[0].code, c.glyph.readings[step.reading].code);
   };
   if (!chosen || std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead))
@@ -641,7 +684,7 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
     const uint8_t read = readings.front().code;
     std::rotate(readings.begin(), readings.begin() + long(step.reading),
                 readings.begin() + long(step.reading) + 1);
-    if (step.bare) readings.front().code = BareLetter(readings.front().code);
+    readings.front().code = TakenAs(readings.front().code, step.taken);
     if (readings.front().code != read) glyph.readAs = read;
     chosenGlyphs.push_back(std::move(glyph));
   }
@@ -825,7 +868,8 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     std::vector<const Span*> ofPhrase;
     for (; firstSpan < spans.size() && spans[firstSpan].begin < phrase.starts.back(); ++firstSpan) {
       Span& span = spans[firstSpan];
-      if (span.work) span.chosen = ChosenReading(toRead, doubtful[*span.work], words, spelling);
+      if (span.work)
+        span.chosen = ChosenReading(toRead, doubtful[*span.work], gaps, words, spelling);
       span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back());
       ofPhrase.push_back(&span);
     }

@@ -726,6 +726,30 @@ TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
   for (const auto& [columns, times] : joins.timesRead) EXPECT_EQ(times, 1) << columns.first;
 }
 
+TEST(WordSegmentation, ACapitalWithinAWordMayBeItsSmallLetterButNotWhereAWordMayBegin) {
+  // A fax's speck over the "u" of "braucht" makes it as tall as a capital: "bra\xDBcht".
+  Joins joins;
+  Words words;
+  words.known = {"braucht"};
+  std::vector<ReadGlyph> glyphs = Spelled({{{'b', 0.99}},
+                                           {{'r', 0.99}},
+                                           {{'a', 0.99}},
+                                           {{0xDB, 0.6}, {0xDC, 0.3}},
+                                           {{'c', 0.99}},
+                                           {{'h', 0.99}},
+                                           {{'t', 0.99}}});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "braucht");
+
+  // Two words run together at a gap of doubtful width keep their capital: "der Zeit" is no
+  // "derzeit".
+  words.known = {"wo", "der", "derzeit"};
+  glyphs = SetLine("wo der Zeit", {{5, 9}});
+  glyphs[6].readings = {{'e', 0.6}, {'c', 0.3}};  // a word in doubt is read again
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs), "wo der Zeit");
+}
+
 TEST(WordSegmentation, AWordWithManyDoubtfulGapsStaysWholeWhereNoReadingIsKnown) {
   // A fax's word whose letters gape at four places, more than a reading joins, and no reading
   // of it or of its pieces is a known word: it stays one word, as its gaps' widths make it.
