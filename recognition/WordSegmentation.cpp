@@ -63,6 +63,10 @@ constexpr double kConfidentCharacter = 0.85;
 // words of a page in a language the lists lack took known words of pieces ("tout" as "tollt").
 constexpr double kCutSureLetter = 1.0;
 constexpr double kMoreThanOneWeight = 0.5;
+// The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
+// letters: the valley inside an "n" may hold less ink than where a touching "r" meets it
+// ("Metem" for "Metern"). A sure letter is cut at its likeliest only.
+constexpr size_t kCutsOfAGlyph = 2;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.0;
@@ -279,14 +283,15 @@ bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
 }
 
 // Where each glyph's atoms begin (one more at the end): a wide glyph that may be two
-// letters printed as one ("fi", "ft") has two, for the pieces of its likeliest cut.
+// letters printed as one ("fi", "ft") has one more than it has cuts, for the pieces of its
+// likeliest cuts, left to right; each piece spans the atoms between its cut and its edge.
 struct Cut {
   std::array<ReadGlyph, 2> pieces;
   double cost = 0;  // natural log
 };
 struct Atoms {
   std::vector<size_t> firstOf;
-  std::vector<Cut> cuts;  // of the glyphs with two atoms, in order
+  std::vector<Cut> cuts;  // of the glyphs with several atoms, in order, each left to right
 };
 
 // Æ and Œ are two letters in one shape: a touching "re" or "ae" of a blurred page reads as one.
@@ -315,10 +320,20 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
   for (size_t i = begin; i < end; ++i) {
     atoms.firstOf.push_back(next);
     std::vector<std::array<ReadGlyph, 2>> cuts;
-    if (!glyphs[i].readings.empty()) cuts = CutsAcross(glyphs[i], line, 1);
-    next += cuts.empty() ? 1 : 2;
-    if (cuts.empty()) continue;
-    atoms.cuts.push_back({std::move(cuts.front()), CutCost(glyphs[i])});
+    if (!glyphs[i].readings.empty())
+      cuts = CutsAcross(glyphs[i], line, MayWellBeTwo(glyphs[i]) ? kCutsOfAGlyph : 1);
+    std::sort(cuts.begin(), cuts.end(),
+              [](const auto& a, const auto& b) { return a[1].box.left < b[1].box.left; });
+    // Cuts at both ends of one flat valley make the same pieces.
+    cuts.erase(std::unique(cuts.begin(), cuts.end(),
+                           [](const auto& a, const auto& b) {
+                             return a[0].box.right == b[0].box.right &&
+                                    a[1].box.left == b[1].box.left;
+                           }),
+               cuts.end());
+    next += cuts.size() + 1;
+    for (std::array<ReadGlyph, 2>& pieces : cuts)
+      atoms.cuts.push_back({std::move(pieces), CutCost(glyphs[i])});
   }
   atoms.firstOf.push_back(next);
   return atoms;
@@ -333,10 +348,11 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
   size_t cut = 0;
   for (size_t first = begin; first < end; ++first) {
     const size_t atom = atoms->firstOf[first - begin];
-    if (atoms->firstOf[first - begin + 1] - atom == 2) {
+    const size_t atomsOfGlyph = atoms->firstOf[first - begin + 1] - atom;
+    for (size_t k = 1; k < atomsOfGlyph; ++k) {
       Cut& both = atoms->cuts[cut++];
-      candidates.push_back({atom, 1, std::move(both.pieces[0]), both.cost, false});
-      candidates.push_back({atom + 1, 1, std::move(both.pieces[1]), 0, false});
+      candidates.push_back({atom, k, std::move(both.pieces[0]), both.cost, false});
+      candidates.push_back({atom + k, atomsOfGlyph - k, std::move(both.pieces[1]), 0, false});
     }
     // Inside the word only: a mark before or after it is the text's or settled by others.
     if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))

@@ -484,6 +484,31 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   EXPECT_EQ(chosen('h', 'f', 'i', 'x', "fixt", 0.9999), "hxt");
 }
 
+TEST(WordSegmentation, ATouchingPairIsCutAtItsSecondLeastInkToo) {
+  // "rn" printed as one and read as "m": the arch of the "n" holds less ink (two rows at
+  // column 19) than the arm of the "r" where it meets the "n" (three rows at column 7).
+  ReadGlyph rn = Glyph(0, 28, {{'m', 0.97}});
+  std::fill(rn.ink.ink.begin(), rn.ink.ink.end(), uint8_t(0));
+  const auto rows = [&rn](int32_t x, int32_t count) {
+    for (int32_t y = 0; y < count; ++y) rn.ink.ink[size_t(y) * 29 + size_t(x)] = 1;
+  };
+  for (int32_t x = 0; x < 29; ++x) rows(x, 3);
+  for (const int32_t stem : {0, 11, 24})
+    for (int32_t x = stem; x < stem + 5; ++x) rows(x, 20);
+  for (int32_t x = 5; x < 11; ++x) rows(x, x == 7 ? 3 : 4);
+  rn.ink.ink[size_t(2) * 29 + 19] = 0;
+  Joins pieces;
+  pieces.wholes[{0, 6}] = {{'r', 0.9}};
+  pieces.wholes[{7, 28}] = {{'n', 0.9}};
+  pieces.wholes[{0, 18}] = {{'n', 0.6}};
+  pieces.wholes[{19, 28}] = {{'l', 0.5}};
+  Words words;
+  words.known = {"rnat"};
+  std::vector<ReadGlyph> glyphs = {rn, Glyph(32, 41, {{'a', 0.99}}), Glyph(44, 50, {{'t', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "rnat");
+}
+
 TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
   // A straight wedge: the same columns top to bottom. A curled one: its tail runs down to
   // the left.
