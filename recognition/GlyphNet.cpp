@@ -22,7 +22,9 @@ constexpr int32_t kSamples = 4;
 // Readings kept of inputs read before, with what the net saw of each (0.7 KB): enough for
 // the distinct glyphs of a few pages, under 20 megabytes.
 constexpr size_t kRememberedGlyphs = 25000;
-constexpr size_t kRememberedReadings = 5;
+// Readings given of each glyph: a fax's broken letter or a piece of a cut may have its own
+// reading below the fifth, and the word reading weighs the first eight.
+constexpr size_t kRememberedReadings = 8;
 // The layers whose outputs are the readings and what the net saw of the glyph (the input of
 // its last layer).
 const char* const kProbabilitiesLayer = "probabilities";

@@ -28,7 +28,7 @@ constexpr size_t kVoters = 5;
 constexpr double kPageWeight = 0.5;
 // Below this the vote would move no reading: the glyph is none of the page's letters.
 constexpr double kLeastWeight = 0.01;
-constexpr size_t kReadingsKept = 5;
+constexpr size_t kReadingsKept = 8;
 
 // Readings the vote leaves to the classifier: the same letter in another case or with an
 // accent, and the upright strokes, told apart by height and marks the features hardly weigh.

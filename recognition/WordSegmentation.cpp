@@ -35,7 +35,7 @@ constexpr size_t kMostPieces = 3;
 // Readings of one character tried, and readings of a word's beginning kept at each piece.
 // A fax's word may have every letter in doubt, and then its own spelling ranks far down
 // among the readings of its beginning: 32 kept lost it where 128 did not.
-constexpr size_t kReadingsTried = 5;
+constexpr size_t kReadingsTried = 8;
 constexpr size_t kBeamWidth = 128;
 // A word the languages know wins over the likeliest reading when it is at most this many
 // times less probable (natural log), and this much more for each letter beyond three: a

@@ -97,10 +97,11 @@ TEST(PageShapes, CaseAndAccentStayTheClassifiers) {
   readings = {{'I', 0.7}, {'t', 0.3}};
   WeighWithVote({'l', 'l', 'l', 'l', 'l'}, 0.5, &readings);
   EXPECT_EQ(readings[0].code, 'I');
-  // A letter voted for and not read is added, and no more than five readings are kept.
-  readings = {{'u', 0.5}, {'a', 0.2}, {'o', 0.1}, {'v', 0.1}, {'w', 0.05}};
+  // A letter voted for and not read is added, and no more than eight readings are kept.
+  readings = {{'u', 0.5},  {'a', 0.2},  {'o', 0.1},  {'v', 0.1},
+              {'w', 0.04}, {'x', 0.03}, {'y', 0.02}, {'z', 0.01}};
   WeighWithVote({'n', 'n', 'n', 'h', 'n'}, 0.5, &readings);
-  ASSERT_EQ(readings.size(), 5u);
+  ASSERT_EQ(readings.size(), 8u);
   EXPECT_EQ(readings[0].code, 'n');
   EXPECT_NEAR(readings[0].score, 0.4, 1e-9);
   double total = 0;
