@@ -292,6 +292,9 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
 struct WordGaps {
   std::vector<bool> breaks, doubtful;
 };
+// Whether characters from `first` to `last` stretch farther than any word: words whose
+// spaces went unseen.
+bool LongerThanAnyWord(const PageBox& first, const PageBox& last, int32_t xHeight);
 WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
                           const std::vector<uint8_t>& codes = {});
 // Of a line's glyphs, with what the word reading settled of their gaps.

@@ -87,7 +87,36 @@ bool LetterBesideFigure(uint8_t a, uint8_t b) {
   return (IsLetter1252(a) && IsDigit1252(b)) || (IsDigit1252(a) && IsLetter1252(b));
 }
 
+// A tight justified line of a fax may set its spaces no wider than its letters gape, and its
+// words run together into one longer than any word ("hinterderSchuleentstandvor"). Within
+// such a run the widest of its gaps (the kWidestGapsShare widest) are in doubt: the words
+// that the page's languages know settle them.
+constexpr double kWidestGapsShare = 0.3;
+// A long compound ("Quecksilberthermometer") is about 20 x-heights wide.
+constexpr double kLongestWord = 35.0;  // x-heights
+
+void DoubtTheWidestGapsOfLongRuns(const std::vector<PageBox>& chars, int32_t xHeight,
+                                  const std::vector<int32_t>& gaps, WordGaps* result) {
+  size_t begin = 0;
+  for (size_t i = 0; i <= gaps.size(); ++i) {
+    if (i < gaps.size() && !result->breaks[i]) continue;
+    // The run's characters are [begin, i]; its gaps [begin, i).
+    if (i > begin && LongerThanAnyWord(chars[begin], chars[i], xHeight)) {
+      std::vector<int32_t> widths(gaps.begin() + long(begin), gaps.begin() + long(i));
+      std::sort(widths.begin(), widths.end(), std::greater<>());
+      const int32_t least = widths[size_t(kWidestGapsShare * double(widths.size()))];
+      for (size_t k = begin; k < i; ++k)
+        if (gaps[k] > least) result->doubtful[k] = true;
+    }
+    begin = i + 1;
+  }
+}
+
 }  // namespace
+
+bool LongerThanAnyWord(const PageBox& first, const PageBox& last, int32_t xHeight) {
+  return last.right - first.left > kLongestWord * std::max(xHeight, 1);
+}
 
 WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
                           const std::vector<uint8_t>& codes) {
@@ -121,6 +150,7 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
         read && !result.breaks.back() && IsSmall1252(codes[i]) && IsCapital1252(codes[i + 1]);
     result.doubtful.push_back((between && !spaceBesideFigure) || smallThenCapital);
   }
+  DoubtTheWidestGapsOfLongRuns(chars, xHeight, gaps, &result);
   return result;
 }
 

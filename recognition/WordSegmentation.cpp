@@ -80,6 +80,9 @@ constexpr size_t kMostWordsJoined = 3;
 // The doubtful gaps of a line are set as make the most letters of known words; this much for
 // each gap set as its width says (far less than a letter) leaves ties to the widths.
 constexpr double kWidthsSay = 0.01;
+// What each word costs a long run read as words, in letters of known words: the fewer
+// words, the likelier, where they spell as many letters of known words.
+constexpr double kWordInALongRun = 0.5;
 // The worth of a way of reading that is not taken.
 constexpr double kNoWay = -1e9;
 // The letter model's say beside the glyphs' readings: a word's readings that the glyphs
@@ -814,14 +817,19 @@ bool AsWidthsSay(const Span& span, const WordGaps& gaps, size_t phraseBegin, siz
 
 // What a span is worth to its phrase: the letters of a known word, and a little for each gap
 // that it sets as the gap's width would. A span that sets a gap otherwise must be a known
-// word: a misread word ("frpher") is not cut to make a known word of its end ("frp her").
+// word: a misread word ("frpher") is not cut to make a known word of its end ("frp her"),
+// except in a run longer than any word, where a misread word ("§chule") may stand between
+// known ones, and each word costs a little.
 double ValueOf(const Span& span, const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
-               const KnownWords& words, size_t phraseBegin, size_t phraseEnd) {
+               const KnownWords& words, size_t phraseBegin, size_t phraseEnd, int32_t xHeight) {
   const std::string text =
       span.work ? TextOf(span.chosen, 0, span.chosen.size()) : TextOf(glyphs, span.begin, span.end);
   const bool known = Known(text, words);
-  if (!known && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd)) return kNoWay;
+  const bool longRun =
+      LongerThanAnyWord(glyphs[phraseBegin].box, glyphs[phraseEnd - 1].box, xHeight);
+  if (!known && !longRun && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd)) return kNoWay;
   double value = known ? double(LettersOf(text).size()) : 0.0;
+  if (longRun) value -= kWordInALongRun;
   for (size_t i = span.begin; i + 1 < span.end; ++i)
     if (gaps.doubtful[i] && !gaps.breaks[i]) value += kWidthsSay;
   if (span.end != phraseEnd && gaps.breaks[span.end - 1]) value += kWidthsSay;
@@ -886,7 +894,8 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
       Span& span = spans[firstSpan];
       if (span.work)
         span.chosen = ChosenReading(toRead, doubtful[*span.work], gaps, words, spelling);
-      span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back());
+      span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back(),
+                           line.xHeight);
       ofPhrase.push_back(&span);
     }
     for (const Span* span : BestSpans(ofPhrase, phrase.starts.size())) {

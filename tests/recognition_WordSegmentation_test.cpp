@@ -751,6 +751,32 @@ TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
   for (const auto& [columns, times] : joins.timesRead) EXPECT_EQ(times, 1) << columns.first;
 }
 
+TEST(WordSegmentation, WordsRunTogetherLongerThanAnyWordAreSetApartAsTheWordsSay) {
+  // A tight justified fax line: its spaces (5 pixels) no wider than some of its letters gape
+  // (5, against 2 and 3), so that only its first space stands out. The words run together
+  // stretch farther than any word.
+  const std::string text =
+      "Wir sahen hinter der Schule entstand vor sechs Jahren auf einer Wiese auf der";
+  std::map<size_t, int32_t> gaps;
+  for (size_t i = text.find(' ', 4); i != std::string::npos; i = text.find(' ', i + 1))
+    gaps[i - 1] = 5;
+  gaps[text.find("hu")] = gaps[text.find("hr")] = gaps[text.find("ns")] = 5;
+  Words words;
+  words.known = {"Wir", "sahen", "hinter", "der", "Schule", "entstand",
+                 "vor", "sechs", "Jahren", "auf", "einer",  "Wiese"};
+  Joins joins;
+  std::vector<ReadGlyph> glyphs = SetLine(text, gaps);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs), text);
+
+  // A long word is no run of words: its letters stay together where they make no known word.
+  words.known = {"Wir", "sahen", "das", "du", "tut", "her"};
+  const std::string compound = "Wir sahen das Quecksilberthermometer";
+  glyphs = SetLine(compound, {{compound.find("k"), 5}, {compound.find("rt"), 5}});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs), compound);
+}
+
 TEST(WordSegmentation, ACapitalWithinAWordMayBeItsSmallLetterButNotWhereAWordMayBegin) {
   // A fax's speck over the "u" of "braucht" makes it as tall as a capital: "bra\xDBcht".
   Joins joins;
