@@ -369,7 +369,9 @@ bool IsSingleQuote(uint8_t c) {
   return c == '\'' || c == 0x91 || c == 0x92;  // ' ‘ ’
 }
 
-// How far the bottom half of the ink stands left of its top half, in the glyph's heights.
+// How far the tail (the lowest quarter of the ink) ends left of the top half, in the glyph's
+// heights. A book face's "’" swings right below its bulb before it curls back: its lower
+// half as a whole stands no farther left than its top.
 double LeftwardTail(const GlyphBitmap& ink) {
   double top = 0, bottom = 0;
   int32_t inTop = 0, inBottom = 0;
@@ -378,7 +380,7 @@ double LeftwardTail(const GlyphBitmap& ink) {
       if (!ink.at(x, y)) continue;
       if (2 * y < ink.height)
         top += x, ++inTop;
-      else
+      else if (4 * y >= 3 * ink.height)
         bottom += x, ++inBottom;
     }
   if (inTop == 0 || inBottom == 0 || ink.height == 0) return 0;

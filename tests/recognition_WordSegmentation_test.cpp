@@ -522,7 +522,15 @@ TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
   for (int32_t y = 0; y < 12; ++y)
     for (int32_t x = 0; x < 6; ++x)
       if (x >= 5 - y / 2 - 1 && x <= 5 - y / 2 + 1) curled.ink.ink[size_t(y * 6 + x)] = 1;
-  for (const auto& [mark, wanted] : {std::pair{straight, uint8_t('\'')}, {curled, uint8_t(0x92)}}) {
+  // A book face's: a bulb, and a tail that swings right below it and curls back to the left.
+  ReadGlyph swung = Glyph(12, 17, {{'\'', 0.5}, {0x92, 0.45}});
+  swung.ink = {6, 10, std::vector<uint8_t>(60, 0)};
+  const int32_t rows[10][2] = {{1, 3}, {1, 4}, {1, 5}, {1, 5}, {3, 5},
+                               {4, 5}, {4, 5}, {3, 4}, {2, 3}, {0, 2}};
+  for (int32_t y = 0; y < 10; ++y)
+    for (int32_t x = rows[y][0]; x <= rows[y][1]; ++x) swung.ink.ink[size_t(y * 6 + x)] = 1;
+  for (const auto& [mark, wanted] :
+       {std::pair{straight, uint8_t('\'')}, {curled, uint8_t(0x92)}, {swung, uint8_t(0x92)}}) {
     std::vector<ReadGlyph> word = {Glyph(0, 10, {{'r', 0.99}}), mark, Glyph(19, 28, {{'s', 0.99}})};
     SettleApostrophes(&word);
     EXPECT_EQ(word[1].readings.front().code, wanted);
