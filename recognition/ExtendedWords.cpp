@@ -17,6 +17,10 @@ struct GapGroups {
   double letterMean = 0, spaceMean = 0;
 };
 
+// No space is narrower than this (x-heights): a loosely set face's letters on a photocopy
+// gape up to a fifth of one, and a short line's few spaces do not outweigh them.
+constexpr double kNarrowestSpace = 0.25;
+
 // The split of sorted gaps into two groups of least spread within them. A line of words has at
 // least half as many letter gaps as spaces (a line of two-letter words has as many), so a split
 // that leaves fewer below it has cut the letter gaps themselves in two: a fax's run from
@@ -39,7 +43,8 @@ GapGroups SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) 
     const double s = spread(0, k) + spread(k, n);
     const double lowMean = prefix[k] / double(k),
                  highMean = (prefix[n] - prefix[k]) / double(n - k);
-    const bool apart = highMean >= 2 * lowMean + 0.1 * xHeight && sorted[k] >= 0.18 * xHeight;
+    const bool apart =
+        highMean >= 2 * lowMean + 0.1 * xHeight && sorted[k] >= kNarrowestSpace * xHeight;
     if (apart && s < bestSpread)
       bestSpread = s, best = {(sorted[k - 1] + sorted[k]) / 2.0, lowMean, highMean};
   }

@@ -566,6 +566,20 @@ std::vector<PageBox> BoxesApart(const std::vector<int32_t>& gaps) {
   return boxes;
 }
 
+TEST(ExtendedWords, AShortLinesWidestLetterGapsAreNoSpaces) {
+  // A paragraph's last line, "zerbrochen, Barometer unversehrt.“", in a loosely set face on a
+  // photocopy: letters 0 to 5 pixels apart, spaces of 9 and 10, and 6 before the quote mark,
+  // at an x-height of 21.
+  const std::vector<int32_t> gaps = {0, 4, 1, 1,  1, 1, 1, 3, 3, 4, 9, 5, 4, 0, 3, 2,
+                                     2, 4, 4, 10, 0, 3, 1, 4, 2, 2, 3, 4, 0, 6, 1};
+  const std::vector<bool> breaks = WordBreaks(BoxesApart(gaps), 21);
+  ASSERT_EQ(breaks.size(), gaps.size());
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    if (gaps[i] == 6) continue;
+    EXPECT_EQ(breaks[i], gaps[i] >= 9) << i;
+  }
+}
+
 std::vector<uint8_t> Codes(const std::string& text) {
   return {text.begin(), text.end()};
 }
