@@ -312,9 +312,12 @@ bool MayWellBeTwo(const ReadGlyph& glyph) {
 }
 
 double CutCost(const ReadGlyph& glyph) {
-  if (MayWellBeTwo(glyph)) return kJoinCost;
+  const uint8_t code = glyph.readings.front().code;
+  if (glyph.Score() < kConfidentCharacter || !IsLetter1252(code)) return kJoinCost;
   const double moreThanOne = std::max(1.0 - glyph.Wholeness(), kLeastProbability);
-  return kJoinCost + kCutSureLetter - kMoreThanOneWeight * std::log(moreThanOne);
+  const double doubtOfOne = -kMoreThanOneWeight * std::log(moreThanOne);
+  if (MayWellBeTwo(glyph)) return kJoinCost + doubtOfOne;
+  return kJoinCost + kCutSureLetter + doubtOfOne;
 }
 
 Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {
