@@ -61,6 +61,7 @@ constexpr double kConfidentCharacter = 0.85;
 // more (natural log), and this share of the log of the classifier's belief that it is more
 // than one character (the model's class for no single character). Without them the doubtful
 // words of a page in a language the lists lack took known words of pieces ("tout" as "tollt").
+// A confident "m" or ligature letter, which touching pairs read as, pays the share only.
 constexpr double kCutSureLetter = 1.0;
 constexpr double kMoreThanOneWeight = 0.5;
 // The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
