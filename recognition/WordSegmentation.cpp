@@ -61,13 +61,15 @@ constexpr double kConfidentCharacter = 0.85;
 // more (natural log), and this share of the log of the classifier's belief that it is more
 // than one character (the model's class for no single character). Without them the doubtful
 // words of a page in a language the lists lack took known words of pieces ("tout" as "tollt").
-// A confident "m" or ligature letter, which touching pairs read as, pays the share only.
 constexpr double kCutSureLetter = 1.0;
 constexpr double kMoreThanOneWeight = 0.5;
 // The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
 // letters: the valley inside an "n" may hold less ink than where a touching "r" meets it
-// ("Metem" for "Metern"). A sure letter is cut at its likeliest only.
+// ("Metem" for "Metern"). A sure letter is cut at its likeliest only, and so is one that the
+// classifier is all but sure is one character (kSurelyOne): a clean "m" cut at its second
+// valley reads as "na" ("ml" as "nal").
 constexpr size_t kCutsOfAGlyph = 2;
+constexpr double kSurelyOne = 0.9999;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.0;
@@ -312,13 +314,14 @@ bool MayWellBeTwo(const ReadGlyph& glyph) {
          code == 'm';
 }
 
+size_t CutsTried(const ReadGlyph& glyph) {
+  return MayWellBeTwo(glyph) && glyph.Wholeness() < kSurelyOne ? kCutsOfAGlyph : 1;
+}
+
 double CutCost(const ReadGlyph& glyph) {
-  const uint8_t code = glyph.readings.front().code;
-  if (glyph.Score() < kConfidentCharacter || !IsLetter1252(code)) return kJoinCost;
+  if (MayWellBeTwo(glyph)) return kJoinCost;
   const double moreThanOne = std::max(1.0 - glyph.Wholeness(), kLeastProbability);
-  const double doubtOfOne = -kMoreThanOneWeight * std::log(moreThanOne);
-  if (MayWellBeTwo(glyph)) return kJoinCost + doubtOfOne;
-  return kJoinCost + kCutSureLetter + doubtOfOne;
+  return kJoinCost + kCutSureLetter - kMoreThanOneWeight * std::log(moreThanOne);
 }
 
 Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, const InkLine& line) {
@@ -327,8 +330,7 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
   for (size_t i = begin; i < end; ++i) {
     atoms.firstOf.push_back(next);
     std::vector<std::array<ReadGlyph, 2>> cuts;
-    if (!glyphs[i].readings.empty())
-      cuts = CutsAcross(glyphs[i], line, MayWellBeTwo(glyphs[i]) ? kCutsOfAGlyph : 1);
+    if (!glyphs[i].readings.empty()) cuts = CutsAcross(glyphs[i], line, CutsTried(glyphs[i]));
     std::sort(cuts.begin(), cuts.end(),
               [](const auto& a, const auto& b) { return a[1].box.left < b[1].box.left; });
     // Cuts at both ends of one flat valley make the same pieces.
@@ -819,6 +821,14 @@ bool AsWidthsSay(const Span& span, const WordGaps& gaps, size_t phraseBegin, siz
          (span.end == phraseEnd || gaps.breaks[span.end - 1]);
 }
 
+// Whether the phrase is one word as its gaps' widths make it, and longer than any word.
+bool OneRunLongerThanAnyWord(const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
+                             size_t phraseBegin, size_t phraseEnd, int32_t xHeight) {
+  for (size_t i = phraseBegin; i + 1 < phraseEnd; ++i)
+    if (gaps.breaks[i]) return false;
+  return LongerThanAnyWord(glyphs[phraseBegin].box, glyphs[phraseEnd - 1].box, xHeight);
+}
+
 // What a span is worth to its phrase: the letters of a known word, and a little for each gap
 // that it sets as the gap's width would. A span that sets a gap otherwise must be a known
 // word: a misread word ("frpher") is not cut to make a known word of its end ("frp her"),
@@ -829,8 +839,7 @@ double ValueOf(const Span& span, const std::vector<ReadGlyph>& glyphs, const Wor
   const std::string text =
       span.work ? TextOf(span.chosen, 0, span.chosen.size()) : TextOf(glyphs, span.begin, span.end);
   const bool known = Known(text, words);
-  const bool longRun =
-      LongerThanAnyWord(glyphs[phraseBegin].box, glyphs[phraseEnd - 1].box, xHeight);
+  const bool longRun = OneRunLongerThanAnyWord(glyphs, gaps, phraseBegin, phraseEnd, xHeight);
   if (!known && !longRun && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd)) return kNoWay;
   double value = known ? double(LettersOf(text).size()) : 0.0;
   if (longRun) value -= kWordInALongRun;

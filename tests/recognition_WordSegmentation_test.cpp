@@ -473,12 +473,10 @@ TEST(WordSegmentation, TwoLettersPrintedAsOneAreCutWhereThatMakesAKnownWord) {
   // word ("d" as "cl").
   EXPECT_EQ(chosen('d', 'c', 'l', 'a', "clat"), "dat");
   // But a kerned serif face prints "rn" touching, and it reads confidently as "m" ("Metem"
-  // for "Metern"), where the classifier doubts a little more that it is one character.
-  EXPECT_EQ(chosen('m', 'r', 'n', 'a', "rnat", 0.99), "rnat");
+  // for "Metern").
+  EXPECT_EQ(chosen('m', 'r', 'n', 'a', "rnat"), "rnat");
   // And a confident "æ" may be a touching "re" of a blurred page ("stæicht").
-  EXPECT_EQ(chosen(0xE6, 'r', 'e', 'i', "reit", 0.99), "reit");
-  // An "m" the classifier is quite sure is one character stays one: "ml" is no "nal".
-  EXPECT_EQ(chosen('m', 'r', 'n', 'a', "rnat", 0.99999), "mat");
+  EXPECT_EQ(chosen(0xE6, 'r', 'e', 'i', "reit"), "reit");
 
   // A ligature reads confidently as a letter ("fi" as "h"), where the classifier doubts more
   // that it is one character: cut where that makes a known word.
@@ -509,6 +507,12 @@ TEST(WordSegmentation, ATouchingPairIsCutAtItsSecondLeastInkToo) {
   std::vector<ReadGlyph> glyphs = {rn, Glyph(32, 41, {{'a', 0.99}}), Glyph(44, 50, {{'t', 0.99}})};
   ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words);
   EXPECT_EQ(Text(glyphs), "rnat");
+
+  // An "m" the classifier is all but sure is one character is cut at its least ink only.
+  rn.oneCharacter = 0.99999;
+  glyphs = {rn, Glyph(32, 41, {{'a', 0.99}}), Glyph(44, 50, {{'t', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "mat");
 }
 
 TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
