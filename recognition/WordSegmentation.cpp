@@ -568,20 +568,18 @@ Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, siz
   return h;
 }
 
-// A capital that is no small letter with a speck over it: the word's first letter, or a
-// plain one where a word may begin ("der Zeit" run together is no "derzeit"). A capital
-// after a small letter always makes the gap before it doubtful, so an accented one is taken
-// for a speck's work there too.
-bool OwnCapital(uint8_t code, size_t atom, const std::vector<bool>& wordMayBegin) {
-  return atom == 0 || (wordMayBegin[atom] && BaseLetter1252(code) == 0);
+// A capital that is no small letter with a speck over it: the word's first letter, and every
+// plain capital (a word in capitals, "RALPH", is no "Ralph"; "der Zeit" run together is no
+// "derzeit"). An accented one is taken for a speck's work within a word, even where a word
+// may begin: a capital after a small letter always makes the gap before it doubtful.
+bool OwnCapital(uint8_t code, size_t atom) {
+  return atom == 0 || BaseLetter1252(code) == 0;
 }
 
 // Readings of the whole word, best first, over every path through the lattice, as far as a
-// known word among them could still be taken. wordMayBegin: of each atom, whether a word
-// may begin there.
+// known word among them could still be taken.
 std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, size_t atoms,
-                                    const std::vector<bool>& wordMayBegin, double allowance,
-                                    const LetterModel& letters) {
+                                    double allowance, const LetterModel& letters) {
   std::vector<std::vector<Partial>> at(atoms + 1);
   at[0].push_back({});
   for (size_t node = 0; node < atoms; ++node) {
@@ -610,7 +608,7 @@ std::vector<Hypothesis> ReadLattice(const std::vector<Candidate>& candidates, si
         for (const Taken taken : {Taken::kAsRead, Taken::kBare, Taken::kSmall, Taken::kBareSmall}) {
           const bool lowered = taken == Taken::kSmall || taken == Taken::kBareSmall;
           const uint8_t letter = TakenAs(code, taken);
-          if (!letter || (lowered && OwnCapital(code, node, wordMayBegin))) continue;
+          if (!letter || (lowered && OwnCapital(code, node))) continue;
           const bool bare = taken == Taken::kBare || taken == Taken::kBareSmall;
           const double gain = LogOf(c.glyph.readings[r].score) - c.cost -
                               (bare ? kSpeckCost : 0.0) - (lowered ? kCapitalInAWord : 0.0);
@@ -672,8 +670,7 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
 
 // One word of the line read again, its new characters read; its characters as chosen.
 std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordWork& word,
-                                     const WordGaps& gaps, const KnownWords& words,
-                                     const LetterModel& letters) {
+                                     const KnownWords& words, const LetterModel& letters) {
   std::vector<Candidate>& candidates = word.candidates;
   for (size_t i = word.begin; i < word.end; ++i) {
     const size_t first = word.atoms.firstOf[i - word.begin];
@@ -683,13 +680,7 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   const size_t atoms = word.atoms.firstOf.back();
   // No reading has more letters than the word has atoms.
   const double allowance = AllowanceForLetters(atoms);
-  std::vector<bool> wordMayBegin(atoms, false);
-  wordMayBegin[0] = true;
-  for (size_t i = word.begin + 1; i < word.end; ++i)
-    if (gaps.breaks[i - 1] || gaps.doubtful[i - 1])
-      wordMayBegin[word.atoms.firstOf[i - word.begin]] = true;
-  const std::vector<Hypothesis> readings =
-      ReadLattice(candidates, atoms, wordMayBegin, allowance, letters);
+  const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance, letters);
   const Hypothesis* chosen = Choose(readings, words);
   // Without a join, a cut or another reading the characters stay as read. A capital or a
   // small letter, and "I", "l" or "1", are settled later by the letters' heights and their
@@ -905,8 +896,7 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     std::vector<const Span*> ofPhrase;
     for (; firstSpan < spans.size() && spans[firstSpan].begin < phrase.starts.back(); ++firstSpan) {
       Span& span = spans[firstSpan];
-      if (span.work)
-        span.chosen = ChosenReading(toRead, doubtful[*span.work], gaps, words, spelling);
+      if (span.work) span.chosen = ChosenReading(toRead, doubtful[*span.work], words, spelling);
       span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back(),
                            line.xHeight);
       ofPhrase.push_back(&span);

@@ -791,7 +791,7 @@ TEST(WordSegmentation, WordsRunTogetherLongerThanAnyWordAreSetApartAsTheWordsSay
   EXPECT_EQ(WordsOfLine(glyphs), compound);
 }
 
-TEST(WordSegmentation, ACapitalWithinAWordMayBeItsSmallLetterButNotWhereAWordMayBegin) {
+TEST(WordSegmentation, AnAccentedCapitalWithinAWordMayBeItsSmallLetter) {
   // A fax's speck over the "u" of "braucht" makes it as tall as a capital: "bra\xDBcht".
   Joins joins;
   Words words;
@@ -813,6 +813,12 @@ TEST(WordSegmentation, ACapitalWithinAWordMayBeItsSmallLetterButNotWhereAWordMay
   glyphs[6].readings = {{'e', 0.6}, {'c', 0.3}};  // a word in doubt is read again
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
   EXPECT_EQ(WordsOfLine(glyphs), "wo der Zeit");
+  // A word in capitals stays in capitals.
+  words.known = {"Ralph"};
+  glyphs = Spelled(
+      {{{'R', 0.99}}, {{'A', 0.99}}, {{'L', 0.6}, {'l', 0.3}}, {{'P', 0.99}}, {{'H', 0.99}}});
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "RALPH");
 }
 
 TEST(WordSegmentation, AWordWithManyDoubtfulGapsStaysWholeWhereNoReadingIsKnown) {
