@@ -3,6 +3,7 @@
 // they separate best; a line whose gaps are all of one kind is judged against its x-height.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string_view>
 
 #include "core/Median.h"
