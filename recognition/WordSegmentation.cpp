@@ -73,9 +73,9 @@ constexpr double kSurelyOne = 0.9999;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.0;
-// A capital read within a word may be taken for the small letter at this cost (natural
-// log): a fax's speck over a small letter makes it as tall as a capital ("braÛcht",
-// "DienstgebäUde"). Only a word the languages know pays for it.
+// An accented capital read within a word may be taken for the small letter at this cost
+// (natural log): a fax's speck over a small letter makes it as tall as a capital and reads as
+// an accent ("braÛcht"). Only a word the languages know pays for it.
 constexpr double kCapitalInAWord = 1.0;
 // A word read where gaps of doubtful width lie may take in this many words as those widths
 // make them ("Gä rtnerinnen", "da rf da s"), at most.
@@ -110,7 +110,8 @@ struct Candidate {
 };
 
 // How a character of a reading takes its candidate's reading: as read, its letter without
-// the accent, or a capital within a word as the small letter (with or without its accent).
+// the accent, or an accented capital within a word as the small letter (with or without its
+// accent).
 enum class Taken : uint8_t { kAsRead, kBare, kSmall, kBareSmall };
 
 // One character of a reading: a candidate, its reading and how it is taken.
@@ -333,7 +334,7 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
     if (!glyphs[i].readings.empty()) cuts = CutsAcross(glyphs[i], line, CutsTried(glyphs[i]));
     std::sort(cuts.begin(), cuts.end(),
               [](const auto& a, const auto& b) { return a[1].box.left < b[1].box.left; });
-    // Cuts at both ends of one flat valley make the same pieces.
+    // Cuts at both ends of one flat valley may make the same pieces.
     cuts.erase(std::unique(cuts.begin(), cuts.end(),
                            [](const auto& a, const auto& b) {
                              return a[0].box.right == b[0].box.right &&
@@ -570,8 +571,7 @@ Hypothesis Unwound(const std::vector<std::vector<Partial>>& at, size_t node, siz
 
 // A capital that is no small letter with a speck over it: the word's first letter, and every
 // plain capital (a word in capitals, "RALPH", is no "Ralph"; "der Zeit" run together is no
-// "derzeit"). An accented one is taken for a speck's work within a word, even where a word
-// may begin: a capital after a small letter always makes the gap before it doubtful.
+// "derzeit"). Within a word an accented capital may be a speck's work.
 bool OwnCapital(uint8_t code, size_t atom) {
   return atom == 0 || BaseLetter1252(code) == 0;
 }
@@ -826,11 +826,10 @@ bool OneRunLongerThanAnyWord(const std::vector<ReadGlyph>& glyphs, const WordGap
 // except in a run longer than any word, where a misread word ("§chule") may stand between
 // known ones, and each word costs a little.
 double ValueOf(const Span& span, const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
-               const KnownWords& words, size_t phraseBegin, size_t phraseEnd, int32_t xHeight) {
+               const KnownWords& words, size_t phraseBegin, size_t phraseEnd, bool longRun) {
   const std::string text =
       span.work ? TextOf(span.chosen, 0, span.chosen.size()) : TextOf(glyphs, span.begin, span.end);
   const bool known = Known(text, words);
-  const bool longRun = OneRunLongerThanAnyWord(glyphs, gaps, phraseBegin, phraseEnd, xHeight);
   if (!known && !longRun && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd)) return kNoWay;
   double value = known ? double(LettersOf(text).size()) : 0.0;
   if (longRun) value -= kWordInALongRun;
@@ -893,12 +892,14 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
   std::vector<ReadGlyph> result;
   size_t firstSpan = 0;
   for (const Phrase& phrase : phrases) {
+    const size_t phraseBegin = phrase.starts.front(), phraseEnd = phrase.starts.back();
+    const bool longRun =
+        OneRunLongerThanAnyWord(*glyphs, gaps, phraseBegin, phraseEnd, line.xHeight);
     std::vector<const Span*> ofPhrase;
     for (; firstSpan < spans.size() && spans[firstSpan].begin < phrase.starts.back(); ++firstSpan) {
       Span& span = spans[firstSpan];
       if (span.work) span.chosen = ChosenReading(toRead, doubtful[*span.work], words, spelling);
-      span.value = ValueOf(span, *glyphs, gaps, words, phrase.starts.front(), phrase.starts.back(),
-                           line.xHeight);
+      span.value = ValueOf(span, *glyphs, gaps, words, phraseBegin, phraseEnd, longRun);
       ofPhrase.push_back(&span);
     }
     for (const Span* span : BestSpans(ofPhrase, phrase.starts.size())) {
