@@ -264,7 +264,7 @@ bool FromPix(PIX* pix, RasterImage* out, std::string* error) {
   return ok;
 }
 
-// ---- plain grey PNG through libpng ----
+// ---- plain grey and colour PNG through libpng ----
 
 struct PngSource {
   const uint8_t* data;
@@ -307,10 +307,13 @@ bool ReadPngHeader(png_structp png, png_infop info, PngHeader* header) {
 }
 
 // Rows arrive top first; the image's memory rows run bottom-up. Grey arrives as grey in
-// all three channels when the image has 24 bits.
-bool ReadPngRows(png_structp png, png_infop info, RasterImage* image) {
+// all three channels when the image has 24 bits; colour arrives as it is.
+bool ReadPngRows(png_structp png, png_infop info, bool colourPng, RasterImage* image) {
   if (setjmp(png_jmpbuf(png))) return false;
-  if (DIBBitCount(*image) == 24) {
+  if (colourPng) {
+    png_set_bgr(png);  // the image's rows hold blue, green, red
+    png_read_update_info(png, info);
+  } else if (DIBBitCount(*image) == 24) {
     png_set_gray_to_rgb(png);
     png_read_update_info(png, info);
   }
@@ -327,12 +330,13 @@ int32_t PngDpi(png_uint_32 perMetre) {
 
 enum class PngResult { Done, NotPlain, Failed };
 
-// Reads an 8-bit grey, non-interlaced PNG without transparency into `out` as FromPix would
-// make it from Leptonica's reading (8 bits, grey ramp, Leptonica's resolution), straight
-// into the image's rows; with `bits` 24, as 24 bits instead (each pixel the colour of its
-// grey). Any other PNG answers NotPlain and is left to Leptonica.
-PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, int32_t bits, RasterImage* out,
-                             std::string* error) {
+// Reads an 8-bit grey or colour, non-interlaced PNG without transparency into `out` as
+// FromPix would make it from Leptonica's reading (grey: 8 bits, grey ramp; colour: 24 bits;
+// Leptonica's resolution), straight into the image's rows, without Leptonica's picture of
+// 32 bits a pixel in between; grey with `greyBits` 24 arrives as 24 bits instead (each
+// pixel the colour of its grey). Any other PNG answers NotPlain and is left to Leptonica.
+PngResult DecodePlainPng(const std::vector<uint8_t>& d, int32_t greyBits, RasterImage* out,
+                         std::string* error) {
   struct Reader {
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorJump, QuietPngWarning);
@@ -344,13 +348,17 @@ PngResult DecodePlainGreyPng(const std::vector<uint8_t>& d, int32_t bits, Raster
   png_set_read_fn(reader.png, &source, ReadPngBytes);
   PngHeader header;
   if (!ReadPngHeader(reader.png, reader.info, &header)) return PngResult::NotPlain;
-  if (header.depth != 8 || header.colourType != PNG_COLOR_TYPE_GRAY ||
+  const bool colour = header.colourType == PNG_COLOR_TYPE_RGB;
+  if (header.depth != 8 || (header.colourType != PNG_COLOR_TYPE_GRAY && !colour) ||
       header.interlace != PNG_INTERLACE_NONE || header.transparency)
     return PngResult::NotPlain;
   const std::vector<RgbQuad> ramp = codecs::GreyPalette(256);
-  if (!codecs::MakeImage(out, header.width, header.height, bits, ramp.data(), 256, error))
-    return PngResult::Failed;
-  if (!ReadPngRows(reader.png, reader.info, out)) {
+  const bool made =
+      colour
+          ? codecs::MakeImage(out, header.width, header.height, 24, nullptr, 0, error)
+          : codecs::MakeImage(out, header.width, header.height, greyBits, ramp.data(), 256, error);
+  if (!made) return PngResult::Failed;
+  if (!ReadPngRows(reader.png, reader.info, colour, out)) {
     deldib(out);
     std::memset(out, 0, sizeof(*out));
     *error = "The picture file is damaged or truncated.";
@@ -485,8 +493,8 @@ bool DecodeWithLeptonica(const std::vector<uint8_t>& given, int64_t maxPixels, b
     return false;
   }
   if (!codecs::CheckPixelCount(w, h, maxPixels, error)) return false;
-  if (format == IFF_PNG && bps == 8 && spp == 1 && !iscmap) {
-    const PngResult plain = DecodePlainGreyPng(d, directColour ? 24 : 8, out, error);
+  if (format == IFF_PNG && bps == 8 && (spp == 1 || spp == 3) && !iscmap) {
+    const PngResult plain = DecodePlainPng(d, directColour ? 24 : 8, out, error);
     if (plain != PngResult::NotPlain) return plain == PngResult::Done;
   }
   // A JPEG that libjpeg decodes with only a warning (an unknown JFIF revision, a few

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "core/RasterImage.h"
 #include "tests/core_PictureTestUtil.h"
@@ -448,7 +449,7 @@ void PatchChunk(std::vector<uint8_t>& png, size_t type, size_t offset,
   PutBigEndian(png, type + 4 + length, PngCrc(png.data() + type, 4 + length));
 }
 
-TEST(RasterFiles, PlainGreyPngReadsExactlyAsLeptonicaReadsIt) {
+TEST(RasterFiles, PlainGreyAndColourPngReadExactlyAsLeptonicaReadsThem) {
   // Such PNGs are read with libpng straight into the image; every other PNG goes through
   // Leptonica. Both must give the same picture, resolution and verdict.
   const std::string dir = testpic::TempDir();
@@ -461,15 +462,19 @@ TEST(RasterFiles, PlainGreyPngReadsExactlyAsLeptonicaReadsIt) {
     const std::string error = Open(path, &img);
     ASSERT_EQ(error.empty(), lept != nullptr) << error;
     if (lept) {
-      ASSERT_EQ(DIBBitCount(img), 8);
+      const bool colour = pixGetDepth(lept) == 32;
+      ASSERT_EQ(DIBBitCount(img), colour ? 24 : 8);
       ASSERT_EQ(DIBWidth(img), pixGetWidth(lept));
       ASSERT_EQ(DIBHeight(img), pixGetHeight(lept));
-      for (int i = 0; i < 256; ++i) ASSERT_EQ(DIBColorTable(img)[i].green, i);
+      for (int i = 0; i < (colour ? 0 : 256); ++i) ASSERT_EQ(DIBColorTable(img)[i].green, i);
       for (int32_t y = 0; y < DIBHeight(img); ++y)
         for (int32_t x = 0; x < DIBWidth(img); ++x) {
           l_uint32 v = 0;
           pixGetPixel(lept, x, y, &v);
-          ASSERT_EQ(getpixel(img, x, y), v) << x << "," << y;
+          // Leptonica packs red, green, blue from the top byte down; getpixel from the bottom.
+          const l_uint32 expected =
+              colour ? (v >> 24) | ((v >> 16) & 0xFF) << 8 | ((v >> 8) & 0xFF) << 16 : v;
+          ASSERT_EQ(getpixel(img, x, y), expected) << x << "," << y;
         }
       auto perMetre = [](int dpi) { return dpi > 0 ? int32_t(std::lround(dpi / 0.0254)) : 11811; };
       EXPECT_EQ(DIBInfo(img)->biXPelsPerMeter, perMetre(pixGetXRes(lept)));
@@ -481,14 +486,23 @@ TEST(RasterFiles, PlainGreyPngReadsExactlyAsLeptonicaReadsIt) {
 
   uint32_t seed = 99;
   auto random = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
-  for (auto [w, h] : {std::pair{1, 1}, {5, 3}, {17, 9}, {64, 2}, {333, 7}}) {
-    PIX* pix = pixCreate(w, h, 8);
+  for (auto [w, h, depth] : {std::tuple{1, 1, 8},
+                             {5, 3, 8},
+                             {17, 9, 8},
+                             {64, 2, 8},
+                             {333, 7, 8},
+                             {1, 1, 32},
+                             {6, 5, 32},
+                             {129, 3, 32}}) {
+    PIX* pix = pixCreate(w, h, depth);
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) pixSetPixel(pix, x, y, random() & 0xFF);
+      for (int x = 0; x < w; ++x)
+        pixSetPixel(pix, x, y, depth == 8 ? random() & 0xFF : (random() << 16 | random()) << 8);
     pixSetResolution(pix, 300, 300);
     std::vector<uint8_t> png = PngOf(pix);
     ASSERT_FALSE(png.empty());
-    expectSame(png, std::to_string(w) + " x " + std::to_string(h));
+    ASSERT_EQ(png[25], depth == 8 ? 0 : 2);  // IHDR's colour type: grey, or colour without alpha
+    expectSame(png, std::to_string(w) + " x " + std::to_string(h) + " x " + std::to_string(depth));
 
     // Resolutions: unit metre and unknown, round values and ones near the halves.
     const size_t phys = FindChunk(png, "pHYs");
