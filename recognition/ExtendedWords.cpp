@@ -338,17 +338,35 @@ namespace {
 // Abbreviations end in a full stop and are mostly short ("usw.", "bzw.", "etc.", "evtl."); a
 // word of more small letters before its full stop is none.
 constexpr size_t kLongestAbbreviation = 4;
+// Before a small letter a shorter word's full stop is an abbreviation's or a comma that lost
+// its tail: a comma when the reader found one at least this share as likely as the stop.
+constexpr double kCommaShareAfterShortWord = 0.25;
 
-// The full stop that ends a word of letters, not an abbreviation nor a number; -1 when the
-// word has none.
-int FinalStopOf(const PageWord& word) {
+// A mark before a word: an opening quote or bracket, or a speck read as a mark.
+bool MarkBeforeAWord(uint8_t c) {
+  return !IsLetter1252(c) && !IsDigit1252(c) && c != '.';
+}
+
+// The full stop that ends a word of letters (after any marks before it), not a number; -1 when
+// the word has none. `letters`: how many letters stand before it.
+int FinalStopOf(const PageWord& word, size_t* letters) {
   const std::vector<PageChar>& chars = word.chars;
-  if (chars.size() < kLongestAbbreviation + 2 || chars.back().code != '.') return -1;
-  for (size_t i = 0; i + 1 < chars.size(); ++i) {
-    const bool small = Lower(chars[i].code), capital = i == 0 && Upper(chars[i].code);
+  if (chars.size() < 2 || chars.back().code != '.') return -1;
+  size_t first = 0;
+  while (first + 1 < chars.size() && MarkBeforeAWord(chars[first].code)) ++first;
+  if (first + 1 == chars.size()) return -1;
+  for (size_t i = first; i + 1 < chars.size(); ++i) {
+    const bool small = Lower(chars[i].code), capital = i == first && Upper(chars[i].code);
     if (!small && !capital) return -1;
   }
+  *letters = chars.size() - 1 - first;
   return int(chars.size()) - 1;
+}
+
+bool ReadAsCommaToo(const PageChar& stop) {
+  for (const Alternative& a : stop.alternatives)
+    if (a.code == ',') return a.confidence >= kCommaShareAfterShortWord * stop.confidence;
+  return false;
 }
 
 }  // namespace
@@ -361,8 +379,11 @@ void CommasBeforeSmallLetters(PageText* page) {
         // A small "l" may be a capital "I": "Ich" read as "lch".
         if (before && !word.chars.empty() && Lower(word.chars.front().code) &&
             word.chars.front().code != 'l') {
-          const int stop = FinalStopOf(*before);
-          if (stop >= 0) Recode(&before->chars[size_t(stop)], ',');
+          size_t letters = 0;
+          const int stop = FinalStopOf(*before, &letters);
+          if (stop >= 0 &&
+              (letters > kLongestAbbreviation || ReadAsCommaToo(before->chars[size_t(stop)])))
+            Recode(&before->chars[size_t(stop)], ',');
         }
         before = &word;
       }

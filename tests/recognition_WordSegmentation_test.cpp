@@ -713,6 +713,16 @@ TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
   EXPECT_EQ(WordsOf(page),
             (std::vector<std::string>{"usw.", "und", "evtl.", "mit", "am", "3.", "und", "z.B.",
                                       "die", "Umzug.", "lch", "gekauft.)", "die", "Garten,"}));
+
+  // A speck or a quote before the word changes nothing; a short word's stop becomes a comma
+  // where the reader found a comma nearly as likely, and stays where it found it unlikely.
+  page = LineOf({")zufrieden.", "und", "zwei.", "und", "usw.", "und"});
+  std::vector<PageWord>& words = page.blocks[0].lines[0].words;
+  words[2].chars.back().alternatives = {{',', 0.3}};
+  words[4].chars.back().alternatives = {{',', 0.1}};
+  CommasBeforeSmallLetters(&page);
+  EXPECT_EQ(WordsOf(page),
+            (std::vector<std::string>{")zufrieden,", "und", "zwei,", "und", "usw.", "und"}));
 }
 
 namespace {
