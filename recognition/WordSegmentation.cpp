@@ -63,6 +63,16 @@ constexpr double kConfidentCharacter = 0.85;
 // words of a page in a language the lists lack took known words of pieces ("tout" as "tollt").
 constexpr double kCutSureLetter = 1.0;
 constexpr double kMoreThanOneWeight = 0.5;
+// A doubtful letter of a word the languages do not know may be one the classifier did not
+// offer at all: a fax's speck joined to an "o" reads as "9", "Q" or "g", never "o" ("Stati9n");
+// a letter that lost its hairlines reads as another shape ("Virgleich"). Where one letter the
+// classifier read less surely than kUnsureLetter (more likely misread than not), replaced by
+// another, makes a known word, and no other replacement of the word does, that word is taken
+// as if the letter read kUnofferedLetter (natural log) less probable than the reading, within
+// the allowance of a known word. Surer letters stay: a clean page's names and compounds the
+// lists lack ("Sachunterricht") would otherwise become their known neighbours.
+constexpr double kUnofferedLetter = 4.0;
+constexpr double kUnsureLetter = 0.5;
 // The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
 // letters: the valley inside an "n" may hold less ink than where a touching "r" meets it
 // ("Metem" for "Metern"). A sure letter is cut at its likeliest only, and so is one that the
@@ -668,6 +678,37 @@ const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWor
   return &best;
 }
 
+// A letter of `reading` replaced by one the classifier did not offer (see kUnofferedLetter).
+struct UnofferedLetter {
+  size_t step = 0;
+  uint8_t code = 0;
+};
+
+std::optional<UnofferedLetter> OneUnofferedLetter(const Hypothesis& reading,
+                                                  const std::vector<Candidate>& candidates,
+                                                  const KnownWords& words) {
+  if (reading.text.size() != reading.steps.size()) return {};
+  std::optional<UnofferedLetter> found;
+  std::string text = reading.text;
+  for (size_t s = 0; s < reading.steps.size(); ++s) {
+    const Candidate& candidate = candidates[reading.steps[s].candidate];
+    const double score = candidate.glyph.readings[reading.steps[s].reading].score;
+    const uint8_t read = uint8_t(reading.text[s]);
+    if (score >= kUnsureLetter || !(IsLetter1252(read) || IsDigit1252(read))) continue;
+    const double loss = kUnofferedLetter - std::log(std::max(score, kLeastProbability));
+    for (int code = 1; code < 256; ++code) {
+      // A capital for its small letter is the height rules' to settle.
+      if (!IsLetter1252(uint8_t(code)) || ToSmall1252(uint8_t(code)) == ToSmall1252(read)) continue;
+      text[s] = char(code);
+      if (!Known(text, words) || loss > KnownWordAllowance(text)) continue;
+      if (found) return {};  // two known words: the letter does not tell
+      found = UnofferedLetter{s, uint8_t(code)};
+    }
+    text[s] = char(read);
+  }
+  return found;
+}
+
 // One word of the line read again, its new characters read; its characters as chosen.
 std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordWork& word,
                                      const KnownWords& words, const LetterModel& letters) {
@@ -682,6 +723,9 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   const double allowance = AllowanceForLetters(atoms);
   const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance, letters);
   const Hypothesis* chosen = Choose(readings, words);
+  const std::optional<UnofferedLetter> unoffered =
+      chosen && !Known(chosen->text, words) ? OneUnofferedLetter(*chosen, candidates, words)
+                                            : std::nullopt;
   // Without a join, a cut or another reading the characters stay as read. A capital or a
   // small letter, and "I", "l" or "1", are settled later by the letters' heights and their
   // neighbours, with rules of their own.
@@ -690,10 +734,11 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
     return c.asRead && step.taken == Taken::kAsRead &&
            SettledByShape(c.glyph.readings[0].code, c.glyph.readings[step.reading].code);
   };
-  if (!chosen || std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead))
+  if (!chosen || (!unoffered && std::all_of(chosen->steps.begin(), chosen->steps.end(), asRead)))
     return {glyphs.begin() + long(word.begin), glyphs.begin() + long(word.end)};
   std::vector<ReadGlyph> chosenGlyphs;
-  for (const Step& step : chosen->steps) {
+  for (size_t s = 0; s < chosen->steps.size(); ++s) {
+    const Step& step = chosen->steps[s];
     if (candidates[step.candidate].leftOut) continue;
     ReadGlyph glyph = candidates[step.candidate].glyph;
     std::vector<ScoredChar>& readings = glyph.readings;
@@ -701,6 +746,8 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
     std::rotate(readings.begin(), readings.begin() + long(step.reading),
                 readings.begin() + long(step.reading) + 1);
     readings.front().code = TakenAs(readings.front().code, step.taken);
+    if (unoffered && unoffered->step == s)
+      readings.insert(readings.begin(), {unoffered->code, std::exp(-kUnofferedLetter)});
     if (readings.front().code != read) glyph.readAs = read;
     chosenGlyphs.push_back(std::move(glyph));
   }

@@ -831,6 +831,34 @@ TEST(WordSegmentation, AnAccentedCapitalWithinAWordMayBeItsSmallLetter) {
   EXPECT_EQ(Text(glyphs), "RALPH");
 }
 
+TEST(WordSegmentation, AnUnsureLetterMayBeOneTheClassifierDidNotOffer) {
+  // A fax's speck joined to the "o" of "Station": its readings hold no "o".
+  auto stati9n = [](double nine) {
+    std::vector<std::vector<ScoredChar>> letters;
+    for (const char c : std::string("Stati")) letters.push_back({{uint8_t(c), 0.99}});
+    letters.push_back({{'9', nine}, {'Q', 0.3}, {'g', 0.1}});
+    letters.push_back({{'n', 0.99}});
+    return Spelled(letters);
+  };
+  Joins joins;
+  Words words;
+  words.known = {"Station"};
+  std::vector<ReadGlyph> glyphs = stati9n(0.45);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Station");
+  EXPECT_LT(glyphs[5].Score(), 0.05);  // a guess, and marked as one
+  EXPECT_EQ(glyphs[5].readAs, '9');
+
+  // A letter read more surely than not stays; so does one that two known words could take.
+  glyphs = stati9n(0.6);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Stati9n");
+  words.known = {"Station", "Stativn"};
+  glyphs = stati9n(0.45);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Stati9n");
+}
+
 TEST(WordSegmentation, AWordWithManyDoubtfulGapsStaysWholeWhereNoReadingIsKnown) {
   // A fax's word whose letters gape at four places, more than a reading joins, and no reading
   // of it or of its pieces is a known word: it stays one word, as its gaps' widths make it.
