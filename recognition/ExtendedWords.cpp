@@ -68,6 +68,14 @@ constexpr double kWidestSpace = 1.5;
 // face, whose arm reaches over it, is narrower than a space; a fax's letters gape.
 constexpr double kDoubtfulSpaceShare = 0.25;
 
+// A line whose gaps make no two groups takes its spaces from this width (x-heights). On a
+// fax whose letters gape, a line's spaces may be no wider than twice its letter gaps: where
+// it has enough gaps to tell, those between kAlikeDoubtfulFrom and kAlikeDoubtfulTo are in
+// doubt, for the words the page's languages know to settle ("gi bt", "sel tén").
+constexpr double kAlikeSpace = 0.4;
+constexpr size_t kAlikeGapsToDoubt = 8;
+constexpr double kAlikeDoubtfulFrom = 0.3, kAlikeDoubtfulTo = 0.6;
+
 // Digits, and the shapes a "1" is often read as.
 bool DigitLike(uint8_t c) {
   return IsDigit1252(c) || c == 'I' || c == 'l' || c == ']' || c == '|';
@@ -139,15 +147,18 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
   std::sort(sorted.begin(), sorted.end());
   const GapGroups groups = SplitOfTwoGroups(sorted, std::max(xHeight, 1));
   // All gaps alike: letters of one word, or single letters apart.
-  const double threshold = groups.threshold < 0 ? 0.4 * xHeight : groups.threshold;
+  const bool alike = groups.threshold < 0;
+  const double threshold = alike ? kAlikeSpace * xHeight : groups.threshold;
   const double apart = groups.spaceMean - groups.letterMean;
   const bool read = codes.size() == chars.size();
   for (size_t i = 0; i < gaps.size(); ++i) {
     // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
     const bool figures = read && WithinFigures(codes, gaps, i, threshold);
-    const bool between = groups.threshold >= 0 && !figures &&
-                         gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
-                         gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart;
+    const bool between =
+        alike ? !figures && gaps.size() >= kAlikeGapsToDoubt &&
+                    gaps[i] > kAlikeDoubtfulFrom * xHeight && gaps[i] < kAlikeDoubtfulTo * xHeight
+              : !figures && gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
+                    gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart;
     const bool spaceBesideFigure = read && between && LetterBesideFigure(codes[i], codes[i + 1]);
     result.breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold) || spaceBesideFigure);
     // No word has a capital after a small letter: the space before it went unseen where the

@@ -584,6 +584,35 @@ std::vector<uint8_t> Codes(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
+TEST(ExtendedWords, AFaxLineWhoseGapsMakeNoTwoGroupsLeavesTheMiddlingOnesInDoubt) {
+  // "Bienen kümmert. Streit gibt es selten, am ..." of a fax at an x-height of 14: letters 2
+  // to 5 pixels apart, spaces 8 to 10, and letters gaping 6 and 7 ("~") within "gibt",
+  // "selten", "am": too close for two groups.
+  const std::string line = "Bienen k\xFC~mmert. Streit gi~bt es sel~ten, a~m ehesten um die";
+  std::string text;
+  std::vector<int32_t> gaps;
+  const int32_t letterGaps[] = {3, 4, 5, 2, 4}, spaces[] = {9, 10, 8}, gapes[] = {6, 7};
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == ' ' || line[i] == '~') continue;
+    if (!text.empty()) {
+      const char before = line[i - 1];
+      gaps.push_back(before == ' '   ? spaces[gaps.size() % 3]
+                     : before == '~' ? gapes[gaps.size() % 2]
+                                     : letterGaps[gaps.size() % 5]);
+    }
+    text += line[i];
+  }
+  const WordGaps read = GapsBetweenWords(BoxesApart(gaps), 14, Codes(text));
+  ASSERT_EQ(read.breaks.size(), gaps.size());
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    EXPECT_EQ(read.breaks[i], gaps[i] >= 6) << i;  // as before: beyond 0.4 x-heights
+    EXPECT_EQ(read.doubtful[i], gaps[i] >= 5 && gaps[i] <= 8) << i;
+  }
+  // A short line has too few gaps to tell what is middling.
+  const WordGaps gibt = GapsBetweenWords(BoxesApart({4, 7, 4}), 14, Codes("gibt"));
+  EXPECT_EQ(gibt.doubtful, std::vector<bool>(3, false));
+}
+
 // Figures stand wide apart within a number, but a letter's arm may narrow the space before
 // one ("auf 4,8"), and a figure beside a "l" that begins a word is no "1" ("1934 lagen").
 TEST(ExtendedWords, ASpaceBesideAFigureIsABreak) {
