@@ -1,4 +1,4 @@
-// The median as the program takes it everywhere.
+// The median as the program takes it everywhere, and the upper quartile.
 #pragma once
 
 #include <algorithm>
@@ -13,4 +13,13 @@ T Median(std::vector<T> values) {
   const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
   std::nth_element(values.begin(), middle, values.end());
   return *middle;
+}
+
+// The element at three quarters of `values` in order (at size * 3 / 4); 0 for none.
+template <typename T>
+T UpperQuartile(std::vector<T> values) {
+  if (values.empty()) return T{};
+  const auto at = values.begin() + std::ptrdiff_t(values.size() * 3 / 4);
+  std::nth_element(values.begin(), at, values.end());
+  return *at;
 }

@@ -7,7 +7,8 @@
 namespace {
 
 // A full stop read this surely counts among the page's full stops. Specks read as full stops
-// too, some as surely; the median of many holds to the printed ones.
+// too, some as surely, and on a fax they may be as many as the printed ones: the upper
+// quartile of their ink holds to the printed ones, which are the larger.
 constexpr double kSureFullStop = 0.9;
 // Fewer full stops than this tell nothing of their size.
 constexpr size_t kFullStopsToTell = 5;
@@ -46,7 +47,7 @@ void PageFullStops::Add(const std::vector<ReadGlyph>& glyphs, int32_t xHeight) {
 
 void PageFullStops::LeaveOutSpecks(std::vector<ReadGlyph>* glyphs, int32_t xHeight) const {
   if (inkShares_.size() < kFullStopsToTell) return;
-  const double least = kLeastShareOfFullStop * Median(inkShares_) * SquareOf(xHeight);
+  const double least = kLeastShareOfFullStop * UpperQuartile(inkShares_) * SquareOf(xHeight);
   std::erase_if(*glyphs, [least](const ReadGlyph& glyph) {
     return !glyph.readings.empty() && IsSmallMark(glyph.readings.front().code) &&
            InkPixels(glyph.ink) < least && glyph.box.Height() < kTailedMark * glyph.box.Width();

@@ -69,6 +69,14 @@ TEST(PageSpecks, SpecksReadSurelyAsFullStopsDoNotSetTheirSize) {
   page.Add(line, 20);
   page.LeaveOutSpecks(&line, 20);
   EXPECT_EQ(line.size(), 6u);
+
+  // On a fax the specks read surely as full stops may outnumber the printed ones.
+  PageFullStops fax;
+  std::vector<ReadGlyph> faxLine = FullStops(5);
+  for (int i = 0; i < 8; ++i) faxLine.push_back(Glyph('.', 0.97, 2, 2, 4));
+  fax.Add(faxLine, 20);
+  fax.LeaveOutSpecks(&faxLine, 20);
+  EXPECT_EQ(faxLine.size(), 5u);
 }
 
 TEST(PageSpecks, APageOfTooFewFullStopsLeavesEveryMark) {
