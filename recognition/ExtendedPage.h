@@ -307,6 +307,11 @@ void SettleDigits(PageWord* word);
 // tail, as light copies and phone pictures lose it ("genäht. den"), unless it ends an
 // abbreviation or a number. Across the lines of a block too.
 void CommasBeforeSmallLetters(PageText* page);
+// A word of one small mark, set off from its word by a doubtful gap ("hast ." "decade. \""),
+// joins it: a full stop or a comma the word before, an opening quote the word after, another
+// quote the word before. A quote mark read unsurely or a middle dot standing alone is a speck
+// of a copy or a fax ("Kühn · restauriert") and is left out.
+void SettleLoneMarks(PageText* page);
 // Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);
 // Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,

@@ -403,6 +403,51 @@ void CommasBeforeSmallLetters(PageText* page) {
 
 namespace {
 
+// A mark read this surely, standing alone between spaces, was printed (a quote mark set off
+// from its word by a doubtful gap); one read less surely is a speck.
+constexpr double kSureLoneMark = 0.8;
+
+// The marks a word of one character may be that belong to a word beside it: full stop, comma,
+// middle dot, the quote marks.
+bool SmallMark(uint8_t c) {
+  return c == '.' || c == ',' || c == 0xB7 || c == '\'' || c == '`' || c == '"' ||
+         (c >= 0x91 && c <= 0x94) || c == 0x82 || c == 0x84;  // ‘ ’ “ ” ‚ „
+}
+
+bool OpeningQuote(uint8_t c) {
+  return c == 0x82 || c == 0x84;  // ‚ „
+}
+
+}  // namespace
+
+void SettleLoneMarks(PageText* page) {
+  for (PageBlock& block : page->blocks)
+    for (PageLine& line : block.lines) {
+      std::vector<PageWord> kept;
+      for (size_t w = 0; w < line.words.size(); ++w) {
+        PageWord& word = line.words[w];
+        if (word.chars.size() != 1 || !SmallMark(word.chars[0].code)) {
+          kept.push_back(std::move(word));
+          continue;
+        }
+        const PageChar mark = word.chars[0];
+        const bool stopOrComma = mark.code == '.' || mark.code == ',';
+        if (!stopOrComma && (mark.confidence < kSureLoneMark || mark.code == 0xB7)) continue;
+        PageWord* next = w + 1 < line.words.size() ? &line.words[w + 1] : nullptr;
+        if (OpeningQuote(mark.code) && next)
+          next->chars.insert(next->chars.begin(), mark);
+        else if (!kept.empty())
+          kept.back().chars.push_back(mark);
+        else if (next && !stopOrComma)
+          next->chars.insert(next->chars.begin(), mark);
+      }
+      line.words = std::move(kept);
+    }
+  page->Summarise();
+}
+
+namespace {
+
 bool IsSingleQuote(uint8_t c) {
   return c == '\'' || c == 0x91 || c == 0x92;  // ' ‘ ’
 }

@@ -725,6 +725,21 @@ TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
             (std::vector<std::string>{")zufrieden,", "und", "zwei,", "und", "usw.", "und"}));
 }
 
+TEST(WordSegmentation, AMarkStandingAloneJoinsItsWordOrIsASpeck) {
+  // A full stop or a quote mark set off by a doubtful gap joins the word it belongs to; a
+  // speck read as a quote mark or a middle dot between two words is left out.
+  PageText page = LineOf({"hast", ".", "Die", "decade.", "\"", "Ein", "\x84", "Wort", "mit", "\x92",
+                          "mehr", "\xB7", "Kunst"});
+  std::vector<PageWord>& words = page.blocks[0].lines[0].words;
+  words[9].chars[0].confidence = 0.3;    // a fax's speck
+  words[11].chars[0].confidence = 0.95;  // a middle dot, however sure, stands in no word here
+  SettleLoneMarks(&page);
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"hast.", "Die", "decade.\"", "Ein", "\x84Wort",
+                                                     "mit", "mehr", "Kunst"}));
+  const PageWord& hast = page.blocks[0].lines[0].words[0];
+  EXPECT_EQ(hast.box.right, hast.chars.back().box.right);  // the word's box takes the mark in
+}
+
 namespace {
 
 // A line of 10-pixel glyphs read as the text says, each letter 2 or 3 pixels from the next

@@ -506,6 +506,8 @@ void TMainForm::ExtendedRecognitionRun() {
     SplitRunTogetherWords(&pageText, PageLanguageWords());
     WeighByKnownWords(pageText, PageLanguageWords());
   }
+  // A full stop set off from its word joins it before the word after it judges it.
+  SettleLoneMarks(&pageText);
   // After the words are settled: a capital "I" may have read as "l" until then.
   CommasBeforeSmallLetters(&pageText);
   ShowPageText();
