@@ -404,7 +404,8 @@ void CommasBeforeSmallLetters(PageText* page) {
 namespace {
 
 // A mark read this surely, standing alone between spaces, was printed (a quote mark set off
-// from its word by a doubtful gap); one read less surely is a speck.
+// from its word by a doubtful gap); one read less surely is a speck, and so is one read less
+// surely at a word's edge where no mark of its kind stands.
 constexpr double kSureLoneMark = 0.8;
 
 // The marks a word of one character may be that belong to a word beside it: full stop, comma,
@@ -418,9 +419,31 @@ bool OpeningQuote(uint8_t c) {
   return c == 0x82 || c == 0x84;  // ‚ „
 }
 
+// Marks that never begin a word: a bar, a middle dot, a closing single quote, a grave accent,
+// a low single quote (German opens with the double one); and those that never end one.
+bool NeverBeginsAWord(uint8_t c) {
+  return c == '|' || c == 0xB7 || c == 0x92 || c == '`' || c == 0x82;
+}
+bool NeverEndsAWord(uint8_t c) {
+  return c == '|' || c == 0xB7 || c == 0x82 || c == 0x84;
+}
+
+// Such a mark read unsurely before or after a word's letters is a speck ("|gehört", "wir·").
+void LeaveOutStrayMarks(PageWord* word) {
+  std::vector<PageChar>& chars = word->chars;
+  const auto stray = [](const PageChar& c, bool first) {
+    return (first ? NeverBeginsAWord(c.code) : NeverEndsAWord(c.code)) &&
+           c.confidence < kSureLoneMark;
+  };
+  if (chars.size() >= 3 && stray(chars.front(), true) && IsLetter1252(chars[1].code))
+    chars.erase(chars.begin());
+  if (chars.size() >= 3 && stray(chars.back(), false) && IsLetter1252(chars[chars.size() - 2].code))
+    chars.pop_back();
+}
+
 }  // namespace
 
-void SettleLoneMarks(PageText* page) {
+void SettleStrayMarks(PageText* page) {
   for (PageBlock& block : page->blocks)
     for (PageLine& line : block.lines) {
       std::vector<PageWord> kept;
@@ -441,6 +464,7 @@ void SettleLoneMarks(PageText* page) {
         else if (next && !stopOrComma)
           next->chars.insert(next->chars.begin(), mark);
       }
+      for (PageWord& word : kept) LeaveOutStrayMarks(&word);
       line.words = std::move(kept);
     }
   page->Summarise();

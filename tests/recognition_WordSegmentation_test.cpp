@@ -733,11 +733,26 @@ TEST(WordSegmentation, AMarkStandingAloneJoinsItsWordOrIsASpeck) {
   std::vector<PageWord>& words = page.blocks[0].lines[0].words;
   words[9].chars[0].confidence = 0.3;    // a fax's speck
   words[11].chars[0].confidence = 0.95;  // a middle dot, however sure, stands in no word here
-  SettleLoneMarks(&page);
+  SettleStrayMarks(&page);
   EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"hast.", "Die", "decade.\"", "Ein", "\x84Wort",
                                                      "mit", "mehr", "Kunst"}));
   const PageWord& hast = page.blocks[0].lines[0].words[0];
   EXPECT_EQ(hast.box.right, hast.chars.back().box.right);  // the word's box takes the mark in
+
+  // At a word's edge: a bar or a middle dot read unsurely is a speck, a quote mark stays.
+  page = LineOf({"|geh\xF6rt", "wir\xB7",
+                 "\x84"
+                 "Ein",
+                 "Tanners\x92", "|die"});
+  for (PageWord& word : page.blocks[0].lines[0].words)
+    for (PageChar& c : word.chars)
+      if (!IsLetter1252(c.code)) c.confidence = 0.4;
+  page.blocks[0].lines[0].words[4].chars[0].confidence = 0.9;  // read surely: kept
+  SettleStrayMarks(&page);
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"geh\xF6rt", "wir",
+                                                     "\x84"
+                                                     "Ein",
+                                                     "Tanners\x92", "|die"}));
 }
 
 namespace {

@@ -507,7 +507,7 @@ void TMainForm::ExtendedRecognitionRun() {
     WeighByKnownWords(pageText, PageLanguageWords());
   }
   // A full stop set off from its word joins it before the word after it judges it.
-  SettleLoneMarks(&pageText);
+  SettleStrayMarks(&pageText);
   // After the words are settled: a capital "I" may have read as "l" until then.
   CommasBeforeSmallLetters(&pageText);
   ShowPageText();
