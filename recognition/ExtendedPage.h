@@ -309,9 +309,10 @@ void SettleDigits(PageWord* word);
 void CommasBeforeSmallLetters(PageText* page);
 // A word of one small mark, set off from its word by a doubtful gap ("hast ." "decade. \""),
 // joins it: a full stop or a comma the word before, an opening quote the word after, another
-// quote the word before. A quote mark read unsurely or a middle dot standing alone is a speck
-// of a copy or a fax ("Kühn · restauriert") and is left out, as is a mark read unsurely at a
-// word's edge where no such mark stands (a bar or a middle dot, "|gehört", "wir·").
+// quote the word before; a middle dot stands between words as a separator. A quote mark read
+// unsurely, standing alone, is a speck of a copy or a fax ("Rohrstock ’ und") and is left
+// out, as is a mark read unsurely at a word's edge where no such mark stands (a bar or a
+// middle dot, "|gehört", "wir·").
 void SettleStrayMarks(PageText* page);
 // Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);

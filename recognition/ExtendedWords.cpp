@@ -455,7 +455,13 @@ void SettleStrayMarks(PageText* page) {
         }
         const PageChar mark = word.chars[0];
         const bool stopOrComma = mark.code == '.' || mark.code == ',';
-        if (!stopOrComma && (mark.confidence < kSureLoneMark || mark.code == 0xB7)) continue;
+        // A middle dot stands between words as a separator ("GmbH · Hauptstraße"), however
+        // unsurely it is told from a full stop.
+        if (mark.code == 0xB7) {
+          kept.push_back(std::move(word));
+          continue;
+        }
+        if (!stopOrComma && mark.confidence < kSureLoneMark) continue;
         PageWord* next = w + 1 < line.words.size() ? &line.words[w + 1] : nullptr;
         if (OpeningQuote(mark.code) && next)
           next->chars.insert(next->chars.begin(), mark);

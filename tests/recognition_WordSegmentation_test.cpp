@@ -727,15 +727,18 @@ TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
 
 TEST(WordSegmentation, AMarkStandingAloneJoinsItsWordOrIsASpeck) {
   // A full stop or a quote mark set off by a doubtful gap joins the word it belongs to; a
-  // speck read as a quote mark or a middle dot between two words is left out.
+  // speck read as a quote mark between two words is left out, and a middle dot, however
+  // unsurely read, stays a separator.
   PageText page = LineOf({"hast", ".", "Die", "decade.", "\"", "Ein", "\x84", "Wort", "mit", "\x92",
-                          "mehr", "\xB7", "Kunst"});
+                          "mehr", "\xB7", "Kunst", "GmbH", "\xB7", "Hauptstr."});
   std::vector<PageWord>& words = page.blocks[0].lines[0].words;
-  words[9].chars[0].confidence = 0.3;    // a fax's speck
-  words[11].chars[0].confidence = 0.95;  // a middle dot, however sure, stands in no word here
+  words[9].chars[0].confidence = 0.3;  // a fax's speck
+  words[11].chars[0].confidence = 0.5;
+  words[14].chars[0].confidence = 0.95;
   SettleStrayMarks(&page);
-  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"hast.", "Die", "decade.\"", "Ein", "\x84Wort",
-                                                     "mit", "mehr", "Kunst"}));
+  EXPECT_EQ(WordsOf(page),
+            (std::vector<std::string>{"hast.", "Die", "decade.\"", "Ein", "\x84Wort", "mit", "mehr",
+                                      "\xB7", "Kunst", "GmbH", "\xB7", "Hauptstr."}));
   const PageWord& hast = page.blocks[0].lines[0].words[0];
   EXPECT_EQ(hast.box.right, hast.chars.back().box.right);  // the word's box takes the mark in
 
