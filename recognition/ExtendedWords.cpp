@@ -439,6 +439,15 @@ void LeaveOutStrayMarks(PageWord* word) {
     chars.erase(chars.begin());
   if (chars.size() >= 3 && stray(chars.back(), false) && IsLetter1252(chars[chars.size() - 2].code))
     chars.pop_back();
+  // Two full stops or commas end no word ("Beete..", three are an ellipsis), nor does a comma
+  // before a full stop; an abbreviation's full stop before a comma does ("Inc.,"). The less
+  // surely read of the two is a speck.
+  const size_t n = chars.size();
+  if (n >= 3 && IsLetter1252(chars[n - 3].code) &&
+      ((chars[n - 2].code == ',' && (chars[n - 1].code == '.' || chars[n - 1].code == ',')) ||
+       (chars[n - 2].code == '.' && chars[n - 1].code == '.')))
+    chars.erase(chars.begin() +
+                long(chars[n - 1].confidence > chars[n - 2].confidence ? n - 2 : n - 1));
 }
 
 }  // namespace

@@ -756,6 +756,13 @@ TEST(WordSegmentation, AMarkStandingAloneJoinsItsWordOrIsASpeck) {
                                                      "\x84"
                                                      "Ein",
                                                      "Tanners\x92", "|die"}));
+
+  // Two full stops end no word, but an ellipsis and an abbreviation before a comma do.
+  page = LineOf({"Beete..", "Inc.,", "also...", "Kiste,."});
+  page.blocks[0].lines[0].words[0].chars[5].confidence = 0.95;  // the printed one
+  page.blocks[0].lines[0].words[0].chars[6].confidence = 0.6;
+  SettleStrayMarks(&page);
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"Beete.", "Inc.,", "also...", "Kiste,"}));
 }
 
 namespace {
