@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recognition/ExtendedPage.h"
@@ -63,20 +64,15 @@ TEST(PageSpecks, AMarksInkIsJudgedAtItsLinesSize) {
 }
 
 TEST(PageSpecks, SpecksReadSurelyAsFullStopsDoNotSetTheirSize) {
-  PageFullStops page;
-  std::vector<ReadGlyph> line = FullStops(6);
-  for (int i = 0; i < 4; ++i) line.push_back(Glyph('.', 0.97, 2, 2, 4));
-  page.Add(line, 20);
-  page.LeaveOutSpecks(&line, 20);
-  EXPECT_EQ(line.size(), 6u);
-
-  // On a fax the specks read surely as full stops may outnumber the printed ones.
-  PageFullStops fax;
-  std::vector<ReadGlyph> faxLine = FullStops(5);
-  for (int i = 0; i < 8; ++i) faxLine.push_back(Glyph('.', 0.97, 2, 2, 4));
-  fax.Add(faxLine, 20);
-  fax.LeaveOutSpecks(&faxLine, 20);
-  EXPECT_EQ(faxLine.size(), 5u);
+  // Fewer specks than printed full stops, and on a fax more.
+  for (auto [printed, specks] : {std::pair{6, 4}, {5, 8}}) {
+    PageFullStops page;
+    std::vector<ReadGlyph> line = FullStops(size_t(printed));
+    for (int i = 0; i < specks; ++i) line.push_back(Glyph('.', 0.97, 2, 2, 4));
+    page.Add(line, 20);
+    page.LeaveOutSpecks(&line, 20);
+    EXPECT_EQ(line.size(), size_t(printed)) << specks << " specks";
+  }
 }
 
 TEST(PageSpecks, APageOfTooFewFullStopsLeavesEveryMark) {
