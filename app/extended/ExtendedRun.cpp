@@ -506,7 +506,8 @@ void TMainForm::ExtendedRecognitionRun() {
     SplitRunTogetherWords(&pageText, PageLanguageWords());
     WeighByKnownWords(pageText, PageLanguageWords());
   }
-  // A full stop set off from its word joins it before the word after it judges it.
+  // Marks set off from their words join them, or go as specks, before the word after a full
+  // stop judges it.
   SettleStrayMarks(&pageText);
   // After the words are settled: a capital "I" may have read as "l" until then.
   CommasBeforeSmallLetters(&pageText);
