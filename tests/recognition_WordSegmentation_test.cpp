@@ -886,7 +886,7 @@ TEST(WordSegmentation, AnUnsureLetterMayBeOneTheClassifierDidNotOffer) {
   std::vector<ReadGlyph> glyphs = stati9n(0.45);
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
   EXPECT_EQ(Text(glyphs), "Station");
-  EXPECT_LT(glyphs[5].Score(), 0.05);  // a guess, and marked as one
+  EXPECT_LT(glyphs[5].Score(), 0.05);  // a guess, scored as the unoffered letter
   EXPECT_EQ(glyphs[5].readAs, '9');
 
   // A letter read more surely than not stays; so does one that two known words could take.
