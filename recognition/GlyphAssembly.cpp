@@ -84,8 +84,31 @@ constexpr double kHangingReach = 0.5;
 constexpr double kLowMarkTop = 0.3;
 constexpr double kLetterHigh = 0.5;
 
-bool HangsApart(const PageBox& low, const PageBox& high, const GlyphBitmap& highInk,
-                const InkLine& line) {
+// A full stop kerned under the arm of an "r" (or a "T") comes nearer to it than a comma
+// would: a round dot kStopSmallest to kStopLargest x-heights across, standing on the baseline
+// (within kStopOnBaseline), reaching out past the letter, and under ink no lower than the
+// letter's top third. It is a character of its own unless the letter comes down to within
+// kStopReach of it. A fax's letter that lost its hairlines leaves pieces there too (the foot of
+// a "z"), but broken strokes fill less of their box than a round dot (pi/4): kRoundFill.
+constexpr double kStopSmallest = 0.18, kStopLargest = 0.4, kStopOnBaseline = 0.1;
+constexpr double kRoundFill = 0.72;
+constexpr double kStopReach = 0.2;
+
+bool RoundDotOnTheBaseline(const PageBox& low, const GlyphBitmap& lowInk, int32_t base,
+                           int32_t xHeight) {
+  const auto across = [xHeight](int32_t side) {
+    return side >= kStopSmallest * xHeight && side <= kStopLargest * xHeight;
+  };
+  if (!across(low.Width()) || !across(low.Height()) ||
+      std::abs(low.bottom - base) > kStopOnBaseline * xHeight + 1)
+    return false;
+  const auto inked =
+      std::count_if(lowInk.ink.begin(), lowInk.ink.end(), [](uint8_t v) { return v != 0; });
+  return double(inked) >= kRoundFill * low.Width() * low.Height();
+}
+
+bool HangsApart(const PageBox& low, const GlyphBitmap& lowInk, const PageBox& high,
+                const GlyphBitmap& highInk, const InkLine& line) {
   const int32_t base = line.Baseline((low.left + low.right) / 2);
   if (low.top < base - kLowMarkTop * line.xHeight || high.Height() < kLetterHigh * line.xHeight)
     return false;
@@ -99,13 +122,15 @@ bool HangsApart(const PageBox& low, const PageBox& high, const GlyphBitmap& high
         break;
       }
   if (lowest < 0) return true;
-  return low.top - (high.top + lowest) > kHangingReach * line.xHeight;
+  const bool stopUnderArm = low.right > high.right && 3 * lowest < high.Height() &&
+                            RoundDotOnTheBaseline(low, lowInk, base, line.xHeight);
+  return low.top - (high.top + lowest) > (stopUnderArm ? kStopReach : kHangingReach) * line.xHeight;
 }
 
 // Parts (InkPart) and read glyphs (ReadGlyph) alike: a box and its ink.
 template <typename Inked>
 bool HangsApart(const Inked& low, const Inked& high, const InkLine& line) {
-  return HangsApart(low.box, high.box, high.ink, line);
+  return HangsApart(low.box, low.ink, high.box, high.ink, line);
 }
 
 template <typename Inked>

@@ -315,6 +315,44 @@ TEST(GlyphAssembly, AMarkTuckedUnderALettersArmStaysApart) {
   EXPECT_EQ(AssembleGlyphs(ink.parts, lines[0]).size(), 6u);  // g a ç o n :
 }
 
+// A serif face kerns a full stop so far under an "r" that it reaches past the letter and
+// comes nearer its arm than a comma would; a fax's letter that lost its hairlines leaves a
+// piece of its foot in that place, which is no round dot and stays with its letter.
+TEST(GlyphAssembly, AFullStopKernedUnderASerifArmStaysApartWhereABrokenFootJoins) {
+  constexpr int32_t kBaseline = 99, kXHeight = 40;
+  const auto glyphsOf = [&](bool round) {
+    DrawnPage page(120, 130);
+    const auto fill = [&](int32_t left, int32_t top, int32_t right, int32_t bottom) {
+      for (int32_t y = top; y <= bottom; ++y)
+        for (int32_t x = left; x <= right; ++x) page.canvas.SetPixel(x, y, 0x000000);
+    };
+    fill(10, 60, 16, kBaseline);  // the stem
+    fill(4, 96, 22, kBaseline);   // its foot serif
+    fill(17, 60, 34, 66);         // the arm, and its drop down to 0.68 x-heights
+    fill(28, 60, 34, 72);
+    if (round) {  // a full stop 10 pixels across, 0.45 x-heights below the drop
+      for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 10; ++x)
+          if ((2 * x - 9) * (2 * x - 9) + (2 * y - 9) * (2 * y - 9) <= 100)
+            page.canvas.SetPixel(28 + x, 90 + y, 0x000000);
+    } else {  // the same box, its lower half and right column inked
+      fill(28, 95, 37, kBaseline);
+      fill(37, 90, 37, kBaseline);
+    }
+    const InkPage ink = page.Ink();
+    EXPECT_EQ(ink.parts.size(), 2u) << (round ? "stop" : "piece") << ": drawn apart";
+    InkLine line;
+    line.parts = AllParts(ink);
+    line.baselineAt0 = kBaseline;
+    line.xHeight = kXHeight;
+    line.capHeight = 56;
+    line.box = AllInk(ink);
+    return AssembleGlyphs(ink.parts, line).size();
+  };
+  EXPECT_EQ(glyphsOf(true), 2u);
+  EXPECT_EQ(glyphsOf(false), 1u);
+}
+
 // Two letters drawn so close that they touch, read by a stand-in that knows the width of
 // each letter alone: the cut must find them again.
 TEST(GlyphAssembly, TouchingLettersAreCutWhereThePiecesReadBest) {
