@@ -314,6 +314,11 @@ void CommasBeforeSmallLetters(PageText* page);
 // out, as is a mark read unsurely at a word's edge where no such mark stands (a bar or a
 // middle dot, "|gehört", "wir·").
 void SettleStrayMarks(PageText* page);
+// A single quote mark read unsurely at a known word's edge that pairs with none in its block
+// (an opening one with a closing one after it, a closing one with an opening one before it)
+// is a speck of a copy or a fax ("zur'", "'zugemacht,"). One after "s", "x", "z" or "ß" may
+// close its word alone (the possessive "Tanners’", "Hans’").
+void LeaveOutUnpairedQuotes(PageText* page, const KnownWords& words);
 // Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);
 // Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,

@@ -487,6 +487,83 @@ void SettleStrayMarks(PageText* page) {
 
 namespace {
 
+// The single quote marks and the apostrophe: ' ` ‘ ’ ‚
+bool SingleQuoteMark(uint8_t c) {
+  return c == '\'' || c == '`' || c == 0x91 || c == 0x92 || c == 0x82;
+}
+
+// A mark that may stand after a closing quote at a word's end.
+bool EndsASentencePart(uint8_t c) {
+  return c == '.' || c == ',' || c == ';' || c == ':' || c == '!' || c == '?';
+}
+
+// Where a word's single quote marks at its edges stand: the first character, and the last
+// before any closing punctuation (-1: none).
+std::pair<int, int> EdgeQuotes(const PageWord& word) {
+  const std::vector<PageChar>& chars = word.chars;
+  if (chars.size() < 2) return {-1, -1};
+  const int first = SingleQuoteMark(chars.front().code) ? 0 : -1;
+  int last = int(chars.size()) - 1;
+  while (last > 0 && EndsASentencePart(chars[size_t(last)].code)) --last;
+  if (last <= first || !SingleQuoteMark(chars[size_t(last)].code)) last = -1;
+  return {first, last};
+}
+
+bool AfterASibilant(const PageWord& word, int at) {
+  if (at < 1) return false;
+  const uint8_t before = ToSmall1252(word.chars[size_t(at - 1)].code);
+  return before == 's' || before == 'x' || before == 'z' || before == 0xDF;
+}
+
+// The word's letters, its marks around them left out.
+std::string CoreLetters(const PageWord& word, int without) {
+  std::string text;
+  for (size_t i = 0; i < word.chars.size(); ++i)
+    if (int(i) != without) text += char(word.chars[i].code);
+  size_t begin = 0, end = text.size();
+  while (begin < end && !IsLetter1252(uint8_t(text[begin]))) ++begin;
+  while (end > begin && !IsLetter1252(uint8_t(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+}  // namespace
+
+void LeaveOutUnpairedQuotes(PageText* page, const KnownWords& words) {
+  struct EdgeMark {
+    PageWord* word;
+    int at;
+    bool opens;  // begins its word
+  };
+  for (PageBlock& block : page->blocks) {
+    std::vector<EdgeMark> marks;  // in reading order
+    for (PageLine& line : block.lines)
+      for (PageWord& word : line.words) {
+        const auto [first, last] = EdgeQuotes(word);
+        for (const int at : {first, last})
+          if (at >= 0) marks.push_back({&word, at, at == first});
+      }
+    // An opening mark pairs with a closing one after it, a closing one with an opening one
+    // before it.
+    std::vector<bool> paired(marks.size(), false);
+    for (size_t i = 0; i < marks.size(); ++i)
+      for (size_t j = i + 1; j < marks.size(); ++j)
+        if (marks[i].opens && !marks[j].opens) paired[i] = paired[j] = true;
+    // Marks left out from the back, so that a word's first mark keeps its place.
+    for (size_t k = marks.size(); k-- > 0;) {
+      PageWord& word = *marks[k].word;
+      const int at = marks[k].at;
+      const std::string core = CoreLetters(word, at);
+      if (paired[k] || word.chars[size_t(at)].confidence >= kSureLoneMark || core.size() < 2 ||
+          !words.Knows(core) || (!marks[k].opens && AfterASibilant(word, at)))
+        continue;
+      word.chars.erase(word.chars.begin() + at);
+    }
+  }
+  page->Summarise();
+}
+
+namespace {
+
 bool IsSingleQuote(uint8_t c) {
   return c == '\'' || c == 0x91 || c == 0x92;  // ' ‘ ’
 }

@@ -765,6 +765,29 @@ TEST(WordSegmentation, AMarkStandingAloneJoinsItsWordOrIsASpeck) {
   EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"Beete.", "Inc.,", "also...", "Kiste,"}));
 }
 
+TEST(WordSegmentation, AnUnsureSingleQuoteWithNoPartnerAtAKnownWordsEdgeIsASpeck) {
+  Words words;
+  words.known = {"zur", "ich", "Hause", "Tanners", "Tag", "gut"};
+  const auto settled = [&](const std::vector<std::string>& text, double confidence) {
+    PageText page = LineOf(text);
+    for (PageWord& word : page.blocks[0].lines[0].words)
+      for (PageChar& c : word.chars)
+        if (!IsLetter1252(c.code)) c.confidence = confidence;
+    LeaveOutUnpairedQuotes(&page, words);
+    return WordsOf(page);
+  };
+  // Specks after and before known words, a quote before a full stop among them; an unknown
+  // word and a possessive after an "s" keep theirs.
+  EXPECT_EQ(settled({"zur'", "Hause\x92.", "Nachbar'", "Tanners\x92", "\x91ich"}, 0.4),
+            (std::vector<std::string>{"zur", "Hause.", "Nachbar'", "Tanners\x92", "ich"}));
+  // Read surely, they stay.
+  EXPECT_EQ(settled({"zur'", "\x91ich"}, 0.9), (std::vector<std::string>{"zur'", "\x91ich"}));
+  // An opening quote and a closing one after it are a pair, however unsurely read; a closing
+  // quote before the opening one pairs with nothing.
+  EXPECT_EQ(settled({"zur'", "\x91Tag", "ist", "gut\x92"}, 0.4),
+            (std::vector<std::string>{"zur", "\x91Tag", "ist", "gut\x92"}));
+}
+
 namespace {
 
 // A line of 10-pixel glyphs read as the text says, each letter 2 or 3 pixels from the next

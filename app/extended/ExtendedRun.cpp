@@ -509,6 +509,7 @@ void TMainForm::ExtendedRecognitionRun() {
   // Marks set off from their words join them, or go as specks, before the word after a full
   // stop judges it.
   SettleStrayMarks(&pageText);
+  if (settings.UseDictionary()) LeaveOutUnpairedQuotes(&pageText, PageLanguageWords());
   // After the words are settled: a capital "I" may have read as "l" until then.
   CommasBeforeSmallLetters(&pageText);
   ShowPageText();
