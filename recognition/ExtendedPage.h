@@ -174,6 +174,8 @@ int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body);
 // The box of the glyph's body: without the specks that stand wholly above or below it, whose
 // height would make a small letter read as its capital twin.
 PageBox BodyBox(const ReadGlyph& glyph);
+// The ink of each 8-connected piece of the glyph, in pixels.
+std::vector<int32_t> InkPieceAreas(const GlyphBitmap& ink);
 
 // Neighbouring characters of a line (left to right) that are pieces of one character
 // broken apart (thin strokes lost in a fax or a light copy) are joined where the whole reads
@@ -343,3 +345,7 @@ bool IsCaseTwin(uint8_t code);
 // A single quote mark between two letters of a line's characters is an apostrophe ("Wer's",
 // "l’an"): curled (’) or straight (') as its ink is drawn, where the reader saw it so.
 void SettleApostrophes(std::vector<ReadGlyph>* glyphs);
+// A semicolon is two pieces of ink of like size: one whose dot is a mere speck is a comma
+// that touched the letter before it and kept a little of its ink when the two were cut
+// apart ("gefreut,").
+void SettleSpeckedSemicolons(std::vector<ReadGlyph>* glyphs);

@@ -603,3 +603,27 @@ void SettleApostrophes(std::vector<ReadGlyph>* glyphs) {
     if (found != mark.readings.end()) std::rotate(mark.readings.begin(), found, found + 1);
   }
 }
+
+namespace {
+
+// A semicolon's dot has about the ink of its comma's head; a piece with less than this share
+// of the rest is a speck (a cut's remnant of the letter before).
+constexpr double kSemicolonDotShare = 0.25;
+
+}  // namespace
+
+void SettleSpeckedSemicolons(std::vector<ReadGlyph>* glyphs) {
+  for (ReadGlyph& glyph : *glyphs) {
+    std::vector<ScoredChar>& readings = glyph.readings;
+    if (readings.empty() || readings.front().code != ';') continue;
+    std::vector<int32_t> areas = InkPieceAreas(glyph.ink);
+    std::sort(areas.begin(), areas.end(), std::greater<>());
+    if (areas.size() >= 2 && areas[1] >= kSemicolonDotShare * areas[0]) continue;
+    const auto comma = std::find_if(readings.begin(), readings.end(),
+                                    [](const ScoredChar& r) { return r.code == ','; });
+    if (comma != readings.end())
+      std::rotate(readings.begin(), comma, comma + 1);
+    else
+      readings.insert(readings.begin(), {',', readings.front().score});
+  }
+}

@@ -592,6 +592,12 @@ PageBox OnThePage(const PageBox& inGlyph, const PageBox& glyphBox) {
 
 }  // namespace
 
+std::vector<int32_t> InkPieceAreas(const GlyphBitmap& ink) {
+  std::vector<int32_t> area = PiecesOf(ink).area;
+  area.erase(area.begin());  // the paper's
+  return area;
+}
+
 PageBox BodyBox(const ReadGlyph& glyph) {
   const Pieces pieces = PiecesOf(glyph.ink);
   if (pieces.Count() < 2) return glyph.box;

@@ -550,6 +550,28 @@ TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
   EXPECT_EQ(opening[0].readings.front().code, 0x91);
 }
 
+// A comma cut from the "t" it touched keeps a speck of the "t"'s crossbar above it and reads
+// as a semicolon; a semicolon's dot is about as big as its comma's head.
+TEST(WordSegmentation, ASemicolonWhoseDotIsASpeckIsAComma) {
+  const auto semicolon = [](int32_t dotSide) {
+    ReadGlyph g = Glyph(0, 5, {{';', 0.7}, {',', 0.2}});
+    g.ink = {6, 20, std::vector<uint8_t>(120, 0)};
+    for (int32_t y = 0; y < dotSide; ++y)
+      for (int32_t x = 0; x < dotSide; ++x) g.ink.ink[size_t(y * 6 + x)] = 1;
+    for (int32_t y = 12; y < 20; ++y)  // the comma: a head of 4 x 4 and a tail
+      for (int32_t x = 1; x < 5; ++x)
+        if (y < 16 || x == 4 - (y - 16)) g.ink.ink[size_t(y * 6 + x)] = 1;
+    return g;
+  };
+  std::vector<ReadGlyph> glyphs = {semicolon(4), semicolon(1), semicolon(0)};
+  glyphs[2].readings = {{';', 0.6}};  // no comma offered
+  SettleSpeckedSemicolons(&glyphs);
+  EXPECT_EQ(glyphs[0].readings.front().code, ';');
+  EXPECT_EQ(glyphs[1].readings.front().code, ',');
+  EXPECT_EQ(glyphs[1].readings.size(), 2u);
+  EXPECT_EQ(glyphs[2].readings.front().code, ',');
+}
+
 namespace {
 
 ReadGlyph Speck(int32_t left, uint8_t code) {

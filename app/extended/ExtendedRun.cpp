@@ -488,7 +488,10 @@ void TMainForm::ExtendedRecognitionRun() {
 
   pageText.blocks.resize(segments.textBlocks.size());
   const LetterHeights heights = MeasureLetterHeights(lines);
-  for (LineWork& work : lines) SettleApostrophes(&work.glyphs);
+  for (LineWork& work : lines) {
+    SettleApostrophes(&work.glyphs);
+    SettleSpeckedSemicolons(&work.glyphs);
+  }
   size_t textLines = 0;
   for (const LineWork& work : lines)
     if (!LooksLikePicture(work) && !IsEdgeSliver(work, ink.width, ink.height) &&
