@@ -75,10 +75,14 @@ constexpr double kUnofferedLetter = 4.0;
 constexpr double kUnsureLetter = 0.5;
 // The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
 // letters: the valley inside an "n" may hold less ink than where a touching "r" meets it
-// ("Metem" for "Metern"). A sure letter is cut at its likeliest only, and so is one that the
-// classifier is all but sure is one character (kSurelyOne): a clean "m" cut at its second
-// valley reads as "na" ("ml" as "nal").
+// ("Metem" for "Metern"), and so may the valley after the "r"'s stem, below its arm. A glyph
+// read confidently (an "m", a ligature letter) is tried at kCutsOfAConfidentGlyph, a doubtful
+// one at kCutsOfAGlyph: more pieces of a fax's broken letters make more wrong known words. A
+// sure letter is cut at its likeliest only, and so is one that the classifier is all but sure
+// is one character (kSurelyOne): a clean "m" cut at its second valley reads as "na" ("ml" as
+// "nal").
 constexpr size_t kCutsOfAGlyph = 2;
+constexpr size_t kCutsOfAConfidentGlyph = 3;
 constexpr double kSurelyOne = 0.9999;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
@@ -326,7 +330,8 @@ bool MayWellBeTwo(const ReadGlyph& glyph) {
 }
 
 size_t CutsTried(const ReadGlyph& glyph) {
-  return MayWellBeTwo(glyph) && glyph.Wholeness() < kSurelyOne ? kCutsOfAGlyph : 1;
+  if (!MayWellBeTwo(glyph) || glyph.Wholeness() >= kSurelyOne) return 1;
+  return glyph.Score() >= kConfidentCharacter ? kCutsOfAConfidentGlyph : kCutsOfAGlyph;
 }
 
 double CutCost(const ReadGlyph& glyph) {

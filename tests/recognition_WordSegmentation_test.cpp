@@ -515,6 +515,36 @@ TEST(WordSegmentation, ATouchingPairIsCutAtItsSecondLeastInkToo) {
   EXPECT_EQ(Text(glyphs), "mat");
 }
 
+TEST(WordSegmentation, AConfidentMIsCutAtItsThirdLeastInkToo) {
+  // "rn" whose "r" ends in a ball: the arch of the "n" holds least ink (two rows at column
+  // 21), the "r"'s arm after its stem three (column 5), and only the third valley, where the
+  // ball meets the "n" (four rows at column 12), parts them.
+  ReadGlyph rn = Glyph(0, 30, {{'m', 0.97}});
+  std::fill(rn.ink.ink.begin(), rn.ink.ink.end(), uint8_t(0));
+  const auto rows = [&rn](int32_t x, int32_t count) {
+    for (int32_t y = 0; y < count; ++y) rn.ink.ink[size_t(y) * 31 + size_t(x)] = 1;
+  };
+  for (int32_t x = 0; x < 31; ++x) rows(x, x == 5 ? 3 : x == 21 ? 2 : 4);
+  for (int32_t x = 6; x < 12; ++x) rows(x, 6);
+  for (const int32_t stem : {0, 13, 26})
+    for (int32_t x = stem; x < stem + 5; ++x) rows(x, 20);
+  Joins pieces;
+  pieces.wholes[{0, 11}] = {{'r', 0.9}};
+  pieces.wholes[{12, 30}] = {{'n', 0.9}};
+  Words words;
+  words.known = {"rnat"};
+  const auto read = [&](double score) {
+    rn.readings = {{'m', score}};
+    std::vector<ReadGlyph> glyphs = {rn, Glyph(34, 43, {{'a', 0.99}}),
+                                     Glyph(46, 52, {{'t', 0.99}})};
+    ReadDoubtfulWordsAgain(&glyphs, Line(), pieces.Reader(), words);
+    return Text(glyphs);
+  };
+  EXPECT_EQ(read(0.97), "rnat");
+  // A doubtful glyph (a fax's) is tried at its two likeliest cuts only.
+  EXPECT_EQ(read(0.6), "mat");
+}
+
 TEST(Apostrophes, StraightOrCurledAsTheInkIsDrawn) {
   // A straight wedge: the same columns top to bottom. A curled one: its tail runs down to
   // the left.
