@@ -39,8 +39,9 @@ constexpr size_t kCutsTried = 4;
 constexpr double kWideShape = 0.5;
 // A piece of a cut is at least two pixels wide, however small the print.
 constexpr int32_t kNarrowestPiecePixels = 2;
-// The pieces of a cut may be cut once more (three or four letters touching), no further.
-constexpr int kCutDepth = 2;
+// The pieces of a cut may be cut twice more (up to eight letters touching: a heavy copy of a
+// typewriter face runs "ommod" into one), no further.
+constexpr int kCutDepth = 3;
 
 // Union-find over the parts of a line.
 struct Groups {

@@ -467,6 +467,32 @@ TEST(GlyphAssembly, ATooWideGlyphIsCutOnlyWherePiecesReadFairly) {
   EXPECT_EQ(kept[0].oneCharacter, 0.99);
 }
 
+// A heavy copy of a typewriter face runs five letters into one blob ("ommod"): it is cut into
+// all five, where each piece reads as a letter.
+TEST(GlyphAssembly, FiveTouchingLettersAreCutIntoFive) {
+  ReadGlyph blob;
+  blob.box = {0, 0, 69, 19};
+  blob.ink = {70, 20, std::vector<uint8_t>(70 * 20, 0)};
+  for (int32_t letter = 0; letter < 5; ++letter)
+    for (int32_t y = 0; y < 20; ++y)
+      for (int32_t x = 15 * letter; x < 15 * letter + 10; ++x) blob.ink.ink[size_t(y * 70 + x)] = 1;
+  for (int32_t x = 0; x < 70; ++x) blob.ink.ink[size_t(x)] = 1;  // the row that joins them
+  blob.readings = {{'O', 0.01}};
+  InkLine line;
+  line.xHeight = 20;
+  line.baselineAt0 = 19;
+  const ClassifyBatch oneLetterWide = [](const std::vector<GlyphToRead>& pieces) {
+    std::vector<GlyphReading> read;
+    for (const GlyphToRead& piece : pieces)
+      read.emplace_back(piece.box.Width() <= 16 ? std::vector<ScoredChar>{{'o', 0.9}}
+                                                : std::vector<ScoredChar>{{'?', 0.05}});
+    return read;
+  };
+  const std::vector<ReadGlyph> cut = CutTooWide(blob, line, oneLetterWide);
+  ASSERT_EQ(cut.size(), 5u);
+  for (const ReadGlyph& piece : cut) EXPECT_EQ(piece.readings.front().code, 'o');
+}
+
 // Pieces of characters broken apart (lost hairlines), read by a stand-in that knows which
 // boxes are whole characters: a piece joins its neighbour only where the whole reads clearly
 // better, over as many rounds as the character has pieces.
