@@ -418,6 +418,31 @@ constexpr double kJoinGain = 0.15;
 constexpr double kJoinRows = 0.5;
 // A character broken into three or four pieces is joined over as many rounds.
 constexpr int kJoinRounds = 3;
+// A letter of a light copy that lost its hairlines leaves strokes that read as marks ("e" as
+// "(" and "‘", the hook of a "?" as "'" and "’"), farther apart than kJoinGap: two such
+// pieces up to kMarkJoinGap apart, together no wider than kMarkJoinWidth (x-heights), are
+// joined where the whole reads at least kSureMarkJoin. A fax's specks joined so read less
+// surely, as junk.
+constexpr double kMarkJoinGap = 0.5;
+constexpr double kMarkJoinWidth = 1.2;
+constexpr double kSureMarkJoin = 0.95;
+
+bool ReadAsMark(const ReadGlyph& glyph) {
+  if (glyph.readings.empty()) return false;
+  const uint8_t code = glyph.readings.front().code;
+  return !IsLetter1252(code) && !IsDigit1252(code);
+}
+
+// Whether two neighbours may be pieces of one character, by the gap between them; `marks`:
+// only as pieces that both read as marks.
+bool CloseEnoughToJoin(const ReadGlyph& a, const ReadGlyph& b, double xh, bool* marks) {
+  const int32_t gap = b.box.left - a.box.right - 1;
+  *marks = false;
+  if (gap <= kJoinGap * xh) return true;
+  *marks = ReadAsMark(a) && ReadAsMark(b) && gap <= kMarkJoinGap * xh &&
+           b.box.right - a.box.left + 1 <= kMarkJoinWidth * xh;
+  return *marks;
+}
 
 // One round: every close pair with a doubtful piece is read whole in one batch, and the
 // pairs that gain most are joined (no glyph twice). False when nothing was joined.
@@ -425,10 +450,12 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
   const double xh = std::max(line.xHeight, 1);
   std::vector<size_t> firsts;
   std::vector<ReadGlyph> wholes;
+  std::vector<bool> ofMarks;
   for (size_t i = 0; i + 1 < glyphs->size(); ++i) {
     const ReadGlyph& a = (*glyphs)[i];
     const ReadGlyph& b = (*glyphs)[i + 1];
-    const bool close = b.box.left - a.box.right - 1 <= kJoinGap * xh;
+    bool marks = false;
+    const bool close = CloseEnoughToJoin(a, b, xh, &marks);
     const int32_t sharedRows =
         std::min(a.box.bottom, b.box.bottom) - std::max(a.box.top, b.box.top) + 1;
     const int32_t sharedColumns = a.box.right - b.box.left + 1;
@@ -439,6 +466,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
       continue;
     firsts.push_back(i);
     wholes.push_back(JoinedGlyph(a, b));
+    ofMarks.push_back(marks);
   }
   if (wholes.empty()) return false;
   std::vector<GlyphToRead> batch;
@@ -452,6 +480,7 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
     wholes[k].features = std::move(readings[k].features);
     const size_t i = firsts[k];
     const double pieces = std::min((*glyphs)[i].Score(), (*glyphs)[i + 1].Score());
+    if (ofMarks[k] && wholes[k].Score() < kSureMarkJoin) continue;
     if (wholes[k].Score() >= pieces + kJoinGain) gains.push_back({wholes[k].Score() - pieces, k});
   }
   if (gains.empty()) return false;

@@ -467,6 +467,35 @@ TEST(GlyphAssembly, ATooWideGlyphIsCutOnlyWherePiecesReadFairly) {
   EXPECT_EQ(kept[0].oneCharacter, 0.99);
 }
 
+// A light copy's "e" that lost its hairlines stands as two strokes read as "(" and "‘",
+// farther apart than a broken letter's pieces may be: two marks are joined across such a
+// gap only where the whole reads surely; letters at that gap, or marks farther apart, are not.
+TEST(GlyphAssembly, TwoMarksFartherApartJoinOnlyWhereTheWholeReadsSurely) {
+  InkLine line;
+  line.xHeight = 20;
+  line.baselineAt0 = 19;
+  const auto glyph = [](int32_t left, int32_t right, uint8_t code) {
+    ReadGlyph g;
+    g.box = {left, 0, right, 19};
+    g.ink = {right - left + 1, 20, std::vector<uint8_t>(size_t(right - left + 1) * 20, 1)};
+    g.readings = {{code, 0.5}};
+    return g;
+  };
+  const auto joined = [&](uint8_t first, uint8_t second, int32_t gap, double wholeScore) {
+    std::vector<ReadGlyph> glyphs = {glyph(0, 4, first), glyph(5 + gap, 9 + gap, second)};
+    const ClassifyBatch asE = [wholeScore](const std::vector<GlyphToRead>& wholes) {
+      return std::vector<GlyphReading>(wholes.size(), GlyphReading({{'e', wholeScore}}));
+    };
+    JoinBrokenGlyphs(&glyphs, line, asE);
+    return glyphs.size() == 1;
+  };
+  EXPECT_TRUE(joined('(', 0x91, 8, 0.97));    // 0.4 x-heights apart
+  EXPECT_FALSE(joined('(', 0x91, 8, 0.9));    // read less surely
+  EXPECT_FALSE(joined('c', 'i', 8, 0.97));    // letters
+  EXPECT_FALSE(joined('(', 0x91, 12, 0.97));  // 0.6 x-heights apart
+  EXPECT_TRUE(joined('c', 'i', 2, 0.9));      // any close pieces, as before
+}
+
 // A heavy copy of a typewriter face runs five letters into one blob ("ommod"): it is cut into
 // all five, where each piece reads as a letter.
 TEST(GlyphAssembly, FiveTouchingLettersAreCutIntoFive) {
