@@ -369,6 +369,14 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
 std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
                                      const InkLine& line, Atoms* atoms) {
   const double xh = std::max(line.xHeight, 1);
+  // Each glyph without a fax's stray ink above it, where it may have some.
+  std::vector<std::optional<ReadGlyph>> bodies(end - begin);
+  for (size_t i = begin; i < end; ++i) {
+    ReadGlyph body;
+    if (atoms->firstOf[i - begin + 1] - atoms->firstOf[i - begin] == 1 &&
+        MayBeStrayInkAbove(glyphs[i], WithoutMarkAbove(glyphs[i], &body)))
+      bodies[i - begin] = std::move(body);
+  }
   std::vector<Candidate> candidates;
   size_t cut = 0;
   for (size_t first = begin; first < end; ++first) {
@@ -382,18 +390,29 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
     // Inside the word only: a mark before or after it is the text's or settled by others.
     if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))
       candidates.push_back({atom, 1, {}, kSpeckCost, false, true});
-    ReadGlyph body;
-    if (atoms->firstOf[first - begin + 1] - atom == 1 &&
-        MayBeStrayInkAbove(glyphs[first], WithoutMarkAbove(glyphs[first], &body)))
-      candidates.push_back({atom, 1, std::move(body), kSpeckCost, false});
+    if (bodies[first - begin])
+      candidates.push_back({atom, 1, *bodies[first - begin], kSpeckCost, false});
+    // Pieces of one letter joined, as they stand and without stray ink above them (a fax's
+    // streak over the first stroke of an "m" makes the whole read as "h").
     ReadGlyph whole = glyphs[first];
+    size_t strippedPieces = 0;
+    const auto strip = [&](size_t i) -> const ReadGlyph& {
+      if (bodies[i - begin]) ++strippedPieces;
+      return bodies[i - begin] ? *bodies[i - begin] : glyphs[i];
+    };
+    ReadGlyph stripped = strip(first);
     for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {
       const PageBox& prev = glyphs[last - 1].box;
       if (glyphs[last].box.left - prev.right - 1 > kPieceGap * xh) break;
       whole = JoinedGlyph(whole, glyphs[last]);
       if (whole.box.Width() > kWidestLetter * xh) break;
       const size_t atomsSpanned = atoms->firstOf[last - begin + 1] - atom;
-      candidates.push_back({atom, atomsSpanned, whole, kJoinCost * double(last - first), false});
+      const double joins = kJoinCost * double(last - first);
+      candidates.push_back({atom, atomsSpanned, whole, joins, false});
+      stripped = JoinedGlyph(stripped, strip(last));
+      if (strippedPieces > 0)
+        candidates.push_back(
+            {atom, atomsSpanned, stripped, joins + kSpeckCost * double(strippedPieces), false});
     }
   }
   return candidates;

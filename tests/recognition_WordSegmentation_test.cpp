@@ -258,6 +258,36 @@ TEST(WordSegmentation, StrayInkAboveALetterIsLeftOutWhereThatMakesAKnownWord) {
   EXPECT_EQ(Text(glyphs), "W\xF6hler");
 }
 
+// A fax's letter broke into pieces, and a streak stands over the first: an "m" as an "l" of
+// a stroke and a streak, and an "n" of the rest. Joined as they stand they read as an "h";
+// joined without the streak, as the "m" of a known word.
+TEST(WordSegmentation, PiecesOfALetterAreJoinedWithoutStrayInkAboveThem) {
+  ReadGlyph stroke = Glyph(33, 36, {{'l', 0.6}, {'i', 0.2}});
+  stroke.box.top = -8;
+  stroke.ink = {4, 28, std::vector<uint8_t>(4 * 28, 0)};
+  for (int32_t y = 0; y < 28; ++y)
+    for (int32_t x = 0; x < 4; ++x)
+      stroke.ink.ink[size_t(y * 4 + x)] = y < 4 ? x == 1 : y >= 8;  // the streak, the stroke
+  const ClassifyBatch reader = [](const std::vector<GlyphToRead>& batch) {
+    std::vector<GlyphReading> readings;
+    for (const GlyphToRead& g : batch) {
+      const bool both = g.box.left == 33 && g.box.right == 47;
+      readings.emplace_back(both && g.box.top == 0 ? std::vector<ScoredChar>{{'m', 0.9}}
+                            : both                 ? std::vector<ScoredChar>{{'h', 0.5}}
+                                                   : std::vector<ScoredChar>{{'?', 0.05}});
+    }
+    return readings;
+  };
+  Words words;
+  words.known = {"Team"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 8, {{'T', 0.99}}), Glyph(11, 19, {{'e', 0.99}}),
+                                   Glyph(22, 30, {{'a', 0.99}}), stroke,
+                                   Glyph(38, 47, {{'n', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), reader, words);
+  EXPECT_EQ(Text(glyphs), "Team");
+  EXPECT_EQ(glyphs[3].box.top, 0);
+}
+
 TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   Joins joins;
   Words words;
