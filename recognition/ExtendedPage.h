@@ -171,6 +171,9 @@ void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading);
 // stray pixels that read as one ("dÂr" for "der"); its box and ink only, and how many pieces
 // were left out (two for the dots of an "ä"). 0 when there is none.
 int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body);
+// Likewise without the ink that stands wholly below its tallest part: a fax's specks under a
+// letter, joined to it as if a cedilla.
+int32_t WithoutInkBelow(const ReadGlyph& glyph, ReadGlyph* body);
 // The box of the glyph's body: without the specks that stand wholly above or below it, whose
 // height would make a small letter read as its capital twin.
 PageBox BodyBox(const ReadGlyph& glyph);

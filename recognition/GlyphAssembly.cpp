@@ -642,20 +642,27 @@ PageBox BodyBox(const ReadGlyph& glyph) {
   return OnThePage(body, glyph.box);
 }
 
-int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
+namespace {
+
+// The glyph without its pieces wholly above (or below) its tallest piece; how many were left
+// out.
+int32_t WithoutPiecesBeyond(const ReadGlyph& glyph, bool above, ReadGlyph* body) {
   const GlyphBitmap& ink = glyph.ink;
   const Pieces pieces = PiecesOf(ink);
   if (pieces.Count() < 2) return 0;
-  const int32_t bodyTop = pieces.boxes[pieces.tallest].top;
-  const auto isAbove = [&](int32_t label) { return pieces.boxes[size_t(label)].bottom < bodyTop; };
+  const PageBox& tallest = pieces.boxes[pieces.tallest];
+  const auto isBeyond = [&](int32_t label) {
+    const PageBox& b = pieces.boxes[size_t(label)];
+    return above ? b.bottom < tallest.top : b.top > tallest.bottom;
+  };
   PageBox kept{ink.width, ink.height, -1, -1};  // in the glyph's own pixels
-  int32_t above = 0;
+  int32_t beyond = 0;
   for (size_t k = 1; k <= pieces.Count(); ++k)
-    if (isAbove(int32_t(k)))
-      ++above;
+    if (isBeyond(int32_t(k)))
+      ++beyond;
     else
       kept.Include(pieces.boxes[k]);
-  if (above == 0) return 0;
+  if (beyond == 0) return 0;
   body->box = OnThePage(kept, glyph.box);
   body->ink.width = kept.Width();
   body->ink.height = kept.Height();
@@ -663,10 +670,20 @@ int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
   for (int32_t y = kept.top; y <= kept.bottom; ++y)
     for (int32_t x = kept.left; x <= kept.right; ++x) {
       const int32_t label = pieces.At(ink, x, y);
-      if (label && !isAbove(label))
+      if (label && !isBeyond(label))
         body->ink.ink[size_t(y - kept.top) * size_t(body->ink.width) + size_t(x - kept.left)] = 1;
     }
-  return above;
+  return beyond;
+}
+
+}  // namespace
+
+int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
+  return WithoutPiecesBeyond(glyph, true, body);
+}
+
+int32_t WithoutInkBelow(const ReadGlyph& glyph, ReadGlyph* body) {
+  return WithoutPiecesBeyond(glyph, false, body);
 }
 
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,

@@ -165,6 +165,14 @@ bool MayBeStrayInkAbove(const ReadGlyph& glyph, int32_t piecesAbove) {
          (piecesAbove == 1 && !dotted && (IsLetter1252(code) || IsDigit1252(code)));
 }
 
+// Whether pieces below a glyph's body may be a fax's specks: below a letter other than "ç",
+// the one letter of these languages with a mark of its own beneath.
+bool MayBeStrayInkBelow(const ReadGlyph& glyph, int32_t piecesBelow) {
+  if (piecesBelow == 0 || glyph.readings.empty()) return false;
+  const uint8_t code = glyph.readings.front().code;
+  return IsLetter1252(code) && ToSmall1252(code) != 0xE7;  // ç
+}
+
 // The letter that a reading is taken as; 0 where it cannot be so taken.
 uint8_t TakenAs(uint8_t code, Taken taken) {
   const uint8_t small = IsCapital1252(code) ? ToSmall1252(code) : 0;
@@ -369,12 +377,13 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
 std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
                                      const InkLine& line, Atoms* atoms) {
   const double xh = std::max(line.xHeight, 1);
-  // Each glyph without a fax's stray ink above it, where it may have some.
+  // Each glyph without a fax's stray ink above or below it, where it may have some.
   std::vector<std::optional<ReadGlyph>> bodies(end - begin);
   for (size_t i = begin; i < end; ++i) {
+    if (atoms->firstOf[i - begin + 1] - atoms->firstOf[i - begin] != 1) continue;
     ReadGlyph body;
-    if (atoms->firstOf[i - begin + 1] - atoms->firstOf[i - begin] == 1 &&
-        MayBeStrayInkAbove(glyphs[i], WithoutMarkAbove(glyphs[i], &body)))
+    if (MayBeStrayInkAbove(glyphs[i], WithoutMarkAbove(glyphs[i], &body)) ||
+        MayBeStrayInkBelow(glyphs[i], WithoutInkBelow(glyphs[i], &body)))
       bodies[i - begin] = std::move(body);
   }
   std::vector<Candidate> candidates;

@@ -258,6 +258,30 @@ TEST(WordSegmentation, StrayInkAboveALetterIsLeftOutWhereThatMakesAKnownWord) {
   EXPECT_EQ(Text(glyphs), "W\xF6hler");
 }
 
+// A fax's speck under an "e", joined to it as if a cedilla, reads as a "g": the letter is read
+// again without it where that makes a known word. A "ç" keeps its cedilla.
+TEST(WordSegmentation, StrayInkBelowALetterIsLeftOutWhereThatMakesAKnownWord) {
+  const auto withInkBelow = [](int32_t left, std::vector<ScoredChar> readings) {
+    ReadGlyph g = Glyph(left, left + 9, std::move(readings));
+    g.box.bottom = 25;
+    g.ink = {10, 26, std::vector<uint8_t>(260, 0)};
+    for (int32_t y = 0; y < 26; ++y)
+      for (int32_t x = 0; x < 10; ++x) g.ink.ink[size_t(y * 10 + x)] = y < 20 || (y > 22 && x == 4);
+    return g;
+  };
+  Joins bodies;
+  bodies.wholes[{13, 22}] = {{'e', 0.8}};
+  Words words;
+  words.known = {"Ne", "Re"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'N', 0.99}}), withInkBelow(13, {{'g', 0.7}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Ne");
+  EXPECT_EQ(glyphs[1].box.bottom, 19);
+  glyphs = {Glyph(0, 9, {{'R', 0.99}}), withInkBelow(13, {{0xE7, 0.7}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "R\xE7");
+}
+
 // A fax's letter broke into pieces, and a streak stands over the first: an "m" as an "l" of
 // a stroke and a streak, and an "n" of the rest. Joined as they stand they read as an "h";
 // joined without the streak, as the "m" of a known word.
