@@ -87,6 +87,10 @@ constexpr double kSurelyOne = 0.9999;
 // Leaving out a speck, or an accent taken for one, costs this much (natural log): only a
 // word the languages know pays for it.
 constexpr double kSpeckCost = 1.0;
+// Within pieces joined into one letter, each piece's stray ink left out costs this much: the
+// whole must still read as one letter, which a fax's broken letter with a streak over it
+// does only without the streak.
+constexpr double kStrayInkInAJoin = 0.5;
 // An accented capital read within a word may be taken for the small letter at this cost
 // (natural log): a fax's speck over a small letter makes it as tall as a capital and reads as
 // an accent ("braÛcht"). Only a word the languages know pays for it.
@@ -420,8 +424,8 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
       candidates.push_back({atom, atomsSpanned, whole, joins, false});
       stripped = JoinedGlyph(stripped, strip(last));
       if (strippedPieces > 0)
-        candidates.push_back(
-            {atom, atomsSpanned, stripped, joins + kSpeckCost * double(strippedPieces), false});
+        candidates.push_back({atom, atomsSpanned, stripped,
+                              joins + kStrayInkInAJoin * double(strippedPieces), false});
     }
   }
   return candidates;
