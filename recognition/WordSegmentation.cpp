@@ -76,11 +76,10 @@ constexpr double kUnsureLetter = 0.5;
 // The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
 // letters: the valley inside an "n" may hold less ink than where a touching "r" meets it
 // ("Metem" for "Metern"), and so may the valley after the "r"'s stem, below its arm. A glyph
-// read confidently (an "m", a ligature letter) is tried at kCutsOfAConfidentGlyph, a doubtful
-// one at kCutsOfAGlyph: more pieces of a fax's broken letters make more wrong known words. A
-// sure letter is cut at its likeliest only, and so is one that the classifier is all but sure
-// is one character (kSurelyOne): a clean "m" cut at its second valley reads as "na" ("ml" as
-// "nal").
+// read confidently (an "m", a ligature letter, a mark) is tried at kCutsOfAConfidentGlyph, a
+// doubtful one at kCutsOfAGlyph: more pieces of a fax's broken letters make more wrong known words.
+// A sure letter is cut at its likeliest only, and so is one that the classifier is all but sure is
+// one character (kSurelyOne): a clean "m" cut at its second valley reads as "na" ("ml" as "nal").
 constexpr size_t kCutsOfAGlyph = 2;
 constexpr size_t kCutsOfAConfidentGlyph = 3;
 constexpr double kSurelyOne = 0.9999;
