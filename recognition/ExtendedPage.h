@@ -174,6 +174,9 @@ int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body);
 // Likewise without the ink that stands wholly below its tallest part: a fax's specks under a
 // letter, joined to it as if a cedilla.
 int32_t WithoutInkBelow(const ReadGlyph& glyph, ReadGlyph* body);
+// Likewise without the pieces of little ink wherever they stand: a fax's specks beside a
+// letter, within its columns ("Stati9n").
+int32_t WithoutSpecks(const ReadGlyph& glyph, ReadGlyph* body);
 // The box of the glyph's body: without the specks that stand wholly above or below it, whose
 // height would make a small letter read as its capital twin.
 PageBox BodyBox(const ReadGlyph& glyph);

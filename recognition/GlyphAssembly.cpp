@@ -644,25 +644,24 @@ PageBox BodyBox(const ReadGlyph& glyph) {
 
 namespace {
 
-// The glyph without its pieces wholly above (or below) its tallest piece; how many were left
-// out.
-int32_t WithoutPiecesBeyond(const ReadGlyph& glyph, bool above, ReadGlyph* body) {
+// A fax's speck joined into a glyph's box has less ink than this share of the glyph's tallest
+// piece.
+constexpr double kStraySpeckShare = 0.15;
+
+// The glyph without the pieces that `leftOut(pieces, k)` picks; how many it picked.
+template <typename Picks>
+int32_t WithoutPieces(const ReadGlyph& glyph, ReadGlyph* body, Picks leftOut) {
   const GlyphBitmap& ink = glyph.ink;
   const Pieces pieces = PiecesOf(ink);
   if (pieces.Count() < 2) return 0;
-  const PageBox& tallest = pieces.boxes[pieces.tallest];
-  const auto isBeyond = [&](int32_t label) {
-    const PageBox& b = pieces.boxes[size_t(label)];
-    return above ? b.bottom < tallest.top : b.top > tallest.bottom;
-  };
   PageBox kept{ink.width, ink.height, -1, -1};  // in the glyph's own pixels
-  int32_t beyond = 0;
+  int32_t picked = 0;
   for (size_t k = 1; k <= pieces.Count(); ++k)
-    if (isBeyond(int32_t(k)))
-      ++beyond;
+    if (leftOut(pieces, k))
+      ++picked;
     else
       kept.Include(pieces.boxes[k]);
-  if (beyond == 0) return 0;
+  if (picked == 0) return 0;
   body->box = OnThePage(kept, glyph.box);
   body->ink.width = kept.Width();
   body->ink.height = kept.Height();
@@ -670,20 +669,30 @@ int32_t WithoutPiecesBeyond(const ReadGlyph& glyph, bool above, ReadGlyph* body)
   for (int32_t y = kept.top; y <= kept.bottom; ++y)
     for (int32_t x = kept.left; x <= kept.right; ++x) {
       const int32_t label = pieces.At(ink, x, y);
-      if (label && !isBeyond(label))
+      if (label && !leftOut(pieces, size_t(label)))
         body->ink.ink[size_t(y - kept.top) * size_t(body->ink.width) + size_t(x - kept.left)] = 1;
     }
-  return beyond;
+  return picked;
 }
 
 }  // namespace
 
 int32_t WithoutMarkAbove(const ReadGlyph& glyph, ReadGlyph* body) {
-  return WithoutPiecesBeyond(glyph, true, body);
+  return WithoutPieces(glyph, body, [](const Pieces& pieces, size_t k) {
+    return pieces.boxes[k].bottom < pieces.boxes[pieces.tallest].top;
+  });
 }
 
 int32_t WithoutInkBelow(const ReadGlyph& glyph, ReadGlyph* body) {
-  return WithoutPiecesBeyond(glyph, false, body);
+  return WithoutPieces(glyph, body, [](const Pieces& pieces, size_t k) {
+    return pieces.boxes[k].top > pieces.boxes[pieces.tallest].bottom;
+  });
+}
+
+int32_t WithoutSpecks(const ReadGlyph& glyph, ReadGlyph* body) {
+  return WithoutPieces(glyph, body, [](const Pieces& pieces, size_t k) {
+    return k != pieces.tallest && pieces.area[k] < kStraySpeckShare * pieces.area[pieces.tallest];
+  });
 }
 
 void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,

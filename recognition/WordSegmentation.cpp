@@ -176,6 +176,16 @@ bool MayBeStrayInkBelow(const ReadGlyph& glyph, int32_t piecesBelow) {
   return IsLetter1252(code) && ToSmall1252(code) != 0xE7;  // ç
 }
 
+// Whether small pieces of a glyph may be a fax's specks: beside a figure or a letter that has
+// no small piece of its own (the dot of an "i" or a "j", the dots and accents of the letters
+// beyond ASCII).
+bool MayBeStraySpecks(const ReadGlyph& glyph, int32_t specks) {
+  if (specks == 0 || glyph.readings.empty()) return false;
+  const uint8_t code = glyph.readings.front().code;
+  const bool plainLetter = code < 0x80 && IsLetter1252(code) && code != 'i' && code != 'j';
+  return plainLetter || IsDigit1252(code);
+}
+
 // The letter that a reading is taken as; 0 where it cannot be so taken.
 uint8_t TakenAs(uint8_t code, Taken taken) {
   const uint8_t small = IsCapital1252(code) ? ToSmall1252(code) : 0;
@@ -380,13 +390,15 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
 std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
                                      const InkLine& line, Atoms* atoms) {
   const double xh = std::max(line.xHeight, 1);
-  // Each glyph without a fax's stray ink above or below it, where it may have some.
+  // Each glyph without a fax's stray ink above or below it, or specks beside it, where it may
+  // have some.
   std::vector<std::optional<ReadGlyph>> bodies(end - begin);
   for (size_t i = begin; i < end; ++i) {
     if (atoms->firstOf[i - begin + 1] - atoms->firstOf[i - begin] != 1) continue;
     ReadGlyph body;
     if (MayBeStrayInkAbove(glyphs[i], WithoutMarkAbove(glyphs[i], &body)) ||
-        MayBeStrayInkBelow(glyphs[i], WithoutInkBelow(glyphs[i], &body)))
+        MayBeStrayInkBelow(glyphs[i], WithoutInkBelow(glyphs[i], &body)) ||
+        MayBeStraySpecks(glyphs[i], WithoutSpecks(glyphs[i], &body)))
       bodies[i - begin] = std::move(body);
   }
   std::vector<Candidate> candidates;

@@ -282,6 +282,30 @@ TEST(WordSegmentation, StrayInkBelowALetterIsLeftOutWhereThatMakesAKnownWord) {
   EXPECT_EQ(Text(glyphs), "R\xE7");
 }
 
+// A fax's speck beside an "o", within its box, reads as a "g": the letter is read again
+// without it where that makes a known word. The dot of an "i" is its own.
+TEST(WordSegmentation, AFaxsSpeckBesideALetterIsLeftOutWhereThatMakesAKnownWord) {
+  const auto withSpeck = [](int32_t left, std::vector<ScoredChar> readings) {
+    ReadGlyph g = Glyph(left, left + 9, std::move(readings));
+    for (int32_t y = 0; y < 20; ++y)
+      for (int32_t x = 0; x < 10; ++x)
+        g.ink.ink[size_t(y * 10 + x)] = x < 8 || (x == 9 && y / 2 == 4);
+    return g;
+  };
+  Joins bodies;
+  bodies.wholes[{13, 20}] = {{'o', 0.8}};
+  bodies.wholes[{26, 33}] = {{'i', 0.8}};
+  Words words;
+  words.known = {"so", "Ski"};
+  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'s', 0.99}}), withSpeck(13, {{'g', 0.7}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "so");
+  EXPECT_EQ(glyphs[1].box.right, 20);
+  glyphs = {Glyph(0, 9, {{'S', 0.99}}), Glyph(13, 22, {{'k', 0.99}}), withSpeck(26, {{0xEF, 0.7}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "Sk\xEF");
+}
+
 // A fax's letter broke into pieces, and a streak stands over the first: an "m" as an "l" of
 // a stroke and a streak, and an "n" of the rest. Joined as they stand they read as an "h";
 // joined without the streak, as the "m" of a known word.
