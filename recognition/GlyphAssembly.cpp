@@ -419,10 +419,9 @@ constexpr double kJoinRows = 0.5;
 // A character broken into three or four pieces is joined over as many rounds.
 constexpr int kJoinRounds = 3;
 // A letter of a light copy that lost its hairlines leaves strokes that read as marks ("e" as
-// "(" and "‘", the hook of a "?" as "'" and "’"), farther apart than kJoinGap: two such
-// pieces up to kMarkJoinGap apart, together no wider than kMarkJoinWidth (x-heights), are
-// joined where the whole reads at least kSureMarkJoin. A fax's specks joined so read less
-// surely, as junk.
+// "(" and "‘"), farther apart than kJoinGap: two such pieces up to kMarkJoinGap apart,
+// together no wider than kMarkJoinWidth (x-heights), are joined where the whole reads at least
+// kSureMarkJoin. A fax's specks joined so read less surely, as junk.
 constexpr double kMarkJoinGap = 0.5;
 constexpr double kMarkJoinWidth = 1.2;
 constexpr double kSureMarkJoin = 0.95;
