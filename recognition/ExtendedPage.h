@@ -322,6 +322,8 @@ void CommasBeforeSmallLetters(PageText* page);
 // out, as is a mark read unsurely at a word's edge where no such mark stands (a bar or a
 // middle dot, "|gehört", "wir·").
 void SettleStrayMarks(PageText* page);
+// The word without the marks around it; a mark inside ("hal)en") stays.
+std::string_view CoreOf(std::string_view text);
 // A single quote mark read unsurely at a known word's edge that pairs with none in its block
 // (an opening one with a closing one after it, a closing one with an opening one before it)
 // is a speck of a copy or a fax ("zur'", "'zugemacht,"). One after "s", "x", "z" or "ß" may

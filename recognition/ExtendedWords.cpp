@@ -515,18 +515,22 @@ bool AfterASibilant(const PageWord& word, int at) {
   return before == 's' || before == 'x' || before == 'z' || before == 0xDF;
 }
 
-// The word's letters, its marks around them left out.
-std::string CoreLetters(const PageWord& word, int without) {
+// The word's letters without one of its characters, its marks around them left out.
+std::string CoreWithout(const PageWord& word, int without) {
   std::string text;
   for (size_t i = 0; i < word.chars.size(); ++i)
     if (int(i) != without) text += char(word.chars[i].code);
+  return std::string(CoreOf(text));
+}
+
+}  // namespace
+
+std::string_view CoreOf(std::string_view text) {
   size_t begin = 0, end = text.size();
   while (begin < end && !IsLetter1252(uint8_t(text[begin]))) ++begin;
   while (end > begin && !IsLetter1252(uint8_t(text[end - 1]))) --end;
   return text.substr(begin, end - begin);
 }
-
-}  // namespace
 
 void LeaveOutUnpairedQuotes(PageText* page, const KnownWords& words) {
   struct EdgeMark {
@@ -545,14 +549,20 @@ void LeaveOutUnpairedQuotes(PageText* page, const KnownWords& words) {
     // An opening mark pairs with a closing one after it, a closing one with an opening one
     // before it.
     std::vector<bool> paired(marks.size(), false);
-    for (size_t i = 0; i < marks.size(); ++i)
-      for (size_t j = i + 1; j < marks.size(); ++j)
-        if (marks[i].opens && !marks[j].opens) paired[i] = paired[j] = true;
+    bool openedBefore = false, closedAfter = false;
+    for (size_t k = 0; k < marks.size(); ++k) {
+      if (!marks[k].opens) paired[k] = openedBefore;
+      openedBefore |= marks[k].opens;
+    }
+    for (size_t k = marks.size(); k-- > 0;) {
+      if (marks[k].opens) paired[k] = closedAfter;
+      closedAfter |= !marks[k].opens;
+    }
     // Marks left out from the back, so that a word's first mark keeps its place.
     for (size_t k = marks.size(); k-- > 0;) {
       PageWord& word = *marks[k].word;
       const int at = marks[k].at;
-      const std::string core = CoreLetters(word, at);
+      const std::string core = CoreWithout(word, at);
       if (paired[k] || word.chars[size_t(at)].confidence >= kSureLoneMark || core.size() < 2 ||
           !words.Knows(core) || (!marks[k].opens && AfterASibilant(word, at)))
         continue;

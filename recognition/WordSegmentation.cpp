@@ -225,14 +225,6 @@ double LogOf(double p) {
   return std::log(std::max(p, kLeastProbability));
 }
 
-// The word without the marks around it; a mark inside ("hal)en") stays.
-std::string_view CoreOf(std::string_view text) {
-  size_t begin = 0, end = text.size();
-  while (begin < end && !IsLetter1252(uint8_t(text[begin]))) ++begin;
-  while (end > begin && !IsLetter1252(uint8_t(text[end - 1]))) --end;
-  return text.substr(begin, end - begin);
-}
-
 // The word's letters without the marks around them ("Luftdruck," -> "Luftdruck"); empty
 // when a figure or a mark other than a hyphen or an apostrophe stands among them, or a figure
 // against them: a touching "r," read as "5" makes no known word of "Paddle5".
