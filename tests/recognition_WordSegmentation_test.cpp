@@ -40,6 +40,17 @@ std::string Text(const std::vector<ReadGlyph>& glyphs) {
   return text;
 }
 
+// A glyph 10 pixels wide and `rows` high from the top of the line, inked where `inked(x, y)`.
+template <typename Inked>
+ReadGlyph DrawnGlyph(int32_t left, int32_t rows, std::vector<ScoredChar> readings, Inked inked) {
+  ReadGlyph g = Glyph(left, left + 9, std::move(readings));
+  g.box.bottom = rows - 1;
+  g.ink = {10, rows, std::vector<uint8_t>(size_t(10 * rows), 0)};
+  for (int32_t y = 0; y < rows; ++y)
+    for (int32_t x = 0; x < 10; ++x) g.ink.ink[size_t(y * 10 + x)] = inked(x, y);
+  return g;
+}
+
 // Reads a joined glyph by its columns, as given; anything else as two letters together.
 struct Joins {
   std::map<std::pair<int32_t, int32_t>, std::vector<ScoredChar>> wholes;
@@ -258,52 +269,39 @@ TEST(WordSegmentation, StrayInkAboveALetterIsLeftOutWhereThatMakesAKnownWord) {
   EXPECT_EQ(Text(glyphs), "W\xF6hler");
 }
 
-// A fax's speck under an "e", joined to it as if a cedilla, reads as a "g": the letter is read
-// again without it where that makes a known word. A "ç" keeps its cedilla.
-TEST(WordSegmentation, StrayInkBelowALetterIsLeftOutWhereThatMakesAKnownWord) {
+// A fax's speck under an "e", joined to it as if a cedilla, reads as a "g"; one beside an
+// "o", within its box, as a "g" too. The letter is read again without it where that makes a
+// known word. A "ç" keeps its cedilla and an "ï" its dots.
+TEST(WordSegmentation, StrayInkBelowOrBesideALetterIsLeftOutWhereThatMakesAKnownWord) {
   const auto withInkBelow = [](int32_t left, std::vector<ScoredChar> readings) {
-    ReadGlyph g = Glyph(left, left + 9, std::move(readings));
-    g.box.bottom = 25;
-    g.ink = {10, 26, std::vector<uint8_t>(260, 0)};
-    for (int32_t y = 0; y < 26; ++y)
-      for (int32_t x = 0; x < 10; ++x) g.ink.ink[size_t(y * 10 + x)] = y < 20 || (y > 22 && x == 4);
-    return g;
+    return DrawnGlyph(left, 26, std::move(readings),
+                      [](int32_t x, int32_t y) { return y < 20 || (y > 22 && x == 4); });
+  };
+  const auto withSpeck = [](int32_t left, std::vector<ScoredChar> readings) {
+    return DrawnGlyph(left, 20, std::move(readings),
+                      [](int32_t x, int32_t y) { return x < 8 || (x == 9 && y / 2 == 4); });
   };
   Joins bodies;
   bodies.wholes[{13, 22}] = {{'e', 0.8}};
-  Words words;
-  words.known = {"Ne", "Re"};
-  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'N', 0.99}}), withInkBelow(13, {{'g', 0.7}})};
-  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
-  EXPECT_EQ(Text(glyphs), "Ne");
-  EXPECT_EQ(glyphs[1].box.bottom, 19);
-  glyphs = {Glyph(0, 9, {{'R', 0.99}}), withInkBelow(13, {{0xE7, 0.7}})};
-  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
-  EXPECT_EQ(Text(glyphs), "R\xE7");
-}
-
-// A fax's speck beside an "o", within its box, reads as a "g": the letter is read again
-// without it where that makes a known word. The dot of an "i" is its own.
-TEST(WordSegmentation, AFaxsSpeckBesideALetterIsLeftOutWhereThatMakesAKnownWord) {
-  const auto withSpeck = [](int32_t left, std::vector<ScoredChar> readings) {
-    ReadGlyph g = Glyph(left, left + 9, std::move(readings));
-    for (int32_t y = 0; y < 20; ++y)
-      for (int32_t x = 0; x < 10; ++x)
-        g.ink.ink[size_t(y * 10 + x)] = x < 8 || (x == 9 && y / 2 == 4);
-    return g;
-  };
-  Joins bodies;
   bodies.wholes[{13, 20}] = {{'o', 0.8}};
   bodies.wholes[{26, 33}] = {{'i', 0.8}};
   Words words;
-  words.known = {"so", "Ski"};
-  std::vector<ReadGlyph> glyphs = {Glyph(0, 9, {{'s', 0.99}}), withSpeck(13, {{'g', 0.7}})};
-  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+  words.known = {"Ne", "Re", "so", "Ski"};
+  const auto read = [&](std::vector<ReadGlyph> glyphs) {
+    ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
+    return glyphs;
+  };
+  std::vector<ReadGlyph> glyphs =
+      read({Glyph(0, 9, {{'N', 0.99}}), withInkBelow(13, {{'g', 0.7}})});
+  EXPECT_EQ(Text(glyphs), "Ne");
+  EXPECT_EQ(glyphs[1].box.bottom, 19);
+  EXPECT_EQ(Text(read({Glyph(0, 9, {{'R', 0.99}}), withInkBelow(13, {{0xE7, 0.7}})})), "R\xE7");
+  glyphs = read({Glyph(0, 9, {{'s', 0.99}}), withSpeck(13, {{'g', 0.7}})});
   EXPECT_EQ(Text(glyphs), "so");
   EXPECT_EQ(glyphs[1].box.right, 20);
-  glyphs = {Glyph(0, 9, {{'S', 0.99}}), Glyph(13, 22, {{'k', 0.99}}), withSpeck(26, {{0xEF, 0.7}})};
-  ReadDoubtfulWordsAgain(&glyphs, Line(), bodies.Reader(), words);
-  EXPECT_EQ(Text(glyphs), "Sk\xEF");
+  EXPECT_EQ(Text(read({Glyph(0, 9, {{'S', 0.99}}), Glyph(13, 22, {{'k', 0.99}}),
+                       withSpeck(26, {{0xEF, 0.7}})})),
+            "Sk\xEF");
 }
 
 // A fax's letter broke into pieces, and a streak stands over the first: an "m" as an "l" of
