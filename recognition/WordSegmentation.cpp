@@ -408,7 +408,7 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
       candidates.push_back({atom, 1, {}, kSpeckCost, false, true});
     if (bodies[first - begin])
       candidates.push_back({atom, 1, *bodies[first - begin], kSpeckCost, false});
-    // Pieces of one letter joined, as they stand and without stray ink above them (a fax's
+    // Pieces of one letter joined, as they stand and without their stray ink (a fax's
     // streak over the first stroke of an "m" makes the whole read as "h").
     ReadGlyph whole = glyphs[first];
     size_t strippedPieces = 0;
