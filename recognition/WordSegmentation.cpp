@@ -996,9 +996,11 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
       else
         result.insert(result.end(), std::make_move_iterator(glyphs->begin() + long(span->begin)),
                       std::make_move_iterator(glyphs->begin() + long(span->end)));
-      if (!phrase.settleGaps || result.size() == wordBegin) continue;
+      if (result.size() == wordBegin) continue;
+      // The words keep their spaces: glyphs cut or joined gape otherwise than those first
+      // read, and the line's gaps measured again may group otherwise.
       for (size_t k = wordBegin; k + 1 < result.size(); ++k) result[k].spaceAfter = SpaceAfter::kNo;
-      if (span->end != phrase.starts.back()) result.back().spaceAfter = SpaceAfter::kYes;
+      if (span->end != glyphs->size()) result.back().spaceAfter = SpaceAfter::kYes;
     }
   }
   *glyphs = std::move(result);

@@ -1064,6 +1064,30 @@ TEST(WordSegmentation, AWordWithManyDoubtfulGapsStaysWholeWhereNoReadingIsKnown)
   EXPECT_EQ(WordsOfLine(glyphs), text);
 }
 
+TEST(WordSegmentation, TheWordsOfALineReadAgainKeepTheirSpaces) {
+  // Glyphs that the word reading cut or joined gape otherwise than those first read, and the
+  // line's gaps measured again may group otherwise: on a fax, a word read again as more pieces
+  // left one gap the widest, and the line's other spaces were taken for letter gaps. The words
+  // as read keep their spaces, whatever the gaps measure afterwards.
+  Words words;
+  words.known = {"Wir", "sehen", "den", "Garten", "auch"};
+  const std::string text = "Wir sehen den Gxrten auch";
+  Joins joins;
+  std::vector<ReadGlyph> glyphs = SetLine(text, {});
+  glyphs[text.find('x') - 3].readings = {{'x', 0.5}, {'a', 0.4}};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  const std::string read = "Wir sehen den Garten auch";
+  ASSERT_EQ(WordsOfLine(glyphs), read);
+  // Every gap now as wide as a letter gap, but one as wide as three spaces.
+  int32_t x = 0;
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    const int32_t width = glyphs[i].box.Width();
+    glyphs[i].box.left = x, glyphs[i].box.right = x + width - 1;
+    x += width + (i == 5 ? 42 : 3);
+  }
+  EXPECT_EQ(WordsOfLine(glyphs), read);
+}
+
 namespace {
 
 std::vector<ReadAndMeant> Pairs(uint8_t read, uint8_t meant, int times) {
