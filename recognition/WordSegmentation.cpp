@@ -383,10 +383,9 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
                                      const InkLine& line, Atoms* atoms) {
   const double xh = std::max(line.xHeight, 1);
   // Each glyph without a fax's stray ink above or below it, or specks beside it, where it may
-  // have some.
+  // have some; one that may be cut too is also read so, whole (a fax's "m" under specks).
   std::vector<std::optional<ReadGlyph>> bodies(end - begin);
   for (size_t i = begin; i < end; ++i) {
-    if (atoms->firstOf[i - begin + 1] - atoms->firstOf[i - begin] != 1) continue;
     ReadGlyph body;
     if (MayBeStrayInkAbove(glyphs[i], WithoutMarkAbove(glyphs[i], &body)) ||
         MayBeStrayInkBelow(glyphs[i], WithoutInkBelow(glyphs[i], &body)) ||
@@ -407,7 +406,7 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
     if (first > begin && first + 1 < end && IsSpeck(glyphs[first], xh))
       candidates.push_back({atom, 1, {}, kSpeckCost, false, true});
     if (bodies[first - begin])
-      candidates.push_back({atom, 1, *bodies[first - begin], kSpeckCost, false});
+      candidates.push_back({atom, atomsOfGlyph, *bodies[first - begin], kSpeckCost, false});
     // Pieces of one letter joined, as they stand and without their stray ink (a fax's
     // streak over the first stroke of an "m" makes the whole read as "h").
     ReadGlyph whole = glyphs[first];
