@@ -377,8 +377,34 @@ Atoms AtomsOf(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end, co
   return atoms;
 }
 
+// A piece of a cut glyph joined with the glyph beside it: a fax's letter that broke where a
+// hairline was lost, and whose other part touches the letter after it ("kommen" as a stroke,
+// then the rest of the first "m" and the second as one glyph).
+void AddPiecesJoinedToNeighbours(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
+                                 size_t i, size_t k, const Cut& cut, const Atoms& atoms, double xh,
+                                 std::vector<Candidate>* candidates) {
+  const auto atomOf = [&](size_t glyph) { return atoms.firstOf[glyph - begin]; };
+  const auto closeEnough = [&](const PageBox& a, const PageBox& b) {
+    return b.left - a.right - 1 <= kPieceGap * xh;
+  };
+  const size_t atom = atomOf(i);
+  if (i > begin && closeEnough(glyphs[i - 1].box, cut.pieces[0].box)) {
+    ReadGlyph joined = JoinedGlyph(glyphs[i - 1], cut.pieces[0]);
+    if (joined.box.Width() <= kWidestLetter * xh)
+      candidates->push_back({atomOf(i - 1), atom + k - atomOf(i - 1), std::move(joined),
+                             cut.cost + kJoinCost, false});
+  }
+  if (i + 1 < end && closeEnough(cut.pieces[1].box, glyphs[i + 1].box)) {
+    ReadGlyph joined = JoinedGlyph(cut.pieces[1], glyphs[i + 1]);
+    if (joined.box.Width() <= kWidestLetter * xh)
+      candidates->push_back(
+          {atom + k, atomOf(i + 2) - atom - k, std::move(joined), kJoinCost, false});
+  }
+}
+
 // The characters worth reading besides the glyphs as read: close neighbours joined, no
-// wider together than a letter, and the pieces of the cuts.
+// wider together than a letter, and the pieces of the cuts, alone and joined with their
+// neighbours.
 std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
                                      const InkLine& line, Atoms* atoms) {
   const double xh = std::max(line.xHeight, 1);
@@ -399,6 +425,7 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
     const size_t atomsOfGlyph = atoms->firstOf[first - begin + 1] - atom;
     for (size_t k = 1; k < atomsOfGlyph; ++k) {
       Cut& both = atoms->cuts[cut++];
+      AddPiecesJoinedToNeighbours(glyphs, begin, end, first, k, both, *atoms, xh, &candidates);
       candidates.push_back({atom, k, std::move(both.pieces[0]), both.cost, false});
       candidates.push_back({atom + k, atomsOfGlyph - k, std::move(both.pieces[1]), 0, false});
     }

@@ -363,6 +363,40 @@ TEST(WordSegmentation, AGlyphThatMayBeCutIsAlsoReadWithoutItsSpecks) {
   EXPECT_EQ(glyphs[1].box.top, 0);
 }
 
+// A fax lost the hairline of an "m" after its first stroke, and its arch touches the "i" after
+// it: a stroke, and a glyph of an "n" and an "i" read as "m". The stroke joined with the
+// glyph's front piece is the "m" of a known word.
+TEST(WordSegmentation, APieceOfACutGlyphIsJoinedWithTheGlyphBesideIt) {
+  const ReadGlyph stroke = Glyph(0, 3, {{'I', 0.6}, {'l', 0.3}});
+  ReadGlyph ni = DrawnGlyph(7, 20, {{'m', 0.6}, {'n', 0.2}}, [](int32_t, int32_t) { return 0; });
+  ni.box.right = 30;
+  ni.ink = {24, 20, std::vector<uint8_t>(24 * 20, 0)};
+  for (int32_t y = 0; y < 20; ++y)
+    for (int32_t x = 0; x < 24; ++x) {
+      const bool n = x < 4 || (x >= 10 && x < 14) || (x < 14 && y < 3);
+      const bool bridge = x >= 14 && x < 20 && y == 0, i = x >= 20;
+      ni.ink.ink[size_t(y * 24 + x)] = n || bridge || i;
+    }
+  const ClassifyBatch reader = [](const std::vector<GlyphToRead>& batch) {
+    std::vector<GlyphReading> readings;
+    for (const GlyphToRead& g : batch) {
+      const int32_t width = g.box.Width();
+      readings.emplace_back(
+          g.box.left == 0 && width >= 14 && width <= 22 ? std::vector<ScoredChar>{{'m', 0.9}}
+          : g.box.left >= 20 && width <= 10             ? std::vector<ScoredChar>{{'i', 0.9}}
+                                                        : std::vector<ScoredChar>{{'?', 0.05}});
+    }
+    return readings;
+  };
+  Words words;
+  words.known = {"mit"};
+  std::vector<ReadGlyph> glyphs = {stroke, ni, Glyph(34, 40, {{'t', 0.99}})};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), reader, words);
+  EXPECT_EQ(Text(glyphs), "mit");
+  EXPECT_EQ(glyphs[0].box.left, 0);
+  EXPECT_GE(glyphs[1].box.left, 20);
+}
+
 TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   Joins joins;
   Words words;
