@@ -343,7 +343,8 @@ void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight);
 // as one that has no capital twin of its shape (a e m n r); 0 when fewer than three were read.
 double SmallLetterHeight(const std::vector<PageWord>& words);
 // "c o s u v w x z" and their capitals, one shape at two sizes: by their height against the
-// line's small letters (`smallHeight` from SmallLetterHeight; 0: left as read).
+// line's small letters (`smallHeight` from SmallLetterHeight; 0: left as read), and small
+// where the top stands level with the word's own small letters.
 void SettleCaseTwins(PageWord* word, double smallHeight);
 // A line set in small capitals (capitals of x-height size, as a byline's) reads as a mix of
 // capitals and small letters: the words that show small capitals are set in capitals.

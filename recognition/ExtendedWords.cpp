@@ -291,12 +291,36 @@ double SmallLetterHeight(const std::vector<PageWord>& words) {
   return Median(std::move(heights));
 }
 
+namespace {
+
+// A twin whose top stands no higher above its word's small letters' bottom than this share of
+// their height is small, whatever the line says: a fax doubles its rows, and where the line
+// is skewed its words' letters stand a row pair taller or shorter than the line's median
+// ("Von", 16 rows where the line's small letters have 14); and a speck joined below makes a
+// small letter tall ("Um").
+constexpr double kSmallLettersTopAtMost = 1.05;
+
+// Whether the letter's top stands level with the word's own small letters (a e m n r), by the
+// medians of their tops and bottoms; false where the word has none.
+bool LevelWithItsSmallLetters(const PageChar& letter, const PageWord& word) {
+  std::vector<int32_t> tops, bottoms;
+  for (const PageChar& c : word.chars)
+    if (kSmallOnly.find(char(c.code)) != std::string_view::npos)
+      tops.push_back(c.box.top), bottoms.push_back(c.box.bottom);
+  if (tops.empty()) return false;
+  const int32_t bottom = Median(std::move(bottoms));
+  const int32_t height = bottom - Median(std::move(tops)) + 1;
+  return height > 0 && bottom - letter.box.top + 1 <= kSmallLettersTopAtMost * height;
+}
+
+}  // namespace
+
 void SettleCaseTwins(PageWord* word, double smallHeight) {
   if (smallHeight <= 0) return;
   for (PageChar& c : word->chars) {
     if (!IsCaseTwin(c.code)) continue;
     const uint8_t small = ToSmall1252(c.code);
-    const double h = c.box.Height() / smallHeight;
+    const double h = LevelWithItsSmallLetters(c, *word) ? 1.0 : c.box.Height() / smallHeight;
     if (h <= kSmallTwinAtMost && c.code != small) Recode(&c, small);
     if (h >= kCapitalTwinAtLeast && c.code == small) Recode(&c, uint8_t(small - 0x20));
   }

@@ -802,6 +802,21 @@ TEST(ExtendedWords, CaseTwinsAreSettledByTheirHeight) {
   PageWord unknown = WordOf("so", 20);
   SettleCaseTwins(&unknown, 0);
   EXPECT_EQ(unknown.Text(), "so");
+
+  // Level with its word's small letters, a twin is small however tall against the line: a
+  // fax's word whose letters stand a row pair taller than the line's, or a letter with a speck
+  // below it.
+  PageWord tall = WordOf("Von", 23);
+  SettleCaseTwins(&tall, small);
+  EXPECT_EQ(tall.Text(), "von");
+  PageWord specked = WordOf("Um", 20);
+  specked.chars[0].box.bottom = 26;
+  SettleCaseTwins(&specked, small);
+  EXPECT_EQ(specked.Text(), "um");
+  PageWord capital = WordOf("Von", 20);
+  capital.chars[0].box.top = -8;
+  SettleCaseTwins(&capital, small);
+  EXPECT_EQ(capital.Text(), "Von");
 }
 
 // A byline in small capitals reads as a mix of capitals and small letters; where two words
