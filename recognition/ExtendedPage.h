@@ -313,8 +313,9 @@ void Recode(PageChar* c, uint8_t code);
 void SettleDigits(PageWord* word);
 // A sentence begins with a capital: a full stop before a small letter is a comma that lost its
 // tail, as light copies and phone pictures lose it ("genäht. den"), unless it ends an
-// abbreviation or a number. Across the lines of a block too.
-void CommasBeforeSmallLetters(PageText* page);
+// abbreviation or a number. Across the lines of a block too. With the page's `words`, a
+// doubtful comma before a capital that is no noun ("kaum, Die") is a full stop.
+void CommasBeforeSmallLetters(PageText* page, const KnownWords* words = nullptr);
 // A word of one small mark, set off from its word by a doubtful gap ("hast ." "decade. \""),
 // joins it: a full stop or a comma the word before, an opening quote the word after, another
 // quote the word before; a middle dot stands between words as a separator. A quote mark read

@@ -406,7 +406,48 @@ bool ReadAsCommaToo(const PageChar& stop) {
 
 }  // namespace
 
-void CommasBeforeSmallLetters(PageText* page) {
+namespace {
+
+// The letters of a word of letters (after any marks before it, before any after it).
+std::string LettersOfWord(const PageWord& word) {
+  std::string letters;
+  for (const PageChar& c : word.chars)
+    if (IsLetter1252(c.code))
+      letters += char(c.code);
+    else if (!letters.empty())
+      break;
+  return letters;
+}
+
+// A comma before a sentence's first word is a full stop with a fax's speck under it, when the
+// reader found the stop at least this share as likely as the comma.
+constexpr double kStopShareBeforeASentence = 0.15;
+
+bool ReadAsStopToo(const PageChar& comma) {
+  for (const Alternative& a : comma.alternatives)
+    if (a.code == '.') return a.confidence >= kStopShareBeforeASentence * comma.confidence;
+  return false;
+}
+
+// Whether a word ends in a comma after a letter.
+bool EndsInACommaAfterALetter(const PageWord& word) {
+  const std::vector<PageChar>& chars = word.chars;
+  return chars.size() > 1 && chars.back().code == ',' && IsLetter1252(chars[chars.size() - 2].code);
+}
+
+// Whether the word begins a sentence: a capital whose word the languages know in small
+// letters (a noun keeps its capital after a comma: "Vereinbarung, Telefon").
+bool BeginsASentence(const PageWord& word, const KnownWords& words) {
+  const std::string letters = LettersOfWord(word);
+  if (letters.empty() || !Upper(uint8_t(letters[0]))) return false;
+  std::string small = letters;
+  small[0] = char(ToSmall1252(uint8_t(small[0])));
+  return words.Knows(small);
+}
+
+}  // namespace
+
+void CommasBeforeSmallLetters(PageText* page, const KnownWords* words) {
   for (PageBlock& block : page->blocks) {
     PageWord* before = nullptr;
     for (PageLine& line : block.lines)
@@ -420,6 +461,9 @@ void CommasBeforeSmallLetters(PageText* page) {
               (letters > kLongestAbbreviation || ReadAsCommaToo(before->chars[size_t(stop)])))
             Recode(&before->chars[size_t(stop)], ',');
         }
+        if (before && words && EndsInACommaAfterALetter(*before) &&
+            ReadAsStopToo(before->chars.back()) && BeginsASentence(word, *words))
+          Recode(&before->chars.back(), '.');
         before = &word;
       }
   }

@@ -916,6 +916,29 @@ TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
             (std::vector<std::string>{")zufrieden,", "und", "zwei,", "und", "usw.", "und"}));
 }
 
+TEST(WordSegmentation, ADoubtfulCommaBeforeASentencesFirstWordIsAFullStop) {
+  // A fax's speck under a full stop makes it a comma: "kaum, Die". The languages know "die" in
+  // small letters, so "Die" begins a sentence; "Telefon" is a noun, capital anywhere.
+  Words words;
+  words.known = {"die", "Telefon", "kaum"};
+  const auto read = [&words](double stopShare, const std::string& next, bool withWords = true) {
+    PageText page = LineOf({"kaum,", next});
+    PageChar& comma = page.blocks[0].lines[0].words[0].chars.back();
+    comma.confidence = 0.6;
+    comma.alternatives = {{'.', stopShare * 0.6}};
+    CommasBeforeSmallLetters(&page, withWords ? &words : nullptr);
+    return WordsOf(page)[0];
+  };
+  EXPECT_EQ(read(0.5, "Die"), "kaum.");
+  EXPECT_EQ(read(0.5,
+                 "\x84"
+                 "Die"),
+            "kaum.");  // after an opening quote too
+  EXPECT_EQ(read(0.5, "Telefon"), "kaum,");
+  EXPECT_EQ(read(0.05, "Die"), "kaum,");  // a comma read surely stays
+  EXPECT_EQ(read(0.5, "Die", false), "kaum,");
+}
+
 TEST(WordSegmentation, AMarkStandingAloneJoinsItsWordOrIsASpeck) {
   // A full stop or a quote mark set off by a doubtful gap joins the word it belongs to; a
   // speck read as a quote mark between two words is left out, and a middle dot, however

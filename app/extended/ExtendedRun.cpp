@@ -514,7 +514,7 @@ void TMainForm::ExtendedRecognitionRun() {
   SettleStrayMarks(&pageText);
   if (settings.UseDictionary()) LeaveOutUnpairedQuotes(&pageText, PageLanguageWords());
   // After the words are settled: a capital "I" may have read as "l" until then.
-  CommasBeforeSmallLetters(&pageText);
+  CommasBeforeSmallLetters(&pageText, settings.UseDictionary() ? &PageLanguageWords() : nullptr);
   ShowPageText();
   Log("done.");
 }
