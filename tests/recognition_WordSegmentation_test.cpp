@@ -426,6 +426,20 @@ TEST(WordSegmentation, MarkAfterAWordStaysWhereThePiecesReadWell) {
                                    Glyph(30, 37, {{'t', 0.98}}), Glyph(40, 44, {{',', 0.97}})};
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
   EXPECT_EQ(Text(glyphs), "erat,");
+
+  // A word in doubt ("erot,") whose "t" (0.59) and comma read together a little likelier
+  // than apart: two pieces of a letter would join so, a letter and a comma stay apart.
+  const auto read = [&joins, &words](double t, double comma) {
+    std::vector<ReadGlyph> word = {Glyph(0, 8, {{'e', 0.99}}), Glyph(11, 17, {{'r', 0.99}}),
+                                   Glyph(20, 28, {{'o', 0.6}, {'a', 0.35}}),
+                                   Glyph(30, 37, {{'t', t}, {'f', 0.05}}),
+                                   Glyph(40, 44, {{',', comma}})};
+    ReadDoubtfulWordsAgain(&word, Line(), joins.Reader(), words);
+    return Text(word);
+  };
+  EXPECT_EQ(read(0.59, 0.97), "erat,");
+  // Where the whole reads far likelier, the comma was the letter's ink.
+  EXPECT_EQ(read(0.3, 0.6), "erat");
 }
 
 TEST(WordSegmentation, WithoutAJoinTheReadingsAreLeftToTheLaterSettling) {
