@@ -52,13 +52,14 @@ constexpr double kLeastLikelyReading = 7.0;
 // Each piece joined to another, and each cut, costs this much (natural log): two letters
 // often read about as well joined as apart, and then they stay apart. It is small: the
 // whole's reading already weighs what is no letter (the model has a class for it), and a copy
-// of a copy or a fax breaks several letters of a word. A join with a piece read as a mark
-// costs kMarkJoinCost: a letter and the comma after it read about as well joined as apart
-// too, and a comma or a full stop is no broken letter's piece ("International" of
-// "International,"). Measured from 0.2 to 0.7 (typeset pages, real scans and pages in faces
-// found nowhere in the repository), 0.4 and 0.5 were best together.
+// of a copy or a fax breaks several letters of a word. A join with a piece read as a mark, or
+// of pieces each read as a sure letter, costs kSureJoinCost: neither is a broken letter's
+// piece, and a letter and the comma after it ("International" of "International,"), or two
+// sure letters (a bold face's "nj" reads as "m"), read about as well joined as apart too.
+// Measured from 0.2 to 0.7 (typeset pages, real scans and pages in faces found nowhere in the
+// repository), 0.4 and 0.5 were best together.
 constexpr double kJoinCost = 0.4;
-constexpr double kMarkJoinCost = 0.5;
+constexpr double kSureJoinCost = 0.5;
 // A probability below this is no reading at all (and keeps logarithms finite).
 constexpr double kLeastProbability = 1e-4;
 // A glyph read less well than this as a letter may well be two ("m" reads as "rn" too).
@@ -467,6 +468,7 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
     };
     ReadGlyph stripped = strip(first);
     bool anyMark = ReadAsMark(glyphs[first]);
+    bool allSure = glyphs[first].Score() >= kConfidentCharacter;
     for (size_t last = first + 1; last < end && last - first < kMostPieces; ++last) {
       const PageBox& prev = glyphs[last - 1].box;
       if (glyphs[last].box.left - prev.right - 1 > kPieceGap * xh) break;
@@ -474,7 +476,8 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
       if (whole.box.Width() > kWidestLetter * xh) break;
       const size_t atomsSpanned = atoms->firstOf[last - begin + 1] - atom;
       anyMark |= ReadAsMark(glyphs[last]);
-      const double joins = (anyMark ? kMarkJoinCost : kJoinCost) * double(last - first);
+      allSure &= glyphs[last].Score() >= kConfidentCharacter;
+      const double joins = (anyMark || allSure ? kSureJoinCost : kJoinCost) * double(last - first);
       candidates.push_back({atom, atomsSpanned, whole, joins, false});
       stripped = JoinedGlyph(stripped, strip(last));
       if (strippedPieces > 0)
