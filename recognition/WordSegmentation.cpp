@@ -77,10 +77,9 @@ constexpr double kMoreThanOneWeight = 0.5;
 // classifier read less surely than kUnsureLetter (more likely misread than not), replaced by
 // another, makes a known word, and no other replacement of the word does, that word is taken
 // as if the letter read kUnofferedLetter (natural log) less probable than the reading, within
-// the allowance of a known word, which is so large from words of four letters on (4.0 left
-// those of four letters out; 2 to 3 measured alike, a few words better). Surer letters stay: a
-// clean page's names and compounds the lists lack ("Sachunterricht") would otherwise become
-// their known neighbours.
+// the allowance of a known word: words of four letters or more (4.0 admitted five or more; 2 to
+// 3 measured alike, a few words better). Surer letters stay: a clean page's names and
+// compounds the lists lack ("Sachunterricht") would otherwise become their known neighbours.
 constexpr double kUnofferedLetter = 3.0;
 constexpr double kUnsureLetter = 0.5;
 // The likeliest cuts (the columns of least ink) tried of a glyph that may well be two
