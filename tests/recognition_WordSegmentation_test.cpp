@@ -167,6 +167,20 @@ TEST(WordSegmentation, ABrokenLetterIsJoinedWhereThePiecesSpellLikeNoWord) {
   }
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
   EXPECT_EQ(Text(glyphs), "Kyrill");
+
+  // Two letters read surely are no broken letter: a bold face's "nj", whose whole reads as a
+  // fair "m", stays two letters however the language spells "nj" ("Regemacke").
+  glyphs.clear();
+  left = 0;
+  for (const char c : std::string("Regenjacke")) {
+    glyphs.push_back(Glyph(left, left + 9, {{uint8_t(c), c == 'j' ? 0.999 : 1.0}}));
+    left += 13;
+  }
+  glyphs[1].readings = {{'e', 0.7}, {'c', 0.3}};  // a word in doubt is read again
+  Joins nj;
+  nj.wholes[{52, 74}] = {{'m', 0.96}};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), nj.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "Regenjacke");
 }
 
 // "1o.ooo": the noughts of a number read as "o" are the digit rules' to settle. The letter
