@@ -177,6 +177,8 @@ int32_t WithoutInkBelow(const ReadGlyph& glyph, ReadGlyph* body);
 // Likewise without the pieces of little ink wherever they stand: a fax's specks beside a
 // letter, within its columns ("Stati9n").
 int32_t WithoutSpecks(const ReadGlyph& glyph, ReadGlyph* body);
+// Whether the glyph's best reading is a mark: neither a letter nor a figure.
+bool ReadAsMark(const ReadGlyph& glyph);
 // The box of the glyph's body: without the specks that stand wholly above or below it, whose
 // height would make a small letter read as its capital twin.
 PageBox BodyBox(const ReadGlyph& glyph);

@@ -408,17 +408,6 @@ bool ReadAsCommaToo(const PageChar& stop) {
 
 namespace {
 
-// The letters of a word of letters (after any marks before it, before any after it).
-std::string LettersOfWord(const PageWord& word) {
-  std::string letters;
-  for (const PageChar& c : word.chars)
-    if (IsLetter1252(c.code))
-      letters += char(c.code);
-    else if (!letters.empty())
-      break;
-  return letters;
-}
-
 // A comma before a sentence's first word is a full stop with a fax's speck under it, when the
 // reader found the stop at least this share as likely as the comma.
 constexpr double kStopShareBeforeASentence = 0.15;
@@ -438,9 +427,8 @@ bool EndsInACommaAfterALetter(const PageWord& word) {
 // Whether the word begins a sentence: a capital whose word the languages know in small
 // letters (a noun keeps its capital after a comma: "Vereinbarung, Telefon").
 bool BeginsASentence(const PageWord& word, const KnownWords& words) {
-  const std::string letters = LettersOfWord(word);
-  if (letters.empty() || !Upper(uint8_t(letters[0]))) return false;
-  std::string small = letters;
+  std::string small(CoreOf(word.Text()));
+  if (small.empty() || !Upper(uint8_t(small[0]))) return false;
   small[0] = char(ToSmall1252(uint8_t(small[0])));
   return words.Knows(small);
 }

@@ -426,12 +426,6 @@ constexpr double kMarkJoinGap = 0.5;
 constexpr double kMarkJoinWidth = 1.2;
 constexpr double kSureMarkJoin = 0.95;
 
-bool ReadAsMark(const ReadGlyph& glyph) {
-  if (glyph.readings.empty()) return false;
-  const uint8_t code = glyph.readings.front().code;
-  return !IsLetter1252(code) && !IsDigit1252(code);
-}
-
 // Whether two neighbours may be pieces of one character, by the gap between them; `marks`:
 // only as pieces that both read as marks.
 bool CloseEnoughToJoin(const ReadGlyph& a, const ReadGlyph& b, double xh, bool* marks) {
@@ -625,6 +619,12 @@ std::vector<int32_t> InkPieceAreas(const GlyphBitmap& ink) {
   std::vector<int32_t> area = PiecesOf(ink).area;
   area.erase(area.begin());  // the paper's
   return area;
+}
+
+bool ReadAsMark(const ReadGlyph& glyph) {
+  if (glyph.readings.empty()) return false;
+  const uint8_t code = glyph.readings.front().code;
+  return !IsLetter1252(code) && !IsDigit1252(code);
 }
 
 PageBox BodyBox(const ReadGlyph& glyph) {

@@ -419,12 +419,6 @@ void AddPiecesJoinedToNeighbours(const std::vector<ReadGlyph>& glyphs, size_t be
   }
 }
 
-bool ReadAsMark(const ReadGlyph& glyph) {
-  if (glyph.readings.empty()) return false;
-  const uint8_t code = glyph.readings.front().code;
-  return !IsLetter1252(code) && !IsDigit1252(code);
-}
-
 // The characters worth reading besides the glyphs as read: close neighbours joined, no
 // wider together than a letter, and the pieces of the cuts, alone and joined with their
 // neighbours.
