@@ -706,6 +706,23 @@ TEST(ExtendedWords, AFaxLineWhoseGapsMakeNoTwoGroupsLeavesTheMiddlingOnesInDoubt
   EXPECT_EQ(gibt.doubtful, std::vector<bool>(3, false));
 }
 
+// The arm of an "r" or an "f" narrows the space after a word that ends in one ("Früherwurden"):
+// a gap there a little wider than the letter gaps is in doubt for the words to settle, where
+// the same gap after another letter is none.
+TEST(ExtendedWords, AGapAfterAnArmIsInDoubt) {
+  // "Früher wurden die Tische", letter gaps 1 and 2, spaces 11, and 4 after "Früher".
+  const std::vector<int32_t> gaps = {2, 1, 2, 2, 1, 4, 2, 1, 2, 2, 1, 11, 2, 2, 11, 1, 2, 2, 1, 2};
+  const WordGaps read = GapsBetweenWords(BoxesApart(gaps), 14, Codes("Fr\xFCherwurdendieTische"));
+  ASSERT_EQ(read.doubtful.size(), gaps.size());
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    EXPECT_EQ(read.breaks[i], gaps[i] == 11) << i;
+    EXPECT_EQ(read.doubtful[i], i == 5) << i;  // after "r", not after "e" nor inside "wurden"
+  }
+  // After an "e" the same gap is a letter gap.
+  const WordGaps afterE = GapsBetweenWords(BoxesApart(gaps), 14, Codes("Fr\xFCheewurdendieTische"));
+  EXPECT_FALSE(afterE.doubtful[5]);
+}
+
 // Figures stand wide apart within a number, but a letter's arm may narrow the space before
 // one ("auf 4,8"), and a figure beside a "l" that begins a word is no "1" ("1934 lagen").
 TEST(ExtendedWords, ASpaceBesideAFigureIsABreak) {
