@@ -67,11 +67,15 @@ constexpr double kWidestSpace = 1.5;
 // line's letter gaps to its spaces, from either. The gap after an "f" or an "r" of a serif
 // face, whose arm reaches over it, is narrower than a space; a fax's letters gape.
 constexpr double kDoubtfulSpaceShare = 0.25;
-// The arm of an "r" or an "f" reaches over the gap after it: a space after a word that ends in
-// one measures narrower than the line's others ("Früherwurden", "Bahnhofan"). A gap there is
-// doubtful from this share of the way from the letter gaps to the spaces, and the page's words
-// settle it. Measured 0 to 0.25: 0.1 and 0.15 best; a "t" (its bar) doubted so too was worse.
+// So a space after a word that ends in one measures narrower than the line's others
+// ("Früherwurden", "Bahnhofan"): a gap there is doubtful from this share already, and the page's
+// words settle it. Measured 0 to 0.25: 0.1 and 0.15 best; a "t" (its bar) so doubted was worse.
 constexpr double kDoubtfulAfterAnArm = 0.1;
+
+// Small letters whose arm reaches to the right over their foot.
+bool ReachesOver(uint8_t c) {
+  return c == 'r' || c == 'f';
+}
 
 // A line whose gaps make no two groups takes its spaces from this width (x-heights). On a
 // fax whose letters gape, a line's spaces may be no wider than twice its letter gaps: where
@@ -136,15 +140,6 @@ void DoubtTheWidestGapsOfLongRuns(const std::vector<PageBox>& chars, int32_t xHe
 bool LongerThanAnyWord(const PageBox& first, const PageBox& last, int32_t xHeight) {
   return last.right - first.left > kLongestWord * std::max(xHeight, 1);
 }
-
-namespace {
-
-// Small letters whose arm reaches to the right over their foot.
-bool ReachesOver(uint8_t c) {
-  return c == 'r' || c == 'f';
-}
-
-}  // namespace
 
 WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
                           const std::vector<uint8_t>& codes) {
