@@ -1164,6 +1164,45 @@ TEST(WordSegmentation, AnUnsureLetterMayBeOneTheClassifierDidNotOffer) {
   EXPECT_EQ(Text(glyphs), "Stati9n");
 }
 
+TEST(WordSegmentation, LettersPrintedAsOneAreReadAsThemWhereThatMakesAKnownWord) {
+  // An "fi" printed as one shape reads as an "h" ("hrst"): wide as two letters, its left
+  // half rising above the small letters as an "f" does.
+  auto hrst = [](uint8_t first, int32_t top) {
+    std::vector<ReadGlyph> glyphs =
+        Spelled({{{first, 0.99}}, {{'r', 0.99}}, {{'s', 0.99}}, {{'t', 0.99}}});
+    glyphs[0].box = {-6, top, 10, 19};
+    glyphs[0].ink = {17, 20 - top, std::vector<uint8_t>(size_t(17 * (20 - top)), 1)};
+    return glyphs;
+  };
+  Joins joins;
+  Words words;
+  words.known = {"first"};
+  std::vector<ReadGlyph> glyphs = hrst('h', -10);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "first");
+  ASSERT_EQ(glyphs.size(), 5u);
+  // The shape's columns shared out between its letters; each a guess, marked doubtful.
+  EXPECT_EQ(glyphs[0].box.left, -6);
+  EXPECT_EQ(glyphs[1].box.right, 10);
+  EXPECT_LT(glyphs[0].box.right, glyphs[1].box.left);
+  EXPECT_LT(glyphs[0].Score(), 0.5);
+  EXPECT_LT(glyphs[1].Score(), 0.5);
+
+  // A glyph as low as the small letters is no ligature, nor is one read as a letter of
+  // another shape ("on" of a page in another language is no "oft").
+  glyphs = hrst('h', 0);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "hrst");
+  glyphs = hrst('n', -10);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "nrst");
+  // Two ligatures that make known words: the shape does not tell which.
+  words.known = {"first", "flrst"};
+  glyphs = hrst('h', -10);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(Text(glyphs), "hrst");
+}
+
 TEST(WordSegmentation, AWordWithManyDoubtfulGapsStaysWholeWhereNoReadingIsKnown) {
   // A fax's word whose letters gape at four places, more than a reading joins, and no reading
   // of it or of its pieces is a known word: it stays one word, as its gaps' widths make it.
