@@ -196,6 +196,10 @@ std::vector<std::array<ReadGlyph, 2>> CutsAcross(const ReadGlyph& glyph, const I
                                                  size_t most);
 // The ink of two characters as one (not read yet).
 ReadGlyph JoinedGlyph(const ReadGlyph& a, const ReadGlyph& b);
+// The columns [from, to) of a glyph's ink (lying in `box`), cut to the rows and columns that
+// hold ink, and their box; false when they hold none.
+bool CutPiece(const GlyphBitmap& ink, const PageBox& box, int32_t from, int32_t to,
+              GlyphBitmap* piece, PageBox* pieceBox);
 
 // ---- words read again (WordSegmentation.cpp) ----
 

@@ -195,27 +195,6 @@ double PiecesScore(const std::vector<ReadGlyph>& pieces) {
   return pieces.empty() ? 0.0 : score;
 }
 
-// The columns [from, to) of the ink, cut to the rows and columns that hold ink.
-bool CutPiece(const GlyphBitmap& ink, const PageBox& box, int32_t from, int32_t to,
-              GlyphBitmap* piece, PageBox* pieceBox) {
-  int32_t left = to, right = from - 1, top = ink.height, bottom = -1;
-  for (int32_t y = 0; y < ink.height; ++y)
-    for (int32_t x = from; x < to; ++x)
-      if (ink.at(x, y)) {
-        left = std::min(left, x), right = std::max(right, x);
-        top = std::min(top, y), bottom = std::max(bottom, y);
-      }
-  if (right < left) return false;
-  piece->width = right - left + 1;
-  piece->height = bottom - top + 1;
-  piece->ink.assign(size_t(piece->width) * size_t(piece->height), 0);
-  for (int32_t y = top; y <= bottom; ++y)
-    for (int32_t x = left; x <= right; ++x)
-      piece->ink[size_t(y - top) * size_t(piece->width) + size_t(x - left)] = ink.at(x, y);
-  *pieceBox = {box.left + left, box.top + top, box.left + right, box.top + bottom};
-  return true;
-}
-
 // Cut columns worth a try: both ends of each valley of the column ink counts (a thin
 // joining stroke is flat, and the letters meet at one of its ends), the lowest first, the
 // pieces at least a narrow letter wide.
@@ -304,6 +283,26 @@ std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, con
 }
 
 }  // namespace
+
+bool CutPiece(const GlyphBitmap& ink, const PageBox& box, int32_t from, int32_t to,
+              GlyphBitmap* piece, PageBox* pieceBox) {
+  int32_t left = to, right = from - 1, top = ink.height, bottom = -1;
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = from; x < to; ++x)
+      if (ink.at(x, y)) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+  if (right < left) return false;
+  piece->width = right - left + 1;
+  piece->height = bottom - top + 1;
+  piece->ink.assign(size_t(piece->width) * size_t(piece->height), 0);
+  for (int32_t y = top; y <= bottom; ++y)
+    for (int32_t x = left; x <= right; ++x)
+      piece->ink[size_t(y - top) * size_t(piece->width) + size_t(x - left)] = ink.at(x, y);
+  *pieceBox = {box.left + left, box.top + top, box.left + right, box.top + bottom};
+  return true;
+}
 
 std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const InkLine& line) {
   const std::vector<int32_t>& members = line.parts;  // left to right

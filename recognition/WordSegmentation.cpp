@@ -856,25 +856,17 @@ std::optional<Ligature> OneLigature(const Hypothesis& reading,
   return found;
 }
 
-// The glyph as the letters of a ligature: its columns shared out evenly, each piece's box
-// its ink's. The pieces carry none of the classifier's view of the whole, which shows no
-// one of their letters.
+// The glyph as the letters of a ligature: its columns shared out evenly, each piece cut to
+// its ink. The pieces carry none of the classifier's view of the whole, which shows no one of
+// their letters.
 std::vector<ReadGlyph> LigaturePieces(const ReadGlyph& glyph, std::string_view letters) {
   std::vector<ReadGlyph> pieces;
   const int32_t width = glyph.ink.width, count = int32_t(letters.size());
   for (int32_t k = 0; k < count; ++k) {
     const int32_t from = width * k / count, to = std::max(width * (k + 1) / count, from + 1);
     ReadGlyph piece;
-    piece.ink.width = to - from;
-    piece.ink.height = glyph.ink.height;
-    for (int32_t y = 0; y < glyph.ink.height; ++y)
-      for (int32_t x = from; x < to; ++x) piece.ink.ink.push_back(glyph.ink.at(x, y));
-    piece.box = {glyph.box.left + from, glyph.box.top, glyph.box.left + to - 1, glyph.box.bottom};
-    PageBox ink;
-    if (InkBounds(piece.ink, &ink)) {
-      piece.box.top = glyph.box.top + ink.top;
-      piece.box.bottom = glyph.box.top + ink.bottom;
-    }
+    if (!CutPiece(glyph.ink, glyph.box, from, to, &piece.ink, &piece.box))
+      piece.box = {glyph.box.left + from, glyph.box.top, glyph.box.left + to - 1, glyph.box.bottom};
     piece.readings = {{uint8_t(letters[size_t(k)]), std::exp(-kLigatureCost)}};
     piece.spaceAfter = SpaceAfter::kNo;
     pieces.push_back(std::move(piece));
@@ -898,12 +890,12 @@ std::vector<ReadGlyph> ChosenReading(const std::vector<ReadGlyph>& glyphs, WordW
   const double allowance = AllowanceForLetters(atoms);
   const std::vector<Hypothesis> readings = ReadLattice(candidates, atoms, allowance, letters);
   const Hypothesis* chosen = Choose(readings, words);
+  // A word of no list may be one letter the classifier did not offer, or a ligature's.
+  const bool unknown = chosen && !Known(chosen->text, words);
   const std::optional<UnofferedLetter> unoffered =
-      chosen && !Known(chosen->text, words) ? OneUnofferedLetter(*chosen, candidates, words)
-                                            : std::nullopt;
-  const std::optional<Ligature> ligature = chosen && !unoffered && !Known(chosen->text, words)
-                                               ? OneLigature(*chosen, candidates, words, line)
-                                               : std::nullopt;
+      unknown ? OneUnofferedLetter(*chosen, candidates, words) : std::nullopt;
+  const std::optional<Ligature> ligature =
+      unknown && !unoffered ? OneLigature(*chosen, candidates, words, line) : std::nullopt;
   // Without a join, a cut or another reading the characters stay as read. A capital or a
   // small letter, and "I", "l" or "1", are settled later by the letters' heights and their
   // neighbours, with rules of their own.

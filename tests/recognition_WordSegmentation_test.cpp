@@ -1185,6 +1185,10 @@ TEST(WordSegmentation, LettersPrintedAsOneAreReadAsThemWhereThatMakesAKnownWord)
   EXPECT_EQ(glyphs[0].box.left, -6);
   EXPECT_EQ(glyphs[1].box.right, 10);
   EXPECT_LT(glyphs[0].box.right, glyphs[1].box.left);
+  for (size_t k = 0; k < 2; ++k) {  // each piece's ink is its box's
+    EXPECT_EQ(glyphs[k].ink.width, glyphs[k].box.Width());
+    EXPECT_EQ(glyphs[k].ink.height, glyphs[k].box.Height());
+  }
   EXPECT_LT(glyphs[0].Score(), 0.5);
   EXPECT_LT(glyphs[1].Score(), 0.5);
 
