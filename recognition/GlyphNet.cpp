@@ -22,6 +22,10 @@ constexpr int32_t kSamples = 4;
 // Readings kept of inputs read before, with what the net saw of each (0.7 KB): enough for
 // the distinct glyphs of a few pages, under 20 megabytes.
 constexpr size_t kRememberedGlyphs = 25000;
+// The net's working memory grows with the glyphs it reads at once (some 50 KB each: a long
+// line's words read again took 50 MB), and it reads no faster beyond a few dozen a call
+// (below 32 it slows): the glyphs go through in runs of this many.
+constexpr size_t kGlyphsPerForward = 32;
 // Readings given of each glyph: a fax's broken letter or a piece of a cut may have its own
 // reading below the fifth, and the word reading weighs the first eight.
 constexpr size_t kRememberedReadings = 8;
@@ -199,13 +203,23 @@ std::vector<std::vector<float>> GlyphNet::Probabilities(
 
 std::vector<std::vector<float>> GlyphNet::Forward(const std::vector<GlyphNetInput>& glyphs,
                                                   std::vector<GlyphFeatures>* features) const {
-  if (glyphs.empty()) return {};
-  const int32_t count = int32_t(glyphs.size());
+  std::vector<std::vector<float>> probabilities(glyphs.size());
+  if (features) features->resize(glyphs.size());
+  for (size_t first = 0; first < glyphs.size(); first += kGlyphsPerForward)
+    ForwardSome(glyphs, first, std::min(glyphs.size(), first + kGlyphsPerForward), &probabilities,
+                features);
+  return probabilities;
+}
+
+void GlyphNet::ForwardSome(const std::vector<GlyphNetInput>& glyphs, size_t first, size_t end,
+                           std::vector<std::vector<float>>* probabilities,
+                           std::vector<GlyphFeatures>* features) const {
+  const int32_t count = int32_t(end - first);
   const int imageSizes[4] = {count, 1, kGlyphNetSide, kGlyphNetSide};
   cv::Mat images(4, imageSizes, CV_32F);
   cv::Mat geometry(count, kGlyphNetGeometry, CV_32F);
   for (int32_t n = 0; n < count; ++n) {
-    const GlyphNetInput& glyph = glyphs[size_t(n)];
+    const GlyphNetInput& glyph = glyphs[first + size_t(n)];
     std::copy(glyph.image.begin(), glyph.image.end(), images.ptr<float>(n));
     std::copy(glyph.geometry.begin(), glyph.geometry.end(), geometry.ptr<float>(n));
   }
@@ -224,17 +238,13 @@ std::vector<std::vector<float>> GlyphNet::Forward(const std::vector<GlyphNetInpu
   }
   pool_->Give(std::move(net));
   const cv::Mat out = outs[0].reshape(1, count);
-  std::vector<std::vector<float>> probabilities(glyphs.size());
   for (int32_t n = 0; n < count; ++n)
-    probabilities[size_t(n)].assign(out.ptr<float>(n), out.ptr<float>(n) + out.cols);
-  if (features) {
-    const cv::Mat seen = outs[1].reshape(1, count);
-    features->resize(glyphs.size());
-    for (int32_t n = 0; n < count; ++n)
-      (*features)[size_t(n)] = std::make_shared<const std::vector<float>>(
-          seen.ptr<float>(n), seen.ptr<float>(n) + seen.cols);
-  }
-  return probabilities;
+    (*probabilities)[first + size_t(n)].assign(out.ptr<float>(n), out.ptr<float>(n) + out.cols);
+  if (!features) return;
+  const cv::Mat seen = outs[1].reshape(1, count);
+  for (int32_t n = 0; n < count; ++n)
+    (*features)[first + size_t(n)] = std::make_shared<const std::vector<float>>(
+        seen.ptr<float>(n), seen.ptr<float>(n) + seen.cols);
 }
 
 GlyphReading GlyphNet::Best(const std::vector<float>& p, size_t count) const {

@@ -50,6 +50,10 @@ class GlyphNet {
   // The probabilities and, where `features` is given, what the net saw of each glyph.
   std::vector<std::vector<float>> Forward(const std::vector<GlyphNetInput>& glyphs,
                                           std::vector<GlyphFeatures>* features) const;
+  // The same for glyphs [first, end), into their places in the outputs.
+  void ForwardSome(const std::vector<GlyphNetInput>& glyphs, size_t first, size_t end,
+                   std::vector<std::vector<float>>* probabilities,
+                   std::vector<GlyphFeatures>* features) const;
   GlyphReading Best(const std::vector<float>& probabilities, size_t count) const;
   std::vector<uint8_t> codes_;
   std::unique_ptr<Pool> pool_;

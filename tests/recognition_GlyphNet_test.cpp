@@ -162,6 +162,28 @@ TEST(GlyphNet, ReadingsCarryWhatTheNetSaw) {
   EXPECT_NE(*first[0].features, *first[1].features);
 }
 
+// A page's glyphs go through the net in runs: each glyph's readings and what the net saw of
+// it must be its own, whatever run it fell in.
+TEST(GlyphNet, ALongBatchReadsEachGlyphAsAlone) {
+  const std::vector<NetCase> cases = ReadCases();
+  ASSERT_GE(cases.size(), 40u);
+  const std::vector<GlyphNetInput> inputs = FirstInputs(40);
+  const GlyphNet together(kModel, kLabels);
+  const GlyphNet alone(kModel, kLabels);
+  const auto batch = together.Classify(inputs, 3);
+  ASSERT_EQ(batch.size(), inputs.size());
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const GlyphReading single = alone.Classify({inputs[i]}, 3).front();
+    ASSERT_EQ(batch[i].readings.size(), single.readings.size()) << "glyph " << i;
+    EXPECT_EQ(batch[i].readings.front().code, single.readings.front().code) << "glyph " << i;
+    EXPECT_NEAR(batch[i].readings.front().score, single.readings.front().score, 1e-4);
+    ASSERT_TRUE(batch[i].features && single.features);
+    ASSERT_EQ(batch[i].features->size(), single.features->size());
+    for (size_t k = 0; k < single.features->size(); ++k)
+      ASSERT_NEAR((*batch[i].features)[k], (*single.features)[k], 1e-3) << "glyph " << i;
+  }
+}
+
 TEST(GlyphNet, PreparationCropsPaperAndPlacesTheInkOnItsLine) {
   const LineMetrics line{100, 20, 28};
   GlyphNetInput tight, padded;
