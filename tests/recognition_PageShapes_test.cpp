@@ -121,3 +121,28 @@ TEST(PageShapes, TooFewOrAllAlikeExamplesWeighNothing) {
   PageShapes(alike).Weigh(&readings);
   EXPECT_EQ(Order(readings[0]), "ce");
 }
+
+// Features of any width, far from the origin, with glyphs close together: the distances must
+// keep the small differences that tell the page's letters apart.
+TEST(PageShapes, CloseGlyphsFarFromTheOriginAreToldApart) {
+  constexpr size_t kOddWidth = 13;
+  const auto near = [](size_t centre, double offset) {
+    std::vector<float> values(kOddWidth, 3000.0f);
+    values[centre] += 2.0f;
+    values[kOddWidth - 1] += float(offset);  // in the tail beyond whole runs of eight
+    return std::make_shared<const std::vector<float>>(std::move(values));
+  };
+  std::vector<ShapeExample> examples;
+  for (size_t i = 0; i < 20; ++i) {
+    examples.push_back({near(0, 0.01 * double(i)), 'e'});
+    examples.push_back({near(3, 0.01 * double(i)), 'c'});
+    examples.push_back({near(6, 0.01 * double(i)), 'n'});
+  }
+  const PageShapes shapes(examples);
+  ASSERT_FALSE(shapes.Empty());
+  std::vector<GlyphReading> readings = {Reading(near(0, 0.055), {{'c', 0.7}, {'e', 0.2}}),
+                                        Reading(near(6, 0.035), {{'u', 0.8}, {'a', 0.1}})};
+  shapes.Weigh(&readings);
+  EXPECT_EQ(Order(readings[0]).front(), 'e');
+  EXPECT_EQ(Order(readings[1]).front(), 'n');
+}
