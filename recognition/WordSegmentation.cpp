@@ -445,6 +445,8 @@ std::vector<Candidate> NewCandidates(const std::vector<ReadGlyph>& glyphs, size_
   // have some; one that may be cut too is also read so, whole (a fax's "m" under specks).
   std::vector<std::optional<ReadGlyph>> bodies(end - begin);
   for (size_t i = begin; i < end; ++i) {
+    // Most glyphs are one piece of ink, and have none to leave out.
+    if (InkPieceAreas(glyphs[i].ink).size() < 2) continue;
     ReadGlyph body;
     if (MayBeStrayInkAbove(glyphs[i], WithoutMarkAbove(glyphs[i], &body)) ||
         MayBeStrayInkBelow(glyphs[i], WithoutInkBelow(glyphs[i], &body)) ||
