@@ -30,9 +30,10 @@ inline void SetPageThreads(unsigned threads) {
   pageThreads = std::max(threads, 1u);
 }
 
-// Runs work(i) for i in [0, count) on `threads` threads, the caller's among them: item i on
-// thread i % threads. When work throws, the other threads finish their items and the first
-// exception caught is thrown again to the caller.
+// Runs work(i) for i in [0, count) on `threads` threads, the caller's among them, each thread
+// taking the next item when done with its last (a page's lines differ in cost many times
+// over). When work throws, that thread takes no more items, the others finish the rest, and
+// the first exception caught is thrown again to the caller.
 template <typename Work>
 void ParallelFor(size_t count, unsigned threads, const Work& work) {
   threads = unsigned(std::min<size_t>(std::max(threads, 1u), count));
@@ -41,9 +42,10 @@ void ParallelFor(size_t count, unsigned threads, const Work& work) {
     return;
   }
   std::vector<std::exception_ptr> failures(threads);
+  std::atomic<size_t> next{0};
   const auto share = [&](unsigned thread) {
     try {
-      for (size_t i = thread; i < count; i += threads) work(i);
+      for (size_t i = next++; i < count; i = next++) work(i);
     } catch (...) {
       failures[thread] = std::current_exception();
     }
