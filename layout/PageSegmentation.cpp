@@ -41,6 +41,9 @@ constexpr int32_t kWideGutterTenths = 22;
 constexpr int32_t kVeryWideGutterTenths = 40;
 constexpr int32_t kMinNarrowColumnLines = 24;
 constexpr int32_t kMinWideColumnLines = 12;
+// A list's numbers ("12.", "iv)") and a table of contents' page numbers are a few letters wide;
+// a column of text is many times that (text heights).
+constexpr int32_t kListMarksWidth = 4;
 // A block of which this share of objects is smaller than half a letter is grain: text has a
 // dot or comma to a few letters, and a dirty copy's specks are seldom twice as many.
 constexpr double kGrainShare = 0.75;
@@ -400,6 +403,31 @@ class Segmenter {
     return rows;
   }
 
+  // Whether `marks` are the first or last words of the lines of `lines`, set off by a tab: no
+  // wider than a few letters (a list's numbers or bullets, a table of contents' page numbers),
+  // and each of their lines beside one of `lines`. Read as a column of their own they would
+  // stand apart from their lines, or be lost: lone figures one to a line stand beside no
+  // letter and pass for no text.
+  bool MarksBesideLines(const std::vector<int32_t>& marks,
+                        const std::vector<int32_t>& lines) const {
+    Interval across{INT32_MAX, INT32_MIN};
+    for (int32_t i : marks) {
+      across.from = std::min(across.from, BoxOf(i).Left);
+      across.to = std::max(across.to, BoxOf(i).Right);
+    }
+    if (int64_t(across.to) - across.from + 1 > int64_t(kListMarksWidth) * m_.textHeight)
+      return false;
+    std::vector<int32_t> sorted = marks;
+    for (const std::vector<int32_t>& band : Bands(sorted)) {
+      const Interval rows = RowsOf(band);
+      const bool beside = std::any_of(lines.begin(), lines.end(), [&](int32_t i) {
+        return BoxOf(i).Top <= rows.to && rows.from <= BoxOf(i).Bottom;
+      });
+      if (!beside) return false;
+    }
+    return true;
+  }
+
   // Columns stand side by side over several lines: each pair of neighbours shares at least
   // half the rows of the shorter one. An address block with a date set right below it
   // shares none and is read top to bottom.
@@ -415,6 +443,9 @@ class Segmenter {
         minLines = std::max(minLines, kMinWideColumnLines);
     }
     for (size_t c = 0; c + 1 < columns.size(); ++c) {
+      if (MarksBesideLines(columns[c], columns[c + 1]) ||
+          MarksBesideLines(columns[c + 1], columns[c]))
+        return false;
       const Interval a = RowsOf(columns[c]), b = RowsOf(columns[c + 1]);
       const int32_t shared = std::min(a.to, b.to) - std::max(a.from, b.from) + 1;
       const int32_t shorter = std::min(a.to - a.from, b.to - b.from) + 1;

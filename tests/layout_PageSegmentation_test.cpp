@@ -118,6 +118,35 @@ TEST(PageSegmentation, TwoColumnsAreReadOneAfterTheOther) {
     EXPECT_TRUE(block.box.Right < 1240 || block.box.Left > 1240) << "a block spans the gutter";
 }
 
+TEST(PageSegmentation, AListsNumbersSetOffByATabStayInTheirLines) {
+  // A table of contents: a figure, a tab, the chapter's title, a tab and its page number
+  // (two figures), line under line. Figures one to a line stand beside no other letter.
+  DrawnPage page;
+  std::vector<int32_t> numbers, pages, titles;
+  for (int32_t l = 0; l < 12; ++l) {
+    const int32_t y = 400 + l * kPitch;
+    numbers.push_back(page.Add({300, y - 10, 315, y + kLetter - 1}, 120));
+    const std::vector<int32_t> title = page.Line(420, y, 500 + 60 * (l % 4));
+    titles.insert(titles.end(), title.begin(), title.end());
+    for (int32_t x : {1300, 1318})
+      pages.push_back(page.Add({x, y - 10, x + 15, y + kLetter - 1}, 120));
+  }
+  const SegmentedPage segmented = Segment(page);
+  ExpectEachComponentOnce(segmented, page.components.size());
+  // One block, read line by line: neither the numbers nor the page numbers a column apart.
+  ASSERT_EQ(segmented.textBlocks.size(), 1u);
+  for (int32_t i : numbers) EXPECT_EQ(BlockOf(segmented, i), 0) << i;
+  for (int32_t i : pages) EXPECT_EQ(BlockOf(segmented, i), 0) << i;
+
+  // Columns of text as narrow as a few words each stay columns.
+  DrawnPage narrow;
+  const auto left = narrow.Paragraph(300, 300, 300, 14);
+  const auto right = narrow.Paragraph(700, 300, 300, 14);
+  const SegmentedPage columns = Segment(narrow);
+  ExpectReadInOrder(columns, {left, right});
+  EXPECT_NE(BlockOf(columns, left.front()), BlockOf(columns, right.front()));
+}
+
 TEST(PageSegmentation, HeadingSpanningThreeColumnsComesFirst) {
   DrawnPage page;
   const auto heading = page.Line(300, 250, 1500);
