@@ -18,6 +18,9 @@ struct GapGroups {
   double letterMean = 0, spaceMean = 0;
 };
 
+// A line whose gaps make no two groups takes its spaces from this width (x-heights).
+constexpr double kAlikeSpace = 0.4;
+
 // No space is narrower than this (x-heights): a loosely set face's letters on a photocopy
 // gape up to a fifth of one, and a short line's few spaces do not outweigh them.
 constexpr double kNarrowestSpace = 0.25;
@@ -26,7 +29,7 @@ constexpr double kNarrowestSpace = 0.25;
 // least half as many letter gaps as spaces (a line of two-letter words has as many), so a split
 // that leaves fewer below it has cut the letter gaps themselves in two: a fax's run from
 // nothing to a space's width.
-GapGroups SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) {
+GapGroups SplitOfGaps(const std::vector<int32_t>& sorted, int32_t xHeight) {
   const size_t n = sorted.size();
   std::vector<double> prefix(n + 1, 0), prefixSquares(n + 1, 0);
   for (size_t i = 0; i < n; ++i) {
@@ -50,6 +53,25 @@ GapGroups SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight) 
       bestSpread = s, best = {(sorted[k - 1] + sorted[k]) / 2.0, lowMean, highMean};
   }
   return best;
+}
+
+// As SplitOfGaps, where the gaps wider than any space (`widest`, to which they are cut) may set
+// themselves apart: a short line's few spaces, set tight as a headline's are, spread less among
+// its letter gaps than beside one such gap (a headline's second column, a tab), and its words
+// ran together. Then the narrower gaps make the groups where their spaces are as wide as a
+// line's spaces are at least (kAlikeSpace), and more than the wide gaps: a typewriter
+// face's spaces are all that wide, and its letter gaps differ with the letters.
+GapGroups SplitOfTwoGroups(const std::vector<int32_t>& sorted, int32_t xHeight, int32_t widest) {
+  const GapGroups groups = SplitOfGaps(sorted, xHeight);
+  const auto firstWidest = std::lower_bound(sorted.begin(), sorted.end(), widest);
+  const bool onlyWidestApart = groups.threshold >= 0 && firstWidest != sorted.begin() &&
+                               double(*(firstWidest - 1)) < groups.threshold;
+  if (!onlyWidestApart) return groups;
+  const std::vector<int32_t> narrower(sorted.begin(), firstWidest);
+  const GapGroups split = SplitOfGaps(narrower, xHeight);
+  if (split.threshold < 0 || split.spaceMean < kAlikeSpace * xHeight) return groups;
+  const auto firstSpace = std::upper_bound(narrower.begin(), narrower.end(), split.threshold);
+  return sorted.end() - firstWidest < narrower.end() - firstSpace ? split : groups;
 }
 
 }  // namespace
@@ -77,11 +99,10 @@ bool ReachesOver(uint8_t c) {
   return c == 'r' || c == 'f';
 }
 
-// A line whose gaps make no two groups takes its spaces from this width (x-heights). On a
-// fax whose letters gape, a line's spaces may be no wider than twice its letter gaps: where
-// it has enough gaps to tell, those between kAlikeDoubtfulFrom and kAlikeDoubtfulTo are in
-// doubt, for the words the page's languages know to settle ("gi bt", "sel tén").
-constexpr double kAlikeSpace = 0.4;
+// On a fax whose letters gape, a line's spaces may be no wider than twice its letter gaps
+// (no two groups, kAlikeSpace): where it has enough gaps to tell, those between
+// kAlikeDoubtfulFrom and kAlikeDoubtfulTo are in doubt, for the words the page's languages
+// know to settle ("gi bt", "sel tén").
 constexpr size_t kAlikeGapsToDoubt = 8;
 constexpr double kAlikeDoubtfulFrom = 0.3, kAlikeDoubtfulTo = 0.6;
 
@@ -150,11 +171,11 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
     gaps.push_back(chars[i + 1].left - chars[i].right - 1);
   // A gap wider than any space (a tab, a gap before a figure's column) is a break, and taken
   // as one of the widest spaces, so that it does not form a group of its own.
+  const int32_t widest = int32_t(std::lround(kWidestSpace * xHeight));
   std::vector<int32_t> sorted;
-  for (const int32_t gap : gaps)
-    sorted.push_back(std::min(gap, int32_t(std::lround(kWidestSpace * xHeight))));
+  for (const int32_t gap : gaps) sorted.push_back(std::min(gap, widest));
   std::sort(sorted.begin(), sorted.end());
-  const GapGroups groups = SplitOfTwoGroups(sorted, std::max(xHeight, 1));
+  const GapGroups groups = SplitOfTwoGroups(sorted, std::max(xHeight, 1), widest);
   // All gaps alike: letters of one word, or single letters apart.
   const bool alike = groups.threshold < 0;
   const double threshold = alike ? kAlikeSpace * xHeight : groups.threshold;

@@ -673,6 +673,24 @@ TEST(ExtendedWords, AShortLinesWidestLetterGapsAreNoSpaces) {
   }
 }
 
+TEST(ExtendedWords, TightSpacesBesideATabAreSpaces) {
+  // A headline's first words, a gap of three x-heights before its second part, then four
+  // words: letters -3 to 3 pixels apart, spaces of 13 and 14 at an x-height of 30.
+  const std::vector<int32_t> headline = {2,  -3, 1, 13, 0, 2, 3,  100, 1, 2,  -1, 14,
+                                         -2, 3,  0, 13, 1, 2, 14, 2,   0, -1, 3};
+  const std::vector<bool> breaks = WordBreaks(BoxesApart(headline), 30);
+  ASSERT_EQ(breaks.size(), headline.size());
+  for (size_t i = 0; i < headline.size(); ++i) EXPECT_EQ(breaks[i], headline[i] >= 13) << i;
+
+  // A typewriter face's spaces may all be that wide, and its letter gaps differ with the
+  // letters ("il" gapes, "mm" touches): they are no spaces.
+  const std::vector<int32_t> typewritten = {0, 5,  2, 8, 30, 1, 6,  0, 9, 2, 30, 4, 0,
+                                            7, 30, 2, 5, 1,  9, 30, 0, 3, 6, 2,  8};
+  const std::vector<bool> typed = WordBreaks(BoxesApart(typewritten), 20);
+  ASSERT_EQ(typed.size(), typewritten.size());
+  for (size_t i = 0; i < typewritten.size(); ++i) EXPECT_EQ(typed[i], typewritten[i] == 30) << i;
+}
+
 std::vector<uint8_t> Codes(const std::string& text) {
   return {text.begin(), text.end()};
 }
