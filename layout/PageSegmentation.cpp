@@ -55,6 +55,10 @@ constexpr double kMinTextCover = 0.06;
 // paragraph's last line "21 / 78 43." among a copier's specks). What is left of the block
 // without the grain around them must then pass as text on its own.
 constexpr int32_t kLettersOfAWord = 4;
+// A page's number with the dashes around it ("- 1234 -", a dash may break in two), whose
+// figures end on one row within a kFiguresUneven of their height.
+constexpr size_t kPartsOfAShortNumber = 8;
+constexpr int32_t kFiguresUneven = 10;
 
 int32_t BoxWidth(const Box& b) {
   return b.Right - b.Left + 1;
@@ -493,6 +497,25 @@ class Segmenter {
     return 2 * aligned >= bottoms.size();
   }
 
+  // A short number or word on a line of its own (a page's number, "- 162 -"): two or three
+  // figures or letters stand side by side, but none beside two others of like height as a
+  // line's letters do; and an old book's figures stand less even on their line than its
+  // letters.
+  bool ShortNumberAlone(const std::vector<int32_t>& block) const {
+    if (block.size() > kPartsOfAShortNumber) return false;
+    const auto figure = [this](const Box& b) { return 4 * BoxHeight(b) >= 3 * m_.textHeight; };
+    for (size_t a = 0; a < block.size(); ++a)
+      for (size_t b = a + 1; b < block.size(); ++b) {
+        const Box &one = BoxOf(block[a]), &other = BoxOf(block[b]);
+        const int32_t taller = std::max(BoxHeight(one), BoxHeight(other));
+        const int32_t apart = std::max(other.Left - one.Right, one.Left - other.Right);
+        if (figure(one) && figure(other) && apart < taller &&
+            std::abs(one.Bottom - other.Bottom) <= taller / kFiguresUneven)
+          return true;
+      }
+    return false;
+  }
+
   // A block of only specks, or only of objects smaller than half a letter, is specks. Text
   // is mostly letters and a few dots and commas: a block mostly of small objects is grain,
   // one mostly of ink or of objects off any baseline a picture. Letters fill a good part
@@ -515,7 +538,8 @@ class Segmenter {
     const int32_t n = int32_t(block.size());
     // Two letters side by side at least, or a lone object as tall as a capital (a page's
     // number); anything else is grain.
-    const bool noLetters = n > 1 ? letters < 2 : 5 * BoxHeight(region.box) < 6 * m_.textHeight;
+    const bool noLetters = n > 1 ? letters < 2 && !ShortNumberAlone(block)
+                                 : 5 * BoxHeight(region.box) < 6 * m_.textHeight;
     if (specks == n || small == n || (noLetters && n <= 5) || covered < kMinTextCover * area) {
       region.kind = BlockKind::Speck;
     } else if ((n >= 8 && small > kGrainShare * n) || noLetters || !StandsOnLines(block) ||

@@ -147,6 +147,28 @@ TEST(PageSegmentation, AListsNumbersSetOffByATabStayInTheirLines) {
   EXPECT_NE(BlockOf(columns, left.front()), BlockOf(columns, right.front()));
 }
 
+TEST(PageSegmentation, APagesNumberOnALineOfItsOwnIsText) {
+  // "- 162 -" over the text, its figures ending a few rows apart as an old book's do: none
+  // stands beside two others of like height, as letters do.
+  DrawnPage page;
+  const std::vector<int32_t> number = {
+      page.Add({1000, 215, 1060, 219}, 300), page.Add({1100, 190, 1118, 229}, 300),
+      page.Add({1124, 188, 1148, 232}, 400), page.Add({1154, 190, 1176, 229}, 400),
+      page.Add({1216, 215, 1276, 219}, 300)};
+  const auto text = page.Paragraph(300, 400, 1800, 10);
+  const SegmentedPage segmented = Segment(page);
+  ExpectEachComponentOnce(segmented, page.components.size());
+  ExpectReadInOrder(segmented, {number, text});
+  // Two specks of letter size far apart stay no text.
+  DrawnPage specks;
+  specks.Paragraph(300, 400, 1800, 10);
+  const int32_t a = specks.Add({400, 1500, 420, 1525}, 300);
+  const int32_t b = specks.Add({900, 1500, 920, 1525}, 300);
+  const SegmentedPage speckled = Segment(specks);
+  EXPECT_EQ(BlockOf(speckled, a), -1);
+  EXPECT_EQ(BlockOf(speckled, b), -1);
+}
+
 TEST(PageSegmentation, HeadingSpanningThreeColumnsComesFirst) {
   DrawnPage page;
   const auto heading = page.Line(300, 250, 1500);
