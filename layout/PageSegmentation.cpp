@@ -212,16 +212,36 @@ bool IsSpeck(const Box& b, int32_t textHeight) {
   return std::max(BoxWidth(b), BoxHeight(b)) <= std::max(kLargestSpeck, textHeight / kSpeckPart);
 }
 
+// A headline's letters that a copier's toner or a fax ran together ("ugh", its descender below
+// the line) stand on no baseline with others, but beside the headline's other letters: a
+// letter at least a kLikeHeights part as tall, sharing half its rows, kNeighbourReach of its
+// heights away at most. A photograph stands beside its caption's letters, many times smaller.
+bool BesideALetterOfItsSize(const std::vector<InkComponent>& components,
+                            const std::vector<uint8_t>& letter, const Box& big) {
+  for (size_t k = 0; k < components.size(); ++k) {
+    if (!letter[k]) continue;
+    const Box& b = components[k].box;
+    const int32_t shared = std::min(big.Bottom, b.Bottom) - std::max(big.Top, b.Top) + 1;
+    const int32_t apart = std::max(b.Left - big.Right, big.Left - b.Right);
+    if (kLikeHeights * BoxHeight(b) >= BoxHeight(big) && 2 * shared >= BoxHeight(b) &&
+        apart <= kNeighbourReach * BoxHeight(b))
+      return true;
+  }
+  return false;
+}
+
 // Pictures grow over whatever touches them (a photo's grain and lighter parts), until
 // nothing more touches; pictures that meet become one. A big object standing like a letter
-// beside others of its height is a headline's letter, and starts no picture.
+// beside others of its height is a headline's letter, and starts no picture; nor do letters
+// run together beside the headline's others.
 std::vector<PageRegion> GrowPictures(const std::vector<InkComponent>& components,
                                      const std::vector<uint8_t>& letter,
                                      std::vector<uint8_t>& taken, int32_t textHeight) {
   std::vector<PageRegion> pictures;
   for (int32_t i = 0; i < int32_t(components.size()); ++i) {
     if (taken[size_t(i)] || letter[size_t(i)] ||
-        !IsPictureObject(components[size_t(i)], textHeight))
+        !IsPictureObject(components[size_t(i)], textHeight) ||
+        BesideALetterOfItsSize(components, letter, components[size_t(i)].box))
       continue;
     PageRegion picture;
     picture.kind = BlockKind::Picture;

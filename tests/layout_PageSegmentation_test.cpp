@@ -237,6 +237,27 @@ TEST(PageSegmentation, AHeadlinesBigLettersAreText) {
   ExpectReadInOrder(segmented, {headline, body});
 }
 
+TEST(PageSegmentation, AHeadlinesLettersRunTogetherAreText) {
+  // A fax or a copier's toner runs three letters together, one with a descender: they stand on
+  // no baseline with the headline's other letters, but beside them. A photograph below stands
+  // beside its caption's letters, which are many times smaller.
+  DrawnPage page;
+  std::vector<int32_t> headline;
+  for (int32_t k = 0; k < 6; ++k) {
+    const int32_t left = 300 + k * 150 + (k >= 3 ? 80 : 0);
+    headline.push_back(page.Add({left, 300, left + 129, k % 2 ? 444 : 439}, 130 * 140 / 3));
+  }
+  const int32_t runTogether = page.Add({1280, 300, 1639, 520}, 360 * 220 / 3);
+  const auto body = page.Paragraph(300, 700, 1600, 6);
+  const auto photo = page.Photo(300, 1200, 500, 700, 12);
+  const auto caption = page.Line(300, 1950, 500);
+  const SegmentedPage segmented = Segment(page);
+  EXPECT_NE(BlockOf(segmented, runTogether), -1);
+  ExpectReadInOrder(segmented, {headline, body, caption});
+  EXPECT_EQ(BlockOf(segmented, photo.front()), -1);  // the photo's blob
+  ExpectEachComponentOnce(segmented, page.components.size());
+}
+
 TEST(PageSegmentation, GrainWithoutABlobIsNoText) {
   // A light photo: only grain and small patches, none of them big.
   DrawnPage page;
