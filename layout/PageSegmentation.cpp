@@ -44,6 +44,8 @@ constexpr int32_t kMinWideColumnLines = 12;
 // A list's numbers ("12.", "iv)") and a table of contents' page numbers are a few letters wide;
 // a column of text is many times that (text heights).
 constexpr int32_t kListMarksWidth = 4;
+// A line's band, from its ascenders to its descenders, is about two text heights tall.
+constexpr int32_t kLineOfMarksHeight = 3;
 // A block of which this share of objects is smaller than half a letter is grain: text has a
 // dot or comma to a few letters, and a dirty copy's specks are seldom twice as many.
 constexpr double kGrainShare = 0.75;
@@ -429,9 +431,10 @@ class Segmenter {
 
   // Whether `marks` are the first or last words of the lines of `lines`, set off by a tab: no
   // wider than a few letters (a list's numbers or bullets, a table of contents' page numbers),
-  // and each of their lines beside one of `lines`. Read as a column of their own they would
-  // stand apart from their lines, or be lost: lone figures one to a line stand beside no
-  // letter and pass for no text.
+  // each of their lines no taller than a line of text and beside one of `lines`. Read as a
+  // column of their own they would stand apart from their lines, or be lost: lone figures one
+  // to a line stand beside no letter and pass for no text. (What a photograph's edge leaves
+  // runs down in bands taller than lines.)
   bool MarksBesideLines(const std::vector<int32_t>& marks,
                         const std::vector<int32_t>& lines) const {
     Interval across{INT32_MAX, INT32_MIN};
@@ -444,6 +447,8 @@ class Segmenter {
     std::vector<int32_t> sorted = marks;
     for (const std::vector<int32_t>& band : Bands(sorted)) {
       const Interval rows = RowsOf(band);
+      if (int64_t(rows.to) - rows.from + 1 > int64_t(kLineOfMarksHeight) * m_.textHeight)
+        return false;
       const bool beside = std::any_of(lines.begin(), lines.end(), [&](int32_t i) {
         return BoxOf(i).Top <= rows.to && rows.from <= BoxOf(i).Bottom;
       });
