@@ -305,7 +305,10 @@ class Segmenter {
       std::vector<int32_t> zone;
       for (size_t b = i; b < end; ++b) zone.insert(zone.end(), bands[b].begin(), bands[b].end());
       std::vector<std::vector<int32_t>> columns;
-      if (end > i) columns = SplitColumns(zone, gutters);
+      if (end > i) {
+        columns = SplitColumns(zone, gutters);
+        MergeColumnsTallOnlyBySpecks(columns, gutters);
+      }
       if (!AreColumns(columns, gutters)) {
         plain.insert(plain.end(), bands[i].begin(), bands[i].end());
         ++i;
@@ -460,9 +463,8 @@ class Segmenter {
   // Columns stand side by side over several lines: each pair of neighbours shares at least
   // half the rows of the shorter one. An address block with a date set right below it
   // shares none and is read top to bottom.
-  bool AreColumns(const std::vector<std::vector<int32_t>>& columns,
-                  const std::vector<Interval>& gutters) const {
-    if (columns.size() < 2) return false;
+  // How tall columns must be, in text heights, beside gutters so wide.
+  int32_t MinColumnLines(const std::vector<Interval>& gutters) const {
     int32_t minLines = kMinColumnLines;
     for (const Interval& g : gutters) {
       const int64_t tenths = 10 * (int64_t(g.to) - g.from + 1);
@@ -471,6 +473,38 @@ class Segmenter {
       else if (tenths < kVeryWideGutterTenths * int64_t(m_.textHeight))
         minLines = std::max(minLines, kMinWideColumnLines);
     }
+    return minLines;
+  }
+
+  // A fax's or a copier's specks strewn down the margin make a column tall that holds no more
+  // than a line's ink (a headline's last word beyond the text's measure): it joins its
+  // neighbour, and its gutter is none.
+  void MergeColumnsTallOnlyBySpecks(std::vector<std::vector<int32_t>>& columns,
+                                    std::vector<Interval>& gutters) const {
+    for (size_t c = 0; c < columns.size() && columns.size() > 1;) {
+      const int32_t least = MinColumnLines(gutters) * m_.textHeight;
+      std::vector<int32_t> ink;
+      for (int32_t i : columns[c])
+        if (!IsSpeck(BoxOf(i), m_.textHeight)) ink.push_back(i);
+      const Interval all = RowsOf(columns[c]), inked = RowsOf(ink);
+      const bool tallOnlyBySpecks = int64_t(all.to) - all.from + 1 >= least &&
+                                    (ink.empty() || int64_t(inked.to) - inked.from + 1 < least);
+      if (!tallOnlyBySpecks) {
+        ++c;
+        continue;
+      }
+      const size_t into = c > 0 ? c - 1 : c + 1;
+      columns[into].insert(columns[into].end(), columns[c].begin(), columns[c].end());
+      columns.erase(columns.begin() + std::ptrdiff_t(c));
+      gutters.erase(gutters.begin() + std::ptrdiff_t(c > 0 ? c - 1 : c));
+      if (c > 0) --c;
+    }
+  }
+
+  bool AreColumns(const std::vector<std::vector<int32_t>>& columns,
+                  const std::vector<Interval>& gutters) const {
+    if (columns.size() < 2) return false;
+    const int32_t minLines = MinColumnLines(gutters);
     for (size_t c = 0; c + 1 < columns.size(); ++c) {
       if (MarksBesideLines(columns[c], columns[c + 1]) ||
           MarksBesideLines(columns[c + 1], columns[c]))

@@ -258,6 +258,27 @@ TEST(PageSegmentation, AHeadlinesLettersRunTogetherAreText) {
   ExpectEachComponentOnce(segmented, page.components.size());
 }
 
+TEST(PageSegmentation, SpecksDownTheMarginMakeNoColumnOfAHeadlinesLastWord) {
+  // A headline wider than the text's measure: its last word stands beyond a gap as wide as a
+  // gutter, above the margin, where a fax's specks are strewn down the page.
+  DrawnPage page;
+  std::vector<int32_t> headline;
+  for (int32_t k = 0; k < 10; ++k) {
+    const int32_t left = 300 + k * 100 + (k >= 5 ? 40 : 0);
+    headline.push_back(page.Add({left, 200, left + 79, k % 2 ? 299 : 279}, 80 * 90 / 3));
+  }
+  std::vector<int32_t> lastWord;
+  for (int32_t k = 0; k < 3; ++k)
+    lastWord.push_back(page.Add({1400 + k * 100, 200, 1479 + k * 100, 279}, 80 * 80 / 3));
+  const auto body = page.Paragraph(300, 400, 1000, 14);
+  for (int32_t y = 350; y < 1200; y += 60)
+    page.Add({1450 + (y % 7) * 20, y, 1452 + (y % 7) * 20, y + 2}, 9);
+  const SegmentedPage segmented = Segment(page);
+  ExpectEachComponentOnce(segmented, page.components.size());
+  for (int32_t i : lastWord) EXPECT_EQ(BlockOf(segmented, i), BlockOf(segmented, headline[0])) << i;
+  ExpectReadInOrder(segmented, {headline, body});
+}
+
 TEST(PageSegmentation, GrainWithoutABlobIsNoText) {
   // A light photo: only grain and small patches, none of them big.
   DrawnPage page;
