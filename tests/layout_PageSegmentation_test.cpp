@@ -37,6 +37,18 @@ struct DrawnPage {
     }
     return drawn;
   }
+  // A headline's letters, `pitch` apart with a word gap before letter `secondWord`; every other
+  // one reaches a little lower, as round letters do.
+  std::vector<int32_t> Headline(int32_t x, int32_t y, int32_t count, int32_t pitch, int32_t side,
+                                int32_t secondWord) {
+    std::vector<int32_t> drawn;
+    for (int32_t k = 0; k < count; ++k) {
+      const int32_t left = x + k * pitch + (k >= secondWord ? pitch / 2 : 0);
+      drawn.push_back(
+          Add({left, y, left + side - 1, y + side - 1 + (k % 2 ? 5 : 0)}, side * side / 3));
+    }
+    return drawn;
+  }
   int32_t Add(Box box, int32_t ink) {
     components.push_back({box, ink});
     return int32_t(components.size()) - 1;
@@ -242,11 +254,7 @@ TEST(PageSegmentation, AHeadlinesLettersRunTogetherAreText) {
   // no baseline with the headline's other letters, but beside them. A photograph below stands
   // beside its caption's letters, which are many times smaller.
   DrawnPage page;
-  std::vector<int32_t> headline;
-  for (int32_t k = 0; k < 6; ++k) {
-    const int32_t left = 300 + k * 150 + (k >= 3 ? 80 : 0);
-    headline.push_back(page.Add({left, 300, left + 129, k % 2 ? 444 : 439}, 130 * 140 / 3));
-  }
+  const auto headline = page.Headline(300, 300, 6, 150, 140, 3);
   const int32_t runTogether = page.Add({1280, 300, 1639, 520}, 360 * 220 / 3);
   const auto body = page.Paragraph(300, 700, 1600, 6);
   const auto photo = page.Photo(300, 1200, 500, 700, 12);
@@ -262,14 +270,8 @@ TEST(PageSegmentation, SpecksDownTheMarginMakeNoColumnOfAHeadlinesLastWord) {
   // A headline wider than the text's measure: its last word stands beyond a gap as wide as a
   // gutter, above the margin, where a fax's specks are strewn down the page.
   DrawnPage page;
-  std::vector<int32_t> headline;
-  for (int32_t k = 0; k < 10; ++k) {
-    const int32_t left = 300 + k * 100 + (k >= 5 ? 40 : 0);
-    headline.push_back(page.Add({left, 200, left + 79, k % 2 ? 299 : 279}, 80 * 90 / 3));
-  }
-  std::vector<int32_t> lastWord;
-  for (int32_t k = 0; k < 3; ++k)
-    lastWord.push_back(page.Add({1400 + k * 100, 200, 1479 + k * 100, 279}, 80 * 80 / 3));
+  const auto headline = page.Headline(300, 200, 10, 100, 80, 5);
+  const auto lastWord = page.Headline(1400, 200, 3, 100, 80, 3);
   const auto body = page.Paragraph(300, 400, 1000, 14);
   for (int32_t y = 350; y < 1200; y += 60)
     page.Add({1450 + (y % 7) * 20, y, 1452 + (y % 7) * 20, y + 2}, 9);
