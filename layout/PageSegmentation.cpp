@@ -460,9 +460,6 @@ class Segmenter {
     return true;
   }
 
-  // Columns stand side by side over several lines: each pair of neighbours shares at least
-  // half the rows of the shorter one. An address block with a date set right below it
-  // shares none and is read top to bottom.
   // How tall columns must be, in text heights, beside gutters so wide.
   int32_t MinColumnLines(const std::vector<Interval>& gutters) const {
     int32_t minLines = kMinColumnLines;
@@ -501,6 +498,9 @@ class Segmenter {
     }
   }
 
+  // Columns stand side by side over several lines: each pair of neighbours shares at least
+  // half the rows of the shorter one. An address block with a date set right below it
+  // shares none and is read top to bottom.
   bool AreColumns(const std::vector<std::vector<int32_t>>& columns,
                   const std::vector<Interval>& gutters) const {
     if (columns.size() < 2) return false;
