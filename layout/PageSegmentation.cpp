@@ -524,6 +524,11 @@ class Segmenter {
     std::vector<int32_t> block;
     int32_t bottom = 0;
     for (const std::vector<int32_t>& band : Bands(members)) {
+      // A fax's or a copier's specks in the white between paragraphs do not join them.
+      if (!block.empty() && OnlySpecks(band)) {
+        block.insert(block.end(), band.begin(), band.end());
+        continue;
+      }
       const int32_t top = BoxOf(band.front()).Top;
       if (!block.empty() && top - bottom - 1 >= paragraphGap) {
         Emit(block);
@@ -656,10 +661,12 @@ class Segmenter {
 // The usual white between two lines: the median gap between the page's lines.
 int32_t EstimateLineGap(const std::vector<InkComponent>& components,
                         const std::vector<int32_t>& members, int32_t textHeight) {
+  // A fax's specks between the lines would cut the white between them in two.
   std::vector<Interval> rows;
   rows.reserve(members.size());
   for (int32_t i : members)
-    rows.push_back({components[size_t(i)].box.Top, components[size_t(i)].box.Bottom});
+    if (!IsSpeck(components[size_t(i)].box, textHeight))
+      rows.push_back({components[size_t(i)].box.Top, components[size_t(i)].box.Bottom});
   std::sort(rows.begin(), rows.end(),
             [](const Interval& a, const Interval& b) { return a.from < b.from; });
   // Bands of rows, then the gaps between bands of line height (dots above a line and

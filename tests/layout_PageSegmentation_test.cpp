@@ -281,6 +281,20 @@ TEST(PageSegmentation, SpecksDownTheMarginMakeNoColumnOfAHeadlinesLastWord) {
   ExpectReadInOrder(segmented, {headline, body});
 }
 
+TEST(PageSegmentation, AFaxsSpecksBetweenTheLinesJoinNoParagraphs) {
+  // Two paragraphs a paragraph's gap apart, and a fax's specks strewn in the white between
+  // every two lines and in the gap between the paragraphs.
+  DrawnPage page;
+  const auto first = page.Paragraph(300, 400, 1600, 6);
+  const auto second = page.Paragraph(300, 400 + 7 * kPitch + kPitch / 2, 1600, 6);
+  for (int32_t y = 400 + kLetter + 4; y < 400 + 14 * kPitch; y += kPitch / 4)
+    page.Add({500 + (y * 7) % 1300, y, 502 + (y * 7) % 1300, y + 2}, 9);
+  const SegmentedPage segmented = Segment(page);
+  ExpectEachComponentOnce(segmented, page.components.size());
+  ExpectReadInOrder(segmented, {first, second});
+  EXPECT_NE(BlockOf(segmented, first.front()), BlockOf(segmented, second.front()));
+}
+
 TEST(PageSegmentation, GrainWithoutABlobIsNoText) {
   // A light photo: only grain and small patches, none of them big.
   DrawnPage page;
