@@ -204,13 +204,18 @@ void MeasureHeights(const std::vector<InkPart>& parts, InkLine* line) {
   line->xHeight = small.size() >= 2 && Median(small) >= kLowestXHeight * tall ? Median(small) : 0;
 }
 
-// Lines with letters of one height alone: x-height or capitals, as the page's other lines
-// tell (their ratio, and whether the height is that of a neighbour's small letters).
-void SettleLoneHeights(std::vector<InkLine>* lines) {
+// Lines with letters of one height alone: x-height or capitals, as the block's other lines
+// tell (their ratio, and whether the height is that of a neighbour's small letters); where
+// none shows both, by `fallbackPercent` (capitals over small letters, 0: a common text face's).
+// The ratios the block's lines show are added to `shown`.
+void SettleLoneHeights(std::vector<InkLine>* lines, int32_t fallbackPercent,
+                       std::vector<int32_t>* shown) {
   std::vector<int32_t> ratios;
   for (const InkLine& l : *lines)
     if (l.xHeight > 0 && l.capHeight > 0) ratios.push_back(l.capHeight * 100 / l.xHeight);
-  const double ratio = ratios.empty() ? kCommonCapToSmall : Median(ratios) / 100.0;
+  if (shown) shown->insert(shown->end(), ratios.begin(), ratios.end());
+  const double fallback = fallbackPercent > 0 ? fallbackPercent / 100.0 : kCommonCapToSmall;
+  const double ratio = ratios.empty() ? fallback : Median(ratios) / 100.0;
   for (size_t i = 0; i < lines->size(); ++i) {
     InkLine& l = (*lines)[i];
     if (l.xHeight > 0 && l.capHeight > 0) continue;
@@ -367,7 +372,8 @@ int32_t TypicalTextHeight(const std::vector<InkPart>& parts) {
 }
 
 std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vector<int32_t>& block,
-                               int32_t pageLetterHeight) {
+                               int32_t pageLetterHeight, int32_t capToSmallPercent,
+                               std::vector<int32_t>* capToSmallShown) {
   std::vector<int32_t> sorted = block;
   std::sort(sorted.begin(), sorted.end(), [&parts](int32_t a, int32_t b) {
     return parts[size_t(a)].box.left < parts[size_t(b)].box.left;
@@ -390,7 +396,7 @@ std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vec
       lines.push_back(MeasuredLine(parts, std::move(grown.members)));
       lines.back().box = BoxOf(parts, lines.back().parts);
     }
-    SettleLoneHeights(&lines);
+    SettleLoneHeights(&lines, capToSmallPercent, round == 0 ? capToSmallShown : nullptr);
     std::sort(small.begin(), small.end());
     letters = AttachSmallParts(parts, small, letterHeight, &lines);
     // Stray marks and specks that belong to no line are no text of their own: they start no

@@ -99,9 +99,12 @@ struct SegmentedPage;
 class KnownWords;
 SegmentedPage SegmentInk(const InkPage& ink);
 // The lines of one text block (its parts given by index), top to bottom. pageLetterHeight: the
-// page's (InkPage::letterHeight; 0: the block's own letters tell).
+// page's (InkPage::letterHeight; 0: the block's own letters tell). capToSmallPercent: capitals
+// over small letters, for lines of one height alone where no line of the block shows both (0: a
+// common text face's); the ratios the block's lines show are added to capToSmallShown.
 std::vector<InkLine> FindLines(const std::vector<InkPart>& parts, const std::vector<int32_t>& block,
-                               int32_t pageLetterHeight = 0);
+                               int32_t pageLetterHeight = 0, int32_t capToSmallPercent = 0,
+                               std::vector<int32_t>* capToSmallShown = nullptr);
 
 // ---- characters (GlyphAssembly.cpp) ----
 

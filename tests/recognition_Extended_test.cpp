@@ -227,6 +227,47 @@ TEST(ExtendedLines, LettersOfThePagesSizeUnderAHeadlineAreNoMarksOfIt) {
   EXPECT_EQ(lines[1].parts.size(), 12u);
 }
 
+// A fax's paragraph whose small letters broke into pieces: every line shows letters of one
+// height. Where the block shows no capitals beside small letters, the page's ratio of them
+// tells that height's meaning; the block's own lines add theirs to the page's.
+TEST(ExtendedLines, LinesOfOneHeightAreMeasuredByTheGivenRatio) {
+  std::vector<InkPart> parts;
+  const auto add = [&parts](int32_t left, int32_t top, int32_t width, int32_t height) {
+    InkPart part;
+    part.box = {left, top, left + width - 1, top + height - 1};
+    part.inkPixels = width * height / 3;
+    part.ink = {width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1)};
+    parts.push_back(std::move(part));
+  };
+  for (int32_t line = 0; line < 3; ++line)
+    for (int32_t k = 0; k < 12; ++k) add(100 + 25 * k, 100 + 60 * line, 18, 30);
+  std::vector<int32_t> all(parts.size());
+  std::iota(all.begin(), all.end(), 0);
+  std::vector<int32_t> shown;
+  const std::vector<InkLine> common = FindLines(parts, all, 0, 0, &shown);
+  const std::vector<InkLine> measured = FindLines(parts, all, 0, 250);
+  ASSERT_EQ(common.size(), 3u);
+  ASSERT_EQ(measured.size(), 3u);
+  EXPECT_TRUE(shown.empty());
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(common[i].capHeight, 30);
+    EXPECT_EQ(common[i].xHeight, 21);  // a common face's: capitals 1.4 small letters
+    EXPECT_EQ(measured[i].capHeight, 30);
+    EXPECT_EQ(measured[i].xHeight, 12);
+  }
+  // Lines of capitals and small letters show their ratio, and keep their own measure.
+  std::vector<InkPart> mixed;
+  parts.swap(mixed);
+  for (int32_t k = 0; k < 12; ++k)
+    k % 3 == 0 ? add(100 + 25 * k, 100, 18, 30) : add(100 + 25 * k, 110, 18, 20);
+  std::vector<int32_t> line(parts.size());
+  std::iota(line.begin(), line.end(), 0);
+  const std::vector<InkLine> own = FindLines(parts, line, 0, 250, &shown);
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_EQ(own[0].xHeight, 20);
+  EXPECT_EQ(shown, std::vector<int32_t>{150});
+}
+
 // ---- characters ----
 
 // Characters drawn apart on one line: each must come out as one glyph holding its own ink.

@@ -58,11 +58,32 @@ struct LineWork {
   std::vector<ReadGlyph> glyphs;
 };
 
+// A block of so many lines is a paragraph, not a heading or a page's number.
+constexpr size_t kLinesOfAParagraph = 3;
+
 std::vector<LineWork> PageLines(const InkPage& ink, const SegmentedPage& segments) {
+  std::vector<std::vector<InkLine>> lines;
+  std::vector<int32_t> pageRatios;
+  std::vector<bool> ownRatio;
+  for (const PageRegion& block : segments.textBlocks) {
+    std::vector<int32_t> ratios;
+    lines.push_back(FindLines(ink.parts, block.components, ink.letterHeight, 0, &ratios));
+    ownRatio.push_back(!ratios.empty());
+    pageRatios.insert(pageRatios.end(), ratios.begin(), ratios.end());
+  }
+  // A paragraph whose lines each show letters of one height (a fax's, its small letters broken)
+  // measures them by the page's capitals and small letters, not a common face's. A line or two
+  // alone (a heading in capitals, a page's number) keeps the common measure.
+  if (!pageRatios.empty()) {
+    const int32_t pageRatio = Median(pageRatios);
+    for (size_t b = 0; b < lines.size(); ++b)
+      if (!ownRatio[b] && lines[b].size() >= kLinesOfAParagraph)
+        lines[b] =
+            FindLines(ink.parts, segments.textBlocks[b].components, ink.letterHeight, pageRatio);
+  }
   std::vector<LineWork> work;
-  for (size_t b = 0; b < segments.textBlocks.size(); ++b)
-    for (InkLine& line : FindLines(ink.parts, segments.textBlocks[b].components, ink.letterHeight))
-      work.push_back({b, std::move(line), {}});
+  for (size_t b = 0; b < lines.size(); ++b)
+    for (InkLine& line : lines[b]) work.push_back({b, std::move(line), {}});
   return work;
 }
 
