@@ -203,17 +203,23 @@ TEST(ExtendedInk, AHeadlinesBoldLettersAreNoSolidInk) {
   EXPECT_GT(kept, drawn * 9 / 10);
 }
 
+// A part of ink a third of its box inked.
+void AddPart(std::vector<InkPart>* parts, int32_t left, int32_t top, int32_t width,
+             int32_t height) {
+  InkPart part;
+  part.box = {left, top, left + width - 1, top + height - 1};
+  part.inkPixels = width * height / 3;
+  part.ink = {width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1)};
+  parts->push_back(std::move(part));
+}
+
 // Closer under the headline, the byline's letters lie in the reach of the headline's marks
 // (a comma hangs half an x-height below its letters): being of the page's letters' size,
 // they are letters of a line of their own all the same.
 TEST(ExtendedLines, LettersOfThePagesSizeUnderAHeadlineAreNoMarksOfIt) {
   std::vector<InkPart> parts;
   const auto add = [&parts](int32_t left, int32_t top, int32_t width, int32_t height) {
-    InkPart part;
-    part.box = {left, top, left + width - 1, top + height - 1};
-    part.inkPixels = width * height / 3;
-    part.ink = {width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1)};
-    parts.push_back(std::move(part));
+    AddPart(&parts, left, top, width, height);
   };
   for (int32_t k = 0; k < 10; ++k)  // the headline: capitals and small letters
     k % 3 == 0 ? add(100 + 80 * k, 900, 60, 100) : add(100 + 80 * k, 930, 60, 70);
@@ -233,11 +239,7 @@ TEST(ExtendedLines, LettersOfThePagesSizeUnderAHeadlineAreNoMarksOfIt) {
 TEST(ExtendedLines, LinesOfOneHeightAreMeasuredByTheGivenRatio) {
   std::vector<InkPart> parts;
   const auto add = [&parts](int32_t left, int32_t top, int32_t width, int32_t height) {
-    InkPart part;
-    part.box = {left, top, left + width - 1, top + height - 1};
-    part.inkPixels = width * height / 3;
-    part.ink = {width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 1)};
-    parts.push_back(std::move(part));
+    AddPart(&parts, left, top, width, height);
   };
   for (int32_t line = 0; line < 3; ++line)
     for (int32_t k = 0; k < 12; ++k) add(100 + 25 * k, 100 + 60 * line, 18, 30);
