@@ -339,6 +339,10 @@ std::string_view CoreOf(std::string_view text);
 // is a speck of a copy or a fax ("zur'", "'zugemacht,"). One after "s", "x", "z" or "ß" may
 // close its word alone (the possessive "Tanners’", "Hans’").
 void LeaveOutUnpairedQuotes(PageText* page, const KnownWords& words);
+// A word that begins with "I" or "l" and that the page's languages know only with the other
+// ("lhre", "Iernen"): where the face draws both alike and its capitals stand as high as its
+// ascenders, neither shape nor height tells them.
+void SettleIAndLByKnownWords(PageText* page, const KnownWords& words);
 // Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);
 // Heights of the page's ascender letters (b d h k) and flat-topped capitals in x-heights,

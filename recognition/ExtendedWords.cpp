@@ -277,6 +277,28 @@ void SettleDigits(PageWord* word) {
   }
 }
 
+namespace {
+
+// At a word's start "I" and "l" differ only in height where a face draws them alike, and the
+// height tells only where a page's capitals and ascenders stand apart by more than a scan's
+// pixel of noise and the letter stands clearly nearer one of them: a typewriter's capitals
+// stand as high as its "l", a book face's nearly so, and there the height read "le" and
+// "love" as "Ie" and "Iove" where the classifier had read the shape right.
+constexpr double kLeastPixelsApart = 1.5;
+constexpr double kNearerBy = 0.25;  // of the distance between the two heights
+
+// 'I', 'l', or 0 where the height tells nothing.
+uint8_t IOrLByHeight(const PageChar& c, const LetterHeights& heights, int32_t xHeight) {
+  const double apart = heights.ascender - heights.capital;
+  if (apart * xHeight < kLeastPixelsApart) return 0;
+  const double h = double(c.box.Height()) / xHeight;
+  const double middle = (heights.ascender + heights.capital) / 2;
+  if (std::abs(h - middle) < kNearerBy * apart) return 0;
+  return h > middle ? 'l' : 'I';
+}
+
+}  // namespace
+
 void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) {
   std::vector<PageChar>& chars = word->chars;
   for (size_t i = 0; i < chars.size(); ++i) {
@@ -291,9 +313,8 @@ void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) 
     } else if (upperAround) {
       Recode(&chars[i], 'I');
     } else if (i == 0 && lowerAfter && heights.ascender > 0 && heights.capital > 0 && xHeight > 0) {
-      // At the start of a word only the height tells them apart.
-      const double h = double(chars[i].box.Height()) / xHeight;
-      Recode(&chars[i], std::abs(h - heights.ascender) < std::abs(h - heights.capital) ? 'l' : 'I');
+      if (const uint8_t byHeight = IOrLByHeight(chars[i], heights, xHeight))
+        Recode(&chars[i], byHeight);
     }
   }
 }
@@ -613,6 +634,21 @@ std::string CoreWithout(const PageWord& word, int without) {
 }
 
 }  // namespace
+
+void SettleIAndLByKnownWords(PageText* page, const KnownWords& words) {
+  for (PageBlock& block : page->blocks)
+    for (PageLine& line : block.lines)
+      for (PageWord& word : line.words) {
+        const std::string text = word.Text();
+        const std::string_view core = CoreOf(text);
+        if (core.size() < 2 || (core[0] != 'I' && core[0] != 'l') || !Lower(uint8_t(core[1])))
+          continue;
+        std::string twin(core);
+        twin[0] = core[0] == 'I' ? 'l' : 'I';
+        if (words.Knows(core) || !words.Knows(twin)) continue;
+        Recode(&word.chars[size_t(core.data() - text.data())], uint8_t(twin[0]));
+      }
+}
 
 std::string_view CoreOf(std::string_view text) {
   size_t begin = 0, end = text.size();

@@ -997,6 +997,16 @@ TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {
   SettleIAndL(&short_, heights, 20);
   EXPECT_EQ(tall.Text(), "lang");
   EXPECT_EQ(short_.Text(), "Ich");
+  // Where the height tells nothing the reading stays: a typewriter's capitals stand as high as
+  // its ascenders, a book face's a pixel apart, and a letter midway between is either.
+  for (const auto& [apart, height] : std::vector<std::pair<LetterHeights, int32_t>>{
+           {{1.4, 1.4}, 28}, {{1.45, 1.42}, 29}, {{1.5, 1.35}, 28}}) {
+    PageWord le = WordOf("le", height), ich = WordOf("Ich", height);
+    SettleIAndL(&le, apart, 20);
+    SettleIAndL(&ich, apart, 20);
+    EXPECT_EQ(le.Text(), "le");
+    EXPECT_EQ(ich.Text(), "Ich");
+  }
 }
 
 TEST(ExtendedWords, TheWideGapsAroundANarrowFigureDoNotSplitANumber) {

@@ -915,6 +915,18 @@ TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
                                                      "ab.", "ok"}));
 }
 
+TEST(WordSegmentation, AWordsFirstIOrLIsTheOneThatMakesAKnownWord) {
+  Words words;
+  words.known = {"Ihre", "lernen", "Im", "Ida", "lda"};
+  // The face draws both alike: the word the languages know settles it, after a quote too.
+  PageText page = LineOf({"lhre", "Iernen,", "\x84lm", "Ida", "lda", "Ixyz", "lxyz", "l", "IBM"});
+  SettleIAndLByKnownWords(&page, words);
+  // Left alone: a word known as read (and as the other too), neither known, one letter, capitals.
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"Ihre", "lernen,", "\x84Im", "Ida", "lda",
+                                                     "Ixyz", "lxyz", "l", "IBM"}));
+  EXPECT_EQ(page.blocks[0].lines[0].words[0].chars[0].alternatives.front().code, 'l');
+}
+
 TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
   // A light copy lost the commas' tails: "genäht. den", "Stoff. das".
   PageText page = LineOf({"gen\xE4ht.", "den", "Stoff.", "das", "Deinem.", "und", "Ende.", "Ein"});

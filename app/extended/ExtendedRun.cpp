@@ -528,6 +528,7 @@ void TMainForm::ExtendedRecognitionRun() {
   if (settings.UseDictionary()) {
     SettleDoubtfulCharacters();
     SplitRunTogetherWords(&pageText, PageLanguageWords());
+    SettleIAndLByKnownWords(&pageText, PageLanguageWords());
     WeighByKnownWords(pageText, PageLanguageWords());
   }
   // Marks set off from their words join them, or go as specks, before the word after a full
