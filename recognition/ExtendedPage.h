@@ -32,8 +32,20 @@ struct LeftOutRegion {
   std::string why;
 };
 
+// How a skewed page was turned to straighten its lines before its ink was found: the ink's
+// places are those of the straightened page, Back() gives them on the page as it came.
+struct PageTurn {
+  double radians = 0;                // clockwise; 0: the page was not turned
+  int32_t left = 0, top = 0;         // the white margins added around the page to turn it
+  int32_t centreX = 0, centreY = 0;  // the turn's centre on the page with its margins
+  // A box of the straightened page on the page as it came: its centre turned back, its size
+  // kept.
+  PageBox Back(const PageBox& box) const;
+};
+
 struct InkPage {
-  int32_t width = 0, height = 0;
+  int32_t width = 0, height = 0;  // of the straightened page where it was turned
+  PageTurn turn;
   int32_t letterHeight = 0;  // the median height of the page's letters (0: none stand so)
   std::vector<InkPart> parts;
   std::vector<LeftOutRegion> leftOut;  // pictures, borders, shadows, objects too large

@@ -4,6 +4,7 @@
 #include <leptonica/allheaders.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <random>
 #include <string>
@@ -89,6 +90,89 @@ TEST(ExtendedInk, BandsOnBothCoresGiveWhatTheWholePageStepsGive) {
                 WholePageBlackWhite(grey, size.width, size.height, &whole))
           << size.width << "x" << size.height << (dark ? " dark" : "");
       EXPECT_EQ(banded, whole);
+    }
+  }
+}
+
+// A page of text turned `degrees` clockwise about its centre on white paper wide enough to hold
+// it (nearest pixels), as a scanner's page lies askew; `places` move with it.
+std::vector<uint8_t> TurnedPage(const std::vector<uint8_t>& grey, int32_t width, int32_t height,
+                                double degrees, int32_t* turnedWidth, int32_t* turnedHeight,
+                                std::vector<std::pair<double, double>>* places) {
+  const double radians = degrees * M_PI / 180, c = std::cos(radians), s = std::sin(radians);
+  *turnedWidth = int32_t(std::ceil(width * c + height * std::abs(s)));
+  *turnedHeight = int32_t(std::ceil(width * std::abs(s) + height * c));
+  std::vector<uint8_t> turned(size_t(*turnedWidth) * size_t(*turnedHeight), 255);
+  for (int32_t y = 0; y < *turnedHeight; ++y)
+    for (int32_t x = 0; x < *turnedWidth; ++x) {
+      const double dx = x - *turnedWidth / 2.0, dy = y - *turnedHeight / 2.0;
+      const auto sx = int32_t(std::lround(width / 2.0 + dx * c + dy * s));
+      const auto sy = int32_t(std::lround(height / 2.0 - dx * s + dy * c));
+      if (sx >= 0 && sy >= 0 && sx < width && sy < height)
+        turned[size_t(y) * size_t(*turnedWidth) + size_t(x)] =
+            grey[size_t(sy) * size_t(width) + size_t(sx)];
+    }
+  for (auto& [x, y] : *places) {
+    const double sx = x - width / 2.0, sy = y - height / 2.0;
+    const double px = *turnedWidth / 2.0 + sx * c - sy * s;
+    y = *turnedHeight / 2.0 + sx * s + sy * c;
+    x = px;
+  }
+  return turned;
+}
+
+// Rows of the page that no part of its ink reaches, between its first part and its last.
+double ShareOfEmptyRows(const InkPage& ink) {
+  std::vector<bool> reached(size_t(ink.height), false);
+  int32_t first = ink.height, last = 0;
+  for (const InkPart& part : ink.parts) {
+    for (int32_t y = part.box.top; y <= part.box.bottom; ++y) reached[size_t(y)] = true;
+    first = std::min(first, part.box.top);
+    last = std::max(last, part.box.bottom);
+  }
+  if (last <= first) return 0;
+  return double(std::count(reached.begin() + first, reached.begin() + last, false)) /
+         (last - first);
+}
+
+// A page scanned askew is straightened before its ink is found, so that its lines lie level;
+// its parts' boxes turned back stand where their ink stands on the page as it came. A page
+// askew by half a degree is read as it is.
+TEST(ExtendedInk, APageAskewIsStraightenedAndItsPlacesFoundOnThePageAsItCame) {
+  constexpr int32_t kWidth = 1200, kHeight = 1400, kMark = 16;
+  std::vector<uint8_t> page = TextPage(kWidth, kHeight);
+  // Square marks beside the lines (the text is narrower than half the page).
+  const std::vector<std::pair<double, double>> marks = {
+      {900, 200}, {1000, 700}, {850, 1200}, {1100, 400}};
+  for (const auto& [x, y] : marks)
+    for (int32_t dy = 0; dy < kMark; ++dy)
+      for (int32_t dx = 0; dx < kMark; ++dx) page[size_t(y + dy) * kWidth + size_t(x + dx)] = 0;
+  for (const double degrees : {4.0, -3.0, 0.5}) {
+    std::vector<std::pair<double, double>> centres;
+    for (const auto& [x, y] : marks)
+      centres.emplace_back(x + (kMark - 1) / 2.0, y + (kMark - 1) / 2.0);
+    int32_t width = 0, height = 0;
+    const std::vector<uint8_t> askew =
+        TurnedPage(page, kWidth, kHeight, degrees, &width, &height, &centres);
+    const InkPage ink = FindInkInGrey(askew, width, height);
+    if (degrees == 0.5) {
+      EXPECT_EQ(ink.turn.radians, 0.0);
+      EXPECT_EQ(ink.width, width);
+      continue;
+    }
+    EXPECT_NEAR(-ink.turn.radians * 180 / M_PI, degrees, 0.2);
+    // Level lines leave white rows between them; lines askew by a few degrees leave none.
+    EXPECT_GT(ShareOfEmptyRows(ink), 0.1) << degrees;
+    for (const auto& [x, y] : centres) {
+      int32_t found = 0;
+      for (const InkPart& part : ink.parts) {
+        const PageBox back = ink.turn.Back(part.box);
+        if (std::abs((back.left + back.right) / 2.0 - x) <= 2 &&
+            std::abs((back.top + back.bottom) / 2.0 - y) <= 2 && part.box.Width() >= kMark - 2 &&
+            part.box.Width() <= kMark + 2)
+          ++found;
+      }
+      EXPECT_EQ(found, 1) << degrees << " degrees, the mark at " << x << "," << y;
     }
   }
 }

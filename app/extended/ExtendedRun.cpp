@@ -2,6 +2,7 @@
 // learned from what read confidently, words, and the page result in the output field.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <string_view>
 
@@ -418,6 +419,27 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   return line;
 }
 
+// "3.0 degrees clockwise", as a turn reads to the user.
+std::string TurnText(double radians) {
+  char degrees[32];
+  std::snprintf(degrees, sizeof degrees, "%.1f", std::abs(radians) * 180 / M_PI);
+  return std::string(degrees) + (radians > 0 ? " degrees clockwise" : " degrees anticlockwise");
+}
+
+// The page's boxes and baselines where they stand on the picture as it came, where the page
+// was straightened to be read.
+void TurnBack(const PageTurn& turn, PageText* text) {
+  if (turn.radians == 0) return;
+  for (PageBlock& block : text->blocks)
+    for (PageLine& line : block.lines) {
+      const PageBox baseline{line.box.left, line.baseline, line.box.right, line.baseline};
+      line.baseline = turn.Back(baseline).top;
+      for (PageWord& word : line.words)
+        for (PageChar& c : word.chars) c.box = turn.Back(c.box);
+    }
+  text->Summarise();
+}
+
 // Why a page gave no text, for the user; empty when it gave some.
 std::string NoTextReason(const InkPage& ink, size_t linesFound, const PageText& text) {
   for (const PageBlock& block : text.blocks)
@@ -486,10 +508,13 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.height = DIBHeight(picture);
   pageText.dpi = StatedDpi(picture);
   const InkPage ink = FindInk(picture);
-  for (const LeftOutRegion& region : ink.leftOut)
-    Log("Left out, " + region.why + ": " + std::to_string(region.box.Width()) + "x" +
-        std::to_string(region.box.Height()) + " at " + std::to_string(region.box.left) + "," +
-        std::to_string(region.box.top));
+  if (ink.turn.radians != 0) Log("Page straightened: turned " + TurnText(ink.turn.radians));
+  for (const LeftOutRegion& region : ink.leftOut) {
+    const PageBox box = ink.turn.Back(region.box);
+    Log("Left out, " + region.why + ": " + std::to_string(box.Width()) + "x" +
+        std::to_string(box.Height()) + " at " + std::to_string(box.left) + "," +
+        std::to_string(box.top));
+  }
   const SegmentedPage segments = SegmentInk(ink);
   std::vector<LineWork> lines = PageLines(ink, segments);
 
@@ -537,6 +562,7 @@ void TMainForm::ExtendedRecognitionRun() {
   if (settings.UseDictionary()) LeaveOutUnpairedQuotes(&pageText, PageLanguageWords());
   // After the words are settled: a capital "I" may have read as "l" until then.
   CommasBeforeSmallLetters(&pageText, settings.UseDictionary() ? &PageLanguageWords() : nullptr);
+  TurnBack(ink.turn, &pageText);
   ShowPageText();
   Log("done.");
 }
