@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -91,6 +92,52 @@ std::string LineWords(const std::vector<const PageWord*>& words, const LinePlace
   return array + "]TJ\n";
 }
 
+// The page's text as it reads upright: its boxes on the page turned by its quarter turns, as
+// pixRotateOrth turns a picture clockwise.
+PageText Upright(const PageText& text) {
+  PageText upright = text;
+  const int32_t turns = ((text.quarterTurns % 4) + 4) % 4;
+  upright.quarterTurns = 0;
+  if (turns % 2 == 1) std::swap(upright.width, upright.height);
+  const auto corner = [&](int32_t x, int32_t y) -> std::pair<int32_t, int32_t> {
+    switch (turns) {
+      case 1:
+        return {text.height - 1 - y, x};
+      case 2:
+        return {text.width - 1 - x, text.height - 1 - y};
+      case 3:
+        return {y, text.width - 1 - x};
+      default:
+        return {x, y};
+    }
+  };
+  for (PageBlock& block : upright.blocks)
+    for (PageLine& line : block.lines)
+      for (PageWord& word : line.words)
+        for (PageChar& c : word.chars) {
+          const auto [x0, y0] = corner(c.box.left, c.box.top);
+          const auto [x1, y1] = corner(c.box.right, c.box.bottom);
+          c.box = {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+        }
+  upright.Summarise();
+  return upright;
+}
+
+// The matrix (cm) that lays the upright text's space onto the page's, the page `width` by
+// `height` in the layer's units.
+std::string UprightToPage(int32_t quarterTurns, double width, double height) {
+  switch (((quarterTurns % 4) + 4) % 4) {
+    case 1:
+      return "0 1 -1 0 " + Number(width) + " 0 cm\n";
+    case 2:
+      return "-1 0 0 -1 " + Number(width) + " " + Number(height) + " cm\n";
+    case 3:
+      return "0 -1 1 0 0 " + Number(height) + " cm\n";
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 std::string PdfLiteral(const std::string& cp1252) {
@@ -113,6 +160,11 @@ std::string PdfLiteral(const std::string& cp1252) {
 
 std::string TextLayer(const PageText& text, double unit, const std::string& font,
                       const NaturalWidth& naturalWidth) {
+  // A page scanned on its side or upside down: its lines are written as they read, upright,
+  // and turned onto the page.
+  if (text.quarterTurns % 4 != 0)
+    return "q\n" + UprightToPage(text.quarterTurns, text.width * unit, text.height * unit) +
+           TextLayer(Upright(text), unit, font, naturalWidth) + "Q\n";
   const double pageHeight = text.height * unit;
   std::string out = "BT\n3 Tr\n";
   double size = 0, x = 0, y = 0, scale = 100;

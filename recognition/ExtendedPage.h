@@ -32,19 +32,23 @@ struct LeftOutRegion {
   std::string why;
 };
 
-// How a skewed page was turned to straighten its lines before its ink was found: the ink's
-// places are those of the straightened page, Back() gives them on the page as it came.
+// How a page was turned before its ink was found: upright by quarter turns where it lay on its
+// side or upside down, then straightened where it lay askew. The ink's places are those of the
+// turned page; Back() gives them on the page as it came.
 struct PageTurn {
-  double radians = 0;                // clockwise; 0: the page was not turned
-  int32_t left = 0, top = 0;         // the white margins added around the page to turn it
+  int32_t quarterTurns = 0;                     // clockwise, 0 ... 3, to make it upright
+  int32_t uprightWidth = 0, uprightHeight = 0;  // the page upright, before straightening
+  double radians = 0;                           // clockwise, to straighten it; 0: not straightened
+  int32_t left = 0, top = 0;         // the white margins added around the page to straighten it
   int32_t centreX = 0, centreY = 0;  // the turn's centre on the page with its margins
-  // A box of the straightened page on the page as it came: its centre turned back, its size
-  // kept.
+  bool Turned() const { return quarterTurns != 0 || radians != 0; }
+  // A box of the turned page on the page as it came: its centre turned back, its size kept
+  // (its sides swapped where the page lay on its side).
   PageBox Back(const PageBox& box) const;
 };
 
 struct InkPage {
-  int32_t width = 0, height = 0;  // of the straightened page where it was turned
+  int32_t width = 0, height = 0;  // of the turned page where it was turned
   PageTurn turn;
   int32_t letterHeight = 0;  // the median height of the page's letters (0: none stand so)
   std::vector<InkPart> parts;

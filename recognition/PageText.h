@@ -68,6 +68,9 @@ struct PageBlock {
 struct PageText {
   int32_t width = 0, height = 0;  // of the picture, in pixels
   int32_t dpi = 0;                // the picture's stated resolution, 0 when unknown
+  // Clockwise quarter turns that bring the text upright (0 ... 3): a page scanned on its side
+  // or upside down. The boxes stand on the picture as it is; the baselines are unknown (0).
+  int32_t quarterTurns = 0;
   std::vector<PageBlock> blocks;  // in reading order
   std::string noTextReason;       // why no text was found, where none was (for the user)
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include "PdfMaking.h"
@@ -162,6 +163,79 @@ TEST_F(PdfTest, EveryFormatHasTheTextOutputsWords) {
     for (const std::string format : {"text", "hocr", "alto", "tsv", "pdf"})
       fs::remove(Path("out." + format));
   }
+}
+
+// Each word of an hOCR output or of pdftotext's -bbox output with its box, in their order.
+struct BoxedWord {
+  std::string text;
+  double left, top, right, bottom;
+};
+std::vector<BoxedWord> BoxedWords(const std::string& text, const std::regex& word) {
+  std::vector<BoxedWord> words;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), word); it != std::sregex_iterator();
+       ++it)
+    words.push_back({(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
+                     std::stod((*it)[4])});
+  return words;
+}
+
+// A page scanned on its side or upside down is read upright; its words' boxes in hOCR and in
+// the searchable PDF's layer stand where the words stand on the picture as it is.
+TEST_F(PdfTest, APageScannedOnItsSideIsReadUprightAndItsWordsLieOnIt) {
+  const std::regex hocrWord(
+      "ocrx_word\"[^>]*bbox (\\d+) (\\d+) (\\d+) (\\d+);[^>]*>([^<]*)</span>");
+  const std::regex pdfWord(
+      "xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)<");
+  const std::string options = "--recogniser=extended ";
+  ASSERT_EQ(Quillon(options + "--format=hocr sample.png upright.hocr").status, 0);
+  const std::string upright = Quillon(options + "sample.png -").out;
+  const std::vector<BoxedWord> uprightWords = BoxedWords(ReadFile(Path("upright.hocr")), hocrWord);
+  ASSERT_GE(uprightWords.size(), 10u);
+  PIX* sample = pixRead(kSample.c_str());
+  ASSERT_NE(sample, nullptr);
+  const int32_t width = pixGetWidth(sample), height = pixGetHeight(sample);
+  for (const int32_t quarters : {1, 2, 3}) {
+    PIX* turned = pixRotateOrth(sample, quarters);  // clockwise
+    ASSERT_EQ(pixWrite(Path("turned.png").c_str(), turned, IFF_PNG), 0);
+    pixDestroy(&turned);
+    EXPECT_EQ(Quillon(options + "turned.png -").out, upright) << quarters;
+    ASSERT_EQ(Quillon(options + "--format=hocr turned.png turned.hocr").status, 0);
+    ASSERT_EQ(Quillon(options + "--format=pdf turned.png turned.pdf").status, 0);
+    const std::vector<BoxedWord> hocr = BoxedWords(ReadFile(Path("turned.hocr")), hocrWord);
+    ASSERT_EQ(hocr.size(), uprightWords.size()) << quarters;
+    // Each upright box turned clockwise as the picture was.
+    for (size_t i = 0; i < hocr.size(); ++i) {
+      BoxedWord expected = uprightWords[i];
+      int32_t w = width, h = height;
+      for (int32_t q = 0; q < quarters; ++q) {
+        expected = {expected.text, h - 1 - expected.bottom, expected.left, h - 1 - expected.top,
+                    expected.right};
+        std::swap(w, h);
+      }
+      EXPECT_EQ(hocr[i].text, expected.text);
+      EXPECT_NEAR(hocr[i].left, expected.left, 2) << quarters << " " << expected.text;
+      EXPECT_NEAR(hocr[i].top, expected.top, 2) << quarters << " " << expected.text;
+      EXPECT_NEAR(hocr[i].right, expected.right, 2) << quarters << " " << expected.text;
+      EXPECT_NEAR(hocr[i].bottom, expected.bottom, 2) << quarters << " " << expected.text;
+    }
+    // The layer's words over their hOCR boxes (points from the top, 72 to 300 pixels): their
+    // ends within a letter, their sides within a few points.
+    const std::string bbox =
+        programrun::Run(dir, "pdftotext -bbox " + Quoted("turned.pdf") + " -").out;
+    const std::vector<BoxedWord> layer = BoxedWords(bbox, pdfWord);
+    ASSERT_EQ(layer.size(), hocr.size()) << quarters;
+    for (const BoxedWord& word : layer) {
+      const auto same = std::find_if(hocr.begin(), hocr.end(),
+                                     [&word](const BoxedWord& h) { return h.text == word.text; });
+      ASSERT_NE(same, hocr.end()) << word.text;
+      const double unit = 72.0 / 300;
+      EXPECT_NEAR((word.left + word.right) / 2, (same->left + same->right + 1) / 2 * unit, 4)
+          << quarters << " " << word.text;
+      EXPECT_NEAR((word.top + word.bottom) / 2, (same->top + same->bottom + 1) / 2 * unit, 4)
+          << quarters << " " << word.text;
+    }
+  }
+  pixDestroy(&sample);
 }
 
 TEST_F(PdfTest, ATurnedPageIsReadAsItIsShownAndItsLayerLiesOnIt) {

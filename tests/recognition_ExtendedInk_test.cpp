@@ -100,8 +100,8 @@ std::vector<uint8_t> TurnedPage(const std::vector<uint8_t>& grey, int32_t width,
                                 double degrees, int32_t* turnedWidth, int32_t* turnedHeight,
                                 std::vector<std::pair<double, double>>* places) {
   const double radians = degrees * M_PI / 180, c = std::cos(radians), s = std::sin(radians);
-  *turnedWidth = int32_t(std::ceil(width * c + height * std::abs(s)));
-  *turnedHeight = int32_t(std::ceil(width * std::abs(s) + height * c));
+  *turnedWidth = int32_t(std::ceil(width * std::abs(c) + height * std::abs(s)));
+  *turnedHeight = int32_t(std::ceil(width * std::abs(s) + height * std::abs(c)));
   std::vector<uint8_t> turned(size_t(*turnedWidth) * size_t(*turnedHeight), 255);
   for (int32_t y = 0; y < *turnedHeight; ++y)
     for (int32_t x = 0; x < *turnedWidth; ++x) {
@@ -135,10 +135,11 @@ double ShareOfEmptyRows(const InkPage& ink) {
          (last - first);
 }
 
-// A page scanned askew is straightened before its ink is found, so that its lines lie level;
-// its parts' boxes turned back stand where their ink stands on the page as it came. A page
-// askew by half a degree is read as it is.
-TEST(ExtendedInk, APageAskewIsStraightenedAndItsPlacesFoundOnThePageAsItCame) {
+// A page scanned askew is straightened before its ink is found, so that its lines lie level,
+// and one scanned on its side or upside down is turned upright; its parts' boxes turned back
+// stand where their ink stands on the page as it came. A page askew by half a degree is read
+// as it is.
+TEST(ExtendedInk, APageAskewOrOnItsSideIsTurnedAndItsPlacesFoundOnThePageAsItCame) {
   constexpr int32_t kWidth = 1200, kHeight = 1400, kMark = 16;
   std::vector<uint8_t> page = TextPage(kWidth, kHeight);
   // Square marks beside the lines (the text is narrower than half the page).
@@ -147,7 +148,8 @@ TEST(ExtendedInk, APageAskewIsStraightenedAndItsPlacesFoundOnThePageAsItCame) {
   for (const auto& [x, y] : marks)
     for (int32_t dy = 0; dy < kMark; ++dy)
       for (int32_t dx = 0; dx < kMark; ++dx) page[size_t(y + dy) * kWidth + size_t(x + dx)] = 0;
-  for (const double degrees : {4.0, -3.0, 0.5}) {
+  // Also on its side and upside down, askew too: turned upright by quarter turns first.
+  for (const double degrees : {4.0, -3.0, 0.5, 93.0, 180.0, 267.0}) {
     std::vector<std::pair<double, double>> centres;
     for (const auto& [x, y] : marks)
       centres.emplace_back(x + (kMark - 1) / 2.0, y + (kMark - 1) / 2.0);
@@ -160,7 +162,9 @@ TEST(ExtendedInk, APageAskewIsStraightenedAndItsPlacesFoundOnThePageAsItCame) {
       EXPECT_EQ(ink.width, width);
       continue;
     }
-    EXPECT_NEAR(-ink.turn.radians * 180 / M_PI, degrees, 0.2);
+    const int32_t quarters = int32_t(std::lround(degrees / 90));
+    EXPECT_EQ(ink.turn.quarterTurns, (4 - quarters) % 4) << degrees;
+    EXPECT_NEAR(-ink.turn.radians * 180 / M_PI, degrees - 90 * quarters, 0.2) << degrees;
     // Level lines leave white rows between them; lines askew by a few degrees leave none.
     EXPECT_GT(ShareOfEmptyRows(ink), 0.1) << degrees;
     for (const auto& [x, y] : centres) {

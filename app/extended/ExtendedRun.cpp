@@ -426,14 +426,22 @@ std::string TurnText(double radians) {
   return std::string(degrees) + (radians > 0 ? " degrees clockwise" : " degrees anticlockwise");
 }
 
+std::string QuarterTurnsText(int32_t quarterTurns) {
+  if (quarterTurns == 1) return "a quarter turn clockwise";
+  if (quarterTurns == 2) return "half a turn";
+  return "a quarter turn anticlockwise";
+}
+
 // The page's boxes and baselines where they stand on the picture as it came, where the page
 // was straightened to be read.
 void TurnBack(const PageTurn& turn, PageText* text) {
-  if (turn.radians == 0) return;
+  if (!turn.Turned()) return;
+  text->quarterTurns = turn.quarterTurns;
   for (PageBlock& block : text->blocks)
     for (PageLine& line : block.lines) {
+      // A baseline is a row of the page only where the text stands upright on it.
       const PageBox baseline{line.box.left, line.baseline, line.box.right, line.baseline};
-      line.baseline = turn.Back(baseline).top;
+      line.baseline = turn.quarterTurns == 0 ? turn.Back(baseline).top : 0;
       for (PageWord& word : line.words)
         for (PageChar& c : word.chars) c.box = turn.Back(c.box);
     }
@@ -508,6 +516,8 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.height = DIBHeight(picture);
   pageText.dpi = StatedDpi(picture);
   const InkPage ink = FindInk(picture);
+  if (ink.turn.quarterTurns != 0)
+    Log("Page turned upright: " + QuarterTurnsText(ink.turn.quarterTurns));
   if (ink.turn.radians != 0) Log("Page straightened: turned " + TurnText(ink.turn.radians));
   for (const LeftOutRegion& region : ink.leftOut) {
     const PageBox box = ink.turn.Back(region.box);
