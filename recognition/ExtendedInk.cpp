@@ -420,6 +420,94 @@ void TakeParts(const Components& objects, const RegionMap& skip, const std::vect
   }
 }
 
+// White letters on a dark ground (a banner's heading, a table's head row) are the holes of a
+// solid blot. They are taken as letters, with their dots and marks, where at least
+// kFewestReversedLetters holes stand as tall as the page's letters or taller (half its letter
+// height and more: a photograph's highlights and a halftone's white dots are smaller), at least
+// half of all its holes; where most of those are alike (within twice or half their median
+// height: small letters, capitals and a heading's dots); and where they take no more than
+// kMostReversedInk of the blot's box (a photograph's light parts are broad).
+constexpr size_t kFewestReversedLetters = 5;
+constexpr double kLeastReversedHeight = 0.5;  // of the page's letter height
+constexpr double kReversedAlike = 2.0;        // times their median height, or a part of it
+constexpr double kMostAlikeShare = 0.6;
+constexpr double kMostReversedInk = 0.4;  // of the blot's box
+
+// The holes of blot `i` that are letters, as parts of the page; none where they are not.
+std::vector<InkPart> ReversedLetters(PIX* binary, const Components& objects, int32_t i,
+                                     const InkPage& page) {
+  const PageBox& blot = objects.boxes[size_t(i)];
+  if (page.letterHeight <= 0) return {};
+  const PixPtr pix(pixaGetPix(objects.pixa, i, L_CLONE));
+  const PixPtr holes(pix ? pixHolesByFilling(pix.get(), 4) : nullptr);
+  BOX* box = boxCreate(blot.left, blot.top, blot.Width(), blot.Height());
+  const PixPtr dark(box ? pixClipRectangle(binary, box, nullptr) : nullptr);
+  boxDestroy(&box);
+  if (!holes || !dark) return {};
+  // The dark ink within the letters (an "e"'s eye) is no part of them.
+  pixSubtract(holes.get(), holes.get(), dark.get());
+  const Components white(holes.get());
+  std::vector<size_t> tall;
+  for (size_t k = 0; k < white.boxes.size(); ++k)
+    if (white.boxes[k].Height() >= kLeastReversedHeight * page.letterHeight &&
+        !TooLargeForText(white.boxes[k], page.width, page.height))
+      tall.push_back(k);
+  // A photograph's highlights are many small white dots, letters' marks are few.
+  if (tall.size() < kFewestReversedLetters || 2 * tall.size() < white.boxes.size()) return {};
+  std::vector<int32_t> heights;
+  for (const size_t k : tall) heights.push_back(white.boxes[k].Height());
+  std::nth_element(heights.begin(), heights.begin() + long(heights.size() / 2), heights.end());
+  const double median = heights[heights.size() / 2];
+  size_t alike = 0;
+  l_int32 ink = 0;
+  for (const size_t k : tall) {
+    const double height = white.boxes[k].Height();
+    alike += height <= kReversedAlike * median && height * kReversedAlike >= median;
+    PIX* hole = pixaGetPix(white.pixa, int32_t(k), L_CLONE);
+    l_int32 count = 0;
+    if (hole) pixCountPixels(hole, &count, nullptr);
+    pixDestroy(&hole);
+    ink += count;
+  }
+  if (double(alike) < kMostAlikeShare * double(tall.size()) ||
+      double(ink) > kMostReversedInk * blot.Width() * blot.Height())
+    return {};
+  // Their dots and marks too.
+  std::vector<InkPart> letters;
+  for (size_t k = 0; k < white.boxes.size(); ++k) {
+    if (TooLargeForText(white.boxes[k], page.width, page.height)) continue;
+    BOX* box = boxaGetBox(white.boxa, int32_t(k), L_CLONE);
+    PIX* hole = pixaGetPix(white.pixa, int32_t(k), L_CLONE);
+    if (box && hole) {
+      InkPart part = PartOf(hole, box);
+      part.box.left += blot.left;
+      part.box.right += blot.left;
+      part.box.top += blot.top;
+      part.box.bottom += blot.top;
+      letters.push_back(std::move(part));
+    }
+    pixDestroy(&hole);
+    boxDestroy(&box);
+  }
+  return letters;
+}
+
+// The white letters of the page's solid blots (`blots`, their boxes), as parts of the page: a
+// table's or a frame's cells are the holes of little ink.
+void TakeReversedLetters(PIX* binary, const Components& objects, const std::vector<PageBox>& blots,
+                         InkPage* page) {
+  for (int32_t i = 0; i < int32_t(objects.boxes.size()); ++i) {
+    const PageBox& box = objects.boxes[size_t(i)];
+    const auto same = [&box](const PageBox& b) {
+      return b.left == box.left && b.top == box.top && b.right == box.right &&
+             b.bottom == box.bottom;
+    };
+    if (std::none_of(blots.begin(), blots.end(), same)) continue;
+    for (InkPart& letter : ReversedLetters(binary, objects, i, *page))
+      page->parts.push_back(std::move(letter));
+  }
+}
+
 // The ink of a black/white page (the Pix is taken over): its objects with thin rules parted
 // from the letters they touch, less those of regions that are no text and those too large for
 // a letter, each noted; the rules stay objects of their own.
@@ -440,6 +528,7 @@ InkPage InkOfBlackWhite(PixPtr binary) {
       SolidBlots(objects->pixa, objects->boxes, page.width, page.height);
   TakeParts(*objects, regions, blots, &page);
   if (rules) TakeParts(Components(rules.get()), regions, blots, &page);
+  TakeReversedLetters(binary.get(), *objects, blots, &page);
   return page;
 }
 

@@ -181,6 +181,43 @@ TEST(ExtendedInk, APageAskewOrOnItsSideIsTurnedAndItsPlacesFoundOnThePageAsItCam
   }
 }
 
+// White letters on a dark box (a banner's heading) are letters of the page, with their dots;
+// a dark box's small white dots (a photograph's highlights) are none.
+TEST(ExtendedInk, WhiteLettersOnADarkBoxAreTheLettersOfThePage) {
+  constexpr int32_t kWidth = 1000, kHeight = 700;
+  std::vector<uint8_t> page = TextPage(kWidth, kHeight);
+  struct Box {
+    int32_t left, top, right, bottom;
+    bool Holds(const PageBox& b) const {
+      const int32_t x = (b.left + b.right) / 2, y = (b.top + b.bottom) / 2;
+      return x > left && x < right && y > top && y < bottom;
+    }
+  };
+  const Box banner{40, 250, 900, 330}, photo{40, 420, 900, 560};
+  // The banner: the page's own lines there turned white on black.
+  for (int32_t y = banner.top; y < banner.bottom; ++y)
+    for (int32_t x = banner.left; x < banner.right; ++x) {
+      uint8_t& v = page[size_t(y) * kWidth + size_t(x)];
+      v = uint8_t(255 - v);
+    }
+  std::mt19937 random(5);
+  for (int32_t y = photo.top; y < photo.bottom; ++y)
+    for (int32_t x = photo.left; x < photo.right; ++x)
+      page[size_t(y) * kWidth + size_t(x)] = random() % 40 == 0 ? 255 : 10;
+  const InkPage ink = FindInkInGrey(page, kWidth, kHeight);
+  size_t inBanner = 0, dots = 0, inPhoto = 0;
+  for (const InkPart& part : ink.parts) {
+    inBanner += banner.Holds(part.box);
+    dots += banner.Holds(part.box) && part.box.Height() < ink.letterHeight / 2;
+    inPhoto += photo.Holds(part.box);
+  }
+  // Two lines of "Grauer Grund, ungleiches Licht: äöü 0123" (30 letters and marks each, the
+  // umlauts' dots and the colon's among them).
+  EXPECT_GE(inBanner, 60u);
+  EXPECT_GE(dots, 8u);
+  EXPECT_EQ(inPhoto, 0u);
+}
+
 // A photograph's grain fills cells of two text heights; the line below it may put its dots
 // ("ü", "i") into a row of cells of their own, above the middles of their letters. Those
 // dots stay text, while a cell of grain alone beside the photograph joins it.
