@@ -151,7 +151,8 @@ std::string HocrQuoted(const std::string& utf8) {
   return quoted + "\"";
 }
 
-void HocrLine(Xml& xml, const PageLine& line, const std::string& id, int* wordNumber) {
+void HocrLine(Xml& xml, const PageLine& line, const std::string& id, int32_t quarterTurns,
+              int* wordNumber) {
   xml.Start("span");
   xml.Attribute("class", "ocr_line");
   xml.Attribute("id", "line_" + id);
@@ -159,6 +160,8 @@ void HocrLine(Xml& xml, const PageLine& line, const std::string& id, int* wordNu
   // The baseline as slope and offset from the box's lower left corner.
   if (line.baseline != 0)
     title += "; baseline 0 " + std::to_string(line.baseline - line.box.bottom);
+  // On a page scanned on its side or upside down, the text's turn (degrees anticlockwise).
+  if (quarterTurns % 4 != 0) title += "; textangle " + std::to_string(90 * (quarterTurns % 4));
   xml.Attribute("title", title);
   for (const PageWord& word : line.words) {
     if (!HasText(word)) continue;
@@ -197,7 +200,8 @@ void HocrPage(Xml& xml, const DocumentPage& page, int pageIndex, const std::stri
     xml.Attribute("title", Bbox(block.box));
     for (const PageLine& line : block.lines)
       if (HasText(line))
-        HocrLine(xml, line, pageId + "_" + std::to_string(++lineNumber), wordNumber);
+        HocrLine(xml, line, pageId + "_" + std::to_string(++lineNumber), page.text.quarterTurns,
+                 wordNumber);
     xml.End();
     xml.End();
   }

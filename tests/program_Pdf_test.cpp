@@ -201,6 +201,11 @@ TEST_F(PdfTest, APageScannedOnItsSideIsReadUprightAndItsWordsLieOnIt) {
     EXPECT_EQ(Quillon(options + "turned.png -").out, upright) << quarters;
     ASSERT_EQ(Quillon(options + "--format=hocr turned.png turned.hocr").status, 0);
     ASSERT_EQ(Quillon(options + "--format=pdf turned.png turned.pdf").status, 0);
+    // Its lines say how the text is turned: anticlockwise, as the picture was clockwise.
+    EXPECT_NE(
+        ReadFile(Path("turned.hocr")).find("; textangle " + std::to_string(360 - 90 * quarters)),
+        std::string::npos)
+        << quarters;
     const std::vector<BoxedWord> hocr = BoxedWords(ReadFile(Path("turned.hocr")), hocrWord);
     ASSERT_EQ(hocr.size(), uprightWords.size()) << quarters;
     // Each upright box turned clockwise as the picture was.
