@@ -217,7 +217,27 @@ void AltoBox(Xml& xml, const PageBox& box) {
   xml.Attribute("HEIGHT", box.Height());
 }
 
-void AltoLine(Xml& xml, const PageLine& line, const std::string& id) {
+// The white between two words of a line, where it begins on the page and how long it is, along
+// the line as its text runs: rightwards, or on a page scanned on its side or upside down
+// (`quarterTurns` clockwise to make it upright) upwards, leftwards or downwards.
+struct WordGap {
+  int32_t x = 0, y = 0, length = 0;
+};
+WordGap GapBetween(const PageBox& before, const PageBox& after, const PageBox& line,
+                   int32_t quarterTurns) {
+  switch (quarterTurns % 4) {
+    case 1:
+      return {line.left, after.bottom + 1, std::max(0, before.top - after.bottom - 1)};
+    case 2:
+      return {after.right + 1, line.top, std::max(0, before.left - after.right - 1)};
+    case 3:
+      return {line.left, before.bottom + 1, std::max(0, after.top - before.bottom - 1)};
+    default:
+      return {before.right + 1, line.top, std::max(0, after.left - before.right - 1)};
+  }
+}
+
+void AltoLine(Xml& xml, const PageLine& line, const std::string& id, int32_t quarterTurns) {
   xml.Start("TextLine");
   xml.Attribute("ID", "line_" + id);
   AltoBox(xml, line.box);
@@ -227,10 +247,10 @@ void AltoLine(Xml& xml, const PageLine& line, const std::string& id) {
     if (!HasText(word)) continue;
     if (previous) {
       xml.Start("SP");
-      const int32_t gap = std::max(0, word.box.left - previous->box.right - 1);
-      xml.Attribute("HPOS", previous->box.right + 1);
-      xml.Attribute("VPOS", line.box.top);
-      xml.Attribute("WIDTH", gap);
+      const WordGap gap = GapBetween(previous->box, word.box, line.box, quarterTurns);
+      xml.Attribute("HPOS", gap.x);
+      xml.Attribute("VPOS", gap.y);
+      xml.Attribute("WIDTH", gap.length);
       xml.End();
     }
     xml.Start("String");
@@ -259,8 +279,11 @@ void AltoPage(Xml& xml, const PageText& text, int pageIndex) {
     xml.Start("TextBlock");
     xml.Attribute("ID", "block_" + pageId + "_" + std::to_string(++blockNumber));
     AltoBox(xml, block.box);
+    // The text's turn on a page scanned on its side or upside down (degrees anticlockwise).
+    if (text.quarterTurns % 4 != 0) xml.Attribute("ROTATION", 90 * (text.quarterTurns % 4));
     for (const PageLine& line : block.lines)
-      if (HasText(line)) AltoLine(xml, line, pageId + "_" + std::to_string(++lineNumber));
+      if (HasText(line))
+        AltoLine(xml, line, pageId + "_" + std::to_string(++lineNumber), text.quarterTurns);
     xml.End();
   }
   xml.End();

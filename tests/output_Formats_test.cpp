@@ -243,6 +243,30 @@ TEST_F(FormatsTest, AltoHasDescriptionLayoutAndStringsWithPositions) {
   EXPECT_EQ(x.Nodes("//a:String/preceding-sibling::*[1][self::a:String]").size(), 0u);
 }
 
+// A page scanned on its side: its blocks say how the text is turned, and the space between two
+// words fills the white between them along the line, which runs up the page.
+TEST_F(FormatsTest, AltoOfAPageOnItsSideSaysSoAndSpacesRunAlongItsLines) {
+  PageText page = SamplePage();
+  page.quarterTurns = 1;
+  PageLine& line = page.blocks[0].lines[0];
+  ASSERT_EQ(line.words.size(), 2u);
+  // The first word below the second, as an upright line turned anticlockwise reads.
+  const auto place = [](PageWord& word, const PageBox& box) {
+    for (PageChar& c : word.chars) c.box = box;
+  };
+  place(line.words[0], {100, 400, 130, 480});
+  place(line.words[1], {100, 300, 130, 380});
+  page.Summarise();
+  DocPtr doc = Parse(Write(OutputFormat::Alto, {{page, nullptr, ""}}));
+  ASSERT_TRUE(doc);
+  XPath x(doc.get(), "a", kAlto);
+  for (xmlNode* block : x.Nodes("//a:TextBlock")) EXPECT_EQ(Attribute(block, "ROTATION"), "90");
+  const auto spaces = x.Nodes("//a:TextLine/a:SP");
+  ASSERT_FALSE(spaces.empty());
+  EXPECT_EQ(Attribute(spaces[0], "VPOS"), "381");
+  EXPECT_EQ(Attribute(spaces[0], "WIDTH"), "19");
+}
+
 // ---- TSV ----
 
 std::vector<std::vector<std::string>> TsvRows(const std::string& file) {
