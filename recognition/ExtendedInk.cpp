@@ -309,19 +309,19 @@ PageBox BoxOf(BOXA* boxa, int32_t i) {
   return {x, y, x + w - 1, y + h - 1};
 }
 
-// Objects too large for a letter and mostly ink: a photograph's dark body, a black border.
-// What lies within their boxes is their lighter parts, not text (a frame, mostly paper,
-// keeps the text inside it).
-std::vector<PageBox> SolidBlots(PIXA* pixa, const std::vector<PageBox>& boxes, int32_t width,
+// The objects (their indices) too large for a letter and mostly ink: a photograph's dark body,
+// a black border. What lies within their boxes is their lighter parts, not text (a frame,
+// mostly paper, keeps the text inside it), or white letters on them (ReversedLetters).
+std::vector<int32_t> SolidBlots(PIXA* pixa, const std::vector<PageBox>& boxes, int32_t width,
                                 int32_t height) {
-  std::vector<PageBox> blots;
+  std::vector<int32_t> blots;
   for (size_t i = 0; i < boxes.size(); ++i) {
     if (!TooLargeForText(boxes[i], width, height)) continue;
     PIX* pix = pixaGetPix(pixa, int32_t(i), L_CLONE);
     l_int32 ink = 0;
     if (pix) pixCountPixels(pix, &ink, nullptr);
     pixDestroy(&pix);
-    if (ink >= kSolidBlot * boxes[i].Width() * boxes[i].Height()) blots.push_back(boxes[i]);
+    if (ink >= kSolidBlot * boxes[i].Width() * boxes[i].Height()) blots.push_back(int32_t(i));
   }
   return blots;
 }
@@ -492,22 +492,6 @@ std::vector<InkPart> ReversedLetters(PIX* binary, const Components& objects, int
   return letters;
 }
 
-// The white letters of the page's solid blots (`blots`, their boxes), as parts of the page: a
-// table's or a frame's cells are the holes of little ink.
-void TakeReversedLetters(PIX* binary, const Components& objects, const std::vector<PageBox>& blots,
-                         InkPage* page) {
-  for (int32_t i = 0; i < int32_t(objects.boxes.size()); ++i) {
-    const PageBox& box = objects.boxes[size_t(i)];
-    const auto same = [&box](const PageBox& b) {
-      return b.left == box.left && b.top == box.top && b.right == box.right &&
-             b.bottom == box.bottom;
-    };
-    if (std::none_of(blots.begin(), blots.end(), same)) continue;
-    for (InkPart& letter : ReversedLetters(binary, objects, i, *page))
-      page->parts.push_back(std::move(letter));
-  }
-}
-
 // The ink of a black/white page (the Pix is taken over): its objects with thin rules parted
 // from the letters they touch, less those of regions that are no text and those too large for
 // a letter, each noted; the rules stay objects of their own.
@@ -524,11 +508,16 @@ InkPage InkOfBlackWhite(PixPtr binary) {
     pixSubtract(binary.get(), binary.get(), rules.get());
     objects = std::make_unique<Components>(binary.get());
   }
-  const std::vector<PageBox> blots =
+  const std::vector<int32_t> blots =
       SolidBlots(objects->pixa, objects->boxes, page.width, page.height);
-  TakeParts(*objects, regions, blots, &page);
-  if (rules) TakeParts(Components(rules.get()), regions, blots, &page);
-  TakeReversedLetters(binary.get(), *objects, blots, &page);
+  std::vector<PageBox> blotBoxes;
+  for (const int32_t i : blots) blotBoxes.push_back(objects->boxes[size_t(i)]);
+  TakeParts(*objects, regions, blotBoxes, &page);
+  if (rules) TakeParts(Components(rules.get()), regions, blotBoxes, &page);
+  // White letters on a blot are its holes (a table's or a frame's cells are those of little ink).
+  for (const int32_t i : blots)
+    for (InkPart& letter : ReversedLetters(binary.get(), *objects, i, page))
+      page.parts.push_back(std::move(letter));
   return page;
 }
 
