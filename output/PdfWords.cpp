@@ -96,29 +96,13 @@ std::string LineWords(const std::vector<const PageWord*>& words, const LinePlace
 // pixRotateOrth turns a picture clockwise.
 PageText Upright(const PageText& text) {
   PageText upright = text;
-  const int32_t turns = ((text.quarterTurns % 4) + 4) % 4;
   upright.quarterTurns = 0;
-  if (turns % 2 == 1) std::swap(upright.width, upright.height);
-  const auto corner = [&](int32_t x, int32_t y) -> std::pair<int32_t, int32_t> {
-    switch (turns) {
-      case 1:
-        return {text.height - 1 - y, x};
-      case 2:
-        return {text.width - 1 - x, text.height - 1 - y};
-      case 3:
-        return {y, text.width - 1 - x};
-      default:
-        return {x, y};
-    }
-  };
+  if (text.quarterTurns % 2 != 0) std::swap(upright.width, upright.height);
   for (PageBlock& block : upright.blocks)
     for (PageLine& line : block.lines)
       for (PageWord& word : line.words)
-        for (PageChar& c : word.chars) {
-          const auto [x0, y0] = corner(c.box.left, c.box.top);
-          const auto [x1, y1] = corner(c.box.right, c.box.bottom);
-          c.box = {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
-        }
+        for (PageChar& c : word.chars)
+          c.box = TurnedClockwise(c.box, text.quarterTurns, text.width, text.height);
   upright.Summarise();
   return upright;
 }

@@ -628,22 +628,8 @@ PageBox PageTurn::Back(const PageBox& box) const {
     upright.right = upright.left + box.Width() - 1;
     upright.bottom = upright.top + box.Height() - 1;
   }
-  // A corner of the upright page on the page as it came, which pixRotateOrth turned clockwise.
-  const auto corner = [this](int32_t x, int32_t y) -> std::pair<int32_t, int32_t> {
-    switch (quarterTurns) {
-      case 1:
-        return {y, uprightWidth - 1 - x};
-      case 2:
-        return {uprightWidth - 1 - x, uprightHeight - 1 - y};
-      case 3:
-        return {uprightHeight - 1 - y, x};
-      default:
-        return {x, y};
-    }
-  };
-  const auto [x0, y0] = corner(upright.left, upright.top);
-  const auto [x1, y1] = corner(upright.right, upright.bottom);
-  return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+  // The page as it came is the upright page turned on round the circle.
+  return TurnedClockwise(upright, 4 - quarterTurns, uprightWidth, uprightHeight);
 }
 
 InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height) {

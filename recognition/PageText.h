@@ -28,6 +28,23 @@ struct PageBox {
   }
 };
 
+// The box on a picture `width` by `height` turned clockwise by `quarters` quarter turns, as
+// Leptonica's pixRotateOrth turns it.
+inline PageBox TurnedClockwise(const PageBox& box, int32_t quarters, int32_t width,
+                               int32_t height) {
+  switch (((quarters % 4) + 4) % 4) {
+    case 1:
+      return {height - 1 - box.bottom, box.left, height - 1 - box.top, box.right};
+    case 2:
+      return {width - 1 - box.right, height - 1 - box.bottom, width - 1 - box.left,
+              height - 1 - box.top};
+    case 3:
+      return {box.top, width - 1 - box.right, box.bottom, width - 1 - box.left};
+    default:
+      return box;
+  }
+}
+
 // Another reading of a character, for the word list to choose from.
 struct Alternative {
   uint8_t code = 0;  // Windows-1252
