@@ -433,7 +433,7 @@ std::string QuarterTurnsText(int32_t quarterTurns) {
 }
 
 // The page's boxes and baselines where they stand on the picture as it came, where the page
-// was straightened to be read.
+// was turned upright or straightened to be read.
 void TurnBack(const PageTurn& turn, PageText* text) {
   if (!turn.Turned()) return;
   text->quarterTurns = turn.quarterTurns;
