@@ -1,9 +1,9 @@
 // The PDF target, apart from the others: Leptonica's header and the layout's share a name.
 #include <leptonica/allheaders.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "core/PdfPages.h"
@@ -18,14 +18,13 @@ constexpr int64_t kDecoderMaxPixels = 4 << 20;
 
 }  // namespace
 
-// The PDF intake reads files: the input goes into one of its own first. Every page (of the
-// first few) is surveyed, read and its text taken; each either works or says why.
+// The PDF intake reads files: the input goes into one of its own first, a file in memory, so
+// that no run leaves files behind. Every page (of the first few) is surveyed, read and its text
+// taken; each either works or says why.
 bool ReadPdf(const uint8_t* data, size_t size) {
-  static const std::string file = "/tmp/quillon-fuzz-pdf-" + std::to_string(getpid());
-  FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) return true;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  static const int fd = memfd_create("quillon-fuzz-pdf", 0);
+  static const std::string file = "/proc/self/fd/" + std::to_string(fd);
+  if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size)) return true;
   const PdfModule* pdf = QuillonPdfModule();
   std::string error;
   const int32_t pages = pdf->pageCount(file.c_str(), &error);
