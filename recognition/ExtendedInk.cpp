@@ -17,11 +17,6 @@
 
 namespace {
 
-// The grey level between ink and paper of a page whose paper has been brought to one level
-// (kBackground): halfway from the page's own ink level (a scan's ink is grey, not black)
-// to the paper; Otsu's split alone lies too near the ink and breaks the thin strokes of
-// small serif type.
-constexpr int32_t kBackground = 200;
 // Leptonica's background normalisation with the tiles and limits of pixBackgroundNormSimple.
 constexpr l_int32 kTileWidth = 10, kTileHeight = 15, kForegroundBelow = 60, kMinPaperPixels = 40;
 constexpr l_int32 kSmoothX = 2, kSmoothY = 1;
@@ -37,7 +32,7 @@ constexpr double kRuleLength = 4.0, kRuleThickness = 0.34;
 constexpr l_float32 kSplitScoreShare = 0.1f;
 // The threshold stays between these grey levels whatever the ink's level says: a page of
 // next to no ink or of almost only ink measures its ink badly, and the paper is at
-// kBackground.
+// kPaperGrey.
 constexpr int32_t kLowestThreshold = 60, kHighestThreshold = 160;
 // Pictures narrower or lower than this many pixels are not brought to one paper level:
 // they hold too few of the normalisation's tiles to map the light, which is even across
@@ -50,6 +45,10 @@ constexpr int32_t kTallestTextPart = 6, kWidestTextPart = 3, kLargestTextPixels 
 
 }  // namespace
 
+// The grey level between ink and paper of a page whose paper has been brought to one level
+// (kPaperGrey): halfway from the page's own ink level (a scan's ink is grey, not black)
+// to the paper; Otsu's split alone lies too near the ink and breaks the thin strokes of
+// small serif type.
 int32_t InkThreshold(const GreyCounts& counts) {
   NUMA* histogram = numaCreate(256);
   if (histogram) {
@@ -73,7 +72,7 @@ int32_t InkThreshold(const GreyCounts& counts) {
   int32_t inkLevel = 0;
   for (double seen = count(0); inkLevel + 1 < split && seen < below / 2;) seen += count(++inkLevel);
   numaDestroy(&histogram);
-  return std::clamp<int32_t>((inkLevel + kBackground) / 2, kLowestThreshold, kHighestThreshold);
+  return std::clamp<int32_t>((inkLevel + kPaperGrey) / 2, kLowestThreshold, kHighestThreshold);
 }
 
 namespace {
@@ -134,7 +133,7 @@ PixPtr BlackWhitePage(PIX* grey, int32_t* thresholdUsed = nullptr) {
                             kMinPaperPixels, &map);
   const PixPtr background(map);
   const PixPtr inverseMap(
-      background ? pixGetInvBackgroundMap(background.get(), kBackground, kSmoothX, kSmoothY)
+      background ? pixGetInvBackgroundMap(background.get(), kPaperGrey, kSmoothX, kSmoothY)
                  : nullptr);
   std::array<GreyCounts, 2> counts{};
   InTwoBands(height, [&](int32_t top, int32_t bottom, size_t band) {
@@ -543,17 +542,19 @@ PixPtr LettersOf(const InkPage& page) {
   return letters;
 }
 
-// The ink of a grey page (the Pix is taken over): that of its black/white page, straightened
-// first where its lines are askew.
+// The ink of a grey page (the Pix is taken over): that of its black/white page with its grey
+// print, turned upright and straightened first where it lies on its side or askew.
 InkPage InkOfGreyPix(PixPtr pixGrey) {
   setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
   InkPage page;
   if (!pixGrey) return page;
   page.width = pixGetWidth(pixGrey.get());
   page.height = pixGetHeight(pixGrey.get());
-  PixPtr binary = BlackWhitePage(pixGrey.get());
-  pixGrey.reset();
+  int32_t threshold = 0;
+  PixPtr binary = BlackWhitePage(pixGrey.get(), &threshold);
   if (!binary) return page;
+  AddFaintInk(pixGrey.get(), threshold, binary.get());
+  pixGrey.reset();
   // Kept to be turned: finding the ink takes the rules out of the page. Where memory runs short
   // for a turned page, the page is read as it lies.
   PixPtr asItLies(pixCopy(nullptr, binary.get()));

@@ -61,13 +61,20 @@ InkPage FindInk(const RasterImage& picture);
 // The same from a page already in grey (row-major, 0 black ... 255 white).
 InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t height);
 
+// The grey level that a page's paper is brought to before its ink is told from it.
+constexpr int32_t kPaperGrey = 200;
+// Grey print far from the page's dark ink (on the grey page brought to kPaperGrey) added to its
+// black/white page (Leptonica's 1-bit Pix) where it looks like lines of letters; the page's own
+// threshold (`pageThreshold`) leaves it out.
+void AddFaintInk(struct Pix* grey, int32_t pageThreshold, struct Pix* binary);
+
 // Grey levels counted, 0 black ... 255 white.
 using GreyCounts = std::array<uint64_t, 256>;
 // The grey level between ink and paper of a page brought to one paper level, from the
 // counts of every second pixel of every second row.
 int32_t InkThreshold(const GreyCounts& counts);
-// The black/white page whose components FindInkInGrey gives (row-major, 1 ink) and the
-// threshold that made it; empty for an empty page.
+// The black/white page whose components FindInkInGrey gives, before grey print is added to it
+// (row-major, 1 ink), and the threshold that made it; empty for an empty page.
 std::vector<uint8_t> BlackWhiteOfGrey(const std::vector<uint8_t>& grey, int32_t width,
                                       int32_t height, int32_t* threshold);
 

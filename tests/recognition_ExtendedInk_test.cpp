@@ -218,6 +218,54 @@ TEST(ExtendedInk, WhiteLettersOnADarkBoxAreTheLettersOfThePage) {
   EXPECT_EQ(inPhoto, 0u);
 }
 
+// Grey print below black print is read with it; a back page showing through the paper, as
+// dark but blurred by it, is not. The page: black lines, grey lines, then, a line's gap below
+// them, paper with the lines mirrored and blurred.
+TEST(ExtendedInk, GreyPrintIsInkAndABackPageShowingThroughIsNot) {
+  constexpr int32_t kWidth = 1000, kHeight = 900;
+  // Eight lines of each, parted where lines part.
+  constexpr int32_t kGreyFrom = 247, kGreyTo = 487, kBackFrom = 547;
+  const std::vector<uint8_t> text = TextPage(kWidth, kHeight);
+  auto at = [](const std::vector<uint8_t>& grey, int32_t x, int32_t y) {
+    return double(grey[size_t(std::clamp(y, 0, kHeight - 1)) * kWidth +
+                       size_t(std::clamp(x, 0, kWidth - 1))]);
+  };
+  // Two passes of a 5 x 5 mean: the blur of a sheet's thickness at this size of print.
+  std::vector<uint8_t> back = text;
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    std::vector<uint8_t> blurred(back.size());
+    for (int32_t y = 0; y < kHeight; ++y)
+      for (int32_t x = 0; x < kWidth; ++x) {
+        double sum = 0;
+        for (int32_t dy = -2; dy <= 2; ++dy)
+          for (int32_t dx = -2; dx <= 2; ++dx) sum += at(back, kWidth - 1 - (x + dx), y + dy);
+        blurred[size_t(y) * kWidth + size_t(x)] = uint8_t(sum / 25);
+      }
+    back = blurred;
+  }
+  // The grey print at 55 % black; the back page as dark where its strokes are thickest.
+  constexpr double kGreyPrint = 0.55, kShowingThrough = 0.9;
+  std::vector<uint8_t> page(text.size());
+  for (int32_t y = 0; y < kHeight; ++y)
+    for (int32_t x = 0; x < kWidth; ++x) {
+      const size_t i = size_t(y) * kWidth + size_t(x);
+      const double ink = y < kGreyFrom   ? 255 - text[i]
+                         : y < kGreyTo   ? kGreyPrint * (255 - text[i])
+                         : y < kBackFrom ? 0
+                                         : kShowingThrough * (255 - back[i]);
+      page[i] = uint8_t(255 - ink);
+    }
+  const InkPage ink = FindInkInGrey(page, kWidth, kHeight);
+  size_t black = 0, grey = 0, shownThrough = 0;
+  for (const InkPart& part : ink.parts) {
+    const int32_t middle = (part.box.top + part.box.bottom) / 2;
+    (middle < kGreyFrom ? black : middle < kBackFrom ? grey : shownThrough) += 1;
+  }
+  ASSERT_GT(black, 200u);
+  EXPECT_GE(grey, black * 95 / 100);  // the same lines, as many
+  EXPECT_EQ(shownThrough, 0u);
+}
+
 // A photograph's grain fills cells of two text heights; the line below it may put its dots
 // ("ü", "i") into a row of cells of their own, above the middles of their letters. Those
 // dots stay text, while a cell of grain alone beside the photograph joins it.
