@@ -151,12 +151,12 @@ PixPtr BlackWhitePage(PIX* grey, int32_t* thresholdUsed = nullptr) {
 }
 
 // A page turned by less than this (degrees) is read as it is: its lines are followed as they
-// slope, and its letters, turned so little, read as they are (typeset pages turned 1.5 degrees
-// read as well), while straightening moves pixels and breaks thin strokes (a phone's picture
-// turned 1.2 degrees read 14 characters wrong as it was, 30 straightened). One turned further
-// loses letters and words to lines and gaps measured across the slope (2 degrees: a phone's
-// picture 26 characters wrong straightened, 286 not; 3 degrees: 2 to 15 % of a clean page's
-// characters; 5 degrees: two thirds).
+// slope (its columns told apart as if it lay level), and its letters, turned so little, read as
+// they are (typeset pages turned 1.5 degrees read as well), while straightening moves pixels and
+// breaks thin strokes (a phone's picture turned 1.2 degrees read 14 characters wrong as it was, 30
+// straightened). One turned further loses letters and words to lines and gaps measured across the
+// slope (2 degrees: a phone's picture 26 characters wrong straightened, 286 not; 3 degrees: 2 to 15
+// % of a clean page's characters; 5 degrees: two thirds).
 constexpr double kLeastSkewStraightened = 1.5;
 // Leptonica's own bound for a skew it measured surely (pixDeskew's).
 constexpr l_float32 kLeastSkewConfidence = 3.0f;
@@ -187,11 +187,11 @@ bool MeasuredSkew(PIX* binary, double* degrees) {
 // drawn in perspective, differs more, yet no half of it lies level).
 constexpr double kLevelHalf = 0.5;
 
-// The turn that straightens the page's lines, in radians (clockwise); 0 where they lie
-// nearly level, or where one half of the page holds level lines, or nothing to measure.
-double SkewToStraighten(PIX* letters) {
+// The skew of the page's lines in degrees (clockwise) where it is kLevelHalf or more; 0 where
+// they lie nearly level, or where one half of the page holds level lines, or nothing to measure.
+double PageSkew(PIX* letters) {
   double degrees = 0;
-  if (!MeasuredSkew(letters, &degrees) || std::abs(degrees) < kLeastSkewStraightened) return 0;
+  if (!MeasuredSkew(letters, &degrees) || std::abs(degrees) < kLevelHalf) return 0;
   const int32_t width = pixGetWidth(letters), height = pixGetHeight(letters);
   for (const int32_t top : {0, height / 2}) {
     BOX* half = boxCreate(0, top, width, height / 2);
@@ -202,7 +202,7 @@ double SkewToStraighten(PIX* letters) {
         std::abs(halfDegrees) < kLevelHalf)
       return 0;
   }
-  return degrees * M_PI / 180;
+  return degrees;
 }
 
 // Leptonica's typical bounds for telling which way up a page's text stands: a confidence of at
@@ -573,9 +573,13 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
   }
   turn.uprightWidth = pixGetWidth(asItLies.get());
   turn.uprightHeight = pixGetHeight(asItLies.get());
-  if (const double radians = letters ? SkewToStraighten(letters.get()) : 0; radians != 0)
+  const double radians = (letters ? PageSkew(letters.get()) : 0) * M_PI / 180;
+  if (std::abs(radians) >= kLeastSkewStraightened * M_PI / 180) {
     if (PixPtr straight = TurnedPage(asItLies.get(), radians, &turn))
       page = InkOfBlackWhite(std::move(straight));
+  } else {
+    page.lyingSkew = radians;
+  }
   page.turn = turn;
   return page;
 }

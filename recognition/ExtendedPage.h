@@ -51,6 +51,10 @@ struct InkPage {
   int32_t width = 0, height = 0;  // of the turned page where it was turned
   PageTurn turn;
   int32_t letterHeight = 0;  // the median height of the page's letters (0: none stand so)
+  // The turn (radians, clockwise) that would set the lines level where the page lies askew too
+  // little to be straightened: its lines are read as they lie, its columns told apart as if it
+  // lay level.
+  double lyingSkew = 0;
   std::vector<InkPart> parts;
   std::vector<LeftOutRegion> leftOut;  // pictures, borders, shadows, objects too large
 };
