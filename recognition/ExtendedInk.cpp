@@ -13,6 +13,7 @@
 
 #include "core/RowBands.h"
 #include "recognition/ExtendedPage.h"
+#include "recognition/ExtendedSheet.h"
 #include "recognition/LeptonicaPix.h"
 
 namespace {
@@ -543,17 +544,19 @@ PixPtr LettersOf(const InkPage& page) {
 }
 
 // The ink of a grey page (the Pix is taken over): that of its black/white page with its grey
-// print, turned upright and straightened first where it lies on its side or askew.
-InkPage InkOfGreyPix(PixPtr pixGrey) {
-  setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
+// print and without the dark ground around a sheet, turned upright and straightened first where
+// it lies on its side or askew.
+InkPage InkOfGreyPage(PixPtr pixGrey) {
   InkPage page;
   if (!pixGrey) return page;
   page.width = pixGetWidth(pixGrey.get());
   page.height = pixGetHeight(pixGrey.get());
+  const PixPtr ground = GroundAroundSheet(pixGrey.get());
   int32_t threshold = 0;
   PixPtr binary = BlackWhitePage(pixGrey.get(), &threshold);
   if (!binary) return page;
   AddFaintInk(pixGrey.get(), threshold, binary.get());
+  if (ground) LeaveOutGround(binary.get(), ground.get());
   pixGrey.reset();
   // Kept to be turned: finding the ink takes the rules out of the page. Where memory runs short
   // for a turned page, the page is read as it lies.
@@ -581,7 +584,55 @@ InkPage InkOfGreyPix(PixPtr pixGrey) {
     page.lyingSkew = radians;
   }
   page.turn = turn;
+  page.onDarkGround = ground != nullptr;
   return page;
+}
+
+// A page of light print on dark paper (a film's negative, a screen in dark colours) has less
+// than this share of its pixels lighter than kMidGrey: its print's strokes. A page on paper has
+// most of them light.
+constexpr double kLightestNegative = 0.25;
+// Read as it is, such a page is one dark blot with a few white letters on it, or its ground's
+// grain: its negative stands this many times as many letters on baselines at least (a dark
+// photograph's caption, read either way, stands as many).
+constexpr size_t kNegativeLetters = 2;
+
+bool MostlyDark(PIX* grey) {
+  const std::unique_ptr<NUMA, void (*)(NUMA*)> histogram(pixGetGrayHistogram(grey, 4),
+                                                         [](NUMA* n) { numaDestroy(&n); });
+  if (!histogram) return false;
+  double light = 0, all = 0;
+  for (l_int32 v = 0; v < numaGetCount(histogram.get()); ++v) {
+    l_float32 count = 0;
+    numaGetFValue(histogram.get(), v, &count);
+    all += count;
+    if (v >= kMidGrey) light += count;
+  }
+  return all > 0 && light < kLightestNegative * all;
+}
+
+// The parts of the page that stand like letters, beside others of their height on a baseline.
+size_t LettersStanding(const InkPage& page) {
+  std::vector<PageBox> boxes;
+  boxes.reserve(page.parts.size());
+  for (const InkPart& part : page.parts) boxes.push_back(part.box);
+  const std::vector<uint8_t> standing =
+      StandingLikeLetters(boxes, std::max(page.width, page.height));
+  return size_t(std::count(standing.begin(), standing.end(), uint8_t(1)));
+}
+
+// The ink of a grey page (the Pix is taken over); a page of light print on dark paper is read
+// as its negative where that stands far more letters than the page as it is.
+InkPage InkOfGreyPix(PixPtr pixGrey) {
+  setMsgSeverity(L_SEVERITY_ERROR);  // a page without paper is no news to warn about
+  if (!pixGrey) return {};
+  PixPtr negative(MostlyDark(pixGrey.get()) ? pixInvert(nullptr, pixGrey.get()) : nullptr);
+  InkPage page = InkOfGreyPage(std::move(pixGrey));
+  if (!negative) return page;
+  InkPage inverted = InkOfGreyPage(std::move(negative));
+  if (LettersStanding(inverted) <= kNegativeLetters * LettersStanding(page)) return page;
+  inverted.lightOnDark = true;
+  return inverted;
 }
 
 // One row of the 24-bit picture in grey, four pixels to a word (the first in its highest

@@ -55,6 +55,8 @@ struct InkPage {
   // little to be straightened: its lines are read as they lie, its columns told apart as if it
   // lay level.
   double lyingSkew = 0;
+  bool lightOnDark = false;   // light print on dark paper, read as its negative
+  bool onDarkGround = false;  // a sheet on a dark ground, the ground's ink left out
   std::vector<InkPart> parts;
   std::vector<LeftOutRegion> leftOut;  // pictures, borders, shadows, objects too large
 };
@@ -67,6 +69,8 @@ InkPage FindInkInGrey(const std::vector<uint8_t>& grey, int32_t width, int32_t h
 
 // The grey level that a page's paper is brought to before its ink is told from it.
 constexpr int32_t kPaperGrey = 200;
+// On a page as it came, lighter than this is paper, darker is ink or a dark ground.
+constexpr int32_t kMidGrey = 128;
 // Grey print far from the page's dark ink (on the grey page brought to kPaperGrey) added to its
 // black/white page (Leptonica's 1-bit Pix) where it looks like lines of letters; the page's own
 // threshold (`pageThreshold`) leaves it out.

@@ -240,6 +240,49 @@ TEST(ExtendedInk, GreyPrintIsInkAndABackPageShowingThroughIsNot) {
   EXPECT_EQ(shownThrough, 0u);
 }
 
+// A sheet scanned under a scanner's black lid is read, and the lid is no ink of it; a page of
+// light print on dark paper (a film's negative) is read as its negative; a page mostly covered
+// by a dark photograph, with black lines below it, is read as it is.
+TEST(ExtendedInk, ASheetOnADarkGroundAndANegativePageAreReadAsPaper) {
+  constexpr int32_t kSheetWidth = 900, kSheetHeight = 600;
+  const std::vector<uint8_t> sheet = TextPage(kSheetWidth, kSheetHeight);
+  const InkPage alone = FindInkInGrey(sheet, kSheetWidth, kSheetHeight);
+  ASSERT_GT(alone.parts.size(), 300u);
+
+  constexpr int32_t kWidth = 1400, kHeight = 1100, kLeft = 250, kTop = 200;
+  std::vector<uint8_t> lid(size_t(kWidth) * kHeight, 20);
+  for (int32_t y = 0; y < kSheetHeight; ++y)
+    std::copy_n(sheet.begin() + y * kSheetWidth, kSheetWidth,
+                lid.begin() + (kTop + y) * kWidth + kLeft);
+  const InkPage onLid = FindInkInGrey(lid, kWidth, kHeight);
+  EXPECT_TRUE(onLid.onDarkGround);
+  EXPECT_FALSE(onLid.lightOnDark);
+  EXPECT_GE(onLid.parts.size(), alone.parts.size() * 95 / 100);
+  for (const InkPart& part : onLid.parts)
+    EXPECT_TRUE(part.box.left >= kLeft && part.box.right < kLeft + kSheetWidth &&
+                part.box.top >= kTop && part.box.bottom < kTop + kSheetHeight)
+        << "ink of the lid at " << part.box.left << "," << part.box.top;
+
+  std::vector<uint8_t> negative = sheet;
+  for (uint8_t& v : negative) v = uint8_t(255 - v);
+  const InkPage asNegative = FindInkInGrey(negative, kSheetWidth, kSheetHeight);
+  EXPECT_TRUE(asNegative.lightOnDark);
+  EXPECT_GE(asNegative.parts.size(), alone.parts.size() * 95 / 100);
+
+  // The photograph: dark grain over the upper four fifths, the sheet's last lines below.
+  std::vector<uint8_t> photo = sheet;
+  std::mt19937 random(3);
+  for (int32_t y = 0; y < kSheetHeight * 4 / 5; ++y)
+    for (int32_t x = 0; x < kSheetWidth; ++x)
+      photo[size_t(y) * kSheetWidth + size_t(x)] = uint8_t(30 + random() % 60);
+  const InkPage withPhoto = FindInkInGrey(photo, kSheetWidth, kSheetHeight);
+  EXPECT_FALSE(withPhoto.lightOnDark);
+  EXPECT_FALSE(withPhoto.onDarkGround);
+  EXPECT_GT(std::count_if(withPhoto.parts.begin(), withPhoto.parts.end(),
+                          [](const InkPart& part) { return part.box.top > kSheetHeight * 4 / 5; }),
+            50);
+}
+
 // A photograph's grain fills cells of two text heights; the line below it may put its dots
 // ("ü", "i") into a row of cells of their own, above the middles of their letters. Those
 // dots stay text, while a cell of grain alone beside the photograph joins it.

@@ -516,6 +516,8 @@ void TMainForm::ExtendedRecognitionRun() {
   pageText.height = DIBHeight(picture);
   pageText.dpi = StatedDpi(picture);
   const InkPage ink = FindInk(picture);
+  if (ink.onDarkGround) Log("Sheet found on a dark ground: the ground left out");
+  if (ink.lightOnDark) Log("Page read as its negative: light print on dark paper");
   if (ink.turn.quarterTurns != 0)
     Log("Page turned upright: " + QuarterTurnsText(ink.turn.quarterTurns));
   if (ink.turn.radians != 0) Log("Page straightened: turned " + TurnText(ink.turn.radians));
