@@ -334,8 +334,6 @@ bool InsideAny(const PageBox& box, const std::vector<PageBox>& blots) {
   });
 }
 
-// The ink of a grey page (the Pix is taken over): the objects of the black/white page, less
-// those of regions that are no text and those too large for a letter, each noted.
 // The components of a black/white page with their boxes.
 struct Components {
   PIXA* pixa = nullptr;
