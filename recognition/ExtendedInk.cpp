@@ -490,6 +490,87 @@ std::vector<InkPart> ReversedLetters(PIX* binary, const Components& objects, int
   return letters;
 }
 
+// A band of a middle tone behind white letters (an orange or a grey box) is brought to the
+// paper's level with the rest of the page, and its letters with it. It is found on the page as
+// it came, as ink darker than its paper by kBandBelowPaper grey levels or more; its paper is
+// the median grey (most of a page is paper).
+constexpr int32_t kBandBelowPaper = 50;
+
+// A band's white letters stand down at least this share of its height: a shaded box behind
+// black print, its top edge cutting a line, holds white holes between that line's letters and
+// the edge, all in one row.
+constexpr double kLettersDownABand = 0.5;
+
+// How many of the band's rows the parts reach into.
+int32_t RowsHeld(const std::vector<InkPart>& parts, const PageBox& band) {
+  std::vector<bool> held(size_t(band.Height()), false);
+  for (const InkPart& part : parts)
+    for (int32_t y = std::max(part.box.top, band.top); y <= std::min(part.box.bottom, band.bottom);
+         ++y)
+      held[size_t(y - band.top)] = true;
+  return int32_t(std::count(held.begin(), held.end(), true));
+}
+
+// The page as it came, black where it is darker than its paper by kBandBelowPaper: what holds
+// the bands of a middle tone; null where the page is mostly dark (a negative is read otherwise).
+PixPtr TonedInk(PIX* grey) {
+  const std::unique_ptr<NUMA, void (*)(NUMA*)> histogram(pixGetGrayHistogram(grey, 4),
+                                                         [](NUMA* n) { numaDestroy(&n); });
+  l_float32 median = 0;
+  if (!histogram ||
+      numaGetHistogramStats(histogram.get(), 0, 1, nullptr, &median, nullptr, nullptr) != 0 ||
+      median < kMidGrey)
+    return nullptr;
+  return PixPtr(pixThresholdToBinary(grey, l_int32(median) - kBandBelowPaper));
+}
+
+// Whether any object of the black/white page is too large for a letter, found on the page
+// reduced four times (each pixel ink where any of the 16 it stands for is).
+bool AnyTooLargeForText(PIX* binary) {
+  constexpr int32_t kReduced = 4;
+  const PixPtr reduced(pixReduceRankBinaryCascade(binary, 1, 1, 0, 0));
+  BOXA* boxa = reduced ? pixConnCompBB(reduced.get(), 8) : nullptr;
+  if (!boxa) return true;  // unknown: looked for
+  bool any = false;
+  for (l_int32 i = 0; i < boxaGetCount(boxa) && !any; ++i) {
+    l_int32 x, y, w, h;
+    boxaGetBoxGeometry(boxa, i, &x, &y, &w, &h);
+    // As large as it may be: the reduced object stands for at least the whole object.
+    any = TooLargeForText({0, 0, w * kReduced - 1, h * kReduced - 1}, pixGetWidth(binary),
+                          pixGetHeight(binary));
+  }
+  boxaDestroy(&boxa);
+  return any;
+}
+
+// White letters on bands of a middle tone put into the black/white page as ink, the band's other
+// ink there (its tone where the evened light left it dark) taken out. `toned`: TonedInk's page.
+void TakeLettersOnTonedBands(PIX* toned, PIX* binary) {
+  if (!AnyTooLargeForText(toned)) return;  // most pages: their objects alone, found once
+  const Components bands(toned);
+  InkPage page;
+  page.width = pixGetWidth(binary);
+  page.height = pixGetHeight(binary);
+  for (const int32_t i : SolidBlots(bands.pixa, bands.boxes, page.width, page.height)) {
+    if (page.letterHeight == 0)
+      page.letterHeight = LetterHeight(Components(binary).boxes, std::max(page.width, page.height));
+    const std::vector<InkPart> letters = ReversedLetters(toned, bands, i, page);
+    const PageBox& band = bands.boxes[size_t(i)];
+    if (letters.empty() || RowsHeld(letters, band) < kLettersDownABand * band.Height()) continue;
+    PIX* pix = pixaGetPix(bands.pixa, i, L_CLONE);
+    pixRasterop(binary, band.left, band.top, band.Width(), band.Height(),
+                PIX_NOT(PIX_SRC) & PIX_DST, pix, 0, 0);
+    pixDestroy(&pix);
+    l_uint32* data = pixGetData(binary);
+    const int32_t wpl = pixGetWpl(binary);
+    for (const InkPart& letter : letters)
+      for (int32_t y = 0; y < letter.ink.height; ++y)
+        for (int32_t x = 0; x < letter.ink.width; ++x)
+          if (letter.ink.at(x, y))
+            SET_DATA_BIT(data + int64_t(letter.box.top + y) * wpl, letter.box.left + x);
+  }
+}
+
 // The ink of a black/white page (the Pix is taken over): its objects with thin rules parted
 // from the letters they touch, less those of regions that are no text and those too large for
 // a letter, each noted; the rules stay objects of their own.
@@ -550,10 +631,12 @@ InkPage InkOfGreyPage(PixPtr pixGrey) {
   page.width = pixGetWidth(pixGrey.get());
   page.height = pixGetHeight(pixGrey.get());
   const PixPtr ground = GroundAroundSheet(pixGrey.get());
+  const PixPtr toned = TonedInk(pixGrey.get());
   int32_t threshold = 0;
   PixPtr binary = BlackWhitePage(pixGrey.get(), &threshold);
   if (!binary) return page;
   AddFaintInk(pixGrey.get(), threshold, binary.get());
+  if (toned) TakeLettersOnTonedBands(toned.get(), binary.get());
   if (ground) LeaveOutGround(binary.get(), ground.get());
   pixGrey.reset();
   // Kept to be turned: finding the ink takes the rules out of the page. Where memory runs short

@@ -283,6 +283,45 @@ TEST(ExtendedInk, ASheetOnADarkGroundAndANegativePageAreReadAsPaper) {
             50);
 }
 
+// White letters on a band of a middle tone (an orange box) are the page's letters, as black
+// letters on such a band are, also where the band's top edge cuts through a line (white holes
+// between its letters and the edge); the band's evened-out tone leaves no ink of its own.
+TEST(ExtendedInk, WhiteLettersOnABandOfAMiddleToneAreLetters) {
+  constexpr int32_t kWidth = 1000, kHeight = 700, kBand = 150, kPitch = 30;
+  const std::vector<uint8_t> text = TextPage(kWidth, kHeight);
+  auto lineTop = [](int32_t line) { return 10 + line * kPitch - 4; };
+  // Lines 0-5 black on white, lines 6-11 on the band (its top at line 6's top, or cutting it just
+  // above its baseline).
+  auto onBand = [&](bool whiteLetters, int32_t bandTop) {
+    std::vector<uint8_t> page = text;
+    for (int32_t y = bandTop; y < lineTop(12); ++y)
+      for (int32_t x = 0; x < kWidth; ++x) {
+        uint8_t& v = page[size_t(y) * kWidth + size_t(x)];
+        const double ink = (255 - v) / 255.0;
+        v = uint8_t(whiteLetters ? kBand + (255 - kBand) * ink : kBand * (1 - ink));
+      }
+    return FindInkInGrey(page, kWidth, kHeight);
+  };
+  auto count = [](const InkPage& ink, int32_t top, int32_t bottom) {
+    return size_t(std::count_if(ink.parts.begin(), ink.parts.end(), [&](const InkPart& part) {
+      return part.box.top >= top && part.box.bottom < bottom;
+    }));
+  };
+  struct Band {
+    bool whiteLetters;
+    int32_t top;
+  };
+  for (const Band band :
+       {Band{true, lineTop(6)}, Band{false, lineTop(6)}, Band{false, lineTop(6) + 21}}) {
+    const InkPage ink = onBand(band.whiteLetters, band.top);
+    // Five lines wholly above the band, five wholly on it.
+    const size_t above = count(ink, 0, lineTop(5)), on = count(ink, lineTop(7), lineTop(12));
+    ASSERT_GT(above, 150u);
+    EXPECT_GE(on, above * 95 / 100) << band.whiteLetters << " " << band.top;
+    EXPECT_LE(on, above * 105 / 100) << band.whiteLetters << " " << band.top;
+  }
+}
+
 // A photograph's grain fills cells of two text heights; the line below it may put its dots
 // ("ü", "i") into a row of cells of their own, above the middles of their letters. Those
 // dots stay text, while a cell of grain alone beside the photograph joins it.
