@@ -39,6 +39,11 @@ constexpr double kMostInkOfLetters = 0.6;
 // through 0.6 or less.
 constexpr double kSteepAsPrint = 0.67;
 
+// Faint print whose strokes break into specks halfway from its ink to the paper is taken where
+// it is darker than this share of the way (taken so everywhere, the thin letters of pages at
+// 100 dpi grew fatter and read worse).
+constexpr double kWideShare = 0.6;
+
 struct Tiles {
   int32_t columns = 0, rows = 0;
   std::vector<int32_t> threshold;  // 0: the page's own threshold holds there
@@ -286,20 +291,26 @@ std::optional<double> DarkSteepness(PIX* grey, PIX* binary, const Tiles& tiles,
   return steepness.Mean();
 }
 
-// The parts less those whose edges are less steep than `least`, judged around each part over
-// the parts of its tile and the tiles beside it: grey print and a back page showing through may
-// share a stretch, and one letter's edges are few.
-void DropBlurredParts(PIX* grey, const FaintParts& all, const Tiles& tiles, double least,
-                      std::vector<l_int32>* parts) {
+// The steepness of the edges of all the parts, summed by the tile of each part's middle.
+std::vector<Steepness> EdgesByTile(PIX* grey, const FaintParts& all, const Tiles& tiles) {
   const auto tileInk = [&tiles](int32_t x, int32_t y) { return 2 * tiles.At(x, y) - kPaperGrey; };
   std::vector<Steepness> ofTile(tiles.threshold.size());
-  for (const l_int32 i : *parts) {
+  for (size_t i = 0; i < all.tile.size(); ++i) {
     l_int32 x, y;
-    boxaGetBoxGeometry(all.boxa, i, &x, &y, nullptr, nullptr);
-    PIX* part = pixaGetPix(all.pixa, i, L_CLONE);
-    AddEdges(grey, part, x, y, tileInk, &ofTile[all.tile[size_t(i)]]);
+    boxaGetBoxGeometry(all.boxa, l_int32(i), &x, &y, nullptr, nullptr);
+    PIX* part = pixaGetPix(all.pixa, l_int32(i), L_CLONE);
+    AddEdges(grey, part, x, y, tileInk, &ofTile[all.tile[i]]);
     pixDestroy(&part);
   }
+  return ofTile;
+}
+
+// The parts less those whose edges (`ofTile`, EdgesByTile's) are less steep than `least`,
+// judged around each part over its tile and the tiles beside it: grey print and a back page
+// showing through may share a stretch, and one letter's edges are few.
+void DropBlurredParts(const FaintParts& all, const Tiles& tiles,
+                      const std::vector<Steepness>& ofTile, double least,
+                      std::vector<l_int32>* parts) {
   std::erase_if(*parts, [&](l_int32 i) {
     const int32_t column = int32_t(all.tile[size_t(i)]) % tiles.columns;
     const int32_t row = int32_t(all.tile[size_t(i)]) / tiles.columns;
@@ -313,6 +324,18 @@ void DropBlurredParts(PIX* grey, const FaintParts& all, const Tiles& tiles, doub
   });
 }
 
+// The tiles thresholded nearer the paper, a kWideShare of the way from their ink to it: halfway
+// broke the thin strokes of faint print scanned at 200 dpi into specks.
+Tiles WideTiles(const Tiles& tiles) {
+  Tiles wide = tiles;
+  for (int32_t& threshold : wide.threshold)
+    if (threshold > 0) {
+      const int32_t ink = 2 * threshold - kPaperGrey;
+      threshold = ink + int32_t(kWideShare * (kPaperGrey - ink));
+    }
+  return wide;
+}
+
 }  // namespace
 
 void AddFaintInk(PIX* grey, int32_t pageThreshold, PIX* binary) {
@@ -321,17 +344,37 @@ void AddFaintInk(PIX* grey, int32_t pageThreshold, PIX* binary) {
   const PixPtr faint = FaintInkOf(grey, tiles, binary);
   if (!faint) return;
   const FaintParts all(faint.get(), tiles);
+  std::vector<std::vector<l_int32>> byStretch = PartsByStretch(all, tiles);
+  // Where thin strokes broke into specks halfway, the print thresholded nearer the paper.
+  std::optional<FaintParts> wide;
+  std::vector<std::vector<l_int32>> wideByStretch;
   std::optional<double> darkSteepness;  // measured once, where there is faint ink to judge
-  for (std::vector<l_int32>& parts : PartsByStretch(all, tiles)) {
-    if (!LooksLikeLetters(all, parts)) continue;
-    if (!darkSteepness && !(darkSteepness = DarkSteepness(grey, binary, tiles, pageThreshold)))
-      return;
-    DropBlurredParts(grey, all, tiles, kSteepAsPrint * *darkSteepness, &parts);
-    if (!LooksLikeLetters(all, parts)) continue;
-    for (const l_int32 i : parts) {
+  std::vector<Steepness> edges;         // judged halfway, where a page's print is steepest
+  for (size_t stretch = 0; stretch < byStretch.size(); ++stretch) {
+    const FaintParts* found = &all;
+    std::vector<l_int32>* parts = &byStretch[stretch];
+    if (parts->size() < kFewestLetters) continue;
+    if (!LooksLikeLetters(all, *parts)) {
+      if (!wide) {
+        const PixPtr wider = FaintInkOf(grey, WideTiles(tiles), binary);
+        if (!wider) return;
+        wide.emplace(wider.get(), tiles);
+        wideByStretch = PartsByStretch(*wide, tiles);
+      }
+      found = &*wide;
+      parts = &wideByStretch[stretch];
+      if (!LooksLikeLetters(*found, *parts)) continue;
+    }
+    if (!darkSteepness) {
+      if (!(darkSteepness = DarkSteepness(grey, binary, tiles, pageThreshold))) return;
+      edges = EdgesByTile(grey, all, tiles);
+    }
+    DropBlurredParts(*found, tiles, edges, kSteepAsPrint * *darkSteepness, parts);
+    if (!LooksLikeLetters(*found, *parts)) continue;
+    for (const l_int32 i : *parts) {
       l_int32 x, y, w, h;
-      boxaGetBoxGeometry(all.boxa, i, &x, &y, &w, &h);
-      PIX* part = pixaGetPix(all.pixa, i, L_CLONE);
+      boxaGetBoxGeometry(found->boxa, i, &x, &y, &w, &h);
+      PIX* part = pixaGetPix(found->pixa, i, L_CLONE);
       pixRasterop(binary, x, y, w, h, PIX_SRC | PIX_DST, part, 0, 0);
       pixDestroy(&part);
     }
