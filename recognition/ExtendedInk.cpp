@@ -551,9 +551,10 @@ void TakeLettersOnTonedBands(PIX* toned, PIX* binary) {
   InkPage page;
   page.width = pixGetWidth(binary);
   page.height = pixGetHeight(binary);
-  for (const int32_t i : SolidBlots(bands.pixa, bands.boxes, page.width, page.height)) {
-    if (page.letterHeight == 0)
-      page.letterHeight = LetterHeight(Components(binary).boxes, std::max(page.width, page.height));
+  const std::vector<int32_t> solid = SolidBlots(bands.pixa, bands.boxes, page.width, page.height);
+  if (solid.empty()) return;
+  page.letterHeight = LetterHeight(Components(binary).boxes, std::max(page.width, page.height));
+  for (const int32_t i : solid) {
     const std::vector<InkPart> letters = ReversedLetters(toned, bands, i, page);
     const PageBox& band = bands.boxes[size_t(i)];
     if (letters.empty() || RowsHeld(letters, band) < kLettersDownABand * band.Height()) continue;
