@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "recognition/ExtendedPage.h"
+#include "recognition/InkComponents.h"
 #include "recognition/LeptonicaPix.h"
 
 namespace {
@@ -217,32 +218,20 @@ std::vector<int32_t> Stretches(const Tiles& tiles) {
   return label;
 }
 
-// The faint ink's parts (8-connected): their boxes and pixels, how many pixels each holds and
-// the tile of each one's middle.
+// The faint ink's parts, how many pixels each holds and the tile of each one's middle.
 struct FaintParts {
-  PIXA* pixa = nullptr;
-  BOXA* boxa = nullptr;
-  std::vector<l_int32> ink;
+  Components objects;
+  std::vector<int32_t> ink;  // each part's pixels counted
   std::vector<size_t> tile;
-  FaintParts(PIX* faint, const Tiles& tiles) {
-    boxa = pixConnComp(faint, &pixa, 8);
-    for (l_int32 i = 0; boxa && i < boxaGetCount(boxa); ++i) {
-      l_int32 x, y, w, h, count = 0;
-      boxaGetBoxGeometry(boxa, i, &x, &y, &w, &h);
-      PIX* part = pixaGetPix(pixa, i, L_CLONE);
-      pixCountPixels(part, &count, nullptr);
-      pixDestroy(&part);
-      ink.push_back(count);
-      tile.push_back(size_t(std::min((y + h / 2) / kTile, tiles.rows - 1) * tiles.columns +
-                            std::min((x + w / 2) / kTile, tiles.columns - 1)));
+  FaintParts(PIX* faint, const Tiles& tiles) : objects(faint) {
+    for (size_t i = 0; i < objects.boxes.size(); ++i) {
+      const PageBox& b = objects.boxes[i];
+      ink.push_back(objects.InkOf(int32_t(i)));
+      tile.push_back(
+          size_t(std::min((b.top + b.Height() / 2) / kTile, tiles.rows - 1) * tiles.columns +
+                 std::min((b.left + b.Width() / 2) / kTile, tiles.columns - 1)));
     }
   }
-  ~FaintParts() {
-    pixaDestroy(&pixa);
-    boxaDestroy(&boxa);
-  }
-  FaintParts(const FaintParts&) = delete;
-  FaintParts& operator=(const FaintParts&) = delete;
 };
 
 // Whether these parts look like letters: enough of them, of a letter's size, most alike in
@@ -252,11 +241,10 @@ bool LooksLikeLetters(const FaintParts& all, const std::vector<l_int32>& parts) 
   std::vector<int32_t> heights;
   int64_t inkPixels = 0, boxPixels = 0;
   for (const l_int32 i : parts) {
-    l_int32 w, h;
-    boxaGetBoxGeometry(all.boxa, i, nullptr, nullptr, &w, &h);
-    heights.push_back(h);
+    const PageBox& box = all.objects.boxes[size_t(i)];
+    heights.push_back(box.Height());
     inkPixels += all.ink[size_t(i)];
-    boxPixels += int64_t(w) * h;
+    boxPixels += int64_t(box.Width()) * box.Height();
   }
   std::nth_element(heights.begin(), heights.begin() + heights.size() / 2, heights.end());
   const int32_t median = heights[heights.size() / 2];
@@ -296,10 +284,9 @@ std::vector<Steepness> EdgesByTile(PIX* grey, const FaintParts& all, const Tiles
   const auto tileInk = [&tiles](int32_t x, int32_t y) { return 2 * tiles.At(x, y) - kPaperGrey; };
   std::vector<Steepness> ofTile(tiles.threshold.size());
   for (size_t i = 0; i < all.tile.size(); ++i) {
-    l_int32 x, y;
-    boxaGetBoxGeometry(all.boxa, l_int32(i), &x, &y, nullptr, nullptr);
-    PIX* part = pixaGetPix(all.pixa, l_int32(i), L_CLONE);
-    AddEdges(grey, part, x, y, tileInk, &ofTile[all.tile[i]]);
+    const PageBox& box = all.objects.boxes[i];
+    PIX* part = pixaGetPix(all.objects.pixa, l_int32(i), L_CLONE);
+    AddEdges(grey, part, box.left, box.top, tileInk, &ofTile[all.tile[i]]);
     pixDestroy(&part);
   }
   return ofTile;
@@ -372,10 +359,10 @@ void AddFaintInk(PIX* grey, int32_t pageThreshold, PIX* binary) {
     DropBlurredParts(*found, tiles, edges, kSteepAsPrint * *darkSteepness, parts);
     if (!LooksLikeLetters(*found, *parts)) continue;
     for (const l_int32 i : *parts) {
-      l_int32 x, y, w, h;
-      boxaGetBoxGeometry(found->boxa, i, &x, &y, &w, &h);
-      PIX* part = pixaGetPix(found->pixa, i, L_CLONE);
-      pixRasterop(binary, x, y, w, h, PIX_SRC | PIX_DST, part, 0, 0);
+      const PageBox& box = found->objects.boxes[size_t(i)];
+      PIX* part = pixaGetPix(found->objects.pixa, i, L_CLONE);
+      pixRasterop(binary, box.left, box.top, box.Width(), box.Height(), PIX_SRC | PIX_DST, part, 0,
+                  0);
       pixDestroy(&part);
     }
   }

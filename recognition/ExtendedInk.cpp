@@ -14,6 +14,7 @@
 #include "core/RowBands.h"
 #include "recognition/ExtendedPage.h"
 #include "recognition/ExtendedSheet.h"
+#include "recognition/InkComponents.h"
 #include "recognition/LeptonicaPix.h"
 
 namespace {
@@ -303,25 +304,16 @@ bool TooLargeForText(const PageBox& box, int32_t width, int32_t height) {
          box.Width() > std::max(width / kWidestTextPart, kLargestTextPixels);
 }
 
-PageBox BoxOf(BOXA* boxa, int32_t i) {
-  l_int32 x = 0, y = 0, w = 0, h = 0;
-  boxaGetBoxGeometry(boxa, i, &x, &y, &w, &h);
-  return {x, y, x + w - 1, y + h - 1};
-}
-
 // The objects (their indices) too large for a letter and mostly ink: a photograph's dark body,
 // a black border. What lies within their boxes is their lighter parts, not text (a frame,
 // mostly paper, keeps the text inside it), or white letters on them (ReversedLetters).
-std::vector<int32_t> SolidBlots(PIXA* pixa, const std::vector<PageBox>& boxes, int32_t width,
-                                int32_t height) {
+std::vector<int32_t> SolidBlots(const Components& objects, int32_t width, int32_t height) {
   std::vector<int32_t> blots;
-  for (size_t i = 0; i < boxes.size(); ++i) {
-    if (!TooLargeForText(boxes[i], width, height)) continue;
-    PIX* pix = pixaGetPix(pixa, int32_t(i), L_CLONE);
-    l_int32 ink = 0;
-    if (pix) pixCountPixels(pix, &ink, nullptr);
-    pixDestroy(&pix);
-    if (ink >= kSolidBlot * boxes[i].Width() * boxes[i].Height()) blots.push_back(int32_t(i));
+  for (size_t i = 0; i < objects.boxes.size(); ++i) {
+    const PageBox& box = objects.boxes[i];
+    if (TooLargeForText(box, width, height) &&
+        objects.InkOf(int32_t(i)) >= kSolidBlot * box.Width() * box.Height())
+      blots.push_back(int32_t(i));
   }
   return blots;
 }
@@ -333,23 +325,6 @@ bool InsideAny(const PageBox& box, const std::vector<PageBox>& blots) {
            y < b.bottom;
   });
 }
-
-// The components of a black/white page with their boxes.
-struct Components {
-  PIXA* pixa = nullptr;
-  BOXA* boxa = nullptr;
-  std::vector<PageBox> boxes;
-  explicit Components(PIX* binary) {
-    boxa = pixConnComp(binary, &pixa, 8);
-    for (int32_t i = 0; boxa && i < boxaGetCount(boxa); ++i) boxes.push_back(BoxOf(boxa, i));
-  }
-  ~Components() {
-    pixaDestroy(&pixa);
-    boxaDestroy(&boxa);
-  }
-  Components(const Components&) = delete;
-  Components& operator=(const Components&) = delete;
-};
 
 // Thin straight lines of the page outside its pictures, horizontal and vertical (underlines,
 // rules, a table's lines): Leptonica's opening with a line kRuleLength letter heights long,
@@ -461,11 +436,7 @@ std::vector<InkPart> ReversedLetters(PIX* binary, const Components& objects, int
   for (const size_t k : tall) {
     const double height = white.boxes[k].Height();
     alike += height <= kReversedAlike * median && height * kReversedAlike >= median;
-    PIX* hole = pixaGetPix(white.pixa, int32_t(k), L_CLONE);
-    l_int32 count = 0;
-    if (hole) pixCountPixels(hole, &count, nullptr);
-    pixDestroy(&hole);
-    ink += count;
+    ink += white.InkOf(int32_t(k));
   }
   if (double(alike) < kMostAlikeShare * double(tall.size()) ||
       double(ink) > kMostReversedInk * blot.Width() * blot.Height())
@@ -489,6 +460,10 @@ std::vector<InkPart> ReversedLetters(PIX* binary, const Components& objects, int
   }
   return letters;
 }
+
+// A page's grey levels are counted on every fourth pixel of every fourth row: its paper and its
+// ink's share show as well as on all.
+constexpr l_int32 kHistogramStep = 4;
 
 // A band of a middle tone behind white letters (an orange or a grey box) is brought to the
 // paper's level with the rest of the page, and its letters with it. It is found on the page as
@@ -514,8 +489,7 @@ int32_t RowsHeld(const std::vector<InkPart>& parts, const PageBox& band) {
 // The page as it came, black where it is darker than its paper by kBandBelowPaper: what holds
 // the bands of a middle tone; null where the page is mostly dark (a negative is read otherwise).
 PixPtr TonedInk(PIX* grey) {
-  const std::unique_ptr<NUMA, void (*)(NUMA*)> histogram(pixGetGrayHistogram(grey, 4),
-                                                         [](NUMA* n) { numaDestroy(&n); });
+  const NumaPtr histogram(pixGetGrayHistogram(grey, kHistogramStep));
   l_float32 median = 0;
   if (!histogram ||
       numaGetHistogramStats(histogram.get(), 0, 1, nullptr, &median, nullptr, nullptr) != 0 ||
@@ -551,7 +525,7 @@ void TakeLettersOnTonedBands(PIX* toned, PIX* binary) {
   InkPage page;
   page.width = pixGetWidth(binary);
   page.height = pixGetHeight(binary);
-  const std::vector<int32_t> solid = SolidBlots(bands.pixa, bands.boxes, page.width, page.height);
+  const std::vector<int32_t> solid = SolidBlots(bands, page.width, page.height);
   if (solid.empty()) return;
   page.letterHeight = LetterHeight(Components(binary).boxes, std::max(page.width, page.height));
   for (const int32_t i : solid) {
@@ -588,8 +562,7 @@ InkPage InkOfBlackWhite(PixPtr binary) {
     pixSubtract(binary.get(), binary.get(), rules.get());
     objects = std::make_unique<Components>(binary.get());
   }
-  const std::vector<int32_t> blots =
-      SolidBlots(objects->pixa, objects->boxes, page.width, page.height);
+  const std::vector<int32_t> blots = SolidBlots(*objects, page.width, page.height);
   std::vector<PageBox> blotBoxes;
   for (const int32_t i : blots) blotBoxes.push_back(objects->boxes[size_t(i)]);
   TakeParts(*objects, regions, blotBoxes, &page);
@@ -680,8 +653,7 @@ constexpr double kLightestNegative = 0.25;
 constexpr size_t kNegativeLetters = 2;
 
 bool MostlyDark(PIX* grey) {
-  const std::unique_ptr<NUMA, void (*)(NUMA*)> histogram(pixGetGrayHistogram(grey, 4),
-                                                         [](NUMA* n) { numaDestroy(&n); });
+  const NumaPtr histogram(pixGetGrayHistogram(grey, kHistogramStep));
   if (!histogram) return false;
   double light = 0, all = 0;
   for (l_int32 v = 0; v < numaGetCount(histogram.get()); ++v) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "recognition/InkComponents.h"
+
 namespace {
 
 // The sheet is sought on the page reduced this many times, each pixel the lightest of those it
@@ -27,13 +29,10 @@ constexpr int32_t kGroundSides = 2;
 // The ground found on the reduced page reaches the sheet's edge within this many pixels.
 constexpr l_int32 kEdge = 2 * kReduction + 1;
 
-using BoxaPtr = std::unique_ptr<BOXA, void (*)(BOXA*)>;
-using PixaPtr = std::unique_ptr<PIXA, void (*)(PIXA*)>;
-
 // A light region of the reduced page, its holes (the print on it) filled, and its box.
 struct LightRegion {
   PixPtr mask;  // the reduced page's size
-  l_int32 left = 0, top = 0, width = 0, height = 0;
+  PageBox box;
 };
 
 // The largest light region of the reduced page; its mask null where there is none.
@@ -41,25 +40,18 @@ LightRegion LargestLightRegion(PIX* dark) {
   LightRegion region;
   const PixPtr light(pixInvert(nullptr, dark));
   if (!light) return region;
-  PIXA* pixa = nullptr;
-  const BoxaPtr boxa(pixConnComp(light.get(), &pixa, 4), [](BOXA* b) { boxaDestroy(&b); });
-  const PixaPtr parts(pixa, [](PIXA* p) { pixaDestroy(&p); });
-  if (!boxa || !parts) return region;
-  l_int32 largest = -1, largestCount = 0;
-  for (l_int32 i = 0; i < boxaGetCount(boxa.get()); ++i) {
-    PIX* part = pixaGetPix(parts.get(), i, L_CLONE);
-    l_int32 count = 0;
-    pixCountPixels(part, &count, nullptr);
-    pixDestroy(&part);
-    if (count > largestCount) largest = i, largestCount = count;
-  }
+  const Components parts(light.get(), 4);
+  int32_t largest = -1, largestCount = 0;
+  for (int32_t i = 0; i < int32_t(parts.boxes.size()); ++i)
+    if (const int32_t count = parts.InkOf(i); count > largestCount)
+      largest = i, largestCount = count;
   if (largest < 0) return region;
+  region.box = parts.boxes[size_t(largest)];
   PixPtr mask(pixCreateTemplate(light.get()));
-  PIX* part = pixaGetPix(parts.get(), largest, L_CLONE);
-  boxaGetBoxGeometry(boxa.get(), largest, &region.left, &region.top, &region.width, &region.height);
+  PIX* part = pixaGetPix(parts.pixa, largest, L_CLONE);
   if (mask && part)
-    pixRasterop(mask.get(), region.left, region.top, region.width, region.height, PIX_SRC, part, 0,
-                0);
+    pixRasterop(mask.get(), region.box.left, region.box.top, region.box.Width(),
+                region.box.Height(), PIX_SRC, part, 0, 0);
   pixDestroy(&part);
   if (!mask) return region;
   PixPtr holes(pixHolesByFilling(mask.get(), 4));
@@ -81,9 +73,10 @@ bool IsSheetOnGround(const LightRegion& sheet, PIX* dark) {
   if (!ground || pixCountPixels(ground.get(), &groundPixels, nullptr) != 0 ||
       groundPixels < kDarkGround * (all - sheetPixels))
     return false;
-  const int32_t sides = (sheet.left >= kGroundSide * width) + (sheet.top >= kGroundSide * height) +
-                        (width - sheet.left - sheet.width >= kGroundSide * width) +
-                        (height - sheet.top - sheet.height >= kGroundSide * height);
+  const PageBox& b = sheet.box;
+  const int32_t sides = (b.left >= kGroundSide * width) + (b.top >= kGroundSide * height) +
+                        (width - 1 - b.right >= kGroundSide * width) +
+                        (height - 1 - b.bottom >= kGroundSide * height);
   return sides >= kGroundSides;
 }
 
