@@ -727,16 +727,12 @@ PageBox PageTurn::Back(const PageBox& box) const {
   if (!Turned() || box.Empty()) return box;
   PageBox upright = box;
   if (radians != 0) {
-    // As pixRotate3Shear finds each turned pixel's source.
-    const double dx = (box.left + box.right) / 2.0 - centreX;
-    const double dy = (box.top + box.bottom) / 2.0 - centreY;
-    const double c = std::cos(radians), s = std::sin(radians);
-    const double x = centreX + dx * c + dy * s - left;
-    const double y = centreY - dx * s + dy * c - top;
-    upright.left = int32_t(std::lround(x - (box.Width() - 1) / 2.0));
-    upright.top = int32_t(std::lround(y - (box.Height() - 1) / 2.0));
-    upright.right = upright.left + box.Width() - 1;
-    upright.bottom = upright.top + box.Height() - 1;
+    // As pixRotate3Shear finds each turned pixel's source, less the margins added to turn it.
+    upright = TurnedAbout(box, -radians, centreX, centreY);
+    upright.left -= left;
+    upright.right -= left;
+    upright.top -= top;
+    upright.bottom -= top;
   }
   // The page as it came is the upright page turned on round the circle.
   return TurnedClockwise(upright, 4 - quarterTurns, uprightWidth, uprightHeight);

@@ -431,19 +431,10 @@ SegmentedPage SegmentInk(const InkPage& ink) {
   // On a page lying a little askew, the parts stand where they would on the page set level: a
   // line's end sits as high as the next line's start one column over, so that across the page
   // no white row parts the lines and the columns run into one.
-  const double c = std::cos(ink.lyingSkew), s = std::sin(ink.lyingSkew);
-  const double centreX = ink.width / 2.0, centreY = ink.height / 2.0;
-  for (const InkPart& part : ink.parts) {
-    PageBox box = part.box;
-    if (ink.lyingSkew != 0) {
-      const double dx = (box.left + box.right) / 2.0 - centreX;
-      const double dy = (box.top + box.bottom) / 2.0 - centreY;
-      box.left = int32_t(std::lround(centreX + dx * c - dy * s - (box.Width() - 1) / 2.0));
-      box.top = int32_t(std::lround(centreY + dx * s + dy * c - (box.Height() - 1) / 2.0));
-      box.right = box.left + part.box.Width() - 1;
-      box.bottom = box.top + part.box.Height() - 1;
-    }
-    components.push_back(ComponentOf(box, part.inkPixels));
-  }
+  for (const InkPart& part : ink.parts)
+    components.push_back(ComponentOf(
+        ink.lyingSkew != 0 ? TurnedAbout(part.box, ink.lyingSkew, ink.width / 2.0, ink.height / 2.0)
+                           : part.box,
+        part.inkPixels));
   return SegmentPage(components, ink.width, ink.height, TypicalTextHeight(ink.parts));
 }

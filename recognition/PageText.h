@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,6 +44,20 @@ inline PageBox TurnedClockwise(const PageBox& box, int32_t quarters, int32_t wid
     default:
       return box;
   }
+}
+
+// The box turned `radians` clockwise about (centreX, centreY): its middle turned, its size kept,
+// as a letter's box turned by a few degrees is as wide and as tall.
+inline PageBox TurnedAbout(const PageBox& box, double radians, double centreX, double centreY) {
+  const double dx = (box.left + box.right) / 2.0 - centreX;
+  const double dy = (box.top + box.bottom) / 2.0 - centreY;
+  const double c = std::cos(radians), s = std::sin(radians);
+  PageBox turned;
+  turned.left = int32_t(std::lround(centreX + dx * c - dy * s - (box.Width() - 1) / 2.0));
+  turned.top = int32_t(std::lround(centreY + dx * s + dy * c - (box.Height() - 1) / 2.0));
+  turned.right = turned.left + box.Width() - 1;
+  turned.bottom = turned.top + box.Height() - 1;
+  return turned;
 }
 
 // Another reading of a character, for the word list to choose from.
