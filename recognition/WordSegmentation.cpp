@@ -555,7 +555,59 @@ struct Spelling {
   bool markAfterLetter = false;
   bool anyLetter = false;
   bool number = false;
+  // An abbreviation spells its letters one by one, each closed by a full stop ("z.B.",
+  // "d.h.", "e.V.", "U.S.A."): no list spells so, and the model would weigh each letter as a
+  // word of its own and each stop as a mark inside a word. While a reading may still be one,
+  // the model's weights are held back, and they are dropped where it is one. (Groups of two,
+  // "Ph.D.", let a fax's speck in "Stadtwerke" make one of "St.ad.".)
+  bool mayBeAbbreviation = true;
+  bool letterBeforeStop = false;    // since the reading's start or the last full stop
+  bool stopClosedLetter = false;    // the last character was a full stop after a letter
+  bool stopBetweenLetters = false;  // a letter followed such a stop
+  bool marksAfter = false;          // closing marks after the last stop ("e.V.)")
+  double heldBack = 0;
 };
+
+// Whether a reading spelled so far may still be an abbreviation once `code` follows.
+bool StillAbbreviation(uint8_t code, Spelling* spelling) {
+  if (IsLetter1252(code)) {
+    if (spelling->marksAfter || spelling->letterBeforeStop) return false;
+    spelling->stopBetweenLetters |= spelling->stopClosedLetter;
+    spelling->stopClosedLetter = false;
+    spelling->letterBeforeStop = true;
+    return true;
+  }
+  if (code == '.' && spelling->letterBeforeStop) {
+    spelling->letterBeforeStop = false;
+    spelling->stopClosedLetter = true;
+    return true;
+  }
+  // An opening mark before the first letter, or closing marks after the last stop.
+  if (!spelling->anyLetter && OpensOnly(code)) return true;
+  if (spelling->stopClosedLetter || spelling->marksAfter) {
+    spelling->stopClosedLetter = false;
+    spelling->marksAfter = true;
+    return !IsDigit1252(code);
+  }
+  return false;
+}
+
+bool SpelledAsAbbreviation(const Spelling& spelling) {
+  return spelling.mayBeAbbreviation && spelling.stopBetweenLetters &&
+         (spelling.stopClosedLetter || spelling.marksAfter);
+}
+
+// The weight as charged: held back while the reading may be an abbreviation, and everything
+// held back charged with it once it cannot be.
+double Charged(double weight, Spelling* spelling) {
+  if (spelling->mayBeAbbreviation) {
+    spelling->heldBack += weight;
+    return 0.0;
+  }
+  const double charged = spelling->heldBack + weight;
+  spelling->heldBack = 0;
+  return kLetterModelWeight * charged;
+}
 
 // How the letter model weighs a character that extends the reading (natural log, its weight
 // applied), and where the letters then stand. A mark after a letter ends that letter's word; a
@@ -568,6 +620,7 @@ double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spel
     spelling->number = true;
     return 0.0;
   }
+  if (spelling->mayBeAbbreviation) spelling->mayBeAbbreviation = StillAbbreviation(code, spelling);
   double weight = 0;
   if (IsLetter1252(code)) {
     weight = letters.Weigh(spelling->before1, spelling->before2, code);
@@ -586,14 +639,18 @@ double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spel
         (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsDigit1252(code);
     spelling->before1 = spelling->before2 = LetterModel::kBoundary;
   }
-  return kLetterModelWeight * weight;
+  return Charged(weight, spelling);
 }
 
-// The letter model's weight of a reading's end: its last letters end a word.
+// The letter model's weight of a reading's end: its last letters end a word. An abbreviation's
+// weights are dropped.
 double SpellEnd(const LetterModel& letters, const Spelling& spelling) {
-  if (spelling.number || spelling.before2 == LetterModel::kBoundary) return 0.0;
-  return kLetterModelWeight *
-         letters.Weigh(spelling.before1, spelling.before2, LetterModel::kBoundary);
+  if (spelling.number || SpelledAsAbbreviation(spelling)) return 0.0;
+  const double end =
+      spelling.before2 == LetterModel::kBoundary
+          ? 0.0
+          : letters.Weigh(spelling.before1, spelling.before2, LetterModel::kBoundary);
+  return kLetterModelWeight * (spelling.heldBack + end);
 }
 
 // A reading of the word's first pieces, kept as its last step and the reading it extends, so
@@ -772,10 +829,22 @@ bool SettledByShape(uint8_t read, uint8_t chosen) {
   return ToSmall1252(read) == ToSmall1252(chosen) || (UprightStroke(read) && UprightStroke(chosen));
 }
 
+// Whether the text is an abbreviation ("z.B.", "U.S.A.,"). Its letters may spell a known word
+// ("PS", "US"), and that is no better reading of it.
+bool IsAbbreviation(std::string_view text) {
+  Spelling spelling;
+  for (const char c : text) {
+    if (!StillAbbreviation(uint8_t(c), &spelling)) return false;
+    spelling.anyLetter |= IsLetter1252(uint8_t(c));
+  }
+  return SpelledAsAbbreviation(spelling);
+}
+
 // The reading to keep: a known word nearly as probable as the best, else the best.
 const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWords& words) {
   if (readings.empty()) return nullptr;
   const Hypothesis& best = readings.front();
+  if (IsAbbreviation(best.text)) return &best;
   for (const Hypothesis& h : readings)
     if (best.logProbability - h.logProbability <= KnownWordAllowance(h.text) &&
         Known(h.text, words))
@@ -1045,18 +1114,24 @@ bool OneRunLongerThanAnyWord(const std::vector<ReadGlyph>& glyphs, const WordGap
   return LongerThanAnyWord(glyphs[phraseBegin].box, glyphs[phraseEnd - 1].box, xHeight);
 }
 
-// What a span is worth to its phrase: the letters of a known word, and a little for each gap
-// that it sets as the gap's width would. A span that sets a gap otherwise must be a known
-// word: a misread word ("frpher") is not cut to make a known word of its end ("frp her"),
-// except in a run longer than any word, where a misread word ("§chule") may stand between
-// known ones, and each word costs a little.
+// What a span is worth to its phrase: the letters of a known word or an abbreviation, and a
+// little for each gap that it sets as the gap's width would. A span that sets a gap otherwise
+// must be a known word or an abbreviation: a misread word ("frpher") is not cut to make a known
+// word of its end ("frp her"), except in a run longer than any word, where a misread word
+// ("§chule") may stand between known ones, and each word costs a little.
 double ValueOf(const Span& span, const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
                const KnownWords& words, size_t phraseBegin, size_t phraseEnd, bool longRun) {
   const std::string text =
       span.work ? TextOf(span.chosen, 0, span.chosen.size()) : TextOf(glyphs, span.begin, span.end);
   const bool known = Known(text, words);
-  if (!known && !longRun && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd)) return kNoWay;
-  double value = known ? double(LettersOf(text).size()) : 0.0;
+  const bool abbreviation = !known && IsAbbreviation(text);
+  if (!known && !abbreviation && !longRun && !AsWidthsSay(span, gaps, phraseBegin, phraseEnd))
+    return kNoWay;
+  double value = 0.0;
+  if (known) value = double(LettersOf(text).size());
+  if (abbreviation)
+    value = double(
+        std::count_if(text.begin(), text.end(), [](char c) { return IsLetter1252(uint8_t(c)); }));
   if (longRun) value -= kWordInALongRun;
   for (size_t i = span.begin; i + 1 < span.end; ++i)
     if (gaps.doubtful[i] && !gaps.breaks[i]) value += kWidthsSay;

@@ -817,6 +817,43 @@ TEST(WordSegmentation, SpecksInsideAWordAreLeftOutWhereThatMakesAKnownWord) {
             "ie");
 }
 
+// Glyphs of `text` read surely, a full stop as a speck on the baseline.
+std::vector<ReadGlyph> Abbreviated(const std::string& text) {
+  std::vector<ReadGlyph> glyphs;
+  int32_t left = 0;
+  for (const char c : text) {
+    glyphs.push_back(c == '.' ? Speck(left, '.') : Glyph(left, left + 9, {{uint8_t(c), 0.99}}));
+    left = glyphs.back().box.right + 3;
+  }
+  return glyphs;
+}
+
+TEST(WordSegmentation, AnAbbreviationKeepsItsFullStops) {
+  // Its letters spell no word, and a known word of them ("PS") is no better reading.
+  const LetterModel german =
+      LetterModel::FromFile(std::string(QUILLON_MODEL_DIR) + "/letters.tsv", {"deu"});
+  ASSERT_FALSE(german.Empty());
+  Joins joins;
+  Words words;
+  words.known = {"PS", "US"};
+  for (const std::string text : {"d.h.", "z.B.", "P.S.", "U.S.A.,"}) {
+    std::vector<ReadGlyph> glyphs = Abbreviated(text);
+    ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
+    EXPECT_EQ(Text(glyphs), text);
+  }
+  // A full stop joined to the letter after it may read as another letter (".V" as "N").
+  std::vector<ReadGlyph> glyphs = Abbreviated("e.V.");
+  joins.wholes[{glyphs[1].box.left, glyphs[2].box.right}] = {{'N', 0.9}};
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "e.V.");
+
+  // A speck between letters of a longer word is no abbreviation's full stop.
+  words.known = {"Stadt"};
+  glyphs = Abbreviated("St.adt.");
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "Stadt.");
+}
+
 TEST(WordSegmentation, ASpeckReadAsAnApostropheMakesNoKnownWord) {
   // Beside an apostrophe stands one word and what elision or clipping leaves ("d'un",
   // "it's"); a copier's speck read as one makes no known word of a letter and a word ("z'um")
