@@ -345,8 +345,9 @@ struct WordGaps {
 bool LongerThanAnyWord(const PageBox& first, const PageBox& last, int32_t xHeight);
 WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
                           const std::vector<uint8_t>& codes = {});
-// Of a line's glyphs, with what the word reading settled of their gaps.
-WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, int32_t xHeight);
+// Of a line's glyphs, with what the word reading settled of their gaps; measured between the
+// glyphs' ink beside the small letters' bodies.
+WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, const InkLine& line);
 // Gives the character another reading; the old one becomes its best alternative.
 void Recode(PageChar* c, uint8_t code);
 // In a word of figures alone, "I l | ]" are "1" and "O o" are "0".

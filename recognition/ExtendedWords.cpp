@@ -209,14 +209,51 @@ std::vector<bool> WordBreaks(const std::vector<PageBox>& chars, int32_t xHeight,
   return GapsBetweenWords(chars, xHeight, codes).breaks;
 }
 
-WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, int32_t xHeight) {
-  std::vector<PageBox> boxes;
+namespace {
+
+// A bar, an arm or a hook reaching back over a gap narrows it by this much at least
+// (x-heights); less is a letter's own slant or a baseline measured a little off.
+constexpr double kReachesOver = 0.25;
+
+// The glyph's box, its sides where its ink between the line's baseline and x-height ends; a
+// glyph with no ink there (a quote mark) keeps its box.
+PageBox BodyBox(const ReadGlyph& glyph, const InkLine& line) {
+  const PageBox& box = glyph.box;
+  const GlyphBitmap& ink = glyph.ink;
+  if (ink.width != box.Width() || ink.height != box.Height()) return box;
+  const int32_t baseline = line.Baseline((box.left + box.right) / 2);
+  const int32_t top = std::max(box.top, baseline - line.xHeight + 1);
+  const int32_t bottom = std::min(box.bottom, baseline);
+  int32_t left = ink.width, right = -1;
+  for (int32_t y = top - box.top; y <= bottom - box.top; ++y)
+    for (int32_t x = 0; x < ink.width; ++x)
+      if (ink.at(x, y)) left = std::min(left, x), right = std::max(right, x);
+  if (right < 0) return box;
+  return {box.left + left, box.top, box.left + right, box.bottom};
+}
+
+}  // namespace
+
+WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, const InkLine& line) {
+  std::vector<PageBox> boxes, bodies;
   std::vector<uint8_t> codes;
   for (const ReadGlyph* g : glyphs) {
     boxes.push_back(g->box);
+    bodies.push_back(BodyBox(*g, line));
     codes.push_back(g->readings.empty() ? uint8_t(0) : g->readings.front().code);
   }
-  WordGaps gaps = GapsBetweenWords(boxes, xHeight, codes);
+  WordGaps gaps = GapsBetweenWords(boxes, line.xHeight, codes);
+  // A space is white between the small letters' bodies. The bar or arm of a capital after it
+  // ("P.S. The") or a descender's hook ("Dr. J.", "sich je") may reach back over it: where the
+  // bodies alone stand a word apart, the gap is in doubt, for the page's words to settle.
+  // (Measuring every gap so split letters whose arms reach over their neighbours; an "f"'s
+  // arm reaching forward, doubted so, split words of two known ones: "ggf landen".)
+  const WordGaps ofBodies = GapsBetweenWords(bodies, line.xHeight, codes);
+  const double reachOver = kReachesOver * line.xHeight;
+  for (size_t i = 0; i < gaps.breaks.size(); ++i)
+    if (!gaps.breaks[i] && ofBodies.breaks[i] &&
+        bodies[i + 1].left - boxes[i + 1].left >= reachOver)
+      gaps.doubtful[i] = true;
   for (size_t i = 0; i < gaps.breaks.size(); ++i)
     if (glyphs[i]->spaceAfter != SpaceAfter::kByGap) {
       gaps.breaks[i] = glyphs[i]->spaceAfter == SpaceAfter::kYes;

@@ -1030,7 +1030,7 @@ bool LeaveOutStraySpecks(std::vector<ReadGlyph>* glyphs, const std::vector<bool>
 WordGaps GapsOf(const std::vector<ReadGlyph>& glyphs, const InkLine& line) {
   std::vector<const ReadGlyph*> pointers;
   for (const ReadGlyph& g : glyphs) pointers.push_back(&g);
-  return GlyphWordGaps(pointers, line.xHeight);
+  return GlyphWordGaps(pointers, line);
 }
 
 // A stretch of the line between sure word breaks, and where words may begin in it: at every

@@ -1100,7 +1100,7 @@ std::vector<ReadGlyph> SetLine(const std::string& text, const std::map<size_t, i
 std::string WordsOfLine(const std::vector<ReadGlyph>& glyphs) {
   std::vector<const ReadGlyph*> pointers;
   for (const ReadGlyph& g : glyphs) pointers.push_back(&g);
-  const std::vector<bool> breaks = GlyphWordGaps(pointers, Line().xHeight).breaks;
+  const std::vector<bool> breaks = GlyphWordGaps(pointers, Line()).breaks;
   std::string text;
   for (size_t i = 0; i < glyphs.size(); ++i)
     text += std::string(1, char(glyphs[i].readings.front().code)) +
@@ -1127,6 +1127,28 @@ TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
             "Wir sehen of mutual den G\xE4rtnerinnen und frpher am Abend auch nie");
   // The words read over overlapping stretches share their joins and cuts: each is read once.
   for (const auto& [columns, times] : joins.timesRead) EXPECT_EQ(times, 1) << columns.first;
+}
+
+TEST(WordSegmentation, ASpaceADescendersHookReachesUnderIsSetAsTheWordsSay) {
+  // "sich je": the hook of the "j" reaches back under the "h", so that their boxes stand as
+  // close as the line's letters; between their bodies the gap is a space.
+  Words words;
+  words.known = {"Wir", "sahen", "sich", "je", "den", "Abend"};
+  const std::string text = "Wir sahen sich je den Abend";
+  std::vector<ReadGlyph> glyphs = SetLine(text, {});
+  ReadGlyph& j = glyphs[text.find('j') - 3];  // less the spaces before it
+  ASSERT_EQ(j.readings.front().code, 'j');
+  constexpr int32_t kHook = 12, kDescent = 6;
+  j.box.left -= kHook;
+  j.box.bottom += kDescent;
+  j.ink = {j.box.Width(), j.box.Height(),
+           std::vector<uint8_t>(size_t(j.box.Width() * j.box.Height()), 0)};
+  for (int32_t y = 0; y < j.ink.height; ++y)
+    for (int32_t x = 0; x < j.ink.width; ++x)
+      j.ink.ink[size_t(y * j.ink.width + x)] = x >= kHook || y >= j.ink.height - 3;
+  Joins joins;
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs), text);
 }
 
 TEST(WordSegmentation, WordsRunTogetherLongerThanAnyWordAreSetApartAsTheWordsSay) {

@@ -402,7 +402,7 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   std::vector<const ReadGlyph*> glyphs;
   for (const ReadGlyph& g : work.glyphs)
     if (!g.readings.empty()) glyphs.push_back(&g);
-  const std::vector<bool> breaks = GlyphWordGaps(glyphs, work.line.xHeight).breaks;
+  const std::vector<bool> breaks = GlyphWordGaps(glyphs, work.line).breaks;
   for (size_t i = 0; i < glyphs.size(); ++i) {
     if (i == 0 || breaks[i - 1]) line.words.emplace_back();
     line.words.back().chars.push_back(ToPageChar(*glyphs[i]));
