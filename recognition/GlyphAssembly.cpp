@@ -425,6 +425,18 @@ constexpr double kMarkJoinGap = 0.5;
 constexpr double kMarkJoinWidth = 1.2;
 constexpr double kSureMarkJoin = 0.95;
 
+// A low double quote opens a word. Two marks right after a letter that read as one are two:
+// the full stop and the comma of "Inc.," or "U.S.,". A letter this close (x-heights) ends the
+// word they follow; a space before a quote is wider.
+constexpr uint8_t kLowDoubleQuote = 0x84;  // „
+constexpr double kWordEndGap = 0.25;
+
+bool RightAfterALetter(const std::vector<ReadGlyph>& glyphs, size_t i, double xh) {
+  return i > 0 && !glyphs[i - 1].readings.empty() &&
+         IsLetter1252(glyphs[i - 1].readings.front().code) &&
+         glyphs[i].box.left - glyphs[i - 1].box.right - 1 <= kWordEndGap * xh;
+}
+
 // Whether two neighbours may be pieces of one character, by the gap between them; `marks`:
 // only as pieces that both read as marks.
 bool CloseEnoughToJoin(const ReadGlyph& a, const ReadGlyph& b, double xh, bool* marks) {
@@ -473,6 +485,8 @@ bool JoinRound(std::vector<ReadGlyph>* glyphs, const InkLine& line, const Classi
     const size_t i = firsts[k];
     const double pieces = std::min((*glyphs)[i].Score(), (*glyphs)[i + 1].Score());
     if (ofMarks[k] && wholes[k].Score() < kSureMarkJoin) continue;
+    if (wholes[k].readings.front().code == kLowDoubleQuote && RightAfterALetter(*glyphs, i, xh))
+      continue;
     if (wholes[k].Score() >= pieces + kJoinGain) gains.push_back({wholes[k].Score() - pieces, k});
   }
   if (gains.empty()) return false;

@@ -318,9 +318,10 @@ bool ClosesOnly(uint8_t c) {
 }
 
 // A mark out of its place: one that only opens after a letter ("s()"), or one that only
-// closes before the first ("()gration"). A letter broken into pieces reads so.
+// closes before the first ("()gration"); and a per cent sign after a letter, where figures
+// stand before it ("In%" of "Inc.,"). A letter broken into pieces reads so.
 bool OutOfPlace(uint8_t code, bool letterSeen) {
-  return letterSeen ? OpensOnly(code) : ClosesOnly(code);
+  return letterSeen ? OpensOnly(code) || code == '%' : ClosesOnly(code);
 }
 
 bool MarkOutOfPlace(std::string_view text) {
@@ -840,14 +841,15 @@ bool IsAbbreviation(std::string_view text) {
   return SpelledAsAbbreviation(spelling);
 }
 
-// The reading to keep: a known word nearly as probable as the best, else the best.
+// The reading to keep: a known word nearly as probable as the best, else the best. A known
+// word with a mark out of its place is none ("In%" of "Inc.,").
 const Hypothesis* Choose(const std::vector<Hypothesis>& readings, const KnownWords& words) {
   if (readings.empty()) return nullptr;
   const Hypothesis& best = readings.front();
   if (IsAbbreviation(best.text)) return &best;
   for (const Hypothesis& h : readings)
     if (best.logProbability - h.logProbability <= KnownWordAllowance(h.text) &&
-        Known(h.text, words))
+        Known(h.text, words) && !MarkOutOfPlace(h.text))
       return &h;
   return &best;
 }

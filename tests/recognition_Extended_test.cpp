@@ -632,6 +632,25 @@ TEST(GlyphAssembly, BrokenPiecesAreJoinedWhereTheWholeReadsBetter) {
   rs = {r, comma};
   JoinBrokenGlyphs(&rs, line, asR);
   EXPECT_EQ(rs.size(), 2u);
+
+  // A full stop and a comma right after a letter ("Inc.,") stay two, though together they
+  // read as a low double quote; after a space they may be one.
+  const auto mark = [&glyph](int32_t left, uint8_t code) {
+    ReadGlyph g = glyph(left, left + 3, code, 0.6);
+    g.box.top = 16;
+    g.box.bottom = 22;
+    g.ink = {4, 7, std::vector<uint8_t>(28, 1)};
+    return g;
+  };
+  const ClassifyBatch asQuote = [](const std::vector<GlyphToRead>& wholes) {
+    return std::vector<GlyphReading>(wholes.size(), GlyphReading({{0x84, 0.95}}));
+  };
+  for (const int32_t space : {1, 12}) {
+    std::vector<ReadGlyph> marks = {glyph(0, 9, 'c', 0.99), mark(10 + space, '.'),
+                                    mark(16 + space, ',')};
+    JoinBrokenGlyphs(&marks, line, asQuote);
+    EXPECT_EQ(marks.size(), space == 1 ? 3u : 2u) << space;
+  }
 }
 
 // ---- words ----
