@@ -1251,22 +1251,37 @@ bool EndsASentencePart(uint8_t c) {
 }
 
 // Where a word may split in two: before a capital that follows a small letter, or after a
-// mark that ends a sentence or a clause and stands between letters.
+// mark that ends a sentence or a clause and stands between letters, or between a figure and
+// a capital ("14.Oktober").
 bool MaySplitBefore(const std::vector<PageChar>& chars, size_t i) {
   const uint8_t before = chars[i - 1].code, here = chars[i].code;
   if (IsSmall1252(before) && IsCapital1252(here)) return true;
-  return i >= 2 && EndsASentencePart(before) && IsLetter1252(chars[i - 2].code) &&
-         IsLetter1252(here);
+  if (i < 2 || !EndsASentencePart(before) || !IsLetter1252(here)) return false;
+  const uint8_t letterOrFigure = chars[i - 2].code;
+  return IsLetter1252(letterOrFigure) || (IsDigit1252(letterOrFigure) && IsCapital1252(here));
 }
 
-// The first place where the word splits into two known words; 0 for none.
+// Figures and the marks within numbers, dates and times ("14.", "1.250,00", "14:30").
+bool IsNumber(std::string_view text) {
+  const auto numeric = [](char c) {
+    return IsDigit1252(uint8_t(c)) || c == '.' || c == ',' || c == ':' || c == '/' || c == '-';
+  };
+  return std::all_of(text.begin(), text.end(), numeric) &&
+         std::any_of(text.begin(), text.end(), [](char c) { return IsDigit1252(uint8_t(c)); });
+}
+
+// The first place where the word splits into two known words, or a number or an abbreviation
+// and a known word ("14.11.2026.Wie", "P.S.The"); 0 for none.
 size_t RunTogetherAt(const PageWord& word, const KnownWords& words) {
   const std::string text = word.Text();
-  if (Known(text, words)) return 0;
-  for (size_t i = 2; i + 2 <= text.size(); ++i)
-    if (MaySplitBefore(word.chars, i) && Known(text.substr(0, i), words) &&
-        Known(text.substr(i), words))
-      return i;
+  // A known word's letters with figures before them ("14.Oktober") are two words.
+  const auto figure = [](char c) { return IsDigit1252(uint8_t(c)); };
+  if (Known(text, words) && std::none_of(text.begin(), text.end(), figure)) return 0;
+  for (size_t i = 2; i + 2 <= text.size(); ++i) {
+    if (!MaySplitBefore(word.chars, i) || !Known(text.substr(i), words)) continue;
+    const std::string first = text.substr(0, i);
+    if (Known(first, words) || IsNumber(first) || IsAbbreviation(first)) return i;
+  }
   return 0;
 }
 

@@ -958,6 +958,14 @@ TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
   SplitRunTogetherWords(&page, words);
   EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"derTube", "derTubx", "z.B.", "a.b", "DERTube",
                                                      "ab.", "ok"}));
+
+  // A date or an abbreviation before a known word with a capital; a figure before a small
+  // letter stays ("3.b").
+  words.known = {"Wie", "Oktober", "The", "bis"};
+  page = LineOf({"14.11.2026.Wie", "14.Oktober", "P.S.The", "3.bis"});
+  SplitRunTogetherWords(&page, words);
+  EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"14.11.2026.", "Wie", "14.", "Oktober", "P.S.",
+                                                     "The", "3.bis"}));
 }
 
 TEST(WordSegmentation, AWordsFirstIOrLIsTheOneThatMakesAKnownWord) {
