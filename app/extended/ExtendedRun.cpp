@@ -57,6 +57,9 @@ struct LineWork {
   size_t block = 0;
   InkLine line;
   std::vector<ReadGlyph> glyphs;
+  // As first read: reading the words again may find letters in a picture's grain, or junk
+  // where there were letters, and a line that reads badly either way is a picture's ink.
+  bool firstReadLikePicture = false;
 };
 
 // A block of so many lines is a paragraph, not a heading or a page's number.
@@ -536,6 +539,7 @@ void TMainForm::ExtendedRecognitionRun() {
     OnPageThreads(lines.size(), [&](size_t i) { ReadLineWithNet(ink, classify, &lines[i]); });
     CutTooWideGlyphs(classify, &lines);
     LeaveOutSpecks(&lines);
+    for (LineWork& work : lines) work.firstReadLikePicture = LooksLikePicture(work);
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
       ReadWordsAgain(classify, words, PageLetterModel(), &lines);
@@ -552,8 +556,8 @@ void TMainForm::ExtendedRecognitionRun() {
   }
   size_t textLines = 0;
   for (const LineWork& work : lines)
-    if (!LooksLikePicture(work) && !IsEdgeSliver(work, ink.width, ink.height) &&
-        !IsLoneSpeck(work, ink.letterHeight)) {
+    if (!work.firstReadLikePicture && !LooksLikePicture(work) &&
+        !IsEdgeSliver(work, ink.width, ink.height) && !IsLoneSpeck(work, ink.letterHeight)) {
       pageText.blocks[work.block].lines.push_back(ToPageLine(work, heights));
       ++textLines;
     }
