@@ -451,6 +451,45 @@ void SettleSmallCapitals(std::vector<PageWord>* words, int32_t xHeight) {
   }
 }
 
+namespace {
+
+constexpr uint8_t kMiddleDot = 0xB7, kBullet = 0x95, kDegree = 0xB0;  // · • °
+// A bullet is a dot at least this wide and high (x-heights), a middle dot or a full stop about
+// a fifth; and no higher than this, as a letter is. A copy or a fax fattens or frays it, and
+// it reads as a small letter or an asterisk too.
+constexpr double kLeastBullet = 0.35, kLargestBullet = 0.75;
+// A degree sign is a ring at most this high (x-heights), its bottom at least this far above
+// the baseline: a small "o" stands on it, a raised one ("nº") is rarer than "5 °C".
+constexpr double kLargestDegree = 0.7, kDegreeRaised = 0.4;
+
+bool IsBullet(const PageChar& c, int32_t baseline, int32_t xHeight) {
+  static constexpr std::string_view kReadAs = "\xB7.eo*";
+  if (kReadAs.find(char(c.code)) == std::string_view::npos) return false;
+  const double centre = (c.box.top + c.box.bottom) / 2.0;
+  const auto bulletSized = [xHeight](int32_t size) {
+    return size >= kLeastBullet * xHeight && size <= kLargestBullet * xHeight;
+  };
+  return bulletSized(c.box.Width()) && bulletSized(c.box.Height()) &&
+         centre < baseline - 0.2 * xHeight && centre > baseline - 0.8 * xHeight;
+}
+
+bool IsDegree(const PageChar& c, int32_t baseline, int32_t xHeight) {
+  return (c.code == 'o' || c.code == 'O' || c.code == '0') &&
+         c.box.Height() <= kLargestDegree * xHeight &&
+         c.box.bottom <= baseline - kDegreeRaised * xHeight;
+}
+
+}  // namespace
+
+void SettleBulletsAndDegrees(PageWord* word, const InkLine& line) {
+  if (line.xHeight <= 0) return;
+  for (PageChar& c : word->chars) {
+    const int32_t baseline = line.Baseline((c.box.left + c.box.right) / 2);
+    if (word->chars.size() == 1 && IsBullet(c, baseline, line.xHeight)) Recode(&c, kBullet);
+    if (IsDegree(c, baseline, line.xHeight)) Recode(&c, kDegree);
+  }
+}
+
 void SettleCommas(PageWord* word) {
   // Whichever of the two the reader saw (it reads the shape alone), the place decides.
   for (size_t i = 0; i < word->chars.size(); ++i) {

@@ -881,6 +881,38 @@ PageWord WordOf(const std::string& text, int32_t height = 20) {
   return word;
 }
 
+// A bullet and a degree sign, which the classifier has no class for, by their size and place:
+// the line's x-height is 20 rows above its baseline, row 19.
+TEST(ExtendedWords, BulletsAndDegreeSignsAreToldByTheirSizeAndPlace) {
+  InkLine line;
+  line.xHeight = 20;
+  line.baselineAt0 = 19;
+  const auto mark = [](uint8_t code, int32_t top, int32_t size) {
+    PageWord word = WordOf(std::string(1, char(code)));
+    word.chars[0].box = {0, top, size - 1, top + size - 1};
+    return word;
+  };
+  const auto settled = [&line](PageWord word) {
+    SettleBulletsAndDegrees(&word, line);
+    return word.Text();
+  };
+  EXPECT_EQ(settled(mark(0xB7, 5, 10)), "\x95");  // a dot of half an x-height, centred
+  EXPECT_EQ(settled(mark('e', 5, 10)), "\x95");   // a copy's bullet read as a small letter
+  EXPECT_EQ(settled(mark(0xB7, 8, 4)), "\xB7");   // a middle dot
+  EXPECT_EQ(settled(mark('.', 16, 4)), ".");      // a full stop
+  EXPECT_EQ(settled(mark('o', 0, 20)), "o");      // a letter
+  PageWord celsius = WordOf("oC");                // "5 °C": its ring at the capital's top
+  celsius.chars[0].box = {0, -6, 7, 1};
+  EXPECT_EQ(settled(celsius),
+            "\xB0"
+            "C");
+  PageWord bullet = mark(0xB7, 5, 10);  // a large dot within a word is none
+  bullet.chars.push_back(WordOf("a").chars[0]);
+  EXPECT_EQ(settled(bullet),
+            "\xB7"
+            "a");
+}
+
 // "s" and "S" (and the other twins of one shape) by their height against the line's small
 // letters; a height between the two sizes, or a line without small letters, changes nothing.
 TEST(ExtendedWords, CaseTwinsAreSettledByTheirHeight) {
