@@ -453,7 +453,7 @@ void SettleSmallCapitals(std::vector<PageWord>* words, int32_t xHeight) {
 
 namespace {
 
-constexpr uint8_t kMiddleDot = 0xB7, kBullet = 0x95, kDegree = 0xB0;  // · • °
+constexpr uint8_t kBullet = 0x95, kDegree = 0xB0;  // • °
 // A bullet is a dot at least this wide and high (x-heights), a middle dot or a full stop about
 // a fifth; and no higher than this, as a letter is. A copy or a fax fattens or frays it, and
 // it reads as a small letter or an asterisk too.
