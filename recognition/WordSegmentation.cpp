@@ -639,6 +639,14 @@ double Spell(const LetterModel& letters, uint8_t code, bool classifiersOwn, Spel
     spelling->markAfterLetter =
         (afterLetter || spelling->markAfterLetter) && !joinsWords && !IsDigit1252(code);
     spelling->before1 = spelling->before2 = LetterModel::kBoundary;
+    // Words run together after a comma ("wird,z.B."): what follows may be an abbreviation.
+    if (afterLetter && code == ',' && !spelling->mayBeAbbreviation) {
+      const double charged = Charged(weight, spelling);
+      spelling->mayBeAbbreviation = true;
+      spelling->letterBeforeStop = spelling->stopClosedLetter = false;
+      spelling->stopBetweenLetters = spelling->marksAfter = false;
+      return charged;
+    }
   }
   return Charged(weight, spelling);
 }
@@ -1278,7 +1286,9 @@ size_t RunTogetherAt(const PageWord& word, const KnownWords& words) {
   const auto figure = [](char c) { return IsDigit1252(uint8_t(c)); };
   if (Known(text, words) && std::none_of(text.begin(), text.end(), figure)) return 0;
   for (size_t i = 2; i + 2 <= text.size(); ++i) {
-    if (!MaySplitBefore(word.chars, i) || !Known(text.substr(i), words)) continue;
+    const std::string second = text.substr(i);
+    if (!MaySplitBefore(word.chars, i) || !(Known(second, words) || IsAbbreviation(second)))
+      continue;
     const std::string first = text.substr(0, i);
     if (Known(first, words) || IsNumber(first) || IsAbbreviation(first)) return i;
   }

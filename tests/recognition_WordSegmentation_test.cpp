@@ -855,6 +855,12 @@ TEST(WordSegmentation, AnAbbreviationKeepsItsFullStops) {
   ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
   EXPECT_EQ(Text(glyphs), "e.V.");
 
+  // After a word it runs together with ("wird,z.B.").
+  words.known = {"wird"};
+  glyphs = Abbreviated("wird,z.B.");
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words, nullptr, &german);
+  EXPECT_EQ(Text(glyphs), "wird,z.B.");
+
   // A speck between letters of a longer word is no abbreviation's full stop.
   words.known = {"Stadt"};
   glyphs = Abbreviated("St.adt.");
@@ -961,11 +967,11 @@ TEST(WordSegmentation, WordsRunTogetherAreSplitWhereBothPartsAreKnown) {
 
   // A date or an abbreviation before a known word with a capital; a figure before a small
   // letter stays ("3.b").
-  words.known = {"Wie", "Oktober", "The", "bis"};
-  page = LineOf({"14.11.2026.Wie", "14.Oktober", "P.S.The", "3.bis"});
+  words.known = {"Wie", "Oktober", "The", "bis", "wird"};
+  page = LineOf({"14.11.2026.Wie", "14.Oktober", "P.S.The", "3.bis", "wird,z.B."});
   SplitRunTogetherWords(&page, words);
   EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"14.11.2026.", "Wie", "14.", "Oktober", "P.S.",
-                                                     "The", "3.bis"}));
+                                                     "The", "3.bis", "wird,", "z.B."}));
 }
 
 TEST(WordSegmentation, AWordsFirstIOrLIsTheOneThatMakesAKnownWord) {
