@@ -350,7 +350,8 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
 WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, const InkLine& line);
 // Gives the character another reading; the old one becomes its best alternative.
 void Recode(PageChar* c, uint8_t code);
-// In a word of figures alone, "I l | ]" are "1" and "O o" are "0".
+// In a word of figures alone, "I l | ]" are "1" and "O o" are "0", and "()" beside a figure
+// is a broken "0".
 void SettleDigits(PageWord* word);
 // A sentence begins with a capital: a full stop before a small letter is a comma that lost its
 // tail, as light copies and phone pictures lose it ("genäht. den"), unless it ends an

@@ -283,8 +283,32 @@ void Recode(PageChar* c, uint8_t code) {
   c->code = code;
 }
 
+namespace {
+
+// A fax or a light copy loses a nought's thin top and bottom, and its sides read as "()": beside
+// a figure, the two are one nought ("2()26", "18:0()").
+void JoinBrokenNoughts(std::vector<PageChar>* chars) {
+  for (size_t i = 0; i + 1 < chars->size(); ++i) {
+    const PageChar& open = (*chars)[i];
+    const PageChar& close = (*chars)[i + 1];
+    if (open.code != '(' || close.code != ')') continue;
+    const bool besideFigure = (i > 0 && IsDigit1252((*chars)[i - 1].code)) ||
+                              (i + 2 < chars->size() && IsDigit1252((*chars)[i + 2].code));
+    if (!besideFigure) continue;
+    PageChar nought = open;
+    nought.box.Include(close.box);
+    nought.confidence = std::min(open.confidence, close.confidence);
+    Recode(&nought, '0');
+    (*chars)[i] = std::move(nought);
+    chars->erase(chars->begin() + long(i) + 1);
+  }
+}
+
+}  // namespace
+
 void SettleDigits(PageWord* word) {
   std::vector<PageChar>& chars = word->chars;
+  JoinBrokenNoughts(&chars);
   bool letters = false;
   int32_t digits = 0;
   for (const PageChar& c : chars) {

@@ -1029,11 +1029,20 @@ TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {
                                                         {"W0che", "Woche"},
                                                         {"10er", "10er"},
                                                         {"A4", "A4"},
-                                                        {"0TTO", "OTTO"}}) {
+                                                        {"0TTO", "OTTO"},
+                                                        {"2()26", "2026"},
+                                                        {"18:0()", "18:00"},
+                                                        {"f()", "f()"}}) {
     PageWord w = WordOf(read);
     SettleDigits(&w);
     EXPECT_EQ(w.Text(), settled);
   }
+  // A broken nought's two sides are one character, over both their boxes.
+  PageWord year = WordOf("2()26");
+  SettleDigits(&year);
+  ASSERT_EQ(year.chars.size(), 4u);
+  EXPECT_EQ(year.chars[1].box.left, 12);
+  EXPECT_EQ(year.chars[1].box.right, 33);
 
   // "I" and "l": by their neighbours, at the start of a word by height.
   const LetterHeights heights{1.5, 1.35};  // in x-heights
