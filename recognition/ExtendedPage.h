@@ -396,11 +396,11 @@ void SettleCaseTwins(PageWord* word, double smallHeight);
 // A line set in small capitals (capitals of x-height size, as a byline's) reads as a mix of
 // capitals and small letters: the words that show small capitals are set in capitals.
 void SettleSmallCapitals(std::vector<PageWord>* words, int32_t xHeight);
-// Marks the classifier has no class for, told by their size and place on the line: a dot as
-// large as a bullet standing alone between the baseline and the x-height is a bullet "•"; a small
-// ring standing above the baseline as high as a letter's top (read as "o", "O" or "0") is a degree
-// sign "°".
-void SettleBulletsAndDegrees(PageWord* word, const InkLine& line);
+// Characters the classifier has no class for, told by their size and place on the line: a dot
+// as large as a bullet standing alone between the baseline and the x-height is a bullet "•"; a
+// small ring standing above the baseline as high as a letter's top (read as "o", "O" or "0") is
+// a degree sign "°"; a small "1", "2" or "3" raised so after a character is "¹", "²" or "³".
+void SettleCharactersWithoutAClass(PageWord* word, const InkLine& line);
 // One of "c o s u v w x z" or their capitals.
 bool IsCaseTwin(uint8_t code);
 // A single quote mark between two letters of a line's characters is an apostrophe ("Wer's",

@@ -503,14 +503,38 @@ bool IsDegree(const PageChar& c, int32_t baseline, int32_t xHeight) {
          c.box.bottom <= baseline - kDegreeRaised * xHeight;
 }
 
+// A raised figure ("m³", a footnote's "¹") is about two thirds of a capital high, at most this
+// many x-heights, and stands as far above the baseline as a degree sign.
+constexpr double kLargestRaisedFigure = 1.0;
+
+// The superscript of a raised "1", "2" or "3" after a character of its word; 0 for none.
+uint8_t RaisedFigure(const PageChar& c, int32_t baseline, int32_t xHeight) {
+  if (c.box.Height() > kLargestRaisedFigure * xHeight ||
+      c.box.bottom > baseline - kDegreeRaised * xHeight)
+    return 0;
+  switch (c.code) {
+    case '1':
+      return 0xB9;  // ¹
+    case '2':
+      return 0xB2;  // ²
+    case '3':
+      return 0xB3;  // ³
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
-void SettleBulletsAndDegrees(PageWord* word, const InkLine& line) {
+void SettleCharactersWithoutAClass(PageWord* word, const InkLine& line) {
   if (line.xHeight <= 0) return;
-  for (PageChar& c : word->chars) {
+  for (size_t i = 0; i < word->chars.size(); ++i) {
+    PageChar& c = word->chars[i];
     const int32_t baseline = line.Baseline((c.box.left + c.box.right) / 2);
     if (word->chars.size() == 1 && IsBullet(c, baseline, line.xHeight)) Recode(&c, kBullet);
     if (IsDegree(c, baseline, line.xHeight)) Recode(&c, kDegree);
+    if (const uint8_t raised = i > 0 ? RaisedFigure(c, baseline, line.xHeight) : 0)
+      Recode(&c, raised);
   }
 }
 

@@ -881,9 +881,10 @@ PageWord WordOf(const std::string& text, int32_t height = 20) {
   return word;
 }
 
-// A bullet and a degree sign, which the classifier has no class for, by their size and place:
+// A bullet, a degree sign and a raised figure, which the classifier has no class for, by their
+// size and place:
 // the line's x-height is 20 rows above its baseline, row 19.
-TEST(ExtendedWords, BulletsAndDegreeSignsAreToldByTheirSizeAndPlace) {
+TEST(ExtendedWords, BulletsDegreeSignsAndRaisedFiguresAreToldByTheirSizeAndPlace) {
   InkLine line;
   line.xHeight = 20;
   line.baselineAt0 = 19;
@@ -893,7 +894,7 @@ TEST(ExtendedWords, BulletsAndDegreeSignsAreToldByTheirSizeAndPlace) {
     return word;
   };
   const auto settled = [&line](PageWord word) {
-    SettleBulletsAndDegrees(&word, line);
+    SettleCharactersWithoutAClass(&word, line);
     return word.Text();
   };
   EXPECT_EQ(settled(mark(0xB7, 5, 10)), "\x95");  // a dot of half an x-height, centred
@@ -906,7 +907,11 @@ TEST(ExtendedWords, BulletsAndDegreeSignsAreToldByTheirSizeAndPlace) {
   EXPECT_EQ(settled(celsius),
             "\xB0"
             "C");
-  PageWord bullet = mark(0xB7, 5, 10);  // a large dot within a word is none
+  PageWord cubic = WordOf("m3");  // "m³": its figure half as high as a capital, raised
+  cubic.chars[1].box = {12, -6, 19, 7};
+  EXPECT_EQ(settled(cubic), "m\xB3");
+  EXPECT_EQ(settled(WordOf("m3")), "m3");  // standing on the baseline
+  PageWord bullet = mark(0xB7, 5, 10);     // a large dot within a word is none
   bullet.chars.push_back(WordOf("a").chars[0]);
   EXPECT_EQ(settled(bullet),
             "\xB7"

@@ -412,7 +412,7 @@ PageLine ToPageLine(const LineWork& work, const LetterHeights& heights) {
   }
   const double smallHeight = SmallLetterHeight(line.words);
   for (PageWord& word : line.words) {
-    SettleBulletsAndDegrees(&word, work.line);
+    SettleCharactersWithoutAClass(&word, work.line);
     SettleCommas(&word);
     SettleDigits(&word);
     SettleIAndL(&word, heights, work.line.xHeight);
