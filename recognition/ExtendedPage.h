@@ -345,8 +345,9 @@ struct WordGaps {
 bool LongerThanAnyWord(const PageBox& first, const PageBox& last, int32_t xHeight);
 WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
                           const std::vector<uint8_t>& codes = {});
-// Of a line's glyphs, with what the word reading settled of their gaps; measured between the
-// glyphs' ink beside the small letters' bodies.
+// Of a line's glyphs, with what the word reading settled of their gaps. A gap that a glyph's
+// hook or arm reaches back over is in doubt where their ink beside the small letters' bodies
+// stands a word apart.
 WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, const InkLine& line);
 // Gives the character another reading; the old one becomes its best alternative.
 void Recode(PageChar* c, uint8_t code);

@@ -482,6 +482,8 @@ constexpr uint8_t kBullet = 0x95, kDegree = 0xB0;  // • °
 // a fifth; and no higher than this, as a letter is. A copy or a fax fattens or frays it, and
 // it reads as a small letter or an asterisk too.
 constexpr double kLeastBullet = 0.35, kLargestBullet = 0.75;
+// Its centre stands between these heights above the baseline (x-heights), as a small letter's.
+constexpr double kBulletCentreLowest = 0.2, kBulletCentreHighest = 0.8;
 // A degree sign is a ring at most this high (x-heights), its bottom at least this far above
 // the baseline: a small "o" stands on it, a raised one ("nº") is rarer than "5 °C".
 constexpr double kLargestDegree = 0.7, kDegreeRaised = 0.4;
@@ -494,7 +496,8 @@ bool IsBullet(const PageChar& c, int32_t baseline, int32_t xHeight) {
     return size >= kLeastBullet * xHeight && size <= kLargestBullet * xHeight;
   };
   return bulletSized(c.box.Width()) && bulletSized(c.box.Height()) &&
-         centre < baseline - 0.2 * xHeight && centre > baseline - 0.8 * xHeight;
+         centre < baseline - kBulletCentreLowest * xHeight &&
+         centre > baseline - kBulletCentreHighest * xHeight;
 }
 
 bool IsDegree(const PageChar& c, int32_t baseline, int32_t xHeight) {

@@ -1278,8 +1278,9 @@ bool IsNumber(std::string_view text) {
          std::any_of(text.begin(), text.end(), [](char c) { return IsDigit1252(uint8_t(c)); });
 }
 
-// The first place where the word splits into two known words, or a number or an abbreviation
-// and a known word ("14.11.2026.Wie", "P.S.The"); 0 for none.
+// The first place where the word splits into two known words, a number or an abbreviation and
+// a known word ("14.11.2026.Wie", "P.S.The"), or a known word and an abbreviation
+// ("wird,z.B."); 0 for none.
 size_t RunTogetherAt(const PageWord& word, const KnownWords& words) {
   const std::string text = word.Text();
   // A known word's letters with figures before them ("14.Oktober") are two words.
