@@ -248,12 +248,16 @@ WordGaps GlyphWordGaps(const std::vector<const ReadGlyph*>& glyphs, const InkLin
   // bodies alone stand a word apart, the gap is in doubt, for the page's words to settle.
   // (Measuring every gap so split letters whose arms reach over their neighbours; an "f"'s
   // arm reaching forward, doubted so, split words of two known ones: "ggf landen".)
-  const WordGaps ofBodies = GapsBetweenWords(bodies, line.xHeight, codes);
+  // Most lines have no such glyph, and their gaps need no second measure.
   const double reachOver = kReachesOver * line.xHeight;
-  for (size_t i = 0; i < gaps.breaks.size(); ++i)
-    if (!gaps.breaks[i] && ofBodies.breaks[i] &&
-        bodies[i + 1].left - boxes[i + 1].left >= reachOver)
-      gaps.doubtful[i] = true;
+  const auto reachesBack = [&](size_t i) { return bodies[i].left - boxes[i].left >= reachOver; };
+  bool anyReachesBack = false;
+  for (size_t i = 1; i < glyphs.size(); ++i) anyReachesBack |= reachesBack(i);
+  if (anyReachesBack) {
+    const WordGaps ofBodies = GapsBetweenWords(bodies, line.xHeight, codes);
+    for (size_t i = 0; i < gaps.breaks.size(); ++i)
+      if (!gaps.breaks[i] && ofBodies.breaks[i] && reachesBack(i + 1)) gaps.doubtful[i] = true;
+  }
   for (size_t i = 0; i < gaps.breaks.size(); ++i)
     if (glyphs[i]->spaceAfter != SpaceAfter::kByGap) {
       gaps.breaks[i] = glyphs[i]->spaceAfter == SpaceAfter::kYes;
