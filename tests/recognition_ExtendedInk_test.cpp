@@ -10,29 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/Fonts.h"
 #include "platform/SoftwareCanvas.h"
 #include "recognition/ExtendedPage.h"
+#include "tests/DrawnPage.h"
 #include "tests/TurnedPage.h"
 
 namespace {
 
 // A page of text lines in grey (0 black ... 255 white).
 std::vector<uint8_t> TextPage(int32_t width, int32_t height) {
-  LogFont description;
-  description.height = -23;
-  description.faceName = "Liberation Serif";
-  const std::unique_ptr<PlatformFont> font(PlatformFont::Create(description));
-  SoftwareCanvas canvas(width, height);
-  canvas.brushStyle = BrushStyle::Clear;
-  canvas.font = font.get();
-  for (int32_t line = 0; line * 30 + 40 < height; ++line)
-    canvas.TextOut(10, 10 + line * 30, "Grauer Grund, ungleiches Licht: \xE4\xF6\xFC 0123");
-  std::vector<uint8_t> grey(size_t(width) * size_t(height));
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x)
-      grey[size_t(y) * size_t(width) + size_t(x)] = uint8_t(canvas.GetPixel(x, y) & 0xFF);
-  return grey;
+  return DrawnPage(width, height, [height](SoftwareCanvas& canvas) {
+    for (int32_t line = 0; line * 30 + 40 < height; ++line)
+      canvas.TextOut(10, 10 + line * 30, "Grauer Grund, ungleiches Licht: \xE4\xF6\xFC 0123");
+  });
 }
 
 // The black/white page as Leptonica's whole-page steps give it, the yardstick of the

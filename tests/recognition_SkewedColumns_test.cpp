@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "layout/PageSegmentation.h"
-#include "platform/Fonts.h"
-#include "platform/SoftwareCanvas.h"
 #include "recognition/ExtendedPage.h"
+#include "tests/DrawnPage.h"
 #include "tests/TurnedPage.h"
 
 namespace {
@@ -20,27 +19,19 @@ namespace {
 TEST(ExtendedInk, TheColumnsOfAPageLyingALittleAskewAreToldApart) {
   constexpr int32_t kWidth = 1300, kHeight = 2000, kColumn = 620, kGutter = 45, kMargin = 10;
   constexpr int32_t kWordPitch = 62;
-  LogFont description;
-  description.height = -23;
-  description.faceName = "Liberation Serif";
-  const std::unique_ptr<PlatformFont> font(PlatformFont::Create(description));
-  SoftwareCanvas canvas(kWidth, kHeight);
-  canvas.brushStyle = BrushStyle::Clear;
-  canvas.font = font.get();
   // Lines of words spaced out to fill their column, as justified lines do.
-  const char* words[] = {"Licht", "Grund", "ganz", "oben", "unten", "Worte"};
-  for (const int32_t left : {kMargin, kMargin + kColumn + kGutter})
-    for (int32_t top = kMargin, line = 0; top + 40 < kHeight; top += 30, ++line)
-      for (int32_t k = 0; k < 10; ++k)
-        canvas.TextOut(left + k * kWordPitch, top, words[(line + k) % 6]);
-  std::vector<uint8_t> page(size_t(kWidth) * kHeight);
+  const std::vector<uint8_t> page = DrawnPage(kWidth, kHeight, [&](SoftwareCanvas& canvas) {
+    const char* words[] = {"Licht", "Grund", "ganz", "oben", "unten", "Worte"};
+    for (const int32_t left : {kMargin, kMargin + kColumn + kGutter})
+      for (int32_t top = kMargin, line = 0; top + 40 < kHeight; top += 30, ++line)
+        for (int32_t k = 0; k < 10; ++k)
+          canvas.TextOut(left + k * kWordPitch, top, words[(line + k) % 6]);
+  });
   // The columns reach to the gutter's edges (within a letter's width), and no further.
   int32_t leftEnd = 0, rightStart = kWidth;
   for (int32_t y = 0; y < kHeight; ++y)
     for (int32_t x = 0; x < kWidth; ++x) {
-      const uint8_t v = uint8_t(canvas.GetPixel(x, y) & 0xFF);
-      page[size_t(y) * kWidth + size_t(x)] = v;
-      if (v > 128) continue;
+      if (page[size_t(y) * kWidth + size_t(x)] > 128) continue;
       if (x < kMargin + kColumn + kGutter / 2)
         leftEnd = std::max(leftEnd, x);
       else
