@@ -59,7 +59,11 @@ struct Settings {
   std::optional<ReadingOrder> readingOrder;
   Switch dictionary = Switch::Auto;  // "Settle doubtful characters with the word list"
   int32_t maxMegapixels = 100;       // pictures larger than this are refused (about 1 GB a run)
-  std::string languages = "deu";     // "Languages:" (--language), the page's languages: "deu+eng"
+  std::string languages =
+      kUsualLanguage;  // "Languages:" (--language), the page's languages: "deu+eng"
+  // --language given or the field edited: the page is read in those languages, and its own
+  // is not guessed.
+  bool languagesNamed = false;
 
   bool Extended() const { return recogniser == RecogniserKind::Extended; }
   ReadingOrder Order() const {
@@ -286,10 +290,14 @@ class TMainForm {
   static constexpr size_t kMostSuggestions = 5;  // a short menu, read at a glance
   std::string PageTextForOutput();               // pageText as text in the reading order set
   const WordLookup& CurrentWordLookup();
-  // The words of settings.languages: the word list for German, dictionaries for the others,
-  // opened at their first use.
+  // The words of the page's languages: the word list for German, dictionaries for the
+  // others, opened at their first use.
   const KnownWords& PageLanguageWords();
-  bool ReadsGerman() const;  // German is among settings.languages
+  bool ReadsGerman() const;  // German is among the page's languages
+  // The languages the page is read in: settings.languages, or the language its words spell
+  // where the user named none (GuessPageLanguage).
+  const std::string& PageLanguages() const;
+  std::string guessedLanguage;  // the page's, empty where none was guessed
   // Opens the dictionaries of `languages` ("deu+eng") unless they are open; the problems.
   std::vector<std::string> OpenLanguageDictionaries(const std::string& languages);
 
@@ -318,12 +326,16 @@ class TMainForm {
   const GlyphNet* LoadGlyphNet();
   std::shared_ptr<const GlyphNet> glyphNet;
   bool glyphNetTried = false;
-  // How the page's languages spell (letters.tsv), made again when settings.languages
-  // change; empty when the table is missing.
+  // How the page's languages spell (letters.tsv), made again when they change; empty when
+  // the table is missing.
   const LetterModel& PageLetterModel();
   LetterModel letterModel;
   std::string letterModelLanguages;
   bool letterModelMade = false;
+  // Where the user named no language and the words of the page's first reading are plainly
+  // those of another language than German whose dictionary is installed, the page is read in
+  // that language; true then.
+  bool GuessPageLanguage(const std::vector<std::string>& words);
 
   // ---- app/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();

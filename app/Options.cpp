@@ -110,9 +110,14 @@ const std::vector<OptionSpec> kOptions = {
      .valueName = "LIST",
      .defaultText = "deu",
      .help = "the page's languages, e.g. deu+eng: their words settle doubtful readings of the "
-             "extended recogniser (no effect on the classic one)",
+             "extended recogniser (no effect on the classic one); without it, German, or the "
+             "languages the page's words plainly are in",
      .caption = "Languages:",
-     .store = [](CommandLine& c, const OptionValue& v) { S(c).languages = v.text; }},
+     .store =
+         [](CommandLine& c, const OptionValue& v) {
+           S(c).languages = v.text;
+           S(c).languagesNamed = true;
+         }},
     {.name = "--format",
      .kind = OptionKind::Choice,
      .choices = {"text", "hocr", "alto", "tsv", "pdf"},

@@ -35,6 +35,7 @@ bool TMainForm::RecogniserUsesColumnWidth() const {
 }
 
 void TMainForm::RunRecogniser() {
+  guessedLanguage.clear();  // the last page's
   if (settings.Extended()) {
     ExtendedRecognitionRun();
   } else {

@@ -34,10 +34,15 @@ const WordLookup& TMainForm::CurrentWordLookup() {
   return wordLookup;
 }
 
+const std::string& TMainForm::PageLanguages() const {
+  // Languages named after the page was read are its languages from then on.
+  return guessedLanguage.empty() || settings.languagesNamed ? settings.languages : guessedLanguage;
+}
+
 bool TMainForm::ReadsGerman() const {
   std::vector<Language> languages;
   std::string error;
-  if (!ParseLanguages(settings.languages, &languages, &error)) return false;
+  if (!ParseLanguages(PageLanguages(), &languages, &error)) return false;
   for (const Language& language : languages)
     if (!*language.dictionary) return true;  // German, read with the word list
   return false;
@@ -63,7 +68,7 @@ std::vector<std::string> TMainForm::OpenLanguageDictionaries(const std::string& 
 
 const KnownWords& TMainForm::PageLanguageWords() {
   AwaitWordLookup();
-  for (const std::string& problem : OpenLanguageDictionaries(settings.languages)) Log(problem);
+  for (const std::string& problem : OpenLanguageDictionaries(PageLanguages())) Log(problem);
   pageWords.languages.clear();
   if (ReadsGerman()) pageWords.languages.push_back(&CurrentWordLookup());
   for (const auto& dictionary : dictionaries.open) pageWords.languages.push_back(dictionary.get());
@@ -72,21 +77,20 @@ const KnownWords& TMainForm::PageLanguageWords() {
 
 void TMainForm::LoadWordLookupMeanwhile() {
   const bool list = ReadsGerman() && !wordListLoaded;
-  if (wordLookupLoad.valid() || (!list && dictionariesLanguages == settings.languages)) return;
+  if (wordLookupLoad.valid() || (!list && dictionariesLanguages == PageLanguages())) return;
   if (list) wordListLoaded = true;  // by the thread
   pageWords.languages.clear();      // the dictionaries it points to may be opened again
   const std::string file = DataFilePath("german.spe");
   // The log is the window's: the thread hands its problems over instead of logging them.
   // The window may change the settings meanwhile: the thread reads the languages of now.
-  wordLookupLoad =
-      std::async(std::launch::async, [this, file, list, languages = settings.languages] {
-        std::vector<std::string> problems = OpenLanguageDictionaries(languages);
-        if (!list) return problems;
-        const WordListDecodeResult result = OpenWordList(file, wordList, wordArena);
-        MakeLookup(wordList, &wordLookup, &wordLookupSource);
-        if (!result.complete && !result.problem.empty()) problems.push_back(result.problem);
-        return problems;
-      });
+  wordLookupLoad = std::async(std::launch::async, [this, file, list, languages = PageLanguages()] {
+    std::vector<std::string> problems = OpenLanguageDictionaries(languages);
+    if (!list) return problems;
+    const WordListDecodeResult result = OpenWordList(file, wordList, wordArena);
+    MakeLookup(wordList, &wordLookup, &wordLookupSource);
+    if (!result.complete && !result.problem.empty()) problems.push_back(result.problem);
+    return problems;
+  });
 }
 
 void TMainForm::AwaitWordLookup() {

@@ -748,7 +748,10 @@ QWidget* QtWindow::BuildReadingBox(QWidget* page) {
     std::vector<Language> languages;
     std::string problem;
     const bool whole = ParseLanguages(text.trimmed().toStdString(), &languages, &problem);
-    if (whole && form_) form_->settings.languages = text.trimmed().toStdString();
+    if (whole && form_ && form_->settings.languages != text.trimmed().toStdString()) {
+      form_->settings.languages = text.trimmed().toStdString();
+      form_->settings.languagesNamed = true;
+    }
     LanguagesEdit->setStyleSheet(whole ? "" : "color: red");
     LanguagesEdit->setToolTip(whole ? FindOption("--language")->help
                                     : QString::fromStdString(problem));

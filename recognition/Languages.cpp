@@ -16,17 +16,35 @@ namespace {
 // german.spe (from wngerman): on German pages it settles as well as Hunspell's German
 // dictionary, and a lookup in it is a hash probe where Hunspell takes 20 microseconds.
 const std::vector<Language> kLanguages = {
-    {"deu", "", "", "äöüß"},
-    {"eng", "en_US", "hunspell-en-us", ""},
-    {"fra", "fr_FR", "hunspell-fr", "àâæçéèêëîïôœùûüÿ"},
-    {"ita", "it_IT", "hunspell-it", "àèéìíîòóùú"},
-    {"spa", "es_ES", "hunspell-es", "áéíñóúü¡¿"},
-    {"por", "pt_PT", "hunspell-pt-pt", "áâãàçéêíóôõú"},
-    {"nld", "nl_NL", "hunspell-nl", "éëïóöü"},
-    {"dan", "da_DK", "hunspell-da", "æøåé"},
-    {"swe", "sv_SE", "hunspell-sv", "åäöé"},
-    {"nob", "nb_NO", "hunspell-no", "æøåéòóô"},
-    {"cat", "ca_ES", "hunspell-ca", "àçèéíïòóúü·"},
+    {"deu", "", "", "äöüß",
+     "der die und in den von zu das mit sich des auf für ist im dem nicht ein eine als auch es an "
+     "werden aus er hat dass sie nach wird bei einer um am sind noch wie einem über einen so zum "
+     "war haben nur oder aber vor zur bis"},
+    {"eng", "en_US", "hunspell-en-us", "",
+     "the of and to in is that for it as was with be by on not he this are or his from at which "
+     "but have an had they you were their one all we been has more would there when"},
+    {"fra", "fr_FR", "hunspell-fr", "àâæçéèêëîïôœùûüÿ",
+     "de la le et les des en un du une que est pour qui dans par au sur pas plus ne se ce il "
+     "sont avec ou son aux elle nous vous mais cette comme ont été"},
+    {"ita", "it_IT", "hunspell-it", "àèéìíîòóùú",
+     "di il la che le per un in del della non una con si da sono al dei gli nel alla anche come "
+     "più ma delle ha lo questo se"},
+    {"spa", "es_ES", "hunspell-es", "áéíñóúü¡¿",
+     "de la que el en los del se las por un para con no una su al es lo como más pero sus le ya "
+     "fue este ha"},
+    {"por", "pt_PT", "hunspell-pt-pt", "áâãàçéêíóôõú",
+     "de que do da em um para com não uma os no se na por mais as dos como mas ao ele das"},
+    {"nld", "nl_NL", "hunspell-nl", "éëïóöü",
+     "de het een van en in is dat op te zijn met voor niet aan er die ook als bij door maar om "
+     "dan nog wordt uit"},
+    {"dan", "da_DK", "hunspell-da", "æøåé",
+     "og at det er en til af den på med for som de ikke har et var sig fra"},
+    {"swe", "sv_SE", "hunspell-sv", "åäöé",
+     "och att det som en på är av för med den till har inte de ett om var"},
+    {"nob", "nb_NO", "hunspell-no", "æøåéòóô",
+     "og det er en til på som at av for med ikke den har de et var"},
+    {"cat", "ca_ES", "hunspell-ca", "àçèéíïòóúü·",
+     "de la que el les en per del un una amb no els es al com va"},
 };
 
 // A letter or mark the page's languages do not write is this much less likely than the
@@ -216,4 +234,79 @@ LanguageDictionaries OpenDictionaries(const std::vector<Language>& languages,
       dictionaries.problems.push_back(problem);
   }
   return dictionaries;
+}
+
+namespace {
+
+// A page's words are a language's where so large a share of them are its common words: about
+// a quarter and more of a page's words are, in each language, and a tenth of the words of a
+// page in a language not among them (Latin) are another's.
+constexpr double kCommonWordsShare = 0.15;
+// And so many of them at least: fewer, as on a label or a short note, tell no language surely.
+constexpr size_t kFewestCommonWords = 8;
+// Another language than the usual one is the page's where its common words stand on the page
+// this many times as often; a few English words quoted on a German page are not.
+constexpr size_t kPlainlyMore = 2;
+// A second language is the page's too where its common words stand at least this share as
+// often as the first's: a page in two languages, as a bilingual notice or a letter's reply.
+constexpr double kSecondLanguageShare = 0.4;
+
+std::string CommonWordsOf(const Language& language) {
+  std::string common;
+  if (!Utf8ToCp1252(language.commonWords, &common)) return {};
+  return " " + common + " ";
+}
+
+// How many of the words are the language's common words (blank before and after each), less
+// those that are common words of `but` too.
+size_t CommonWordsAmong(const std::vector<std::string>& words, const std::string& common,
+                        const std::string& but = {}) {
+  size_t found = 0;
+  for (const std::string& word : words) {
+    std::string small = " ";
+    for (const char c : word)
+      if (IsLetter1252(uint8_t(c))) small += char(ToSmall1252(uint8_t(c)));
+    small += ' ';
+    if (small.size() >= 4 && common.find(small) != std::string::npos &&
+        but.find(small) == std::string::npos)
+      ++found;
+  }
+  return found;
+}
+
+}  // namespace
+
+std::string PageLanguagesByCommonWords(const std::vector<std::string>& words,
+                                       const std::vector<Language>& candidates,
+                                       const std::string& usual) {
+  const Language* first = nullptr;
+  size_t firstCount = 0, usualCount = 0;
+  for (const Language& language : candidates) {
+    const size_t count = CommonWordsAmong(words, CommonWordsOf(language));
+    if (language.code == usual) usualCount = count;
+    if (count > firstCount) first = &language, firstCount = count;
+  }
+  if (!first || firstCount < kFewestCommonWords ||
+      double(firstCount) < kCommonWordsShare * double(words.size()))
+    return {};
+  const bool usualFirst = first->code == usual;
+  if (!usualFirst && firstCount < kPlainlyMore * usualCount) return {};
+  // The languages share many common words ("de", "en", "la"): a second language is told by
+  // those the first does not write, against those of the first it does not write.
+  const Language* second = nullptr;
+  size_t secondOwn = 0;
+  for (const Language& language : candidates) {
+    if (&language == first) continue;
+    const size_t own = CommonWordsAmong(words, CommonWordsOf(language), CommonWordsOf(*first));
+    if (own > secondOwn) second = &language, secondOwn = own;
+  }
+  const bool twoLanguages =
+      second &&
+      double(secondOwn) >=
+          kSecondLanguageShare *
+              double(CommonWordsAmong(words, CommonWordsOf(*first), CommonWordsOf(*second))) &&
+      // a language of half the page or less needs half the share
+      double(secondOwn) >= kCommonWordsShare / 2 * double(words.size());
+  if (usualFirst && !twoLanguages) return {};
+  return twoLanguages ? std::string(first->code) + "+" + second->code : first->code;
 }

@@ -19,9 +19,14 @@ struct Language {
                            // empty for German, which the word list german.spe holds
   const char* package;     // the Debian package that installs them
   const char* letters;     // its letters beyond a-z (small ones) and marks, in UTF-8: "äöüß"
+  // Its commonest words of two letters or more (small letters, UTF-8, a blank between two),
+  // which tell a page in the language from one in another.
+  const char* commonWords;
 };
 
 const std::vector<Language>& KnownLanguages();
+// The language a page is read in where the user names none.
+inline constexpr const char* kUsualLanguage = "deu";
 std::string LanguageCodes();  // "deu, eng, fra, ...", for messages
 
 // "deu+eng": each language once, in order. False, with a sentence in *error, for an
@@ -79,3 +84,11 @@ struct LanguageDictionaries {
 };
 LanguageDictionaries OpenDictionaries(const std::vector<Language>& languages,
                                       const std::vector<std::string>& folders);
+
+// The languages of `candidates` whose common words the words of a page (its first reading,
+// Windows-1252) hold plainly more often than those of `usual`: "eng", or "fra+eng" for a
+// page in two; empty where the usual language may be the page's, or there are too few words
+// to tell.
+std::string PageLanguagesByCommonWords(const std::vector<std::string>& words,
+                                       const std::vector<Language>& candidates,
+                                       const std::string& usual);

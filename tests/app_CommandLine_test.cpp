@@ -57,9 +57,12 @@ TEST(CommandLine, DefaultsMatchTheWindow) {
             std::tuple(50, 30, 3, true, 5, 5.0));
 }
 
+// The settings' values once `value` is stored. Giving --language marks the languages named,
+// whichever they are (the page's own is then not guessed): that mark is no value.
 Settings StoredSettings(const OptionSpec& spec, const OptionValue& value) {
   CommandLine cl;
   spec.store(cl, value);
+  cl.settings.languagesNamed = false;
   return cl.settings;
 }
 
@@ -98,8 +101,10 @@ TEST(CommandLine, LanguageTakesListsOfKnownCodesOnly) {
   CommandLine defaults, one, two;
   ASSERT_TRUE(Parse({}, &defaults, &error));
   EXPECT_EQ(defaults.settings.languages, "deu");
+  EXPECT_FALSE(defaults.settings.languagesNamed);  // the page's own may be guessed
   ASSERT_TRUE(Parse({"--language=fra"}, &one, &error)) << error;
   EXPECT_EQ(one.settings.languages, "fra");
+  EXPECT_TRUE(one.settings.languagesNamed);
   ASSERT_TRUE(Parse({"--language=deu+eng", "--recogniser=classic"}, &two, &error)) << error;
   EXPECT_EQ(two.settings.languages, "deu+eng");  // accepted with the classic recogniser too
   for (const char* bad : {"--language=", "--language=xyz", "--language=deu+", "--language"}) {

@@ -195,11 +195,13 @@ TEST_F(WindowTest, LanguagesFieldShowsAndSetsTheLanguagesOnceTheListIsWhole) {
   form->settings.languages = "deu+fra";
   window->Attach(form.get());
   EXPECT_EQ(window->LanguagesEdit->text(), "deu+fra");
-  window->LanguagesEdit->setText("deu+");  // on the way to "deu+eng"
+  EXPECT_FALSE(form->settings.languagesNamed);  // shown, not named by the user
+  window->LanguagesEdit->setText("deu+");       // on the way to "deu+eng"
   EXPECT_EQ(form->settings.languages, "deu+fra");
   EXPECT_NE(window->LanguagesEdit->toolTip().indexOf("missing"), -1);
   window->LanguagesEdit->setText("deu+eng ");
   EXPECT_EQ(form->settings.languages, "deu+eng");
+  EXPECT_TRUE(form->settings.languagesNamed);  // the page's own language is not guessed
   EXPECT_EQ(window->LanguagesEdit->styleSheet(), "");
 }
 

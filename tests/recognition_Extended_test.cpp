@@ -1237,6 +1237,49 @@ TEST(ExtendedRun, WithoutItsModelTheTemplatesReadAndTheLogSaysSo) {
   }));
 }
 
+// Where the user named no language, a page whose words are plainly another language's is
+// read in that language; a named language is kept.
+TEST_F(ExtendedRunTest, APageInAnotherLanguageIsReadInItUnlessTheLanguagesWereNamed) {
+  const auto font = Font("DejaVu Serif", 30);
+  ASSERT_TRUE(font);
+  const auto readPage = [&](const std::vector<std::string>& lines) {
+    DrawnPage page(1500, 60 * int32_t(lines.size()) + 60);
+    for (size_t i = 0; i < lines.size(); ++i) page.Text(*font, 30, 60 + 60 * int32_t(i), lines[i]);
+    Install(page.Grey(), page.canvas.Width(), page.canvas.Height());
+    window.log.clear();
+    window.output.clear();
+    return Read();
+  };
+  const auto guessed = [&] {
+    return std::any_of(window.log.begin(), window.log.end(),
+                       [](const std::string& line) { return line.rfind("Languages: ", 0) == 0; });
+  };
+  const std::vector<std::string> english = {"The reading room of the library opens at nine,",
+                                            "and the first of the visitors are waiting on",
+                                            "the steps long before that. Most of them come",
+                                            "for the papers, which are laid out on the table."};
+  std::string text;
+  for (const std::string& line : english) text += line + "\n";
+  EXPECT_EQ(readPage(english), text);
+  EXPECT_TRUE(guessed());
+  EXPECT_EQ(form.PageLanguages(), "eng");
+
+  const std::vector<std::string> german = {"Der Saal war bis auf den letzten Platz besetzt,",
+                                           "und viele der Zuh\xF6rer mussten an der Wand stehen,",
+                                           "als sie die Briefe zeigte, die auf dem Dachboden",
+                                           "eines der alten H\xE4user gefunden wurden."};
+  readPage(german);
+  EXPECT_FALSE(guessed());
+  EXPECT_EQ(form.PageLanguages(), "deu");  // the last page's language is not kept
+
+  readPage(english);
+  form.settings.languagesNamed = true;  // named after the page was read: the user's from now
+  EXPECT_EQ(form.PageLanguages(), "deu");
+  readPage(english);  // --language=deu
+  EXPECT_FALSE(guessed());
+  EXPECT_EQ(form.PageLanguages(), "deu");
+}
+
 TEST_F(ExtendedRunTest, ClassicSettingKeepsTheClassicRun) {
   ASSERT_TRUE(form.OpenPic(std::string(QUILLON_SAMPLES) + "/sample.png"));
   form.settings.recogniser = RecogniserKind::Classic;

@@ -121,6 +121,53 @@ TEST(Languages, FrenchAndEnglishWordsAreSettledByTheirDictionariesNotByTheGerman
   EXPECT_TRUE(both.Knows("Haus") && both.Knows("house") && !both.Knows("maison"));
 }
 
+// A page's words, as its first reading parts them (Windows-1252).
+std::vector<std::string> WordsOf(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+TEST(Languages, APagesLanguageIsToldByItsCommonWords) {
+  const auto guess = [](const std::string& text) {
+    return PageLanguagesByCommonWords(WordsOf(text), KnownLanguages(), kUsualLanguage);
+  };
+  const std::string english =
+      "The building was given to the town by a family of mill owners who had made their money "
+      "in wool, and their portrait still hangs above the fireplace in the reading room. ";
+  const std::string french =
+      "Elle a appris le m\xE9tier aupr\xE8s de son oncle, qui reliait les registres de la mairie "
+      "et les missels de la paroisse pour les collectionneurs. ";
+  const std::string german =
+      "Der Saal war bis auf den letzten Platz besetzt, und viele Zuh\xF6rer mussten stehen, als "
+      "sie die alten Briefe zeigte, die auf einem Dachboden gefunden wurden. ";
+  EXPECT_EQ(guess(english + english), "eng");
+  EXPECT_EQ(guess(french + french), "fra");
+  EXPECT_EQ(guess(german + german), "");  // the usual language: nothing to change
+  // A page in two languages, the one of more words first.
+  EXPECT_EQ(guess(french + french + english), "fra+eng");
+  EXPECT_EQ(guess(english + english + french), "eng+fra");
+  EXPECT_EQ(guess(german + english), "deu+eng");
+  // An English phrase quoted on a German page, and French that shares "de", "la" and "en" with
+  // Spanish, bring in no second language.
+  EXPECT_EQ(guess(german + german + "a quiet little place"), "");
+  EXPECT_EQ(guess(french + french + french), "fra");
+  // Too few words to tell, or a language none of them is (Latin).
+  EXPECT_EQ(guess("the cat and the dog"), "");
+  EXPECT_EQ(guess("Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
+                  "tempor incididunt ut labore et dolore magna aliqua, ut enim ad minim veniam "
+                  "quis nostrud exercitation ullamco laboris nisi ut aliquip ex ea commodo "
+                  "consequat in voluptate velit esse cillum dolore eu fugiat nulla pariatur."),
+            "");
+  // Only installed languages are candidates.
+  std::vector<Language> withoutEnglish;
+  for (const Language& language : KnownLanguages())
+    if (std::string(language.code) != "eng") withoutEnglish.push_back(language);
+  EXPECT_EQ(PageLanguagesByCommonWords(WordsOf(english + english), withoutEnglish, kUsualLanguage),
+            "");
+}
+
 TEST(Languages, DictionariesAreLookedForInDicpathFirst) {
   const char* before = getenv("DICPATH");
   const std::string kept = before ? before : "";

@@ -478,6 +478,25 @@ int32_t StatedDpi(const RasterImage& picture) {
                                            : 0;
 }
 
+// Each line's best readings as first read, parted at its word gaps: the words that tell the
+// page's language.
+std::vector<std::string> FirstReadWords(const std::vector<LineWork>& lines) {
+  std::vector<std::string> words;
+  for (const LineWork& work : lines) {
+    if (work.firstReadLikePicture) continue;
+    std::vector<const ReadGlyph*> glyphs;
+    for (const ReadGlyph& g : work.glyphs)
+      if (!g.readings.empty()) glyphs.push_back(&g);
+    const std::vector<bool> breaks = GlyphWordGaps(glyphs, work.line).breaks;
+    std::string word;
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+      word += char(glyphs[i]->readings.front().code);
+      if (i + 1 == glyphs.size() || breaks[i]) words.push_back(std::move(word)), word.clear();
+    }
+  }
+  return words;
+}
+
 }  // namespace
 
 const GlyphNet* TMainForm::LoadGlyphNet() {
@@ -493,19 +512,33 @@ const GlyphNet* TMainForm::LoadGlyphNet() {
 }
 
 const LetterModel& TMainForm::PageLetterModel() {
-  if (letterModelMade && letterModelLanguages == settings.languages) return letterModel;
+  if (letterModelMade && letterModelLanguages == PageLanguages()) return letterModel;
   std::vector<Language> languages;
   std::string unknown;
   std::vector<std::string> codes;
-  if (ParseLanguages(settings.languages, &languages, &unknown))
+  if (ParseLanguages(PageLanguages(), &languages, &unknown))
     for (const Language& language : languages) codes.push_back(language.code);
   letterModel = LetterModel::FromFile(DataFilePath("letters.tsv"), codes);
   if (letterModel.Empty() && !codes.empty())
     Log("Letter model: " + DataFilePath("letters.tsv") +
         " holds none of the languages; doubtful words are read without it.");
-  letterModelLanguages = settings.languages;
+  letterModelLanguages = PageLanguages();
   letterModelMade = true;
   return letterModel;
+}
+
+bool TMainForm::GuessPageLanguage(const std::vector<std::string>& words) {
+  if (settings.languagesNamed || settings.languages != kUsualLanguage) return false;
+  std::vector<Language> installed;
+  const std::vector<std::string> folders = DictionaryFolders();
+  for (const Language& language : KnownLanguages())
+    if (!*language.dictionary || !FindDictionary(language, folders).empty())
+      installed.push_back(language);
+  const std::string spelt = PageLanguagesByCommonWords(words, installed, kUsualLanguage);
+  if (spelt.empty()) return false;
+  guessedLanguage = spelt;
+  Log("Languages: the page's words are " + spelt + "; read in them");
+  return true;
 }
 
 void TMainForm::ExtendedRecognitionRun() {
@@ -535,12 +568,16 @@ void TMainForm::ExtendedRecognitionRun() {
   std::vector<LineWork> lines = PageLines(ink, segments);
 
   if (const GlyphNet* net = LoadGlyphNet()) {
-    const CharacterPriors priors = PagePriors(settings.languages);
+    CharacterPriors priors = PagePriors(PageLanguages());
     const ClassifyBatch classify = BatchReader(*net, priors);
     OnPageThreads(lines.size(), [&](size_t i) { ReadLineWithNet(ink, classify, &lines[i]); });
     CutTooWideGlyphs(classify, &lines);
     LeaveOutSpecks(&lines);
     for (LineWork& work : lines) work.firstReadLikePicture = LooksLikePicture(work);
+    // The doubtful words are read again in the page's language, with its letters. Reading
+    // the whole page again with them changed no more than a few characters.
+    if (settings.UseDictionary() && GuessPageLanguage(FirstReadWords(lines)))
+      priors = PagePriors(PageLanguages());
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
       ReadWordsAgain(classify, words, PageLetterModel(), &lines);
