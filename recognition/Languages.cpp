@@ -169,8 +169,16 @@ std::unique_ptr<HunspellWords> HunspellWords::Open(const Language& language,
 }
 
 bool HunspellWords::Knows(std::string_view word) const {
+  if (word.empty()) return false;
+  const auto answer = answers_.find(std::string(word));
+  if (answer != answers_.end()) return answer->second;
+  // So many words are more than a batch of pages asks about; the answers start again.
+  constexpr size_t kMostAnswers = 1 << 18;
+  if (answers_.size() >= kMostAnswers) answers_.clear();
   // Hunspell itself accepts a capital at a sentence's start and words in capitals.
-  return !word.empty() && hunspell_->spell(Cp1252ToUtf8(word));
+  const bool known = hunspell_->spell(Cp1252ToUtf8(word));
+  answers_.emplace(word, known);
+  return known;
 }
 
 std::vector<std::string> HunspellWords::Suggest(std::string_view word) const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "recognition/WordCorrection.h"
@@ -69,6 +70,9 @@ class HunspellWords final : public KnownWords {
  private:
   explicit HunspellWords(std::unique_ptr<Hunspell> hunspell);
   std::unique_ptr<Hunspell> hunspell_;
+  // Its answers so far: reading a page's doubtful words again asks about each word three
+  // times on average, and Hunspell takes up to 15 microseconds a word (French).
+  mutable std::unordered_map<std::string, bool> answers_;
 };
 
 // The words `words` knows that are one step from `word` (a character replaced by one of
