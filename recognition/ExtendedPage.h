@@ -375,7 +375,8 @@ std::string_view CoreOf(std::string_view text);
 void LeaveOutUnpairedQuotes(PageText* page, const KnownWords& words);
 // A word that begins with "I" or "l" and that the page's languages know only with the other
 // ("lhre", "Iernen"): where the face draws both alike and its capitals stand as high as its
-// ascenders, neither shape nor height tells them.
+// ascenders, neither shape nor height tells them. And "II" (or "ll") that begins a sentence
+// before a small letter's word is "Il" where the languages know it (French, Italian).
 void SettleIAndLByKnownWords(PageText* page, const KnownWords& words);
 // Comma or low single quote by its place in the word (CommaOrLowQuote), whatever was read.
 void SettleCommas(PageWord* word);

@@ -766,19 +766,59 @@ std::string CoreWithout(const PageWord& word, int without) {
 
 }  // namespace
 
+namespace {
+
+// The sentence's first word ("Il", French and Italian for "he" and "the"), read as two equal
+// strokes "II"; a Roman numeral stands after a name ("Louis II est") or before a full stop.
+constexpr std::string_view kCapitalIAndSmallL = "Il";
+
+bool EndsASentence(const PageWord* before) {
+  if (!before) return true;
+  const std::string text = before->Text();
+  const uint8_t last = text.empty() ? 0 : uint8_t(text.back());
+  return last == '.' || last == '!' || last == '?' || last == ':' || last == 0xAB;
+}
+
+// "II", "lI" or "ll" as a whole word that begins a sentence before a small letter's word:
+// "Il" where the languages know it. The French dictionary knows "II" too, as a numeral: the
+// place decides.
+bool IsIlReadAsStrokes(const PageWord& word, const PageWord* before, const PageWord* after,
+                       const KnownWords& words) {
+  const std::string text = word.Text();
+  if (text.size() != 2 || text == kCapitalIAndSmallL) return false;
+  for (const char c : text)
+    if (c != 'I' && c != 'l') return false;
+  return EndsASentence(before) && after && !after->chars.empty() &&
+         Lower(after->chars.front().code) && words.Knows(kCapitalIAndSmallL);
+}
+
+}  // namespace
+
 void SettleIAndLByKnownWords(PageText* page, const KnownWords& words) {
-  for (PageBlock& block : page->blocks)
+  for (PageBlock& block : page->blocks) {
+    std::vector<PageWord*> blockWords;
     for (PageLine& line : block.lines)
-      for (PageWord& word : line.words) {
-        const std::string text = word.Text();
-        const std::string_view core = CoreOf(text);
-        if (core.size() < 2 || (core[0] != 'I' && core[0] != 'l') || !Lower(uint8_t(core[1])))
-          continue;
-        std::string twin(core);
-        twin[0] = core[0] == 'I' ? 'l' : 'I';
-        if (words.Knows(core) || !words.Knows(twin)) continue;
-        Recode(&word.chars[size_t(core.data() - text.data())], uint8_t(twin[0]));
+      for (PageWord& word : line.words) blockWords.push_back(&word);
+    for (size_t w = 0; w < blockWords.size(); ++w) {
+      PageWord& word = *blockWords[w];
+      const PageWord* before = w > 0 ? blockWords[w - 1] : nullptr;
+      const PageWord* after = w + 1 < blockWords.size() ? blockWords[w + 1] : nullptr;
+      if (IsIlReadAsStrokes(word, before, after, words)) {
+        for (size_t i = 0; i < 2; ++i)
+          if (word.chars[i].code != uint8_t(kCapitalIAndSmallL[i]))
+            Recode(&word.chars[i], uint8_t(kCapitalIAndSmallL[i]));
+        continue;
       }
+      const std::string text = word.Text();
+      const std::string_view core = CoreOf(text);
+      if (core.size() < 2 || (core[0] != 'I' && core[0] != 'l') || !Lower(uint8_t(core[1])))
+        continue;
+      std::string twin(core);
+      twin[0] = core[0] == 'I' ? 'l' : 'I';
+      if (words.Knows(core) || !words.Knows(twin)) continue;
+      Recode(&word.chars[size_t(core.data() - text.data())], uint8_t(twin[0]));
+    }
+  }
 }
 
 std::string_view CoreOf(std::string_view text) {

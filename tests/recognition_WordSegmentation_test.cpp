@@ -984,6 +984,24 @@ TEST(WordSegmentation, AWordsFirstIOrLIsTheOneThatMakesAKnownWord) {
   EXPECT_EQ(WordsOf(page), (std::vector<std::string>{"Ihre", "lernen,", "\x84Im", "Ida", "lda",
                                                      "Ixyz", "lxyz", "l", "IBM"}));
   EXPECT_EQ(page.blocks[0].lines[0].words[0].chars[0].alternatives.front().code, 'l');
+
+  // "Il" read as two equal strokes, where it begins a sentence before a small letter's word;
+  // a Roman numeral after a name or before a full stop stays, as does every "II" of a page
+  // whose languages do not know "Il".
+  const std::vector<std::string> french = {"II",   "est",  "venu.", "lI",    "a",
+                                           "dit:", "II",   "faut",  "Louis", "II",
+                                           "est",  "Acte", "II.",   "II",    "Dupont"};
+  words.known = {"Il", "II", "est", "venu", "Louis"};
+  page = LineOf(french);
+  SettleIAndLByKnownWords(&page, words);
+  EXPECT_EQ(WordsOf(page),
+            (std::vector<std::string>{"Il", "est", "venu.", "Il", "a", "dit:", "Il", "faut",
+                                      "Louis", "II", "est", "Acte", "II.", "II", "Dupont"}));
+  EXPECT_EQ(page.blocks[0].lines[0].words[0].chars[1].alternatives.front().code, 'I');
+  words.known = {"Ihre", "est"};
+  page = LineOf(french);
+  SettleIAndLByKnownWords(&page, words);
+  EXPECT_EQ(WordsOf(page), french);
 }
 
 TEST(WordSegmentation, AFullStopBeforeASmallLetterIsAComma) {
