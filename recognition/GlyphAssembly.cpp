@@ -174,6 +174,23 @@ Zone MarkZone(const PageBox& box, const InkLine& line) {
   return Zone::Other;
 }
 
+// An apostrophe or quote mark set into a letter over its low arm (the "L" of "L'atelier")
+// shares the letter's columns and rows but none of its ink there: the letter's ink in its
+// columns begins more than kHangingReach x-heights below it. A character of its own.
+bool HighMarkOverAnArm(const InkPart& mark, const InkPart& letter, const InkLine& line) {
+  // Within the letter's rows: a dot or an accent stands above them.
+  if (MarkZone(mark.box, line) != Zone::High || mark.box.top < letter.box.top ||
+      letter.box.Height() < mark.box.Height() * 2)
+    return false;
+  const int32_t from = std::max(mark.box.left, letter.box.left) - letter.box.left;
+  const int32_t to = std::min(mark.box.right, letter.box.right) - letter.box.left;
+  for (int32_t y = 0; y < letter.ink.height; ++y)
+    for (int32_t x = std::max(from, 0); x <= std::min(to, letter.ink.width - 1); ++x)
+      if (letter.ink.at(x, y))
+        return letter.box.top + y - mark.box.bottom > kHangingReach * line.xHeight;
+  return false;
+}
+
 bool QuoteMarks(const PageBox& a, const PageBox& b, const InkLine& line) {
   const Zone zone = MarkZone(a, line);
   if (zone == Zone::Other || MarkZone(b, line) != zone) return false;
@@ -318,8 +335,10 @@ std::vector<GlyphParts> AssembleGlyphs(const std::vector<InkPart>& parts, const 
       // A mark joins its own base only.
       const bool aMark = markBase[i] >= 0 && a.Height() <= b.Height();
       const bool bMark = markBase[j] >= 0 && b.Height() <= a.Height();
-      if (!aMark && !bMark && PartsOfOneGlyph(a, b) &&
-          !ApartOneBelowTheOther(parts[size_t(members[i])], parts[size_t(members[j])], line))
+      const InkPart& partA = parts[size_t(members[i])];
+      const InkPart& partB = parts[size_t(members[j])];
+      if (!aMark && !bMark && PartsOfOneGlyph(a, b) && !ApartOneBelowTheOther(partA, partB, line) &&
+          !HighMarkOverAnArm(partA, partB, line) && !HighMarkOverAnArm(partB, partA, line))
         groups.Join(int32_t(i), int32_t(j));
     }
   }

@@ -319,9 +319,10 @@ TEST(GlyphAssembly, StopsCommasAndQuotesInRunningTextStayApart) {
   EXPECT_EQ(AssembleGlyphs(ink.parts, lines[0]).size(), 19u);
 }
 
-// A comma or full stop set close under the arm of an "r", "T" or "f" (as faces kern them)
-// shares the letter's columns but not its ink: it stays a character of its own, where a
-// cedilla under its "c" and the dots of a colon stay one character.
+// A comma or full stop set close under the arm of an "r", "T" or "f" (as faces kern them),
+// and an apostrophe set into an "L" over its arm ("L'atelier"), share the letter's columns
+// but not its ink: each stays a character of its own, where a cedilla under its "c" and the
+// dots of a colon stay one character.
 TEST(GlyphAssembly, AMarkTuckedUnderALettersArmStaysApart) {
   const auto font = Font("Liberation Sans", 60);
   ASSERT_TRUE(font);
@@ -331,7 +332,7 @@ TEST(GlyphAssembly, AMarkTuckedUnderALettersArmStaysApart) {
     alone.Text(*font, 40, baseline, text);
     return AllInk(alone.Ink());
   };
-  for (const char* pair : {"r,", "T.", "f,", "r."}) {
+  for (const char* pair : {"r,", "T.", "f,", "r.", "L'", "L\x92"}) {
     const PageBox letter = inkOf(std::string(1, pair[0]));
     const PageBox mark = inkOf(std::string(1, pair[1]));
     // The mark's right edge under the letter's right edge, or just right of it where the
