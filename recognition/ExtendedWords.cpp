@@ -764,10 +764,6 @@ std::string CoreWithout(const PageWord& word, int without) {
   return std::string(CoreOf(text));
 }
 
-}  // namespace
-
-namespace {
-
 // The sentence's first word ("Il", French and Italian for "he" and "the"), read as two equal
 // strokes "II"; a Roman numeral stands after a name ("Louis II est") or before a full stop.
 constexpr std::string_view kCapitalIAndSmallL = "Il";
