@@ -185,6 +185,7 @@ void HocrPage(Xml& xml, const DocumentPage& page, int pageIndex, const std::stri
   PageBox whole{0, 0, page.text.width - 1, page.text.height - 1};
   xml.Attribute("title", "image " + HocrQuoted(XmlName(pictureName)) + "; " + Bbox(whole) +
                              "; ppageno " + std::to_string(pageIndex));
+  if (!page.text.language.empty()) xml.Attribute("lang", page.text.language);
   int blockNumber = 0, lineNumber = 0;
   for (const PageBlock& block : page.text.blocks) {
     if (!HasText(block)) continue;
@@ -279,6 +280,7 @@ void AltoPage(Xml& xml, const PageText& text, int pageIndex) {
     xml.Start("TextBlock");
     xml.Attribute("ID", "block_" + pageId + "_" + std::to_string(++blockNumber));
     AltoBox(xml, block.box);
+    if (!text.language.empty()) xml.Attribute("LANG", text.language);
     // The text's turn on a page scanned on its side or upside down (degrees anticlockwise).
     if (text.quarterTurns % 4 != 0) xml.Attribute("ROTATION", 90 * (text.quarterTurns % 4));
     for (const PageLine& line : block.lines)

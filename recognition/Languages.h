@@ -16,6 +16,7 @@ class Hunspell;
 
 struct Language {
   const char* code;        // "fra"
+  const char* tag;         // as documents tag their language (ISO 639-1): "fr"
   const char* dictionary;  // the dictionary's files without .aff and .dic: "fr_FR";
                            // empty for German, which the word list german.spe holds
   const char* package;     // the Debian package that installs them
@@ -96,3 +97,7 @@ LanguageDictionaries OpenDictionaries(const std::vector<Language>& languages,
 std::string PageLanguagesByCommonWords(const std::vector<std::string>& words,
                                        const std::vector<Language>& candidates,
                                        const std::string& usual);
+
+// The tag of a list of one language ("fra": "fr"), for the languages of hOCR and ALTO; empty for
+// a list of several or an unknown one.
+std::string DocumentTagOf(const std::string& list);

@@ -105,6 +105,9 @@ struct PageText {
   int32_t quarterTurns = 0;
   std::vector<PageBlock> blocks;  // in reading order
   std::string noTextReason;       // why no text was found, where none was (for the user)
+  // The text's language as documents tag it ("fr"), where it was read in one; empty where it
+  // was read in several, or by a recogniser that reads no language.
+  std::string language;
 
   // Recomputes every word, line and block box and confidence from its parts (a part
   // without characters adds nothing).

@@ -243,6 +243,29 @@ TEST_F(FormatsTest, AltoHasDescriptionLayoutAndStringsWithPositions) {
   EXPECT_EQ(x.Nodes("//a:String/preceding-sibling::*[1][self::a:String]").size(), 0u);
 }
 
+// The language a page was read in tags its page in hOCR and its blocks in ALTO; a page read in
+// several languages, or by the classic recogniser, is not tagged.
+TEST_F(FormatsTest, TheLanguageOfAPageTagsItsTextInHocrAndAlto) {
+  PageText french = SamplePage();
+  french.language = "fr";
+  const PageText untagged = SamplePage();
+  DocPtr hocr = Parse(Write(OutputFormat::Hocr, {{french, nullptr, ""}, {untagged, nullptr, ""}}));
+  ASSERT_TRUE(hocr);
+  XPath h(hocr.get(), "h", kXhtml);
+  const auto pages = h.Nodes("/h:html/h:body/h:div[@class='ocr_page']");
+  ASSERT_EQ(pages.size(), 2u);
+  EXPECT_EQ(Attribute(pages[0], "lang"), "fr");
+  EXPECT_EQ(xmlHasProp(pages[1], BAD_CAST "lang"), nullptr);
+  DocPtr alto = Parse(Write(OutputFormat::Alto, {{french, nullptr, ""}, {untagged, nullptr, ""}}));
+  ASSERT_TRUE(alto);
+  XPath a(alto.get(), "a", kAlto);
+  const auto blocks = a.Nodes("//a:Page[1]//a:TextBlock");
+  ASSERT_EQ(blocks.size(), 2u);
+  for (xmlNode* block : blocks) EXPECT_EQ(Attribute(block, "LANG"), "fr");
+  EXPECT_TRUE(a.Nodes("//a:Page[2]//a:TextBlock[@LANG]").empty());
+  EXPECT_EQ(a.Nodes("//a:Page[2]//a:TextBlock").size(), 2u);
+}
+
 // A page scanned on its side: its blocks say how the text is turned, and the space between two
 // words fills the white between them along the line, which runs up the page.
 TEST_F(FormatsTest, AltoOfAPageOnItsSideSaysSoAndSpacesRunAlongItsLines) {

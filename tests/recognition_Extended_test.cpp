@@ -1264,6 +1264,7 @@ TEST_F(ExtendedRunTest, APageInAnotherLanguageIsReadInItUnlessTheLanguagesWereNa
   EXPECT_EQ(readPage(english), text);
   EXPECT_TRUE(guessed());
   EXPECT_EQ(form.PageLanguages(), "eng");
+  EXPECT_EQ(form.pageText.language, "en");  // for hOCR and ALTO
 
   const std::vector<std::string> german = {"Der Saal war bis auf den letzten Platz besetzt,",
                                            "und viele der Zuh\xF6rer mussten an der Wand stehen,",
@@ -1272,6 +1273,7 @@ TEST_F(ExtendedRunTest, APageInAnotherLanguageIsReadInItUnlessTheLanguagesWereNa
   readPage(german);
   EXPECT_FALSE(guessed());
   EXPECT_EQ(form.PageLanguages(), "deu");  // the last page's language is not kept
+  EXPECT_EQ(form.pageText.language, "de");
 
   readPage(english);
   form.settings.languagesNamed = true;  // named after the page was read: the user's from now

@@ -93,6 +93,14 @@ TEST(Languages, ListsOfKnownCodesGiveEachLanguageOnceInOrder) {
   for (const Language& language : KnownLanguages()) EXPECT_EQ(Codes(language.code).size(), 1u);
 }
 
+TEST(Languages, AListOfOneLanguageHasTheTagDocumentsUse) {
+  EXPECT_EQ(DocumentTagOf("fra"), "fr");
+  EXPECT_EQ(DocumentTagOf("deu"), "de");
+  EXPECT_EQ(DocumentTagOf("nob"), "nb");
+  EXPECT_EQ(DocumentTagOf("deu+eng"), "");  // which of the two a word is in is not known
+  EXPECT_EQ(DocumentTagOf("xyz"), "");
+}
+
 TEST(Languages, UnknownCodesAndEmptyItemsAreRefusedWithTheKnownCodes) {
   for (const char* list : {"", "deu+", "+eng", "deu++eng", "DEU", "de", "xyz", "deu eng"}) {
     const std::string refusal = Refusal(list);

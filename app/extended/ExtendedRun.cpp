@@ -616,6 +616,7 @@ void TMainForm::ExtendedRecognitionRun() {
   if (settings.UseDictionary()) LeaveOutUnpairedQuotes(&pageText, PageLanguageWords());
   // After the words are settled: a capital "I" may have read as "l" until then.
   CommasBeforeSmallLetters(&pageText, settings.UseDictionary() ? &PageLanguageWords() : nullptr);
+  pageText.language = DocumentTagOf(PageLanguages());
   TurnBack(ink.turn, &pageText);
   ShowPageText();
   Log("done.");
