@@ -193,10 +193,14 @@ class StreamedPdf : public PdfPageWriter {
       *error = "a PDF page needs its picture";
       return false;
     }
+    pageLanguages_.push_back(page.text.language);
     return Guarded([&] { ::AddPage(document_, font_, page); }, error);
   }
 
   bool Finish(std::string* error) override {
+    // Screen readers read the text layer in the document's language.
+    const std::string language = DocumentLanguage(pageLanguages_);
+    if (!language.empty()) document_.SetLanguage(language);
     if (!Guarded([&] { document_.Close(); }, error)) return false;
     stream_.flush();
     if (!stream_ || buffer_.close() == nullptr) {
@@ -227,6 +231,7 @@ class StreamedPdf : public PdfPageWriter {
   PdfOutputDevice device_;
   PdfStreamedDocument document_;
   PdfFont* font_ = nullptr;
+  std::vector<std::string> pageLanguages_;
 };
 
 }  // namespace

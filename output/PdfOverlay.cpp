@@ -175,9 +175,16 @@ bool PdfWithTextLayer(const std::string& source, const std::vector<DocumentPage>
     std::vector<QPDFPageObjectHelper> all = QPDFPageDocumentHelper(pdf).getAllPages();
     const HelveticaWidths widths;
     const LayerShared shared{FontDictionary(pdf), QPDFObjectHandle::newStream(&pdf, "q\n")};
+    std::vector<std::string> languages;
     for (const DocumentPage& read : pages)
-      if (read.pdfPage >= 0 && size_t(read.pdfPage) < all.size() && !read.keepsPage)
+      if (read.pdfPage >= 0 && size_t(read.pdfPage) < all.size() && !read.keepsPage) {
         LayText(pdf, all[size_t(read.pdfPage)], read, shared, widths);
+        languages.push_back(read.text.language);
+      }
+    // A language the PDF states already is its author's, and stays.
+    const std::string language = DocumentLanguage(languages);
+    if (!language.empty() && !pdf.getRoot().hasKey("/Lang"))
+      pdf.getRoot().replaceKey("/Lang", QPDFObjectHandle::newString(language));
     std::unique_ptr<FILE, int (*)(FILE*)> out(fdopen(::dup(fd), "wb"), &std::fclose);
     if (!out) {
       *error = "cannot write the PDF";

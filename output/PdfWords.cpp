@@ -168,3 +168,10 @@ std::string TextLayer(const PageText& text, double unit, const std::string& font
     }
   return out + "ET\n";
 }
+
+std::string DocumentLanguage(const std::vector<std::string>& pageLanguages) {
+  if (pageLanguages.empty()) return {};
+  for (const std::string& language : pageLanguages)
+    if (language != pageLanguages.front()) return {};
+  return pageLanguages.front();
+}

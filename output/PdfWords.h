@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "recognition/PageText.h"
 
@@ -21,3 +22,7 @@ std::string TextLayer(const PageText& text, double unit, const std::string& font
 
 // A PDF literal string of Windows-1252 bytes.
 std::string PdfLiteral(const std::string& cp1252);
+
+// The language a document's pages were read in, for its catalogue's /Lang ("fr"): empty
+// where one page was read in another, or in none that could be named.
+std::string DocumentLanguage(const std::vector<std::string>& pageLanguages);

@@ -165,6 +165,39 @@ TEST_F(PdfTest, EveryFormatHasTheTextOutputsWords) {
   }
 }
 
+// The language the extended recogniser read the pages in is the searchable PDF's /Lang, for
+// screen readers, whether the PDF was made from a picture or laid over a scanned PDF; a
+// language the scanned PDF states stays, and the classic recogniser names none.
+TEST_F(PdfTest, TheSearchablePdfNamesTheLanguageItsPagesWereReadIn) {
+  MakePdf(Path("scan.pdf"), {{Stored::Grey}});
+  const auto language = [this](const std::string& name) {
+    QPDF pdf;
+    pdf.processFile(Path(name).c_str());
+    QPDFObjectHandle lang = pdf.getRoot().getKey("/Lang");
+    return lang.isString() ? lang.getUTF8Value() : std::string();
+  };
+  // Each run writes a PDF of its own: an existing PDF is never replaced.
+  for (const std::string input : {"sample.png", "scan.pdf"}) {
+    const std::string one = "one-" + input + ".pdf", two = "two-" + input + ".pdf",
+                      classic = "classic-" + input + ".pdf";
+    ASSERT_EQ(Quillon("--recogniser=extended --format=pdf " + input + " " + one).status, 0);
+    EXPECT_EQ(language(one), "de") << input;
+    const std::string both = "--recogniser=extended --language=deu+eng --format=pdf ";
+    ASSERT_EQ(Quillon(both + input + " " + two).status, 0);
+    EXPECT_EQ(language(two), "") << input;  // which words are in which is not known
+    ASSERT_EQ(Quillon("--format=pdf " + input + " " + classic).status, 0);
+    EXPECT_EQ(language(classic), "") << input;
+  }
+  QPDF stated;
+  stated.processFile(Path("scan.pdf").c_str());
+  stated.getRoot().replaceKey("/Lang", QPDFObjectHandle::newString("en-GB"));
+  QPDFWriter writer(stated, Path("stated.pdf").c_str());
+  writer.write();
+  const programrun::Result run = Quillon("--recogniser=extended --format=pdf stated.pdf kept.pdf");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(language("kept.pdf"), "en-GB");
+}
+
 // Each word of an hOCR output or of pdftotext's -bbox output with its box, in their order.
 struct BoxedWord {
   std::string text;
