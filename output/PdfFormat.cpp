@@ -174,6 +174,16 @@ void AddPage(PdfStreamedDocument& document, PdfFont* font, const DocumentPage& p
   painter.FinishPage();
 }
 
+// A streamed document whose catalogue takes the document's language: PoDoFo's own
+// SetLanguage leaks the value it sets.
+class LanguageStreamedDocument : public PdfStreamedDocument {
+ public:
+  using PdfStreamedDocument::PdfStreamedDocument;
+  void SetCatalogLanguage(const std::string& language) {
+    GetCatalog()->GetDictionary().AddKey(PdfName("Lang"), PdfString(language));
+  }
+};
+
 // The writer: a streamed document over the caller's descriptor.
 class StreamedPdf : public PdfPageWriter {
  public:
@@ -200,7 +210,7 @@ class StreamedPdf : public PdfPageWriter {
   bool Finish(std::string* error) override {
     // Screen readers read the text layer in the document's language.
     const std::string language = DocumentLanguage(pageLanguages_);
-    if (!language.empty()) document_.SetLanguage(language);
+    if (!language.empty()) document_.SetCatalogLanguage(language);
     if (!Guarded([&] { document_.Close(); }, error)) return false;
     stream_.flush();
     if (!stream_ || buffer_.close() == nullptr) {
@@ -229,7 +239,7 @@ class StreamedPdf : public PdfPageWriter {
   __gnu_cxx::stdio_filebuf<char> buffer_;
   std::ostream stream_;
   PdfOutputDevice device_;
-  PdfStreamedDocument document_;
+  LanguageStreamedDocument document_;
   PdfFont* font_ = nullptr;
   std::vector<std::string> pageLanguages_;
 };

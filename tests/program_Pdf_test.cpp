@@ -191,7 +191,8 @@ TEST_F(PdfTest, TheSearchablePdfNamesTheLanguageItsPagesWereReadIn) {
   QPDF stated;
   stated.processFile(Path("scan.pdf").c_str());
   stated.getRoot().replaceKey("/Lang", QPDFObjectHandle::newString("en-GB"));
-  QPDFWriter writer(stated, Path("stated.pdf").c_str());
+  const std::string statedPath = Path("stated.pdf");  // the writer keeps the name's pointer
+  QPDFWriter writer(stated, statedPath.c_str());
   writer.write();
   const programrun::Result run = Quillon("--recogniser=extended --format=pdf stated.pdf kept.pdf");
   ASSERT_EQ(run.status, 0) << run.err;
