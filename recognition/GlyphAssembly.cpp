@@ -108,20 +108,26 @@ bool RoundDotOnTheBaseline(const PageBox& low, const GlyphBitmap& lowInk, int32_
   return double(inked) >= kRoundFill * low.Width() * low.Height();
 }
 
+// The row of `ink` (the letter at `box`) nearest its bottom, or its top, that holds ink within
+// the columns of `columns` (another part beside or under it); -1 for none.
+int32_t InkedRowWithin(const GlyphBitmap& ink, const PageBox& box, const PageBox& columns,
+                       bool fromBottom) {
+  const int32_t from = std::max(std::max(columns.left, box.left) - box.left, 0);
+  const int32_t to = std::min(std::min(columns.right, box.right) - box.left, ink.width - 1);
+  for (int32_t i = 0; i < ink.height; ++i) {
+    const int32_t y = fromBottom ? ink.height - 1 - i : i;
+    for (int32_t x = from; x <= to; ++x)
+      if (ink.at(x, y)) return y;
+  }
+  return -1;
+}
+
 bool HangsApart(const PageBox& low, const GlyphBitmap& lowInk, const PageBox& high,
                 const GlyphBitmap& highInk, const InkLine& line) {
   const int32_t base = line.Baseline((low.left + low.right) / 2);
   if (low.top < base - kLowMarkTop * line.xHeight || high.Height() < kLetterHigh * line.xHeight)
     return false;
-  const int32_t from = std::max(low.left, high.left) - high.left;
-  const int32_t to = std::min(low.right, high.right) - high.left;
-  int32_t lowest = -1;
-  for (int32_t y = highInk.height - 1; y >= 0 && lowest < 0; --y)
-    for (int32_t x = std::max(from, 0); x <= std::min(to, highInk.width - 1); ++x)
-      if (highInk.at(x, y)) {
-        lowest = y;
-        break;
-      }
+  const int32_t lowest = InkedRowWithin(highInk, high, low, true);
   if (lowest < 0) return true;
   const bool stopUnderArm = low.right > high.right && 3 * lowest < high.Height() &&
                             RoundDotOnTheBaseline(low, lowInk, base, line.xHeight);
@@ -182,13 +188,8 @@ bool HighMarkOverAnArm(const InkPart& mark, const InkPart& letter, const InkLine
   if (MarkZone(mark.box, line) != Zone::High || mark.box.top < letter.box.top ||
       letter.box.Height() < mark.box.Height() * 2)
     return false;
-  const int32_t from = std::max(mark.box.left, letter.box.left) - letter.box.left;
-  const int32_t to = std::min(mark.box.right, letter.box.right) - letter.box.left;
-  for (int32_t y = 0; y < letter.ink.height; ++y)
-    for (int32_t x = std::max(from, 0); x <= std::min(to, letter.ink.width - 1); ++x)
-      if (letter.ink.at(x, y))
-        return letter.box.top + y - mark.box.bottom > kHangingReach * line.xHeight;
-  return false;
+  const int32_t highest = InkedRowWithin(letter.ink, letter.box, mark.box, false);
+  return highest >= 0 && letter.box.top + highest - mark.box.bottom > kHangingReach * line.xHeight;
 }
 
 bool QuoteMarks(const PageBox& a, const PageBox& b, const InkLine& line) {
