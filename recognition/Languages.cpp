@@ -287,36 +287,36 @@ size_t CommonWordsAmong(const std::vector<std::string>& words, const std::string
 std::string PageLanguagesByCommonWords(const std::vector<std::string>& words,
                                        const std::vector<Language>& candidates,
                                        const std::string& usual) {
-  const Language* first = nullptr;
-  size_t firstCount = 0, usualCount = 0;
-  for (const Language& language : candidates) {
-    const size_t count = CommonWordsAmong(words, CommonWordsOf(language));
-    if (language.code == usual) usualCount = count;
-    if (count > firstCount) first = &language, firstCount = count;
+  std::vector<std::string> common;
+  for (const Language& language : candidates) common.push_back(CommonWordsOf(language));
+  size_t first = candidates.size(), firstCount = 0, usualCount = 0;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    const size_t count = CommonWordsAmong(words, common[i]);
+    if (candidates[i].code == usual) usualCount = count;
+    if (count > firstCount) first = i, firstCount = count;
   }
-  if (!first || firstCount < kFewestCommonWords ||
+  if (first == candidates.size() || firstCount < kFewestCommonWords ||
       double(firstCount) < kCommonWordsShare * double(words.size()))
     return {};
-  const bool usualFirst = first->code == usual;
+  const bool usualFirst = candidates[first].code == usual;
   if (!usualFirst && firstCount < kPlainlyMore * usualCount) return {};
   // The languages share many common words ("de", "en", "la"): a second language is told by
   // those the first does not write, against those of the first it does not write.
-  const Language* second = nullptr;
-  size_t secondOwn = 0;
-  for (const Language& language : candidates) {
-    if (&language == first) continue;
-    const size_t own = CommonWordsAmong(words, CommonWordsOf(language), CommonWordsOf(*first));
-    if (own > secondOwn) second = &language, secondOwn = own;
+  size_t second = candidates.size(), secondOwn = 0;
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (i == first) continue;
+    const size_t own = CommonWordsAmong(words, common[i], common[first]);
+    if (own > secondOwn) second = i, secondOwn = own;
   }
   const bool twoLanguages =
-      second &&
+      second < candidates.size() &&
       double(secondOwn) >=
-          kSecondLanguageShare *
-              double(CommonWordsAmong(words, CommonWordsOf(*first), CommonWordsOf(*second))) &&
+          kSecondLanguageShare * double(CommonWordsAmong(words, common[first], common[second])) &&
       // a language of half the page or less needs half the share
       double(secondOwn) >= kCommonWordsShare / 2 * double(words.size());
   if (usualFirst && !twoLanguages) return {};
-  return twoLanguages ? std::string(first->code) + "+" + second->code : first->code;
+  const std::string firstCode = candidates[first].code;
+  return twoLanguages ? firstCode + "+" + candidates[second].code : firstCode;
 }
 
 std::string DocumentTagOf(const std::string& list) {
