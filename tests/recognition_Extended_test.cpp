@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -21,6 +23,8 @@
 #include "platform/Fonts.h"
 #include "platform/SoftwareCanvas.h"
 #include "recognition/ExtendedPage.h"
+#include "recognition/WordList.h"
+#include "tests/TempDir.h"
 
 namespace {
 
@@ -1281,6 +1285,38 @@ TEST_F(ExtendedRunTest, APageInAnotherLanguageIsReadInItUnlessTheLanguagesWereNa
   readPage(english);  // --language=deu
   EXPECT_FALSE(guessed());
   EXPECT_EQ(form.PageLanguages(), "deu");
+}
+
+// A copy of a copy of a page in a face of hairlines (Old Standard, which the glyph model never
+// saw): the third line's letters lost theirs, its "m" stands as three stems. Glyph by glyph it
+// reads like a picture's grain; read again as words, it is the page's text.
+TEST(ExtendedRun, ALineWhoseLettersLostTheirHairlinesIsKeptAsItsWords) {
+  const std::filesystem::path dir = FreshTestDir("quillon_hairlines");
+  for (const char* file : {"glyphnet.onnx", "glyphnet.labels", "letters.tsv"})
+    std::filesystem::create_symlink(std::filesystem::path(QUILLON_MODEL_DIR) / file, dir / file);
+  std::istringstream words(
+      "In der Werkstatt riecht es nach Lein\xF6l S\xE4gemehl und kaltem Kaffee Martin K\xFChn "
+      "restauriert seit \xFC"
+      "ber zwanzig Jahren alte M\xF6"
+      "bel vor allem Schr\xE4nke und "
+      "Kommoden aus der Zeit zwischen Viele St\xFC"
+      "cke kommen aus "
+      "Haushaltsaufl\xF6sungen manche aus Scheunen in denen sie jahrzehntelang unter Planen "
+      "gestanden haben");
+  std::vector<std::string> list{std::istream_iterator<std::string>(words), {}};
+  std::ofstream(dir / "german.spe", std::ios::binary) << EncodeWordList(list);
+  HeadlessWindow window;
+  TMainForm form{window, (dir / "quillon").string(), {}};
+  form.FormCreate();
+  ASSERT_TRUE(
+      form.OpenPic(std::string(QUILLON_TEST_DATA) + "/pages/copy-of-a-copy-hairlines-lost.png"));
+  form.settings.recogniser = RecogniserKind::Extended;
+  form.TextErkennBtnClick();
+  ASSERT_EQ(window.output.size(), 4u);
+  EXPECT_EQ(window.output[2], Cp1252ToUtf8("Viele St\xFC"
+                                           "cke kommen aus Haushaltsaufl\xF6sungen, "
+                                           "manche aus Scheunen, in denen sie jahr"));
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(ExtendedRunTest, ClassicSettingKeepsTheClassicRun) {

@@ -35,6 +35,12 @@ constexpr double kNoTextInShortLine = 0.5;
 // The glyph model learned letters from an x-height of 6 px up: a few glyphs standing in a
 // line lower than that are a picture's grain.
 constexpr int32_t kSmallestXHeight = 6;
+// A line whose letters were broken apart (a light copy's strokes) reads like a picture's ink
+// until its words are read again; where at least this share of its letters, and this many,
+// then stand in words the page's languages know, it is text. A picture's grain read again
+// makes letters, hardly words.
+constexpr double kKnownLettersOfText = 0.5;
+constexpr size_t kFewestKnownLetters = 8;
 
 // The page's words for both cores: a Hunspell dictionary keeps working state, and a lookup
 // is short beside the reading it decides.
@@ -389,6 +395,15 @@ bool IsLoneSpeck(const LineWork& work, int32_t letterHeight) {
          (letterHeight == 0 || 2 * work.line.box.Height() < letterHeight);
 }
 
+bool ReadsAsKnownWords(const LineWork& work, const KnownWords& words) {
+  const size_t letters =
+      size_t(std::count_if(work.glyphs.begin(), work.glyphs.end(), [](const ReadGlyph& g) {
+        return !g.readings.empty() && IsLetter1252(g.readings.front().code);
+      }));
+  const size_t known = LettersOfKnownWords(work.glyphs, work.line, words).size();
+  return known >= kFewestKnownLetters && double(known) >= kKnownLettersOfText * double(letters);
+}
+
 bool LooksLikePicture(const LineWork& work) {
   std::vector<double> scores;
   for (const ReadGlyph& g : work.glyphs) scores.push_back(g.Score());
@@ -581,6 +596,9 @@ void TMainForm::ExtendedRecognitionRun() {
     if (settings.UseDictionary()) {
       const OneAtATime words(PageLanguageWords());
       ReadWordsAgain(classify, words, PageLetterModel(), &lines);
+      for (LineWork& work : lines)
+        if (work.firstReadLikePicture && ReadsAsKnownWords(work, words))
+          work.firstReadLikePicture = false;
     }
   } else {
     ReadWithTemplates(glyphClassifier, ink, &lines);
