@@ -336,6 +336,7 @@ class TMainForm {
   // those of another language than German whose dictionary is installed, the page is read in
   // that language; true then.
   bool GuessPageLanguage(const std::vector<std::string>& words);
+  bool MayGuessPageLanguage() const;  // the user named no language
 
   // ---- app/TextField.cpp: fitting lines into the text field, saves ----
   void Lines2Textfield();

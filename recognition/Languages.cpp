@@ -282,7 +282,23 @@ size_t CommonWordsAmong(const std::vector<std::string>& words, const std::string
   return found;
 }
 
+// A page of this many words whose first reading holds fewer than this share of any language's
+// common words spells none: a page in any language holds a quarter and more, one read badly (a
+// fax) a tenth; a light copy whose letters fell apart into strokes, under 4 %.
+constexpr size_t kWordsToTellNoLanguage = 40;
+constexpr double kHardlyAnyCommonWords = 0.05;
+
 }  // namespace
+
+bool HardlyAnyLanguagesWords(const std::vector<std::string>& words,
+                             const std::vector<Language>& candidates) {
+  if (words.size() < kWordsToTellNoLanguage) return false;
+  for (const Language& language : candidates)
+    if (double(CommonWordsAmong(words, CommonWordsOf(language))) >=
+        kHardlyAnyCommonWords * double(words.size()))
+      return false;
+  return true;
+}
 
 std::string PageLanguagesByCommonWords(const std::vector<std::string>& words,
                                        const std::vector<Language>& candidates,

@@ -90,6 +90,11 @@ struct LanguageDictionaries {
 LanguageDictionaries OpenDictionaries(const std::vector<Language>& languages,
                                       const std::vector<std::string>& folders);
 
+// Whether so many words of a page (Windows-1252) are hardly any candidate's common words: its
+// letters read apart (a light copy's strokes) spell no language yet.
+bool HardlyAnyLanguagesWords(const std::vector<std::string>& words,
+                             const std::vector<Language>& candidates);
+
 // The languages of `candidates` whose common words the words of a page (its first reading,
 // Windows-1252) hold plainly more often than those of `usual`: "eng", or "fra+eng" for a
 // page in two; empty where the usual language may be the page's, or there are too few words

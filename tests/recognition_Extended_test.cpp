@@ -1319,6 +1319,40 @@ TEST(ExtendedRun, ALineWhoseLettersLostTheirHairlinesIsKeptAsItsWords) {
   std::filesystem::remove_all(dir);
 }
 
+// A light copy of an English page whose letters fell apart into strokes: as first read its
+// words are no language's, read again in German the English ones stand out, and the page is
+// read in English, where the user named no language.
+TEST(ExtendedRun, ALightCopyWhoseLettersFellApartIsReadInTheLanguageItsWordsThenShow) {
+  const std::filesystem::path dir = FreshTestDir("quillon_apart");
+  for (const char* file : {"glyphnet.onnx", "glyphnet.labels", "letters.tsv"})
+    std::filesystem::create_symlink(std::filesystem::path(QUILLON_MODEL_DIR) / file, dir / file);
+  // German is read with the word list the build makes from Debian's.
+  std::ifstream german("/usr/share/dict/ngerman");
+  if (!german) GTEST_SKIP() << "no German word list (Debian's wngerman)";
+  std::vector<std::string> list;
+  std::string line, word;
+  while (std::getline(german, line))
+    if (Utf8ToCp1252(line, &word) && !word.empty() && word.size() <= size_t(kMaxWordLength))
+      list.push_back(word);
+  std::ofstream(dir / "german.spe", std::ios::binary) << EncodeWordList(list);
+  HeadlessWindow window;
+  TMainForm form{window, (dir / "quillon").string(), {}};
+  form.FormCreate();
+  ASSERT_TRUE(
+      form.OpenPic(std::string(QUILLON_TEST_DATA) + "/pages/light-copy-english-strokes-apart.png"));
+  form.settings.recogniser = RecogniserKind::Extended;
+  form.TextErkennBtnClick();
+  EXPECT_EQ(form.PageLanguages(), "eng");
+  ASSERT_GE(window.output.size(), 11u);  // every line, none left out as a picture's grain
+  std::string text;
+  for (const std::string& shown : window.output) text += shown + "\n";
+  for (const char* phrase : {"Most of them come for the newspapers,",
+                             "that the old gentleman in the painting has watched over",
+                             "council proposed to close the branch and move its books"})
+    EXPECT_NE(text.find(phrase), std::string::npos) << phrase << " in\n" << text;
+  std::filesystem::remove_all(dir);
+}
+
 TEST_F(ExtendedRunTest, ClassicSettingKeepsTheClassicRun) {
   ASSERT_TRUE(form.OpenPic(std::string(QUILLON_SAMPLES) + "/sample.png"));
   form.settings.recogniser = RecogniserKind::Classic;

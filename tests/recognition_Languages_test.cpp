@@ -176,6 +176,20 @@ TEST(Languages, APagesLanguageIsToldByItsCommonWords) {
             "");
 }
 
+// Letters fallen apart into strokes read as no language's words; a page read badly still
+// holds its own language's, and a short note is too short to tell.
+TEST(Languages, WordsOfStrokesSpellHardlyAnyLanguage) {
+  std::string strokes, fax;
+  for (int i = 0; i < 12; ++i) {
+    strokes += "ii(l vi()l() (l()i' iiitissl,()ii ";
+    fax += "Tlie buildmg was givcn to the towii by a farnily of rnill owners ";
+  }
+  EXPECT_TRUE(HardlyAnyLanguagesWords(WordsOf(strokes), KnownLanguages()));
+  EXPECT_FALSE(HardlyAnyLanguagesWords(WordsOf(fax), KnownLanguages()));
+  EXPECT_FALSE(
+      HardlyAnyLanguagesWords(WordsOf("ii(l vi()l() (l()i' iiitissl,()ii"), KnownLanguages()));
+}
+
 TEST(Languages, DictionariesAreLookedForInDicpathFirst) {
   const char* before = getenv("DICPATH");
   const std::string kept = before ? before : "";

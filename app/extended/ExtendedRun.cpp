@@ -495,10 +495,10 @@ int32_t StatedDpi(const RasterImage& picture) {
 
 // Each line's best readings as first read, parted at its word gaps: the words that tell the
 // page's language.
-std::vector<std::string> FirstReadWords(const std::vector<LineWork>& lines) {
+std::vector<std::string> LineWords(const std::vector<LineWork>& lines, bool likePictures) {
   std::vector<std::string> words;
   for (const LineWork& work : lines) {
-    if (work.firstReadLikePicture) continue;
+    if (work.firstReadLikePicture && !likePictures) continue;
     std::vector<const ReadGlyph*> glyphs;
     for (const ReadGlyph& g : work.glyphs)
       if (!g.readings.empty()) glyphs.push_back(&g);
@@ -510,6 +510,38 @@ std::vector<std::string> FirstReadWords(const std::vector<LineWork>& lines) {
     }
   }
   return words;
+}
+
+std::vector<std::string> FirstReadWords(const std::vector<LineWork>& lines) {
+  return LineWords(lines, false);
+}
+
+// The words of every line, those that read like a picture's grain too: a light copy's letters
+// fallen apart into strokes read so.
+std::vector<std::string> WordsOfEveryLine(const std::vector<LineWork>& lines) {
+  return LineWords(lines, true);
+}
+
+// The languages the program can read a page in here: German, and those whose dictionary is
+// installed.
+std::vector<Language> InstalledLanguages() {
+  std::vector<Language> installed;
+  const std::vector<std::string> folders = DictionaryFolders();
+  for (const Language& language : KnownLanguages())
+    if (!*language.dictionary || !FindDictionary(language, folders).empty())
+      installed.push_back(language);
+  return installed;
+}
+
+// The doubtful words read again in the page's languages; a line that read like a picture's
+// grain and now reads as their words is text.
+void ReadInPageLanguages(TMainForm& form, const ClassifyBatch& classify,
+                         std::vector<LineWork>* lines) {
+  const OneAtATime words(form.PageLanguageWords());
+  ReadWordsAgain(classify, words, form.PageLetterModel(), lines);
+  for (LineWork& work : *lines)
+    if (work.firstReadLikePicture && ReadsAsKnownWords(work, words))
+      work.firstReadLikePicture = false;
 }
 
 }  // namespace
@@ -542,14 +574,13 @@ const LetterModel& TMainForm::PageLetterModel() {
   return letterModel;
 }
 
+bool TMainForm::MayGuessPageLanguage() const {
+  return !settings.languagesNamed && settings.languages == kUsualLanguage;
+}
+
 bool TMainForm::GuessPageLanguage(const std::vector<std::string>& words) {
-  if (settings.languagesNamed || settings.languages != kUsualLanguage) return false;
-  std::vector<Language> installed;
-  const std::vector<std::string> folders = DictionaryFolders();
-  for (const Language& language : KnownLanguages())
-    if (!*language.dictionary || !FindDictionary(language, folders).empty())
-      installed.push_back(language);
-  const std::string spelt = PageLanguagesByCommonWords(words, installed, kUsualLanguage);
+  if (!MayGuessPageLanguage()) return false;
+  const std::string spelt = PageLanguagesByCommonWords(words, InstalledLanguages(), kUsualLanguage);
   if (spelt.empty()) return false;
   guessedLanguage = spelt;
   Log("Languages: the page's words are " + spelt + "; read in them");
@@ -591,14 +622,22 @@ void TMainForm::ExtendedRecognitionRun() {
     for (LineWork& work : lines) work.firstReadLikePicture = LooksLikePicture(work);
     // The doubtful words are read again in the page's language, with its letters. Reading
     // the whole page again with them changed no more than a few characters.
-    if (settings.UseDictionary() && GuessPageLanguage(FirstReadWords(lines)))
-      priors = PagePriors(PageLanguages());
     if (settings.UseDictionary()) {
-      const OneAtATime words(PageLanguageWords());
-      ReadWordsAgain(classify, words, PageLetterModel(), &lines);
-      for (LineWork& work : lines)
-        if (work.firstReadLikePicture && ReadsAsKnownWords(work, words))
-          work.firstReadLikePicture = false;
+      const bool guessed = GuessPageLanguage(FirstReadWords(lines));
+      if (guessed) priors = PagePriors(PageLanguages());
+      // Letters fallen apart into strokes (a light copy) spell no language as first read, and
+      // read again in German, the words of their own language stand out; the page is then
+      // read again in it, from its first reading.
+      std::vector<LineWork> asRead;
+      if (!guessed && MayGuessPageLanguage() &&
+          HardlyAnyLanguagesWords(WordsOfEveryLine(lines), InstalledLanguages()))
+        asRead = lines;
+      ReadInPageLanguages(*this, classify, &lines);
+      if (!asRead.empty() && GuessPageLanguage(WordsOfEveryLine(lines))) {
+        priors = PagePriors(PageLanguages());
+        lines = std::move(asRead);
+        ReadInPageLanguages(*this, classify, &lines);
+      }
     }
   } else {
     ReadWithTemplates(glyphClassifier, ink, &lines);
