@@ -290,9 +290,16 @@ bool KnownPieces(const std::string& letters, const KnownWords& words) {
   return wordsIn == 1;
 }
 
+// One upright stroke repeated ("ii", "iii", "ll"): the stems of a broken "n", "m" or "u" read
+// so, and a dictionary that lists roman numerals would make a word of them.
+bool RepeatedStrokes(const std::string& letters) {
+  return letters.find_first_not_of('i') == std::string::npos ||
+         letters.find_first_not_of('l') == std::string::npos;
+}
+
 bool Known(std::string_view text, const KnownWords& words) {
   const std::string letters = LettersOf(text);
-  if (letters.size() < 2) return false;
+  if (letters.size() < 2 || RepeatedStrokes(letters)) return false;
   if (words.Knows(letters)) return true;
   return std::any_of(letters.begin(), letters.end(),
                      [](char c) { return IsApostrophe(uint8_t(c)); }) &&

@@ -1448,4 +1448,20 @@ TEST(PageMisreadings, TheLettersOfKnownWordsTellWhatWasReadForWhat) {
   EXPECT_EQ(meant, "sontan");
   // Each letter's own glyph, so that the page's shapes learn from the right ink.
   EXPECT_EQ(where, "012345");
+
+  // The stems of a broken "m" or "n" read as "iii" or "ll" make no word, though a dictionary
+  // lists them (roman numerals); "ill" and "il" are words.
+  words.known = {"iii", "ll", "ill", "il"};
+  glyphs.clear();
+  int32_t left = 0;
+  for (const std::string_view word : {"iii", "ll", "ill", "il"}) {
+    for (const char c : word) {
+      glyphs.push_back(Glyph(left, left + 4, {{uint8_t(c), 0.99}}));
+      left += 6;
+    }
+    left += 30;
+  }
+  read.clear();
+  for (const ReadAndMeant& l : LettersOfKnownWords(glyphs, Line(), words)) read += char(l.read);
+  EXPECT_EQ(read, "illil");
 }
