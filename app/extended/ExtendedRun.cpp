@@ -493,8 +493,8 @@ int32_t StatedDpi(const RasterImage& picture) {
                                            : 0;
 }
 
-// Each line's best readings as first read, parted at its word gaps: the words that tell the
-// page's language.
+// Each line's best readings, parted at its word gaps: the words that tell the page's language;
+// those of the lines that read like a picture's grain at first only where `likePictures`.
 std::vector<std::string> LineWords(const std::vector<LineWork>& lines, bool likePictures) {
   std::vector<std::string> words;
   for (const LineWork& work : lines) {
@@ -512,6 +512,7 @@ std::vector<std::string> LineWords(const std::vector<LineWork>& lines, bool like
   return words;
 }
 
+// The words as first read, of the lines that read like letters.
 std::vector<std::string> FirstReadWords(const std::vector<LineWork>& lines) {
   return LineWords(lines, false);
 }
