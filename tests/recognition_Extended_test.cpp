@@ -1287,13 +1287,41 @@ TEST_F(ExtendedRunTest, APageInAnotherLanguageIsReadInItUnlessTheLanguagesWereNa
   EXPECT_EQ(form.PageLanguages(), "deu");
 }
 
+// The program in a folder of its own, beside the glyph model and a German word list of the
+// test's words, reading a page of the test data with the extended recogniser.
+class ProgramWithWords {
+ public:
+  ProgramWithWords(const std::string& name, const std::vector<std::string>& germanWords)
+      : dir_(FreshTestDir(name)) {
+    for (const char* file : {"glyphnet.onnx", "glyphnet.labels", "letters.tsv"})
+      std::filesystem::create_symlink(std::filesystem::path(QUILLON_MODEL_DIR) / file, dir_ / file);
+    std::ofstream(dir_ / "german.spe", std::ios::binary) << EncodeWordList(germanWords);
+    form = std::make_unique<TMainForm>(window, (dir_ / "quillon").string(),
+                                       std::vector<std::string>{});
+    form->FormCreate();
+  }
+  ~ProgramWithWords() {
+    form.reset();
+    std::filesystem::remove_all(dir_);
+  }
+  bool Read(const std::string& page) {
+    if (!form->OpenPic(std::string(QUILLON_TEST_DATA) + "/pages/" + page)) return false;
+    form->settings.recogniser = RecogniserKind::Extended;
+    form->TextErkennBtnClick();
+    return true;
+  }
+
+  HeadlessWindow window;
+  std::unique_ptr<TMainForm> form;
+
+ private:
+  std::filesystem::path dir_;
+};
+
 // A copy of a copy of a page in a face of hairlines (Old Standard, which the glyph model never
 // saw): the third line's letters lost theirs, its "m" stands as three stems. Glyph by glyph it
 // reads like a picture's grain; read again as words, it is the page's text.
 TEST(ExtendedRun, ALineWhoseLettersLostTheirHairlinesIsKeptAsItsWords) {
-  const std::filesystem::path dir = FreshTestDir("quillon_hairlines");
-  for (const char* file : {"glyphnet.onnx", "glyphnet.labels", "letters.tsv"})
-    std::filesystem::create_symlink(std::filesystem::path(QUILLON_MODEL_DIR) / file, dir / file);
   std::istringstream words(
       "In der Werkstatt riecht es nach Lein\xF6l S\xE4gemehl und kaltem Kaffee Martin K\xFChn "
       "restauriert seit \xFC"
@@ -1303,29 +1331,19 @@ TEST(ExtendedRun, ALineWhoseLettersLostTheirHairlinesIsKeptAsItsWords) {
       "cke kommen aus "
       "Haushaltsaufl\xF6sungen manche aus Scheunen in denen sie jahrzehntelang unter Planen "
       "gestanden haben");
-  std::vector<std::string> list{std::istream_iterator<std::string>(words), {}};
-  std::ofstream(dir / "german.spe", std::ios::binary) << EncodeWordList(list);
-  HeadlessWindow window;
-  TMainForm form{window, (dir / "quillon").string(), {}};
-  form.FormCreate();
-  ASSERT_TRUE(
-      form.OpenPic(std::string(QUILLON_TEST_DATA) + "/pages/copy-of-a-copy-hairlines-lost.png"));
-  form.settings.recogniser = RecogniserKind::Extended;
-  form.TextErkennBtnClick();
-  ASSERT_EQ(window.output.size(), 4u);
-  EXPECT_EQ(window.output[2], Cp1252ToUtf8("Viele St\xFC"
-                                           "cke kommen aus Haushaltsaufl\xF6sungen, "
-                                           "manche aus Scheunen, in denen sie jahr"));
-  std::filesystem::remove_all(dir);
+  ProgramWithWords program("quillon_hairlines", {std::istream_iterator<std::string>(words), {}});
+  ASSERT_TRUE(program.Read("copy-of-a-copy-hairlines-lost.png"));
+  const std::vector<std::string>& output = program.window.output;
+  ASSERT_EQ(output.size(), 4u);
+  EXPECT_EQ(output[2], Cp1252ToUtf8("Viele St\xFC"
+                                    "cke kommen aus Haushaltsaufl\xF6sungen, "
+                                    "manche aus Scheunen, in denen sie jahr"));
 }
 
 // A light copy of an English page whose letters fell apart into strokes: as first read its
 // words are no language's, read again in German the English ones stand out, and the page is
 // read in English, where the user named no language.
 TEST(ExtendedRun, ALightCopyWhoseLettersFellApartIsReadInTheLanguageItsWordsThenShow) {
-  const std::filesystem::path dir = FreshTestDir("quillon_apart");
-  for (const char* file : {"glyphnet.onnx", "glyphnet.labels", "letters.tsv"})
-    std::filesystem::create_symlink(std::filesystem::path(QUILLON_MODEL_DIR) / file, dir / file);
   // German is read with the word list the build makes from Debian's.
   std::ifstream german("/usr/share/dict/ngerman");
   if (!german) GTEST_SKIP() << "no German word list (Debian's wngerman)";
@@ -1334,23 +1352,16 @@ TEST(ExtendedRun, ALightCopyWhoseLettersFellApartIsReadInTheLanguageItsWordsThen
   while (std::getline(german, line))
     if (Utf8ToCp1252(line, &word) && !word.empty() && word.size() <= size_t(kMaxWordLength))
       list.push_back(word);
-  std::ofstream(dir / "german.spe", std::ios::binary) << EncodeWordList(list);
-  HeadlessWindow window;
-  TMainForm form{window, (dir / "quillon").string(), {}};
-  form.FormCreate();
-  ASSERT_TRUE(
-      form.OpenPic(std::string(QUILLON_TEST_DATA) + "/pages/light-copy-english-strokes-apart.png"));
-  form.settings.recogniser = RecogniserKind::Extended;
-  form.TextErkennBtnClick();
-  EXPECT_EQ(form.PageLanguages(), "eng");
-  ASSERT_GE(window.output.size(), 11u);  // every line, none left out as a picture's grain
+  ProgramWithWords program("quillon_apart", list);
+  ASSERT_TRUE(program.Read("light-copy-english-strokes-apart.png"));
+  EXPECT_EQ(program.form->PageLanguages(), "eng");
+  ASSERT_GE(program.window.output.size(), 11u);  // every line, none left out as a picture's grain
   std::string text;
-  for (const std::string& shown : window.output) text += shown + "\n";
+  for (const std::string& shown : program.window.output) text += shown + "\n";
   for (const char* phrase : {"Most of them come for the newspapers,",
                              "that the old gentleman in the painting has watched over",
                              "council proposed to close the branch and move its books"})
     EXPECT_NE(text.find(phrase), std::string::npos) << phrase << " in\n" << text;
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(ExtendedRunTest, ClassicSettingKeepsTheClassicRun) {
