@@ -624,14 +624,18 @@ void TMainForm::ExtendedRecognitionRun() {
     // The doubtful words are read again in the page's language, with its letters. Reading
     // the whole page again with them changed no more than a few characters.
     if (settings.UseDictionary()) {
-      const bool guessed = GuessPageLanguage(FirstReadWords(lines));
+      const std::vector<std::string> firstWords = FirstReadWords(lines);
+      const bool guessed = GuessPageLanguage(firstWords);
       if (guessed) priors = PagePriors(PageLanguages());
       // Letters fallen apart into strokes (a light copy) spell no language as first read, and
       // read again in German, the words of their own language stand out; the page is then
       // read again in it, from its first reading.
+      const bool anyLikePicture = std::any_of(
+          lines.begin(), lines.end(), [](const LineWork& w) { return w.firstReadLikePicture; });
       std::vector<LineWork> asRead;
       if (!guessed && MayGuessPageLanguage() &&
-          HardlyAnyLanguagesWords(WordsOfEveryLine(lines), InstalledLanguages()))
+          HardlyAnyLanguagesWords(anyLikePicture ? WordsOfEveryLine(lines) : firstWords,
+                                  InstalledLanguages()))
         asRead = lines;
       ReadInPageLanguages(*this, classify, &lines);
       if (!asRead.empty() && GuessPageLanguage(WordsOfEveryLine(lines))) {
