@@ -197,6 +197,13 @@ std::vector<ReadGlyph> ReadWithSplits(const GlyphBitmap& ink, const PageBox& box
 std::vector<ReadGlyph> CutTooWide(const ReadGlyph& glyph, const InkLine& line,
                                   const ClassifyBatch& classify);
 
+// A full stop or comma that touches the letter before it (in small print a serif's foot
+// reaches it; a copy spreads the ink) reads as that letter alone, and surely. Where a glyph's
+// last columns hold a mark on the baseline joined by a thin neck, and the letter and the mark
+// each read surely apart, they are two characters.
+void SplitOffTouchingStops(std::vector<ReadGlyph>* glyphs, const InkLine& line,
+                           const ClassifyBatch& classify);
+
 // A calibrated reading weighed by how likely each character is on the page (Bayes' rule):
 // the probabilities stay a distribution over all classes, best first.
 void WeighByPriors(const CharacterPriors& priors, GlyphReading* reading);

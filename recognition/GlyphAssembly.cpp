@@ -213,13 +213,31 @@ double PiecesScore(const std::vector<ReadGlyph>& pieces) {
   return pieces.empty() ? 0.0 : score;
 }
 
+// The ink of each column of the glyph.
+std::vector<int32_t> ColumnInk(const GlyphBitmap& ink) {
+  std::vector<int32_t> columns(size_t(ink.width), 0);
+  for (int32_t y = 0; y < ink.height; ++y)
+    for (int32_t x = 0; x < ink.width; ++x) columns[size_t(x)] += ink.at(x, y);
+  return columns;
+}
+
+// The glyph as read.
+ReadGlyph WithReading(GlyphReading reading, const GlyphBitmap& ink, const PageBox& box) {
+  ReadGlyph glyph;
+  glyph.box = box;
+  glyph.ink = ink;
+  glyph.readings = std::move(reading.readings);
+  glyph.verdict = std::move(reading.verdict);
+  glyph.oneCharacter = reading.oneCharacter;
+  glyph.features = std::move(reading.features);
+  return glyph;
+}
+
 // Cut columns worth a try: both ends of each valley of the column ink counts (a thin
 // joining stroke is flat, and the letters meet at one of its ends), the lowest first, the
 // pieces at least a narrow letter wide.
 std::vector<int32_t> CutCandidates(const GlyphBitmap& ink, int32_t minPiece) {
-  std::vector<int32_t> columns(size_t(ink.width), 0);
-  for (int32_t y = 0; y < ink.height; ++y)
-    for (int32_t x = 0; x < ink.width; ++x) columns[size_t(x)] += ink.at(x, y);
+  const std::vector<int32_t> columns = ColumnInk(ink);
   std::vector<int32_t> cuts;
   for (int32_t x = minPiece; x <= ink.width - minPiece; ++x) {
     int32_t end = x;
@@ -254,13 +272,7 @@ constexpr double kProbabilitySplitGain = 0.3;
 std::vector<ReadGlyph> ReadSplit(const GlyphBitmap& ink, const PageBox& box, const InkLine& line,
                                  const ClassifyBatch& classify, double gain, int depth,
                                  GlyphReading reading, bool suspected = false) {
-  std::vector<ReadGlyph> whole(1);
-  whole[0].box = box;
-  whole[0].ink = ink;
-  whole[0].readings = std::move(reading.readings);
-  whole[0].verdict = std::move(reading.verdict);
-  whole[0].oneCharacter = reading.oneCharacter;
-  whole[0].features = std::move(reading.features);
+  std::vector<ReadGlyph> whole{WithReading(std::move(reading), ink, box)};
   const int32_t xh = std::max(line.xHeight, 1);
   const bool wide = ink.width >= kWideGlyph * xh && ink.width >= kWideShape * ink.height;
   if (depth >= kCutDepth || (!suspected && (whole[0].Wholeness() >= kConfident || !wide)))
@@ -731,4 +743,111 @@ void JoinBrokenGlyphs(std::vector<ReadGlyph>* glyphs, const InkLine& line,
                       const ClassifyBatch& classify) {
   for (int round = 0; round < kJoinRounds; ++round)
     if (!JoinRound(glyphs, line, classify)) return;
+}
+
+namespace {
+
+// A full stop or comma touching the letter before it: its head stands lower than
+// kStopHeadTop x-heights above the baseline and a comma's tail ends less than kCommaTail below
+// it; where it meets the letter (a serif's foot, ink spread by a copy), a neck of at most
+// kNeckShare of the mark's thickest column joins them, and the mark's head (a full stop's
+// size above the baseline) rises above the neck by at least kHeadOverNeck of its height. A
+// letter's own foot, or a typewriter's foot serif blotted at its end, is about as thick where
+// it leaves the letter as at its end.
+constexpr double kStopHeadTop = 0.45;
+constexpr double kCommaTail = 0.6;
+constexpr double kNeckShare = 0.5;
+constexpr double kHeadOverNeck = 0.5;
+// The mark cut off must read as a full stop or comma at least this surely (a comma's tail
+// loses a pixel or two to the cut); its shape above already rules out a letter's foot.
+constexpr double kSureStop = 0.5;
+
+// The glyph's topmost inked row in column x (its height where the column has no ink).
+int32_t TopInkRow(const GlyphBitmap& ink, int32_t x) {
+  int32_t y = 0;
+  while (y < ink.height && !ink.at(x, y)) ++y;
+  return y;
+}
+
+// The glyph's column where a mark touching its right end is cut off (the neck, left out of
+// both pieces), or -1 where its last columns hold no such mark.
+int32_t TouchingStopNeck(const ReadGlyph& glyph, const InkLine& line) {
+  const GlyphBitmap& ink = glyph.ink;
+  const int32_t xh = line.xHeight;
+  if (xh <= 0) return -1;
+  const int32_t base = line.Baseline(glyph.box.right) - glyph.box.top;  // a row of the glyph
+  // The columns at the right end whose ink all stands as low as a mark's head.
+  int32_t lowFrom = ink.width;
+  while (lowFrom > 0 && TopInkRow(ink, lowFrom - 1) >= base + 1 - kStopHeadTop * xh) --lowFrom;
+  const int32_t smallest = int32_t(std::ceil(kStopSmallest * xh));
+  if (lowFrom < kNarrowestPiece * xh || ink.width - lowFrom < smallest + 1) return -1;
+  const std::vector<int32_t> columns = ColumnInk(ink);
+  int32_t neck = -1;
+  for (int32_t x = lowFrom; x < ink.width - smallest; ++x)
+    if (neck < 0 || columns[size_t(x)] <= columns[size_t(neck)]) neck = x;
+  // A dot is as tall as wide: a foot serif two pixels thick is none.
+  const int32_t thickest = *std::max_element(columns.begin() + neck + 1, columns.end());
+  if (thickest < smallest || columns[size_t(neck)] > kNeckShare * thickest) return -1;
+  int32_t headTop = ink.height;
+  for (int32_t x = neck + 1; x < ink.width; ++x) headTop = std::min(headTop, TopInkRow(ink, x));
+  const int32_t head = std::min(ink.height - 1, base) - headTop + 1;
+  if (head < smallest || TopInkRow(ink, neck) - headTop < kHeadOverNeck * head) return -1;
+  if (ink.width - 1 - neck > kStopLargest * xh + 1 || ink.height - 1 > base + kCommaTail * xh)
+    return -1;
+  return neck;
+}
+
+// The letter without the mark reads surely, and as the whole did: the foot of an "L" cut off
+// leaves an "I", a typewriter's "l" whose foot ends in a blot of ink a "1".
+bool ReadsAsTheSameLetter(const ReadGlyph& letter, const ReadGlyph& whole) {
+  return letter.Score() >= kConfident && !whole.readings.empty() &&
+         letter.readings.front().code == whole.readings.front().code;
+}
+
+bool ReadsAsStop(const ReadGlyph& mark) {
+  return !mark.readings.empty() && mark.Score() >= kSureStop &&
+         (mark.readings.front().code == '.' || mark.readings.front().code == ',');
+}
+
+}  // namespace
+
+void SplitOffTouchingStops(std::vector<ReadGlyph>* glyphs, const InkLine& line,
+                           const ClassifyBatch& classify) {
+  struct Split {
+    size_t glyph;
+    GlyphBitmap ink[2];
+    PageBox box[2];
+  };
+  std::vector<Split> splits;
+  for (size_t i = 0; i < glyphs->size(); ++i) {
+    const ReadGlyph& glyph = (*glyphs)[i];
+    const int32_t neck = TouchingStopNeck(glyph, line);
+    Split s{i, {}, {}};
+    if (neck >= 0 && CutPiece(glyph.ink, glyph.box, 0, neck, &s.ink[0], &s.box[0]) &&
+        CutPiece(glyph.ink, glyph.box, neck + 1, glyph.ink.width, &s.ink[1], &s.box[1]))
+      splits.push_back(std::move(s));
+  }
+  if (splits.empty()) return;
+  std::vector<GlyphToRead> pieces;
+  for (const Split& s : splits)
+    for (int k = 0; k < 2; ++k)
+      pieces.push_back({&s.ink[k], s.box[k], line.MetricsUnder(s.box[k])});
+  std::vector<GlyphReading> readings = classify(pieces);
+  std::vector<ReadGlyph> result;
+  size_t next = 0;
+  for (size_t i = 0; i < glyphs->size(); ++i) {
+    if (next < splits.size() && splits[next].glyph == i) {
+      const Split& s = splits[next];
+      ReadGlyph letter = WithReading(std::move(readings[2 * next]), s.ink[0], s.box[0]);
+      ReadGlyph mark = WithReading(std::move(readings[2 * next + 1]), s.ink[1], s.box[1]);
+      ++next;
+      if (ReadsAsTheSameLetter(letter, (*glyphs)[i]) && ReadsAsStop(mark)) {
+        result.push_back(std::move(letter));
+        result.push_back(std::move(mark));
+        continue;
+      }
+    }
+    result.push_back(std::move((*glyphs)[i]));
+  }
+  *glyphs = std::move(result);
 }

@@ -149,6 +149,7 @@ void ReadLineWithNet(const InkPage& ink, const ClassifyBatch& classify, LineWork
          ReadWithSplits(bitmaps[i], glyphs[i].box, line, classify, std::move(readings[i])))
       work->glyphs.push_back(std::move(read));
   JoinBrokenGlyphs(&work->glyphs, line, classify);
+  SplitOffTouchingStops(&work->glyphs, line, classify);
 }
 
 // The letters of the page's known words, as the learned classifier saw them.
