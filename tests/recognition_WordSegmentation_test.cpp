@@ -1169,6 +1169,22 @@ TEST(WordSegmentation, GapsOfDoubtfulWidthAreSetAsMakeKnownWords) {
   for (const auto& [columns, times] : joins.timesRead) EXPECT_EQ(times, 1) << columns.first;
 }
 
+TEST(WordSegmentation, ALastLetterSetApartByALooseGapJoinsItsWord) {
+  // A paragraph's short last line set loose: gaps of 9 pixels, between its letter gaps (2, 3)
+  // and its spaces (14), cut a known word and one small letter off "einem" and "wurden.", and
+  // neither part is a doubtful word. A one-letter word leads into the next: "a long" stays.
+  Words words;
+  words.known = {"Wir", "sahen", "auf",   "eine",  "einem", "Dach",
+                 "a",   "long",  "along", "wurde", "wurden"};
+  const std::string text = "Wir sahen auf eine m Dach a long wurde n.";
+  const std::map<size_t, int32_t> gaps = {
+      {text.find("e m"), 9}, {text.find("a l"), 9}, {text.find("e n."), 9}};
+  Joins joins;
+  std::vector<ReadGlyph> glyphs = SetLine(text, gaps);
+  ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+  EXPECT_EQ(WordsOfLine(glyphs), "Wir sahen auf einem Dach a long wurden.");
+}
+
 TEST(WordSegmentation, ASpaceADescendersHookReachesUnderIsSetAsTheWordsSay) {
   // "sich je": the hook of the "j" reaches back under the "h", so that their boxes stand as
   // close as the line's letters; between their bodies the gap is a space.
