@@ -355,17 +355,19 @@ bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
   return (core.size() >= 2 && !Known(core, words)) || MarkOutOfPlace(text);
 }
 
-// A word of one small letter after a gap of doubtful width: likelier the last letter of a word
-// whose loose gaps cut it off (a paragraph's short last line: "eine m", "wurde n.") than a word
-// of its own, and no doubtful word where it stands alone. The page's words settle such a
-// phrase. One-letter words ("a", "y", "à") lead into the next word ("a long", not "along"):
-// a letter before a doubtful gap does not count.
-bool LetterCutOffAfter(const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps, size_t begin,
-                       size_t end) {
-  if (begin == 0 || !gaps.doubtful[begin - 1]) return false;
+// A word of one small letter after a gap of doubtful width and a known word: likelier the last
+// letter of a word whose loose gaps cut it off (a paragraph's short last line: "eine m",
+// "wurde n.") than a word of its own, and no doubtful word where it stands alone. The page's
+// words settle such a phrase. One-letter words ("a", "y", "à") lead into the next word ("a
+// long", not "along"): a letter before a doubtful gap does not count; nor one after junk.
+bool LetterCutOffAKnownWord(const std::vector<ReadGlyph>& glyphs, const WordGaps& gaps,
+                            size_t wordBefore, size_t begin, size_t end, const KnownWords& words) {
+  if (wordBefore >= begin || !gaps.doubtful[begin - 1]) return false;
   const std::string text = TextOf(glyphs, begin, end);
   const std::string_view core = CoreOf(text);
-  return core.size() == 1 && IsSmall1252(uint8_t(core[0]));
+  if (core.size() != 1 || !IsSmall1252(uint8_t(core[0]))) return false;
+  const std::string before = TextOf(glyphs, wordBefore, begin);
+  return Known(CoreOf(before), words);
 }
 
 // Where each glyph's atoms begin (one more at the end): a wide glyph that may be two
@@ -1092,8 +1094,9 @@ std::vector<Phrase> PhrasesOf(const std::vector<ReadGlyph>& glyphs, const WordGa
     if (i < glyphs.size() && gaps.doubtful[i - 1])
       phrase.starts.push_back(i), anyDoubtfulGap = true;
     if (phraseEnds || gaps.breaks[i - 1]) {
+      const size_t wordBefore = breaks.size() >= 2 ? breaks[breaks.size() - 2] : breaks.back();
       anyDoubtfulWord |= Doubtful(glyphs, breaks.back(), i, words) ||
-                         LetterCutOffAfter(glyphs, gaps, breaks.back(), i);
+                         LetterCutOffAKnownWord(glyphs, gaps, wordBefore, breaks.back(), i, words);
       breaks.push_back(i);
     }
     if (!phraseEnds) continue;
@@ -1219,8 +1222,8 @@ void ReadDoubtfulWordsAgain(std::vector<ReadGlyph>* glyphs, const InkLine& line,
     doubtful.push_back(std::move(word));
   }
   // Gaps may be settled with no word to read again: a letter cut off a known word ("eine m").
-  const bool anyGapsToSettle = std::any_of(phrases.begin(), phrases.end(),
-                                           [](const Phrase& p) { return p.settleGaps; });
+  const bool anyGapsToSettle =
+      std::any_of(phrases.begin(), phrases.end(), [](const Phrase& p) { return p.settleGaps; });
   if (doubtful.empty() && !anyGapsToSettle) return;
   ReadCandidates(&doubtful, line, classify, misreadings);
   std::vector<ReadGlyph> result;
