@@ -125,6 +125,44 @@ bool WithinFigures(const std::vector<uint8_t>& codes, const std::vector<int32_t>
          figure(i + 1, i + 2, i + 1);
 }
 
+// Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours: by
+// about half its difference from the line's widest figure on each side. A gap between figures
+// kFiguresApart times as wide as the line's threshold is a space; where the line has at least
+// kFigureGapsToTell gaps between figures, so is one that stands out from them as a space
+// stands out from letter gaps ("47 11 08 15", "DE89 3704 0044").
+constexpr size_t kFigureGapsToTell = 3;
+constexpr double kFiguresApart = 1.6;
+// Figures may stand farther apart than letters; their usual gap is taken at the lower
+// kUsualFigureGapShare of the line's gaps between figures, each less its narrow figure's room
+// (groups of figures have fewer spaces than figures).
+constexpr double kUsualFigureGapShare = 1.0 / 3.0;
+
+// Of each gap within figures, its width less the room a narrow figure leaves (-1 elsewhere).
+std::vector<double> FigureGaps(const std::vector<PageBox>& chars, const std::vector<uint8_t>& codes,
+                               const std::vector<int32_t>& gaps, double threshold) {
+  int32_t widest = 0;
+  for (size_t i = 0; i < chars.size(); ++i)
+    if (IsDigit1252(codes[i])) widest = std::max(widest, chars[i].Width());
+  const auto room = [&](size_t i) { return std::max(0, widest - chars[i].Width()) / 2.0; };
+  std::vector<double> figureGaps(gaps.size(), -1.0);
+  for (size_t i = 0; i < gaps.size(); ++i)
+    if (WithinFigures(codes, gaps, i, threshold)) figureGaps[i] = gaps[i] - room(i) - room(i + 1);
+  return figureGaps;
+}
+
+// The width beyond which a gap between figures, less its narrow figure's room, stands out as a
+// space: the line's threshold, moved by as much as its figures stand farther apart than its
+// letters. -1 where the line tells nothing of its figures.
+double FigureSpaceThreshold(const std::vector<double>& figureGaps, const GapGroups& groups) {
+  std::vector<double> within;
+  for (const double gap : figureGaps)
+    if (gap >= 0) within.push_back(gap);
+  if (groups.threshold < 0 || within.size() < kFigureGapsToTell) return -1;
+  const auto usual = within.begin() + long(kUsualFigureGapShare * double(within.size() - 1));
+  std::nth_element(within.begin(), usual, within.end());
+  return groups.threshold + std::max(0.0, *usual - groups.letterMean);
+}
+
 // A letter beside a figure: "A4" and "H2O" set them close, while a wider gap there is a space
 // ("auf 4,8", "1934 lagen").
 bool LetterBesideFigure(uint8_t a, uint8_t b) {
@@ -181,16 +219,25 @@ WordGaps GapsBetweenWords(const std::vector<PageBox>& chars, int32_t xHeight,
   const double threshold = alike ? kAlikeSpace * xHeight : groups.threshold;
   const double apart = groups.spaceMean - groups.letterMean;
   const bool read = codes.size() == chars.size();
+  const std::vector<double> figureGaps =
+      read ? FigureGaps(chars, codes, gaps, threshold) : std::vector<double>(gaps.size(), -1.0);
+  const double figureSpace = FigureSpaceThreshold(figureGaps, groups);
   for (size_t i = 0; i < gaps.size(); ++i) {
-    // Figures share one advance, so a narrow one ("1") stands wide apart from its neighbours.
-    const bool figures = read && WithinFigures(codes, gaps, i, threshold);
+    const bool figures = figureGaps[i] >= 0;
     const bool between =
         alike ? !figures && gaps.size() >= kAlikeGapsToDoubt &&
                     gaps[i] > kAlikeDoubtfulFrom * xHeight && gaps[i] < kAlikeDoubtfulTo * xHeight
               : !figures && gaps[i] > groups.letterMean + kDoubtfulSpaceShare * apart &&
                     gaps[i] < groups.spaceMean - kDoubtfulSpaceShare * apart;
     const bool spaceBesideFigure = read && between && LetterBesideFigure(codes[i], codes[i + 1]);
-    result.breaks.push_back(gaps[i] > (figures ? 1.6 * threshold : threshold) || spaceBesideFigure);
+    // Between figures a gap is a space where far wider than the line's threshold, or where as
+    // wide as its spaces and, less a narrow figure's room, wider than its figures stand apart.
+    const bool spaceWide = !alike && gaps[i] >= groups.spaceMean - kDoubtfulSpaceShare * apart;
+    const bool space = !figures
+                           ? gaps[i] > threshold
+                           : gaps[i] > kFiguresApart * threshold ||
+                                 (spaceWide && figureSpace >= 0 && figureGaps[i] > figureSpace);
+    result.breaks.push_back(space || spaceBesideFigure);
     // No word has a capital after a small letter: the space before it went unseen where the
     // capital's arm reaches over it ("DieAufzeichnungen").
     const bool smallThenCapital =

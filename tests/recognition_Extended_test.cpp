@@ -862,6 +862,43 @@ TEST(ExtendedWords, AGapAfterAnArmIsInDoubt) {
 
 // Figures stand wide apart within a number, but a letter's arm may narrow the space before
 // one ("auf 4,8"), and a figure beside a "l" that begins a word is no "1" ("1934 lagen").
+// Boxes of the given widths, the given gaps apart.
+std::vector<PageBox> BoxesOfWidths(const std::vector<int32_t>& widths,
+                                   const std::vector<int32_t>& gaps) {
+  std::vector<PageBox> boxes;
+  int32_t x = 0;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    boxes.push_back({x, 0, x + widths[i] - 1, 21});
+    if (i < gaps.size()) x += widths[i] + gaps[i];
+  }
+  return boxes;
+}
+
+TEST(ExtendedWords, GroupsOfFiguresKeepTheirSpaces) {
+  // "Kundennummer: 47 11 08 15" as Lato sets it at 300 dpi (x-height 22): letters 3 to 6
+  // pixels apart, the "1"s narrower than the other figures; the spaces between the groups
+  // (15 to 17) are as wide as the line's others, and no "1" stands that far apart.
+  const std::vector<int32_t> widths = {23, 17, 18, 18, 18, 18, 18, 17, 29, 29, 18,
+                                       12, 5,  22, 21, 17, 17, 22, 20, 17, 19};
+  const std::vector<int32_t> gaps = {3, 6, 4,  5, 5,  5, 5,  6, 5,  4,
+                                     5, 3, 14, 3, 16, 7, 15, 3, 17, 6};
+  const WordGaps groups =
+      GapsBetweenWords(BoxesOfWidths(widths, gaps), 22, Codes("Kundennummer:47110815"));
+  std::string read;
+  for (size_t i = 0; i < groups.breaks.size(); ++i)
+    read += std::string(1, "Kundennummer:47110815"[i]) + (groups.breaks[i] ? " " : "");
+  EXPECT_EQ(read + "5", "Kundennummer: 47 11 08 15");
+
+  // "von 1911 steht" in a face of figures of one advance: the narrow "1"s stand 5 and 8
+  // pixels from their neighbours, as far as the line's spaces (9), and are one number.
+  const std::vector<int32_t> yearWidths = {12, 12, 12, 6, 12, 6, 6, 10, 9, 12, 12, 9};
+  const std::vector<int32_t> yearGaps = {2, 2, 9, 5, 5, 8, 9, 2, 2, 2, 2};
+  const WordGaps year =
+      GapsBetweenWords(BoxesOfWidths(yearWidths, yearGaps), 22, Codes("von1911steht"));
+  EXPECT_EQ(year.breaks, (std::vector<bool>{false, false, true, false, false, false, true, false,
+                                            false, false, false}));
+}
+
 TEST(ExtendedWords, ASpaceBesideAFigureIsABreak) {
   // Letter gaps 1 to 3, spaces 12: the gap of 6 after "f" is in doubt, and beside a figure
   // it is a space.
