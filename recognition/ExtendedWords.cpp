@@ -418,11 +418,15 @@ void SettleIAndL(PageWord* word, const LetterHeights& heights, int32_t xHeight) 
     if (c != 'I' && c != 'l') continue;
     const bool lowerBefore = i > 0 && Lower(chars[i - 1].code);
     const bool lowerAfter = i + 1 < chars.size() && Lower(chars[i + 1].code);
+    const bool upperAfter = i + 1 < chars.size() && Upper(chars[i + 1].code);
     const bool upperAround =
-        (i > 0 && Upper(chars[i - 1].code)) && (i + 1 >= chars.size() || Upper(chars[i + 1].code));
+        (i > 0 && Upper(chars[i - 1].code)) && (i + 1 >= chars.size() || upperAfter);
+    // A word of capitals may begin with an "I" ("IBAN", "IT"), never with an "l".
+    const bool beginsCapitals =
+        i == 0 && upperAfter && (i + 2 >= chars.size() || Upper(chars[i + 2].code));
     if (lowerBefore || (i > 0 && lowerAfter)) {
       Recode(&chars[i], 'l');
-    } else if (upperAround) {
+    } else if (upperAround || beginsCapitals) {
       Recode(&chars[i], 'I');
     } else if (i == 0 && lowerAfter && heights.ascender > 0 && heights.capital > 0 && xHeight > 0) {
       if (const uint8_t byHeight = IOrLByHeight(chars[i], heights, xHeight))

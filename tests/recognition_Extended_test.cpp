@@ -1145,8 +1145,14 @@ TEST(ExtendedWords, ReadingsAreSettledByTheirPlaceInTheWord) {
 
   // "I" and "l": by their neighbours, at the start of a word by height.
   const LetterHeights heights{1.5, 1.35};  // in x-heights
-  for (const auto& [read, settled] : std::vector<std::pair<std::string, std::string>>{
-           {"WeIIe", "Welle"}, {"BIatt", "Blatt"}, {"HOlZ", "HOIZ"}, {"IBM", "IBM"}}) {
+  for (const auto& [read, settled] :
+       std::vector<std::pair<std::string, std::string>>{{"WeIIe", "Welle"},
+                                                        {"BIatt", "Blatt"},
+                                                        {"HOlZ", "HOIZ"},
+                                                        {"IBM", "IBM"},
+                                                        {"lBAN", "IBAN"},
+                                                        {"lT", "IT"},
+                                                        {"lA", "IA"}}) {
     PageWord w = WordOf(read);
     SettleIAndL(&w, heights, 20);
     EXPECT_EQ(w.Text(), settled);
