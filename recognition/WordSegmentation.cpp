@@ -341,17 +341,32 @@ bool MarkOutOfPlace(std::string_view text) {
   return false;
 }
 
+// An e-mail or web address ("info@werkzeug-mueller.de", "www.quillon.org"): no word of any
+// language, and its full stops stand between letters. A name, "@", and a domain that ends in
+// a full stop and two letters or more; or "www." or "http" at its start.
+bool LooksLikeAnAddress(std::string_view text) {
+  if (text.starts_with("www.") || text.starts_with("http://") || text.starts_with("https://"))
+    return true;
+  const size_t at = text.find('@');
+  const size_t dot = text.rfind('.');
+  if (at == std::string_view::npos || at == 0 || dot == std::string_view::npos || dot < at + 2)
+    return false;
+  const std::string_view ending = text.substr(dot + 1);
+  return ending.size() >= 2 &&
+         std::all_of(ending.begin(), ending.end(), [](char c) { return IsLetter1252(uint8_t(c)); });
+}
+
 // A word the page's languages know as read is left as it is: a doubtful character of it (a
 // look-alike such as "l" and "I") is settled later, by the letters' heights and the word
 // list. Numbers and marks are left as read; a word of letters with a figure among them
-// ("con6rmed" of a "fi" printed as one) is doubtful.
+// ("con6rmed" of a "fi" printed as one) is doubtful. An address is left as read.
 bool Doubtful(const std::vector<ReadGlyph>& glyphs, size_t begin, size_t end,
               const KnownWords& words) {
   const std::string text = TextOf(glyphs, begin, end);
   const std::string_view core = CoreOf(text);
   const bool hasLetters =
       std::any_of(core.begin(), core.end(), [](char c) { return IsLetter1252(uint8_t(c)); });
-  if (!hasLetters) return false;
+  if (!hasLetters || LooksLikeAnAddress(core)) return false;
   return (core.size() >= 2 && !Known(core, words)) || MarkOutOfPlace(text);
 }
 

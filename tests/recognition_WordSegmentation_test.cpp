@@ -460,6 +460,30 @@ TEST(WordSegmentation, KnownConfidentWordsAndFiguresAreNotReadAgain) {
   EXPECT_EQ(joins.glyphsRead, 0);
 }
 
+// An e-mail or web address is no word of any language: it stays as read, where letters and
+// marks that read as no word are read again.
+TEST(WordSegmentation, AnAddressIsNotReadAgain) {
+  Words words;
+  words.known = {"so"};
+  const auto glyphsOf = [](const std::string& text) {
+    std::vector<ReadGlyph> glyphs;
+    for (size_t i = 0; i < text.size(); ++i)
+      glyphs.push_back(Glyph(int32_t(i) * 12, int32_t(i) * 12 + 9, {{uint8_t(text[i]), 0.99}}));
+    return glyphs;
+  };
+  for (const std::string address : {"info@werk-mueller.de", "www.quillon.org"}) {
+    Joins joins;
+    std::vector<ReadGlyph> glyphs = glyphsOf(address);
+    ReadDoubtfulWordsAgain(&glyphs, Line(), joins.Reader(), words);
+    EXPECT_EQ(joins.glyphsRead, 0) << address;
+    EXPECT_EQ(Text(glyphs), address);
+  }
+  Joins joins;
+  std::vector<ReadGlyph> notAnAddress = glyphsOf("caf@");
+  ReadDoubtfulWordsAgain(&notAnAddress, Line(), joins.Reader(), words);
+  EXPECT_GT(joins.glyphsRead, 0);
+}
+
 TEST(WordSegmentation, MarkAfterAWordStaysWhereThePiecesReadWell) {
   // "erat," where "t," together read as a fair "t": the comma stays a character.
   Joins joins;
