@@ -22,7 +22,8 @@ const std::vector<Language> kLanguages = {
      "war haben nur oder aber vor zur bis"},
     {"eng", "en", "en_US", "hunspell-en-us", "",
      "the of and to in is that for it as was with be by on not he this are or his from at which "
-     "but have an had they you were their one all we been has more would there when"},
+     "but have an had they you were their one all we been has more would there when your will "
+     "our can if"},
     {"fra", "fr", "fr_FR", "hunspell-fr", "àâæçéèêëîïôœùûüÿ",
      "de la le et les des en un du une que est pour qui dans par au sur pas plus ne se ce il "
      "sont avec ou son aux elle nous vous mais cette comme ont été"},
@@ -282,6 +283,15 @@ size_t CommonWordsAmong(const std::vector<std::string>& words, const std::string
   return found;
 }
 
+// The words that may be a language's: two letters or more. Figures, dates and marks are no
+// language's, and a letter's or an invoice's many would hide the share of its words.
+size_t WordsOfLetters(const std::vector<std::string>& words) {
+  return size_t(std::count_if(words.begin(), words.end(), [](const std::string& word) {
+    return std::count_if(word.begin(), word.end(),
+                         [](char c) { return IsLetter1252(uint8_t(c)); }) >= 2;
+  }));
+}
+
 // A page of this many words whose first reading holds fewer than this share of any language's
 // common words spells none: a page in any language holds a quarter and more, one read badly (a
 // fax) a tenth; a light copy whose letters fell apart into strokes, under 4 %.
@@ -312,7 +322,7 @@ std::string PageLanguagesByCommonWords(const std::vector<std::string>& words,
     if (count > firstCount) first = i, firstCount = count;
   }
   if (first == candidates.size() || firstCount < kFewestCommonWords ||
-      double(firstCount) < kCommonWordsShare * double(words.size()))
+      double(firstCount) < kCommonWordsShare * double(WordsOfLetters(words)))
     return {};
   const bool usualFirst = candidates[first].code == usual;
   if (!usualFirst && firstCount < kPlainlyMore * usualCount) return {};

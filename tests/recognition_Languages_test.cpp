@@ -161,6 +161,14 @@ TEST(Languages, APagesLanguageIsToldByItsCommonWords) {
   // Spanish, bring in no second language.
   EXPECT_EQ(guess(german + german + "a quiet little place"), "");
   EXPECT_EQ(guess(french + french + french), "fra");
+  // An invoice: its figures are no language's words, and its few words are plainly English.
+  EXPECT_EQ(guess("Invoice 2024/0193 of 04.03.2024 for your order 55-2381 of 26.02.2024: 1 40 "
+                  "boxes steel screws M6 30 0.35 14.00 2 12 torque wrenches 48.00 576.00 3 6 drill "
+                  "sets 89.00 534.00 4 2 cases 330.00 660.00 5 25 dowels 0.12 3.00 6 3 brackets "
+                  "2.49 7.47 7 1 hammer 19.90 19.90 8 4 files 5.60 22.40 9 10 hinges 1.10 11.00 10 "
+                  "2 saws 24.00 48.00 total 1,784.00 VAT 20 % 356.80 The goods will be shipped on "
+                  "11.03.2024 and the amount is payable within 30 days to our account."),
+            "eng");
   // Too few words to tell, or a language none of them is (Latin).
   EXPECT_EQ(guess("the cat and the dog"), "");
   EXPECT_EQ(guess("Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod "
