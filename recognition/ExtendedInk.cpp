@@ -380,7 +380,7 @@ void TakeParts(const Components& objects, const RegionMap& skip, const std::vect
                InkPage* page) {
   for (int32_t i = 0; i < int32_t(objects.boxes.size()); ++i) {
     const PageBox& b = objects.boxes[size_t(i)];
-    if (skip.Covers(b) || skip.IsPaperGrain(b) || InsideAny(b, blots)) continue;
+    if (skip.Covers(b) || InsideAny(b, blots)) continue;
     if (TooLargeForText(b, page->width, page->height)) {
       page->leftOut.push_back({b, "too large for a letter (a rule, frame or picture)"});
       continue;

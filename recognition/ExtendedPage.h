@@ -93,17 +93,8 @@ std::vector<uint8_t> BlackWhiteOfGrey(const std::vector<uint8_t>& grey, int32_t 
 struct RegionMap {
   int32_t cell = 0, columns = 0;  // the cells' side in pixels; cells in a row
   std::vector<uint8_t> inRegion;  // one a cell, row-major
-  // Cells of text on grainy paper (a page dithered to black and white), and the largest
-  // side of the paper's grain there.
-  std::vector<uint8_t> onGrain;
-  int32_t paperGrainSide = 0;
   // Whether the middle of `box` lies in a region.
   bool Covers(const PageBox& box) const;
-  // Whether `box` is a grain of the paper around text: small, in a cell of text on grain.
-  bool IsPaperGrain(const PageBox& box) const;
-
- private:
-  size_t CellOf(const PageBox& box) const;  // inRegion.size() where there are no cells
 };
 
 // The regions of the black/white page (Leptonica's 1-bit Pix; its objects' boxes given) that

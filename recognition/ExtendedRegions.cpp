@@ -28,17 +28,12 @@ constexpr int32_t kGrainPerCell = 8;
 // an object standing like a letter beside others of its height on one baseline makes no
 // solid cell (a photograph's dark patches stand so seldom).
 constexpr double kSolidCover = 0.6;
-// A page dithered to black and white (a scanner's halftone mode on grey or textured paper)
-// has grain all over, around its letters too: a cell where a letter standing in line reaches
-// is text on grainy paper, and objects no larger than kPaperGrain text heights there are the
-// paper's grain (a full stop, an i's dot are larger).
-constexpr double kPaperGrain = 0.15;
 // A cell with fewer grain objects than this beside a region is paper with a speck or two.
 constexpr int32_t kFewestEdgeGrain = 2;
 // Fewer flagged cells together are a cluster of stops or a bold blot, not a picture.
 constexpr int32_t kFewestRegionCells = 4;
 
-enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2, kTextOnGrain = 3 };
+enum CellKind : uint8_t { kText = 0, kGrain = 1, kSolid = 2 };
 
 // Objects of each cell (row-major) by their middle: grain, and the larger ones; and the larger
 // ones whose box reaches into the cell. The dots and accents of a line can lie in a row of
@@ -97,13 +92,13 @@ std::vector<uint8_t> CellKinds(PIX* binary, const CellCounts& counts, int32_t ce
     if (ink[at] >= kSolidCover * cell * cell && !counts.inLetter[at])
       kinds[at] = kSolid;
     else if (grain[at] >= kGrainPerCell && grain[at] >= 2 * letters[at])
-      kinds[at] = counts.inLetter[at] ? kTextOnGrain : kGrain;
+      kinds[at] = kGrain;
   return kinds;
 }
 
 // A photograph's lighter parts hold fewer dots than its body: cells beside a region join it
 // while they hold more grain than letters reach into (text beside it, its dots too, holds
-// more letters), and no letter standing in line (text on grainy paper) reaches into them.
+// more letters).
 void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
                    std::vector<uint8_t>* region) {
   const auto in = [&](int32_t r, int32_t c) {
@@ -115,7 +110,7 @@ void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
     for (int32_t r = 0; r < rows; ++r)
       for (int32_t c = 0; c < columns; ++c) {
         const size_t at = size_t(r) * size_t(columns) + size_t(c);
-        if ((*region)[at] || counts.inLetter[at] || counts.grain[at] < kFewestEdgeGrain ||
+        if ((*region)[at] || counts.grain[at] < kFewestEdgeGrain ||
             counts.grain[at] <= counts.lettersReaching[at])
           continue;
         bool beside = false;
@@ -124,11 +119,6 @@ void GrowIntoGrain(const CellCounts& counts, int32_t columns, int32_t rows,
         if (beside) (*region)[at] = 1, grew = true;
       }
   }
-}
-
-// The kinds of cell that make regions left out.
-bool NoText(uint8_t kind) {
-  return kind == kGrain || kind == kSolid;
 }
 
 // Whether most of a region's cells are grain (a photograph) rather than solid ink.
@@ -141,21 +131,11 @@ bool MostlyGrain(const std::vector<uint8_t>& kinds, const std::vector<uint8_t>& 
 
 }  // namespace
 
-size_t RegionMap::CellOf(const PageBox& box) const {
-  if (cell <= 0 || columns <= 0) return inRegion.size();
-  return size_t((box.top + box.bottom) / 2 / cell) * size_t(columns) +
-         size_t((box.left + box.right) / 2 / cell);
-}
-
 bool RegionMap::Covers(const PageBox& box) const {
-  const size_t at = CellOf(box);
+  if (cell <= 0 || columns <= 0) return false;
+  const size_t at = size_t((box.top + box.bottom) / 2 / cell) * size_t(columns) +
+                    size_t((box.left + box.right) / 2 / cell);
   return at < inRegion.size() && inRegion[at];
-}
-
-bool RegionMap::IsPaperGrain(const PageBox& box) const {
-  const size_t at = CellOf(box);
-  return at < onGrain.size() && onGrain[at] &&
-         std::max(box.Width(), box.Height()) <= paperGrainSide;
 }
 
 RegionMap NonTextRegions(Pix* binary, const std::vector<PageBox>& boxes, int32_t textHeight,
@@ -174,7 +154,8 @@ RegionMap NonTextRegions(Pix* binary, const std::vector<PageBox>& boxes, int32_t
   if (!cells) return map;
   for (int32_t r = 0; r < rows; ++r)
     for (int32_t c = 0; c < columns; ++c)
-      if (NoText(kinds[size_t(r) * size_t(columns) + size_t(c)])) pixSetPixel(cells.get(), c, r, 1);
+      if (kinds[size_t(r) * size_t(columns) + size_t(c)] != kText)
+        pixSetPixel(cells.get(), c, r, 1);
   PIXA* pixa = nullptr;
   BOXA* boxa = pixConnComp(cells.get(), &pixa, 8);
   std::vector<uint8_t> region(kinds.size(), 0);  // cells of the regions kept
@@ -207,8 +188,5 @@ RegionMap NonTextRegions(Pix* binary, const std::vector<PageBox>& boxes, int32_t
   map.cell = cell;
   map.columns = columns;
   map.inRegion = std::move(region);
-  map.onGrain.resize(kinds.size());
-  for (size_t at = 0; at < kinds.size(); ++at) map.onGrain[at] = kinds[at] == kTextOnGrain;
-  map.paperGrainSide = std::max(1, int32_t(kPaperGrain * textHeight));
   return map;
 }

@@ -12,7 +12,6 @@
 #include <memory>
 #include <numeric>
 #include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -1232,36 +1231,6 @@ TEST_F(ExtendedRunTest, ReadsTextInSeveralFacesAndSizes) {
     Install(page.Grey(), page.canvas.Width(), page.canvas.Height());
     EXPECT_EQ(Read(), Cp1252ToUtf8(first + "\n" + second + "\n")) << c.face;
   }
-}
-
-// A page scanned to black and white in a halftone mode: its grey paper is dithered into dots
-// all over, around the letters too. The grain was taken for a photograph's and the whole page
-// left out; the letters stand in lines, and the paper's grain around them goes.
-TEST_F(ExtendedRunTest, APageWhosePaperIsDitheredToGrainIsRead) {
-  const auto font = Font("Liberation Serif", 40);
-  ASSERT_TRUE(font);
-  const std::vector<std::string> lines = {"Der B\xE4r sa\xDF im Zug nach K\xF6ln und las",
-                                          "die Zeitung von gestern, bis der Zug hielt.",
-                                          "Dann stieg er aus und ging zum Markt."};
-  DrawnPage page(1000, 280);
-  for (size_t i = 0; i < lines.size(); ++i) page.Text(*font, 30, 70 + int32_t(i) * 70, lines[i]);
-  std::vector<uint8_t> grey = page.Grey();
-  std::mt19937 random(7);
-  constexpr uint32_t kDotsInAHundred = 2;  // of the paper's pixels
-  for (uint8_t& v : grey)
-    if (v == 255 && random() % 100 < kDotsInAHundred) v = 0;
-  Install(grey, page.canvas.Width(), page.canvas.Height());
-  // Dots that touch a letter change it, as a fax's specks do: nearly every word is read.
-  std::istringstream read(Read());
-  const std::set<std::string> readWords{std::istream_iterator<std::string>(read), {}};
-  size_t words = 0, found = 0;
-  for (const std::string& line : lines) {
-    std::istringstream drawn(Cp1252ToUtf8(line));
-    for (auto word = std::istream_iterator<std::string>(drawn); word != decltype(word)(); ++word)
-      ++words, found += readWords.count(*word);
-  }
-  constexpr size_t kWordsMisread = 3;
-  EXPECT_GE(found + kWordsMisread, words);
 }
 
 TEST_F(ExtendedRunTest, PageResultNestsItsBoxesAndScoresWithinRange) {
